@@ -1,0 +1,8 @@
+#pragma once
+
+namespace auralyn {
+
+inline constexpr const char* kProductName = "Auralyn";
+inline constexpr const char* kProductVersion = "1.0";
+
+}  // namespace auralyn

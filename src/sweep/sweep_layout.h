@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "sweep/sweep_plan.h"
+
+namespace auralyn {
+
+// Sample counts of the sweep layout that both programs derive from the record.
+// Each is truncated toward zero exactly as the generator writes them.
+std::int32_t generatorLeadInSamples(const SweepParameters& p);  // trunc(trunc(R x leadIn) + R x 3.0)
+std::int32_t measurerLeadInSamples(const SweepParameters& p);   // trunc(R x leadIn)
+std::int32_t syncSettlingSamples(const SweepParameters& p);     // trunc(R x settlingTime)
+std::int32_t syncDriftSamples(const SweepParameters& p);        // trunc(R x maxTimeDrift)
+std::int32_t syncPulseSamples(const SweepParameters& p);        // trunc(R x syncPulseDuration)
+
+// The largest sample data a WAV file can hold: data size + 36 must fit the
+// 32-bit RIFF size field.
+inline constexpr std::uint64_t kMaxWaveDataBytes = 0xFFFFFFFFull - 36;
+inline constexpr std::uint64_t kMaxWaveSamples16 = kMaxWaveDataBytes / 2;
+
+// Number of 16-bit samples the generator writes for this plan, found by walking
+// a copy of its schedule once. Stops counting (and returns a value above
+// `limit`) as soon as the count passes `limit`.
+std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit = kMaxWaveSamples16);
+
+}  // namespace auralyn

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "wave/riff_file.h"
+
+namespace auralyn {
+
+// Reads and writes 16-bit PCM WAV files. Format fields are plain data for callers
+// to read; failures return false and leave their text in `message`.
+class WaveFile {
+public:
+    WaveFile() = default;
+    ~WaveFile();
+    WaveFile(const WaveFile&) = delete;
+    WaveFile& operator=(const WaveFile&) = delete;
+
+    bool openRead(const char* name);
+    bool openWrite(const char* name);
+    bool close();
+
+    void setFormat(std::uint32_t rate, std::int16_t bits, std::int16_t channelCount);
+    void setSampleRate(std::uint32_t rate);
+
+    bool writeSample(std::int16_t value);
+    bool readSample(std::int16_t* out);
+    bool readSamples(std::int16_t* buffer, std::int32_t frames);
+    bool skipSamples(std::int32_t frames);
+
+    bool isReading() const { return reader_ != nullptr; }
+    bool isWriting() const { return file_ != nullptr; }
+
+    std::uint16_t formatTag = 0;
+    std::uint16_t channels = 0;
+    std::uint32_t sampleRate = 0;
+    std::uint32_t byteRate = 0;
+    std::uint16_t blockAlign = 0;
+    std::int16_t bitsPerSample = 0;
+    std::uint32_t dataSize = 0;
+    std::uint32_t dataStart = 0;
+    const char* message = nullptr;
+    bool dirty = true;
+
+private:
+    bool writeWaveHeader(std::FILE* target);
+    bool writeBytes(const std::uint8_t* bytes, std::size_t count);
+    bool readBytes(void* buffer, std::size_t count);
+
+    std::unique_ptr<RiffFile> reader_;
+    std::FILE* file_ = nullptr;
+};
+
+}  // namespace auralyn
