@@ -22,7 +22,8 @@ inline constexpr std::uint64_t kMaxWaveSamples16 = kMaxWaveDataBytes / 2;
 
 // Number of 16-bit samples the generator writes for this plan, found by walking
 // a copy of its schedule once. Stops counting (and returns a value above
-// `limit`) as soon as the count passes `limit`.
+// `limit`) as soon as the count passes `limit`, or when the walk runs past
+// kMaxToneCount tones (a step too small to advance the frequency).
 std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit = kMaxWaveSamples16);
 
 }  // namespace auralyn

@@ -40,6 +40,9 @@ int percentToAmplitude(double percent);
 class SweepPlan {
 public:
     SweepPlan() = default;
+    // A plan holding exactly this record, unchecked and not rewound: for tools,
+    // tests and the record check. Loaded records go through readParameters.
+    explicit SweepPlan(const SweepParameters& record) : record_(record) {}
 
     const SweepParameters& params() const { return record_; }
 
@@ -66,7 +69,8 @@ public:
     // The 11-byte magic and the 136-byte record. False when a write falls short.
     bool writeParameters(std::FILE* out) const;
     // False (and the plan unchanged) for a locked plan, a short or foreign file,
-    // or a record that would give a degenerate or unbounded schedule.
+    // or a record that would give a degenerate or unbounded schedule (see
+    // parameter_check.h). On success the walk is rewound to tone 0.
     bool readParameters(std::FILE* in);
 
     // The tone schedule.

@@ -16,6 +16,11 @@ struct RiffChunk {
 };
 
 // Walks the chunk tree of a RIFF file opened for reading. Never writes.
+//
+// A chunk whose size field reads negative (2^31 or more) ends a search with a
+// failed descend, so every move goes forward and every open chunk has
+// start <= end. Positions are kept in 64 bits internally; the 32-bit fields of
+// RiffChunk saturate for the rare chunk reaching past 2^31 - 1.
 class RiffFile {
 public:
     explicit RiffFile(const char* fileName);
@@ -34,11 +39,22 @@ public:
     const char* chunkId() const;
     const char* chunkFormType() const;
 
+    // The innermost open chunk, or null when none is open.
+    const RiffChunk* currentChunk() const { return chunks_.empty() ? nullptr : &chunks_.back().info; }
+
 private:
-    RiffChunk readChunkHeader();
+    struct OpenChunk {
+        RiffChunk info;
+        std::int64_t size = 0;
+        std::int64_t start = 0;
+        std::int64_t end = 0;
+    };
+
+    // False when the header is cut short by the end of the file or a read error.
+    bool readChunkHeader(OpenChunk& chunk);
 
     std::FILE* file_ = nullptr;
-    std::vector<RiffChunk> chunks_;
+    std::vector<OpenChunk> chunks_;
 };
 
 }  // namespace auralyn

@@ -19,6 +19,8 @@ public:
 
     bool openRead(const char* name);
     bool openWrite(const char* name);
+    // In write mode: rewrites the header if needed; false when the samples, the
+    // header or the final flush could not be written.
     bool close();
 
     void setFormat(std::uint32_t rate, std::int16_t bits, std::int16_t channelCount);
@@ -44,6 +46,9 @@ public:
     bool dirty = true;
 
 private:
+    void openReader(const char* name);
+    void readFormatChunk();
+    bool finishOutput();
     bool writeWaveHeader(std::FILE* target);
     bool writeBytes(const std::uint8_t* bytes, std::size_t count);
     bool readBytes(void* buffer, std::size_t count);

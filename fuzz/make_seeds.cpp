@@ -1,0 +1,240 @@
+// Writes the seed corpora of the two fuzz targets: valid WAV files and each
+// unusual layout the chunk reader must handle, and sweep parameter files as the
+// generator saves them. Usage: make_fuzz_seeds <folder>; creates <folder>/wave
+// and <folder>/sweep.
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "sweep/sweep_plan.h"
+#include "wave/wave_file.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
+
+void appendText(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
+
+void appendU16(Bytes& out, std::uint16_t value) {
+    out.push_back(static_cast<std::uint8_t>(value));
+    out.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void appendU32(Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes chunkWithSizeField(const std::string& id, std::uint32_t sizeField, const Bytes& payload) {
+    Bytes out;
+    appendText(out, id);
+    appendU32(out, sizeField);
+    out.insert(out.end(), payload.begin(), payload.end());
+    if (payload.size() % 2 != 0) out.push_back(0);
+    return out;
+}
+
+Bytes chunk(const std::string& id, const Bytes& payload) {
+    return chunkWithSizeField(id, static_cast<std::uint32_t>(payload.size()), payload);
+}
+
+Bytes form(const std::string& id, const std::string& formType, const Bytes& contents) {
+    Bytes out;
+    appendText(out, id);
+    appendU32(out, static_cast<std::uint32_t>(contents.size() + 4));
+    appendText(out, formType);
+    out.insert(out.end(), contents.begin(), contents.end());
+    return out;
+}
+
+Bytes wave(const Bytes& contents) { return form("RIFF", "WAVE", contents); }
+
+Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::size_t extraBytes = 0) {
+    const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
+    Bytes out;
+    appendU16(out, 1);
+    appendU16(out, channels);
+    appendU32(out, rate);
+    appendU32(out, rate * align);
+    appendU16(out, align);
+    appendU16(out, bits);
+    if (extraBytes >= 2) appendU16(out, static_cast<std::uint16_t>(extraBytes - 2));
+    out.resize(out.size() + (extraBytes >= 2 ? extraBytes - 2 : 0), 0);
+    return out;
+}
+
+Bytes sine(std::size_t count) {
+    Bytes out;
+    for (std::size_t i = 0; i < count; ++i) appendU16(out, static_cast<std::uint16_t>((i % 8) * 4000 - 16000));
+    return out;
+}
+
+void writeBytes(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A file as the generator writes it, through the class itself.
+bool writeGeneratedWave(const fs::path& path) {
+    auralyn::WaveFile out;
+    if (!out.openWrite(path.string().c_str())) return false;
+    out.setFormat(44100, 16, 1);
+    out.setSampleRate(8000);
+    for (int i = 0; i < 64; ++i) out.writeSample(static_cast<std::int16_t>(i * 500 - 16000));
+    return out.close();
+}
+
+void writeWaveSeeds(const fs::path& dir) {
+    const Bytes fmt = chunk("fmt ", pcmFormat(1, 8000, 16));
+    const Bytes data = chunk("data", sine(24));
+    const Bytes info = form("LIST", "INFO", join({chunk("INAM", Bytes{'s', 'w', 'e', 'e', 'p'}), chunk("ICMT", Bytes{'o', 'k'})}));
+    Bytes unfinished = wave(join({fmt, chunk("data", Bytes{})}));
+    const Bytes tail = sine(16);
+    unfinished.insert(unfinished.end(), tail.begin(), tail.end());
+    Bytes beyondEnd = wave(fmt);
+    beyondEnd.insert(beyondEnd.end(), data.begin(), data.end());
+
+    const std::vector<std::pair<std::string, Bytes>> seeds = {
+        {"canonical.wav", wave(join({fmt, data}))},
+        {"stereo.wav", wave(join({chunk("fmt ", pcmFormat(2, 48000, 16)), data}))},
+        {"data-first.wav", wave(join({data, fmt}))},
+        {"list-between.wav", wave(join({fmt, info, data}))},
+        {"odd-chunk.wav", wave(join({fmt, chunk("odd ", Bytes{1, 2, 3}), data}))},
+        {"format-extension.wav", wave(join({chunk("fmt ", pcmFormat(1, 8000, 16, 2)), data}))},
+        {"format-extensible.wav", wave(join({chunk("fmt ", pcmFormat(2, 96000, 16, 24)), data}))},
+        {"never-finalised.wav", unfinished},
+        {"beyond-riff-end.wav", beyondEnd},
+        {"riff-only.wav", wave(Bytes{})},
+        {"eight-bit.wav", wave(join({chunk("fmt ", pcmFormat(1, 8000, 8)), chunk("data", Bytes{1, 2, 3})}))},
+        {"format-empty.wav", wave(join({chunk("fmt ", Bytes{}), data}))},
+        {"format-short.wav", wave(join({chunk("fmt ", Bytes(14, 1)), data}))},
+        {"format-oversized.wav", wave(join({chunkWithSizeField("fmt ", 0x7FFFFFF0u, pcmFormat(1, 8000, 16))}))},
+        {"negative-chunk.wav", wave(join({fmt, chunkWithSizeField("junk", 0xFFFFFFF0u, Bytes{}), data}))},
+        {"list-too-small.wav", wave(join({fmt, chunkWithSizeField("LIST", 2, Bytes{'I', 'N', 'F', 'O'}), data}))},
+        {"nested-list.wav", wave(join({fmt, form("LIST", "adtl", info), data}))},
+        {"odd-data.wav", wave(join({fmt, chunk("data", Bytes{1, 2, 3}), chunk("fact", Bytes{0, 0, 0, 0})}))},
+        {"no-data.wav", wave(fmt)},
+        {"not-wave.wav", form("RIFF", "AVI ", join({fmt, data}))},
+    };
+    for (const auto& [name, bytes] : seeds) writeBytes(dir / name, bytes);
+    writeGeneratedWave(dir / "generated.wav");
+}
+
+bool writePlan(const fs::path& path, const std::function<void(auralyn::SweepPlan&)>& configure, bool lock = true) {
+    auralyn::SweepPlan plan;
+    configure(plan);
+    if (lock) plan.lock();
+    std::FILE* out = std::fopen(path.string().c_str(), "wb");
+    if (out == nullptr) return false;
+    const bool written = plan.writeParameters(out);
+    return std::fclose(out) == 0 && written;
+}
+
+// The values the generator's dialogue stores when every question takes its default.
+void dialogueDefaults(auralyn::SweepPlan& plan) {
+    plan.setSampleRate(48000);
+    plan.setOctaveSweep(1);
+    plan.setStartFrequency(20);
+    plan.setEndFrequency(20000);
+    plan.setFrequencyStep(24);
+    plan.setMinToneDuration(0.02);
+    plan.setSettlingTime(0.04);
+    plan.setTonesPerSyncPulse(0);
+    plan.setMaxExtraSamples(400);
+    plan.setSyncPulseLevel(90);
+    plan.setMaxTimeDrift(0.0002);
+    plan.setMinCyclesPerTone(10);
+    plan.setMaxFractionalCycle(1.0);
+    plan.setSyncThreshold(15);
+    plan.setSyncPulseDuration(0.0002);
+    plan.setLeadInTime(0.5);
+}
+
+void writeSweepSeeds(const fs::path& dir) {
+    writePlan(dir / "defaults.swp", dialogueDefaults);
+    writePlan(dir / "defaults-unlocked.swp", dialogueDefaults, false);
+    writePlan(dir / "linear.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(44100);
+        plan.setOctaveSweep(0);
+        plan.setFrequencyStep(10);
+        plan.setTonesPerSyncPulse(100);
+    });
+    writePlan(dir / "octave-coarse.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(96000);
+        plan.setFrequencyStep(3);
+        plan.setTonesPerSyncPulse(5);
+        plan.setMaxFractionalCycle(0.01);
+        plan.setMaxExtraSamples(3000);
+    });
+    writePlan(dir / "low-rate-extremes.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(8000);
+        plan.setStartFrequency(0.1);
+        plan.setEndFrequency(4000);
+        plan.setFrequencyStep(5000);
+        plan.setMinToneDuration(0);
+        plan.setSettlingTime(1);
+        plan.setMaxTimeDrift(1);
+        plan.setMaxFractionalCycle(0);
+        plan.setMaxExtraSamples(3000);
+        plan.setSyncPulseLevel(10);
+    });
+    writePlan(dir / "linear-fine.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(8000);
+        plan.setOctaveSweep(0);
+        plan.setEndFrequency(200);
+        plan.setFrequencyStep(0.01);
+        plan.setTonesPerSyncPulse(1);
+    });
+    writePlan(dir / "single-tone.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setOctaveSweep(0);
+        plan.setStartFrequency(1000);
+        plan.setEndFrequency(1000);
+        plan.setFrequencyStep(1e10);
+        plan.setSyncPulseLevel(100);
+    });
+    writePlan(dir / "nyquist.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setOctaveSweep(0);
+        plan.setStartFrequency(23000);
+        plan.setEndFrequency(24000);
+        plan.setFrequencyStep(500);
+        plan.setMinToneDuration(1000);
+    });
+    writePlan(dir / "constructor-values.swp", [](auralyn::SweepPlan&) {});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
+        return 2;
+    }
+    const fs::path root = argv[1];
+    std::error_code error;
+    fs::create_directories(root / "wave", error);
+    fs::create_directories(root / "sweep", error);
+    if (error) {
+        std::fprintf(stderr, "cannot create %s\n", root.string().c_str());
+        return 1;
+    }
+    writeWaveSeeds(root / "wave");
+    writeSweepSeeds(root / "sweep");
+    return 0;
+}

@@ -1,0 +1,80 @@
+#include "generator/sweep_synthesis.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "sweep/sweep_layout.h"
+
+namespace auralyn {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+constexpr double kTonePercent = 100.0;
+
+std::int16_t roundedSample(double value) {
+    if (value > 0) return static_cast<std::int16_t>(std::trunc(value + 0.5));
+    if (value < 0) return static_cast<std::int16_t>(std::trunc(value - 0.5));
+    return 0;
+}
+
+bool writeSyncBlock(const SweepParameters& p, WaveFile& wave) {
+    return writeLevel(syncSettlingSamples(p), 0.0, wave) && writeLevel(syncDriftSamples(p), 0.0, wave) &&
+           writeLevel(syncPulseSamples(p), p.syncPulseLevel, wave);
+}
+
+// Lead, measured block and tail as one sine, phase 0 on the first sample of the block.
+bool writeScheduledTone(const SweepPlan& plan, WaveFile& wave) {
+    const SweepParameters& p = plan.params();
+    const std::int32_t lead = plan.settlingSamples();
+    const double startPhase = plan.phaseAtSample(-lead);
+    const std::int32_t tail = plan.driftSamples();
+    const std::int64_t count = std::int64_t{lead} + p.toneLength + tail;
+    return writeTone(p.toneFrequency, startPhase, kTonePercent, static_cast<std::int32_t>(count), wave);
+}
+
+void printProgress(double percent) {
+    std::printf("\r%.0f%%  ", percent);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+bool writeLevel(std::int32_t count, double percent, WaveFile& wave) {
+    if (wave.bitsPerSample != 16) return true;
+    const auto level = static_cast<std::int16_t>(percentToAmplitude(percent));
+    for (std::int32_t i = 0; i < count; ++i)
+        if (!wave.writeSample(level)) return false;
+    return true;
+}
+
+bool writeTone(double frequency, double startPhase, double percent, std::int32_t count, WaveFile& wave) {
+    if (wave.bitsPerSample != 16) return true;
+    const double step = kTwoPi * frequency / static_cast<double>(wave.sampleRate);
+    const double amplitude = static_cast<std::int16_t>(percentToAmplitude(percent));
+    // The angle comes from the index every time: a running sum would drift from
+    // the phase the measurer expects.
+    for (std::int32_t i = 0; i < count; ++i) {
+        const double angle = static_cast<double>(i) * step + startPhase;
+        const double value = amplitude * std::sin(angle);
+        if (!wave.writeSample(roundedSample(value))) return false;
+    }
+    return true;
+}
+
+bool generateSweep(SweepPlan& plan, WaveFile& wave) {
+    std::printf("\nGenerating tones. Percent done:\n");
+    std::fflush(stdout);
+    plan.rewind();
+    const SweepParameters& p = plan.params();
+    if (!writeLevel(generatorLeadInSamples(p), 0.0, wave)) return false;
+    do {
+        if (plan.isSyncTone() && !writeSyncBlock(p, wave)) return false;
+        if (!writeScheduledTone(plan, wave)) return false;
+        printProgress(plan.percentDone());
+    } while (plan.nextTone());
+    std::printf("\r100%%  \n");
+    std::fflush(stdout);
+    return true;
+}
+
+}  // namespace auralyn

@@ -1,0 +1,193 @@
+#include "generator/tonesmith_driver.h"
+
+#include <cinttypes>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "generator/console_input.h"
+#include "generator/parameter_dialogue.h"
+#include "generator/sweep_synthesis.h"
+#include "platform/console.h"
+#include "platform/path_names.h"
+#include "platform/product.h"
+#include "sweep/sweep_layout.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn {
+
+const char* const kTonesmithUsage =
+    "Usage: tonesmith [--help | --version]\n"
+    "\n"
+    "Writes a stepped-sine frequency sweep for measuring the frequency response of an\n"
+    "audio device: a mono 16-bit WAV file to play through the device while recording\n"
+    "it, and a sweep parameter file (.swp) that echoprobe needs to measure the recording.\n"
+    "\n"
+    "All questions are asked on the console: first the name of the WAV file, then the\n"
+    "name of the parameter file (an empty answer takes the proposal in brackets), then\n"
+    "the sweep parameters (an empty answer takes the default). The answers may be piped,\n"
+    "one per line; this writes a sweep with every default:\n"
+    "  printf 'sweep.wav\\n\\n\\n\\n\\n\\n\\n\\n\\n\\nn\\n' | tonesmith\n"
+    "\n"
+    "Exit status: 0 when the sweep was written or a file question was cancelled (end\n"
+    "of input); 1 when something failed (nothing is left behind); 2 for a wrong argument.\n";
+
+namespace {
+
+using platform::DialogSettings;
+
+constexpr DialogSettings kWaveFileQuestion{
+    "Enter a name for the output wave file", "Wave Files (*.wav)\0*.wav\0All Files (*.*)\0*\0", "wav",
+    platform::kOverwritePrompt | platform::kNoReadOnlyReturn};
+constexpr DialogSettings kParameterFileQuestion{
+    "Enter a name for the sweep parameters file", "Sweep Parameter Files (*.swp)\0*.swp\0All Files (*.*)\0*\0", "swp",
+    platform::kOverwritePrompt | platform::kNoReadOnlyReturn};
+
+constexpr const char* kCannotOpen = "The selected file could not be opened.";
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ignored;
+    return std::filesystem::equivalent(a, b, ignored);
+}
+
+bool chooseWaveFile(platform::FileDialog& dialog, WaveFile& wave, OutputFiles& files) {
+    for (;;) {
+        if (!dialog.askSave(kWaveFileQuestion)) return false;
+        if (wave.openWrite(dialog.path())) break;
+        platform::showErrorMessage(kCannotOpen);
+    }
+    files.wavePath = dialog.path();
+    return true;
+}
+
+bool chooseParameterFile(platform::FileDialog& dialog, OutputFiles& files) {
+    for (;;) {
+        if (!dialog.askSave(kParameterFileQuestion)) return false;
+        // Opening the wave file again with "wb" would interleave the two files in one.
+        if (sameFile(dialog.path(), files.wavePath)) {
+            platform::showErrorMessage("The parameter file cannot be the output wave file.");
+            continue;
+        }
+        files.parameters = std::fopen(dialog.path(), "wb");
+        if (files.parameters != nullptr) break;
+        platform::showErrorMessage(kCannotOpen);
+    }
+    files.parameterPath = dialog.path();
+    return true;
+}
+
+void printError(const std::string& text) {
+    std::printf("\nError: %s\n", text.c_str());
+    std::fflush(stdout);
+}
+
+// Only plain files are removed: a device or a link chosen as output stays as it was.
+void removePlainFile(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored))) {
+        std::filesystem::remove(path, ignored);
+    }
+}
+
+// A failed run leaves no file behind that could pass for a complete sweep.
+int abandonRun(WaveFile& wave, OutputFiles& files) {
+    if (files.parameters != nullptr) std::fclose(files.parameters);
+    files.parameters = nullptr;
+    // Should the wave file outlive the run (behind a link), its header claims no samples.
+    wave.setFormat(0, 0, 0);
+    wave.close();
+    removePlainFile(files.wavePath);
+    removePlainFile(files.parameterPath);
+    return 1;
+}
+
+bool saveParameters(const SweepPlan& plan, OutputFiles& files) {
+    const bool written = plan.writeParameters(files.parameters);
+    const bool closed = std::fclose(files.parameters) == 0;
+    files.parameters = nullptr;
+    return written && closed;
+}
+
+std::uint32_t loadU32(const unsigned char* bytes) {
+    return bytes[0] | (std::uint32_t{bytes[1]} << 8) | (std::uint32_t{bytes[2]} << 16) |
+           (std::uint32_t{bytes[3]} << 24);
+}
+
+// Reads the finished file back: its header must carry the final sizes and the
+// samples must all have reached the disk.
+bool waveFileIsComplete(const std::string& path, std::uint32_t dataSize) {
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) return true;  // a device keeps nothing to check
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error || size != std::uintmax_t{44} + dataSize) return false;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return false;
+    unsigned char header[44];
+    const bool read = std::fread(header, 1, sizeof header, file) == sizeof header;
+    std::fclose(file);
+    return read && loadU32(header + 4) == dataSize + 36u && loadU32(header + 40) == dataSize;
+}
+
+// Counts the whole sweep, so that the refusal can say how long it is.
+bool fitsWaveFile(const SweepPlan& plan) {
+    constexpr std::uint64_t kCountLimit = UINT64_MAX / 2;
+    const std::uint64_t samples = sweepSampleCount(plan, kCountLimit);
+    if (samples <= kMaxWaveSamples16) return true;
+    const std::uint32_t rate = plan.params().sampleRate;
+    std::printf("\nError: The sweep is too long for a wave file: %s%" PRIu64 " samples (%.1f hours at %" PRIu32
+                " Hz); a wave file holds at most %" PRIu64 " samples.\n",
+                samples > kCountLimit ? "more than " : "", samples > kCountLimit ? kCountLimit : samples,
+                static_cast<double>(samples) / rate / 3600.0, rate, kMaxWaveSamples16);
+    std::fflush(stdout);
+    return false;
+}
+
+}  // namespace
+
+bool selectOutputFiles(platform::FileDialog& dialog, WaveFile& wave, OutputFiles& files) {
+    dialog.setPath("");
+    if (!chooseWaveFile(dialog, wave, files)) return false;
+    // The parameter file is proposed in the wave file's folder under its name.
+    dialog.setPath(platform::withoutExtension(dialog.path(), dialog.extensionOffset()).c_str());
+    return chooseParameterFile(dialog, files);
+}
+
+int runTonesmith() {
+    std::printf("\n--- Tonesmith ---\n");
+    std::printf("%s version %s\n", kProductName, kProductVersion);
+
+    WaveFile wave;
+    platform::FileDialog dialog;
+    OutputFiles files;
+    if (!selectOutputFiles(dialog, wave, files)) return 0;
+
+    SweepPlan plan;
+    ConsoleInput input{stdin, stdout, platform::standardInputIsTerminal()};
+    if (!askSweepParameters(plan, input)) {
+        printError("The input ended at a question that has no default; nothing was written.");
+        return abandonRun(wave, files);
+    }
+    plan.lock();
+    if (!fitsWaveFile(plan)) return abandonRun(wave, files);
+
+    if (!saveParameters(plan, files)) {
+        printError("Couldn't write the sweep parameter file " + files.parameterPath + ".");
+        return abandonRun(wave, files);
+    }
+
+    wave.setFormat(44100, 16, 1);
+    wave.setSampleRate(plan.params().sampleRate);
+    if (!generateSweep(plan, wave)) {
+        printError("Couldn't write the samples to " + files.wavePath + " (is the disk full?).");
+        return abandonRun(wave, files);
+    }
+    const std::uint32_t dataSize = wave.dataSize;
+    if (!wave.close() || !waveFileIsComplete(files.wavePath, dataSize)) {
+        printError("Couldn't finish the header of the wave file " + files.wavePath + ".");
+        return abandonRun(wave, files);
+    }
+    return 0;
+}
+
+}  // namespace auralyn

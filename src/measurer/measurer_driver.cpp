@@ -1,0 +1,149 @@
+#include "measurer/measurer_driver.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "measurer/analysis_loop.h"
+#include "measurer/exit_prompt.h"
+#include "measurer/report.h"
+#include "platform/file_dialog.h"
+#include "platform/path_names.h"
+#include "platform/product.h"
+#include "sweep/sweep_layout.h"
+
+namespace auralyn {
+namespace {
+
+using platform::DialogSettings;
+using platform::FileDialog;
+
+const DialogSettings kRecordingQuestion{
+    "Select the recorded sample", "Wave Files (*.wav)\0*.wav\0All Files (*.*)\0*\0", nullptr,
+    platform::kFileMustExist};
+const DialogSettings kParameterQuestion{
+    "Select the sweep paramters file", "Sweep Parameter Files (*.swp)\0*.swp\0All Files (*.*)\0*\0", "swp",
+    platform::kFileMustExist};
+const DialogSettings kOutputQuestion{
+    "Enter a filename for the output", "Text Files (*.txt)\0*.txt\0All Files (*.*)\0*\0", "txt",
+    platform::kOverwritePrompt | platform::kNoReadOnlyReturn};
+
+constexpr int kExitFailure = 1;
+
+bool chooseRecording(FileDialog& dialog, WaveFile& recording) {
+    for (;;) {
+        if (!dialog.askOpen(kRecordingQuestion)) return false;
+        if (recording.openRead(dialog.path())) return true;
+        platform::showErrorMessage("The selected file could not be opened as a wave file.");
+    }
+}
+
+bool loadParameters(const char* path, SweepPlan& plan) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) return false;
+    const bool loaded = plan.readParameters(file);
+    std::fclose(file);
+    return loaded;
+}
+
+bool chooseParameters(FileDialog& dialog, SweepPlan& plan) {
+    dialog.setPath("");
+    for (;;) {
+        if (!dialog.askOpen(kParameterQuestion)) return false;
+        if (loadParameters(dialog.path(), plan)) return true;
+        platform::showErrorMessage("The selected file is not a list of sweep parameters.");
+    }
+}
+
+bool chooseOutput(FileDialog& dialog, const std::string& proposal, OutputFile& output) {
+    dialog.setPath(proposal.c_str());
+    for (;;) {
+        if (!dialog.askSave(kOutputQuestion)) return false;
+        output.reset(std::fopen(dialog.path(), "wt"));
+        if (output) return true;
+        platform::showErrorMessage("The selected file could not be opened for output.");
+    }
+}
+
+void printBanner() {
+    std::printf("\n--- Echoprobe ---\n");
+    std::printf("%s version %s\n", kProductName, kProductVersion);
+    std::fflush(stdout);
+}
+
+// A report that did not reach the disk whole must not pass for a measurement.
+bool closeOutput(OutputFile& output) {
+    const bool written = std::ferror(output.get()) == 0;
+    return std::fclose(output.release()) == 0 && written;
+}
+
+int measure(SweepPlan& plan, WaveFile& recording, OutputFile& output, const std::string& recordedName) {
+    if (!checkFormat(plan, recording)) return kExitFailure;
+    writeHeader(plan, recordedName.c_str(), output.get());
+    if (!recording.skipSamples(measurerLeadInSamples(plan.params()))) {
+        std::printf("\nError: Input wave file ended before expected.");
+        return kExitFailure;
+    }
+    std::vector<ToneResult> results;
+    if (!analyzeRecording(plan, recording, results, plan.toneCount())) return kExitFailure;
+    writeResults(results.data(), results.size(), output.get());
+    return 0;
+}
+
+}  // namespace
+
+RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, std::uint16_t extensionOffset) {
+    RecordingName name;
+    if (fileOffset <= path.size()) name.fileName = path.substr(fileOffset);
+    name.baseName = platform::baseName(path, fileOffset, extensionOffset);
+    return name;
+}
+
+bool selectFiles(WaveFile& recording, SweepPlan& plan, OutputFile& output, std::string& recordedName) {
+    FileDialog dialog;
+    if (!chooseRecording(dialog, recording)) return false;
+    const RecordingName name = recordingName(dialog.path(), dialog.fileOffset(), dialog.extensionOffset());
+    if (!chooseParameters(dialog, plan)) return false;
+    if (!chooseOutput(dialog, name.baseName, output)) return false;
+    recordedName = name.fileName;
+    return true;
+}
+
+bool checkFormat(const SweepPlan& plan, const WaveFile& recording) {
+    if (recording.channels != 1) {
+        std::printf("\nError: Please only use input wave files with one channel (mono).");
+        return false;
+    }
+    if (recording.bitsPerSample != 16) {
+        std::printf("\nError: Please only use input wave files with 16-bit samples.");
+        return false;
+    }
+    const std::uint32_t rate = plan.params().sampleRate;
+    if (recording.sampleRate != rate) {
+        std::printf("\nError: The input wave file's sampling rate is not the same as the");
+        std::printf("\nsampling rate of the original tone sweep. The sampling rate");
+        std::printf("\nshould be %u Hz.", static_cast<unsigned>(rate));
+        return false;
+    }
+    return true;
+}
+
+int runEchoprobe() {
+    printBanner();
+    WaveFile recording;
+    SweepPlan plan;
+    OutputFile output;
+    std::string recordedName;
+    if (!selectFiles(recording, plan, output, recordedName)) return 0;
+    plan.lock();
+    registerExitPrompt();
+    int exitCode = measure(plan, recording, output, recordedName);
+    if (!closeOutput(output) && exitCode == 0) {
+        std::printf("\nError: The output file could not be written completely.");
+        exitCode = kExitFailure;
+    }
+    std::fflush(stdout);
+    return exitCode;
+}
+
+}  // namespace auralyn

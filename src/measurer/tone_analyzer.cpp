@@ -1,0 +1,150 @@
+#include "measurer/tone_analyzer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "measurer/sine_cosine.h"
+
+namespace auralyn {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// Correlation sums of one block with the sine and cosine of its angles.
+struct CorrelationSums {
+    double sine = 0.0;           // sum of sin(theta_i) * s_i
+    double cosine = 0.0;         // sum of cos(theta_i) * s_i
+    double sineSquares = 0.0;    // sum of sin^2(theta_i)
+    double sineCosines = 0.0;    // sum of sin(theta_i) * cos(theta_i)
+    double cosineSquares = 0.0;  // sum of cos^2(theta_i)
+};
+
+// theta_i = ((2 pi f) / R) * i: product and quotient in extended precision so that
+// every build lands on the same angle, rounded to double before sin and cos.
+void fillAngles(long double step, std::int32_t first, std::size_t count, double* angles) {
+    for (std::size_t j = 0; j < count; ++j) {
+        const long double index = static_cast<long double>(first) + static_cast<long double>(j);
+        angles[j] = static_cast<double>(step * index);
+    }
+}
+
+void addBlock(const double* sines, const double* cosines, const std::int16_t* samples, std::size_t count,
+              CorrelationSums& sums) {
+    for (std::size_t j = 0; j < count; ++j) {
+        const double s = sines[j];
+        const double c = cosines[j];
+        if (samples != nullptr) {
+            const double value = samples[j];
+            sums.sine = sums.sine + s * value;
+            sums.cosine = sums.cosine + c * value;
+        }
+        sums.sineSquares = sums.sineSquares + s * s;
+        sums.sineCosines = sums.sineCosines + s * c;
+        sums.cosineSquares = sums.cosineSquares + c * c;
+    }
+}
+
+// One pass over the block in pieces small enough for the stack.
+CorrelationSums correlate(const std::int16_t* samples, std::int32_t count, double frequency, std::uint32_t rate) {
+    CorrelationSums sums;
+    const long double step =
+        (static_cast<long double>(kTwoPi) * static_cast<long double>(frequency)) / static_cast<long double>(rate);
+    double angles[kSineCosineBlock];
+    double sines[kSineCosineBlock];
+    double cosines[kSineCosineBlock];
+    for (std::int32_t first = 0; first < count;) {
+        const std::size_t piece = std::min<std::size_t>(kSineCosineBlock, static_cast<std::size_t>(count - first));
+        fillAngles(step, first, piece, angles);
+        sineCosine(angles, sines, cosines, piece);
+        addBlock(sines, cosines, samples == nullptr ? nullptr : samples + first, piece, sums);
+        first += static_cast<std::int32_t>(piece);
+    }
+    return sums;
+}
+
+// 2 * sqrt(x^2 + y^2) / N, and 0 for an empty block rather than a division by zero.
+double correlationAmplitude(double x, double y, std::int32_t count) {
+    if (count <= 0) return 0.0;
+    const double squares = x * x + y * y;
+    return 2.0 * std::sqrt(squares) / static_cast<double>(count);
+}
+
+}  // namespace
+
+void ToneAnalyzer::invalidate() {
+    referenceValid_ = false;
+    measurementValid_ = false;
+    resultValid_ = false;
+}
+
+void ToneAnalyzer::setSampleRate(std::uint32_t rate) {
+    if (rate == sampleRate_) return;
+    sampleRate_ = rate;
+    invalidate();
+}
+
+void ToneAnalyzer::setTone(double frequency, std::int32_t count) {
+    if (frequency == frequency_ && count == count_) return;
+    frequency_ = frequency;
+    count_ = count;
+    invalidate();
+}
+
+void ToneAnalyzer::setSamples(const std::int16_t* samples) {
+    if (samples == samples_) return;
+    samples_ = samples;
+    invalidate();
+}
+
+void ToneAnalyzer::samplesChanged() { invalidate(); }
+
+void ToneAnalyzer::measure() {
+    // A rate of 0 would make every angle infinite; no recording has one.
+    const std::uint32_t rate = sampleRate_ == 0 ? 1 : sampleRate_;
+    const CorrelationSums sums = correlate(samples_, count_, frequency_, rate);
+    sineSquares_ = sums.sineSquares;
+    sineCosines_ = sums.sineCosines;
+    cosineSquares_ = sums.cosineSquares;
+    measuredAmplitude_ = correlationAmplitude(sums.sine, sums.cosine, count_);
+    measuredPhase_ = (sums.sine == 0.0 && sums.cosine == 0.0) ? 0.0 : std::atan2(sums.cosine, sums.sine);
+    measurementValid_ = true;
+}
+
+// The correlation of the unit sine sin(theta_i + phi) with sin(theta_i) and
+// cos(theta_i), expanded as sin(theta_i) cos(phi) + cos(theta_i) sin(phi) so that
+// it is formed from the measurement pass's own sums.
+void ToneAnalyzer::computeReference() {
+    if (!measurementValid_) measure();
+    const double cosPhi = std::cos(measuredPhase_);
+    const double sinPhi = std::sin(measuredPhase_);
+    const double sine = cosPhi * sineSquares_ + sinPhi * sineCosines_;
+    const double cosine = cosPhi * sineCosines_ + sinPhi * cosineSquares_;
+    referenceAmplitude_ = correlationAmplitude(sine, cosine, count_);
+    referenceValid_ = true;
+}
+
+void ToneAnalyzer::computeResult() {
+    if (!measurementValid_) measure();
+    if (!referenceValid_) computeReference();
+    amplitudeRatio_ = referenceAmplitude_ == 0.0 ? 0.0 : measuredAmplitude_ / referenceAmplitude_;
+    phaseResult_ = measuredPhase_;
+    resultValid_ = true;
+}
+
+double ToneAnalyzer::amplitude() {
+    if (!resultValid_) computeResult();
+    return amplitudeRatio_;
+}
+
+double ToneAnalyzer::measuredAmplitude() {
+    if (!measurementValid_) measure();
+    return measuredAmplitude_;
+}
+
+double ToneAnalyzer::phase() {
+    if (!resultValid_) computeResult();
+    return phaseResult_;
+}
+
+}  // namespace auralyn

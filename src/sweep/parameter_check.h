@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sweep/sweep_plan.h"
+
+namespace auralyn {
+
+// The first reason a loaded record would give a degenerate or unbounded
+// schedule, or none.
+enum class RecordFault {
+    none,
+    notFinite,          // a NaN or infinite double
+    sampleRate,         // 0
+    startFrequency,     // not above 0
+    frequencyStep,      // not above 0
+    endFrequency,       // below the start or above half the sampling rate
+    negativeValue,      // a duration or the fractional-cycle bound below 0
+    syncLevel,          // pulse level or threshold outside 0..100
+    sampleCountRange,   // some sample count would not fit 32 bits
+    tooManyTones,
+    searchTooLong,      // the exact length would take too many search steps to establish
+    sweepTooLong,       // the sweep would not fit a WAV file
+};
+
+// More tones than any dialogue sweep has (about 4.8 million at most); beyond
+// it, checking a record would take noticeable time.
+inline constexpr std::uint32_t kMaxToneCount = 1u << 23;
+// Bound on the tone-length search steps spent establishing a sweep's exact
+// length when the cheap bounds cannot decide whether it fits: about a
+// quarter of a second.
+inline constexpr double kMaxCheckSearchSteps = 1u << 26;
+
+RecordFault findRecordFault(const SweepParameters& p);
+
+inline bool isLoadableRecord(const SweepParameters& p) {
+    return findRecordFault(p) == RecordFault::none;
+}
+
+const char* describeRecordFault(RecordFault fault);
+
+}  // namespace auralyn

@@ -1,0 +1,110 @@
+#include "wave/riff_file.h"
+
+#include <cstring>
+#include <limits>
+
+#include "wave/stream_io.h"
+
+namespace auralyn {
+namespace {
+
+std::int32_t decodeSigned32(const unsigned char* bytes) {
+    const std::uint32_t value = static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+    return static_cast<std::int32_t>(value);
+}
+
+std::int32_t saturate32(std::int64_t value) {
+    if (value > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+    if (value < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(value);
+}
+
+bool hasFormType(const char* id) { return std::strcmp(id, "RIFF") == 0 || std::strcmp(id, "LIST") == 0; }
+
+}  // namespace
+
+RiffFile::RiffFile(const char* fileName) {
+    if (fileName == nullptr) return;
+    file_ = std::fopen(fileName, "rb");
+    if (file_ != nullptr && !rewind()) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+}
+
+RiffFile::~RiffFile() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+bool RiffFile::readChunkHeader(OpenChunk& chunk) {
+    unsigned char header[8];
+    if (std::fread(header, 1, sizeof header, file_) != sizeof header) return false;
+    std::memcpy(chunk.info.id, header, 4);
+    chunk.info.id[4] = '\0';
+    chunk.size = decodeSigned32(header + 4);
+    chunk.info.formType[0] = '\0';
+    if (hasFormType(chunk.info.id)) {
+        if (std::fread(chunk.info.formType, 1, 4, file_) != 4) return false;
+        chunk.info.formType[4] = '\0';
+        chunk.size -= 4;
+    }
+    chunk.start = tellPosition(file_);
+    if (chunk.start < 0) return false;
+    chunk.end = chunk.start + chunk.size;
+    if (chunk.end % 2 != 0) ++chunk.end;
+    chunk.info.size = saturate32(chunk.size);
+    chunk.info.start = saturate32(chunk.start);
+    chunk.info.end = saturate32(chunk.end);
+    return true;
+}
+
+bool RiffFile::rewind() {
+    chunks_.clear();
+    if (file_ == nullptr || !seekPosition(file_, 0, SEEK_SET)) return false;
+    OpenChunk root;
+    if (!readChunkHeader(root) || std::strcmp(root.info.id, "RIFF") != 0) return false;
+    chunks_.push_back(root);
+    return true;
+}
+
+bool RiffFile::descend(const char* name) {
+    if (chunks_.empty()) return false;
+    const OpenChunk parent = chunks_.back();  // a copy: pushing may move the stack
+    // A named search always covers the whole chunk, from its first sub-chunk.
+    if (name != nullptr && !seekPosition(file_, parent.start, SEEK_SET)) return false;
+    for (;;) {
+        const std::int64_t position = tellPosition(file_);
+        if (position < 0 || position >= parent.end) break;
+        OpenChunk header;
+        if (!readChunkHeader(header)) break;
+        // A negative size would send the search backwards or nowhere: it ends here.
+        if (header.size < 0) break;
+        if (name == nullptr || std::strcmp(header.info.id, name) == 0) {
+            chunks_.push_back(header);
+            return true;
+        }
+        if (!seekPosition(file_, header.end, SEEK_SET)) return false;
+    }
+    // Also clears the end-of-file indicator for the next search.
+    seekPosition(file_, parent.start, SEEK_SET);
+    return false;
+}
+
+bool RiffFile::ascend() {
+    if (chunks_.size() < 2) return false;
+    seekPosition(file_, chunks_.back().end, SEEK_SET);
+    chunks_.pop_back();
+    return true;
+}
+
+std::int32_t RiffFile::chunkSize() const { return chunks_.empty() ? 0 : chunks_.back().info.size; }
+
+const char* RiffFile::chunkId() const { return chunks_.empty() ? nullptr : chunks_.back().info.id; }
+
+const char* RiffFile::chunkFormType() const {
+    if (chunks_.empty() || chunks_.back().info.formType[0] == '\0') return nullptr;
+    return chunks_.back().info.formType;
+}
+
+}  // namespace auralyn

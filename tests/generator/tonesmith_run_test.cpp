@@ -1,0 +1,225 @@
+// End-to-end runs of the tonesmith program with piped answers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "run_program.h"
+#include "test_files.h"
+
+namespace auralyn {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::loadF64;
+using test::loadU16;
+using test::loadU32;
+
+// Questions 1 to 9 for a linear sweep of three tones (1000, 1010, 1020 Hz) at 48000 Hz.
+const std::string kShortSweep = "\n2\n1000\n1020\n10\n\n\n\nn\n";
+
+class TonesmithRun : public testing::Test {
+protected:
+    test::ProgramRun run(const std::string& answers, std::vector<std::string> args = {}) {
+        return test::runProgram(TONESMITH_PATH, args, answers, dir.path().string());
+    }
+    std::string file(const std::string& name) const { return dir.file(name); }
+    bool exists(const std::string& name) const { return fs::exists(fs::symlink_status(file(name))); }
+    bool empty() const { return fs::is_empty(dir.path()); }
+
+    test::TempDir dir;
+};
+
+void expectWaveHeader(const Bytes& wav, std::uint32_t rate, std::uint32_t dataSize) {
+    ASSERT_EQ(wav.size(), 44u + dataSize);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(loadU32(wav, 4), dataSize + 36);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(loadU32(wav, 16), 16u);
+    EXPECT_EQ(loadU16(wav, 20), 1);
+    EXPECT_EQ(loadU16(wav, 22), 1);
+    EXPECT_EQ(loadU32(wav, 24), rate);
+    EXPECT_EQ(loadU32(wav, 28), 2 * rate);
+    EXPECT_EQ(loadU16(wav, 32), 2);
+    EXPECT_EQ(loadU16(wav, 34), 16);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(loadU32(wav, 40), dataSize);
+}
+
+TEST_F(TonesmithRun, WritesTheParameterFileAsTheDialogueLeftIt) {
+    test::ProgramRun r = run("s.wav\n\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    Bytes swp = test::readFileBytes(file("s.swp"));
+    ASSERT_EQ(swp.size(), 147u);
+    EXPECT_EQ(std::string(swp.begin(), swp.begin() + 11), "SWEEPPARAMS");
+    EXPECT_EQ(swp[11], 1);  // locked
+    EXPECT_EQ(loadF64(swp, 19), 1000.0);
+    EXPECT_EQ(loadF64(swp, 27), 1020.0);
+    EXPECT_EQ(loadF64(swp, 35), 10.0);
+    EXPECT_EQ(loadF64(swp, 43), 0.02);
+    EXPECT_EQ(loadF64(swp, 51), 0.0002);
+    EXPECT_EQ(loadF64(swp, 59), 0.04);
+    EXPECT_EQ(loadF64(swp, 67), 0.0002);
+    EXPECT_EQ(loadF64(swp, 75), 0.5);
+    EXPECT_EQ(loadU32(swp, 83), 48000u);
+    EXPECT_EQ(loadU32(swp, 87), 400u);
+    EXPECT_EQ(loadF64(swp, 91), 1.0);
+    EXPECT_EQ(loadU32(swp, 107), 0u);
+    EXPECT_EQ(loadU32(swp, 119), 0u);  // linear
+    EXPECT_EQ(loadF64(swp, 123), 90.0);
+    EXPECT_EQ(loadF64(swp, 131), 15.0);
+    EXPECT_EQ(loadU32(swp, 139), 10u);
+    // Run-time fields of question 5's rewind, made while the minimum duration was
+    // still 0: tone 0 at 1000 Hz with 10 cycles, 480 samples.
+    EXPECT_EQ(loadF64(swp, 99), 1000.0);
+    EXPECT_EQ(loadU32(swp, 111), 0u);
+    EXPECT_EQ(loadU32(swp, 115), 480u);
+}
+
+TEST_F(TonesmithRun, WritesTheWaveFileWithItsFinalHeader) {
+    test::ProgramRun r = run("s.wav\n\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    // 168000 lead-in, 1938 sync, then 1920+960+48, 1948+998+47 and 1929+988+47 samples.
+    expectWaveHeader(test::readFileBytes(file("s.wav")), 48000, 2 * 178823);
+    EXPECT_NE(r.out.find("\n--- Tonesmith ---\nAuralyn version 1.0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("\nGenerating tones. Percent done:\n\r0%  \r33%  \r67%  \r100%  \n"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(TonesmithRun, EveryDefaultGivesAnOctaveSweepAt48000) {
+    test::ProgramRun r = run("d.wav\n\n");
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    Bytes swp = test::readFileBytes(file("d.swp"));
+    ASSERT_EQ(swp.size(), 147u);
+    EXPECT_EQ(loadU32(swp, 119), 1u);
+    EXPECT_EQ(loadF64(swp, 35), 24.0);
+    EXPECT_EQ(loadF64(swp, 27), 20000.0);
+    EXPECT_EQ(loadU32(swp, 115), 24000u);
+    Bytes wav = test::readFileBytes(file("d.wav"));
+    expectWaveHeader(wav, 48000, static_cast<std::uint32_t>(wav.size() - 44));
+}
+
+TEST_F(TonesmithRun, ProposesTheWaveFileNameForTheParameterFile) {
+    fs::create_directory(file("runs"));
+    test::ProgramRun r = run("runs/take1.dat\n\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\nEnter a name for the output wave file: "), std::string::npos);
+    EXPECT_NE(r.out.find("\nEnter a name for the sweep parameters file [runs/take1]: "), std::string::npos);
+    EXPECT_TRUE(exists("runs/take1.dat"));
+    EXPECT_TRUE(exists("runs/take1.swp"));
+
+    test::ProgramRun bare = run("sweep\n\n" + kShortSweep);
+    EXPECT_NE(bare.out.find("parameters file [sweep]: "), std::string::npos);
+    EXPECT_TRUE(exists("sweep.wav"));
+    EXPECT_TRUE(exists("sweep.swp"));
+}
+
+TEST_F(TonesmithRun, CancelAtTheFirstQuestionCreatesNothing) {
+    test::ProgramRun r = run("");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(empty());
+}
+
+TEST_F(TonesmithRun, CancelAtTheSecondQuestionLeavesTheProvisionalHeader) {
+    test::ProgramRun r = run("s.wav\n");
+    EXPECT_EQ(r.exitCode, 0);
+    Bytes wav = test::readFileBytes(file("s.wav"));
+    Bytes expected;
+    test::appendText(expected, "RIFF");
+    test::appendU32(expected, 36);
+    test::appendText(expected, "WAVEfmt ");
+    test::appendU32(expected, 16);
+    expected.resize(expected.size() + 16, 0);
+    test::appendText(expected, "data");
+    test::appendU32(expected, 0);
+    EXPECT_EQ(wav, expected);
+    EXPECT_FALSE(exists("s.swp"));
+}
+
+TEST_F(TonesmithRun, AFileThatCannotBeOpenedIsAskedAgain) {
+    test::ProgramRun r = run("nowhere/x.wav\ns.wav\nnowhere/p\np\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "Error: The selected file could not be opened.\nError: The selected file could not be opened.\n");
+    // The retried question proposes what was typed before, as the dialog would.
+    EXPECT_NE(r.out.find("output wave file [nowhere/x.wav]: "), std::string::npos);
+    EXPECT_NE(r.out.find("parameters file [nowhere/p.swp]: "), std::string::npos);
+    EXPECT_TRUE(exists("s.wav"));
+    EXPECT_TRUE(exists("p.swp"));
+    EXPECT_FALSE(exists("s.swp"));
+}
+
+TEST_F(TonesmithRun, RefusesTheWaveFileAsParameterFile) {
+    test::ProgramRun r = run("s.wav\ns.wav\np\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_EQ(r.err, "Error: The parameter file cannot be the output wave file.\n");
+    EXPECT_EQ(test::readFileBytes(file("p.swp")).size(), 147u);
+    EXPECT_EQ(test::readFileBytes(file("s.wav")).size(), 44u + 2 * 178823);
+}
+
+TEST_F(TonesmithRun, InputEndingWithoutAnAcceptableAnswerFailsAndLeavesNothing) {
+    test::ProgramRun r = run("s.wav\n\n\n\n21000\n\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("\nError: The input ended at a question that has no default; nothing was written.\n"),
+              std::string::npos);
+    EXPECT_TRUE(empty());
+}
+
+TEST_F(TonesmithRun, AFullDiskFailsAndLeavesNoPlainFile) {
+    // The symlinks to /dev/full are the user's: they stay, the plain files go.
+    fs::create_symlink("/dev/full", file("full.wav"));
+    test::ProgramRun samples = run("full.wav\n\n" + kShortSweep);
+    EXPECT_EQ(samples.exitCode, 1);
+    EXPECT_NE(samples.out.find("\nError: Couldn't write the samples to full.wav (is the disk full?).\n"),
+              std::string::npos);
+    EXPECT_FALSE(exists("full.swp"));
+    EXPECT_TRUE(fs::is_symlink(file("full.wav")));
+
+    fs::create_symlink("/dev/full", file("p.swp"));
+    test::ProgramRun parameters = run("s.wav\np\n" + kShortSweep);
+    EXPECT_EQ(parameters.exitCode, 1);
+    EXPECT_NE(parameters.out.find("\nError: Couldn't write the sweep parameter file p.swp.\n"), std::string::npos);
+    EXPECT_EQ(parameters.out.find("Generating tones"), std::string::npos);
+    EXPECT_FALSE(exists("s.wav"));
+    EXPECT_TRUE(fs::is_symlink(file("p.swp")));
+}
+
+TEST_F(TonesmithRun, WritingToADeviceIsNoFailure) {
+    test::ProgramRun r = run("/dev/null\ns\n" + kShortSweep);
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_TRUE(fs::exists("/dev/null"));
+    EXPECT_EQ(test::readFileBytes(file("s.swp")).size(), 147u);
+}
+
+TEST_F(TonesmithRun, RefusesASweepTooLongForAWaveFile) {
+    // 29 tones of at least 1000 s at 96000 Hz: more than 2.7 billion samples.
+    test::ProgramRun r = run("s.wav\n\n96000\n2\n20\n300\n10\n1000\n\n\nn\n");
+    EXPECT_EQ(r.exitCode, 1);
+    const std::string prefix = "\nError: The sweep is too long for a wave file: ";
+    const std::size_t at = r.out.find(prefix);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_GT(std::stoull(r.out.substr(at + prefix.size())), 29ull * 96000000);
+    EXPECT_NE(r.out.find("a wave file holds at most 2147483629 samples.\n"), std::string::npos);
+    EXPECT_EQ(r.out.find("Generating tones"), std::string::npos);
+    EXPECT_TRUE(empty());
+}
+
+TEST_F(TonesmithRun, HelpAndVersionAnswerWithoutQuestions) {
+    test::ProgramRun help = run("", {"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    EXPECT_EQ(help.out.rfind("Usage: tonesmith", 0), 0u);
+    EXPECT_NE(help.out.find("piped"), std::string::npos);
+
+    test::ProgramRun version = run("", {"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "tonesmith (Auralyn) 1.0\n");
+
+    test::ProgramRun wrong = run("s.wav\n\n", {"sweep.wav"});
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_EQ(wrong.out, "");
+    EXPECT_EQ(wrong.err, help.out);
+    EXPECT_TRUE(empty());
+}
+
+}  // namespace
+}  // namespace auralyn

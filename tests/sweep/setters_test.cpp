@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "sweep/parameter_file.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn {
+namespace {
+
+// Two records are the same when their encoded files are.
+bool sameRecord(const SweepParameters& a, const SweepParameters& b) {
+    return encodeParameters(a) == encodeParameters(b);
+}
+
+TEST(Constructor, HoldsPlaceholderValues) {
+    const SweepPlan plan;
+    const SweepParameters& p = plan.params();
+    EXPECT_FALSE(p.locked);
+    EXPECT_EQ(p.startFrequency, 1.0);
+    EXPECT_EQ(p.endFrequency, 1.0);
+    EXPECT_EQ(p.frequencyStep, 1.0);
+    EXPECT_EQ(p.minToneDuration, 0.0);
+    EXPECT_EQ(p.syncPulseDuration, 0.0);
+    EXPECT_EQ(p.settlingTime, 0.0);
+    EXPECT_EQ(p.maxTimeDrift, 0.0);
+    EXPECT_EQ(p.leadInTime, 0.0);
+    EXPECT_EQ(p.sampleRate, 1u);
+    EXPECT_EQ(p.maxExtraSamples, 0u);
+    EXPECT_EQ(p.maxFractionalCycle, 1.0);
+    EXPECT_EQ(p.toneFrequency, 1.0);
+    EXPECT_EQ(p.tonesPerSyncPulse, 0u);
+    EXPECT_EQ(p.toneIndex, 0u);
+    EXPECT_EQ(p.toneLength, 0);
+    EXPECT_EQ(p.octaveSweep, 0);
+    EXPECT_EQ(p.syncPulseLevel, 0.0);
+    EXPECT_EQ(p.syncThreshold, 0.0);
+    EXPECT_EQ(p.minCyclesPerTone, 0u);
+}
+
+TEST(FrequencySetters, KeepStartAtOrBelowEnd) {
+    SweepPlan plan;
+    plan.setSampleRate(48000);
+    plan.setEndFrequency(1000);
+    plan.setStartFrequency(3000);
+    EXPECT_EQ(plan.params().startFrequency, 3000.0);
+    EXPECT_EQ(plan.params().endFrequency, 3000.0);
+
+    plan.setStartFrequency(1000);
+    plan.setEndFrequency(500);
+    EXPECT_EQ(plan.params().startFrequency, 500.0);
+    EXPECT_EQ(plan.params().endFrequency, 500.0);
+}
+
+TEST(FrequencySetters, DropValuesNotAboveZero) {
+    SweepPlan plan;
+    plan.setSampleRate(48000);
+    plan.setEndFrequency(2000);
+    plan.setStartFrequency(1000);
+    plan.setFrequencyStep(10);
+    const SweepParameters before = plan.params();
+    plan.setStartFrequency(0);
+    plan.setEndFrequency(-1);
+    plan.setFrequencyStep(0);
+    plan.setStartFrequency(std::nan(""));
+    plan.setEndFrequency(std::nan(""));
+    plan.setFrequencyStep(-3);
+    EXPECT_TRUE(sameRecord(plan.params(), before));
+}
+
+TEST(FrequencySetters, RewindToToneZero) {
+    SweepPlan plan;
+    plan.setSampleRate(48000);
+    plan.setMinToneDuration(0.02);
+    plan.setEndFrequency(20000);
+    plan.setStartFrequency(1000);
+    EXPECT_EQ(plan.params().toneFrequency, 1000.0);
+    EXPECT_EQ(plan.params().toneLength, 960);
+    plan.nextTone();
+    plan.setFrequencyStep(100);
+    EXPECT_EQ(plan.params().toneIndex, 0u);
+    plan.nextTone();
+    plan.setOctaveSweep(1);
+    EXPECT_EQ(plan.params().toneIndex, 0u);
+    EXPECT_EQ(plan.params().octaveSweep, 1);
+}
+
+TEST(DurationSetters, DropNegativeKeepZero) {
+    SweepPlan plan;
+    plan.setMinToneDuration(0.5);
+    plan.setMinToneDuration(-0.1);
+    EXPECT_EQ(plan.params().minToneDuration, 0.5);
+    plan.setMinToneDuration(0);
+    EXPECT_EQ(plan.params().minToneDuration, 0.0);
+    plan.setMinToneDuration(std::nan(""));
+    EXPECT_EQ(plan.params().minToneDuration, 0.0);
+
+    plan.setSyncPulseDuration(-1);
+    plan.setSettlingTime(-1);
+    plan.setMaxTimeDrift(-1);
+    plan.setLeadInTime(-1);
+    plan.setMaxFractionalCycle(-1);
+    EXPECT_TRUE(sameRecord(plan.params(), [] {
+        SweepParameters p;
+        return p;
+    }()));
+
+    plan.setSyncPulseDuration(0.0002);
+    plan.setSettlingTime(0.04);
+    plan.setMaxTimeDrift(0.0002);
+    plan.setLeadInTime(0.5);
+    plan.setMaxFractionalCycle(0);
+    EXPECT_EQ(plan.params().syncPulseDuration, 0.0002);
+    EXPECT_EQ(plan.params().settlingTime, 0.04);
+    EXPECT_EQ(plan.params().maxTimeDrift, 0.0002);
+    EXPECT_EQ(plan.params().leadInTime, 0.5);
+    EXPECT_EQ(plan.params().maxFractionalCycle, 0.0);
+}
+
+TEST(LevelSetters, ClampToPercentRange) {
+    SweepPlan plan;
+    plan.setSyncPulseLevel(150);
+    EXPECT_EQ(plan.params().syncPulseLevel, 100.0);
+    plan.setSyncPulseLevel(-5);
+    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
+    plan.setSyncPulseLevel(90);
+    EXPECT_EQ(plan.params().syncPulseLevel, 90.0);
+    plan.setSyncPulseLevel(std::nan(""));
+    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
+
+    plan.setSyncThreshold(150);
+    EXPECT_EQ(plan.params().syncThreshold, 100.0);
+    plan.setSyncThreshold(-5);
+    EXPECT_EQ(plan.params().syncThreshold, 0.0);
+    plan.setSyncThreshold(15);
+    EXPECT_EQ(plan.params().syncThreshold, 15.0);
+    plan.setSyncThreshold(std::nan(""));
+    EXPECT_EQ(plan.params().syncThreshold, 0.0);
+}
+
+TEST(IntegerSetters, StoreAnyValue) {
+    SweepPlan plan;
+    plan.setSampleRate(96000);
+    plan.setTonesPerSyncPulse(4294967295u);
+    plan.setMinCyclesPerTone(200);
+    plan.setMaxExtraSamples(3000);
+    EXPECT_EQ(plan.params().sampleRate, 96000u);
+    EXPECT_EQ(plan.params().tonesPerSyncPulse, 4294967295u);
+    EXPECT_EQ(plan.params().minCyclesPerTone, 200u);
+    EXPECT_EQ(plan.params().maxExtraSamples, 3000u);
+}
+
+TEST(Lock, FreezesEverySetter) {
+    SweepPlan plan;
+    plan.lock();
+    const SweepParameters before = plan.params();
+    plan.setSampleRate(48000);
+    plan.setOctaveSweep(1);
+    plan.setStartFrequency(100);
+    plan.setEndFrequency(200);
+    plan.setFrequencyStep(3);
+    plan.setMinToneDuration(1);
+    plan.setSyncPulseDuration(1);
+    plan.setSettlingTime(1);
+    plan.setMaxTimeDrift(1);
+    plan.setLeadInTime(1);
+    plan.setMaxFractionalCycle(0.5);
+    plan.setTonesPerSyncPulse(4);
+    plan.setMinCyclesPerTone(20);
+    plan.setMaxExtraSamples(100);
+    plan.setSyncPulseLevel(50);
+    plan.setSyncThreshold(50);
+    EXPECT_TRUE(plan.params().locked);
+    EXPECT_TRUE(sameRecord(plan.params(), before));
+}
+
+}  // namespace
+}  // namespace auralyn

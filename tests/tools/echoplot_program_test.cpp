@@ -1,0 +1,156 @@
+// echoplot as a user runs it: a report in, a plot and an FRD file out.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run_program.h"
+#include "test_files.h"
+#include "wave_samples.h"
+
+namespace auralyn::test {
+namespace {
+
+const std::string kEchoplot = ECHOPLOT_PATH;
+const std::string kPython = "/usr/bin/python3";
+const std::string kRsvgConvert = "/usr/bin/rsvg-convert";
+
+const std::string kHeader =
+    "Input file, \"speaker.wav\"\nSampling rate, 48000 Hz\nMinimum tone duration, 0.020 sec\n"
+    "Tones per sync pulse, 0\nSettling time, 0.040 sec\nMinimum cycles per tone, 10\n"
+    "Maximum fractional cycle, 1.000\nMaximum extra samples, 400\nMaximum time drift, 0.0002 sec\n"
+    "Frequency, Amplitude, Norm. Amp., Norm. Amp. (dB), Phase (deg)\n";
+
+// A real parser, not a pattern match: prints the number of point markers of
+// each class, or fails with the parser's message.
+const std::string kCountPoints =
+    "import sys, xml.etree.ElementTree as ET\n"
+    "root = ET.parse(sys.argv[1]).getroot()\n"
+    "ns = '{http://www.w3.org/2000/svg}'\n"
+    "assert root.tag == ns + 'svg', root.tag\n"
+    "circles = [c.get('class') for c in root.iter(ns + 'circle')]\n"
+    "title = ''.join(root.find(ns + 'text').itertext())\n"
+    "print(circles.count('magnitude-point'), circles.count('phase-point'), title)\n";
+
+ProgramRun echoplot(const TempDir& dir, const std::vector<std::string>& args) {
+    return runProgram(kEchoplot, args, "", dir.path().string());
+}
+
+std::string countPoints(const TempDir& dir, const std::string& svg) {
+    const ProgramRun run = runProgram(kPython, {"-c", kCountPoints, svg}, "", dir.path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run.out;
+}
+
+std::vector<std::string> filesIn(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string sweepTable(int tones) {
+    std::string table;
+    char line[96];
+    for (int i = 0; i < tones; ++i) {
+        const double frequency = 20.0 * std::pow(2.0, i / 3.0);
+        std::snprintf(line, sizeof line, "%.2f, %.1f, 1.00000, 0.000, %.2f\n", frequency,
+                      32767.0 / std::sqrt(1.0 + std::pow(frequency / 5000.0, 4.0)), -0.036 * frequency);
+        table += line;
+    }
+    return table;
+}
+
+TEST(EchoplotProgram, WritesAWellFormedPlotAndAnFrdFile) {
+    if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
+    TempDir dir;
+    writeTextFile(dir.file("speaker.txt"), kHeader + sweepTable(30));
+    const ProgramRun run = echoplot(dir, {"speaker.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Plot: speaker.svg"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("FRD:  speaker.frd"), std::string::npos) << run.out;
+    EXPECT_EQ(countPoints(dir, "speaker.svg"), "30 30 Frequency response of \"speaker.wav\", 48000 Hz\n");
+
+    const std::string frd = readFileText(dir.file("speaker.frd"));
+    EXPECT_EQ(std::count(frd.begin(), frd.end(), '\n'), 30);
+    EXPECT_EQ(frd.substr(0, frd.find('\n')), "20.00 0.0000 -0.72");
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"speaker.frd", "speaker.svg", "speaker.txt"}));
+}
+
+TEST(EchoplotProgram, RendersWithAnSvgRenderer) {
+    if (!std::filesystem::exists(kRsvgConvert)) GTEST_SKIP() << "rsvg-convert is not installed";
+    TempDir dir;
+    writeTextFile(dir.file("r.txt"), kHeader + sweepTable(10));
+    ASSERT_EQ(echoplot(dir, {"r.txt", "plot.svg"}).exitCode, 0);
+    const ProgramRun run = runProgram(kRsvgConvert, {"plot.svg", "-o", "plot.png"}, "", dir.path().string());
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const Bytes png = readFileBytes(dir.file("plot.png"));
+    ASSERT_GT(png.size(), 8u);
+    EXPECT_EQ(png[1], 'P');
+    EXPECT_EQ(png[2], 'N');
+}
+
+TEST(EchoplotProgram, FileNamesFromAnyCodePageStayValidXml) {
+    if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
+    TempDir dir;
+    std::string header = kHeader;
+    header.replace(0, header.find('\n'), "Input file, \"<b>&\"caf\xE9\x01\".wav\"");
+    writeTextFile(dir.file("odd.txt"), header + sweepTable(3));
+    const ProgramRun run = echoplot(dir, {"odd.txt", "odd-plot.svg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(countPoints(dir, "odd-plot.svg"), "3 3 Frequency response of \"<b>&\"caf??\".wav\", 48000 Hz\n");
+    EXPECT_TRUE(std::filesystem::exists(dir.file("odd.frd")));
+}
+
+TEST(EchoplotProgram, SilentTonesAreLeftOutWithAWarning) {
+    if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
+    TempDir dir;
+    writeTextFile(dir.file("r.txt"), kHeader + "100.00, 5000.0, 1.50000, 3.522, 10.00\n"
+                                               "200.00, 0.0, 0.00000, -Inf, 0.00\n"
+                                               "400.00, 1666.7, 0.50000, -6.021, -30.00\n");
+    const ProgramRun run = echoplot(dir, {"r.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: 1 tones with an amplitude of 0 were left out"), std::string::npos);
+    EXPECT_EQ(countPoints(dir, "r.svg").substr(0, 4), "2 2 ");
+    EXPECT_EQ(readFileText(dir.file("r.frd")), "100.00 -16.3293 10.00\n400.00 -25.8716 -30.00\n");
+}
+
+TEST(EchoplotProgram, RefusesWhatIsNotACompleteReport) {
+    TempDir dir;
+    writeTextFile(dir.file("header.txt"), kHeader.substr(0, kHeader.find("Frequency,")));
+    writeTextFile(dir.file("silent.txt"), kHeader + "100.00, 0.0, undef, undef, 0.00\n200.00, 0.0, undef, undef, 0.00\n");
+    writeTextFile(dir.file("notes.txt"), "Shopping list\n");
+    writeFileBytes(dir.file("binary.txt"), Bytes(300, 0xFF));
+    const std::vector<std::string> before = filesIn(dir);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"header.txt"}, "header.txt, the report holds its header but no results"},
+        {{"silent.txt"}, "every tone has an amplitude of 0"},
+        {{"notes.txt"}, "notes.txt, line 1: expected 'Input file"},
+        {{"binary.txt"}, "binary.txt, line 1"},
+        {{"missing.txt"}, "missing.txt: cannot be read"},
+        {{"notes.txt", "notes.txt"}, "would overwrite the report"},
+        {{"notes.txt", "notes.frd"}, "would overwrite"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ProgramRun run = echoplot(dir, args);
+        EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_EQ(filesIn(dir), before) << args[0];
+    }
+    ProgramRun run = echoplot(dir, {});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("Usage: echoplot REPORT.txt [OUT.svg]"), std::string::npos);
+    run = echoplot(dir, {"a.txt", "b.svg", "c"});
+    EXPECT_EQ(run.exitCode, 2);
+    run = echoplot(dir, {"--help"});
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("REPORT.frd"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace auralyn::test

@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "echoplot/bode_plot.h"
+#include "echoplot/output_file.h"
+#include "echoplot/plot_axes.h"
+#include "echoplot/xml_text.h"
+
+namespace auralyn::echoplot {
+namespace {
+
+std::size_t countOf(const std::string& text, const std::string& piece) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+    return count;
+}
+
+TEST(FrequencyAxis, EndsOnOneTwoFiveValues) {
+    LogAxis axis = logAxisFor(20.0, 20000.0);
+    EXPECT_DOUBLE_EQ(axis.low, 20.0);
+    EXPECT_DOUBLE_EQ(axis.high, 20000.0);
+    axis = logAxisFor(50.0, 16127.0);
+    EXPECT_DOUBLE_EQ(axis.low, 50.0);
+    EXPECT_DOUBLE_EQ(axis.high, 20000.0);
+    axis = logAxisFor(1000.0, 1000.0);  // one tone: half an octave and more around it
+    EXPECT_DOUBLE_EQ(axis.low, 500.0);
+    EXPECT_DOUBLE_EQ(axis.high, 2000.0);
+}
+
+TEST(FrequencyAxis, TicksAndLabels) {
+    const std::vector<FrequencyTick> ticks = frequencyTicks({20.0, 20000.0});
+    // 20..90, 100..900, 1k..9k, 10k, 20k
+    ASSERT_EQ(ticks.size(), 8u + 9u + 9u + 2u);
+    EXPECT_DOUBLE_EQ(ticks.front().frequency, 20.0);
+    EXPECT_TRUE(ticks.front().labelled);
+    EXPECT_FALSE(ticks.front().decade);
+    EXPECT_TRUE(ticks[8].decade);  // 100 Hz
+    EXPECT_FALSE(ticks[1].labelled);  // 30 Hz
+    EXPECT_EQ(frequencyLabel(20.0), "20");
+    EXPECT_EQ(frequencyLabel(1000.0), "1k");
+    EXPECT_EQ(frequencyLabel(2500.0), "2.5k");
+    EXPECT_EQ(frequencyLabel(20000.0), "20k");
+    // Six decades leave room for the decades' labels only.
+    const std::vector<FrequencyTick> wide = frequencyTicks({1.0, 1e6});
+    for (const FrequencyTick& tick : wide) EXPECT_EQ(tick.labelled, tick.decade) << tick.frequency;
+}
+
+TEST(ValueAxis, NiceStepsAroundTheData) {
+    LinearAxis flat = linearAxisFor(0.0, 0.0, 6.0, false);
+    EXPECT_LE(flat.low, -3.0);
+    EXPECT_GE(flat.high, 3.0);
+    EXPECT_DOUBLE_EQ(flat.step, 1.0);
+    const LinearAxis magnitude = linearAxisFor(-12.3, 0.0, 6.0, false);
+    EXPECT_DOUBLE_EQ(magnitude.step, 2.0);
+    EXPECT_DOUBLE_EQ(magnitude.low, -14.0);
+    EXPECT_DOUBLE_EQ(magnitude.high, 2.0);
+    const LinearAxis phase = linearAxisFor(-170.0, 170.0, 90.0, true);
+    EXPECT_DOUBLE_EQ(phase.step, 45.0);
+    EXPECT_DOUBLE_EQ(phase.low, -225.0);
+    EXPECT_DOUBLE_EQ(phase.high, 225.0);
+    const LinearAxis longDelay = linearAxisFor(-20000.0, 0.0, 90.0, true);
+    EXPECT_DOUBLE_EQ(longDelay.step, 5000.0);
+}
+
+TEST(XmlText, EscapesMarkupAndReplacesWhatXmlCannotHold) {
+    EXPECT_EQ(tools::escapeXml("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c&apos;");
+    EXPECT_EQ(tools::escapeXml("caf\xC3\xA9.wav"), "caf\xC3\xA9.wav");  // UTF-8 stays
+    EXPECT_EQ(tools::escapeXml("caf\xE9.wav"), "caf?.wav");            // a Latin-1 byte does not
+    EXPECT_EQ(tools::escapeXml("a\x01" "b\x7F"), "a?b\x7F");
+    EXPECT_EQ(tools::escapeXml("\xC0\xAF\xED\xA0\x80\xF4\x90\x80\x80"), "?????????");  // overlong, surrogate, too high
+    EXPECT_EQ(tools::escapeXml("\xE2\x82"), "??");  // cut short
+}
+
+tools::Report reportWith(std::initializer_list<tools::ReportTone> tones) {
+    tools::Report report;
+    report.inputFile = "speaker <left>.wav";
+    report.sampleRate = 44100;
+    report.tones = tones;
+    return report;
+}
+
+TEST(BodePlot, OnePointPerToneAndSilentTonesLeftOut) {
+    const tools::Report report = reportWith({{100.0, 32767.0, 1.0, 0.0, 0.0},
+                                             {200.0, 0.0, 0.0, -INFINITY, 0.0},
+                                             {400.0, 3276.7, 0.1, -20.0, -90.0},
+                                             {800.0, 16383.5, 0.5, -6.0, -400.0}});
+    const std::vector<std::optional<ResponsePoint>> points = responsePoints(report);
+    ASSERT_EQ(points.size(), 4u);
+    EXPECT_FALSE(points[1].has_value());
+    EXPECT_NEAR(points[2]->magnitudeDb, -20.0, 1e-12);
+    EXPECT_NEAR(points[3]->magnitudeDb, -6.0206, 1e-4);
+
+    const std::string svg = renderBodePlot(report, points);
+    EXPECT_EQ(countOf(svg, "class=\"magnitude-point\""), 3u);
+    EXPECT_EQ(countOf(svg, "class=\"phase-point\""), 3u);
+    EXPECT_NE(svg.find("&quot;speaker &lt;left&gt;.wav&quot;, 44100 Hz"), std::string::npos);
+    EXPECT_NE(svg.find("1 silent tones not drawn"), std::string::npos);
+    EXPECT_EQ(svg.rfind("</svg>\n"), svg.size() - 7);
+    // The curve is broken at the silent tone: two pieces in each panel.
+    EXPECT_EQ(countOf(svg, "d=\"M"), 2u);
+    EXPECT_EQ(countOf(svg, " M"), 2u);
+
+    EXPECT_EQ(renderFrd(points), "100.00 0.0000 0.00\n400.00 -20.0000 -90.00\n800.00 -6.0206 -400.00\n");
+}
+
+TEST(OutputPaths, ExtensionIsReplacedOrAdded) {
+    EXPECT_EQ(tools::withExtension("dir/report.txt", ".svg"), "dir/report.svg");
+    EXPECT_EQ(tools::withExtension("dir.v2/report", ".frd"), "dir.v2/report.frd");
+    EXPECT_EQ(tools::withExtension("a.b.txt", ".frd"), "a.b.frd");
+}
+
+}  // namespace
+}  // namespace auralyn::echoplot

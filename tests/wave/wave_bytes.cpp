@@ -1,0 +1,59 @@
+#include "wave_bytes.h"
+
+namespace auralyn::test {
+
+Bytes concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes chunkWithSizeField(const std::string& id, std::uint32_t sizeField, const Bytes& payload) {
+    Bytes out;
+    appendText(out, id);
+    appendU32(out, sizeField);
+    out.insert(out.end(), payload.begin(), payload.end());
+    if (payload.size() % 2 != 0) out.push_back(0);
+    return out;
+}
+
+Bytes chunk(const std::string& id, const Bytes& payload) {
+    return chunkWithSizeField(id, static_cast<std::uint32_t>(payload.size()), payload);
+}
+
+static Bytes formChunk(const std::string& id, const std::string& formType, const Bytes& contents) {
+    Bytes out;
+    appendText(out, id);
+    appendU32(out, static_cast<std::uint32_t>(contents.size() + 4));
+    appendText(out, formType);
+    out.insert(out.end(), contents.begin(), contents.end());
+    return out;
+}
+
+Bytes listChunk(const std::string& formType, const Bytes& contents) { return formChunk("LIST", formType, contents); }
+
+Bytes riff(const Bytes& contents, const std::string& formType) { return formChunk("RIFF", formType, contents); }
+
+Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+    const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
+    Bytes out;
+    appendU16(out, 1);
+    appendU16(out, channels);
+    appendU32(out, rate);
+    appendU32(out, rate * align);
+    appendU16(out, align);
+    appendU16(out, bits);
+    return out;
+}
+
+Bytes samples(const std::vector<std::int16_t>& values) {
+    Bytes out;
+    for (std::int16_t value : values) appendU16(out, static_cast<std::uint16_t>(value));
+    return out;
+}
+
+Bytes canonicalWave(std::uint16_t channels, std::uint32_t rate, const std::vector<std::int16_t>& values) {
+    return riff(concat({chunk("fmt ", pcmFormat(channels, rate, 16)), chunk("data", samples(values))}));
+}
+
+}  // namespace auralyn::test

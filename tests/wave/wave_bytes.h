@@ -1,0 +1,31 @@
+#pragma once
+
+// Builders for RIFF/WAVE files laid out byte by byte by the tests.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace auralyn::test {
+
+Bytes concat(std::initializer_list<Bytes> parts);
+
+// id, the given 32-bit size field, the payload, and a pad byte when the payload is odd.
+Bytes chunkWithSizeField(const std::string& id, std::uint32_t sizeField, const Bytes& payload);
+// A chunk whose size field is the payload's size.
+Bytes chunk(const std::string& id, const Bytes& payload);
+// "LIST", size 4 + contents, the form type, the contents.
+Bytes listChunk(const std::string& formType, const Bytes& contents);
+// "RIFF", size 4 + contents, the form type, the contents.
+Bytes riff(const Bytes& contents, const std::string& formType = "WAVE");
+
+// The 16 bytes of a PCM format chunk's contents.
+Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+Bytes samples(const std::vector<std::int16_t>& values);
+
+// A canonical 16-bit file: RIFF, "fmt ", "data".
+Bytes canonicalWave(std::uint16_t channels, std::uint32_t rate, const std::vector<std::int16_t>& values);
+
+}  // namespace auralyn::test

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <complex>
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "devicesim/biquad.h"
+
+namespace auralyn::devicesim {
+
+struct GainPart {
+    double db = 0.0;
+};
+
+struct DelayPart {
+    std::int64_t samples = 0;  // whole samples of silence put in front
+};
+
+// White Gaussian noise; the level is its RMS relative to a full-scale sine,
+// so a full-scale tone and noise at -40 dBFS are 40 dB apart.
+struct NoisePart {
+    double dbfs = -96.0;
+    std::uint64_t seed = 0;
+};
+
+// The recorder's clock runs this many parts per million fast: one second of
+// input becomes 1 + ppm / 1e6 seconds of output samples.
+struct ClockPart {
+    double ppm = 0.0;
+};
+
+struct InvertPart {};
+
+using DevicePart = std::variant<GainPart, FilterSpec, DelayPart, NoisePart, ClockPart, InvertPart>;
+
+// A device under test: its parts act on the signal in this order.
+struct Device {
+    std::vector<DevicePart> parts;
+};
+
+inline constexpr std::int64_t kMaxDelaySamples = 10'000'000;
+inline constexpr double kMaxClockErrorPpm = 10'000.0;
+
+// Empty when every part can run at this sampling rate; otherwise what is wrong.
+std::string checkDevice(const Device& device, double sampleRate);
+
+// The exact complex response; noise and clock error have none.
+std::complex<double> deviceResponse(const Device& device, double frequency, double sampleRate);
+
+std::string describePart(const DevicePart& part);
+std::string describeDevice(const Device& device);
+
+}  // namespace auralyn::devicesim

@@ -1,0 +1,199 @@
+#include "echoplot/bode_plot.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <functional>
+
+#include "echoplot/plot_axes.h"
+#include "echoplot/xml_text.h"
+
+namespace auralyn::echoplot {
+namespace {
+
+constexpr double kWidth = 960.0;
+constexpr double kHeight = 720.0;
+constexpr double kLeft = 90.0;
+constexpr double kRight = 930.0;
+
+struct Panel {
+    double top;
+    double bottom;
+    LinearAxis axis;
+    const char* title;
+    const char* pointClass;
+    const char* colour;
+};
+
+std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
+
+std::string format(const char* pattern, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, pattern);
+    std::vsnprintf(text, sizeof text, pattern, args);
+    va_end(args);
+    return text;
+}
+
+double xOf(const LogAxis& axis, double frequency) {
+    return kLeft + (kRight - kLeft) * std::log10(frequency / axis.low) / std::log10(axis.high / axis.low);
+}
+
+double yOf(const Panel& panel, double value) {
+    return panel.bottom - (panel.bottom - panel.top) * (value - panel.axis.low) / (panel.axis.high - panel.axis.low);
+}
+
+std::string valueLabel(double value) {
+    if (std::fabs(value) < 1e-9) value = 0.0;  // no "-0"
+    return format("%g", value);
+}
+
+void drawFrequencyGrid(std::string& svg, const LogAxis& axis, const Panel& panel, bool labels) {
+    for (const FrequencyTick& tick : frequencyTicks(axis)) {
+        const double x = xOf(axis, tick.frequency);
+        svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"1\"/>\n", x,
+                      panel.top, x, panel.bottom, tick.decade ? "#a0a0a0" : "#e0e0e0");
+        if (labels && tick.labelled)
+            svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"%d\">%s</text>\n", x,
+                          panel.bottom + 18.0, tick.decade ? 13 : 11, frequencyLabel(tick.frequency).c_str());
+    }
+}
+
+void drawValueGrid(std::string& svg, const Panel& panel) {
+    const int lines = static_cast<int>(std::lround((panel.axis.high - panel.axis.low) / panel.axis.step));
+    for (int i = 0; i <= lines; ++i) {
+        const double value = panel.axis.low + i * panel.axis.step;
+        const double y = yOf(panel, value);
+        svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#d0d0d0\" stroke-width=\"1\"/>\n",
+                      kLeft, y, kRight, y);
+        svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\" font-size=\"12\">%s</text>\n", kLeft - 6.0,
+                      y + 4.0, valueLabel(value).c_str());
+    }
+    const double middle = (panel.top + panel.bottom) / 2.0;
+    svg += format("<text x=\"24\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\" "
+                  "transform=\"rotate(-90 24 %.2f)\">%s</text>\n",
+                  middle, middle, panel.title);
+}
+
+// The curve through the drawable tones, broken where a tone cannot be drawn,
+// with a marker on every tone.
+void drawCurve(std::string& svg, const LogAxis& axis, const Panel& panel,
+               const std::vector<std::optional<ResponsePoint>>& points,
+               const std::function<double(const ResponsePoint&)>& value) {
+    std::string path;
+    std::string markers;
+    const char* radius = points.size() > 100 ? "1.6" : "2.5";  // dense sweeps would blot out the curve
+    bool penDown = false;
+    for (const std::optional<ResponsePoint>& point : points) {
+        if (!point) {
+            penDown = false;
+            continue;
+        }
+        const double x = xOf(axis, point->frequency);
+        const double y = yOf(panel, value(*point));
+        path += format("%s%.2f,%.2f ", penDown ? "L" : "M", x, y);
+        penDown = true;
+        markers += format("<circle class=\"%s\" cx=\"%.2f\" cy=\"%.2f\" r=\"%s\" fill=\"%s\"/>\n", panel.pointClass,
+                          x, y, radius, panel.colour);
+    }
+    if (!path.empty())
+        svg += format("<path fill=\"none\" stroke-width=\"1.5\" stroke=\"%s\" d=\"", panel.colour) + path + "\"/>\n";
+    svg += markers;
+}
+
+void drawFrame(std::string& svg, const Panel& panel) {
+    svg += format("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"none\" stroke=\"#404040\"/>\n",
+                  kLeft, panel.top, kRight - kLeft, panel.bottom - panel.top);
+}
+
+struct Ranges {
+    double minFrequency = 0.0, maxFrequency = 0.0;
+    double minMagnitude = 0.0, maxMagnitude = 0.0;
+    double minPhase = 0.0, maxPhase = 0.0;
+    std::size_t drawn = 0;
+};
+
+Ranges rangesOf(const std::vector<std::optional<ResponsePoint>>& points) {
+    Ranges r;
+    for (const std::optional<ResponsePoint>& p : points) {
+        if (!p) continue;
+        if (r.drawn++ == 0) {
+            r = {p->frequency, p->frequency, p->magnitudeDb, p->magnitudeDb, p->phaseDegrees, p->phaseDegrees, 1};
+            continue;
+        }
+        r.minFrequency = std::min(r.minFrequency, p->frequency);
+        r.maxFrequency = std::max(r.maxFrequency, p->frequency);
+        r.minMagnitude = std::min(r.minMagnitude, p->magnitudeDb);
+        r.maxMagnitude = std::max(r.maxMagnitude, p->magnitudeDb);
+        r.minPhase = std::min(r.minPhase, p->phaseDegrees);
+        r.maxPhase = std::max(r.maxPhase, p->phaseDegrees);
+    }
+    return r;
+}
+
+void drawTitles(std::string& svg, const tools::Report& report, const Ranges& ranges, std::size_t toneCount) {
+    svg += "<text x=\"480\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">Frequency response of "
+           "&quot;" +
+           tools::escapeXml(report.inputFile) + format("&quot;, %u Hz</text>\n", report.sampleRate);
+    std::string note = format("%zu tones from %g Hz to %g Hz; magnitude relative to the full-scale test tone",
+                              ranges.drawn, ranges.minFrequency, ranges.maxFrequency);
+    if (ranges.drawn < toneCount) note += format("; %zu silent tones not drawn", toneCount - ranges.drawn);
+    svg += "<text x=\"480\" y=\"52\" text-anchor=\"middle\" font-size=\"13\" fill=\"#404040\">" + note + "</text>\n";
+}
+
+}  // namespace
+
+std::vector<std::optional<ResponsePoint>> responsePoints(const tools::Report& report) {
+    std::vector<std::optional<ResponsePoint>> points;
+    points.reserve(report.tones.size());
+    for (const tools::ReportTone& tone : report.tones) {
+        const bool drawable = tone.amplitude > 0.0 && std::isfinite(tone.amplitude) &&
+                              std::isfinite(tone.phaseDegrees) && std::isfinite(tone.frequency);
+        if (!drawable) {
+            points.emplace_back();
+            continue;
+        }
+        points.push_back(ResponsePoint{tone.frequency, 20.0 * std::log10(tone.amplitude / kFullScaleTone),
+                                       tone.phaseDegrees});
+    }
+    return points;
+}
+
+std::string renderBodePlot(const tools::Report& report, const std::vector<std::optional<ResponsePoint>>& points) {
+    const Ranges ranges = rangesOf(points);
+    const LogAxis frequencies = logAxisFor(ranges.minFrequency, ranges.maxFrequency);
+    const Panel magnitude{80.0, 370.0, linearAxisFor(ranges.minMagnitude, ranges.maxMagnitude, 6.0, false),
+                          "Magnitude (dB)", "magnitude-point", "#1f5fbf"};
+    const Panel phase{410.0, 660.0, linearAxisFor(ranges.minPhase, ranges.maxPhase, 90.0, true), "Phase (deg)",
+                      "phase-point", "#b03020"};
+
+    std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+    svg += format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\" "
+                  "font-family=\"DejaVu Sans, Arial, Helvetica, sans-serif\">\n",
+                  kWidth, kHeight, kWidth, kHeight);
+    svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+    drawTitles(svg, report, ranges, points.size());
+    for (const Panel* panel : {&magnitude, &phase}) {
+        drawFrequencyGrid(svg, frequencies, *panel, panel == &phase);
+        drawValueGrid(svg, *panel);
+        drawFrame(svg, *panel);
+    }
+    drawCurve(svg, frequencies, magnitude, points, [](const ResponsePoint& p) { return p.magnitudeDb; });
+    drawCurve(svg, frequencies, phase, points, [](const ResponsePoint& p) { return p.phaseDegrees; });
+    svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\">Frequency (Hz)</text>\n",
+                  (kLeft + kRight) / 2.0, kHeight - 22.0);
+    svg += "</svg>\n";
+    return svg;
+}
+
+std::string renderFrd(const std::vector<std::optional<ResponsePoint>>& points) {
+    std::string text;
+    for (const std::optional<ResponsePoint>& p : points) {
+        if (p) text += format("%.2f %.4f %.2f\n", p->frequency, p->magnitudeDb, p->phaseDegrees);
+    }
+    return text;
+}
+
+}  // namespace auralyn::echoplot
