@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "measurer/analysis_loop.h"
@@ -55,11 +57,21 @@ bool chooseParameters(FileDialog& dialog, SweepPlan& plan) {
     }
 }
 
-bool chooseOutput(FileDialog& dialog, const std::string& proposal, OutputFile& output) {
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code unknown;
+    return std::filesystem::equivalent(a, b, unknown);
+}
+
+// Opening the report over the recording or the parameter file would destroy
+// the measurement's own input, so those are refused like an unwritable file.
+bool chooseOutput(FileDialog& dialog, const std::string& proposal, const std::vector<std::string>& inputs,
+                  OutputFile& output) {
     dialog.setPath(proposal.c_str());
     for (;;) {
         if (!dialog.askSave(kOutputQuestion)) return false;
-        output.reset(std::fopen(dialog.path(), "wt"));
+        bool isInput = false;
+        for (const std::string& input : inputs) isInput = isInput || sameFile(dialog.path(), input);
+        if (!isInput) output.reset(std::fopen(dialog.path(), "wt"));
         if (output) return true;
         platform::showErrorMessage("The selected file could not be opened for output.");
     }
@@ -102,9 +114,11 @@ RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, s
 bool selectFiles(WaveFile& recording, SweepPlan& plan, OutputFile& output, std::string& recordedName) {
     FileDialog dialog;
     if (!chooseRecording(dialog, recording)) return false;
-    const RecordingName name = recordingName(dialog.path(), dialog.fileOffset(), dialog.extensionOffset());
+    const std::string recordingPath = dialog.path();
+    const RecordingName name = recordingName(recordingPath, dialog.fileOffset(), dialog.extensionOffset());
     if (!chooseParameters(dialog, plan)) return false;
-    if (!chooseOutput(dialog, name.baseName, output)) return false;
+    const std::string parameterPath = dialog.path();
+    if (!chooseOutput(dialog, name.baseName, {recordingPath, parameterPath}, output)) return false;
     recordedName = name.fileName;
     return true;
 }

@@ -1,6 +1,8 @@
 #include "platform/console_question.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <filesystem>
 #include <system_error>
 
@@ -39,10 +41,22 @@ bool namesAFolder(const std::string& path) {
     return path.empty() || pathOffsets(path).file == path.size() || isFolder(path);
 }
 
-// The dialogs add their default extension to a name typed without one. An open
+bool endsWithExtension(const std::string& path, const char* extension) {
+    const std::string tail = std::string(".") + extension;
+    if (path.size() < tail.size()) return false;
+    return std::equal(tail.begin(), tail.end(), path.end() - static_cast<std::ptrdiff_t>(tail.size()),
+                      [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) ==
+                                                  std::tolower(static_cast<unsigned char>(b)); });
+}
+
+// The dialogs add their default extension to a name typed without one. A proposal
+// accepted as it stands is a base name (the recording rec.take1.wav proposes
+// rec.take1), so it gets the extension unless it already ends in it. An open
 // question takes an existing file as typed, so files without extension stay reachable.
-std::string withDefaultExtension(const std::string& path, const DialogSettings& settings, FileQuestion kind) {
-    if (settings.defaultExtension == nullptr || *settings.defaultExtension == '\0' || hasExtension(path)) return path;
+std::string withDefaultExtension(const std::string& path, const DialogSettings& settings, FileQuestion kind,
+                                 bool proposed) {
+    if (settings.defaultExtension == nullptr || *settings.defaultExtension == '\0') return path;
+    if (proposed ? endsWithExtension(path, settings.defaultExtension) : hasExtension(path)) return path;
     if (kind == FileQuestion::open && exists(path)) return path;
     return path + "." + settings.defaultExtension;
 }
@@ -76,13 +90,13 @@ struct CheckedAnswer {
 };
 
 CheckedAnswer checkAnswer(const ConsoleQuestion& console, const DialogSettings& settings, FileQuestion kind,
-                          const std::string& answer) {
+                          const std::string& answer, bool proposed) {
     const std::string tooLong = "The file name is too long.";
     if (answer.find('\0') != std::string::npos) return {"", "The file name is not valid."};
     std::string path = expandHomeFolder(answer, console.home);
     if (path.size() > console.maxPathLength) return {"", tooLong};
     if (namesAFolder(path)) return {"", path + " is a folder, not a file."};
-    path = withDefaultExtension(path, settings, kind);
+    path = withDefaultExtension(path, settings, kind, proposed);
     if (path.size() > console.maxPathLength) return {"", tooLong};
     if (kind == FileQuestion::open && (settings.flags & kFileMustExist) != 0 && !exists(path))
         return {path, path + " does not exist."};
@@ -105,11 +119,12 @@ std::optional<std::string> askFileOnConsole(const ConsoleQuestion& console, cons
         std::string answer;
         if (!readLineFrom(console, questionPrompt(settings, current), answer)) return std::nullopt;
         answer = trimWhitespace(answer);
-        if (answer.empty()) {
+        const bool proposed = answer.empty();
+        if (proposed) {
             if (current.empty()) continue;
             answer = current;
         }
-        CheckedAnswer checked = checkAnswer(console, settings, kind, answer);
+        CheckedAnswer checked = checkAnswer(console, settings, kind, answer, proposed);
         // Like the dialog's name box, the question keeps what was typed for the next try.
         if (!checked.path.empty()) current = checked.path;
         if (!checked.error.empty()) {

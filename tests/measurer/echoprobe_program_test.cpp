@@ -135,6 +135,23 @@ TEST(EchoprobeRun, UnusableFilesAreAskedForAgain) {
     expectCleanReport(test::readFileText(dir.file("rep.txt")), 4, "rec.wav");
 }
 
+TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
+    TempDir dir;
+    const SweepPlan plan = test::shortSweepPlan();
+    writeSweep(dir, plan, test::synthesiseSweep(plan));
+    const test::Bytes recording = test::readFileBytes(dir.file("rec.wav"));
+    const test::Bytes parameters = test::readFileBytes(dir.file("sweep.swp"));
+    const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\nrec.wav\n./sweep.swp\nfine.txt\n\n");
+    EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
+    const std::string refusal = "The selected file could not be opened for output.";
+    const std::size_t first = run.err.find(refusal);
+    ASSERT_NE(first, std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(refusal, first + 1), std::string::npos) << run.err;
+    EXPECT_EQ(test::readFileBytes(dir.file("rec.wav")), recording);
+    EXPECT_EQ(test::readFileBytes(dir.file("sweep.swp")), parameters);
+    expectCleanReport(test::readFileText(dir.file("fine.txt")), 4, "rec.wav");
+}
+
 TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
     TempDir dir;
     const SweepPlan plan = test::shortSweepPlan();

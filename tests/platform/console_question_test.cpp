@@ -76,6 +76,14 @@ TEST(ConsoleFileQuestion, EmptyAnswerTakesTheProposalOrAsksAgain) {
     EXPECT_EQ(Console("\n").ask(kSaveWave, FileQuestion::save, "dir/sweep"), "dir/sweep.wav");
 }
 
+TEST(ConsoleFileQuestion, AcceptedProposalGetsTheDefaultExtensionUnlessItEndsInIt) {
+    // A proposal is a base name: rec.take1.wav proposes rec.take1, which must become rec.take1.wav here.
+    EXPECT_EQ(Console("\n").ask(kSaveWave, FileQuestion::save, "rec.take1"), "rec.take1.wav");
+    EXPECT_EQ(Console("\n").ask(kSaveWave, FileQuestion::save, "rec.WAV"), "rec.WAV");
+    // Typed, the same name keeps its own extension.
+    EXPECT_EQ(Console("rec.take1\n").ask(kSaveWave, FileQuestion::save, "rec.take1"), "rec.take1");
+}
+
 TEST(ConsoleFileQuestion, EndOfInputCancels) {
     EXPECT_EQ(Console("").ask(kSaveWave, FileQuestion::save), std::nullopt);
     EXPECT_EQ(Console("\n\n").ask(kSaveWave, FileQuestion::save), std::nullopt);

@@ -55,8 +55,8 @@ TEST(CookbookAtTheBandEdges, DcAndHalfTheRate) {
 
 // The amplitude and phase of a steady sine after the filter, by correlation
 // over whole cycles.
-std::complex<double> measureSteadyState(const FilterSpec& spec, double frequency) {
-    Biquad biquad(designBiquad(spec, kRate));
+std::complex<double> measureSteadyState(const FilterSettings& filter, double frequency) {
+    Biquad biquad(designBiquad(filter, kRate));
     const double w = 2.0 * std::numbers::pi * frequency / kRate;
     const int settle = 48000;
     const int block = 4800;  // whole cycles of 1000 Hz and 250 Hz
@@ -72,14 +72,14 @@ std::complex<double> measureSteadyState(const FilterSpec& spec, double frequency
 }
 
 TEST(BiquadProcessing, SteadyStateFollowsTheComputedResponse) {
-    for (const FilterSpec& spec : {FilterSpec{FilterKind::LowPass, 800.0, 0.7, 0.0},
-                                   FilterSpec{FilterKind::HighPass, 300.0, 3.0, 0.0},
-                                   FilterSpec{FilterKind::Peak, 1000.0, 1.4, -7.0},
-                                   FilterSpec{FilterKind::LowShelf, 500.0, 0.8, 5.0},
-                                   FilterSpec{FilterKind::AllPass, 900.0, 0.5, 0.0}}) {
+    for (const FilterSettings& filter : {FilterSettings{FilterKind::LowPass, 800.0, 0.7, 0.0},
+                                   FilterSettings{FilterKind::HighPass, 300.0, 3.0, 0.0},
+                                   FilterSettings{FilterKind::Peak, 1000.0, 1.4, -7.0},
+                                   FilterSettings{FilterKind::LowShelf, 500.0, 0.8, 5.0},
+                                   FilterSettings{FilterKind::AllPass, 900.0, 0.5, 0.0}}) {
         for (double frequency : {250.0, 1000.0}) {
-            const std::complex<double> expected = biquadResponse(designBiquad(spec, kRate), frequency, kRate);
-            const std::complex<double> measured = measureSteadyState(spec, frequency);
+            const std::complex<double> expected = biquadResponse(designBiquad(filter, kRate), frequency, kRate);
+            const std::complex<double> measured = measureSteadyState(filter, frequency);
             EXPECT_NEAR(std::abs(measured), std::abs(expected), 1e-9) << frequency;
             EXPECT_NEAR(std::arg(measured), std::arg(expected), 1e-9) << frequency;
         }

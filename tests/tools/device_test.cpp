@@ -29,7 +29,7 @@ TEST(DeviceResponse, MultipliesThePartsInOrder) {
     Device silentParts{{NoisePart{-40.0, 1}, ClockPart{50.0}}};
     EXPECT_EQ(deviceResponse(silentParts, 100.0, 44100.0), std::complex<double>(1.0));
 
-    Device chain{{GainPart{-6.0}, FilterSpec{FilterKind::LowPass, 1000.0, 0.7071067811865476, 0.0}, DelayPart{2},
+    Device chain{{GainPart{-6.0}, FilterSettings{FilterKind::LowPass, 1000.0, 0.7071067811865476, 0.0}, DelayPart{2},
                   InvertPart{}}};
     const std::complex<double> h = deviceResponse(chain, 1000.0, 48000.0);
     EXPECT_NEAR(20.0 * std::log10(std::abs(h)), -6.0 - 3.0103, 1e-4);
@@ -37,7 +37,7 @@ TEST(DeviceResponse, MultipliesThePartsInOrder) {
 }
 
 TEST(DeviceCheck, FiltersMustLieBelowHalfTheRate) {
-    Device device{{FilterSpec{FilterKind::Peak, 5000.0, 1.0, 3.0}}};
+    Device device{{FilterSettings{FilterKind::Peak, 5000.0, 1.0, 3.0}}};
     EXPECT_EQ(checkDevice(device, 44100.0), "");
     const std::string problem = checkDevice(device, 8000.0);
     EXPECT_NE(problem.find("5000 Hz"), std::string::npos) << problem;
@@ -45,7 +45,7 @@ TEST(DeviceCheck, FiltersMustLieBelowHalfTheRate) {
 }
 
 TEST(ResponseTable, PrintsMagnitudeAndWrappedPhase) {
-    Device device{{FilterSpec{FilterKind::LowPass, 1000.0, 0.7071067811865476, 0.0}, DelayPart{2}}};
+    Device device{{FilterSettings{FilterKind::LowPass, 1000.0, 0.7071067811865476, 0.0}, DelayPart{2}}};
     EXPECT_EQ(responseTable(device, {1000.0, 24000.0}, 48000.0),
               "Frequency (Hz), Magnitude (dB), Phase (deg)\n"
               "1000.0000, -3.010300, -105.000000\n"
@@ -72,8 +72,8 @@ TEST(DeviceOptions, PartsKeepTheOrderOfTheCommandLine) {
     EXPECT_EQ(options.inputPath, "in.wav");
     EXPECT_EQ(options.outputPath, "out.wav");
     ASSERT_EQ(options.device.parts.size(), 7u);
-    EXPECT_EQ(std::get<FilterSpec>(options.device.parts[0]).kind, FilterKind::HighPass);
-    EXPECT_EQ(std::get<FilterSpec>(options.device.parts[1]).gainDb, -3.0);
+    EXPECT_EQ(std::get<FilterSettings>(options.device.parts[0]).kind, FilterKind::HighPass);
+    EXPECT_EQ(std::get<FilterSettings>(options.device.parts[1]).gainDb, -3.0);
     EXPECT_EQ(std::get<DelayPart>(options.device.parts[2]).samples, 4);
     EXPECT_EQ(std::get<NoisePart>(options.device.parts[3]).seed, 7u);
     EXPECT_EQ(std::get<ClockPart>(options.device.parts[4]).ppm, -50.0);
@@ -167,8 +167,8 @@ TEST(DeviceProcessing, DelayPutsSilenceInFrontAndKeepsEverySample) {
 TEST(DeviceProcessing, BlockSizeDoesNotChangeTheOutput) {
     std::vector<double> input(5000);
     for (std::size_t i = 0; i < input.size(); ++i) input[i] = 10000.0 * std::sin(0.01 * static_cast<double>(i * i));
-    const Device device{{FilterSpec{FilterKind::Peak, 2000.0, 2.0, 6.0}, DelayPart{17}, NoisePart{-60.0, 3},
-                         FilterSpec{FilterKind::HighPass, 100.0, 0.7, 0.0}}};
+    const Device device{{FilterSettings{FilterKind::Peak, 2000.0, 2.0, 6.0}, DelayPart{17}, NoisePart{-60.0, 3},
+                         FilterSettings{FilterKind::HighPass, 100.0, 0.7, 0.0}}};
     const std::vector<double> whole = runDevice(device, input, input.size());
     EXPECT_EQ(whole.size(), input.size() + 17);
     EXPECT_EQ(runDevice(device, input, 333), whole);

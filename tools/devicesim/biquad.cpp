@@ -29,12 +29,12 @@ RawCoefficients shelf(bool low, double cosW, double alpha, double a) {
 
 }  // namespace
 
-BiquadCoefficients designBiquad(const FilterSpec& spec, double sampleRate) {
-    const double w0 = 2.0 * std::numbers::pi * spec.frequency / sampleRate;
+BiquadCoefficients designBiquad(const FilterSettings& filter, double sampleRate) {
+    const double w0 = 2.0 * std::numbers::pi * filter.frequency / sampleRate;
     const double cosW = std::cos(w0);
-    const double alpha = std::sin(w0) / (2.0 * spec.q);
-    const double a = std::pow(10.0, spec.gainDb / 40.0);
-    switch (spec.kind) {
+    const double alpha = std::sin(w0) / (2.0 * filter.q);
+    const double a = std::pow(10.0, filter.gainDb / 40.0);
+    switch (filter.kind) {
     case FilterKind::LowPass:
         return normalised({(1.0 - cosW) / 2.0, 1.0 - cosW, (1.0 - cosW) / 2.0, 1.0 + alpha, -2.0 * cosW, 1.0 - alpha});
     case FilterKind::HighPass:

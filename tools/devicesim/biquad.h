@@ -7,7 +7,7 @@ namespace auralyn::devicesim {
 // The second-order sections of the audio EQ cookbook.
 enum class FilterKind { LowPass, HighPass, BandPass, Notch, Peak, LowShelf, HighShelf, AllPass };
 
-struct FilterSpec {
+struct FilterSettings {
     FilterKind kind = FilterKind::LowPass;
     double frequency = 1000.0;  // Hz: corner, centre or shelf midpoint
     double q = 0.7071067811865476;
@@ -23,7 +23,7 @@ struct BiquadCoefficients {
     double a2 = 0.0;
 };
 
-BiquadCoefficients designBiquad(const FilterSpec& spec, double sampleRate);
+BiquadCoefficients designBiquad(const FilterSettings& filter, double sampleRate);
 
 // H(e^jw) at the given frequency, w = 2 pi f / rate.
 std::complex<double> biquadResponse(const BiquadCoefficients& c, double frequency, double sampleRate);

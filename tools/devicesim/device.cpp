@@ -4,13 +4,10 @@
 #include <cstdio>
 #include <numbers>
 
+#include "devicesim/overloaded.h"
+
 namespace auralyn::devicesim {
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
 
 const char* filterName(FilterKind kind) {
     switch (kind) {
@@ -36,7 +33,7 @@ std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0
     return text;
 }
 
-std::string checkFilter(const FilterSpec& f, double sampleRate) {
+std::string checkFilter(const FilterSettings& f, double sampleRate) {
     const double nyquist = sampleRate / 2.0;
     if (!(f.frequency > 0.0 && f.frequency < nyquist))
         return std::string(filterName(f.kind)) +
@@ -49,7 +46,7 @@ std::string checkFilter(const FilterSpec& f, double sampleRate) {
 
 std::string checkDevice(const Device& device, double sampleRate) {
     for (const DevicePart& part : device.parts) {
-        if (const auto* filter = std::get_if<FilterSpec>(&part)) {
+        if (const auto* filter = std::get_if<FilterSettings>(&part)) {
             std::string problem = checkFilter(*filter, sampleRate);
             if (!problem.empty()) return problem;
         }
@@ -64,7 +61,7 @@ std::complex<double> deviceResponse(const Device& device, double frequency, doub
         response *= std::visit(
             Overloaded{
                 [](const GainPart& g) { return std::complex<double>(std::pow(10.0, g.db / 20.0)); },
-                [&](const FilterSpec& f) { return biquadResponse(designBiquad(f, sampleRate), frequency, sampleRate); },
+                [&](const FilterSettings& f) { return biquadResponse(designBiquad(f, sampleRate), frequency, sampleRate); },
                 [&](const DelayPart& d) { return std::polar(1.0, -w * static_cast<double>(d.samples)); },
                 [](const NoisePart&) { return std::complex<double>(1.0); },
                 [](const ClockPart&) { return std::complex<double>(1.0); },
@@ -79,7 +76,7 @@ std::string describePart(const DevicePart& part) {
     return std::visit(
         Overloaded{
             [](const GainPart& g) { return format("gain %g dB", g.db); },
-            [](const FilterSpec& f) {
+            [](const FilterSettings& f) {
                 std::string text = std::string(filterName(f.kind)) + format(" %g Hz Q %g", f.frequency, f.q);
                 if (usesGain(f.kind)) text += format(" %+g dB", f.gainDb);
                 return text;

@@ -33,7 +33,7 @@ struct ClockPart {
 
 struct InvertPart {};
 
-using DevicePart = std::variant<GainPart, FilterSpec, DelayPart, NoisePart, ClockPart, InvertPart>;
+using DevicePart = std::variant<GainPart, FilterSettings, DelayPart, NoisePart, ClockPart, InvertPart>;
 
 // A device under test: its parts act on the signal in this order.
 struct Device {

@@ -129,12 +129,12 @@ constexpr FilterOption kFilterOptions[] = {
 };
 
 bool parseFilter(const FilterOption& option, ArgumentCursor& cursor, Device& device) {
-    FilterSpec spec;
-    spec.kind = option.kind;
-    if (!cursor.positive(option.name, "frequency in Hz", spec.frequency)) return false;
-    if (!cursor.number(option.name, "Q", 0.01, 100.0, spec.q)) return false;
-    if (option.hasGain && !cursor.number(option.name, "gain in dB", -60.0, 60.0, spec.gainDb)) return false;
-    device.parts.emplace_back(spec);
+    FilterSettings filter;
+    filter.kind = option.kind;
+    if (!cursor.positive(option.name, "frequency in Hz", filter.frequency)) return false;
+    if (!cursor.number(option.name, "Q", 0.01, 100.0, filter.q)) return false;
+    if (option.hasGain && !cursor.number(option.name, "gain in dB", -60.0, 60.0, filter.gainDb)) return false;
+    device.parts.emplace_back(filter);
     return true;
 }
 

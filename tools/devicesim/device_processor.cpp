@@ -2,13 +2,10 @@
 
 #include <cmath>
 
+#include "devicesim/overloaded.h"
+
 namespace auralyn::devicesim {
 namespace {
-
-template <class... Ts>
-struct Overloaded : Ts... {
-    using Ts::operator()...;
-};
 
 void delayBlock(std::vector<double>& pending, std::vector<double>& block) {
     const std::size_t delay = pending.size();
@@ -28,7 +25,7 @@ std::optional<DeviceProcessor> DeviceProcessor::create(const Device& device, dou
     for (const DevicePart& part : device.parts) {
         if (const auto* gain = std::get_if<GainPart>(&part)) {
             processor.stages_.emplace_back(GainStage{std::pow(10.0, gain->db / 20.0)});
-        } else if (const auto* filter = std::get_if<FilterSpec>(&part)) {
+        } else if (const auto* filter = std::get_if<FilterSettings>(&part)) {
             processor.stages_.emplace_back(FilterStage{Biquad(designBiquad(*filter, sampleRate))});
         } else if (const auto* delay = std::get_if<DelayPart>(&part)) {
             processor.stages_.emplace_back(DelayStage{std::vector<double>(static_cast<std::size_t>(delay->samples))});

@@ -22,8 +22,12 @@ int printResponse(const Device& device, const std::vector<double>& frequencies, 
     const std::string problem = checkDevice(device, sampleRate);
     if (!problem.empty()) return fail(problem);
     for (double frequency : frequencies) {
-        if (frequency > sampleRate / 2.0)
-            return fail("--response: " + std::to_string(frequency) + " Hz lies above half the sampling rate");
+        if (frequency > sampleRate / 2.0) {
+            char text[120];
+            std::snprintf(text, sizeof text, "%g Hz lies above half the sampling rate (%g Hz)", frequency,
+                          sampleRate / 2.0);
+            return fail(text);
+        }
     }
     std::fputs(responseTable(device, frequencies, sampleRate).c_str(), stdout);
     return 0;

@@ -5,9 +5,10 @@
 
 namespace auralyn::devicesim {
 
-// Standard normal numbers from a seed, identical on every platform: the engine
-// is fully specified by the standard library, and the transform (Box-Muller)
-// is done here rather than by a distribution whose algorithm is unspecified.
+// Standard normal numbers from a seed, identical on every platform: the
+// engine's output is fixed by the C++ standard, and the transform (Box-Muller)
+// is done here rather than by std::normal_distribution, whose algorithm each
+// standard library chooses for itself.
 class GaussianNoise {
 public:
     explicit GaussianNoise(std::uint64_t seed) : engine_(seed) {}
