@@ -1,5 +1,5 @@
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64).
-#   cmake -S scripts/windows -B build-win --toolchain cmake/mingw-w64-x86_64.cmake
+#   cmake -S scripts/windows -B build-win --toolchain "$PWD/cmake/mingw-w64-x86_64.cmake"
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

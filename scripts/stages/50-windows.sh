@@ -40,7 +40,8 @@ if [[ ! -f $reference/CMakeCache.txt ]]; then
     cmake -S "$root" -B "$reference" -DCMAKE_BUILD_TYPE=Release -DAURALYN_BENCH=OFF -DBUILD_TESTING=OFF
 fi
 targets=(tonesmith echoprobe)
-cmake --build "$reference" --target help | grep -q devicesim && targets+=(devicesim)
+available_targets=$(cmake --build "$reference" --target help)
+[[ $available_targets == *devicesim* ]] && targets+=(devicesim)
 cmake --build "$reference" -j 2 --target "${targets[@]}"
 
 echo "Comparing the Windows programs with the Linux programs"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the Windows scripts: the tools of the cross build and of Wine, and a
 # Wine prefix of the build's own. Source it; it sets nothing else.
 
@@ -33,7 +34,7 @@ use_wine_prefix() {
 }
 
 stop_wine_prefix() {
-    [[ -n ${WINEPREFIX:-} ]] && wineserver -k >/dev/null 2>&1 || true
+    if [[ -n ${WINEPREFIX:-} ]]; then wineserver -k >/dev/null 2>&1 || true; fi
 }
 
 # Configures and builds the Windows target in the given folder.

@@ -42,7 +42,7 @@ run_side() {
     (
         cd "$case_dir/$side" || exit 125
         case $stdin_mode in
-            pipe) cat "$case_dir/answers" | timeout 300 "${command[@]}" ;;
+            pipe) timeout 300 "${command[@]}" < <(cat "$case_dir/answers") ;;
             file) timeout 300 "${command[@]}" <"$case_dir/answers" ;;
             null) timeout 300 "${command[@]}" </dev/null ;;
         esac
@@ -167,7 +167,14 @@ if [[ -f $defaults/sweep.wav && -f $low_rate/sweep.wav ]]; then
     cp "$work/rec_defaults.wav" "$work/rec.wav"
     head -c 30000 "$work/rec.wav" >"$work/short.wav"
     cp "$low_rate/sweep.wav" "$work/low.wav"
-    inputs=(--input "$work/rec.wav" --input "$defaults/sweep.swp" --input "$work/short.wav" --input "$work/low.wav")
+    # Hostile and unusable inputs: a stereo recording, a parameter file cut short,
+    # one with a damaged magic.
+    perl -e 'print "RIFF", pack("V", 36 + 4000), "WAVEfmt ", pack("VvvVVvv", 16, 1, 2, 48000, 192000, 4, 16),
+             "data", pack("V", 4000), "\0" x 4000' >"$work/stereo.wav"
+    head -c 60 "$defaults/sweep.swp" >"$work/cut.swp"
+    { printf 'SWEEPPARAMX'; tail -c +12 "$defaults/sweep.swp"; } >"$work/damaged.swp"
+    inputs=(--input "$work/rec.wav" --input "$defaults/sweep.swp" --input "$work/short.wav" --input "$work/low.wav"
+            --input "$work/stereo.wav" --input "$work/cut.swp" --input "$work/damaged.swp")
     pair echoprobe_no_input pipe echoprobe "" "${inputs[@]}"
     pair echoprobe_null_input null echoprobe "" "${inputs[@]}"
     pair echoprobe_end_at_enter pipe echoprobe "rec.wav\nsweep.swp\nreport\n" "${inputs[@]}"
@@ -175,6 +182,8 @@ if [[ -f $defaults/sweep.wav && -f $low_rate/sweep.wav ]]; then
     pair echoprobe_refused_files pipe echoprobe "sweep.swp\nrec.wav\nrec.wav\nsweep.swp\n\n\n" "${inputs[@]}"
     pair echoprobe_wrong_rate pipe echoprobe "low.wav\nsweep.swp\n\n\n" "${inputs[@]}"
     pair echoprobe_short_recording pipe echoprobe "short.wav\nsweep.swp\n\n\n" "${inputs[@]}"
+    pair echoprobe_stereo_recording pipe echoprobe "stereo.wav\nsweep.swp\n\n\n" "${inputs[@]}"
+    pair echoprobe_damaged_parameters pipe echoprobe "rec.wav\ncut.swp\ndamaged.swp\n" "${inputs[@]}"
     pair echoprobe_answers_from_file file echoprobe "rec.wav\nsweep.swp\nout.txt\n\n" "${inputs[@]}"
 fi
 pair echoprobe_version pipe echoprobe "" -- --version

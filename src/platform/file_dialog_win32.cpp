@@ -21,14 +21,16 @@ namespace auralyn::platform {
 namespace {
 
 // The common dialogs return 0 both for a cancel and for a dialog that could not be
-// shown; only the latter leaves an extended error, and it must not pass for a cancel.
-bool reportDialogFailure() {
+// shown; only the latter leaves an extended error, and the program must not end
+// without a word about it.
+void reportDialogFailure() {
     const DWORD error = CommDlgExtendedError();
-    if (error == 0) return false;
+    if (error == 0) return;
+    char text[64];
+    std::snprintf(text, sizeof text, "The file dialog could not be shown (error 0x%lX).",
+                  static_cast<unsigned long>(error));
     std::fflush(stdout);
-    std::fprintf(stderr, "Error: The file dialog could not be shown (error 0x%lX).\n", static_cast<unsigned long>(error));
-    std::fflush(stderr);
-    return true;
+    writeErrorLine(stderr, text);
 }
 
 }  // namespace
