@@ -101,8 +101,25 @@ RecordFault boundTone(const SweepParameters& p, double f, SweepBounds& sweep) {
 
     sweep.low += std::trunc(lead) + std::max(0.0, lengthLow + drift - 2);
     sweep.high += std::trunc(lead) + spanHigh;
+    if (steps > static_cast<double>(kMaxSearchSteps)) return RecordFault::searchTooLong;
     sweep.searchSteps += steps;
     return RecordFault::none;
+}
+
+// The steps every tone's length search really takes, walked until they pass the
+// budget: searches usually stop well before their bound.
+bool searchesFitBudget(const SweepParameters& p) {
+    const SweepPlan plan(p);
+    std::uint64_t steps = 0;
+    std::uint32_t index = 0;
+    double f = plan.frequencyOfTone(0);
+    for (;;) {
+        steps += searchToneLength(p, f).steps;
+        if (steps > kMaxSearchSteps) return false;
+        if (++index > kMaxToneCount) return false;
+        f = plan.frequencyOfTone(static_cast<std::int32_t>(index));
+        if (f > p.endFrequency) return true;
+    }
 }
 
 bool isSyncIndex(const SweepParameters& p, std::uint32_t index) {
@@ -132,8 +149,9 @@ RecordFault findSweepLengthFault(const SweepParameters& p) {
         f = plan.frequencyOfTone(static_cast<std::int32_t>(index));
         if (f > p.endFrequency) break;
     }
+    if (sweep.searchSteps > static_cast<double>(kMaxSearchSteps) && !searchesFitBudget(p))
+        return RecordFault::searchTooLong;
     if (sweep.high <= kSampleLimit) return RecordFault::none;
-    if (sweep.searchSteps > kMaxCheckSearchSteps) return RecordFault::searchTooLong;
     if (sweepSampleCount(plan) > kMaxWaveSamples16) return RecordFault::sweepTooLong;
     return RecordFault::none;
 }

@@ -37,6 +37,14 @@ double roundHalfAway(double x);
 // A level in percent of full scale as a sample value within -32767..32767.
 int percentToAmplitude(double percent);
 
+// The tone-length search for one frequency: the length it picks and the
+// candidates it tried, which is what the search costs.
+struct ToneLengthSearch {
+    double length = 0;
+    std::uint64_t steps = 0;
+};
+ToneLengthSearch searchToneLength(const SweepParameters& p, double hz);
+
 class SweepPlan {
 public:
     SweepPlan() = default;

@@ -101,14 +101,16 @@ void SweepPlan::setToneFrequency(double hz) {
     record_.toneLength = truncateToInt32(toneLengthFor(hz));
 }
 
-double SweepPlan::toneLengthFor(double hz) const {
-    const double rate = record_.sampleRate;
-    const double minDuration = record_.minToneDuration;
-    const double maxExtra = record_.maxExtraSamples;
+double SweepPlan::toneLengthFor(double hz) const { return searchToneLength(record_, hz).length; }
+
+ToneLengthSearch searchToneLength(const SweepParameters& p, double hz) {
+    const double rate = p.sampleRate;
+    const double minDuration = p.minToneDuration;
+    const double maxExtra = p.maxExtraSamples;
 
     double a = 2 * hz;
     if (!(0.5 * rate >= a)) a = rate - a;  // fold 2f at half the sampling rate
-    if (a == 0) return rate * minDuration;
+    if (a == 0) return {rate * minDuration, 0};
 
     const double b = 0.5 * a;
     double c = std::ceil(minDuration * b);
@@ -117,21 +119,23 @@ double SweepPlan::toneLengthFor(double hz) const {
     double best = c / b * rate;
     double bestError = 1.0;
     double k = 0;
+    std::uint64_t steps = 0;
     for (;;) {
+        ++steps;
         const double candidate = (c + k) / b * rate;
         const double rounded = roundHalfAway(candidate);
-        const double error = fractionalCycle(rounded / rate * b);
+        const double error = SweepPlan::fractionalCycle(rounded / rate * b);
         if (error < bestError) {
             bestError = error;
             best = candidate;
         }
-        if (bestError <= record_.maxFractionalCycle) break;
+        if (bestError <= p.maxFractionalCycle) break;
         k = k + 1;
         // Above half the sampling rate b is negative; the magnitude keeps the
         // search bounded there too (for valid tones it is the plain value).
         if (!(maxExtra > std::fabs(k / b * rate))) break;
     }
-    return roundHalfAway(best);
+    return {roundHalfAway(best), steps};
 }
 
 double SweepPlan::fractionalCycle(double cycles) {

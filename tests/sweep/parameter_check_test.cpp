@@ -193,6 +193,27 @@ TEST(RecordCheck, RefusesSearchesTooLongToWalk) {
     EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
 }
 
+TEST(RecordCheck, RefusesAHugeSearchBoundEvenWhenTheSweepIsShort) {
+    // Three tones, but up to 1.4e8 search steps each: found by fuzzing, where
+    // loading it took longer than any file should.
+    SweepParameters p = linearSweep(10, 20000, 9728.289062500007);
+    p.sampleRate = 47872;
+    p.maxFractionalCycle = 5.06234e-319;
+    p.maxExtraSamples = 704643472;
+    EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
+}
+
+TEST(RecordCheck, LoadsLongSearchesThatStopEarly) {
+    // 200000 tones whose search bound (about 1e8 steps) exceeds the budget,
+    // but which meet a fractional cycle of 0.01 after a few candidates.
+    SweepParameters p = linearSweep(20, 20000, 0.1);
+    p.maxFractionalCycle = 0.01;
+    p.maxExtraSamples = 3000;
+    EXPECT_EQ(findRecordFault(p), RecordFault::none);
+    p.maxFractionalCycle = 0;  // never met: every search runs to its bound
+    EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
+}
+
 TEST(RecordCheck, EveryFaultHasADescription) {
     for (int f = 0; f <= static_cast<int>(RecordFault::sweepTooLong); ++f) {
         EXPECT_STRNE(describeRecordFault(static_cast<RecordFault>(f)), "unknown fault");
