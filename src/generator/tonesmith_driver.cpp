@@ -12,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/path_names.h"
 #include "platform/product.h"
+#include "sweep/parameter_check.h"
 #include "sweep/sweep_layout.h"
 #include "sweep/sweep_plan.h"
 
@@ -143,6 +144,18 @@ bool fitsWaveFile(const SweepPlan& plan) {
     return false;
 }
 
+// echoprobe refuses parameter files that it could not walk in bounded time or
+// whose sweep would not fit a WAV file, so such a sweep is refused here, before
+// anything is written.
+bool isMeasurable(const SweepPlan& plan) {
+    const RecordFault fault = findRecordFault(plan.params());
+    if (fault == RecordFault::none) return true;
+    if (fault == RecordFault::sweepTooLong && !fitsWaveFile(plan)) return false;
+    printError(std::string("The sweep could not be measured: ") + describeRecordFault(fault) +
+               ". Choose fewer tones, a larger maximum fractional cycle or fewer extra samples.");
+    return false;
+}
+
 }  // namespace
 
 bool selectOutputFiles(platform::FileDialog& dialog, WaveFile& wave, OutputFiles& files) {
@@ -169,7 +182,7 @@ int runTonesmith() {
         return abandonRun(wave, files);
     }
     plan.lock();
-    if (!fitsWaveFile(plan)) return abandonRun(wave, files);
+    if (!isMeasurable(plan)) return abandonRun(wave, files);
 
     if (!saveParameters(plan, files)) {
         printError("Couldn't write the sweep parameter file " + files.parameterPath + ".");

@@ -204,6 +204,18 @@ TEST_F(TonesmithRun, RefusesASweepTooLongForAWaveFile) {
     EXPECT_TRUE(empty());
 }
 
+TEST_F(TonesmithRun, RefusesASweepWhoseParameterFileCouldNotBeLoaded) {
+    // 99901 tones, each searched for an exact whole cycle among 3000 extra
+    // samples: more search work than a parameter file may cost to load.
+    test::ProgramRun r = run("s.wav\n\n48000\n2\n20\n20000\n0.2\n\n\n\ny\n\n0\n3000\n\n");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.out.find("\nError: The sweep could not be measured: the tone-length search would take too long."),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("Generating tones"), std::string::npos);
+    EXPECT_TRUE(empty());
+}
+
 TEST_F(TonesmithRun, HelpAndVersionAnswerWithoutQuestions) {
     test::ProgramRun help = run("", {"--help"});
     EXPECT_EQ(help.exitCode, 0);
