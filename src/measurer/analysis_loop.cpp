@@ -38,9 +38,11 @@ void printPeak(std::uint16_t peak) {
     std::printf("\nPeak recording level: %.0f%%\n", static_cast<double>(percent));
 }
 
-// Skips whose refusal near the end of the data is left to the next read to notice.
+// Skips whose refusal near the end of the data is left to the next read to
+// notice. A tail of -1 (no drift allowance) steps back one sample, exactly as
+// the generator started the next tone one sample early.
 void skipQuietly(WaveFile& recording, std::int32_t count) {
-    if (count > 0) recording.skipSamples(count);
+    if (count != 0) recording.skipSamples(count);
 }
 
 bool readBlock(WaveFile& recording, std::int16_t* buffer, std::int32_t length) {

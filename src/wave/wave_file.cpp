@@ -272,15 +272,19 @@ bool WaveFile::readBytes(void* buffer, std::size_t count) {
 // finalised (data size 0) does not stop the walk; a skip whose end does not fit
 // 32 bits, or that goes backwards, is refused instead of wrapping.
 bool WaveFile::skipSamples(std::int32_t frames) {
-    if (reader_ == nullptr || frames < 0) return false;
+    if (reader_ == nullptr) return false;
     std::FILE* in = reader_->file();
     const std::int64_t position = tellPosition(in);
     if (position < static_cast<std::int64_t>(dataStart)) return false;
-    const std::uint64_t bytes = static_cast<std::uint64_t>(frames) * blockAlign;
-    const std::uint64_t offset = static_cast<std::uint64_t>(position - dataStart);
+    // A negative count steps back: with no drift allowance a tone's tail can be
+    // -1 samples, and the next tone then starts on the block's last sample.
+    const std::int64_t bytes = std::int64_t{frames} * blockAlign;
+    const std::int64_t target = position - static_cast<std::int64_t>(dataStart) + bytes;
+    // At least one whole frame must remain after the skip (a header that was
+    // never finalised, with a data size of 0, bounds nothing).
     const std::uint32_t room = dataSize - std::uint32_t{blockAlign};
-    if (offset + bytes > room) return false;
-    return seekPosition(in, static_cast<std::int64_t>(bytes), SEEK_CUR);
+    if (target < 0 || static_cast<std::uint64_t>(target) > room) return false;
+    return seekPosition(in, bytes, SEEK_CUR);
 }
 
 }  // namespace auralyn

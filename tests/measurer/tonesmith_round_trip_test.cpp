@@ -72,6 +72,22 @@ void expectStraightResponse(const std::string& report, std::size_t tones) {
     }
 }
 
+}  // namespace
+
+TEST(TonesmithRoundTripTail, ATailOfMinusOneSampleKeepsEveryLaterToneInPhase) {
+    // With no drift allowance, 61.25 Hz at 22050 Hz has a block of 3600
+    // samples and a tail of -1: the next tone starts on the block's last
+    // sample, and the measurer must step back to it or every later tone is
+    // one sample late (a full degree at this frequency).
+    TempDir dir;
+    const std::string answers = "sweep.wav\n\n22050\n2\n61.25\n71.25\n5\n\n\n\ny\n\n\n\n0\n";
+    const ProgramRun made = test::runProgram(TONESMITH_PATH, {}, answers, dir.path().string());
+    ASSERT_EQ(made.exitCode, 0) << made.out << made.err;
+    expectStraightResponse(measureRecording(dir, "sweep.wav"), 3);
+}
+
+namespace {
+
 // The samples of a WAV file that tonesmith wrote: a 44-byte header, then the data.
 std::vector<std::int16_t> samplesOf(const std::string& path) {
     const test::Bytes bytes = test::readFileBytes(path);

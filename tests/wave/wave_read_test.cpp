@@ -118,6 +118,16 @@ TEST_F(WaveReadTest, ReadsContinuePastTheDataChunkUntilTheFileEnds) {
     EXPECT_STREQ(wave_.message, "Couldn't read samples");
 }
 
+TEST_F(WaveReadTest, NegativeSkipStepsBackWithinTheData) {
+    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {0, 1, 2, 3, 4})).c_str()));
+    EXPECT_EQ(nextSample(), 0);
+    EXPECT_EQ(nextSample(), 1);
+    EXPECT_TRUE(wave_.skipSamples(-1));
+    EXPECT_EQ(nextSample(), 1);
+    EXPECT_FALSE(wave_.skipSamples(-3));  // before the first sample: refused, no move
+    EXPECT_EQ(nextSample(), 2);
+}
+
 TEST_F(WaveReadTest, SkipStopsOneFrameBeforeTheDataEnd) {
     ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {0, 1, 2, 3, 4})).c_str()));
     ASSERT_EQ(wave_.dataSize, 10u);
