@@ -166,6 +166,8 @@ CASES = {
     'advanced': (dict(rate=22050, octave=False, start=9975.0, end=11025.0, step=350.0, min_duration=0.0,
                       max_fraction=0.0, max_extra=3000, pulse_level=55.0, min_cycles=30, max_drift=0.0,
                       settling_time=0.0, tones_per_sync=1), True),
+    'tail-minus-one': (dict(rate=22050, octave=False, start=61.25, end=183.75, step=61.25, max_drift=0.0,
+                            max_fraction=1.0, max_extra=400, min_cycles=10, pulse_level=90.0), True),
     'fractional': (dict(rate=44100, octave=False, start=10000.5, end=10100.5, step=20.0, max_fraction=0.01,
                         max_extra=400, min_cycles=10, pulse_level=90.0, max_drift=0.0002), True),
 }
