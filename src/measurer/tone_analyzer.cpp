@@ -127,8 +127,11 @@ void ToneAnalyzer::computeReference() {
 void ToneAnalyzer::computeResult() {
     if (!measurementValid_) measure();
     if (!referenceValid_) computeReference();
-    amplitudeRatio_ = referenceAmplitude_ == 0.0 ? 0.0 : measuredAmplitude_ / referenceAmplitude_;
-    phaseResult_ = measuredPhase_;
+    // No reference (an empty block, or a tone the block cannot tell apart from
+    // silence) gives no result: amplitude 0 and phase 0 rather than a division by zero.
+    const bool hasReference = referenceAmplitude_ != 0.0;
+    amplitudeRatio_ = hasReference ? measuredAmplitude_ / referenceAmplitude_ : 0.0;
+    phaseResult_ = hasReference ? measuredPhase_ : 0.0;
     resultValid_ = true;
 }
 
