@@ -15,11 +15,11 @@ cmake --build "$build" -j 2 --target make_fuzz_seeds wave_open_fuzzer sweep_para
 mkdir -p "$build/artifacts"
 
 run_fuzzer() {
-    local target=$1 seeds=$2
+    local target=$1 seeds=$2; shift 2
     local corpus=$build/corpus/$target log=$build/$target.log
     mkdir -p "$corpus"
     echo "Fuzzing $target for $seconds s"
-    if "$build/bin/$target" "$corpus" "$build/seeds/$seeds" -max_total_time="$seconds" -max_len=4096 \
+    if "$build/bin/$target" "$corpus" "$build/seeds/$seeds" "$@" -max_total_time="$seconds" -max_len=4096 \
         -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 -artifact_prefix="$build/artifacts/$target-" >"$log" 2>&1; then
         grep '^stat::' "$log" || true
         return 0
@@ -30,7 +30,8 @@ run_fuzzer() {
 
 status=0
 run_fuzzer wave_open_fuzzer wave || status=1
-run_fuzzer sweep_parameters_fuzzer sweep || status=1
+# Inputs that once found a fault run again on every smoke test.
+run_fuzzer sweep_parameters_fuzzer sweep "$root/fuzz/findings" || status=1
 if [[ $status -ne 0 ]]; then
     echo "A fuzz target found a fault; the input is in $build/artifacts" >&2
 fi
