@@ -31,6 +31,12 @@ use_wine_prefix() {
         timeout 600 wineserver -w || true
         [[ -f $WINEPREFIX/system.reg ]] || { echo "wineboot could not create $WINEPREFIX" >&2; return 1; }
     fi
+    # A server that stays up: one that quits whenever no program runs for a moment
+    # can drop the next program starting right then ("recvmsg: Connection reset").
+    # Its helper processes start here too, not inside a test whose output pipe they
+    # would hold open.
+    wineserver -p
+    wine cmd.exe /c exit >/dev/null 2>&1 </dev/null || true
 }
 
 stop_wine_prefix() {

@@ -106,6 +106,12 @@ pair() {
     printf '%b' "$answers" >"$case_dir/answers"
     run_side linux "$program" "$stdin_mode" "$@"
     run_side windows "$program" "$stdin_mode" "$@"
+    # Every run prints something; silence means Wine never started the program, which
+    # happens now and then on a busy machine.
+    if [[ ! -s $case_dir/windows.out && ! -s $case_dir/windows.err ]]; then
+        echo "note $case_name: Wine started nothing; once more"
+        run_side windows "$program" "$stdin_mode" "$@"
+    fi
     case_ok=1
     compare_sides
     cases=$((cases + 1))

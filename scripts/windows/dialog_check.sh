@@ -31,7 +31,6 @@ mkdir -p "$work/windows" "$work/linux"
     printf '%s\n' sweep.wav sweep.swp "" "" | "$linux_bin/echoprobe" >/dev/null
 )
 
-use_wine_prefix "$build/wineprefix"
 display=99
 while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
 Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -41,12 +40,16 @@ program=
 # shellcheck disable=SC2317 # run by the trap
 cleanup() {
     if [[ -n $program ]]; then kill "$program" 2>/dev/null || true; fi
-    stop_wine_prefix
+    WINEPREFIX=$build/wineprefix wineserver -k >/dev/null 2>&1 || true
     kill "$xvfb" 2>/dev/null
     rm -f "$work/console-input"
 }
 trap cleanup EXIT
 for _ in $(seq 50); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.2; done
+# Wine's desktop process takes the display it starts with: a server of this prefix
+# left from a run without display must go first.
+WINEPREFIX=$build/wineprefix wineserver -k >/dev/null 2>&1 || true
+use_wine_prefix "$build/wineprefix"
 
 # The program's console is a pseudo-terminal, so it sees a console and shows the
 # dialogs; answers to its console questions are typed into that terminal.

@@ -114,7 +114,7 @@ bool searchesFitBudget(const SweepParameters& p) {
     std::uint32_t index = 0;
     double f = plan.frequencyOfTone(0);
     for (;;) {
-        steps += searchToneLength(p, f).steps;
+        steps += searchToneLength(p, f, kMaxSearchSteps - steps).steps;
         if (steps > kMaxSearchSteps) return false;
         if (++index > kMaxToneCount) return false;
         f = plan.frequencyOfTone(static_cast<std::int32_t>(index));

@@ -26,11 +26,11 @@ enum class RecordFault {
 // More tones than any dialogue sweep has (about 4.8 million at most); beyond
 // it, checking a record would take noticeable time.
 inline constexpr std::uint32_t kMaxToneCount = 1u << 23;
-// Bound on the tone-length search steps one loaded sweep may cost (about a
-// second here): both programs run every tone's search, and so does the check
+// Bound on the tone-length search steps one loaded sweep may cost (under half
+// a second here): both programs run every tone's search, and so does the check
 // when the cheap bound on the steps exceeds this. A dialogue sweep comes near
 // it only with some 20000 tones or more searched to a fractional cycle of 0.
-inline constexpr std::uint64_t kMaxSearchSteps = std::uint64_t{1} << 25;
+inline constexpr std::uint64_t kMaxSearchSteps = std::uint64_t{1} << 24;
 
 RecordFault findRecordFault(const SweepParameters& p);
 

@@ -38,12 +38,15 @@ double roundHalfAway(double x);
 int percentToAmplitude(double percent);
 
 // The tone-length search for one frequency: the length it picks and the
-// candidates it tried, which is what the search costs.
+// candidates it tried, which is what the search costs. A search that would try
+// more than maxSteps candidates gives up and reports maxSteps + 1 steps (its
+// length is then meaningless).
 struct ToneLengthSearch {
     double length = 0;
     std::uint64_t steps = 0;
 };
-ToneLengthSearch searchToneLength(const SweepParameters& p, double hz);
+ToneLengthSearch searchToneLength(const SweepParameters& p, double hz,
+                                  std::uint64_t maxSteps = UINT64_MAX);
 
 class SweepPlan {
 public:

@@ -103,7 +103,7 @@ void SweepPlan::setToneFrequency(double hz) {
 
 double SweepPlan::toneLengthFor(double hz) const { return searchToneLength(record_, hz).length; }
 
-ToneLengthSearch searchToneLength(const SweepParameters& p, double hz) {
+ToneLengthSearch searchToneLength(const SweepParameters& p, double hz, std::uint64_t maxSteps) {
     const double rate = p.sampleRate;
     const double minDuration = p.minToneDuration;
     const double maxExtra = p.maxExtraSamples;
@@ -121,6 +121,7 @@ ToneLengthSearch searchToneLength(const SweepParameters& p, double hz) {
     double k = 0;
     std::uint64_t steps = 0;
     for (;;) {
+        if (steps == maxSteps) return {roundHalfAway(best), steps + 1};  // given up: over budget
         ++steps;
         const double candidate = (c + k) / b * rate;
         const double rounded = roundHalfAway(candidate);
