@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "measurer/pending_input.h"
 #include "platform/console.h"
 
 namespace auralyn {
@@ -18,7 +17,7 @@ void waitForEnter() {
     std::fflush(stdout);
     // Keys typed at a terminal during the analysis would otherwise answer at
     // once; piped input is a deliberate answer and is kept.
-    if (platform::standardInputIsTerminal()) discardTypedAhead();
+    if (platform::standardInputIsTerminal()) platform::discardTypedAhead();
     std::getchar();
 }
 

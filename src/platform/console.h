@@ -6,4 +6,7 @@ namespace auralyn::platform {
 // rather than a file or a pipe.
 bool standardInputIsTerminal();
 
+// Throws away what was typed at the terminal and not read yet.
+void discardTypedAhead();
+
 }  // namespace auralyn::platform

@@ -14,4 +14,6 @@ bool standardInputIsTerminal() {
     return GetConsoleMode(input, &mode) != 0;
 }
 
+void discardTypedAhead() { FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE)); }
+
 }  // namespace auralyn::platform
