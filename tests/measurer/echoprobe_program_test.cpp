@@ -23,8 +23,24 @@ using test::TempDir;
 const std::string kPrompt = "\nPress <Enter> to end the program.\n";
 const std::string kColumns = "Frequency, Amplitude, Norm. Amp., Norm. Amp. (dB), Phase (deg)";
 
+// Console text and reports end their lines in CR LF on Windows; the checks
+// here are about content, so both are read with plain line feeds.
+std::string withLineFeeds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
+std::string readText(const std::string& path) { return withLineFeeds(test::readFileText(path)); }
+
 ProgramRun echoprobe(const TempDir& dir, const std::string& answers, const std::vector<std::string>& args = {}) {
-    return test::runProgram(ECHOPROBE_PATH, args, answers, dir.path().string());
+    ProgramRun run = test::runProgram(ECHOPROBE_PATH, args, answers, dir.path().string());
+    run.out = withLineFeeds(run.out);
+    run.err = withLineFeeds(run.err);
+    return run;
 }
 
 bool exists(const TempDir& dir, const std::string& name) { return std::filesystem::exists(dir.file(name)); }
@@ -75,7 +91,7 @@ TEST(EchoprobeRun, MeasuresACleanSweepIntoTheProposedFile) {
     EXPECT_EQ(run.out.rfind("\n--- Echoprobe ---\n", 0), 0u) << run.out;
     EXPECT_NE(run.out.find("\r100%  \n\nPeak recording level: 100%\n" + kPrompt), std::string::npos) << run.out;
     ASSERT_TRUE(exists(dir, "rec.txt"));
-    expectCleanReport(test::readFileText(dir.file("rec.txt")), 4, "rec.wav");
+    expectCleanReport(readText(dir.file("rec.txt")), 4, "rec.wav");
 }
 
 TEST(EchoprobeRun, ShiftedAndPaddedRecordingsMeasureTheSame) {
@@ -89,7 +105,7 @@ TEST(EchoprobeRun, ShiftedAndPaddedRecordingsMeasureTheSame) {
         writeSweep(dir, plan, samples);
         const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\nout\n\n");
         ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
-        const std::string report = test::readFileText(dir.file("out.txt"));
+        const std::string report = readText(dir.file("out.txt"));
         if (reference.empty()) reference = report;
         EXPECT_EQ(report, reference) << padding;
     }
@@ -132,7 +148,7 @@ TEST(EchoprobeRun, UnusableFilesAreAskedForAgain) {
     EXPECT_NE(run.err.find(parameterMessage, firstRefusal + 1), std::string::npos) << run.err;
     const std::size_t third = run.err.find(parameterMessage, run.err.find(parameterMessage, firstRefusal + 1) + 1);
     EXPECT_NE(third, std::string::npos) << "a WAV file is no parameter file: " << run.err;
-    expectCleanReport(test::readFileText(dir.file("rep.txt")), 4, "rec.wav");
+    expectCleanReport(readText(dir.file("rep.txt")), 4, "rec.wav");
 }
 
 TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
@@ -149,7 +165,7 @@ TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
     EXPECT_NE(run.err.find(refusal, first + 1), std::string::npos) << run.err;
     EXPECT_EQ(test::readFileBytes(dir.file("rec.wav")), recording);
     EXPECT_EQ(test::readFileBytes(dir.file("sweep.swp")), parameters);
-    expectCleanReport(test::readFileText(dir.file("fine.txt")), 4, "rec.wav");
+    expectCleanReport(readText(dir.file("fine.txt")), 4, "rec.wav");
 }
 
 TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
@@ -160,7 +176,7 @@ TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
     EXPECT_NE(run.exitCode, 0);
     EXPECT_NE(run.out.find("\nshould be 48000 Hz." + kPrompt), std::string::npos) << run.out;
-    EXPECT_EQ(test::readFileText(dir.file("rec.txt")), "");
+    EXPECT_EQ(readText(dir.file("rec.txt")), "");
 
     test::writeWave(dir.file("rec.wav"), 48000, std::vector<std::int16_t>(200, 0), 2);
     const ProgramRun stereo = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
@@ -179,14 +195,14 @@ TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
     EXPECT_NE(shortRun.exitCode, 0);
     EXPECT_NE(shortRun.out.find("\nError: Input wave file ended before expected." + kPrompt), std::string::npos)
         << shortRun.out;
-    EXPECT_EQ(lines(test::readFileText(dir.file("rec.txt"))).size(), 9u);
+    EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 
     writeSweep(dir, plan, std::vector<std::int16_t>(48000 * 5, 0));
     const ProgramRun silent = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
     EXPECT_NE(silent.exitCode, 0);
     EXPECT_NE(silent.out.find("\nError: The synchronization pulse could not be found." + kPrompt), std::string::npos)
         << silent.out;
-    EXPECT_EQ(lines(test::readFileText(dir.file("rec.txt"))).size(), 9u);
+    EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 }
 
 TEST(EchoprobeRun, EndOfInputAtTheEnterPromptEndsTheProgram) {
