@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "generator/parameter_dialogue.h"
 #include "generator/sweep_synthesis.h"
 #include "sweep/sweep_layout.h"
 
@@ -22,14 +23,8 @@ SweepPlan longLinearSweep() {
     plan.setFrequencyStep(10);
     plan.setMinToneDuration(0.1);
     plan.setSettlingTime(0.04);
-    plan.setMaxExtraSamples(400);
-    plan.setSyncPulseLevel(90);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setMinCyclesPerTone(10);
-    plan.setMaxFractionalCycle(1.0);
-    plan.setSyncThreshold(15);
-    plan.setSyncPulseDuration(0.0002);
-    plan.setLeadInTime(0.5);
+    storeAdvancedDefaults(plan);
+    storeFixedValues(plan);
     plan.lock();
     return plan;
 }

@@ -57,14 +57,6 @@ bool askAdvancedOptions(SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-void storeAdvancedDefaults(SweepPlan& plan) {
-    plan.setMaxExtraSamples(400);
-    plan.setSyncPulseLevel(90);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setMinCyclesPerTone(10);
-    plan.setMaxFractionalCycle(1.0);
-}
-
 bool askFrequencyStep(SweepPlan& plan, ConsoleInput& input) {
     std::optional<double> step;
     if (plan.params().octaveSweep == 0) {
@@ -147,10 +139,22 @@ bool askSweepParameters(SweepPlan& plan, ConsoleInput& input) {
         storeAdvancedDefaults(plan);
     }
 
+    storeFixedValues(plan);
+    return true;
+}
+
+void storeAdvancedDefaults(SweepPlan& plan) {
+    plan.setMaxExtraSamples(400);
+    plan.setSyncPulseLevel(90);
+    plan.setMaxTimeDrift(0.0002);
+    plan.setMinCyclesPerTone(10);
+    plan.setMaxFractionalCycle(1.0);
+}
+
+void storeFixedValues(SweepPlan& plan) {
     plan.setSyncThreshold(15);
     plan.setSyncPulseDuration(0.0002);
     plan.setLeadInTime(0.5);
-    return true;
 }
 
 }  // namespace auralyn

@@ -10,4 +10,11 @@ namespace auralyn {
 // default; the plan then holds the answers given so far.
 bool askSweepParameters(SweepPlan& plan, ConsoleInput& input);
 
+// What the dialogue stores for the advanced options when they are not edited.
+void storeAdvancedDefaults(SweepPlan& plan);
+
+// The three values the dialogue stores without asking: sync threshold, sync
+// pulse duration and lead-in time.
+void storeFixedValues(SweepPlan& plan);
+
 }  // namespace auralyn

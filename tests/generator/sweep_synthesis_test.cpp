@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/parameter_dialogue.h"
 #include "test_files.h"
 
 namespace auralyn {
@@ -25,14 +26,8 @@ SweepPlan singleTonePlan(std::uint32_t rate, double frequency) {
     plan.setMinToneDuration(0.02);
     plan.setSettlingTime(0.04);
     plan.setTonesPerSyncPulse(0);
-    plan.setMaxExtraSamples(400);
-    plan.setSyncPulseLevel(90);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setMinCyclesPerTone(10);
-    plan.setMaxFractionalCycle(1.0);
-    plan.setSyncThreshold(15);
-    plan.setSyncPulseDuration(0.0002);
-    plan.setLeadInTime(0.5);
+    storeAdvancedDefaults(plan);
+    storeFixedValues(plan);
     return plan;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "generator/parameter_dialogue.h"
 #include "generator/tonesmith_driver.h"
 #include "measurer/measurer_driver.h"
 #include "platform/console.h"
@@ -220,14 +221,8 @@ void writeSweepParameters(const std::string& path) {
     plan.setMinToneDuration(0.02);
     plan.setSettlingTime(0.04);
     plan.setTonesPerSyncPulse(0);
-    plan.setMaxExtraSamples(400);
-    plan.setSyncPulseLevel(90);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setMinCyclesPerTone(10);
-    plan.setMaxFractionalCycle(1.0);
-    plan.setSyncThreshold(15);
-    plan.setSyncPulseDuration(0.0002);
-    plan.setLeadInTime(0.5);
+    storeAdvancedDefaults(plan);
+    storeFixedValues(plan);
     plan.lock();
     EXPECT_TRUE(plan.writeParameters(file));
     std::fclose(file);
