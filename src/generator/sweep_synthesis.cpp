@@ -61,17 +61,22 @@ bool writeTone(double frequency, double startPhase, double percent, std::int32_t
     return true;
 }
 
-bool generateSweep(SweepPlan& plan, WaveFile& wave) {
-    std::printf("\nGenerating tones. Percent done:\n");
-    std::fflush(stdout);
+bool synthesizeSweep(SweepPlan& plan, WaveFile& wave, const std::function<void(double)>& progress) {
     plan.rewind();
     const SweepParameters& p = plan.params();
     if (!writeLevel(generatorLeadInSamples(p), 0.0, wave)) return false;
     do {
         if (plan.isSyncTone() && !writeSyncBlock(p, wave)) return false;
         if (!writeScheduledTone(plan, wave)) return false;
-        printProgress(plan.percentDone());
+        if (progress) progress(plan.percentDone());
     } while (plan.nextTone());
+    return true;
+}
+
+bool generateSweep(SweepPlan& plan, WaveFile& wave) {
+    std::printf("\nGenerating tones. Percent done:\n");
+    std::fflush(stdout);
+    if (!synthesizeSweep(plan, wave, printProgress)) return false;
     std::printf("\r100%%  \n");
     std::fflush(stdout);
     return true;

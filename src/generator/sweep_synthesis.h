@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
@@ -21,5 +22,9 @@ bool writeTone(double frequency, double startPhase, double percent, std::int32_t
 // schedule its sync block (on sync tones) and its sine. Prints the progress lines on
 // standard output. Leaves the plan at its last tone.
 bool generateSweep(SweepPlan& plan, WaveFile& wave);
+
+// The same samples without console output: `progress`, when set, gets the
+// percentage done after each tone.
+bool synthesizeSweep(SweepPlan& plan, WaveFile& wave, const std::function<void(double)>& progress);
 
 }  // namespace auralyn

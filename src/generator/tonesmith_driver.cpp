@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "generator/console_input.h"
 #include "generator/parameter_dialogue.h"
+#include "generator/sweep_refusal.h"
 #include "generator/sweep_synthesis.h"
 #include "platform/console.h"
 #include "platform/path_names.h"
@@ -131,32 +133,6 @@ bool waveFileIsComplete(const std::string& path, std::uint32_t dataSize) {
     return read && loadU32(header + 4) == dataSize + 36u && loadU32(header + 40) == dataSize;
 }
 
-// Counts the whole sweep, so that the refusal can say how long it is.
-bool fitsWaveFile(const SweepPlan& plan) {
-    constexpr std::uint64_t kCountLimit = UINT64_MAX / 2;
-    const std::uint64_t samples = sweepSampleCount(plan, kCountLimit);
-    if (samples <= kMaxWaveSamples16) return true;
-    const std::uint32_t rate = plan.params().sampleRate;
-    std::printf("\nError: The sweep is too long for a wave file: %s%" PRIu64 " samples (%.1f hours at %" PRIu32
-                " Hz); a wave file holds at most %" PRIu64 " samples.\n",
-                samples > kCountLimit ? "more than " : "", samples > kCountLimit ? kCountLimit : samples,
-                static_cast<double>(samples) / rate / 3600.0, rate, kMaxWaveSamples16);
-    std::fflush(stdout);
-    return false;
-}
-
-// echoprobe refuses parameter files that it could not walk in bounded time or
-// whose sweep would not fit a WAV file, so such a sweep is refused here, before
-// anything is written.
-bool isMeasurable(const SweepPlan& plan) {
-    const RecordFault fault = findRecordFault(plan.params());
-    if (fault == RecordFault::none) return true;
-    if (fault == RecordFault::sweepTooLong && !fitsWaveFile(plan)) return false;
-    printError(std::string("The sweep could not be measured: ") + describeRecordFault(fault) +
-               ". Choose fewer tones, a larger maximum fractional cycle or fewer extra samples.");
-    return false;
-}
-
 }  // namespace
 
 bool selectOutputFiles(platform::FileDialog& dialog, WaveFile& wave, OutputFiles& files) {
@@ -183,7 +159,10 @@ int runTonesmith() {
         return abandonRun(wave, files);
     }
     plan.lock();
-    if (!isMeasurable(plan)) return abandonRun(wave, files);
+    if (const std::optional<std::string> refusal = sweepRefusal(plan)) {
+        printError(*refusal);
+        return abandonRun(wave, files);
+    }
 
     if (!saveParameters(plan, files)) {
         printError("Couldn't write the sweep parameter file " + files.parameterPath + ".");

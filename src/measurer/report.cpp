@@ -36,12 +36,12 @@ void writeNormalised(double amplitude, double mean, bool zeroMean, std::FILE* ou
     }
 }
 
+}  // namespace
+
 double degrees(double radians) {
     const long double value = static_cast<long double>(radians) * 180.0L * kOneOverPi;
     return static_cast<double>(value);
 }
-
-}  // namespace
 
 void writeHeader(const SweepPlan& plan, const char* recordedName, std::FILE* out) {
     const SweepParameters& p = plan.params();

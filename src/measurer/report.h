@@ -20,4 +20,8 @@ void writeResults(ToneResult* results, std::size_t count, std::FILE* out);
 // in (-3 pi / 2, pi / 2]; returns the sum of the amplitudes.
 double unwrapPhases(ToneResult* results, std::size_t count);
 
+// Radians as the report prints them in degrees: times 180 and 1/pi, the factor
+// 1/pi held in extended precision.
+double degrees(double radians);
+
 }  // namespace auralyn

@@ -1,0 +1,78 @@
+#include "cli/analysis_outputs.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/diagnostics.h"
+#include "cli/staged_file.h"
+#include "cli/tone_table.h"
+#include "measurer/report.h"
+#include "measurer/tone_result.h"
+
+namespace auralyn::cli {
+namespace {
+
+std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
+    return {{"sample_rate", document.plan.params().sampleRate}};
+}
+
+bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, std::string& error) {
+    std::FILE* stream = std::fopen(file.writePath().c_str(), "w");
+    if (stream == nullptr) {
+        error = std::strerror(errno);
+        return false;
+    }
+    writeReport(document, stream);
+    return closeWritten(stream, error);
+}
+
+bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, std::string& error) {
+    StagedFile file(request.path);
+    bool written = false;
+    switch (request.kind) {
+        case OutputKind::Report: written = writeReportFile(document, file, error); break;
+        case OutputKind::Csv: written = writeStagedText(file, csvText(document), error); break;
+        case OutputKind::Json: written = writeStagedText(file, jsonText(document), error); break;
+    }
+    return written && file.commit(error);
+}
+
+}  // namespace
+
+void writeReport(const AnalysisDocument& document, std::FILE* out) {
+    writeHeader(document.plan, document.recordedName.c_str(), out);
+    const SweepAnalysis& analysis = document.analysis;
+    std::vector<ToneResult> rows;
+    rows.reserve(analysis.reportRows);
+    for (std::size_t i = 0; i < analysis.reportRows; ++i) {
+        const ToneMeasurement& tone = analysis.tones[i];
+        rows.push_back(ToneResult{tone.frequency, tone.amplitude, tone.phase});
+    }
+    writeResults(rows.data(), rows.size(), out);
+}
+
+std::string csvText(const AnalysisDocument& document) {
+    return toneTableCsv(standardToneColumns(), document.analysis.tones);
+}
+
+std::string jsonText(const AnalysisDocument& document) {
+    return toneTableJson(summaryFields(document), standardToneColumns(), document.analysis.tones);
+}
+
+bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs) {
+    bool all = true;
+    for (const OutputRequest& request : outputs) {
+        std::string error;
+        if (writeOutput(document, request, error)) continue;
+        printDiagnostic(request.path + ": could not be written: " + error);
+        all = false;
+    }
+    return all;
+}
+
+double peakPercent(std::uint16_t peak) {
+    const long double percent = static_cast<long double>(peak) * (1.0L / 32767.0L) * 100.0L;
+    return static_cast<double>(percent);
+}
+
+}  // namespace auralyn::cli

@@ -1,0 +1,129 @@
+#include "cli/sweep_options.h"
+
+#include <cstdint>
+#include <utility>
+
+#include "cli/number_text.h"
+#include "generator/parameter_dialogue.h"
+
+namespace auralyn::cli {
+namespace {
+
+// One of the dialogue's questions: its option, range and default.
+struct Question {
+    const char* option;
+    double min;
+    double max;
+    double defaultValue;
+};
+
+std::string rangeText(double min, double max) {
+    return "expected a number from " + shortestText(min) + " to " + shortestText(max);
+}
+
+// What readNumber takes, except that a value it would silently ask again for
+// is refused with a message.
+bool take(const Question& q, const std::optional<std::string>& text, double& value, std::string& error) {
+    double min = q.min;
+    double max = q.max;
+    if (min > max) std::swap(min, max);
+    const std::string option = q.option;
+    if (!text) {
+        if (min <= q.defaultValue && q.defaultValue <= max) {
+            value = q.defaultValue;
+            return true;
+        }
+        error = option + ": the default " + shortestText(q.defaultValue) + " is out of range here; give " + option +
+                " (" + rangeText(min, max) + ")";
+        return false;
+    }
+    const std::optional<double> number = wholeNumber(*text);
+    if (!number) {
+        error = option + ": '" + *text + "' is not a number; " + rangeText(min, max);
+        return false;
+    }
+    if (!(min <= *number && *number <= max)) {
+        error = option + ": " + *text + " is out of range; " + rangeText(min, max);
+        return false;
+    }
+    value = *number;
+    return true;
+}
+
+std::uint32_t truncatedUnsigned(double value) { return static_cast<std::uint32_t>(value); }
+
+// tonesPerSyncPulse is 32 bits wide, as in the dialogue.
+constexpr double kMaxTonesPerSyncPulse = 4294967295.0;
+
+bool storeFrequencies(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+    const double nyquist = plan.params().sampleRate * 0.5;
+    const double endDefault = 20000.0 < nyquist ? 20000.0 : nyquist;
+    double start = 0;
+    if (!take({"--start", 0.1, nyquist, 20}, o.start, start, error)) return false;
+    plan.setStartFrequency(start);
+    double end = 0;
+    if (!take({"--end", plan.params().startFrequency, nyquist, endDefault}, o.end, end, error)) return false;
+    plan.setEndFrequency(end);
+    double step = 0;
+    const bool linear = plan.params().octaveSweep == 0;
+    const Question stepQuestion = linear ? Question{"--step", 0.01, 10000000000.0, 10} : Question{"--step", 0.1, 5000, 24};
+    if (!take(stepQuestion, o.step, step, error)) return false;
+    plan.setFrequencyStep(step);
+    return true;
+}
+
+bool storeTiming(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+    double duration = 0;
+    if (!take({"--min-duration", 0, 1000, 0.02}, o.minDuration, duration, error)) return false;
+    plan.setMinToneDuration(duration);
+    double settling = 0;
+    if (!take({"--settling", 0, 1, 0.04}, o.settling, settling, error)) return false;
+    plan.setSettlingTime(settling);
+    double tonesPerPulse = 0;
+    if (!take({"--tones-per-sync", 0, kMaxTonesPerSyncPulse, 0}, o.tonesPerSync, tonesPerPulse, error)) return false;
+    plan.setTonesPerSyncPulse(truncatedUnsigned(tonesPerPulse));
+    return true;
+}
+
+bool anyAdvancedOption(const SweepOptions& o) {
+    return o.syncLevel || o.minCycles || o.maxFractionalCycle || o.maxExtraSamples || o.maxDrift;
+}
+
+// The advanced questions in the order the dialogue asks them.
+bool storeAdvanced(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+    double level = 0;
+    if (!take({"--sync-level", 10, 100, 90}, o.syncLevel, level, error)) return false;
+    plan.setSyncPulseLevel(level);
+    double cycles = 0;
+    if (!take({"--min-cycles", 0, 200, 10}, o.minCycles, cycles, error)) return false;
+    plan.setMinCyclesPerTone(truncatedUnsigned(cycles));
+    double fractional = 0;
+    if (!take({"--max-fractional-cycle", 0, 1, 1}, o.maxFractionalCycle, fractional, error)) return false;
+    plan.setMaxFractionalCycle(fractional);
+    double extra = 0;
+    if (!take({"--max-extra-samples", 0, 3000, 400}, o.maxExtraSamples, extra, error)) return false;
+    plan.setMaxExtraSamples(truncatedUnsigned(extra));
+    double drift = 0;
+    if (!take({"--max-drift", 0, 1, 0.0002}, o.maxDrift, drift, error)) return false;
+    plan.setMaxTimeDrift(drift);
+    return true;
+}
+
+}  // namespace
+
+bool storeSweepOptions(const SweepOptions& options, SweepPlan& plan, std::string& error) {
+    double rate = 0;
+    if (!take({"--rate", 8000, 96000, 48000}, options.rate, rate, error)) return false;
+    plan.setSampleRate(truncatedUnsigned(rate));
+    plan.setOctaveSweep(options.linear ? 0 : 1);
+    if (!storeFrequencies(options, plan, error) || !storeTiming(options, plan, error)) return false;
+    if (anyAdvancedOption(options)) {
+        if (!storeAdvanced(options, plan, error)) return false;
+    } else {
+        storeAdvancedDefaults(plan);
+    }
+    storeFixedValues(plan);
+    return true;
+}
+
+}  // namespace auralyn::cli

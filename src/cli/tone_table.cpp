@@ -1,0 +1,74 @@
+#include "cli/tone_table.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "measurer/report.h"
+
+namespace auralyn::cli {
+namespace {
+
+constexpr double kFullScale = 32767.0;
+
+std::optional<double> finite(std::optional<double> value) {
+    if (value && std::isfinite(*value)) return value;
+    return std::nullopt;
+}
+
+std::string csvField(std::optional<double> value) {
+    if (!value) return {};
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", *value);
+    return text;
+}
+
+}  // namespace
+
+std::vector<ToneColumn> standardToneColumns() {
+    return {
+        {"frequency_hz", [](const ToneMeasurement& t) -> std::optional<double> { return t.frequency; }},
+        {"amplitude", [](const ToneMeasurement& t) -> std::optional<double> { return t.amplitude; }},
+        {"magnitude_db",
+         [](const ToneMeasurement& t) -> std::optional<double> {
+             if (!(t.amplitude > 0.0)) return std::nullopt;
+             return 20.0 * std::log10(t.amplitude / kFullScale);
+         }},
+        {"phase_deg", [](const ToneMeasurement& t) -> std::optional<double> { return degrees(t.unwrappedPhase); }},
+    };
+}
+
+nlohmann::ordered_json jsonNumber(std::optional<double> value) {
+    value = finite(value);
+    if (!value) return nullptr;
+    return *value;
+}
+
+std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<ToneMeasurement>& tones) {
+    std::string text;
+    for (std::size_t c = 0; c < columns.size(); ++c) text += (c == 0 ? "" : ",") + columns[c].name;
+    text += '\n';
+    for (const ToneMeasurement& tone : tones) {
+        for (std::size_t c = 0; c < columns.size(); ++c) {
+            if (c != 0) text += ',';
+            text += csvField(finite(columns[c].value(tone)));
+        }
+        text += '\n';
+    }
+    return text;
+}
+
+std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
+                          const std::vector<ToneMeasurement>& tones) {
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    for (const SummaryField& field : summary) document[field.first] = field.second;
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const ToneMeasurement& tone : tones) {
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
+        for (const ToneColumn& column : columns) row[column.name] = jsonNumber(column.value(tone));
+        rows.push_back(std::move(row));
+    }
+    document["tones"] = std::move(rows);
+    return document.dump(2) + "\n";
+}
+
+}  // namespace auralyn::cli

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "measurement/sweep_analysis.h"
+
+namespace auralyn::cli {
+
+// One column of the per-tone tables: its name, fixed once published (columns
+// are added, never renamed), and its value for a tone, or nothing where the
+// tone has none.
+struct ToneColumn {
+    std::string name;
+    std::function<std::optional<double>(const ToneMeasurement&)> value;
+};
+
+// The columns every table starts with, in this order: frequency_hz (nominal),
+// amplitude (sample units), magnitude_db (re full scale 32767; none for a
+// silent tone) and phase_deg (unwrapped as in the report).
+std::vector<ToneColumn> standardToneColumns();
+
+// A field at the top level of the JSON document, next to "tones".
+using SummaryField = std::pair<std::string, nlohmann::ordered_json>;
+
+// A number for JSON: null unless finite.
+nlohmann::ordered_json jsonNumber(std::optional<double> value);
+
+// The CSV table: the column names, then one row per tone; each value with 17
+// significant digits, an empty field where a tone has none. Never NaN or inf.
+std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<ToneMeasurement>& tones);
+
+// {"<summary fields>"..., "tones": [{"<column>": value, ...}, ...]}, the
+// fields in the given order, doubles written so that they read back exactly,
+// null where a tone has no value. Ends with a line feed.
+std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
+                          const std::vector<ToneMeasurement>& tones);
+
+}  // namespace auralyn::cli

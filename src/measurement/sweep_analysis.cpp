@@ -1,0 +1,76 @@
+#include "measurement/sweep_analysis.h"
+
+#include <algorithm>
+
+#include "measurer/report.h"
+#include "measurer/tone_analyzer.h"
+#include "measurer/tone_result.h"
+#include "sweep/sweep_layout.h"
+
+namespace auralyn {
+namespace {
+
+// The report's unwrapping, run over every measured tone: the first reportRows
+// phases come out exactly as the report prints them.
+void unwrapAlongSweep(std::vector<ToneMeasurement>& tones) {
+    std::vector<ToneResult> results;
+    results.reserve(tones.size());
+    for (const ToneMeasurement& tone : tones) results.push_back(ToneResult{tone.frequency, tone.amplitude, tone.phase});
+    unwrapPhases(results.data(), results.size());
+    for (std::size_t i = 0; i < tones.size(); ++i) tones[i].unwrappedPhase = results[i].phase;
+}
+
+void countMissing(SweepAnalysis& analysis) {
+    const std::size_t measured = analysis.tones.size();
+    analysis.tonesMissing = measured < analysis.tonesExpected
+                                ? analysis.tonesExpected - static_cast<std::uint32_t>(measured)
+                                : 0;
+}
+
+}  // namespace
+
+std::uint32_t scheduledToneCount(const SweepPlan& plan) {
+    SweepPlan walk = plan;
+    walk.rewind();
+    std::uint32_t count = 1;
+    while (walk.nextTone()) ++count;
+    return count;
+}
+
+SweepAnalysis analyzeSweep(SweepPlan& plan, WaveFile& recording, const AnalysisProgress& progress) {
+    SweepAnalysis analysis;
+    analysis.tonesExpected = scheduledToneCount(plan);
+    const std::uint32_t reportCount = plan.toneCount();
+    if (!recording.skipSamples(measurerLeadInSamples(plan.params()))) {
+        analysis.end = WalkEnd::RecordingEnded;
+        analysis.leadInMissing = true;
+        countMissing(analysis);
+        return analysis;
+    }
+    ToneAnalyzer analyzer(nullptr);
+    analyzer.setSampleRate(plan.params().sampleRate);
+    const WalkOutcome outcome = walkRecording(plan, recording, [&](const ToneBlock& block) {
+        analyzer.setSamples(block.samples);
+        analyzer.setTone(block.frequency, block.length);
+        // Two tones of one frequency and length would otherwise share the
+        // results cached for the first.
+        analyzer.samplesChanged();
+        ToneMeasurement tone;
+        tone.index = block.index;
+        tone.frequency = block.frequency;
+        tone.blockLength = block.length;
+        tone.amplitude = analyzer.amplitude();
+        tone.phase = analyzer.phase();
+        analysis.tones.push_back(tone);
+        if (progress) progress(plan.percentDone());
+        return true;
+    });
+    analysis.end = outcome.end;
+    analysis.peak = outcome.peak;
+    unwrapAlongSweep(analysis.tones);
+    countMissing(analysis);
+    analysis.reportRows = std::min<std::size_t>(analysis.tones.size(), reportCount);
+    return analysis;
+}
+
+}  // namespace auralyn
