@@ -29,7 +29,7 @@ void addHelpCommand(CLI::App& app, int& exitCode) {
         }
         for (CLI::App* command : app.get_subcommands({})) {
             if (command->get_name() != *name) continue;
-            std::fputs(command->help().c_str(), stdout);
+            std::fputs(command->help("auralyn").c_str(), stdout);
             exitCode = kExitSuccess;
             return;
         }

@@ -105,6 +105,8 @@ bool writeStagedText(const StagedFile& file, const std::string& text, std::strin
     return closeWritten(stream, error);
 }
 
+bool isDevice(const std::string& path) { return isExistingNonRegular(path); }
+
 bool sameExistingFile(const std::string& a, const std::string& b) {
     std::error_code unknown;
     return fs::equivalent(a, b, unknown);

@@ -42,6 +42,10 @@ bool writeStagedText(const StagedFile& file, const std::string& text, std::strin
 // close failed (a full disk shows here at the latest).
 bool closeWritten(std::FILE* stream, std::string& error);
 
+// True when the path names an existing file that is not a regular file (a
+// device, a pipe), after following links.
+bool isDevice(const std::string& path);
+
 // True when both paths name one existing file (through links, too).
 bool sameExistingFile(const std::string& a, const std::string& b);
 

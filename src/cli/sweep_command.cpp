@@ -157,7 +157,9 @@ int runSweep(SweepCommand& s) {
         return kExitUsage;
     }
     if (s.parameterPath.empty()) s.parameterPath = defaultParameterPath(s.wavePath);
-    if (samePlace(s.wavePath, s.parameterPath)) {
+    // Both into one device (a dry run into /dev/null) harms nothing; one regular
+    // file for both would hold neither.
+    if (samePlace(s.wavePath, s.parameterPath) && !isDevice(s.wavePath)) {
         printDiagnostic(s.parameterPath + ": the parameter file cannot be the wave file; give another --parameters");
         return kExitUsage;
     }

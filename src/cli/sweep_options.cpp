@@ -61,8 +61,14 @@ bool storeFrequencies(const SweepOptions& o, SweepPlan& plan, std::string& error
     double start = 0;
     if (!take({"--start", 0.1, nyquist, 20}, o.start, start, error)) return false;
     plan.setStartFrequency(start);
+    const double endMin = plan.params().startFrequency;
+    if (!o.end && endDefault < endMin) {
+        error = "--end: the default " + shortestText(endDefault) + " lies below --start " + shortestText(endMin) +
+                "; give --end (" + rangeText(endMin, nyquist) + ")";
+        return false;
+    }
     double end = 0;
-    if (!take({"--end", plan.params().startFrequency, nyquist, endDefault}, o.end, end, error)) return false;
+    if (!take({"--end", endMin, nyquist, endDefault}, o.end, end, error)) return false;
     plan.setEndFrequency(end);
     double step = 0;
     const bool linear = plan.params().octaveSweep == 0;

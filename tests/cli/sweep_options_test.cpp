@@ -1,0 +1,149 @@
+// The options give the very record the dialogue gives for the same answers, and
+// refuse what the dialogue would silently ask again for.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cli/number_text.h"
+#include "cli/sweep_options.h"
+#include "generator/parameter_dialogue.h"
+#include "scratch_stream.h"
+
+namespace auralyn::cli {
+namespace {
+
+// The saved file of a plan, the run-time fields of its last rewind included.
+std::string savedRecord(SweepPlan plan) {
+    plan.lock();
+    test::ScratchStream out;
+    EXPECT_TRUE(plan.writeParameters(out.get()));
+    return out.text();
+}
+
+SweepPlan planFromDialogue(const std::string& answers) {
+    test::ScratchStream in(answers);
+    test::ScratchStream out;
+    ConsoleInput input{in.get(), out.get(), false};
+    SweepPlan plan;
+    EXPECT_TRUE(askSweepParameters(plan, input));
+    return plan;
+}
+
+SweepPlan planFromOptions(const SweepOptions& options) {
+    SweepPlan plan;
+    std::string error;
+    EXPECT_TRUE(storeSweepOptions(options, plan, error)) << error;
+    return plan;
+}
+
+struct Case {
+    SweepOptions options;
+    std::string answers;  // questions 1 to 9, then the advanced ones (from a pipe the rest
+                          // of the yes/no line is the first of them)
+};
+
+TEST(SweepOptions, GiveTheDialoguesRecordForTheSameAnswers) {
+    std::vector<Case> cases;
+    cases.push_back({SweepOptions{}, "\n\n\n\n\n\n\n\nn\n"});
+    {
+        SweepOptions o;
+        o.rate = "44100.9";  // truncated to 44100, as the dialogue does
+        o.linear = true;
+        o.start = "1000";
+        o.end = "1000.3";
+        o.step = "0.1";
+        cases.push_back({o, "44100.9\n2\n1000\n1000.3\n0.1\n\n\n\nn\n"});
+    }
+    {
+        SweepOptions o;
+        o.rate = "8000";
+        o.start = "0.1";
+        o.step = "3.5";
+        o.minDuration = "0.1";
+        o.settling = "0.005";
+        o.tonesPerSync = "7.9";
+        o.maxFractionalCycle = "0.01";
+        o.maxExtraSamples = "3000";
+        cases.push_back({o, "8000\n1\n0.1\n\n3.5\n0.1\n0.005\n7.9\ny\n\n0.01\n3000\n\n"});
+    }
+    {
+        SweepOptions o;
+        o.rate = "96000";
+        o.end = "48000";
+        o.tonesPerSync = "4294967295";
+        o.syncLevel = "10";
+        o.minCycles = "199.7";
+        o.maxDrift = "1";
+        cases.push_back({o, "96000\n\n\n48000\n\n\n\n4294967295\ny10\n199.7\n\n\n1\n"});
+    }
+    for (const Case& c : cases) {
+        EXPECT_EQ(savedRecord(planFromOptions(c.options)), savedRecord(planFromDialogue(c.answers))) << c.answers;
+    }
+}
+
+TEST(SweepOptions, RefuseWhatTheDialogueWouldAskAgainFor) {
+    struct Refusal {
+        SweepOptions options;
+        std::string message;
+    };
+    std::vector<Refusal> refusals;
+    auto with = [](auto set) {
+        SweepOptions o;
+        set(o);
+        return o;
+    };
+    refusals.push_back({with([](SweepOptions& o) { o.rate = "7999"; }),
+                        "--rate: 7999 is out of range; expected a number from 8000 to 96000"});
+    refusals.push_back({with([](SweepOptions& o) { o.rate = "48000Hz"; }),
+                        "--rate: '48000Hz' is not a number; expected a number from 8000 to 96000"});
+    refusals.push_back({with([](SweepOptions& o) { o.start = ""; }),
+                        "--start: '' is not a number; expected a number from 0.1 to 24000"});
+    refusals.push_back({with([](SweepOptions& o) { o.rate = "8000"; o.start = "4000.5"; }),
+                        "--start: 4000.5 is out of range; expected a number from 0.1 to 4000"});
+    refusals.push_back({with([](SweepOptions& o) { o.start = "21000"; }),
+                        "--end: the default 20000 lies below --start 21000; give --end (expected a number from "
+                        "21000 to 24000)"});
+    refusals.push_back({with([](SweepOptions& o) { o.step = "5001"; }),
+                        "--step: 5001 is out of range; expected a number from 0.1 to 5000"});
+    refusals.push_back({with([](SweepOptions& o) { o.linear = true; o.step = "0.001"; }),
+                        "--step: 0.001 is out of range; expected a number from 0.01 to 10000000000"});
+    refusals.push_back({with([](SweepOptions& o) { o.tonesPerSync = "4294967296"; }),
+                        "--tones-per-sync: 4294967296 is out of range; expected a number from 0 to 4294967295"});
+    refusals.push_back({with([](SweepOptions& o) { o.maxDrift = "nan"; }),
+                        "--max-drift: nan is out of range; expected a number from 0 to 1"});
+    refusals.push_back({with([](SweepOptions& o) { o.syncLevel = " 50"; }),
+                        "--sync-level: ' 50' is not a number; expected a number from 10 to 100"});
+    for (const Refusal& r : refusals) {
+        SweepPlan plan;
+        std::string error;
+        EXPECT_FALSE(storeSweepOptions(r.options, plan, error));
+        EXPECT_EQ(error, r.message);
+    }
+}
+
+TEST(SweepOptions, RangeBoundsAreTaken) {
+    SweepOptions o;
+    o.rate = "96000";
+    o.start = "48000";
+    o.end = "48000";
+    o.settling = "1";
+    SweepPlan plan = planFromOptions(o);
+    EXPECT_EQ(plan.params().startFrequency, 48000.0);
+    EXPECT_EQ(plan.params().endFrequency, 48000.0);
+}
+
+TEST(NumberText, WholeNumbersOnlyAsStrtodReadsThem) {
+    EXPECT_EQ(wholeNumber("1e3"), 1000.0);
+    EXPECT_EQ(wholeNumber("0x10"), 16.0);
+    EXPECT_EQ(wholeNumber("-0.5"), -0.5);
+    EXPECT_FALSE(wholeNumber("5 "));
+    EXPECT_FALSE(wholeNumber("abc"));
+    EXPECT_EQ(shortestText(0.1), "0.1");
+    EXPECT_EQ(shortestText(0.0002), "0.0002");
+    EXPECT_EQ(shortestText(1e10), "10000000000");
+    EXPECT_EQ(shortestText(22050.5), "22050.5");
+}
+
+}  // namespace
+}  // namespace auralyn::cli
