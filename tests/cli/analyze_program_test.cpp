@@ -13,6 +13,7 @@
 
 #include "program_runs.h"
 #include "sweep_recording.h"
+#include "terminal_stderr.h"
 
 #ifdef AURALYN_TEST_DEVICES
 #include "devicesim/wave_through_device.h"
@@ -274,6 +275,38 @@ TEST(AnalyzeProgram, UsageAndCommandLineErrors) {
     EXPECT_EQ(missing.err.rfind("auralyn: analyze: ", 0), 0u) << missing.err;
     EXPECT_NE(missing.err.find("Try 'auralyn analyze --help'."), std::string::npos);
     EXPECT_EQ(test::fileCount(dir), 0u);
+}
+
+TEST(AnalyzeProgram, DrawsAProgressBarOnlyOnATerminalAndNotWhenQuiet) {
+    TempDir dir;
+    makeSweep(dir, "s", {"--start", "1000", "--end", "4000", "--step", "1"});
+    int exitCode = -1;
+    const std::string shown =
+        test::runWithTerminalStderr(AURALYN_PATH, {"analyze", "s.wav", "s.swp", "--csv", "a.csv"}, dir.path().string(),
+                                    exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_NE(shown.find("\ranalyze ["), std::string::npos) << shown;
+    EXPECT_NE(shown.find("] 100%"), std::string::npos) << shown;
+    const std::string quiet = test::runWithTerminalStderr(
+        AURALYN_PATH, {"analyze", "s.wav", "s.swp", "--csv", "b.csv", "--quiet"}, dir.path().string(), exitCode);
+    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(quiet, "");
+}
+
+TEST(AnalyzeProgram, ASilentRecordingHasNoSyncPulse) {
+    TempDir dir;
+    makeSweep(dir, "s", {"--start", "1000", "--end", "4000", "--step", "1"});
+    test::writeWave(dir.file("silence.wav"), 48000, std::vector<std::int16_t>(48000 * 5));
+    test::writeWave(dir.file("tiny.wav"), 48000, std::vector<std::int16_t>(100));
+    ProgramRun run = test::auralyn(dir, {"analyze", "silence.wav", "s.swp", "--csv", "s.csv"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.out, "Tones measured: 0 of 3\nTones not measured: 3\n");
+    EXPECT_EQ(run.err, "auralyn: silence.wav: the synchronization pulse could not be found; 3 of 3 tones could not "
+                       "be measured\n");
+    EXPECT_EQ(test::readFileText(dir.file("s.csv")), "frequency_hz,amplitude,magnitude_db,phase_deg\n");
+    run = test::auralyn(dir, {"analyze", "tiny.wav", "s.swp", "--csv", "t.csv"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("the recording ended before the sweep did; 3 of 3"), std::string::npos) << run.err;
 }
 
 }  // namespace
