@@ -85,9 +85,11 @@ bool checkRecordingFormat(const std::string& path, const WaveFile& recording, co
     const std::uint32_t rate = plan.params().sampleRate;
     std::string problem;
     if (recording.channels != 1) {
-        problem = "has " + std::to_string(recording.channels) + " channels; only mono (one channel) recordings can be measured";
+        problem = "has " + std::to_string(recording.channels) +
+                  " channels; only mono (one channel) recordings can be measured";
     } else if (recording.bitsPerSample != 16) {
-        problem = "has " + std::to_string(recording.bitsPerSample) + "-bit samples; only 16-bit samples can be measured";
+        problem = "has " + std::to_string(recording.bitsPerSample) +
+                  "-bit samples; only 16-bit samples can be measured";
     } else if (recording.sampleRate != rate) {
         problem = "its sampling rate, " + std::to_string(recording.sampleRate) +
                   " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz";
@@ -134,7 +136,9 @@ bool outputsAreDistinct(const AnalyzeCommand& a, const std::vector<OutputRequest
 void printSummary(const SweepAnalysis& analysis) {
     std::printf("Tones measured: %zu of %u\n", analysis.tones.size(), static_cast<unsigned>(analysis.tonesExpected));
     if (!analysis.tones.empty()) std::printf("Peak recording level: %.0f%%\n", peakPercent(analysis.peak));
-    if (analysis.tonesMissing != 0) std::printf("Tones not measured: %u\n", static_cast<unsigned>(analysis.tonesMissing));
+    if (analysis.tonesMissing != 0) {
+        std::printf("Tones not measured: %u\n", static_cast<unsigned>(analysis.tonesMissing));
+    }
     std::fflush(stdout);
 }
 

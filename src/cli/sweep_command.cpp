@@ -51,7 +51,8 @@ void addOptions(CLI::App* command, SweepCommand& s) {
         ->type_name("FILE")
         ->default_str("OUT with .swp in place of its extension");
     addNumber(command, s.rate, "--rate", "HZ", "sampling rate, 8000 to 96000", "48000");
-    CLI::Option* octave = command->add_flag("--octave", s.octave, "space the tones by a fraction of an octave (default)");
+    CLI::Option* octave =
+        command->add_flag("--octave", s.octave, "space the tones by a fraction of an octave (default)");
     CLI::Option* linear = command->add_flag("--linear", s.linear, "space the tones by a fixed number of Hz");
     octave->excludes(linear);
     linear->excludes(octave);

@@ -72,7 +72,8 @@ bool storeFrequencies(const SweepOptions& o, SweepPlan& plan, std::string& error
     plan.setEndFrequency(end);
     double step = 0;
     const bool linear = plan.params().octaveSweep == 0;
-    const Question stepQuestion = linear ? Question{"--step", 0.01, 10000000000.0, 10} : Question{"--step", 0.1, 5000, 24};
+    const Question stepQuestion =
+        linear ? Question{"--step", 0.01, 10000000000.0, 10} : Question{"--step", 0.1, 5000, 24};
     if (!take(stepQuestion, o.step, step, error)) return false;
     plan.setFrequencyStep(step);
     return true;

@@ -1,6 +1,5 @@
 #include "generator/tonesmith_driver.h"
 
-#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -14,8 +13,6 @@
 #include "platform/console.h"
 #include "platform/path_names.h"
 #include "platform/product.h"
-#include "sweep/parameter_check.h"
-#include "sweep/sweep_layout.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn {
