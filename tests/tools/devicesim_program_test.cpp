@@ -1,4 +1,4 @@
-// devicesim as a user runs it: files in, files out, messages and exit codes.
+// auralyn simulate as a user runs it: files in, files out, messages and exit codes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,10 +13,11 @@
 namespace auralyn::test {
 namespace {
 
-const std::string kDevicesim = DEVICESIM_PATH;
+const std::string kAuralyn = AURALYN_PATH;
 
-ProgramRun devicesim(const TempDir& dir, const std::vector<std::string>& args) {
-    return runProgram(kDevicesim, args, "", dir.path().string());
+ProgramRun devicesim(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "simulate");
+    return runProgram(kAuralyn, args, "", dir.path().string());
 }
 
 std::vector<std::string> filesIn(const TempDir& dir) {
@@ -31,11 +32,11 @@ TEST(DevicesimProgram, HelpAndUsage) {
     TempDir dir;
     ProgramRun run = devicesim(dir, {"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("Usage: devicesim IN.wav OUT.wav"), std::string::npos);
+    EXPECT_NE(run.out.find("Usage: auralyn simulate IN.wav OUT.wav"), std::string::npos);
     EXPECT_NE(run.out.find("--allpass F Q"), std::string::npos);
     run = devicesim(dir, {});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("Try 'devicesim --help'"), std::string::npos);
+    EXPECT_NE(run.err.find("Try 'auralyn simulate --help'"), std::string::npos);
 }
 
 TEST(DevicesimProgram, PerfectWireCopiesTheSamples) {
