@@ -104,12 +104,26 @@ TEST(DevicesimProgram, BadInputLeavesNoOutputFile) {
     for (const auto& [args, message] : cases) {
         const ProgramRun run = devicesim(dir, args);
         EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_EQ(run.err.rfind("auralyn: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(filesIn(dir), before) << args[0];
     }
     const ProgramRun run = devicesim(dir, {"low.wav", "out.wav", "--peak", "100", "1"});
     EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("auralyn: --peak", 0), 0u) << run.err;
     EXPECT_EQ(filesIn(dir), before);
+}
+
+TEST(DevicesimProgram, AFullDiskIsAFailure) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    writeWave(dir.file("in.wav"), std::vector<std::int16_t>(5000, 100), 48000);
+    std::filesystem::create_symlink("/dev/full", dir.file("full.wav"));
+    const ProgramRun run = devicesim(dir, {"in.wav", "full.wav", "--gain", "-3"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("auralyn: writing the output failed", 0), 0u) << run.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("full.wav")));
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"full.wav", "in.wav"}));
 }
 
 TEST(DevicesimProgram, OutputMayReplaceTheInput) {
