@@ -213,9 +213,12 @@ std::string renderBodePlot(const tools::Report& report, const std::vector<std::o
     plot.title = "Frequency response of \"" + report.inputFile + "\", " + std::to_string(report.sampleRate) + " Hz";
     plot.curves.push_back(Curve{report.inputFile, points});
     const Ranges ranges = rangesOf(plot.curves);
-    plot.note = format("%zu tones from %g Hz to %g Hz; magnitude relative to the full-scale test tone", ranges.drawn,
+    // std::to_string, not %zu: the Windows C library's printf does not know it.
+    plot.note = std::to_string(ranges.drawn) +
+                format(" tones from %g Hz to %g Hz; magnitude relative to the full-scale test tone",
                        ranges.minFrequency, ranges.maxFrequency);
-    if (ranges.drawn < points.size()) plot.note += format("; %zu silent tones not drawn", points.size() - ranges.drawn);
+    if (ranges.drawn < points.size())
+        plot.note += "; " + std::to_string(points.size() - ranges.drawn) + " silent tones not drawn";
     return renderBodePlot(plot);
 }
 

@@ -64,11 +64,10 @@ std::string noteFor(const std::vector<Measurement>& measurements, const PlotRequ
     }
     char text[240];
     if (request.normalizeHz)
-        std::snprintf(text, sizeof text, "%zu tones; every curve normalized to 0 dB at %g Hz", drawn,
-                      *request.normalizeHz);
+        std::snprintf(text, sizeof text, " tones; every curve normalized to 0 dB at %g Hz", *request.normalizeHz);
     else
-        std::snprintf(text, sizeof text, "%zu tones; magnitude relative to the full-scale test tone", drawn);
-    std::string note = text;
+        std::snprintf(text, sizeof text, " tones; magnitude relative to the full-scale test tone");
+    std::string note = std::to_string(drawn) + text;
     if (drawn < tones) note += "; " + std::to_string(tones - drawn) + " silent tones not drawn";
     return note;
 }
