@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# One complete measurement without a sound card: builds the programs, writes
-# the default sweep, plays it through a simulated small two-way loudspeaker,
-# measures the recording and plots it. Everything lands in demo-output/.
+# One complete measurement without a sound card, through `auralyn`: builds it,
+# writes the default sweep, plays it through a simulated small two-way
+# loudspeaker, measures the recording and plots it. Everything lands in
+# demo-output/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 build=$root/build/demo
 out=$root/demo-output
-packages=(cmake g++ make pkg-config libsoxr-dev)
+packages=(cmake g++ make pkg-config libsoxr-dev libcli11-dev nlohmann-json3-dev)
 
 # The loudspeaker: a woofer rolling off below 60 Hz, a gentle presence peak,
 # a tweeter rolling off above 15 kHz, a few samples of delay, and 6 dB of
@@ -20,7 +21,8 @@ fail() {
 }
 
 ensure_tools() {
-    if command -v cmake >/dev/null && command -v c++ >/dev/null && pkg-config --exists soxr 2>/dev/null; then
+    if command -v cmake >/dev/null && command -v c++ >/dev/null && pkg-config --exists soxr 2>/dev/null &&
+        [[ -f /usr/include/CLI/CLI.hpp && -f /usr/include/nlohmann/json.hpp ]]; then
         return 0
     fi
     if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
@@ -33,36 +35,38 @@ ensure_tools() {
 }
 
 build() {
-    echo "Building tonesmith, echoprobe, devicesim and echoplot in build/demo ..."
+    echo "Building auralyn in build/demo ..."
     cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DAURALYN_BENCH=OFF \
         >"$out/build.log" 2>&1 || fail "configuring failed, see demo-output/build.log"
-    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target tonesmith echoprobe devicesim echoplot \
+    cmake --build "$build" -j "$(nproc 2>/dev/null || echo 2)" --target auralyn \
         >>"$out/build.log" 2>&1 || fail "building failed, see demo-output/build.log"
 }
 
-# Every question of the generator answered with its default: the sweep file,
-# the proposed parameter file, the eight questions, no advanced options.
+run() {
+    local log=$1
+    shift
+    "$build/bin/auralyn" "$@" >"$log" 2>&1 || fail "auralyn $1 failed, see demo-output/$log"
+}
+
+# The default sweep: 48000 Hz, 20 Hz to 20 kHz, 24 tones per octave.
 generate() {
-    printf 'sweep.wav\n\n\n\n\n\n\n\n\n\nn\n' | "$build/bin/tonesmith" >tonesmith.log 2>&1 ||
-        fail "tonesmith failed, see demo-output/tonesmith.log"
-    [[ -s sweep.wav && -s sweep.swp ]] || fail "tonesmith wrote no sweep, see demo-output/tonesmith.log"
+    run sweep.log sweep -o sweep.wav
+    [[ -s sweep.wav && -s sweep.swp ]] || fail "auralyn sweep wrote no sweep, see demo-output/sweep.log"
 }
 
 measure() {
-    "$build/bin/devicesim" sweep.wav loudspeaker.wav "${device[@]}" >devicesim.log 2>&1 ||
-        fail "devicesim failed, see demo-output/devicesim.log"
-    # The recording, the parameter file, the proposed report name, Enter at the end.
-    printf 'loudspeaker.wav\nsweep.swp\n\n\n' | "$build/bin/echoprobe" >echoprobe.log 2>&1 ||
-        fail "echoprobe failed, see demo-output/echoprobe.log"
-    grep -q '^Frequency, ' loudspeaker.txt 2>/dev/null || fail "the measurement failed, see demo-output/echoprobe.log"
-    "$build/bin/echoplot" loudspeaker.txt >echoplot.log 2>&1 || fail "echoplot failed, see demo-output/echoplot.log"
+    run simulate.log simulate sweep.wav loudspeaker.wav "${device[@]}"
+    run analyze.log analyze loudspeaker.wav sweep.swp -o loudspeaker.txt --csv loudspeaker.csv \
+        --json loudspeaker.json --quiet
+    run plot.log plot loudspeaker.txt --frd
 }
 
 mkdir -p "$out"
 ensure_tools
 build
 cd "$out"
-rm -f sweep.wav sweep.swp loudspeaker.wav loudspeaker.txt loudspeaker.svg loudspeaker.frd
+rm -f sweep.wav sweep.swp loudspeaker.wav loudspeaker.txt loudspeaker.csv loudspeaker.json loudspeaker.svg \
+    loudspeaker.frd
 started=$SECONDS
 generate
 measure
@@ -70,7 +74,7 @@ echo
 echo "Measured a simulated loudspeaker in $((SECONDS - started)) s: ${device[*]}"
 echo "  Sweep:     demo-output/sweep.wav (and sweep.swp)"
 echo "  Recording: demo-output/loudspeaker.wav"
-echo "  Report:    demo-output/loudspeaker.txt"
+echo "  Report:    demo-output/loudspeaker.txt (and loudspeaker.csv, loudspeaker.json)"
 echo "  Plot:      demo-output/loudspeaker.svg"
 echo "  FRD:       demo-output/loudspeaker.frd"
 echo

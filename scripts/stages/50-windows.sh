@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The Windows build, tested on this machine: cross compiles both programs and the
-# portable test executables with MinGW-w64, runs the tests under Wine, then runs
-# tonesmith.exe and echoprobe.exe with piped answers and compares everything they
-# write with the Linux build's for the same answers.
+# The Windows build, tested on this machine: cross compiles the three programs and
+# the portable test executables with MinGW-w64, runs the tests under Wine, then runs
+# tonesmith.exe and echoprobe.exe with piped answers and auralyn.exe with options,
+# and compares everything they write with the Linux build's for the same input.
 # Skipped, with a notice, where the cross compiler and Wine cannot be installed.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
@@ -17,7 +17,7 @@ fi
 
 echo "Building the Windows target in $build"
 build_windows "$root" "$build"
-for program in tonesmith echoprobe; do
+for program in tonesmith echoprobe auralyn; do
     if x86_64-w64-mingw32-objdump -p "$build/bin/$program.exe" | grep -qiE 'DLL Name: (libgcc|libstdc|libwinpthread)'; then
         echo "$program.exe needs MinGW DLLs; it must be linked statically" >&2
         exit 1
@@ -38,10 +38,11 @@ if [[ ! -f $reference/CMakeCache.txt ]]; then
     reference=$root/build/windows-reference
     cmake -S "$root" -B "$reference" -DCMAKE_BUILD_TYPE=Release -DAURALYN_BENCH=OFF -DBUILD_TESTING=OFF
 fi
-targets=(tonesmith echoprobe)
-available_targets=$(cmake --build "$reference" --target help)
-[[ $available_targets == *devicesim* ]] && targets+=(devicesim)
+targets=(tonesmith echoprobe auralyn)
 cmake --build "$reference" -j 2 --target "${targets[@]}"
 
 echo "Comparing the Windows programs with the Linux programs"
 "$root/scripts/windows/compare_runs.sh" "$reference/bin" "$build/bin" "$build/compare"
+
+echo "Comparing auralyn.exe with the Linux auralyn"
+"$root/scripts/windows/compare_auralyn.sh" "$reference/bin" "$build/bin" "$build/compare-auralyn"

@@ -5,9 +5,26 @@ set -euo pipefail
 root=$1
 bash "$root/scripts/demo.sh"
 out=$root/demo-output
-for file in loudspeaker.txt loudspeaker.svg loudspeaker.frd; do
-    [[ -s $out/$file ]] || { echo "demo stage: $file is missing or empty" >&2; exit 1; }
+fail() {
+    echo "demo stage: $*" >&2
+    exit 1
+}
+for file in sweep.wav sweep.swp loudspeaker.wav loudspeaker.txt loudspeaker.csv loudspeaker.json loudspeaker.svg \
+    loudspeaker.frd; do
+    [[ -s $out/$file ]] || fail "$file is missing or empty"
 done
-tones=$(wc -l <"$out/loudspeaker.frd")
-[[ $tones -eq 240 ]] || { echo "demo stage: expected 240 tones in the FRD file, found $tones" >&2; exit 1; }
-echo "demo stage: complete measurement of $tones tones"
+[[ $(head -c 2 "$out/loudspeaker.frd") == "* " ]] || fail "the FRD file does not start with a '*' comment line"
+tones=$(grep -vc '^\*' "$out/loudspeaker.frd")
+[[ $tones -eq 240 ]] || fail "expected 240 tones in the FRD file, found $tones"
+reported=$(($(wc -l <"$out/loudspeaker.txt") - 10))
+[[ $reported -eq 240 ]] || fail "expected 240 tones in the report, found $reported"
+[[ $(head -n 1 "$out/loudspeaker.csv") == frequency_hz,amplitude,magnitude_db,phase_deg* ]] ||
+    fail "the CSV file does not start with its column names"
+rows=$(($(wc -l <"$out/loudspeaker.csv") - 1))
+[[ $rows -ge 240 ]] || fail "expected at least 240 tones in the CSV file, found $rows"
+listed=$(python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["sample_rate"] == 48000; print(len(d["tones"]))' \
+    "$out/loudspeaker.json") || fail "the JSON file is not what auralyn analyze writes"
+[[ $listed -eq $rows ]] || fail "the JSON file lists $listed tones, the CSV file $rows"
+python3 -c 'import sys, xml.etree.ElementTree as ET; ET.parse(sys.argv[1])' "$out/loudspeaker.svg" ||
+    fail "the plot is not well-formed SVG"
+echo "demo stage: complete measurement of $tones tones (report, CSV, JSON, plot, FRD)"

@@ -126,8 +126,8 @@ pair() {
 # at hand; the sweep itself otherwise.
 make_recording() {
     local sweep=$1 rate=$2 recording=$3
-    if [[ -x $linux_bin/devicesim ]]; then
-        "$linux_bin/devicesim" "$sweep" "$recording" --lowpass $((rate / 4)) 0.7 --highpass 40 0.7 \
+    if [[ -x $linux_bin/auralyn ]]; then
+        "$linux_bin/auralyn" simulate "$sweep" "$recording" --lowpass $((rate / 4)) 0.7 --highpass 40 0.7 \
             --delay 1234 --noise -70 7 >/dev/null 2>&1 && return 0
     fi
     cp "$sweep" "$recording"

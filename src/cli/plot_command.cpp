@@ -1,10 +1,48 @@
+// auralyn plot: draws measurements (reports or CSV files) into one Bode plot.
+#include <cstdio>
+#include <memory>
+#include <string>
+
 #include "cli/commands.h"
+#include "echoplot/plot_job.h"
 
 namespace auralyn::cli {
+namespace {
+
+int runPlotCommand(const echoplot::PlotRequest& request) {
+    echoplot::PlotResult result;
+    std::string error;
+    if (!echoplot::runPlot(request, result, error)) {
+        std::fprintf(stderr, "auralyn: %s\n", error.c_str());
+        return kExitFailure;
+    }
+    for (const std::string& warning : result.warnings) std::fprintf(stderr, "auralyn: warning: %s\n", warning.c_str());
+    std::printf("Plot: %s\n", result.plotPath.c_str());
+    for (const std::string& frd : result.frdPaths) std::printf("FRD:  %s\n", frd.c_str());
+    for (const std::string& summary : result.summaries) std::printf("  %s\n", summary.c_str());
+    return kExitSuccess;
+}
+
+}  // namespace
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand("plot", "(not built yet)");
-    command->callback([&exitCode] { exitCode = kExitFailure; });
+    auto request = std::make_shared<echoplot::PlotRequest>();
+    CLI::App* command = app.add_subcommand(
+        "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");
+    command->add_option("MEASUREMENT", request->measurements,
+                        "Reports or CSV files; each is one curve, named in the legend by its file name")
+        ->required();
+    command->add_option("-o,--output", request->output, "The SVG file (default: the first measurement's name with .svg)")
+        ->type_name("OUT.svg");
+    command->add_flag("--frd", request->frd,
+                      "Also write each measurement's FRD file next to it (its name with .frd; never normalized)");
+    command->add_option("--normalize", request->normalizeHz,
+                        "Shift every curve to 0 dB at HZ (interpolated between tones; default: no shift)")
+        ->type_name("HZ")
+        ->check(CLI::PositiveNumber);
+    command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
+                    "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
+    command->callback([request, &exitCode] { exitCode = runPlotCommand(*request); });
 }
 
 }  // namespace auralyn::cli

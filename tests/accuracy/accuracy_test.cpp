@@ -1,5 +1,5 @@
 // The whole chain against devices whose response is known exactly:
-// tonesmith -> devicesim -> echoprobe, the report compared with the device.
+// tonesmith -> auralyn simulate -> echoprobe, the report compared with the device.
 #include <gtest/gtest.h>
 
 #include <cmath>

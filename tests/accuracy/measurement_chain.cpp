@@ -16,7 +16,7 @@ namespace auralyn::test {
 namespace {
 
 const std::string kTonesmith = TONESMITH_PATH;
-const std::string kDevicesim = DEVICESIM_PATH;
+const std::string kAuralyn = AURALYN_PATH;
 const std::string kEchoprobe = ECHOPROBE_PATH;
 
 std::string number(double value) {
@@ -113,9 +113,9 @@ Measurement measureDevice(const TempDir& dir, const SweepSettings& sweep, const 
     const ProgramRun generated = runProgram(kTonesmith, {}, tonesmithAnswers(sweep), where);
     EXPECT_EQ(generated.exitCode, 0) << generated.out << generated.err;
 
-    std::vector<std::string> simulate = {"sweep.wav", "recording.wav"};
+    std::vector<std::string> simulate = {"simulate", "sweep.wav", "recording.wav"};
     simulate.insert(simulate.end(), device.begin(), device.end());
-    const ProgramRun simulated = runProgram(kDevicesim, simulate, "", where);
+    const ProgramRun simulated = runProgram(kAuralyn, simulate, "", where);
     EXPECT_EQ(simulated.exitCode, 0) << simulated.err;
     EXPECT_EQ(simulated.err.find("clipped"), std::string::npos) << "the test device must not clip: " << simulated.err;
 
@@ -127,9 +127,9 @@ Measurement measureDevice(const TempDir& dir, const SweepSettings& sweep, const 
     std::string error;
     EXPECT_TRUE(tools::readReportFile(dir.file("recording.txt"), report, error)) << error;
 
-    std::vector<std::string> respond = {"--response-for", "recording.txt"};
+    std::vector<std::string> respond = {"simulate", "--response-for", "recording.txt"};
     respond.insert(respond.end(), device.begin(), device.end());
-    const ProgramRun responded = runProgram(kDevicesim, respond, "", where);
+    const ProgramRun responded = runProgram(kAuralyn, respond, "", where);
     EXPECT_EQ(responded.exitCode, 0) << responded.err;
     const std::vector<ExactResponse> exact = parseResponse(responded.out);
 

@@ -38,7 +38,7 @@ struct Measurement {
     int crossingOffset = 0;  // where the device moved the sync pulse's threshold crossing, in samples
 };
 
-// Runs tonesmith, devicesim with the given device options, and echoprobe in
+// Runs tonesmith, auralyn simulate with the given device options, and echoprobe in
 // `dir`, and pairs every reported tone with the exact response. Failures are
 // reported through gtest assertions; check HasFatalFailure() after the call.
 Measurement measureDevice(const TempDir& dir, const SweepSettings& sweep, const std::vector<std::string>& device);

@@ -1,4 +1,4 @@
-// devicesim as a user runs it: files in, files out, messages and exit codes.
+// auralyn simulate as a user runs it: files in, files out, messages and exit codes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,10 +13,11 @@
 namespace auralyn::test {
 namespace {
 
-const std::string kDevicesim = DEVICESIM_PATH;
+const std::string kAuralyn = AURALYN_PATH;
 
-ProgramRun devicesim(const TempDir& dir, const std::vector<std::string>& args) {
-    return runProgram(kDevicesim, args, "", dir.path().string());
+ProgramRun devicesim(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "simulate");
+    return runProgram(kAuralyn, args, "", dir.path().string());
 }
 
 std::vector<std::string> filesIn(const TempDir& dir) {
@@ -31,11 +32,11 @@ TEST(DevicesimProgram, HelpAndUsage) {
     TempDir dir;
     ProgramRun run = devicesim(dir, {"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("Usage: devicesim IN.wav OUT.wav"), std::string::npos);
+    EXPECT_NE(run.out.find("Usage: auralyn simulate IN.wav OUT.wav"), std::string::npos);
     EXPECT_NE(run.out.find("--allpass F Q"), std::string::npos);
     run = devicesim(dir, {});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("Try 'devicesim --help'"), std::string::npos);
+    EXPECT_NE(run.err.find("Try 'auralyn simulate --help'"), std::string::npos);
 }
 
 TEST(DevicesimProgram, PerfectWireCopiesTheSamples) {
@@ -103,12 +104,26 @@ TEST(DevicesimProgram, BadInputLeavesNoOutputFile) {
     for (const auto& [args, message] : cases) {
         const ProgramRun run = devicesim(dir, args);
         EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_EQ(run.err.rfind("auralyn: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(filesIn(dir), before) << args[0];
     }
     const ProgramRun run = devicesim(dir, {"low.wav", "out.wav", "--peak", "100", "1"});
     EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(run.err.rfind("auralyn: --peak", 0), 0u) << run.err;
     EXPECT_EQ(filesIn(dir), before);
+}
+
+TEST(DevicesimProgram, AFullDiskIsAFailure) {
+    if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    TempDir dir;
+    writeWave(dir.file("in.wav"), std::vector<std::int16_t>(5000, 100), 48000);
+    std::filesystem::create_symlink("/dev/full", dir.file("full.wav"));
+    const ProgramRun run = devicesim(dir, {"in.wav", "full.wav", "--gain", "-3"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.err.rfind("auralyn: writing the output failed", 0), 0u) << run.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("full.wav")));
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"full.wav", "in.wav"}));
 }
 
 TEST(DevicesimProgram, OutputMayReplaceTheInput) {

@@ -1,4 +1,4 @@
-// echoplot as a user runs it: a report in, a plot and an FRD file out.
+// auralyn plot as a user runs it: reports and CSV files in, a plot and FRD files out.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,7 +15,7 @@
 namespace auralyn::test {
 namespace {
 
-const std::string kEchoplot = ECHOPLOT_PATH;
+const std::string kAuralyn = AURALYN_PATH;
 const std::string kPython = "/usr/bin/python3";
 const std::string kRsvgConvert = "/usr/bin/rsvg-convert";
 
@@ -36,8 +36,9 @@ const std::string kCountPoints =
     "title = ''.join(root.find(ns + 'text').itertext())\n"
     "print(circles.count('magnitude-point'), circles.count('phase-point'), title)\n";
 
-ProgramRun echoplot(const TempDir& dir, const std::vector<std::string>& args) {
-    return runProgram(kEchoplot, args, "", dir.path().string());
+ProgramRun echoplot(const TempDir& dir, std::vector<std::string> args) {
+    args.insert(args.begin(), "plot");
+    return runProgram(kAuralyn, args, "", dir.path().string());
 }
 
 std::string countPoints(const TempDir& dir, const std::string& svg) {
@@ -70,15 +71,17 @@ TEST(EchoplotProgram, WritesAWellFormedPlotAndAnFrdFile) {
     if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
     TempDir dir;
     writeTextFile(dir.file("speaker.txt"), kHeader + sweepTable(30));
-    const ProgramRun run = echoplot(dir, {"speaker.txt"});
+    const ProgramRun run = echoplot(dir, {"speaker.txt", "--frd"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("Plot: speaker.svg"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("FRD:  speaker.frd"), std::string::npos) << run.out;
     EXPECT_EQ(countPoints(dir, "speaker.svg"), "30 30 Frequency response of \"speaker.wav\", 48000 Hz\n");
 
     const std::string frd = readFileText(dir.file("speaker.frd"));
-    EXPECT_EQ(std::count(frd.begin(), frd.end(), '\n'), 30);
-    EXPECT_EQ(frd.substr(0, frd.find('\n')), "20.00 0.0000 -0.72");
+    EXPECT_EQ(std::count(frd.begin(), frd.end(), '\n'), 31);
+    EXPECT_EQ(frd.substr(0, frd.find(" measured ")), "* Frequency response of \"speaker.wav\" at 48000 Hz,");
+    const std::size_t second = frd.find('\n') + 1;
+    EXPECT_EQ(frd.substr(second, frd.find('\n', second) - second), "20.00 0.0000 -0.72");
     EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"speaker.frd", "speaker.svg", "speaker.txt"}));
 }
 
@@ -86,7 +89,7 @@ TEST(EchoplotProgram, RendersWithAnSvgRenderer) {
     if (!std::filesystem::exists(kRsvgConvert)) GTEST_SKIP() << "rsvg-convert is not installed";
     TempDir dir;
     writeTextFile(dir.file("r.txt"), kHeader + sweepTable(10));
-    ASSERT_EQ(echoplot(dir, {"r.txt", "plot.svg"}).exitCode, 0);
+    ASSERT_EQ(echoplot(dir, {"r.txt", "-o", "plot.svg"}).exitCode, 0);
     const ProgramRun run = runProgram(kRsvgConvert, {"plot.svg", "-o", "plot.png"}, "", dir.path().string());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     const Bytes png = readFileBytes(dir.file("plot.png"));
@@ -101,7 +104,7 @@ TEST(EchoplotProgram, FileNamesFromAnyCodePageStayValidXml) {
     std::string header = kHeader;
     header.replace(0, header.find('\n'), "Input file, \"<b>&\"caf\xE9\x01\".wav\"");
     writeTextFile(dir.file("odd.txt"), header + sweepTable(3));
-    const ProgramRun run = echoplot(dir, {"odd.txt", "odd-plot.svg"});
+    const ProgramRun run = echoplot(dir, {"odd.txt", "-o", "odd-plot.svg", "--frd"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(countPoints(dir, "odd-plot.svg"), "3 3 Frequency response of \"<b>&\"caf??\".wav\", 48000 Hz\n");
     EXPECT_TRUE(std::filesystem::exists(dir.file("odd.frd")));
@@ -113,11 +116,13 @@ TEST(EchoplotProgram, SilentTonesAreLeftOutWithAWarning) {
     writeTextFile(dir.file("r.txt"), kHeader + "100.00, 5000.0, 1.50000, 3.522, 10.00\n"
                                                "200.00, 0.0, 0.00000, -Inf, 0.00\n"
                                                "400.00, 1666.7, 0.50000, -6.021, -30.00\n");
-    const ProgramRun run = echoplot(dir, {"r.txt"});
+    const ProgramRun run = echoplot(dir, {"r.txt", "--frd"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_NE(run.err.find("warning: 1 tones with an amplitude of 0 were left out"), std::string::npos);
+    EXPECT_NE(run.err.find("auralyn: warning: 1 tones with an amplitude of 0 were left out of r.txt"),
+              std::string::npos);
     EXPECT_EQ(countPoints(dir, "r.svg").substr(0, 4), "2 2 ");
-    EXPECT_EQ(readFileText(dir.file("r.frd")), "100.00 -16.3293 10.00\n400.00 -25.8716 -30.00\n");
+    const std::string frd = readFileText(dir.file("r.frd"));
+    EXPECT_EQ(frd.substr(frd.find('\n') + 1), "100.00 -16.3293 10.00\n400.00 -25.8716 -30.00\n");
 }
 
 TEST(EchoplotProgram, RefusesWhatIsNotACompleteReport) {
@@ -133,23 +138,110 @@ TEST(EchoplotProgram, RefusesWhatIsNotACompleteReport) {
         {{"notes.txt"}, "notes.txt, line 1: expected 'Input file"},
         {{"binary.txt"}, "binary.txt, line 1"},
         {{"missing.txt"}, "missing.txt: cannot be read"},
-        {{"notes.txt", "notes.txt"}, "would overwrite the report"},
-        {{"notes.txt", "notes.frd"}, "would overwrite"},
+        {{"notes.txt", "-o", "notes.txt"}, "would overwrite the measurement"},
+        {{"notes.txt", "-o", "notes.frd", "--frd"}, "would overwrite each other"},
+        {{"header.txt", "notes.txt"}, "header.txt, the report holds its header"},
     };
     for (const auto& [args, message] : cases) {
         const ProgramRun run = echoplot(dir, args);
         EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_EQ(run.err.rfind("auralyn: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
         EXPECT_EQ(filesIn(dir), before) << args[0];
     }
     ProgramRun run = echoplot(dir, {});
     EXPECT_EQ(run.exitCode, 2);
-    EXPECT_NE(run.err.find("Usage: echoplot REPORT.txt [OUT.svg]"), std::string::npos);
-    run = echoplot(dir, {"a.txt", "b.svg", "c"});
+    EXPECT_NE(run.err.find("MEASUREMENT"), std::string::npos) << run.err;
+    run = echoplot(dir, {"a.txt", "--normalize", "0"});
     EXPECT_EQ(run.exitCode, 2);
+    run = echoplot(dir, {"a.txt", "--frd", "--colour"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_EQ(filesIn(dir), before);
     run = echoplot(dir, {"--help"});
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_NE(run.out.find("REPORT.frd"), std::string::npos);
+    for (const char* option : {"MEASUREMENT", "--output", "--frd", "--normalize HZ", ".svg"})
+        EXPECT_NE(run.out.find(option), std::string::npos) << option << "\n" << run.out;
+}
+
+// Prints the legend's labels and the colours of the magnitude curves' paths.
+const std::string kLegend =
+    "import sys, xml.etree.ElementTree as ET\n"
+    "root = ET.parse(sys.argv[1]).getroot()\n"
+    "ns = '{http://www.w3.org/2000/svg}'\n"
+    "labels = [''.join(t.itertext()) for t in root.iter(ns + 'text') if t.get('class') == 'legend-label']\n"
+    "colours = sorted(set(c.get('fill') for c in root.iter(ns + 'circle')))\n"
+    "print('|'.join(labels), len(colours))\n";
+
+const std::string kCsvHeader = "frequency_hz,amplitude,magnitude_db,phase_deg,thd_percent\n";
+
+TEST(EchoplotProgram, DrawsReportsAndCsvFilesTogetherWithALegend) {
+    if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
+    TempDir dir;
+    writeTextFile(dir.file("speaker.txt"), kHeader + sweepTable(30));
+    // A later column, an empty magnitude (taken from the amplitude) and a tone with no values.
+    writeTextFile(dir.file("woofer.csv"), kCsvHeader + "100,16383.5,-6.0206,-10,0.1\n200,8191.75,,-20,\n"
+                                                       "400,,,,\n800,4095.875,-18.0618,-40,0.3\n");
+    writeTextFile(dir.file("tweeter.csv"), kCsvHeader.substr(0, kCsvHeader.find(",thd")) +
+                                               "\r\n1000,32767,0,0\r\n2000,32767,0,-5\r\n");
+    const ProgramRun run = echoplot(dir, {"speaker.txt", "woofer.csv", "tweeter.csv", "--frd", "-o", "all.svg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: 1 tones with an amplitude of 0 were left out of woofer.csv"), std::string::npos);
+    EXPECT_EQ(countPoints(dir, "all.svg"), "35 35 Frequency response of 3 measurements\n");
+    const ProgramRun legend = runProgram(kPython, {"-c", kLegend, "all.svg"}, "", dir.path().string());
+    EXPECT_EQ(legend.out, "speaker.txt|woofer.csv|tweeter.csv 3\n") << legend.err;
+    const std::string frd = readFileText(dir.file("woofer.frd"));
+    EXPECT_EQ(frd.rfind("* Frequency response, measured ", 0), 0u) << frd;
+    EXPECT_EQ(frd.substr(frd.find('\n') + 1), "100.00 -6.0206 -10.00\n200.00 -12.0412 -20.00\n800.00 -18.0618 -40.00\n");
+    EXPECT_EQ(filesIn(dir), (std::vector<std::string>{"all.svg", "speaker.frd", "speaker.txt", "tweeter.csv",
+                                                      "tweeter.frd", "woofer.csv", "woofer.frd"}));
+}
+
+TEST(EchoplotProgram, NormalizesEveryCurveAtOneFrequency) {
+    TempDir dir;
+    writeTextFile(dir.file("a.csv"), kCsvHeader + "100,,-10,0,\n1000,,-20,0,\n");
+    writeTextFile(dir.file("b.csv"), kCsvHeader + "100,,-3,0,\n400,,-3,0,\n");
+    // 200 Hz lies 0.30103 of the decade from 100 Hz: a at -13.0103 dB, b at -3 dB.
+    ProgramRun run = echoplot(dir, {"a.csv", "b.csv", "--normalize", "200"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string svg = readFileText(dir.file("a.svg"));
+    EXPECT_NE(svg.find("normalized to 0 dB at 200 Hz"), std::string::npos);
+
+    run = echoplot(dir, {"a.csv", "b.csv", "--normalize", "500", "-o", "c.svg"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("auralyn: b.csv: --normalize 500 Hz lies outside the measured frequencies (100 to 400 Hz)"),
+              std::string::npos)
+        << run.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("c.svg")));
+}
+
+TEST(EchoplotProgram, RefusesBrokenCsvFilesAndAFullDisk) {
+    TempDir dir;
+    writeTextFile(dir.file("a.txt"), kHeader + sweepTable(5));
+    writeTextFile(dir.file("bad.csv"), kCsvHeader + "100,1,x,0,\n");
+    writeTextFile(dir.file("short.csv"), kCsvHeader + "100,1\n");
+    writeTextFile(dir.file("empty.csv"), kCsvHeader);
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"bad.csv"}, "bad.csv, line 2: 'x' in column magnitude_db is not a number"},
+        {{"short.csv"}, "short.csv, line 2: expected at least 4"},
+        {{"empty.csv"}, "empty.csv, the file holds its column names but no tones"},
+        {{"a.txt", "bad.csv", "-o", "new.svg"}, "bad.csv, line 2"},
+    };
+    for (const auto& [args, message] : cases) {
+        const ProgramRun run = echoplot(dir, args);
+        EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("new.svg")));
+    }
+    if (!std::filesystem::exists("/dev/full")) return;
+    std::filesystem::create_symlink("/dev/full", dir.file("full.svg"));
+    ProgramRun run = echoplot(dir, {"a.txt", "-o", "full.svg"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("full.svg: writing failed"), std::string::npos) << run.err;
+    std::filesystem::create_symlink("/dev/full", dir.file("a.frd"));
+    run = echoplot(dir, {"a.txt", "--frd"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("a.svg")));  // nothing renamed unless everything was written
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("a.frd")));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "echoplot/bode_plot.h"
+#include "echoplot/measurement.h"
 #include "echoplot/output_file.h"
 #include "echoplot/plot_axes.h"
 #include "echoplot/xml_text.h"

@@ -8,9 +8,9 @@
 namespace auralyn::devicesim {
 
 const char* const kUsage =
-    "Usage: devicesim IN.wav OUT.wav [DEVICE...]\n"
-    "       devicesim --response FREQ... [--rate HZ] [DEVICE...]\n"
-    "       devicesim --response-for REPORT.txt [DEVICE...]\n"
+    "Usage: auralyn simulate IN.wav OUT.wav [DEVICE...]\n"
+    "       auralyn simulate --response FREQ... [--rate HZ] [DEVICE...]\n"
+    "       auralyn simulate --response-for REPORT.txt [DEVICE...]\n"
     "\n"
     "Plays a 16-bit mono WAV file through a simulated device and writes what a\n"
     "recorder would capture, as a 16-bit mono WAV file at the same rate. The\n"

@@ -202,7 +202,7 @@ bool parseReport(const std::string& text, Report& report, std::string& error) {
     return true;
 }
 
-bool readReportFile(const std::string& path, Report& report, std::string& error) {
+bool readTextFile(const std::string& path, std::string& text, std::string& error) {
     std::error_code failure;
     const std::uintmax_t size = std::filesystem::file_size(path, failure);
     if (failure) {
@@ -220,7 +220,14 @@ bool readReportFile(const std::string& path, Report& report, std::string& error)
         error = path + ": cannot be read";
         return false;
     }
-    if (!parseReport(content.str(), report, error)) {
+    text = content.str();
+    return true;
+}
+
+bool readReportFile(const std::string& path, Report& report, std::string& error) {
+    std::string text;
+    if (!readTextFile(path, text, error)) return false;
+    if (!parseReport(text, report, error)) {
         error = path + ", " + error;
         return false;
     }

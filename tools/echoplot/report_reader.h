@@ -37,4 +37,7 @@ inline constexpr std::uint64_t kMaxReportBytes = 64ull << 20;  // over a million
 bool parseReport(const std::string& text, Report& report, std::string& error);
 bool readReportFile(const std::string& path, Report& report, std::string& error);
 
+// The whole file, at most kMaxReportBytes.
+bool readTextFile(const std::string& path, std::string& text, std::string& error);
+
 }  // namespace auralyn::tools

@@ -1,0 +1,28 @@
+# Installation and the Debian package: the three programs, their man pages and
+# the README. `cpack -G DEB` in a build folder makes the .deb; its Depends is
+# computed from the programs' shared libraries by dpkg-shlibdeps.
+include(GNUInstallDirs)
+
+foreach(program tonesmith echoprobe auralyn)
+  if(TARGET ${program})
+    install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  endif()
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/man/tonesmith.1 ${PROJECT_SOURCE_DIR}/man/echoprobe.1
+              ${PROJECT_SOURCE_DIR}/man/auralyn.1
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/auralyn)
+
+set(CPACK_PACKAGE_NAME auralyn)
+set(CPACK_PACKAGE_VENDOR "Auralyn")
+set(CPACK_PACKAGE_CONTACT "Auralyn developers <auralyn@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "frequency response measurement of audio devices with stepped-sine sweeps")
+set(CPACK_PACKAGE_DESCRIPTION
+    "tonesmith writes a stepped-sine sweep, echoprobe measures a recording of it, and auralyn\n"
+    "does both from a conventional command line, plots measurements and simulates devices.")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY auralyn)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

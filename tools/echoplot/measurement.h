@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "echoplot/report_reader.h"
+#include "echoplot/response_point.h"
+
+namespace auralyn::echoplot {
+
+// One measured response, from an echoprobe report or from the CSV file of
+// `auralyn analyze --csv`, in the order the sweep played the tones.
+struct Measurement {
+    std::string path;           // as given on the command line
+    std::string measuredFile;   // the recording's name (reports only)
+    std::uint32_t sampleRate = 0;  // 0 where the file does not say (CSV)
+    std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
+};
+
+// Every tone of the report in order; empty where the tone cannot be drawn (an
+// amplitude of 0, or a number that is not finite).
+std::vector<std::optional<ResponsePoint>> responsePoints(const tools::Report& report);
+
+// The CSV file's first line holds the column names and starts with
+// kCsvColumns; later columns are ignored, an empty field means no value.
+inline constexpr const char* kCsvColumns = "frequency_hz,amplitude,magnitude_db,phase_deg";
+bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std::string& error);
+
+// A CSV file when its first line starts with the column names, else a report.
+bool readMeasurementFile(const std::string& path, Measurement& measurement, std::string& error);
+
+std::size_t drawnCount(const Measurement& measurement);
+
+// Shifts the magnitudes so that the curve passes through 0 dB at `frequency`,
+// interpolating linearly on the logarithmic frequency axis between the two
+// nearest drawn tones. False when the frequency lies outside the drawn tones.
+bool normalizeAt(Measurement& measurement, double frequency, std::string& error);
+
+}  // namespace auralyn::echoplot
