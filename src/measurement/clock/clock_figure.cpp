@@ -122,7 +122,8 @@ ClockFigure combineObservations(const std::vector<ClockObservation>& observation
     figure.birgeRatio = std::sqrt(chiSquare / (agreeing.count - 1));
     figure.ppm = mean;
     figure.u95 = studentT95(agreeing.count - 1) * agreeing.standardUncertainty();
-    figure.verdict = std::fabs(mean) > kMaxClockPpm ? ClockVerdict::OutOfRange : ClockVerdict::Measured;
+    // Beyond the range only when the whole 95 % interval lies beyond it.
+    figure.verdict = std::fabs(mean) - figure.u95 > kMaxClockPpm ? ClockVerdict::OutOfRange : ClockVerdict::Measured;
     return figure;
 }
 

@@ -22,7 +22,7 @@ ClockObservation observationFromPulses(double playedSpan, double recordedSpan);
 enum class ClockVerdict {
     Measured,     // the tones agree on one ratio within +-kMaxClockPpm
     Disagree,     // too few tones agree: not a recording of this sweep, or no tones at all
-    OutOfRange,   // they agree, on a ratio beyond +-kMaxClockPpm: reported, not used
+    OutOfRange,   // they agree, on a ratio beyond +-kMaxClockPpm (by more than its u95): reported, not used
 };
 
 inline constexpr double kMaxClockPpm = 1000.0;
