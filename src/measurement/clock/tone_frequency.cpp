@@ -11,8 +11,10 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::int32_t kMinSamples = 16;
 constexpr int kMaxIterations = 4;
-// A correction below this phase over the block leaves no bias worth another pass.
-constexpr double kSettledPhase = 1e-6;
+// A correction that turns the phase over the whole block by less than this
+// leaves no bias worth another pass: the halves' phases refer to their centres
+// up to terms of second order in the offset.
+constexpr double kSettledPhase = 1e-3;
 
 double wrapped(double angle) { return std::remainder(angle, kTwoPi); }
 
