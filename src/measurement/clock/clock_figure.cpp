@@ -13,6 +13,13 @@ constexpr double kAgreementSigmas = 5.0;
 // At least this many observations, and this share of those offered, must agree.
 constexpr std::uint32_t kMinAgreeing = 3;
 constexpr double kMinAgreeingShare = 1.0 / 3.0;
+// Tones that scatter this many times more than their errors allow do not
+// share one ratio, whatever their median.
+constexpr double kMaxScatter = 10.0;
+// What one steady tone can tell of a clock ratio even without noise: the
+// 16-bit rounding of the sweep and a recorder's resampling leave errors of a
+// few thousandths of a ppm that no residual shows. Added to every tone's error.
+constexpr double kToneFloorPpm = 0.005;
 
 struct Weighted {
     double value, weight;
@@ -49,7 +56,7 @@ double median(std::vector<double> values) {
 double deviationScale(const std::vector<ClockObservation>& observations, double centre) {
     std::vector<double> deviations;
     for (const ClockObservation& o : observations) deviations.push_back(std::fabs(o.ppm - centre) / o.standardError);
-    return std::max(1.0, 1.4826 * median(deviations));
+    return 1.4826 * median(deviations);
 }
 
 bool usable(const ClockObservation& o) {
@@ -108,10 +115,11 @@ ClockFigure combineObservations(const std::vector<ClockObservation>& observation
     figure.offered = offered;
     std::vector<ClockObservation> valid;
     for (const ClockObservation& o : observations)
-        if (usable(o)) valid.push_back(o);
+        if (usable(o)) valid.push_back({o.ppm, std::hypot(o.standardError, kToneFloorPpm)});
     if (valid.empty()) return figure;
     const double centre = weightedMedian(valid);
-    const double scale = deviationScale(valid, centre);
+    const double scale = std::max(1.0, deviationScale(valid, centre));
+    if (scale > kMaxScatter) return figure;
     RunningClock agreeing;
     for (const ClockObservation& o : valid)
         if (std::fabs(o.ppm - centre) <= kAgreementSigmas * scale * o.standardError) agreeing.add(o);
