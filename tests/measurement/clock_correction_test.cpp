@@ -172,6 +172,33 @@ TEST(ClockCorrectionThroughDevice, ClockWithinOnePpmInNoise) {
     }
 }
 
+// The 95 % interval covers the true clock in about 95 % of recordings, with a
+// few tones (Student's t on 3 degrees of freedom) as with many.
+void expectCoverage(const SweepPlan& plan, double noiseDbfs, int trials) {
+    const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
+    int covered = 0;
+    double relative = 0;
+    for (int seed = 1; seed <= trials; ++seed) {
+        devicesim::Device device = filteringDevice(0.0);
+        device.parts.push_back(devicesim::NoisePart{noiseDbfs, static_cast<std::uint64_t>(seed)});
+        device.parts.push_back(devicesim::ClockPart{37.0});
+        const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, test::throughDevice(played, device, kRate));
+        ASSERT_EQ(sweep.clock.verdict, ClockVerdict::Measured) << seed;
+        covered += std::fabs(sweep.clock.ppm - 37.0) <= sweep.clock.u95;
+        relative += std::fabs(sweep.clock.ppm - 37.0) / sweep.clock.u95;
+    }
+    std::printf("%u tones, noise %.0f dBFS: the 95 %% interval covered %d of %d, mean |error| / U95 %.2f\n",
+                plan.toneCount(), noiseDbfs, covered, trials, relative / trials);
+    EXPECT_GE(covered, trials * 7 / 8);
+    // Gaussian errors give 0.8 / 1.96 = 0.41; far less means a needlessly wide interval.
+    EXPECT_GT(relative / trials, 0.25);
+}
+
+TEST(ClockCorrectionThroughDevice, UncertaintyCovers) {
+    expectCoverage(test::shortSweepPlan(48000, 8000.0), -40.0, 30);
+    expectCoverage(test::defaultSweep(0, 3.0), -50.0, 30);
+}
+
 TEST(ClockCorrectionThroughDevice, PaddedAndCutRecordings) {
     const SweepPlan plan = test::defaultSweep(0, 6.0);
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);

@@ -109,10 +109,10 @@ TEST(ClockFigure, WeightedMeanOfAgreeingTones) {
     // Weights 1, 1/4, 1, 1: mean (200 + 50.5 + 199 + 201) / 3.25.
     EXPECT_NEAR(f.ppm, 650.5 / 3.25, 1e-3);
     EXPECT_EQ(f.agreeing, 4u);
-    // chi^2 ~ 2.92 on 3 degrees of freedom: Birge ~ 0.99, not inflated;
-    // u = 1/sqrt(3.25), expanded with t(3) = 3.182.
+    // chi^2 ~ 2.92 on 3 degrees of freedom: Birge ~ 0.99, so the internal
+    // u = 1/sqrt(3.25) counts, expanded with the normal 1.96.
     EXPECT_NEAR(f.birgeRatio, 0.987, 2e-3);
-    EXPECT_NEAR(f.u95, 3.182 / std::sqrt(3.25), 1e-3);
+    EXPECT_NEAR(f.u95, 1.96 / std::sqrt(3.25), 1e-3);
 }
 
 TEST(ClockFigure, ScatterBeyondTheErrorsWidensTheInterval) {

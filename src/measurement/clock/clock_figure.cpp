@@ -13,6 +13,7 @@ constexpr double kAgreementSigmas = 5.0;
 // At least this many observations, and this share of those offered, must agree.
 constexpr std::uint32_t kMinAgreeing = 3;
 constexpr double kMinAgreeingShare = 1.0 / 3.0;
+constexpr double kNormal95 = 1.959963984540054;
 // Tones that scatter this many times more than their errors allow do not
 // share one ratio, whatever their median.
 constexpr double kMaxScatter = 10.0;
@@ -106,10 +107,12 @@ double studentT95(std::uint32_t dof) {
 
 // Robust combination: the weighted median picks the ratio most observations
 // share; those within kAgreementSigmas scaled errors of it form the figure as
-// their precision-weighted mean. Its standard uncertainty is inflated by the
-// Birge ratio when they scatter more than their errors allow, and expanded
-// with Student's t for their number (GUM, annex G), so that the interval
-// covers with few tones as well as with many.
+// their precision-weighted mean. Each tone's error comes from the residual of
+// hundreds of samples and is well known, so the internal uncertainty is
+// expanded with the normal 1.96; when the tones scatter more than their errors
+// say (Birge ratio above 1) the external uncertainty, estimated from that
+// scatter on n - 1 degrees of freedom, is expanded with Student's t instead
+// (GUM, annex G), so that the interval covers with few tones as with many.
 ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered) {
     ClockFigure figure;
     figure.offered = offered;
@@ -129,7 +132,9 @@ ClockFigure combineObservations(const std::vector<ClockObservation>& observation
     const double chiSquare = std::max(0.0, agreeing.sumWeightedSquares - agreeing.sumWeights * mean * mean);
     figure.birgeRatio = std::sqrt(chiSquare / (agreeing.count - 1));
     figure.ppm = mean;
-    figure.u95 = studentT95(agreeing.count - 1) * agreeing.standardUncertainty();
+    const double internal = 1.0 / std::sqrt(agreeing.sumWeights);
+    figure.u95 = figure.birgeRatio > 1.0 ? studentT95(agreeing.count - 1) * figure.birgeRatio * internal
+                                         : kNormal95 * internal;
     // Beyond the range only when the whole 95 % interval lies beyond it.
     figure.verdict = std::fabs(mean) - figure.u95 > kMaxClockPpm ? ClockVerdict::OutOfRange : ClockVerdict::Measured;
     return figure;
