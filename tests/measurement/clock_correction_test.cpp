@@ -115,6 +115,29 @@ TEST(ClockCorrection, ExactDriftReadsAsOneClock) {
     }
 }
 
+TEST(ClockCorrection, EmptyAndTruncatedRecordingsMeasureWhatTheyHold) {
+    const SweepPlan plan = test::defaultSweep(0, 3.0);
+    const std::vector<std::int16_t> full = test::synthesiseDriftedSweep(plan, 100.0);
+    const ClockCorrectedSweep empty = measureWithClockCorrection(plan, {});
+    EXPECT_FALSE(empty.pulseFound);
+    EXPECT_EQ(empty.tonesMissing, plan.toneCount());
+    EXPECT_TRUE(empty.tones.empty());
+    // Cut just behind the pulse, then inside the second tone: nothing to agree on.
+    for (std::size_t keep : {std::size_t{175000}, std::size_t{205000}}) {
+        const std::vector<std::int16_t> cut(full.begin(), full.begin() + keep);
+        const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, cut);
+        EXPECT_TRUE(sweep.pulseFound) << keep;
+        EXPECT_EQ(sweep.clock.verdict, ClockVerdict::Disagree) << keep;
+        EXPECT_FALSE(sweep.corrected);
+        EXPECT_EQ(sweep.tones.size() + sweep.tonesMissing, sweep.tonesExpected);
+        for (const ClockCorrectedTone& tone : sweep.tones) EXPECT_LE(tone.blockStart + tone.blockLength, keep);
+    }
+    // The pulse found, the rest of the recording a constant level: no tones.
+    std::vector<std::int16_t> flat(full.begin(), full.begin() + 175000);
+    flat.resize(full.size(), 20000);
+    EXPECT_EQ(measureWithClockCorrection(plan, flat).clock.verdict, ClockVerdict::Disagree);
+}
+
 #ifdef AURALYN_HAVE_DEVICESIM
 
 devicesim::Device filteringDevice(double ppm, double noiseDbfs = 0.0) {
