@@ -25,6 +25,7 @@ ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& bl
     result.phase = fit.phase;
     result.blockStart = block.start;
     result.blockLength = block.length;
+    result.fittedFrequency = block.frequency;
     return result;
 }
 

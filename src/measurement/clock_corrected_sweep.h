@@ -13,10 +13,14 @@ struct ClockCorrectedTone {
     std::uint32_t index = 0;
     double nominalFrequency = 0.0;    // Hz, from the schedule
     double measuredFrequency = 0.0;   // Hz in the recording; NaN when its block holds no clear tone
+    double fittedFrequency = 0.0;     // Hz, the frequency of the fit: nominal / (1 + ppm / 1e6)
     double amplitude = 0.0;           // sample units
     double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
     double blockStart = 0.0;          // recording samples from the data's first sample, fractional
     double blockLength = 0.0;         // recording samples, fractional
+    // The block covers the whole samples from ceil(blockStart) before
+    // blockStart + blockLength; a fit of its own (placeBlock, tone_layout.h)
+    // takes its time origin at blockStart.
 };
 
 struct ClockCorrectedSweep {

@@ -91,6 +91,7 @@ TEST(ClockCorrection, OneClockSweepReadsAsEchoprobeWould) {
         EXPECT_NEAR(tone.phase, 0.0, allowed + 1e-5) << tone.nominalFrequency;
         EXPECT_NEAR(tone.blockStart, std::round(tone.blockStart), 0.01);
         EXPECT_NEAR(tone.measuredFrequency, tone.nominalFrequency, 1e-6 * tone.nominalFrequency);
+        EXPECT_NEAR(tone.fittedFrequency, tone.nominalFrequency, 1e-7 * tone.nominalFrequency);
     }
 }
 
