@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "measurer/clock_warning.h"
 #include "measurer/recording_walk.h"
 #include "measurer/tone_analyzer.h"
 
@@ -24,6 +25,7 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
                       std::uint32_t toneCount) {
     ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(plan.params().sampleRate);
+    ClockWatch clockWatch;
     std::printf("\nAnalyzing input wave. Percent done:\n");
     std::fflush(stdout);
     const WalkOutcome outcome = walkRecording(plan, recording, [&](const ToneBlock& block) {
@@ -35,6 +37,7 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
         // results cached for the first.
         analyzer.samplesChanged();
         results.push_back(ToneResult{block.frequency, analyzer.amplitude(), analyzer.phase()});
+        watchBlock(clockWatch, block, plan.params().sampleRate);
         std::printf("\r%.0f%%  ", plan.percentDone());
         std::fflush(stdout);
         return true;
@@ -45,6 +48,7 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
     }
     std::printf("\r100%%  \n");
     printPeak(outcome.peak);
+    printClockWarning(clockWatch, plan);
     return true;
 }
 

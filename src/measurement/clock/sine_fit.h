@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace auralyn::clock {
+
+// The least-squares fit of y(t) = B sin(w t) + A cos(w t) + C to a block of
+// samples at known angular frequency w (radians per sample), with sample k of
+// the block at time t = k + firstTime. `firstTime` is usually the distance of
+// the first whole sample from a fractional block start, so that the phase is
+// the phase at that start.
+struct SineFit {
+    double sineCoefficient = 0.0;    // B
+    double cosineCoefficient = 0.0;  // A
+    double offset = 0.0;             // C
+    double residualSquares = 0.0;    // sum of squared residuals
+    std::int32_t count = 0;
+    bool solved = false;             // false: too few samples or a singular system
+
+    double amplitude() const;        // sqrt(A^2 + B^2), sample units
+    // Phase of amplitude * sin(w t + phase) at t = 0: atan2(A, B), 0 for no signal.
+    double phase() const;
+};
+
+// IEEE Std 1057 three-parameter sine fit (known frequency). The sine and cosine
+// come from a rotation recurrence that is re-seeded from the library's sine
+// and cosine every few hundred samples, so rounding cannot build up.
+SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega);
+
+}  // namespace auralyn::clock

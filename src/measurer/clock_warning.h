@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "measurement/clock/clock_figure.h"
+#include "measurer/recording_walk.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn {
+
+// The clock observations of the blocks echoprobe's walk reads.
+struct ClockWatch {
+    std::vector<clock::ClockObservation> observations;
+    std::uint32_t offered = 0;
+};
+
+// Estimates the frequency of the tone in one walked block.
+void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate);
+
+// The worst phase error, in degrees, that a clock `ppm` off puts on the plan's
+// sweep: its highest tone at the end of the longest stretch from a sync pulse
+// to the last block it positions. Negative for a recording that runs long.
+double worstPhaseDrift(const SweepPlan& plan, double ppm);
+
+// Prints one warning line when the recorder's clock, found from the watched
+// blocks, is significant beyond its own uncertainty and turns the phases by
+// more than a degree; nothing otherwise.
+void printClockWarning(const ClockWatch& watch, const SweepPlan& plan);
+
+}  // namespace auralyn

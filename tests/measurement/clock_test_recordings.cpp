@@ -1,0 +1,62 @@
+#include "clock_test_recordings.h"
+
+#include <algorithm>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#ifdef AURALYN_HAVE_DEVICESIM
+#include "devicesim/device_processor.h"
+#endif
+
+namespace auralyn::test {
+
+SweepPlan defaultSweep(std::uint32_t tonesPerSyncPulse, double tonesPerOctave) {
+    SweepParameters p;
+    p.sampleRate = 48000;
+    p.octaveSweep = 1;
+    p.startFrequency = 20;
+    p.endFrequency = 20000;
+    p.frequencyStep = tonesPerOctave;
+    p.minToneDuration = 0.02;
+    p.settlingTime = 0.04;
+    p.tonesPerSyncPulse = tonesPerSyncPulse;
+    p.maxExtraSamples = 400;
+    p.syncPulseLevel = 90;
+    p.maxTimeDrift = 0.0002;
+    p.minCyclesPerTone = 10;
+    p.maxFractionalCycle = 1.0;
+    p.syncThreshold = 15;
+    p.syncPulseDuration = 0.0002;
+    p.leadInTime = 0.5;
+    SweepPlan plan(p);
+    plan.rewind();
+    plan.lock();
+    return plan;
+}
+
+std::vector<std::int16_t> padded(const std::vector<std::int16_t>& samples, std::size_t before, std::size_t after) {
+    std::vector<std::int16_t> out(before, 0);
+    out.insert(out.end(), samples.begin(), samples.end());
+    out.insert(out.end(), after, 0);
+    return out;
+}
+
+#ifdef AURALYN_HAVE_DEVICESIM
+std::vector<std::int16_t> throughDevice(const std::vector<std::int16_t>& played, const devicesim::Device& device,
+                                        double sampleRate) {
+    std::string error;
+    auto processor = devicesim::DeviceProcessor::create(device, sampleRate, error);
+    if (!processor) throw std::runtime_error(error);
+    std::vector<double> signal(played.begin(), played.end());
+    std::vector<double> rest;
+    if (!processor->process(signal, error) || !processor->finish(rest, error)) throw std::runtime_error(error);
+    signal.insert(signal.end(), rest.begin(), rest.end());
+    std::vector<std::int16_t> recorded(signal.size());
+    for (std::size_t i = 0; i < signal.size(); ++i)
+        recorded[i] = static_cast<std::int16_t>(std::clamp(std::lround(signal[i]), -32767L, 32767L));
+    return recorded;
+}
+#endif
+
+}  // namespace auralyn::test
