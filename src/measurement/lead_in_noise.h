@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace auralyn::measurement {
+
+// A stretch of the recording where nothing but the noise of the chain is
+// present (the silent lead-in before the first sync pulse). Borrowed.
+struct LeadInSpan {
+    const std::int16_t* samples = nullptr;
+    std::size_t count = 0;
+};
+
+// At most this many blocks of the lead-in are measured per tone: 64 blocks
+// put the floor's own scatter at about 0.5 dB (chi-squared with 128 degrees
+// of freedom) at a bounded cost.
+inline constexpr std::size_t kMaxNoiseBlocks = 64;
+
+// What a tone's measurement gives on noise alone.
+struct LeadInNoise {
+    double amplitudeRms = 0.0;  // RMS of the fitted fundamental amplitude over the blocks, sample units
+    double variance = 0.0;      // noise variance per sample at this frequency that explains it
+    std::size_t blocks = 0;     // blocks measured
+    bool quantizationLimited = false;  // below what 16-bit rounding alone leaves: raised to that
+};
+
+// Fits DC and the tone's sine and cosine (the three-parameter fit of IEEE Std
+// 1057 at the known frequency) to every whole, non-overlapping block of
+// `blockLength` samples of the lead-in, counted back from its end, up to
+// kMaxNoiseBlocks, and averages the fitted amplitude's power: the noise floor
+// that this very measurement sees at this frequency, coloured noise and hum
+// included. Empty when not even one block fits into the lead-in.
+//
+// A digitally silent lead-in gives no power at all; the floor is then taken as
+// that of the rounding to 16 bits (variance 1/12), below which no block of
+// samples can resolve anything.
+std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
+                                              double cyclesPerSample);
+
+// sum of the fundamental's two diagonal entries of (X^T X)^-1 for the
+// three-parameter fit of a block: E[c^2 + s^2] of white noise of unit variance.
+std::optional<double> threeParameterNoiseGain(std::size_t blockLength, double cyclesPerSample);
+
+inline constexpr double kQuantizationVariance = 1.0 / 12.0;
+
+}  // namespace auralyn::measurement
