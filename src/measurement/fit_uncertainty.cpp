@@ -9,12 +9,16 @@ namespace {
 constexpr double kPi = 3.141592653589793;
 constexpr double kDbPerNeper = 8.685889638065037;  // 20 / ln 10
 
+// Exact quantiles for 1 to 9 degrees of freedom, where the expansion is too coarse.
+constexpr double kSmallDofQuantiles[] = {12.706204736174707, 4.302652729749464, 3.182446305284263,
+                                         2.776445105197799,  2.570581835636314, 2.446911848791681,
+                                         2.364624251010299,  2.306004135204166, 2.262157162798205};
+
 }  // namespace
 
 double studentT975(double dof) {
-    if (!(dof >= 1.0)) return 12.706204736174707;
-    if (dof < 1.5) return 12.706204736174707;
-    if (dof < 2.5) return 4.302652729749464;
+    if (!(dof >= 1.0)) return kSmallDofQuantiles[0];
+    if (dof < 10.0) return kSmallDofQuantiles[static_cast<int>(dof) - 1];  // rounded down: the wider interval
     const double z = 1.959963984540054;
     const double z3 = z * z * z;
     const double z5 = z3 * z * z;

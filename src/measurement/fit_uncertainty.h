@@ -5,8 +5,9 @@
 namespace auralyn::measurement {
 
 // The 0.975 quantile of Student's t with `dof` degrees of freedom (two-sided
-// 95 %): exact for 1 and 2, otherwise the Cornish-Fisher expansion about the
-// normal quantile (Abramowitz and Stegun 26.7.5), within 1e-3 from 3 up.
+// 95 %): tabulated for 1 to 9, otherwise the Cornish-Fisher expansion about the
+// normal quantile (Abramowitz and Stegun 26.7.5) from 10 up (within 1e-3),
+// a table below.
 double studentT975(double dof);
 
 // Largest half-widths reported: a tone buried in noise has no trustworthy

@@ -81,15 +81,23 @@ std::optional<double> threeParameterNoiseGain(std::size_t blockLength, double cy
     return solver->noiseGain;
 }
 
+std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, double cyclesPerSample) {
+    if (leadInCount / blockLength >= kMaxNoiseBlocks) return blockLength;
+    const auto twoCycles = static_cast<std::size_t>(std::ceil(kMinNoiseBlockCycles / cyclesPerSample));
+    return std::min(blockLength, std::max(leadInCount / kMaxNoiseBlocks, twoCycles));
+}
+
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
                                               double cyclesPerSample) {
     if (leadIn.samples == nullptr || blockLength < 4 || !(cyclesPerSample > 0.0 && cyclesPerSample < 0.5))
         return std::nullopt;
-    const std::size_t blocks = std::min(leadIn.count / blockLength, kMaxNoiseBlocks);
+    const std::size_t length = noiseBlockLength(leadIn.count, blockLength, cyclesPerSample);
+    const std::size_t blocks = std::min(leadIn.count / length, kMaxNoiseBlocks);
     if (blocks == 0) return std::nullopt;
     const double w = kTwoPi * cyclesPerSample;
-    const auto solver = threeParameterSolver(blockLength, w);
-    if (!solver) return std::nullopt;
+    const auto solver = threeParameterSolver(length, w);
+    const auto tone = threeParameterSolver(blockLength, w);
+    if (!solver || !tone) return std::nullopt;
 
     const double coefficient = 2.0 * std::cos(w);
     const std::int16_t* const end = leadIn.samples + leadIn.count;
@@ -97,21 +105,22 @@ std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::siz
     for (std::size_t first = 0; first < blocks; first += kBlocksAtOnce) {
         const int group = static_cast<int>(std::min<std::size_t>(kBlocksAtOnce, blocks - first));
         const std::int16_t* starts[kBlocksAtOnce];
-        for (int b = 0; b < group; ++b) starts[b] = end - (first + b + 1) * blockLength;
+        for (int b = 0; b < group; ++b) starts[b] = end - (first + b + 1) * length;
         BlockState states[kBlocksAtOnce];
-        kBlockRunners[group - 1](starts, blockLength, coefficient, states);
-        for (int b = 0; b < group; ++b) power += fundamentalPower(*solver, states[b], blockLength, w);
+        kBlockRunners[group - 1](starts, length, coefficient, states);
+        for (int b = 0; b < group; ++b) power += fundamentalPower(*solver, states[b], length, w);
     }
 
     LeadInNoise noise;
     noise.blocks = blocks;
+    noise.blockLength = length;
     const double meanPower = power / static_cast<double>(blocks);
     noise.variance = meanPower / solver->noiseGain;
     if (noise.variance < kQuantizationVariance) {
         noise.variance = kQuantizationVariance;
         noise.quantizationLimited = true;
     }
-    noise.amplitudeRms = std::sqrt(noise.variance * solver->noiseGain);
+    noise.amplitudeRms = std::sqrt(noise.variance * tone->noiseGain);
     return noise;
 }
 

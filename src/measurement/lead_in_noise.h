@@ -17,27 +17,38 @@ struct LeadInSpan {
 // put the floor's own scatter at about 0.5 dB (chi-squared with 128 degrees
 // of freedom) at a bounded cost.
 inline constexpr std::size_t kMaxNoiseBlocks = 64;
+// Where fewer than kMaxNoiseBlocks of the tone's length fit into the lead-in,
+// shorter blocks are measured, down to this many cycles of the tone.
+inline constexpr double kMinNoiseBlockCycles = 2.0;
 
 // What a tone's measurement gives on noise alone.
 struct LeadInNoise {
     double amplitudeRms = 0.0;  // RMS of the fitted fundamental amplitude over the blocks, sample units
     double variance = 0.0;      // noise variance per sample at this frequency that explains it
     std::size_t blocks = 0;     // blocks measured
+    std::size_t blockLength = 0;  // their length: the tone's, or shorter where the lead-in is short
     bool quantizationLimited = false;  // below what 16-bit rounding alone leaves: raised to that
 };
 
 // Fits DC and the tone's sine and cosine (the three-parameter fit of IEEE Std
-// 1057 at the known frequency) to every whole, non-overlapping block of
-// `blockLength` samples of the lead-in, counted back from its end, up to
-// kMaxNoiseBlocks, and averages the fitted amplitude's power: the noise floor
-// that this very measurement sees at this frequency, coloured noise and hum
-// included. Empty when not even one block fits into the lead-in.
+// 1057 at the known frequency) to up to kMaxNoiseBlocks whole, non-overlapping
+// blocks of the lead-in, counted back from its end, and averages the fitted
+// amplitude's power: the noise floor that this very measurement sees at this
+// frequency, coloured noise and hum included. The blocks have the tone's
+// length where 64 of them fit; otherwise they are shorter (never below two
+// cycles), so that the floor rests on more than a handful of blocks, and the
+// noise variance at the frequency they give is carried to the tone's block
+// length (which assumes the noise flat over the shorter blocks' bandwidth,
+// rate / length). Empty when not even one block fits into the lead-in.
 //
 // A digitally silent lead-in gives no power at all; the floor is then taken as
 // that of the rounding to 16 bits (variance 1/12), below which no block of
 // samples can resolve anything.
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
                                               double cyclesPerSample);
+
+// The length of the lead-in blocks measured for a tone of `blockLength` samples.
+std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, double cyclesPerSample);
 
 // sum of the fundamental's two diagonal entries of (X^T X)^-1 for the
 // three-parameter fit of a block: E[c^2 + s^2] of white noise of unit variance.
