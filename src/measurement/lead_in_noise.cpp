@@ -83,8 +83,8 @@ std::optional<double> threeParameterNoiseGain(std::size_t blockLength, double cy
 
 std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, double cyclesPerSample) {
     if (leadInCount / blockLength >= kMaxNoiseBlocks) return blockLength;
-    const auto twoCycles = static_cast<std::size_t>(std::ceil(kMinNoiseBlockCycles / cyclesPerSample));
-    return std::min(blockLength, std::max(leadInCount / kMaxNoiseBlocks, twoCycles));
+    const auto oneCycle = static_cast<std::size_t>(std::ceil(kMinNoiseBlockCycles / cyclesPerSample));
+    return std::min(blockLength, std::max(leadInCount / kMaxNoiseBlocks, oneCycle));
 }
 
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,

@@ -13,13 +13,14 @@ struct LeadInSpan {
     std::size_t count = 0;
 };
 
-// At most this many blocks of the lead-in are measured per tone: 64 blocks
-// put the floor's own scatter at about 0.5 dB (chi-squared with 128 degrees
-// of freedom) at a bounded cost.
-inline constexpr std::size_t kMaxNoiseBlocks = 64;
+// At most this many blocks of the lead-in are measured per tone: 128 blocks
+// put the floor's own scatter at about 0.4 dB (chi-squared with 256 degrees
+// of freedom, so a tone's floor strays 2 dB about once in a million), and a
+// tone never costs more than one pass over the lead-in.
+inline constexpr std::size_t kMaxNoiseBlocks = 128;
 // Where fewer than kMaxNoiseBlocks of the tone's length fit into the lead-in,
 // shorter blocks are measured, down to this many cycles of the tone.
-inline constexpr double kMinNoiseBlockCycles = 2.0;
+inline constexpr double kMinNoiseBlockCycles = 1.0;
 
 // What a tone's measurement gives on noise alone.
 struct LeadInNoise {
@@ -35,8 +36,8 @@ struct LeadInNoise {
 // blocks of the lead-in, counted back from its end, and averages the fitted
 // amplitude's power: the noise floor that this very measurement sees at this
 // frequency, coloured noise and hum included. The blocks have the tone's
-// length where 64 of them fit; otherwise they are shorter (never below two
-// cycles), so that the floor rests on more than a handful of blocks, and the
+// length where 128 of them fit; otherwise they are shorter (never below one
+// cycle), so that the floor rests on more than a handful of blocks, and the
 // noise variance at the frequency they give is carried to the tone's block
 // length (which assumes the noise flat over the shorter blocks' bandwidth,
 // rate / length). Empty when not even one block fits into the lead-in.

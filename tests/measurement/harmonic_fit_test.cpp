@@ -176,11 +176,12 @@ TEST(ToneQuality, LeadInNoiseFloorFollowsTheBlockLength) {
         ASSERT_TRUE(noise.has_value());
         EXPECT_NEAR(20.0 * std::log10(noise->amplitudeRms / (2.0 * sigma / std::sqrt(double(n)))), 0.0, 1.5) << n;
     }
-    // A short lead-in is measured in shorter blocks, down to two cycles.
+    // A short lead-in is measured in shorter blocks, down to one cycle.
     const auto shortLeadIn = measureLeadInNoise({leadIn.data(), 900}, 960, 0.02);
     ASSERT_TRUE(shortLeadIn.has_value());
-    EXPECT_EQ(shortLeadIn->blockLength, 100u);
-    EXPECT_FALSE(measureLeadInNoise({leadIn.data(), 90}, 960, 0.02).has_value());
+    EXPECT_EQ(shortLeadIn->blockLength, 50u);
+    EXPECT_EQ(shortLeadIn->blocks, 18u);
+    EXPECT_FALSE(measureLeadInNoise({leadIn.data(), 45}, 960, 0.02).has_value());
 }
 
 TEST(FitUncertainty, StudentQuantileMatchesTables) {
