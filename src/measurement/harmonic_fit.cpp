@@ -23,7 +23,7 @@ Vector dataCorrelations(const GoertzelSums& sums, double t0, double w, int harmo
     Vector r{};
     r[0] = static_cast<double>(sums.sum);
     for (int k = 1; k <= harmonics; ++k) {
-        const std::complex<double> p = toneCorrelation(sums.last[k - 1], sums.previous[k - 1], sums.count, t0, k * w);
+        const std::complex<double> p = std::polar(1.0, k * w * t0) * sums.correlations[k - 1];
         r[2 * k - 1] = p.real();
         r[2 * k] = p.imag();
     }

@@ -21,6 +21,9 @@ inline constexpr std::size_t kMaxNoiseBlocks = 128;
 // Where fewer than kMaxNoiseBlocks of the tone's length fit into the lead-in,
 // shorter blocks are measured, down to this many cycles of the tone.
 inline constexpr double kMinNoiseBlockCycles = 1.0;
+// and no longer than this unless one cycle is longer: a tone then costs at most
+// 128 x 512 lead-in samples, and the floor is resolved to rate / 512 (94 Hz at 48 kHz).
+inline constexpr std::size_t kLongestShortNoiseBlock = 512;
 
 // What a tone's measurement gives on noise alone.
 struct LeadInNoise {
@@ -36,8 +39,8 @@ struct LeadInNoise {
 // blocks of the lead-in, counted back from its end, and averages the fitted
 // amplitude's power: the noise floor that this very measurement sees at this
 // frequency, coloured noise and hum included. The blocks have the tone's
-// length where 128 of them fit; otherwise they are shorter (never below one
-// cycle), so that the floor rests on more than a handful of blocks, and the
+// length where 128 of them fit; otherwise they are shorter (at most 512
+// samples, never below one cycle), so that the floor rests on more than a handful of blocks, and the
 // noise variance at the frequency they give is carried to the tone's block
 // length (which assumes the noise flat over the shorter blocks' bandwidth,
 // rate / length). Empty when not even one block fits into the lead-in.
