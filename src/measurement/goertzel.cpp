@@ -13,19 +13,52 @@ using Pair = double __attribute__((vector_size(16)));
 // over several segments of the block at once, and the segments joined at the end.
 constexpr int segmentsFor(int harmonics) { return harmonics >= 6 ? 1 : harmonics >= 4 ? 2 : harmonics == 3 ? 3 : 8 / harmonics; }
 
-// Chain c = segment * K + (k - 1). s_n = (y_n - s_{n-2}) + 2 cos(k w) s_{n-1}:
-// the difference is formed off each chain's loop-carried path.
+// Reinsch's form of the Goertzel recurrence, which keeps its accuracy where
+// cos(theta) nears +-1 (low tones over long blocks, harmonics near half the
+// rate), as the plain form does not: with sigma = +1 where cos(theta) >= 0,
+// -1 elsewhere, lambda = 2 cos(theta) - 2 sigma,
+//   d_n = (sigma d_{n-1} + y_n) + lambda s_{n-1},   s_n = d_n + sigma s_{n-1},
+// which is s_n = y_n + 2 cos(theta) s_{n-1} - s_{n-2} with d_n = s_n - sigma s_{n-1}.
+struct ChainConstants {
+    double lambda;
+    double sigma;
+};
+
+ChainConstants chainConstants(double theta) {
+    const double half = 0.5 * theta;
+    if (std::cos(theta) >= 0.0) return {-4.0 * std::sin(half) * std::sin(half), 1.0};
+    return {4.0 * std::cos(half) * std::cos(half), -1.0};
+}
+
+// sum over n < count of y_n exp(i theta n) from the final s and d:
+// exp(i theta (count - 1)) (s_{N-1} - exp(i theta) s_{N-2}), with
+// s_{N-2} = sigma (s_{N-1} - d_{N-1}) and 1 - sigma exp(i theta) formed without cancellation.
+std::complex<double> chainCorrelation(double s, double d, std::size_t count, double theta, double sigma) {
+    const double half = 0.5 * theta;
+    const std::complex<double> turn = std::polar(1.0, theta);
+    const std::complex<double> oneMinus = sigma > 0.0
+                                              ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
+                                              : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
+    const std::complex<double> state = s * oneMinus + sigma * turn * d;
+    return std::polar(1.0, theta * (static_cast<double>(count) - 1.0)) * state;
+}
+
+// Chain c = segment * K + (k - 1); the chains advance two to an instruction.
 template <int K, int S>
 struct Chains {
     static constexpr int kChains = K * S;
     static constexpr int kPairs = (kChains + 1) / 2;
 
-    Pair s1[kPairs] = {};
-    Pair s2[kPairs] = {};
-    Pair c[kPairs] = {};
+    Pair s[kPairs] = {};
+    Pair d[kPairs] = {};
+    Pair lambda[kPairs] = {};
+    Pair sigma[kPairs] = {};
 
-    explicit Chains(const double* coefficients) {
-        for (int i = 0; i < kChains; ++i) c[i / 2][i % 2] = coefficients[i % K];
+    explicit Chains(const ChainConstants* constants) {
+        for (int i = 0; i < kChains; ++i) {
+            lambda[i / 2][i % 2] = constants[i % K].lambda;
+            sigma[i / 2][i % 2] = constants[i % K].sigma;
+        }
     }
 
     void step(const double* y) {
@@ -33,67 +66,63 @@ struct Chains {
             const int first = 2 * p;
             const int second = first + 1 < kChains ? first + 1 : first;
             const Pair input = {y[first / K], y[second / K]};
-            const Pair s0 = (input - s2[p]) + c[p] * s1[p];
-            s2[p] = s1[p];
-            s1[p] = s0;
+            const Pair next = (sigma[p] * d[p] + input) + lambda[p] * s[p];
+            s[p] = next + sigma[p] * s[p];
+            d[p] = next;
         }
     }
 
-    double last(int chain) const { return s1[chain / 2][chain % 2]; }
-    double previous(int chain) const { return s2[chain / 2][chain % 2]; }
-};
-
-struct Segment {
-    std::size_t start;
-    std::size_t count;
+    double state(int chain) const { return s[chain / 2][chain % 2]; }
+    double difference(int chain) const { return d[chain / 2][chain % 2]; }
 };
 
 // The correlations of harmonics 1..K over the whole block, times from the
 // block's first sample: each segment's sum shifted to its own start.
 template <int K, int S>
-void runSegments(const std::int16_t* samples, std::size_t count, double w, const double* coefficients,
+void runSegments(const std::int16_t* samples, std::size_t count, double w, const ChainConstants* constants,
                  GoertzelSums& out) {
     const std::size_t length = count / S;
-    Chains<K, S> chains(coefficients);
+    Chains<K, S> chains(constants);
     std::int64_t sum = 0;
     std::int64_t squares = 0;
     for (std::size_t n = 0; n < length; ++n) {
         double y[S];
-        for (int s = 0; s < S; ++s) {
-            const std::int32_t value = samples[s * length + n];
+        for (int seg = 0; seg < S; ++seg) {
+            const std::int32_t value = samples[seg * length + n];
             sum += value;
             squares += static_cast<std::int64_t>(value * value);
-            y[s] = value;
+            y[seg] = value;
         }
         chains.step(y);
     }
     // The last segment takes the samples that did not divide evenly, one chain per harmonic.
     const std::size_t lastStart = (S - 1) * length;
-    double tailLast[K];
-    double tailPrevious[K];
+    double tailS[K];
+    double tailD[K];
     for (int k = 0; k < K; ++k) {
-        tailLast[k] = chains.last((S - 1) * K + k);
-        tailPrevious[k] = chains.previous((S - 1) * K + k);
+        tailS[k] = chains.state((S - 1) * K + k);
+        tailD[k] = chains.difference((S - 1) * K + k);
     }
     for (std::size_t n = S * length; n < count; ++n) {
         const std::int32_t value = samples[n];
         sum += value;
         squares += static_cast<std::int64_t>(value * value);
         for (int k = 0; k < K; ++k) {
-            const double s0 = (value - tailPrevious[k]) + coefficients[k] * tailLast[k];
-            tailPrevious[k] = tailLast[k];
-            tailLast[k] = s0;
+            const double next = (constants[k].sigma * tailD[k] + value) + constants[k].lambda * tailS[k];
+            tailS[k] = next + constants[k].sigma * tailS[k];
+            tailD[k] = next;
         }
     }
     for (int k = 0; k < K; ++k) {
         const double theta = (k + 1) * w;
         std::complex<double> total = 0.0;
-        for (int s = 0; s < S; ++s) {
-            const bool isLast = s == S - 1;
-            const double a = isLast ? tailLast[k] : chains.last(s * K + k);
-            const double b = isLast ? tailPrevious[k] : chains.previous(s * K + k);
+        for (int seg = 0; seg < S; ++seg) {
+            const bool isLast = seg == S - 1;
+            const double a = isLast ? tailS[k] : chains.state(seg * K + k);
+            const double b = isLast ? tailD[k] : chains.difference(seg * K + k);
             const std::size_t segmentCount = isLast ? count - lastStart : length;
-            total += toneCorrelation(a, b, segmentCount, static_cast<double>(s * length), theta);
+            total += std::polar(1.0, theta * static_cast<double>(seg * length)) *
+                     chainCorrelation(a, b, segmentCount, theta, constants[k].sigma);
         }
         out.correlations[k] = total;
     }
@@ -101,7 +130,7 @@ void runSegments(const std::int16_t* samples, std::size_t count, double w, const
     out.sumSquares = squares;
 }
 
-using SegmentRunner = void (*)(const std::int16_t*, std::size_t, double, const double*, GoertzelSums&);
+using SegmentRunner = void (*)(const std::int16_t*, std::size_t, double, const ChainConstants*, GoertzelSums&);
 
 template <int K>
 constexpr SegmentRunner kSplit = runSegments<K, segmentsFor(K)>;
@@ -121,10 +150,10 @@ GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double
     GoertzelSums sums;
     sums.count = count;
     if (harmonics < 1 || harmonics > kMaxHarmonic) return sums;
-    double coefficients[kMaxHarmonic];
-    for (int k = 0; k < harmonics; ++k) coefficients[k] = 2.0 * std::cos((k + 1) * w);
+    ChainConstants constants[kMaxHarmonic];
+    for (int k = 0; k < harmonics; ++k) constants[k] = chainConstants((k + 1) * w);
     const SegmentRunner* runners = count >= kShortestSplitBlock ? kSplitRunners : kWholeRunners;
-    runners[harmonics - 1](samples, count, w, coefficients, sums);
+    runners[harmonics - 1](samples, count, w, constants, sums);
     return sums;
 }
 

@@ -19,8 +19,8 @@ struct GoertzelSums {
 };
 
 // One pass of the Goertzel recurrence s_n = y_n + 2 cos(k w) s_{n-1} - s_{n-2}
-// (Goertzel 1958; a second-order Chebyshev recurrence) for harmonics
-// 1..harmonics of w (radians per sample).
+// (Goertzel 1958; a second-order Chebyshev recurrence), in Reinsch's stable
+// form, for harmonics 1..harmonics of w (radians per sample).
 GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics);
 
 // sum over n of y_n exp(i theta (t0 + n)) from a recurrence's final state:

@@ -66,6 +66,18 @@ TEST(HarmonicFit, PhaseRefersToTheFractionalBlockStart) {
     EXPECT_NEAR(atFirstSample.amplitude(1), atStart.amplitude(1), 1e-6);
 }
 
+// The residual is the small difference of two large sums: the recurrences must
+// stay exact to about 1e-13 where cos(k w) nears 1 or -1 over a long block.
+TEST(HarmonicFit, ResidualStaysAccurateForLowTonesAndTonesNearHalfTheRate) {
+    for (const double cps : {20.0 / 48000.0, 0.4987}) {
+        const auto samples = block(48000, 0.0, cps, {{1, 32767, 0.3}});
+        const HarmonicFit fit = fitHarmonics(samples.data(), samples.size(), 0.0, cps);
+        ASSERT_TRUE(fit.valid);
+        EXPECT_NEAR(std::sqrt(fit.residualSquares / 48000.0) / std::sqrt(1.0 / 12.0), 1.0, 0.03) << cps;
+        EXPECT_NEAR(std::sqrt(fit.remainderSquares / 48000.0) / std::sqrt(1.0 / 12.0), 1.0, 0.03) << cps;
+    }
+}
+
 TEST(HarmonicFit, ClosedFormGramMatchesTheSumOverTheBlock) {
     const std::size_t count = 333;
     const double t0 = 0.37;
