@@ -66,6 +66,8 @@ std::complex<double> deviceResponse(const Device& device, double frequency, doub
                 [](const NoisePart&) { return std::complex<double>(1.0); },
                 [](const ClockPart&) { return std::complex<double>(1.0); },
                 [](const InvertPart&) { return std::complex<double>(-1.0); },
+                [](const PolynomialPart&) { return std::complex<double>(1.0); },
+                [](const ClipPart&) { return std::complex<double>(1.0); },
             },
             part);
     }
@@ -85,6 +87,13 @@ std::string describePart(const DevicePart& part) {
             [](const NoisePart& n) { return format("noise %g dBFS", n.dbfs) + " seed " + std::to_string(n.seed); },
             [](const ClockPart& c) { return format("clock %+g ppm", c.ppm); },
             [](const InvertPart&) { return std::string("inverted polarity"); },
+            [](const PolynomialPart& p) {
+                std::string text = "polynomial x";
+                for (std::size_t i = 0; i < p.coefficients.size(); ++i)
+                    text += format(" %+g x^", p.coefficients[i]) + std::to_string(i + 2);
+                return text;
+            },
+            [](const ClipPart& c) { return format("clip at %g dBFS", c.levelDb); },
         },
         part);
 }

@@ -33,7 +33,19 @@ struct ClockPart {
 
 struct InvertPart {};
 
-using DevicePart = std::variant<GainPart, FilterSettings, DelayPart, NoisePart, ClockPart, InvertPart>;
+// A memoryless polynomial: y = x + a2 x^2 + a3 x^3 + ..., with x the sample
+// over full scale (32767) and y scaled back. coefficients[0] is a2.
+struct PolynomialPart {
+    std::vector<double> coefficients;
+};
+
+// Hard clipping at `levelDb` (0 or below) relative to full scale.
+struct ClipPart {
+    double levelDb = 0.0;
+};
+
+using DevicePart =
+    std::variant<GainPart, FilterSettings, DelayPart, NoisePart, ClockPart, InvertPart, PolynomialPart, ClipPart>;
 
 // A device under test: its parts act on the signal in this order.
 struct Device {
@@ -42,11 +54,13 @@ struct Device {
 
 inline constexpr std::int64_t kMaxDelaySamples = 10'000'000;
 inline constexpr double kMaxClockErrorPpm = 10'000.0;
+inline constexpr std::size_t kMaxPolynomialCoefficients = 19;  // up to x^20
 
 // Empty when every part can run at this sampling rate; otherwise what is wrong.
 std::string checkDevice(const Device& device, double sampleRate);
 
-// The exact complex response; noise and clock error have none.
+// The exact complex response of the linear parts; noise and clock error have
+// none, and the nonlinear parts count as 1 (their harmonics: nonlinearity.h).
 std::complex<double> deviceResponse(const Device& device, double frequency, double sampleRate);
 
 std::string describePart(const DevicePart& part);

@@ -29,6 +29,9 @@ const char* const kUsage =
     "  --clock PPM            the recorder's clock runs PPM parts per million fast\n"
     "                         (the output is 1 + PPM/1e6 times as long)\n"
     "  --invert               polarity flip\n"
+    "  --polynomial A2 A3 ... memoryless y = x + A2 x^2 + A3 x^3 + ..., x the sample\n"
+    "                         over full scale (32767)\n"
+    "  --clip LEVEL_DB        hard clip at LEVEL_DB (0 or below) relative to full scale\n"
     "Filters follow the audio EQ cookbook; F must lie below half the sampling rate.\n"
     "Output samples are rounded half away from zero; samples beyond full scale are\n"
     "clipped and counted in a warning.\n"
@@ -36,7 +39,8 @@ const char* const kUsage =
     "--response prints the device's exact response at each frequency (at --rate,\n"
     "default 48000 Hz); --response-for prints it for every tone of a measurement\n"
     "report, at the report's sampling rate. Lines: frequency (Hz), magnitude (dB),\n"
-    "phase (deg, -180 to 180). Noise and clock error have no response.\n";
+    "phase (deg, -180 to 180). Noise and clock error have no response; the\n"
+    "polynomial and the clip count there as 1 (they add harmonics instead).\n";
 
 namespace {
 
@@ -168,6 +172,26 @@ bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device
         if (!cursor.number(option, "clock error in ppm", -kMaxClockErrorPpm, kMaxClockErrorPpm, clock.ppm))
             return false;
         device.parts.emplace_back(clock);
+        return true;
+    }
+    if (option == "--polynomial") {
+        PolynomialPart polynomial;
+        while (cursor.nextIsNumber()) {
+            if (polynomial.coefficients.size() == kMaxPolynomialCoefficients)
+                return cursor.fail("--polynomial: at most " + std::to_string(kMaxPolynomialCoefficients) +
+                                   " coefficients (up to x^20)");
+            double a = 0.0;
+            if (!cursor.number(option, "coefficient", -1000.0, 1000.0, a)) return false;
+            polynomial.coefficients.push_back(a);
+        }
+        if (polynomial.coefficients.empty()) return cursor.fail("--polynomial: give at least one coefficient (A2)");
+        device.parts.emplace_back(std::move(polynomial));
+        return true;
+    }
+    if (option == "--clip") {
+        ClipPart clip;
+        if (!cursor.number(option, "level in dB below full scale", -120.0, 0.0, clip.levelDb)) return false;
+        device.parts.emplace_back(clip);
         return true;
     }
     if (option == "--invert") {

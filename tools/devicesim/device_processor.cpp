@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "devicesim/nonlinearity.h"
 #include "devicesim/overloaded.h"
 
 namespace auralyn::devicesim {
@@ -36,6 +37,10 @@ std::optional<DeviceProcessor> DeviceProcessor::create(const Device& device, dou
             std::optional<ClockResampler> resampler = ClockResampler::create(clock->ppm, error);
             if (!resampler) return std::nullopt;
             processor.stages_.emplace_back(ClockStage{std::move(*resampler)});
+        } else if (const auto* polynomial = std::get_if<PolynomialPart>(&part)) {
+            processor.stages_.emplace_back(PolynomialStage{polynomial->coefficients});
+        } else if (const auto* clip = std::get_if<ClipPart>(&part)) {
+            processor.stages_.emplace_back(ClipStage{clipLimit(clip->levelDb)});
         } else {
             processor.stages_.emplace_back(InvertStage{});
         }
@@ -70,6 +75,14 @@ bool DeviceProcessor::runStage(Stage& stage, std::vector<double>& block, bool la
             [&](ClockStage& s) { return last ? s.resampler.finish(block, error) : s.resampler.process(block, error); },
             [&](InvertStage&) {
                 for (double& x : block) x = -x;
+                return true;
+            },
+            [&](PolynomialStage& s) {
+                for (double& x : block) x = applyPolynomial(s.coefficients, x);
+                return true;
+            },
+            [&](ClipStage& s) {
+                for (double& x : block) x = x > s.limit ? s.limit : x < -s.limit ? -s.limit : x;
                 return true;
             },
         },

@@ -43,7 +43,14 @@ private:
         ClockResampler resampler;
     };
     struct InvertStage {};
-    using Stage = std::variant<GainStage, FilterStage, DelayStage, NoiseStage, ClockStage, InvertStage>;
+    struct PolynomialStage {
+        std::vector<double> coefficients;  // a2, a3, ...
+    };
+    struct ClipStage {
+        double limit;  // sample units
+    };
+    using Stage = std::variant<GainStage, FilterStage, DelayStage, NoiseStage, ClockStage, InvertStage,
+                               PolynomialStage, ClipStage>;
 
     static bool runStage(Stage& stage, std::vector<double>& block, bool last, std::string& error);
 

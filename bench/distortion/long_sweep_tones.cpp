@@ -1,0 +1,52 @@
+#include "long_sweep_tones.h"
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+
+#include "long_sweep.h"
+#include "sweep/sweep_layout.h"
+#include "wave/wave_file.h"
+
+namespace auralyn::bench {
+
+std::vector<ToneSpan> toneSpans(SweepPlan plan) {
+    const SweepParameters& p = plan.params();
+    std::vector<ToneSpan> spans;
+    plan.rewind();
+    std::int64_t position = generatorLeadInSamples(p);
+    do {
+        if (plan.isSyncTone()) position += syncSettlingSamples(p) + syncDriftSamples(p) + syncPulseSamples(p);
+        const std::int64_t lead = plan.settlingSamples();
+        spans.push_back(ToneSpan{p.toneFrequency, static_cast<std::size_t>(position + lead),
+                                 static_cast<std::size_t>(p.toneLength)});
+        position += lead + p.toneLength + plan.driftSamples();
+    } while (plan.nextTone());
+    return spans;
+}
+
+LoadedSweep loadLongSweep(const std::string& folder) {
+    LoadedSweep sweep;
+    const SweepPlan plan = longSweepPlan();
+    WaveFile wave;
+    if (!wave.openRead((folder + "/rec.wav").c_str())) throw std::runtime_error("cannot read rec.wav");
+    sweep.sampleRate = wave.sampleRate;
+    sweep.samples.resize(wave.dataSize / 2);
+    if (!wave.readSamples(sweep.samples.data(), static_cast<std::int32_t>(sweep.samples.size())))
+        throw std::runtime_error("cannot read the samples of rec.wav");
+    sweep.leadIn = static_cast<std::size_t>(generatorLeadInSamples(plan.params()));
+    sweep.tones = toneSpans(plan);
+    if (sweep.tones.empty() || sweep.tones.back().start + sweep.tones.back().length > sweep.samples.size())
+        throw std::runtime_error("rec.wav does not hold the long sweep");
+    return sweep;
+}
+
+void writeToneSpans(const std::string& folder, const LoadedSweep& sweep) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> out(std::fopen((folder + "/tones.txt").c_str(), "w"), std::fclose);
+    if (!out) throw std::runtime_error("cannot write tones.txt");
+    std::fprintf(out.get(), "lead_in %zu\n", sweep.leadIn);
+    for (const ToneSpan& tone : sweep.tones)
+        std::fprintf(out.get(), "%zu %zu %.17g\n", tone.start, tone.length, tone.frequency);
+}
+
+}  // namespace auralyn::bench

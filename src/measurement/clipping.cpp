@@ -1,0 +1,18 @@
+#include "measurement/clipping.h"
+
+#include <cstdlib>
+
+namespace auralyn::measurement {
+
+ClipCheck checkClipping(const std::int16_t* samples, std::size_t count) {
+    ClipCheck check;
+    if (samples == nullptr) return check;
+    for (std::size_t n = 0; n < count; ++n) {
+        const int magnitude = std::abs(static_cast<int>(samples[n]));
+        if (magnitude > check.peak) check.peak = magnitude;
+        if (magnitude >= 32767) ++check.samplesAtFullScale;
+    }
+    return check;
+}
+
+}  // namespace auralyn::measurement
