@@ -8,6 +8,8 @@
 // Pa_IsFormatSupported per device and rate (so a refused rate is named before
 // anything opens), and flags input overflow and output underflow per callback.
 #include <alsa/asoundlib.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -53,12 +55,40 @@ std::vector<int> supportedRates(PaDeviceIndex index, const PaDeviceInfo& info) {
     return rates;
 }
 
+// The JACK client library prints to standard error, without a way to silence
+// it short of its own headers, when no JACK server runs; while PortAudio probes
+// the devices, standard error goes to /dev/null (nothing else runs yet).
+class QuietStandardError {
+public:
+    QuietStandardError() : saved_(dup(STDERR_FILENO)) {
+        const int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (saved_ >= 0 && null >= 0) {
+            dup2(null, STDERR_FILENO);
+        }
+        if (null >= 0) {
+            close(null);
+        }
+    }
+    ~QuietStandardError() {
+        if (saved_ >= 0) {
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+        }
+    }
+    QuietStandardError(const QuietStandardError&) = delete;
+    QuietStandardError& operator=(const QuietStandardError&) = delete;
+
+private:
+    int saved_;
+};
+
 }  // namespace
 
 PortAudioLibrary::PortAudioLibrary() {
     snd_lib_error_set_handler(quietAlsa);
     // A JACK client would otherwise try to start a JACK server of its own.
     setenv("JACK_NO_START_SERVER", "1", 0);
+    const QuietStandardError quiet;
     error_ = Pa_Initialize();
 }
 
