@@ -2,9 +2,9 @@
 // stream, each driven by PortAudio's own callback thread, and the caller's
 // thread in between, which fills the playback ring (the lead's silence, then
 // the sweep), empties the recording ring, reports progress and watches for
-// cancellation and for devices that stop. Both streams start together and the
-// output plays silence first, so the sweep begins `leadSeconds` into the
-// recording without a device starting in the middle of it.
+// cancellation and for devices that stop. The output starts once the input
+// delivers, and plays the lead's silence first, so the sweep begins
+// `leadSeconds` into the recording without a device starting in the middle.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -19,6 +19,9 @@ namespace auralyn::audio {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+// Beyond the stall time, how long a device may take to deliver its first samples.
+constexpr double kStartupSeconds = 3.0;
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -50,8 +53,37 @@ public:
         result_.frames.reserve(longest * static_cast<std::uint64_t>(request.inputChannels));
     }
 
+    // Fills the playback ring before the output starts, so that its first callback finds samples.
+    void prime() { queuePlayback(); }
+
+    // Waits for the input's first samples: a sound server may take a couple of
+    // seconds to start a sink that was idle, and the lead counts from the input.
+    std::optional<std::string> awaitInput(const StreamHandle& input) {
+        const Clock::time_point start = Clock::now();
+        while (shared_.inputCallbacks.load(std::memory_order_acquire) == 0) {
+            if (request_.cancel != nullptr && request_.cancel->load()) {
+                return std::nullopt;
+            }
+            if (secondsSince(start) > request_.stallSeconds + kStartupSeconds || Pa_IsStreamActive(input.stream) != 1) {
+                return "the input device delivered nothing after it started";
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        inputWatch_ = StallWatch{};
+        outputWatch_ = StallWatch{};
+        return std::nullopt;
+    }
+
     // Runs until the tail is recorded, the caller cancels or a device fails.
     SessionResult run(StreamHandle& input, StreamHandle& output) {
+        if (auto failure = awaitInput(input)) {
+            return stop(input, output, SessionStatus::DeviceStopped, *failure);
+        }
+        if (auto failed = startStream(output, "output")) {
+            output.close();
+            input.close();
+            return *failed;
+        }
         const Clock::time_point start = Clock::now();
         const double patience = totalSeconds() * 1.5 + request_.stallSeconds + 5.0;
         Clock::time_point lastReport = start;
@@ -251,10 +283,8 @@ SessionResult playAndRecord(const SessionRequest& request, const ProgressObserve
         return *failed;
     }
     Session session(request, observer, plan, shared, streamLatency(input, output));
+    session.prime();
     if (auto failed = startStream(input, "input")) {
-        return *failed;
-    }
-    if (auto failed = startStream(output, "output")) {
         return *failed;
     }
     return session.run(input, output);

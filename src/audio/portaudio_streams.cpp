@@ -36,7 +36,8 @@ int onOutput(const void*, void* output, unsigned long frames, const PaStreamCall
         }
     }
     const std::uint64_t played = before + done;
-    if (played < shared.playFrames && done < frames) {
+    // Running dry in the lead's silence only delays the sweep; in the sweep it is a gap.
+    if (played >= shared.leadFrames && played < shared.playFrames && done < frames) {
         shared.starvedSamples.fetch_add(std::min<std::uint64_t>(frames - done, shared.playFrames - played));
     }
     for (; done < frames; ++done) {
