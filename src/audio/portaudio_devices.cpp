@@ -13,10 +13,10 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cstdlib>
 
 #include "audio/audio_session.h"
+#include "audio/device_names.h"
 #include "audio/portaudio_parts.h"
 
 namespace auralyn::audio {
@@ -26,12 +26,6 @@ namespace {
 // ALSA prints every device it fails to probe on standard error (missing cards,
 // unknown surround PCMs); the command line reports problems itself.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
-
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 int channelsIn(const PaDeviceInfo& info, bool input) {
     return input ? info.maxInputChannels : info.maxOutputChannels;
@@ -116,32 +110,20 @@ DeviceLookup findDevice(const std::string& name, bool input) {
         }
         return {index, ""};
     }
-    std::vector<PaDeviceIndex> partial;
-    const std::string wanted = lowered(name);
+    std::vector<PaDeviceIndex> indices;
+    std::vector<std::string> names;
     for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index) {
         const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
-        if (info == nullptr || channelsIn(*info, input) < 1) {
-            continue;
-        }
-        if (name == info->name) {
-            return {index, ""};
-        }
-        if (lowered(info->name).find(wanted) != std::string::npos) {
-            partial.push_back(index);
+        if (info != nullptr && channelsIn(*info, input) >= 1) {
+            indices.push_back(index);
+            names.push_back(deviceName(index));
         }
     }
-    if (partial.size() == 1) {
-        return {partial.front(), ""};
+    const NameMatch match = matchDeviceName(name, names, direction);
+    if (!match.position) {
+        return {paNoDevice, match.error};
     }
-    if (partial.empty()) {
-        return {paNoDevice, std::string("there is no ") + direction + " device \"" + name +
-                                "\" (auralyn devices lists them)"};
-    }
-    std::string candidates;
-    for (const PaDeviceIndex index : partial) {
-        candidates += (candidates.empty() ? "\"" : ", \"") + deviceName(index) + "\"";
-    }
-    return {paNoDevice, std::string("the ") + direction + " device name \"" + name + "\" fits " + candidates};
+    return {indices[*match.position], ""};
 }
 
 DeviceList listDevices() {

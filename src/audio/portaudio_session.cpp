@@ -27,19 +27,6 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// Watches one callback counter; a counter that stands still too long is a device gone.
-struct StallWatch {
-    std::uint64_t lastCount = 0;
-    Clock::time_point lastChange = Clock::now();
-    bool stalled(std::uint64_t count, double limitSeconds) {
-        if (count != lastCount) {
-            lastCount = count;
-            lastChange = Clock::now();
-        }
-        return secondsSince(lastChange) > limitSeconds;
-    }
-};
-
 class Session {
 public:
     Session(const SessionRequest& request, const ProgressObserver& observer, const SessionPlan& plan,
@@ -205,23 +192,17 @@ private:
     }
 
     // Frames the input's clock says it should have delivered beyond what it did.
-    std::uint64_t clockShortfall() const {
+    std::uint64_t clockShortfallFrames() const {
         const double seconds = (shared_.lastInputNs.load() - shared_.firstInputNs.load()) * 1e-9;
-        if (seconds < 1.0) {
-            return 0;
-        }
-        const double delivered = static_cast<double>(shared_.capturedFrames.load() - shared_.firstInputFrames.load());
-        const double expected = seconds * request_.sampleRate;
-        // Callbacks come in bursts of a period or more, and clocks differ by parts per thousand.
-        const double tolerance = 0.02 * expected + 0.25 * request_.sampleRate;
-        return expected - delivered > tolerance ? static_cast<std::uint64_t>(expected - delivered) : 0;
+        return clockShortfall(seconds, shared_.capturedFrames.load() - shared_.firstInputFrames.load(),
+                              request_.sampleRate);
     }
 
     SessionCounters counters() const {
         SessionCounters counters;
         counters.droppedFrames = shared_.droppedFrames.load();
         counters.starvedSamples = shared_.starvedSamples.load();
-        counters.clockShortFrames = clockShortfall();
+        counters.clockShortFrames = clockShortfallFrames();
         counters.inputOverflow = shared_.inputOverflow.load();
         counters.outputUnderflow = shared_.outputUnderflow.load();
         return counters;

@@ -78,6 +78,26 @@ bool allZero(std::span<const std::int16_t> samples) {
     return std::all_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 0; });
 }
 
+bool StallWatch::stalled(std::uint64_t count, double limitSeconds) {
+    const auto now = std::chrono::steady_clock::now();
+    if (count != lastCount_) {
+        lastCount_ = count;
+        lastChange_ = now;
+    }
+    return std::chrono::duration<double>(now - lastChange_).count() > limitSeconds;
+}
+
+std::uint64_t clockShortfall(double seconds, std::uint64_t deliveredFrames, int sampleRate) {
+    if (seconds < 1.0) {
+        return 0;
+    }
+    const double delivered = static_cast<double>(deliveredFrames);
+    const double expected = seconds * sampleRate;
+    // Devices deliver in bursts of a period or more, and clocks differ by parts per thousand.
+    const double tolerance = 0.02 * expected + 0.25 * sampleRate;
+    return expected - delivered > tolerance ? static_cast<std::uint64_t>(expected - delivered) : 0;
+}
+
 namespace {
 
 std::string lossMessage(const SessionCounters& counters) {

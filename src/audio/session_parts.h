@@ -3,6 +3,7 @@
 // The parts of a play-and-record session that do not depend on the system's
 // audio interface: checking the request, the plan in frames, the level meter,
 // the output channel mapping and the verdict on the finished recording.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -56,6 +57,21 @@ struct SessionCounters {
     bool inputOverflow = false;
     bool outputUnderflow = false;
 };
+
+// Watches a counter that a working device keeps advancing (callbacks, returned
+// buffers); one that stands still longer than the limit is a device gone.
+class StallWatch {
+public:
+    bool stalled(std::uint64_t count, double limitSeconds);
+
+private:
+    std::uint64_t lastCount_ = 0;
+    std::chrono::steady_clock::time_point lastChange_ = std::chrono::steady_clock::now();
+};
+
+// Frames that an input's delivery over `seconds` of wall clock falls short of its
+// sample rate by more than burstiness and clock differences explain; else 0.
+std::uint64_t clockShortfall(double seconds, std::uint64_t deliveredFrames, int sampleRate);
 
 // Turns a recording that ran to its end into Complete, LostSamples or SilentInput.
 void judgeRecording(SessionResult& result, const SessionCounters& counters);
