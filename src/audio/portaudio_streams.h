@@ -1,0 +1,75 @@
+#pragma once
+
+// PortAudio's two streams of a session: what their callbacks share with the
+// caller's thread, and opening and starting them.
+#include <portaudio.h>
+
+#include <atomic>
+#include <cstdint>
+#include <optional>
+
+#include "audio/audio_session.h"
+#include "audio/session_parts.h"
+#include "audio/spsc_ring.h"
+
+namespace auralyn::audio {
+
+// Everything the callbacks touch. Counters are written by one callback each.
+struct Shared {
+    Shared(const SessionPlan& plan, int rate, int outChannels, OutputChannels map, int inChannels)
+        : playRing(static_cast<std::size_t>(rate)),
+          recordRing(static_cast<std::size_t>(rate) * 2 * static_cast<std::size_t>(inChannels)),
+          outputChannels(outChannels), mapping(map), inputChannels(inChannels),
+          leadFrames(plan.leadFrames), playFrames(plan.playFrames()) {}
+
+    SpscRing<std::int16_t> playRing;    // mono samples: caller -> output callback
+    SpscRing<std::int16_t> recordRing;  // interleaved frames: input callback -> caller
+    const int outputChannels;
+    const OutputChannels mapping;
+    const int inputChannels;
+    const std::uint64_t leadFrames;
+    const std::uint64_t playFrames;
+
+    std::atomic<std::uint64_t> playedFrames{0};
+    std::atomic<std::uint64_t> starvedSamples{0};
+    std::atomic<bool> outputUnderflow{false};
+    std::atomic<std::uint64_t> outputCallbacks{0};
+
+    std::atomic<std::uint64_t> capturedFrames{0};
+    std::atomic<std::uint64_t> droppedFrames{0};
+    std::atomic<bool> inputOverflow{false};
+    std::atomic<std::uint64_t> inputCallbacks{0};
+    std::atomic<std::int64_t> firstInputNs{0};
+    std::atomic<std::int64_t> lastInputNs{0};
+    std::atomic<std::uint64_t> firstInputFrames{0};
+};
+
+// Owns an open stream; aborting does not wait for buffers a vanished device will never take.
+struct StreamHandle {
+    PaStream* stream = nullptr;
+    StreamHandle() = default;
+    StreamHandle(const StreamHandle&) = delete;
+    StreamHandle& operator=(const StreamHandle&) = delete;
+    ~StreamHandle() { close(); }
+    void close() {
+        if (stream != nullptr) {
+            Pa_AbortStream(stream);
+            Pa_CloseStream(stream);
+            stream = nullptr;
+        }
+    }
+};
+
+struct OpenRequest {
+    PaDeviceIndex device;
+    bool input;
+    int channels;
+    int rate;
+};
+
+// Opens the device as 16-bit at the rate, with the session's callback for its
+// direction; a refused rate or channel count is RateRefused.
+std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared, StreamHandle& handle);
+std::optional<SessionResult> startStream(StreamHandle& handle, const char* role);
+
+}  // namespace auralyn::audio

@@ -1,0 +1,152 @@
+#include "audio/session_parts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace auralyn::audio {
+
+SessionResult failure(SessionStatus status, std::string message) {
+    SessionResult result;
+    result.status = status;
+    result.message = std::move(message);
+    return result;
+}
+
+std::optional<SessionResult> checkRequest(const SessionRequest& request) {
+    if (request.sweep.empty()) {
+        return failure(SessionStatus::BadRequest, "there is no sweep to play");
+    }
+    if (request.inputChannels < 1 || request.inputChannels > 64) {
+        return failure(SessionStatus::BadRequest,
+                       "cannot capture " + std::to_string(request.inputChannels) + " input channels");
+    }
+    // Above 1 MHz no sound device exists; the limit keeps the buffers bounded.
+    if (request.sampleRate < 1 || request.sampleRate > 1000000) {
+        return failure(SessionStatus::RateRefused,
+                       "a sample rate of " + std::to_string(request.sampleRate) + " Hz is not possible");
+    }
+    const bool timesValid = request.leadSeconds >= 0.0 && request.leadSeconds <= 60.0 &&
+                            request.tailSeconds >= 0.0 && request.tailSeconds <= 60.0 &&
+                            request.stallSeconds > 0.0 && request.stallSeconds <= 60.0;
+    if (!timesValid) {
+        return failure(SessionStatus::BadRequest, "the lead, tail or stall time is out of range");
+    }
+    return std::nullopt;
+}
+
+SessionPlan planSession(const SessionRequest& request) {
+    const double rate = request.sampleRate;
+    SessionPlan plan;
+    plan.leadFrames = static_cast<std::uint64_t>(std::llround(request.leadSeconds * rate));
+    plan.sweepFrames = request.sweep.size();
+    plan.tailFrames = static_cast<std::uint64_t>(std::llround(request.tailSeconds * rate));
+    return plan;
+}
+
+int outputChannelsFor(OutputChannels mapping, int deviceChannels) {
+    if (deviceChannels < 1) {
+        return 0;
+    }
+    if (mapping == OutputChannels::Right) {
+        return deviceChannels >= 2 ? 2 : 0;
+    }
+    return std::min(deviceChannels, 2);
+}
+
+void PeakMeter::add(std::span<const std::int16_t> samples) {
+    for (const std::int16_t sample : samples) {
+        const int magnitude = std::abs(static_cast<int>(sample));
+        peak_ = std::max(peak_, magnitude);
+        clipped_ = clipped_ || sample == 32767 || sample == -32768;
+    }
+}
+
+double PeakMeter::takeDbfs() {
+    const int peak = peak_;
+    peak_ = 0;
+    return peak == 0 ? -200.0 : 20.0 * std::log10(peak / 32767.0);
+}
+
+bool PeakMeter::takeClipped() {
+    const bool clipped = clipped_;
+    clipped_ = false;
+    return clipped;
+}
+
+bool allZero(std::span<const std::int16_t> samples) {
+    return std::all_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 0; });
+}
+
+bool StallWatch::stalled(std::uint64_t count, double limitSeconds) {
+    const auto now = std::chrono::steady_clock::now();
+    if (count != lastCount_) {
+        lastCount_ = count;
+        lastChange_ = now;
+    }
+    return std::chrono::duration<double>(now - lastChange_).count() > limitSeconds;
+}
+
+std::uint64_t clockShortfall(double seconds, std::uint64_t deliveredFrames, int sampleRate) {
+    if (seconds < 1.0) {
+        return 0;
+    }
+    const double delivered = static_cast<double>(deliveredFrames);
+    const double expected = seconds * sampleRate;
+    // Devices deliver in bursts of a period or more, and clocks differ by parts per thousand.
+    const double tolerance = 0.02 * expected + 0.25 * sampleRate;
+    return expected - delivered > tolerance ? static_cast<std::uint64_t>(expected - delivered) : 0;
+}
+
+namespace {
+
+std::string lossMessage(const SessionCounters& counters) {
+    if (counters.inputOverflow) {
+        return "the input overflowed: samples were lost";
+    }
+    if (counters.droppedFrames > 0) {
+        return std::to_string(counters.droppedFrames) + " recorded frames were lost (not read in time)";
+    }
+    if (counters.outputUnderflow || counters.starvedSamples > 0) {
+        return "the output ran dry while playing the sweep: the sweep has a gap";
+    }
+    return "the input delivered " + std::to_string(counters.clockShortFrames) +
+           " frames fewer than its clock says: samples were lost";
+}
+
+}  // namespace
+
+void judgeRecording(SessionResult& result, const SessionCounters& counters) {
+    const bool lost = counters.inputOverflow || counters.outputUnderflow || counters.droppedFrames > 0 ||
+                      counters.starvedSamples > 0 || counters.clockShortFrames > 0;
+    result.lostFrames = counters.droppedFrames + counters.clockShortFrames;
+    if (lost) {
+        result.status = SessionStatus::LostSamples;
+        result.message = lossMessage(counters);
+        return;
+    }
+    if (allZero(result.frames)) {
+        result.status = SessionStatus::SilentInput;
+        result.message = "the input delivered only silence (every sample is zero)";
+        return;
+    }
+    result.status = SessionStatus::Complete;
+    result.message = "recorded " + std::to_string(result.frames.size() / std::max(result.channels, 1)) + " frames";
+}
+
+std::string describe(SessionStatus status) {
+    switch (status) {
+        case SessionStatus::Complete: return "complete";
+        case SessionStatus::Cancelled: return "cancelled";
+        case SessionStatus::NoSuchDevice: return "no such device";
+        case SessionStatus::RateRefused: return "rate refused";
+        case SessionStatus::SilentInput: return "silent input";
+        case SessionStatus::LostSamples: return "lost samples";
+        case SessionStatus::DeviceStopped: return "device stopped";
+        case SessionStatus::DeviceError: return "device error";
+        case SessionStatus::BadRequest: return "bad request";
+    }
+    return "unknown";
+}
+
+}  // namespace auralyn::audio

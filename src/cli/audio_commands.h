@@ -1,0 +1,10 @@
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+namespace auralyn::cli {
+
+// `auralyn devices`: the sound devices with their names, channel counts and rates.
+void addDevicesCommand(CLI::App& app, int& exitCode);
+
+}  // namespace auralyn::cli
