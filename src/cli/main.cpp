@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/audio_commands.h"
 #include "cli/commands.h"
 #include "platform/product.h"
 
@@ -60,6 +61,7 @@ int main(int argc, char** argv) {
     addAnalyzeCommand(app, exitCode);
     addPlotCommand(app, exitCode);
     addSimulateCommand(app, exitCode);
+    addDevicesCommand(app, exitCode);
     addHelpCommand(app, exitCode);
     try {
         app.parse(argc, argv);
