@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/analysis_outputs.h"
+#include "cli/analyze_request.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
@@ -21,14 +22,7 @@
 namespace auralyn::cli {
 namespace {
 
-struct AnalyzeCommand {
-    std::string recordingPath;
-    std::string parameterPath;
-    std::string reportPath;
-    std::string csvPath;
-    std::string jsonPath;
-    bool quiet = false;
-};
+using AnalyzeCommand = AnalyzeRequest;
 
 void addOptions(CLI::App* command, AnalyzeCommand& a) {
     command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a mono 16-bit WAV file")
@@ -153,7 +147,9 @@ void printFailure(const std::string& path, const SweepAnalysis& analysis) {
     }
 }
 
-int runAnalyze(const AnalyzeCommand& a) {
+}  // namespace
+
+int runAnalyzeRequest(const AnalyzeRequest& a) {
     const std::vector<OutputRequest> outputs = requestedOutputs(a);
     if (!outputsAreDistinct(a, outputs)) return kExitUsage;
     WaveFile recording;
@@ -176,8 +172,6 @@ int runAnalyze(const AnalyzeCommand& a) {
     return written && analysis.complete() ? kExitSuccess : kExitFailure;
 }
 
-}  // namespace
-
 void addAnalyzeCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "analyze",
@@ -186,7 +180,7 @@ void addAnalyzeCommand(CLI::App& app, int& exitCode) {
         "tones measured and the exit status is 1.");
     auto state = std::make_shared<AnalyzeCommand>();
     addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runAnalyze(*state); });
+    command->callback([state, &exitCode] { exitCode = runAnalyzeRequest(*state); });
 }
 
 }  // namespace auralyn::cli
