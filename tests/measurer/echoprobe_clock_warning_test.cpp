@@ -31,7 +31,8 @@ Measured measure(const SweepPlan& plan, const std::vector<std::int16_t>& samples
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
     Measured m;
     m.run = test::runProgram(ECHOPROBE_PATH, {}, "rec.wav\nsweep.swp\n\n\n", dir.path().string());
-    m.report = test::readFileText(dir.file("rec.txt"));
+    m.run.out = test::withLineFeeds(m.run.out);
+    m.report = test::withLineFeeds(test::readFileText(dir.file("rec.txt")));
     return m;
 }
 

@@ -23,16 +23,7 @@ using test::TempDir;
 const std::string kPrompt = "\nPress <Enter> to end the program.\n";
 const std::string kColumns = "Frequency, Amplitude, Norm. Amp., Norm. Amp. (dB), Phase (deg)";
 
-// Console text and reports end their lines in CR LF on Windows; the checks
-// here are about content, so both are read with plain line feeds.
-std::string withLineFeeds(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-        out += text[i];
-    }
-    return out;
-}
+using test::withLineFeeds;
 
 std::string readText(const std::string& path) { return withLineFeeds(test::readFileText(path)); }
 

@@ -68,4 +68,13 @@ double loadF64(const Bytes& bytes, std::size_t offset) {
     return std::bit_cast<double>(bits);
 }
 
+std::string withLineFeeds(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+        out += text[i];
+    }
+    return out;
+}
+
 }  // namespace auralyn::test

@@ -27,6 +27,9 @@ private:
 Bytes readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const Bytes& bytes);
 std::string readFileText(const std::string& path);
+// Console text and reports end their lines in CR LF on Windows; checks about
+// content read both with plain line feeds.
+std::string withLineFeeds(const std::string& text);
 
 // Little-endian appenders for building files byte by byte in tests.
 void appendText(Bytes& out, const std::string& text);
