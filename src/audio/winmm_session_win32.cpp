@@ -11,6 +11,7 @@
 
 #include "audio/audio_session.h"
 #include "audio/session_parts.h"
+#include "audio/winmm_open_win32.h"
 #include "audio/winmm_wave_win32.h"
 
 namespace auralyn::audio {
@@ -19,9 +20,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Eight buffers of 40 ms each way: 320 ms of slack for a poll that comes late.
-constexpr std::size_t kBufferCount = 8;
-constexpr double kBufferSeconds = 0.04;
 // Beyond the stall time, how long a device may take to return its first buffer.
 constexpr double kStartupSeconds = 3.0;
 // Beyond one input buffer, what the last played sample may take to reach the input.
@@ -30,46 +28,6 @@ constexpr DWORD kPollMilliseconds = 5;
 constexpr auto kReportInterval = std::chrono::milliseconds(50);
 
 double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-std::string describeDevice(const WaveDevice& device, bool input) {
-    const std::string name = device.id == WAVE_MAPPER ? std::string("default") : device.name;
-    return std::string("the ") + (input ? "input" : "output") + " device \"" + name + "\"";
-}
-
-// What a device's refusal to be asked or opened means for the caller.
-SessionResult refusal(MMRESULT code, const WaveDevice& device, bool input, int channels, int rate) {
-    const std::string what = describeDevice(device, input);
-    if (code == WAVERR_BADFORMAT) {
-        return failure(SessionStatus::RateRefused, what + " does not take " + std::to_string(rate) + " Hz as 16-bit with " +
-                                                       std::to_string(channels) + " channels");
-    }
-    if (code == MMSYSERR_BADDEVICEID || code == MMSYSERR_NODRIVER) {
-        return failure(SessionStatus::NoSuchDevice, what + " is not there: " + waveErrorText(code, input));
-    }
-    return failure(SessionStatus::DeviceError, what + " cannot be used: " + waveErrorText(code, input));
-}
-
-// Asks, then opens, then prepares the buffers of one direction.
-std::optional<SessionResult> openDirection(WaveStream& stream, const WaveDevice& device, bool input, int channels,
-                                           int rate) {
-    if (device.id != WAVE_MAPPER && channels > device.channels) {
-        return failure(SessionStatus::RateRefused, describeDevice(device, input) + " does not have " +
-                                                       std::to_string(channels) + (input ? " input" : " output") +
-                                                       " channels");
-    }
-    if (const MMRESULT asked = queryWaveFormat(device.id, input, channels, rate); asked != MMSYSERR_NOERROR) {
-        return refusal(asked, device, input, channels, rate);
-    }
-    if (const MMRESULT opened = stream.open(device.id, channels, rate); opened != MMSYSERR_NOERROR) {
-        return refusal(opened, device, input, channels, rate);
-    }
-    const auto frames = static_cast<std::size_t>(std::max<long long>(1, std::llround(kBufferSeconds * rate)));
-    if (const MMRESULT prepared = stream.prepare(kBufferCount, frames); prepared != MMSYSERR_NOERROR) {
-        return failure(SessionStatus::DeviceError,
-                       describeDevice(device, input) + " refused its buffers: " + waveErrorText(prepared, input));
-    }
-    return std::nullopt;
-}
 
 // Sleep() waits in steps of the system timer, 15.6 ms unless asked for finer ones.
 class FineTimer {
@@ -109,7 +67,8 @@ public:
             return stop(SessionStatus::DeviceStopped, *failed);
         }
         if (const MMRESULT restarted = output_.start(); restarted != MMSYSERR_NOERROR) {
-            return stop(SessionStatus::DeviceError, "the output device did not start: " + waveErrorText(restarted, false));
+            return stop(SessionStatus::DeviceError,
+                        "the output device did not start: " + waveErrorText(restarted, false));
         }
         const Clock::time_point start = Clock::now();
         const double patience = totalSeconds() * 1.5 + request_.stallSeconds + 5.0;
@@ -220,7 +179,8 @@ private:
     void keep(std::span<const std::int16_t> samples) {
         meter_.add(samples);
         const std::uint64_t limit = maxFrames_ * static_cast<std::uint64_t>(request_.inputChannels);
-        const std::size_t room = static_cast<std::size_t>(limit - std::min<std::uint64_t>(limit, result_.frames.size()));
+        const std::uint64_t kept = std::min<std::uint64_t>(limit, result_.frames.size());
+        const std::size_t room = static_cast<std::size_t>(limit - kept);
         result_.frames.insert(result_.frames.end(), samples.begin(), samples.begin() + std::min(room, samples.size()));
     }
 
@@ -374,14 +334,15 @@ SessionResult playAndRecord(const SessionRequest& request, const ProgressObserve
     }
     const int outputChannels = outputChannelsFor(request.outputChannels, outputDevice.device->channels);
     if (outputChannels == 0) {
-        return failure(SessionStatus::RateRefused, describeDevice(*outputDevice.device, false) + " has no right channel");
+        return failure(SessionStatus::RateRefused,
+                       describeWaveDevice(*outputDevice.device, false) + " has no right channel");
     }
     WaveStream input(true);
     WaveStream output(false);
-    if (auto failed = openDirection(input, *inputDevice.device, true, request.inputChannels, request.sampleRate)) {
+    if (auto failed = openWaveDirection(input, *inputDevice.device, true, request.inputChannels, request.sampleRate)) {
         return *failed;
     }
-    if (auto failed = openDirection(output, *outputDevice.device, false, outputChannels, request.sampleRate)) {
+    if (auto failed = openWaveDirection(output, *outputDevice.device, false, outputChannels, request.sampleRate)) {
         return *failed;
     }
     const FineTimer timer;
