@@ -94,11 +94,10 @@ public:
         }
         output_.close();
         input_.close();
-        result_.frames.resize(std::min<std::uint64_t>(result_.frames.size(), targetFrames_ * request_.inputChannels));
         if (observer_) {
             report();
         }
-        judgeRecording(result_, counters());
+        finishRecording(result_, targetFrames_, counters());
         return std::move(result_);
     }
 
