@@ -96,11 +96,10 @@ public:
         output.close();
         input.close();
         drainRecording();
-        result_.frames.resize(std::min(result_.frames.size(), targetFrames_ * request_.inputChannels));
         if (observer_) {
             report();
         }
-        judgeRecording(result_, counters());
+        finishRecording(result_, targetFrames_, counters());
         return std::move(result_);
     }
 

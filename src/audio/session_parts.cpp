@@ -134,6 +134,12 @@ void judgeRecording(SessionResult& result, const SessionCounters& counters) {
     result.message = "recorded " + std::to_string(result.frames.size() / std::max(result.channels, 1)) + " frames";
 }
 
+void finishRecording(SessionResult& result, std::uint64_t targetFrames, const SessionCounters& counters) {
+    const std::uint64_t channels = static_cast<std::uint64_t>(std::max(result.channels, 1));
+    result.frames.resize(std::min<std::uint64_t>(result.frames.size(), targetFrames * channels));
+    judgeRecording(result, counters);
+}
+
 std::string describe(SessionStatus status) {
     switch (status) {
         case SessionStatus::Complete: return "complete";

@@ -76,6 +76,10 @@ std::uint64_t clockShortfall(double seconds, std::uint64_t deliveredFrames, int 
 // Turns a recording that ran to its end into Complete, LostSamples or SilentInput.
 void judgeRecording(SessionResult& result, const SessionCounters& counters);
 
+// Cuts a finished recording to `targetFrames` (what came after the tail is not the
+// session's) and judges it.
+void finishRecording(SessionResult& result, std::uint64_t targetFrames, const SessionCounters& counters);
+
 SessionResult failure(SessionStatus status, std::string message);
 
 }  // namespace auralyn::audio

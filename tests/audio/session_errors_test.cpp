@@ -88,5 +88,18 @@ TEST(SessionParts, JudgesLossBeforeSilence) {
     EXPECT_EQ(result.status, SessionStatus::Complete);
 }
 
+TEST(SessionParts, FinishingCutsTheRecordingAtTheTailAndJudgesIt) {
+    SessionResult result;
+    result.channels = 2;
+    result.frames = {0, 0, 5, -5, 7, 7};
+    finishRecording(result, 2, {});
+    EXPECT_EQ(result.frames, (std::vector<std::int16_t>{0, 0, 5, -5}));
+    EXPECT_EQ(result.status, SessionStatus::Complete);
+    finishRecording(result, 10, {});  // a short recording is kept whole
+    EXPECT_EQ(result.frames.size(), 4u);
+    finishRecording(result, 1, {});  // what is left is silence
+    EXPECT_EQ(result.status, SessionStatus::SilentInput);
+}
+
 }  // namespace
 }  // namespace auralyn::audio
