@@ -16,6 +16,10 @@
 #include "measurement/sweep_analysis.h"
 #include "wave/wave_file.h"
 
+#ifdef AURALYN_HAVE_DEVICESIM
+#include "devicesim/device_processor.h"
+#endif
+
 namespace {
 
 using namespace auralyn;
@@ -39,9 +43,20 @@ std::vector<std::int16_t> readWhole(const std::string& path) {
     return samples;
 }
 
-// The recording on a recorder `ppm` fast, by linear interpolation (which blurs
-// the highest tones a little but costs the measurement the same).
+// The recording on a recorder `ppm` fast: through the device simulator's
+// resampler where it is built, else by linear interpolation (which smears the
+// top tones so far that the clock may not be measured there).
 std::vector<std::int16_t> stretched(const std::vector<std::int16_t>& played, double ppm) {
+#ifdef AURALYN_HAVE_DEVICESIM
+    std::string error;
+    auto processor = devicesim::DeviceProcessor::create(devicesim::Device{{devicesim::ClockPart{ppm}}}, 48000, error);
+    std::vector<double> signal(played.begin(), played.end()), rest;
+    if (!processor || !processor->process(signal, error) || !processor->finish(rest, error)) return {};
+    signal.insert(signal.end(), rest.begin(), rest.end());
+    std::vector<std::int16_t> resampled(signal.size());
+    for (std::size_t k = 0; k < resampled.size(); ++k) resampled[k] = static_cast<std::int16_t>(std::lround(signal[k]));
+    return resampled;
+#endif
     const double ratio = 1.0 + ppm * 1e-6;
     std::vector<std::int16_t> out(static_cast<std::size_t>(std::llround(static_cast<double>(played.size()) * ratio)));
     for (std::size_t k = 0; k < out.size(); ++k) {
