@@ -25,6 +25,8 @@ rows=$(($(wc -l <"$out/loudspeaker.csv") - 1))
 listed=$(python3 -c 'import json, sys; d = json.load(open(sys.argv[1])); assert d["sample_rate"] == 48000; print(len(d["tones"]))' \
     "$out/loudspeaker.json") || fail "the JSON file is not what auralyn analyze writes"
 [[ $listed -eq $rows ]] || fail "the JSON file lists $listed tones, the CSV file $rows"
+python3 -c 'import json, sys; p = json.load(open(sys.argv[1]))["clock_ppm"]; assert p is not None and abs(p - 30) < 0.2, p' \
+    "$out/loudspeaker.json" || fail "the demo's recorder runs 30 ppm fast; analyze did not find that clock"
 python3 -c 'import sys, xml.etree.ElementTree as ET; ET.parse(sys.argv[1])' "$out/loudspeaker.svg" ||
     fail "the plot is not well-formed SVG"
 echo "demo stage: complete measurement of $tones tones (report, CSV, JSON, plot, FRD)"

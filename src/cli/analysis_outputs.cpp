@@ -13,7 +13,11 @@ namespace auralyn::cli {
 namespace {
 
 std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
-    return {{"sample_rate", document.plan.params().sampleRate}};
+    const clock::ClockFigure* figure = document.clock;
+    const bool measured = figure != nullptr && figure->verdict != clock::ClockVerdict::Disagree;
+    return {{"sample_rate", document.plan.params().sampleRate},
+            {"clock_ppm", measured ? jsonNumber(figure->ppm) : nullptr},
+            {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
 }
 
 bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, std::string& error) {
@@ -52,11 +56,11 @@ void writeReport(const AnalysisDocument& document, std::FILE* out) {
 }
 
 std::string csvText(const AnalysisDocument& document) {
-    return toneTableCsv(standardToneColumns(), document.analysis.tones);
+    return toneTableCsv(analysisToneColumns(), document.analysis.tones);
 }
 
 std::string jsonText(const AnalysisDocument& document) {
-    return toneTableJson(summaryFields(document), standardToneColumns(), document.analysis.tones);
+    return toneTableJson(summaryFields(document), analysisToneColumns(), document.analysis.tones);
 }
 
 bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "measurement/clock/clock_figure.h"
 #include "measurement/sweep_analysis.h"
 #include "sweep/sweep_plan.h"
 
@@ -22,6 +23,7 @@ struct AnalysisDocument {
     const SweepPlan& plan;
     std::string recordedName;  // as the report's header names it: no folder, with extension
     const SweepAnalysis& analysis;
+    const clock::ClockFigure* clock = nullptr;  // the clock found; nullptr: none (correction off, no pulse)
 };
 
 // echoprobe's report into the stream: the header, then the table of the first

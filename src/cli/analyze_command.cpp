@@ -1,18 +1,23 @@
-// auralyn analyze: echoprobe's measurement from the command line, with the
-// report, a CSV table and a JSON document as outputs.
+// auralyn analyze: the measurement of a recording from the command line
+// (clock-corrected, or echoprobe's walk exactly), with the report, a CSV table
+// and a JSON document as outputs.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/analysis_outputs.h"
 #include "cli/analyze_request.h"
+#include "cli/analyze_summary.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
+#include "cli/recording_samples.h"
 #include "cli/staged_file.h"
+#include "measurement/recording_analysis.h"
 #include "measurement/sweep_analysis.h"
 #include "measurer/measurer_driver.h"
 #include "platform/path_names.h"
@@ -25,7 +30,7 @@ namespace {
 using AnalyzeCommand = AnalyzeRequest;
 
 void addOptions(CLI::App* command, AnalyzeCommand& a) {
-    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a mono 16-bit WAV file")
+    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a 16-bit WAV file, mono or with --channel")
         ->required()
         ->type_name("RECORDING.wav");
     command->add_option("SWEEP", a.parameterPath, "the sweep's parameter file, as sweep or tonesmith wrote it")
@@ -41,6 +46,21 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
         ->type_name("FILE")
         ->default_str("none");
     command->add_flag("-q,--quiet", a.quiet, "no progress bar");
+    command->add_option_function<std::string>(
+               "--clock-correction",
+               [&a](const std::string& value) { a.clockCorrection = value == "on"; },
+               "on: measure each tone where and at the frequency it lies in the recording, as if player and "
+               "recorder shared one clock; off: echoprobe's walk exactly")
+        ->check(CLI::IsMember({"on", "off"}))
+        ->type_name("on|off")
+        ->default_str("on");
+    command->add_option("--channel", a.channel, "the channel of the device under test, counted from 1")
+        ->type_name("N")
+        ->default_str("1; a recording of several channels needs it or --reference-channel");
+    command->add_option("--reference-channel", a.referenceChannel,
+                        "a loopback wire from the output: the response is the device's channel over this one")
+        ->type_name("M")
+        ->default_str("none");
 }
 
 bool exists(const std::string& path) {
@@ -74,13 +94,13 @@ bool loadParameters(const std::string& path, SweepPlan& plan) {
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kExtensible = 0xFFFE;
 
-// echoprobe's checks in echoprobe's order, then the sample format it takes for granted.
+// echoprobe's checks in echoprobe's order, then the sample format it takes
+// for granted; a recording of several channels passes on to the channel checks.
 bool checkRecordingFormat(const std::string& path, const WaveFile& recording, const SweepPlan& plan) {
     const std::uint32_t rate = plan.params().sampleRate;
     std::string problem;
-    if (recording.channels != 1) {
-        problem = "has " + std::to_string(recording.channels) +
-                  " channels; only mono (one channel) recordings can be measured";
+    if (recording.channels == 0) {
+        problem = "has no channels";
     } else if (recording.bitsPerSample != 16) {
         problem = "has " + std::to_string(recording.bitsPerSample) +
                   "-bit samples; only 16-bit samples can be measured";
@@ -90,6 +110,33 @@ bool checkRecordingFormat(const std::string& path, const WaveFile& recording, co
     } else if (recording.formatTag != kPcm && recording.formatTag != kExtensible) {
         problem = "does not hold PCM samples (format " + std::to_string(recording.formatTag) + ")";
     }
+    if (problem.empty()) return true;
+    printDiagnostic(path + ": " + problem);
+    return false;
+}
+
+std::string channelProblem(const AnalyzeCommand& a, int channels) {
+    const std::string has = "has " + std::to_string(channels) + (channels == 1 ? " channel" : " channels");
+    const auto outOfRange = [&](const char* option, int value) {
+        return has + "; " + option + " " + std::to_string(value) + " is not one of them (1.." +
+               std::to_string(channels) + ")";
+    };
+    if (a.channel < 1 || a.channel > channels) return outOfRange("--channel", a.channel);
+    if (a.referenceChannel != 0 && (a.referenceChannel < 1 || a.referenceChannel > channels))
+        return outOfRange("--reference-channel", a.referenceChannel);
+    if (a.referenceChannel == a.channel) return "--reference-channel must name another channel than --channel";
+    if (channels > 1 && a.referenceChannel == 0 && !a.channelGiven)
+        return has + "; name the device's channel with --channel N (and a loopback wire's with "
+                     "--reference-channel M)";
+    if (channels > 1 && !a.clockCorrection)
+        return has + "; with --clock-correction off only mono (one channel) recordings can be measured, "
+                     "as echoprobe measures them";
+    return {};
+}
+
+// A channel that the recording does not have, or a choice it needs, is a bad command line.
+bool checkChannels(const std::string& path, const AnalyzeCommand& a, const WaveFile& recording) {
+    const std::string problem = channelProblem(a, recording.channels);
     if (problem.empty()) return true;
     printDiagnostic(path + ": " + problem);
     return false;
@@ -127,24 +174,32 @@ bool outputsAreDistinct(const AnalyzeCommand& a, const std::vector<OutputRequest
     return true;
 }
 
-void printSummary(const SweepAnalysis& analysis) {
-    std::printf("Tones measured: %zu of %u\n", analysis.tones.size(), static_cast<unsigned>(analysis.tonesExpected));
-    if (!analysis.tones.empty()) std::printf("Peak recording level: %.0f%%\n", peakPercent(analysis.peak));
-    if (analysis.tonesMissing != 0) {
-        std::printf("Tones not measured: %u\n", static_cast<unsigned>(analysis.tonesMissing));
-    }
-    std::fflush(stdout);
+// echoprobe's walk over the file, byte for byte its numbers, with the
+// quality columns measured at the tones' nominal places.
+SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, SweepPlan& plan, const std::vector<std::int16_t>& samples,
+                              ProgressBar& bar) {
+    WaveFile recording;
+    if (!recording.openRead(a.recordingPath.c_str())) return {};
+    SweepAnalysis analysis = analyzeSweep(plan, recording, [&bar](double percent) { bar.update(percent); });
+    addToneQuality(plan, samples, analysis);
+    return analysis;
 }
 
-void printFailure(const std::string& path, const SweepAnalysis& analysis) {
-    if (analysis.complete()) return;
-    const std::string missing = std::to_string(analysis.tonesMissing) + " of " +
-                                std::to_string(analysis.tonesExpected) + " tones could not be measured";
-    if (analysis.end == WalkEnd::PulseNotFound) {
-        printDiagnostic(path + ": the synchronization pulse could not be found; " + missing);
-    } else {
-        printDiagnostic(path + ": the recording ended before the sweep did; " + missing);
-    }
+struct Measured {
+    SweepAnalysis analysis;
+    std::optional<clock::ClockFigure> clock;  // found where a pulse was
+};
+
+Measured measure(const AnalyzeCommand& a, SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
+                 ProgressBar& bar) {
+    if (!a.clockCorrection) return {walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+    const RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
+                                  a.referenceChannel != 0 ? &channels[static_cast<std::size_t>(a.referenceChannel - 1)]
+                                                          : nullptr};
+    RecordingAnalysis result = analyzeRecording(plan, input);
+    Measured measured{std::move(result.sweep), std::nullopt};
+    if (result.pulseFound) measured.clock = result.clock;
+    return measured;
 }
 
 }  // namespace
@@ -157,30 +212,45 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
     if (!checkRecordingFormat(a.recordingPath, recording, plan)) return kExitFailure;
+    if (!checkChannels(a.recordingPath, a, recording)) return kExitUsage;
+    std::vector<std::vector<std::int16_t>> channels;
+    std::string error;
+    if (!readAllChannels(a.recordingPath, recording, channels, error)) {
+        printDiagnostic(a.recordingPath + ": " + error);
+        return kExitFailure;
+    }
 
     ProgressBar bar("analyze", a.quiet);
-    SweepAnalysis analysis = analyzeSweep(plan, recording, [&bar](double percent) { bar.update(percent); });
+    const Measured measured = measure(a, plan, channels, bar);
+    const SweepAnalysis& analysis = measured.analysis;
     if (analysis.complete()) bar.update(100.0);
     bar.finish();
 
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
     const AnalysisDocument document{plan, recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
-                                    analysis};
+                                    analysis, measured.clock ? &*measured.clock : nullptr};
     const bool written = writeOutputs(document, outputs);
-    printSummary(analysis);
+    printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
+    const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);
+    printClipping(a.recordingPath, analysis);
     printFailure(a.recordingPath, analysis);
-    return written && analysis.complete() ? kExitSuccess : kExitFailure;
+    return written && analysis.complete() && !clockFailed ? kExitSuccess : kExitFailure;
 }
 
 void addAnalyzeCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "analyze",
-        "Measure a recording of the sweep as echoprobe does. Without -o, --csv and --json the report goes to the "
+        "Measure a recording of the sweep: with the clock correction (the default) as if player and recorder shared "
+        "one clock, with each tone's distortion, noise floor, SNR and 95 % uncertainty; with --clock-correction off "
+        "as echoprobe does. Without -o, --csv and --json the report goes to the "
         "recording's name with .txt in the current folder. When the recording ends early, the outputs hold the "
         "tones measured and the exit status is 1.");
     auto state = std::make_shared<AnalyzeCommand>();
     addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runAnalyzeRequest(*state); });
+    command->callback([state, command, &exitCode] {
+        state->channelGiven = command->count("--channel") > 0;
+        exitCode = runAnalyzeRequest(*state);
+    });
 }
 
 }  // namespace auralyn::cli

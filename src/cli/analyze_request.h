@@ -18,6 +18,9 @@ struct AnalyzeRequest {
     bool clockCorrection = true;
     int channel = 1;            // the device under test, counted from 1
     int referenceChannel = 0;   // a loopback wire from the output, counted from 1; 0: none
+    // A recording of several channels without a reference needs its channel
+    // named; the command line sets this from whether --channel was given.
+    bool channelGiven = true;
 };
 
 // Runs the measurement, writes the outputs, prints the summary; returns the

@@ -37,6 +37,39 @@ std::vector<ToneColumn> standardToneColumns() {
     };
 }
 
+std::vector<ToneColumn> qualityToneColumns() {
+    using measurement::ToneQuality;
+    const auto fromQuality = [](std::string name, std::function<std::optional<double>(const ToneQuality&)> get) {
+        return ToneColumn{std::move(name), [get](const ToneMeasurement& t) -> std::optional<double> {
+                              if (!t.quality) return std::nullopt;
+                              return get(*t.quality);
+                          }};
+    };
+    std::vector<ToneColumn> columns{
+        {"frequency_measured_hz", [](const ToneMeasurement& t) { return t.measuredFrequency; }}};
+    for (int k = 2; k <= measurement::kMaxHarmonic; ++k) {
+        char name[16];
+        std::snprintf(name, sizeof name, "h%d_dbc", k);
+        columns.push_back(fromQuality(name, [k](const ToneQuality& q) { return q.harmonicDbc[k]; }));
+    }
+    columns.push_back(fromQuality("thd_db", [](const ToneQuality& q) { return q.thdDb; }));
+    columns.push_back(fromQuality("thd_percent", [](const ToneQuality& q) { return q.thdPercent; }));
+    columns.push_back(fromQuality("thdn_db", [](const ToneQuality& q) { return q.thdnDb; }));
+    columns.push_back(fromQuality("noise_floor_dbfs", [](const ToneQuality& q) { return q.noiseFloorDbfs; }));
+    columns.push_back(fromQuality("snr_db", [](const ToneQuality& q) { return q.snrDb; }));
+    columns.push_back(fromQuality("magnitude_u95_db",
+                                  [](const ToneQuality& q) -> std::optional<double> { return q.magnitudeU95Db; }));
+    columns.push_back(fromQuality("phase_u95_deg",
+                                  [](const ToneQuality& q) -> std::optional<double> { return q.phaseU95Deg; }));
+    return columns;
+}
+
+std::vector<ToneColumn> analysisToneColumns() {
+    std::vector<ToneColumn> columns = standardToneColumns();
+    for (ToneColumn& column : qualityToneColumns()) columns.push_back(std::move(column));
+    return columns;
+}
+
 nlohmann::ordered_json jsonNumber(std::optional<double> value) {
     value = finite(value);
     if (!value) return nullptr;

@@ -25,6 +25,14 @@ struct ToneColumn {
 // silent tone) and phase_deg (unwrapped as in the report).
 std::vector<ToneColumn> standardToneColumns();
 
+// The columns that follow them: frequency_measured_hz (the tone's frequency
+// in the recording), h2_dbc .. h10_dbc, thd_db, thd_percent, thdn_db,
+// noise_floor_dbfs, snr_db, magnitude_u95_db and phase_u95_deg.
+std::vector<ToneColumn> qualityToneColumns();
+
+// Both, in order: the tables analyze writes.
+std::vector<ToneColumn> analysisToneColumns();
+
 // A field at the top level of the JSON document, next to "tones".
 using SummaryField = std::pair<std::string, nlohmann::ordered_json>;
 

@@ -8,6 +8,7 @@ namespace auralyn::measurement {
 struct ClipCheck {
     int peak = 0;                  // largest magnitude; -32768 counts as 32768
     std::size_t samplesAtFullScale = 0;  // samples at +32767 or at -32767 and below
+    std::size_t longestRunAtFullScale = 0;  // most consecutive such samples: 2 and more is a flat top
     bool touchesFullScale() const { return samplesAtFullScale > 0; }
 };
 

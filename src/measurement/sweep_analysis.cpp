@@ -10,16 +10,6 @@
 namespace auralyn {
 namespace {
 
-// The report's unwrapping, run over every measured tone: the first reportRows
-// phases come out exactly as the report prints them.
-void unwrapAlongSweep(std::vector<ToneMeasurement>& tones) {
-    std::vector<ToneResult> results;
-    results.reserve(tones.size());
-    for (const ToneMeasurement& tone : tones) results.push_back(ToneResult{tone.frequency, tone.amplitude, tone.phase});
-    unwrapPhases(results.data(), results.size());
-    for (std::size_t i = 0; i < tones.size(); ++i) tones[i].unwrappedPhase = results[i].phase;
-}
-
 void countMissing(SweepAnalysis& analysis) {
     const std::size_t measured = analysis.tones.size();
     analysis.tonesMissing = measured < analysis.tonesExpected
@@ -28,6 +18,14 @@ void countMissing(SweepAnalysis& analysis) {
 }
 
 }  // namespace
+
+void unwrapAlongSweep(std::vector<ToneMeasurement>& tones) {
+    std::vector<ToneResult> results;
+    results.reserve(tones.size());
+    for (const ToneMeasurement& tone : tones) results.push_back(ToneResult{tone.frequency, tone.amplitude, tone.phase});
+    unwrapPhases(results.data(), results.size());
+    for (std::size_t i = 0; i < tones.size(); ++i) tones[i].unwrappedPhase = results[i].phase;
+}
 
 std::uint32_t scheduledToneCount(const SweepPlan& plan) {
     SweepPlan walk = plan;

@@ -3,8 +3,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
+#include "measurement/tone_quality.h"
 #include "measurer/recording_walk.h"
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
@@ -19,6 +21,10 @@ struct ToneMeasurement {
     double amplitude = 0.0;       // sample units
     double phase = 0.0;           // radians, -pi..pi, as measured
     double unwrappedPhase = 0.0;  // radians, unwrapped along the sweep as the report does
+    // Beyond echoprobe's walk (empty where not measured):
+    std::optional<double> measuredFrequency;           // Hz, the tone's frequency in the recording
+    std::optional<measurement::ToneQuality> quality;   // distortion, noise and uncertainty of the tone
+    bool clipped = false;                              // its block shows a flattened top at full scale
 };
 
 // Everything one walk through a recording measured.
@@ -43,6 +49,10 @@ using AnalysisProgress = std::function<void(double percent)>;
 // Number of tones a walk through the plan's schedule yields: toneCount(), or
 // one more when rounding puts a tone exactly at the end frequency.
 std::uint32_t scheduledToneCount(const SweepPlan& plan);
+
+// The report's unwrapping of `phase` into `unwrappedPhase`, run over every
+// tone: the first reportRows phases come out exactly as the report prints them.
+void unwrapAlongSweep(std::vector<ToneMeasurement>& tones);
 
 // Measures the recording of the plan's sweep from its first sample: skips the
 // lead-in, walks the schedule (walkRecording) and measures each tone's block

@@ -1,0 +1,97 @@
+#include "cli/analyze_summary.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "cli/analysis_outputs.h"
+#include "cli/diagnostics.h"
+
+namespace auralyn::cli {
+namespace {
+
+// At most this many clipped tones are named; the rest are counted.
+constexpr std::size_t kClippedNamed = 8;
+
+std::string frequencyText(double hz) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g Hz", hz);
+    return text;
+}
+
+}  // namespace
+
+std::string clockLine(const clock::ClockFigure& figure) {
+    if (figure.verdict == clock::ClockVerdict::Disagree) return {};
+    char text[160];
+    std::snprintf(text, sizeof text, "Clock: the recording runs %+.2f ppm against the sweep (\u00b1%.2f ppm)",
+                  figure.ppm, figure.u95);
+    std::string line = text;
+    if (figure.verdict == clock::ClockVerdict::OutOfRange) line += ", beyond \u00b11000 ppm: not used";
+    return line;
+}
+
+std::string snrLine(const SweepAnalysis& analysis) {
+    std::vector<double> snrs;
+    for (const ToneMeasurement& tone : analysis.tones) {
+        if (tone.quality && tone.quality->snrDb) snrs.push_back(*tone.quality->snrDb);
+    }
+    if (snrs.empty()) return {};
+    const auto [low, high] = std::minmax_element(snrs.begin(), snrs.end());
+    char text[96];
+    std::snprintf(text, sizeof text, "SNR of the tones: %.1f to %.1f dB", *low, *high);
+    return text;
+}
+
+void printSummary(const SweepAnalysis& analysis, const std::string& clock) {
+    if (!clock.empty()) std::printf("%s\n", clock.c_str());
+    std::printf("Tones measured: %zu of %u\n", analysis.tones.size(), static_cast<unsigned>(analysis.tonesExpected));
+    if (!analysis.tones.empty()) std::printf("Peak recording level: %.0f%%\n", peakPercent(analysis.peak));
+    const std::string snr = snrLine(analysis);
+    if (!snr.empty()) std::printf("%s\n", snr.c_str());
+    if (analysis.tonesMissing != 0) {
+        std::printf("Tones not measured: %u\n", static_cast<unsigned>(analysis.tonesMissing));
+    }
+    std::fflush(stdout);
+}
+
+bool printClockProblem(const std::string& path, const clock::ClockFigure& figure) {
+    switch (figure.verdict) {
+        case clock::ClockVerdict::Measured: return false;
+        case clock::ClockVerdict::Disagree:
+            printDiagnostic(path + ": the tones do not agree on one clock: is this a recording of this sweep?");
+            return true;
+        case clock::ClockVerdict::OutOfRange:
+            printDiagnostic(path + ": the clock figure lies beyond \u00b11000 ppm and is not used; "
+                                   "the tones were measured without correction");
+            return true;
+    }
+    return false;
+}
+
+void printClipping(const std::string& path, const SweepAnalysis& analysis) {
+    std::string named;
+    std::size_t count = 0;
+    for (const ToneMeasurement& tone : analysis.tones) {
+        if (!tone.clipped) continue;
+        if (count < kClippedNamed) named += (count == 0 ? "" : ", ") + frequencyText(tone.frequency);
+        ++count;
+    }
+    if (count == 0) return;
+    if (count > kClippedNamed) named += " and " + std::to_string(count - kClippedNamed) + " more";
+    printDiagnostic("warning: " + path + ": the recording clips (flat tops at full scale) in " +
+                    std::to_string(count) + (count == 1 ? " tone: " : " tones: ") + named);
+}
+
+void printFailure(const std::string& path, const SweepAnalysis& analysis) {
+    if (analysis.complete()) return;
+    const std::string missing = std::to_string(analysis.tonesMissing) + " of " +
+                                std::to_string(analysis.tonesExpected) + " tones could not be measured";
+    if (analysis.end == WalkEnd::PulseNotFound) {
+        printDiagnostic(path + ": the synchronization pulse could not be found; " + missing);
+    } else {
+        printDiagnostic(path + ": the recording ended before the sweep did; " + missing);
+    }
+}
+
+}  // namespace auralyn::cli

@@ -1,0 +1,48 @@
+#include "cli/recording_samples.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace auralyn::cli {
+namespace {
+
+constexpr std::int32_t kChunkFrames = 1 << 16;
+
+// Frames the data chunk holds within the file: a header that claims more
+// (or was never finalised) allocates only what is there.
+std::uint64_t framesPresent(const std::string& path, const WaveFile& recording) {
+    std::error_code failed;
+    const std::uintmax_t size = std::filesystem::file_size(path, failed);
+    if (failed || size <= recording.dataStart || recording.blockAlign == 0) return 0;
+    std::uint64_t bytes = size - recording.dataStart;
+    if (recording.dataSize != 0) bytes = std::min<std::uint64_t>(bytes, recording.dataSize);
+    return bytes / recording.blockAlign;
+}
+
+}  // namespace
+
+bool readAllChannels(const std::string& path, WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+                     std::string& error) {
+    const std::size_t count = recording.channels;
+    if (count == 0 || recording.bitsPerSample != 16) {
+        error = "not a 16-bit recording";
+        return false;
+    }
+    const std::uint64_t frames = framesPresent(path, recording);
+    channels.assign(count, {});
+    for (auto& channel : channels) channel.reserve(frames);
+    std::vector<std::int16_t> chunk;
+    for (std::uint64_t done = 0; done < frames;) {
+        const auto take = static_cast<std::int32_t>(std::min<std::uint64_t>(kChunkFrames, frames - done));
+        chunk.resize(static_cast<std::size_t>(take) * count);
+        if (!recording.readSamples(chunk.data(), take)) {
+            error = recording.message != nullptr ? recording.message : "the samples could not be read";
+            return false;
+        }
+        for (std::size_t n = 0; n < chunk.size(); ++n) channels[n % count].push_back(chunk[n]);
+        done += static_cast<std::uint64_t>(take);
+    }
+    return true;
+}
+
+}  // namespace auralyn::cli
