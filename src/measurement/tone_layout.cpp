@@ -9,7 +9,9 @@ namespace auralyn {
 std::vector<NominalTone> nominalTones(const SweepPlan& schedule) {
     SweepPlan plan = schedule;
     const SweepParameters& p = plan.params();
-    const std::uint32_t count = plan.toneCount();
+    // The walk may yield one tone past toneCount() when the end frequency falls
+    // on a tone; that tone is played and measured too.
+    const std::uint64_t count = std::uint64_t{plan.toneCount()} + 1;
     std::vector<NominalTone> tones;
     std::int64_t offset = 0;  // the next sample the generator writes
     plan.rewind();

@@ -18,7 +18,8 @@ struct NominalTone {
     std::int64_t pulseOffset = 0;  // its first sample, when syncBefore
 };
 
-// Every tone of the plan's schedule up to its tone count, in the order played.
+// Every tone of the plan's schedule, in the order played: the tone count, or one
+// more when rounding puts a tone exactly at the end frequency.
 std::vector<NominalTone> nominalTones(const SweepPlan& plan);
 
 // Where a tone's block lies in a recording whose clock runs `ppm` against the

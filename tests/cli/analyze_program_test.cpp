@@ -153,6 +153,15 @@ TEST(AnalyzeProgram, ListsTheToneTheReportLeavesOut) {
         test::auralyn(dir, {"analyze", "l.wav", "l.swp", "--clock-correction", "off", "--csv", "again.csv"});
     EXPECT_EQ(run.out.rfind("Tones measured: 4 of 4\nPeak recording level: 100%\nSNR of the tones: ", 0), 0u)
         << run.out;
+    // The clock-corrected measurement lists the fourth tone as well.
+    const ProgramRun corrected =
+        test::auralyn(dir, {"analyze", "l.wav", "l.swp", "-o", "c.txt", "--csv", "c.csv", "--quiet"});
+    EXPECT_EQ(corrected.exitCode, 0) << corrected.err;
+    EXPECT_NE(corrected.out.find("Tones measured: 4 of 4\n"), std::string::npos) << corrected.out;
+    const std::vector<std::string> correctedCsv = lines(test::readFileText(dir.file("c.csv")));
+    ASSERT_EQ(correctedCsv.size(), 5u);
+    EXPECT_EQ(correctedCsv[4].substr(0, correctedCsv[4].find(',')), "1000.3");
+    EXPECT_EQ(lines(test::readFileText(dir.file("c.txt"))).size(), 13u);
 }
 
 TEST(AnalyzeProgram, ARecordingThatEndsEarlyGivesWhatItHeldAndExitOne) {
