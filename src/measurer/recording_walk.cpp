@@ -10,8 +10,6 @@ namespace auralyn {
 namespace {
 
 // The block buffer: replaced only when a tone longer than any before it comes.
-// Left uninitialised, so a block length from a hostile parameter file costs
-// memory only as far as the recording actually fills it.
 class ToneBuffer {
 public:
     // False when no buffer of that length can be had.
@@ -31,15 +29,27 @@ private:
     std::int32_t capacity_ = 0;
 };
 
-// Skips whose refusal near the end of the data is left to the next read to
-// notice. A tail of -1 (no drift allowance) steps back one sample, exactly as
-// the generator started the next tone one sample early.
-void skipQuietly(WaveFile& recording, std::int32_t count) {
-    if (count != 0) recording.skipSamples(count);
+// The tone's own samples: with no drift allowance a block of whole cycles gets a
+// tail of -1, and the generator starts the next tone on the block's last sample,
+// so that sample belongs to the next tone and is neither measured nor skipped.
+std::int32_t ownBlockLength(std::int32_t length, std::int32_t tail) {
+    return tail < 0 && length > 0 ? length + tail : length;
 }
 
-bool readBlock(WaveFile& recording, std::int16_t* buffer, std::int32_t length) {
-    return length == 0 || recording.readSamples(buffer, length);
+// A skip the recording cannot make means it has ended: the walk then fails at
+// its next read or search. A refusal after the last tone (its tail cut short)
+// costs nothing, since that tail is never needed.
+bool skipForward(WaveFile& recording, std::int32_t count) {
+    return count <= 0 || recording.skipSamples(count);
+}
+
+// A block longer than what remains of the samples is refused before its buffer
+// is allocated, so a hostile parameter file costs memory only as far as the
+// recording holds samples.
+bool readBlock(WaveFile& recording, ToneBuffer& buffer, std::int32_t length) {
+    if (length == 0) return true;
+    if (recording.remainingFrames() < length) return false;
+    return buffer.reserve(length) && recording.readSamples(buffer.data(), length);
 }
 
 }  // namespace
@@ -49,21 +59,26 @@ WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisito
     ToneBuffer buffer;
     WalkOutcome outcome;
     plan.rewind();
+    bool ended = false;  // a skip was refused: the samples ran out
     for (;;) {
         if (plan.isSyncTone()) {
-            skipQuietly(recording, syncSettlingSamples(p));
-            if (!findSyncPulse(plan, recording)) {
+            if (ended) {
+                outcome.end = WalkEnd::RecordingEnded;
+                return outcome;
+            }
+            if (!findSyncPulse(plan, recording, syncSettlingSamples(p))) {
                 outcome.end = WalkEnd::PulseNotFound;
                 return outcome;
             }
         }
-        skipQuietly(recording, plan.settlingSamples());
-        const std::int32_t length = p.toneLength > 0 ? p.toneLength : 0;
-        if (!buffer.reserve(length) || !readBlock(recording, buffer.data(), length)) {
+        const std::int32_t tail = plan.driftSamples();
+        const std::int32_t length = ownBlockLength(p.toneLength > 0 ? p.toneLength : 0, tail);
+        ended = ended || !skipForward(recording, plan.settlingSamples());
+        if (ended || !readBlock(recording, buffer, length)) {
             outcome.end = WalkEnd::RecordingEnded;
             return outcome;
         }
-        skipQuietly(recording, plan.driftSamples());
+        ended = !skipForward(recording, tail);
         if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), length})) return outcome;
         ++outcome.tonesVisited;
         outcome.peak = trackPeak(outcome.peak, buffer.data(), length);
