@@ -115,6 +115,24 @@ TEST_F(TonesmithRun, ProposesTheWaveFileNameForTheParameterFile) {
     EXPECT_TRUE(exists("sweep.swp"));
 }
 
+TEST_F(TonesmithRun, WarnsOfAPulseBelowTheThresholdAndStillWritesTheSweep) {
+    const std::string warning =
+        "\nWarning: A synchronization pulse below the 15 % threshold cannot be found, so this sweep will not "
+        "measure.";
+    // A piped "y10" answers the pulse level with 10.
+    test::ProgramRun low = run("s.wav\n\n\n2\n1000\n1020\n10\n\n\n\ny10\n\n\n\n\n");
+    ASSERT_EQ(low.exitCode, 0) << low.out << low.err;
+    EXPECT_NE(low.out.find("default=90): " + warning + "\nEnter the minimum number of cycles"), std::string::npos)
+        << low.out;
+    EXPECT_EQ(low.err, "");
+    EXPECT_EQ(loadF64(test::readFileBytes(file("s.swp")), 123), 10.0);
+    EXPECT_EQ(test::readFileBytes(file("s.wav")).size(), 44u + 2 * 178823);
+
+    test::ProgramRun usual = run("u.wav\n\n\n2\n1000\n1020\n10\n\n\n\ny15\n\n\n\n\n");
+    ASSERT_EQ(usual.exitCode, 0);
+    EXPECT_EQ(usual.out.find("Warning"), std::string::npos);
+}
+
 TEST_F(TonesmithRun, CancelAtTheFirstQuestionCreatesNothing) {
     test::ProgramRun r = run("");
     EXPECT_EQ(r.exitCode, 0);
