@@ -1,5 +1,6 @@
 #include "measurer/analysis_loop.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "measurer/recording_walk.h"
@@ -11,6 +12,16 @@ namespace {
 void printPeak(std::uint16_t peak) {
     const long double percent = static_cast<long double>(peak) * (1.0L / 32767.0L) * 100.0L;
     std::printf("\nPeak recording level: %.0f%%\n", static_cast<double>(percent));
+}
+
+// The analyzer gives the phase at the block's first sample; a block that the
+// walk began early is turned back to the phase at the measured block's start,
+// within -pi..pi as the analyzer gives it.
+double phaseAtBlockStart(double phase, const ToneBlock& block, std::uint32_t rate) {
+    if (block.offset == 0 || rate == 0) return phase;
+    constexpr double kPi = 3.141592653589793;
+    const double turned = phase - block.offset * (2.0 * kPi * block.frequency / rate);
+    return std::remainder(turned, 2.0 * kPi);
 }
 
 void printFailure(WalkEnd end) {
@@ -34,7 +45,8 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
         // Two tones of one frequency and length would otherwise share the
         // results cached for the first.
         analyzer.samplesChanged();
-        results.push_back(ToneResult{block.frequency, analyzer.amplitude(), analyzer.phase()});
+        results.push_back(ToneResult{block.frequency, analyzer.amplitude(),
+                                     phaseAtBlockStart(analyzer.phase(), block, plan.params().sampleRate)});
         std::printf("\r%.0f%%  ", plan.percentDone());
         std::fflush(stdout);
         return true;

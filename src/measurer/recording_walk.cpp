@@ -1,5 +1,6 @@
 #include "measurer/recording_walk.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -29,11 +30,24 @@ private:
     std::int32_t capacity_ = 0;
 };
 
-// The tone's own samples: with no drift allowance a block of whole cycles gets a
-// tail of -1, and the generator starts the next tone on the block's last sample,
-// so that sample belongs to the next tone and is neither measured nor skipped.
-std::int32_t ownBlockLength(std::int32_t length, std::int32_t tail) {
-    return tail < 0 && length > 0 ? length + tail : length;
+// What the walk reads of one tone: with no drift allowance a block of whole
+// cycles gets a tail of -1, and the generator starts the next tone on the
+// block's last sample, which then belongs to the next tone. The window then
+// begins that many samples early, inside the tone's own lead, so that it still
+// holds the block's length of this tone's samples (whole cycles stay whole);
+// with no lead to borrow from it is the block without its lost samples.
+struct ToneWindow {
+    std::int32_t lead = 0;    // samples skipped before the window
+    std::int32_t length = 0;  // samples measured
+    std::int32_t offset = 0;  // the window's first sample relative to the block's
+    std::int32_t tail = 0;    // samples skipped after it
+};
+
+ToneWindow toneWindow(std::int32_t lead, std::int32_t length, std::int32_t tail) {
+    if (tail >= 0 || length == 0) return {lead, length, 0, tail};
+    const std::int32_t lost = std::min(-tail, length);
+    const std::int32_t borrowed = std::min(lost, std::max(lead, 0));
+    return {lead - borrowed, length - lost + borrowed, -borrowed, tail + lost};
 }
 
 // A skip the recording cannot make means it has ended: the walk then fails at
@@ -71,17 +85,19 @@ WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisito
                 return outcome;
             }
         }
-        const std::int32_t tail = plan.driftSamples();
-        const std::int32_t length = ownBlockLength(p.toneLength > 0 ? p.toneLength : 0, tail);
-        ended = ended || !skipForward(recording, plan.settlingSamples());
-        if (ended || !readBlock(recording, buffer, length)) {
+        const ToneWindow window =
+            toneWindow(plan.settlingSamples(), p.toneLength > 0 ? p.toneLength : 0, plan.driftSamples());
+        ended = ended || !skipForward(recording, window.lead);
+        if (ended || !readBlock(recording, buffer, window.length)) {
             outcome.end = WalkEnd::RecordingEnded;
             return outcome;
         }
-        ended = !skipForward(recording, tail);
-        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), length})) return outcome;
+        ended = !skipForward(recording, window.tail);
+        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), window.length, window.offset})) {
+            return outcome;
+        }
         ++outcome.tonesVisited;
-        outcome.peak = trackPeak(outcome.peak, buffer.data(), length);
+        outcome.peak = trackPeak(outcome.peak, buffer.data(), window.length);
         if (!plan.nextTone()) return outcome;
     }
 }

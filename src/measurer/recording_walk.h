@@ -14,6 +14,9 @@ struct ToneBlock {
     double frequency = 0.0;       // Hz, from the schedule
     const std::int16_t* samples = nullptr;  // valid only during the visit
     std::int32_t length = 0;
+    // The first sample's place relative to the tone's measured block: -1 when a
+    // tail of -1 made the walk begin the block one sample early, in the lead.
+    std::int32_t offset = 0;
 };
 
 enum class WalkEnd {
