@@ -109,9 +109,26 @@ bool outlastsAClick(const SearchedSamples& seen, std::int64_t trigger, std::int3
     return false;
 }
 
+// A device smears a pulse's rise into one swing that grows up to the trigger (a
+// resampler's ringing ahead of it alternates in sign, but grows too). A pulse
+// missed just below the threshold, with the tone behind it reaching it, falls
+// back in between: the tone begins low after the pulse's level. Falling to
+// less than two thirds of the rise so far marks that.
+bool risesWithoutFallingBack(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet,
+                             const PulseShape& shape) {
+    std::int32_t highest = 0;
+    for (std::int64_t i = std::max(seen.first(), trigger - shape.rise); i < trigger; ++i) {
+        const std::int32_t level = magnitude(seen[i]);
+        if (highest >= quiet && 3 * level < 2 * highest) return false;
+        highest = std::max(highest, level);
+    }
+    return true;
+}
+
 bool looksLikeAPulse(const SearchedSamples& seen, std::int64_t trigger, const PulseShape& shape) {
     const std::int32_t quiet = std::max(shape.threshold / 4, largestMagnitude(seen, trigger, trigger + shape.look) / 6);
-    return risesOutOfSilence(seen, trigger, quiet, shape) && outlastsAClick(seen, trigger, quiet, shape);
+    return risesOutOfSilence(seen, trigger, quiet, shape) && outlastsAClick(seen, trigger, quiet, shape) &&
+           risesWithoutFallingBack(seen, trigger, quiet, shape);
 }
 
 }  // namespace

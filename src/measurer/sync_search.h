@@ -9,8 +9,9 @@ namespace auralyn {
 
 // Reads the `silence` samples that the layout puts ahead of the search, then
 // forward to the first sample whose absolute value reaches the plan's sync
-// threshold and that begins a pulse: it rises out of silence and holds its
-// sign and level for the pulse's length (a tone does neither). Leaves the
+// threshold and that begins a pulse: it rises out of silence without falling
+// back on the way (a tone behind a missed pulse does) and holds its sign and
+// level for the pulse's length (a tone does neither). Leaves the
 // position just past a pulse of the plan's pulse length that begins at that
 // sample. False when the recording ends first or the skip past the pulse is
 // refused.

@@ -240,6 +240,22 @@ TEST_F(RecordingFaults, APulseTooWeakToFindIsRefusedWhileTheTonesAreLoud) {
     }
 }
 
+// At 8000 Hz the pulse is one sample: missed just below the threshold, it is
+// followed at once by a tone that climbs past it within a few samples.
+TEST_F(RecordingFaults, AOneSamplePulseTooWeakToFindIsRefused) {
+    makeSweep("8000\n1\n777\n\n3\n\n\n\nn\n");
+    for (double db : {-15.7, -16.0, -16.4}) {
+        playThrough(gain(db), "quiet.wav");
+        save("quiet.wav", withSilenceAppended(load("quiet.wav"), 1.0));
+        SCOPED_TRACE(db);
+        expectRefused("quiet.wav", kPulseNotFound);
+    }
+    playThrough(gain(-15.4), "loud.wav");
+    const std::vector<std::vector<double>> table = measuredTable("loud.wav");
+    ASSERT_FALSE(table.empty());
+    for (const std::vector<double>& row : table) EXPECT_LE(std::fabs(row[4]), 0.2) << row[0];
+}
+
 // The recorder started after the pulse: the first tones follow silence.
 TEST_F(RecordingFaults, ARecordingThatStartsAfterThePulseIsRefused) {
     makeSweep(kThirdOctaves);
