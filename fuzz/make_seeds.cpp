@@ -126,6 +126,10 @@ void writeWaveSeeds(const fs::path& dir) {
         {"odd-data.wav", wave(join({fmt, chunk("data", Bytes{1, 2, 3}), chunk("fact", Bytes{0, 0, 0, 0})}))},
         {"no-data.wav", wave(fmt)},
         {"not-wave.wav", form("RIFF", "AVI ", join({fmt, data}))},
+        // A recorder's metadata after the samples, and a data chunk that claims
+        // fewer samples than follow it: neither is audio.
+        {"list-after-data.wav", wave(join({fmt, data, info}))},
+        {"data-claims-less.wav", wave(join({fmt, chunkWithSizeField("data", 20, sine(24))}))},
     };
     for (const auto& [name, bytes] : seeds) writeBytes(dir / name, bytes);
     writeGeneratedWave(dir / "generated.wav");
@@ -217,6 +221,33 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setMinToneDuration(1000);
     });
     writePlan(dir / "constructor-values.swp", [](auralyn::SweepPlan&) {});
+    // Recordings of these once gave wrong reports: a pulse level below the
+    // threshold, no drift allowance (blocks of whole cycles get a tail of -1),
+    // and a first block of 441 million samples.
+    writePlan(dir / "pulse-below-threshold.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setFrequencyStep(3);
+        plan.setSyncPulseLevel(10);
+    });
+    writePlan(dir / "tail-minus-one.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(44100);
+        plan.setOctaveSweep(0);
+        plan.setStartFrequency(7350);
+        plan.setEndFrequency(7360);
+        plan.setFrequencyStep(10);
+        plan.setMinToneDuration(0);
+        plan.setMaxTimeDrift(0);
+    });
+    writePlan(dir / "block-of-millions.swp", [](auralyn::SweepPlan& plan) {
+        dialogueDefaults(plan);
+        plan.setSampleRate(44100);
+        plan.setOctaveSweep(0);
+        plan.setStartFrequency(0.001);
+        plan.setEndFrequency(7360);
+        plan.setFrequencyStep(10);
+        plan.setSettlingTime(0);
+    });
 }
 
 }  // namespace

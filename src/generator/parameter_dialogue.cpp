@@ -10,6 +10,9 @@ namespace {
 // tonesPerSyncPulse is 32 bits wide: larger answers are not taken.
 constexpr double kMaxTonesPerSyncPulse = 4294967295.0;
 
+// The threshold the measurer takes a pulse from; the dialogue stores it unasked.
+constexpr double kSyncThresholdPercent = 15.0;
+
 void printLines(const ConsoleInput& input, std::initializer_list<const char*> lines) {
     for (const char* line : lines) std::fputs(line, input.out);
 }
@@ -23,6 +26,13 @@ bool askAdvancedOptions(SweepPlan& plan, ConsoleInput& input) {
     std::optional<double> pulseLevel = readNumber(input, 10, 100, 90);
     if (!pulseLevel) return false;
     plan.setSyncPulseLevel(*pulseLevel);
+    // Levels down to 10 stay accepted (files of other builds carry them), but the
+    // measurer cannot find a pulse that never reaches its threshold.
+    if (*pulseLevel < kSyncThresholdPercent) {
+        std::fputs("\nWarning: A synchronization pulse below the 15 % threshold cannot be found, so this "
+                   "sweep will not measure.",
+                   input.out);
+    }
 
     printLines(input, {"\nEnter the minimum number of cycles to play of any frequency (this helps ensure",
                        "\nthat enough data is collected for the low frequencies)."});
@@ -152,7 +162,7 @@ void storeAdvancedDefaults(SweepPlan& plan) {
 }
 
 void storeFixedValues(SweepPlan& plan) {
-    plan.setSyncThreshold(15);
+    plan.setSyncThreshold(kSyncThresholdPercent);
     plan.setSyncPulseDuration(0.0002);
     plan.setLeadInTime(0.5);
 }

@@ -47,18 +47,23 @@ constexpr DialogSettings kParameterFileQuestion{
 
 constexpr const char* kCannotOpen = "The selected file could not be opened.";
 
+// Also for names that do not exist yet, since the chosen files are created only
+// at the end of the run.
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ignored;
-    return std::filesystem::equivalent(a, b, ignored);
+    if (std::filesystem::equivalent(a, b, ignored)) return true;
+    const std::filesystem::path first = std::filesystem::weakly_canonical(a, ignored);
+    const std::filesystem::path second = std::filesystem::weakly_canonical(b, ignored);
+    return !first.empty() && first == second;
 }
 
 bool chooseWaveFile(platform::FileDialog& dialog, WaveFile& wave, OutputFiles& files) {
     for (;;) {
         if (!dialog.askSave(kWaveFileQuestion)) return false;
-        if (wave.openWrite(dialog.path())) break;
+        files.wave = stageFile(dialog.path());
+        if (wave.openWrite(files.wave.written.c_str())) break;
         platform::showErrorMessage(kCannotOpen);
     }
-    files.wavePath = dialog.path();
     return true;
 }
 
@@ -66,15 +71,15 @@ bool chooseParameterFile(platform::FileDialog& dialog, OutputFiles& files) {
     for (;;) {
         if (!dialog.askSave(kParameterFileQuestion)) return false;
         // Opening the wave file again with "wb" would interleave the two files in one.
-        if (sameFile(dialog.path(), files.wavePath)) {
+        if (sameFile(dialog.path(), files.wave.chosen) || sameFile(dialog.path(), files.wave.written)) {
             platform::showErrorMessage("The parameter file cannot be the output wave file.");
             continue;
         }
-        files.parameters = std::fopen(dialog.path(), "wb");
+        files.parameterFile = stageFile(dialog.path());
+        files.parameters = std::fopen(files.parameterFile.written.c_str(), "wb");
         if (files.parameters != nullptr) break;
         platform::showErrorMessage(kCannotOpen);
     }
-    files.parameterPath = dialog.path();
     return true;
 }
 
@@ -83,24 +88,27 @@ void printError(const std::string& text) {
     std::fflush(stdout);
 }
 
-// Only plain files are removed: a device or a link chosen as output stays as it was.
-void removePlainFile(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_regular_file(std::filesystem::symlink_status(path, ignored))) {
-        std::filesystem::remove(path, ignored);
-    }
-}
-
-// A failed run leaves no file behind that could pass for a complete sweep.
-int abandonRun(WaveFile& wave, OutputFiles& files) {
+// Whatever was written goes: the temporary files are removed, and a device or
+// link written directly keeps a header that claims no samples. The files that
+// had the chosen names are untouched.
+void discardOutput(WaveFile& wave, OutputFiles& files) {
     if (files.parameters != nullptr) std::fclose(files.parameters);
     files.parameters = nullptr;
-    // Should the wave file outlive the run (behind a link), its header claims no samples.
     wave.setFormat(0, 0, 0);
     wave.close();
-    removePlainFile(files.wavePath);
-    removePlainFile(files.parameterPath);
+    discardStagedFile(files.wave);
+    discardStagedFile(files.parameterFile);
+}
+
+int abandonRun(WaveFile& wave, OutputFiles& files) {
+    discardOutput(wave, files);
     return 1;
+}
+
+// Both files are complete: they take the chosen names, the parameter file
+// first, so that a sweep file under its name always has its parameters.
+bool publishOutput(const OutputFiles& files) {
+    return commitStagedFile(files.parameterFile) && commitStagedFile(files.wave);
 }
 
 bool saveParameters(const SweepPlan& plan, OutputFiles& files) {
@@ -137,7 +145,9 @@ bool selectOutputFiles(platform::FileDialog& dialog, WaveFile& wave, OutputFiles
     if (!chooseWaveFile(dialog, wave, files)) return false;
     // The parameter file is proposed in the wave file's folder under its name.
     dialog.setPath(platform::withoutExtension(dialog.path(), dialog.extensionOffset()).c_str());
-    return chooseParameterFile(dialog, files);
+    if (chooseParameterFile(dialog, files)) return true;
+    discardOutput(wave, files);
+    return false;
 }
 
 int runTonesmith() {
@@ -162,19 +172,24 @@ int runTonesmith() {
     }
 
     if (!saveParameters(plan, files)) {
-        printError("Couldn't write the sweep parameter file " + files.parameterPath + ".");
+        printError("Couldn't write the sweep parameter file " + files.parameterFile.chosen + ".");
         return abandonRun(wave, files);
     }
 
     wave.setFormat(44100, 16, 1);
     wave.setSampleRate(plan.params().sampleRate);
     if (!generateSweep(plan, wave)) {
-        printError("Couldn't write the samples to " + files.wavePath + " (is the disk full?).");
+        printError("Couldn't write the samples to " + files.wave.chosen + " (is the disk full?).");
         return abandonRun(wave, files);
     }
     const std::uint32_t dataSize = wave.dataSize;
-    if (!wave.close() || !waveFileIsComplete(files.wavePath, dataSize)) {
-        printError("Couldn't finish the header of the wave file " + files.wavePath + ".");
+    if (!wave.close() || !waveFileIsComplete(files.wave.written, dataSize)) {
+        printError("Couldn't finish the header of the wave file " + files.wave.chosen + ".");
+        return abandonRun(wave, files);
+    }
+    if (!publishOutput(files)) {
+        printError("Couldn't rename the finished files to " + files.wave.chosen + " and " +
+                   files.parameterFile.chosen + ".");
         return abandonRun(wave, files);
     }
     return 0;

@@ -58,7 +58,7 @@ SweepAnalysis analyzeSweep(SweepPlan& plan, WaveFile& recording, const AnalysisP
         tone.frequency = block.frequency;
         tone.blockLength = block.length;
         tone.amplitude = analyzer.amplitude();
-        tone.phase = analyzer.phase();
+        tone.phase = phaseAtBlockStart(analyzer.phase(), block, plan.params().sampleRate);
         analysis.tones.push_back(tone);
         if (progress) progress(plan.percentDone());
         return true;

@@ -36,7 +36,8 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
         // Two tones of one frequency and length would otherwise share the
         // results cached for the first.
         analyzer.samplesChanged();
-        results.push_back(ToneResult{block.frequency, analyzer.amplitude(), analyzer.phase()});
+        results.push_back(ToneResult{block.frequency, analyzer.amplitude(),
+                                     phaseAtBlockStart(analyzer.phase(), block, plan.params().sampleRate)});
         watchBlock(clockWatch, block, plan.params().sampleRate);
         std::printf("\r%.0f%%  ", plan.percentDone());
         std::fflush(stdout);

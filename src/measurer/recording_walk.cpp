@@ -1,5 +1,7 @@
 #include "measurer/recording_walk.h"
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 #include <new>
 
@@ -10,8 +12,6 @@ namespace auralyn {
 namespace {
 
 // The block buffer: replaced only when a tone longer than any before it comes.
-// Left uninitialised, so a block length from a hostile parameter file costs
-// memory only as far as the recording actually fills it.
 class ToneBuffer {
 public:
     // False when no buffer of that length can be had.
@@ -31,15 +31,40 @@ private:
     std::int32_t capacity_ = 0;
 };
 
-// Skips whose refusal near the end of the data is left to the next read to
-// notice. A tail of -1 (no drift allowance) steps back one sample, exactly as
-// the generator started the next tone one sample early.
-void skipQuietly(WaveFile& recording, std::int32_t count) {
-    if (count != 0) recording.skipSamples(count);
+// What the walk reads of one tone: with no drift allowance a block of whole
+// cycles gets a tail of -1, and the generator starts the next tone on the
+// block's last sample, which then belongs to the next tone. The window then
+// begins that many samples early, inside the tone's own lead, so that it still
+// holds the block's length of this tone's samples (whole cycles stay whole);
+// with no lead to borrow from it is the block without its lost samples.
+struct ToneWindow {
+    std::int32_t lead = 0;    // samples skipped before the window
+    std::int32_t length = 0;  // samples measured
+    std::int32_t offset = 0;  // the window's first sample relative to the block's
+    std::int32_t tail = 0;    // samples skipped after it
+};
+
+ToneWindow toneWindow(std::int32_t lead, std::int32_t length, std::int32_t tail) {
+    if (tail >= 0 || length == 0) return {lead, length, 0, tail};
+    const std::int32_t lost = std::min(-tail, length);
+    const std::int32_t borrowed = std::min(lost, std::max(lead, 0));
+    return {lead - borrowed, length - lost + borrowed, -borrowed, tail + lost};
 }
 
-bool readBlock(WaveFile& recording, std::int16_t* buffer, std::int32_t length) {
-    return length == 0 || recording.readSamples(buffer, length);
+// A skip the recording cannot make means it has ended: the walk then fails at
+// its next read or search. A refusal after the last tone (its tail cut short)
+// costs nothing, since that tail is never needed.
+bool skipForward(WaveFile& recording, std::int32_t count) {
+    return count <= 0 || recording.skipSamples(count);
+}
+
+// A block longer than what remains of the samples is refused before its buffer
+// is allocated, so a hostile parameter file costs memory only as far as the
+// recording holds samples.
+bool readBlock(WaveFile& recording, ToneBuffer& buffer, std::int32_t length) {
+    if (length == 0) return true;
+    if (recording.remainingFrames() < length) return false;
+    return buffer.reserve(length) && recording.readSamples(buffer.data(), length);
 }
 
 }  // namespace
@@ -49,26 +74,40 @@ WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisito
     ToneBuffer buffer;
     WalkOutcome outcome;
     plan.rewind();
+    bool ended = false;  // a skip was refused: the samples ran out
     for (;;) {
         if (plan.isSyncTone()) {
-            skipQuietly(recording, syncSettlingSamples(p));
-            if (!findSyncPulse(plan, recording)) {
+            if (ended) {
+                outcome.end = WalkEnd::RecordingEnded;
+                return outcome;
+            }
+            if (!findSyncPulse(plan, recording, syncSettlingSamples(p))) {
                 outcome.end = WalkEnd::PulseNotFound;
                 return outcome;
             }
         }
-        skipQuietly(recording, plan.settlingSamples());
-        const std::int32_t length = p.toneLength > 0 ? p.toneLength : 0;
-        if (!buffer.reserve(length) || !readBlock(recording, buffer.data(), length)) {
+        const ToneWindow window =
+            toneWindow(plan.settlingSamples(), p.toneLength > 0 ? p.toneLength : 0, plan.driftSamples());
+        ended = ended || !skipForward(recording, window.lead);
+        if (ended || !readBlock(recording, buffer, window.length)) {
             outcome.end = WalkEnd::RecordingEnded;
             return outcome;
         }
-        skipQuietly(recording, plan.driftSamples());
-        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), length})) return outcome;
+        ended = !skipForward(recording, window.tail);
+        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), window.length, window.offset})) {
+            return outcome;
+        }
         ++outcome.tonesVisited;
-        outcome.peak = trackPeak(outcome.peak, buffer.data(), length);
+        outcome.peak = trackPeak(outcome.peak, buffer.data(), window.length);
         if (!plan.nextTone()) return outcome;
     }
+}
+
+double phaseAtBlockStart(double phase, const ToneBlock& block, std::uint32_t rate) {
+    if (block.offset == 0 || rate == 0) return phase;
+    constexpr double kPi = 3.141592653589793;
+    const double turned = phase - block.offset * (2.0 * kPi * block.frequency / rate);
+    return std::remainder(turned, 2.0 * kPi);
 }
 
 }  // namespace auralyn

@@ -14,6 +14,9 @@ struct ToneBlock {
     double frequency = 0.0;       // Hz, from the schedule
     const std::int16_t* samples = nullptr;  // valid only during the visit
     std::int32_t length = 0;
+    // The first sample's place relative to the tone's measured block: -1 when a
+    // tail of -1 made the walk begin the block one sample early, in the lead.
+    std::int32_t offset = 0;
 };
 
 enum class WalkEnd {
@@ -37,5 +40,10 @@ using ToneVisitor = std::function<bool(const ToneBlock&)>;
 // point it finds the pulse, then skips each tone's lead, reads its block and
 // skips its tail. Prints nothing. Once a pulse is found it counts samples.
 WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisitor& visit);
+
+// The phase a block's analysis gives at its first sample, turned back to the
+// phase at the measured block's start when the walk began the block early
+// (offset -1); within -pi..pi as the analysis gives it.
+double phaseAtBlockStart(double phase, const ToneBlock& block, std::uint32_t rate);
 
 }  // namespace auralyn

@@ -1,22 +1,159 @@
 #include "measurer/sync_search.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 
 #include "sweep/sweep_layout.h"
 
 namespace auralyn {
+namespace {
 
-bool findSyncPulse(const SweepPlan& plan, WaveFile& recording) {
-    const std::int16_t threshold = static_cast<std::int16_t>(percentToAmplitude(plan.params().syncThreshold));
-    std::int16_t sample = 0;
-    do {
-        if (!recording.readSample(&sample)) return false;
-    } while (std::abs(static_cast<std::int32_t>(sample)) < threshold);
-    // The trigger sample is the pulse's first; a pulse shorter than one sample
-    // leaves nothing more to skip.
-    const std::int32_t rest = syncPulseSamples(plan.params()) - 1;
-    if (rest <= 0) return true;
-    return recording.skipSamples(rest);
+std::int32_t magnitude(std::int16_t sample) { return std::abs(static_cast<std::int32_t>(sample)); }
+
+// The samples read since the search began, indexed from its first; only the
+// stretch that a candidate's checks can still look at is kept.
+class SearchedSamples {
+public:
+    SearchedSamples(WaveFile& recording, std::int64_t keep) : recording_(recording), keep_(keep) {}
+
+    // False when the recording ends before sample `index` could be read.
+    bool reach(std::int64_t index) {
+        while (end() <= index) {
+            std::int16_t sample = 0;
+            if (!recording_.readSample(&sample)) return false;
+            samples_.push_back(sample);
+        }
+        return true;
+    }
+    std::int16_t operator[](std::int64_t index) const { return samples_[static_cast<std::size_t>(index - first_)]; }
+    std::int64_t first() const { return first_; }
+    std::int64_t end() const { return first_ + static_cast<std::int64_t>(samples_.size()); }
+
+    // Forgets what lies more than `keep` samples before `index`.
+    void forgetBefore(std::int64_t index) {
+        constexpr std::int64_t kSlack = 1 << 14;
+        const std::int64_t drop = index - keep_ - first_;
+        if (drop < kSlack) return;
+        samples_.erase(samples_.begin(), samples_.begin() + static_cast<std::ptrdiff_t>(drop));
+        first_ += drop;
+    }
+
+private:
+    WaveFile& recording_;
+    std::int64_t keep_;
+    std::int64_t first_ = 0;
+    std::vector<std::int16_t> samples_;
+};
+
+// What the layout lets a pulse be told apart from a tone by. The generator
+// writes silence before every pulse (the settling and drift silences) and the
+// pulse as a level lasting `length` samples. A tone that climbs past the
+// threshold is not silent just before: a slow one climbs for longer than a
+// device smears a pulse's rise, a fast one swings through the window of
+// silence, and one that starts on the threshold has the missed pulse, nearly
+// as loud, right before it. Silence is below a quarter of the threshold, or
+// below a sixth of a loud candidate's level, so that a resampler's ringing
+// ahead of a loud pulse and noise far below the threshold still count as
+// silence. The window is wider than the band a tone that rises within the
+// allowance spends below that level, so no tone passes both checks.
+struct PulseShape {
+    std::int32_t threshold = 0;
+    std::int32_t length = 1;  // the pulse's samples
+    std::int32_t held = 1;    // of those, the ones looked at
+    std::int32_t look = 3;    // samples from the trigger on that give the pulse's level
+    std::int32_t rise = 0;    // samples ahead of the trigger where a device may have begun the pulse
+    std::int32_t window = 0;  // silent samples demanded before those
+};
+
+PulseShape pulseShape(const SweepParameters& p) {
+    PulseShape shape;
+    shape.threshold = static_cast<std::int16_t>(percentToAmplitude(p.syncThreshold));
+    shape.length = std::max<std::int32_t>(syncPulseSamples(p), 1);
+    // A hostile pulse length must not make every candidate cost that much.
+    constexpr std::int32_t kLongestLook = 64;
+    shape.held = std::min(shape.length, kLongestLook);
+    // Through a smearing device (a clock resampler, an all-pass) a pulse of a
+    // sample or two reaches its peak a sample or two after the trigger, and
+    // climbs for up to five samples before it.
+    shape.look = std::max(shape.held, 3);
+    shape.rise = std::max(shape.held - 1, 5);
+    shape.window = std::max(shape.held, shape.rise) + 2;
+    return shape;
+}
+
+std::int32_t largestMagnitude(const SearchedSamples& seen, std::int64_t from, std::int64_t to) {
+    std::int32_t level = 0;
+    for (std::int64_t i = from; i < to; ++i) level = std::max(level, magnitude(seen[i]));
+    return level;
+}
+
+// The window of silence ends where a device may already have begun the pulse's
+// rise (or a swing ahead of it); it reaches back as far as the samples read.
+bool risesOutOfSilence(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
+    const std::int64_t end = trigger - shape.rise;
+    for (std::int64_t i = std::max(seen.first(), end - shape.window); i < end; ++i) {
+        if (magnitude(seen[i]) >= quiet) return false;
+    }
+    return true;
+}
+
+// A click falls back into silence at once; a pulse is still there after its
+// trigger sample, even where a device with a phase response (an all-pass, a
+// high-pass) turns it into a swing that changes sign within the pulse.
+bool outlastsAClick(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
+    if (shape.held == 1) return true;
+    for (std::int64_t i = trigger + 1; i < trigger + shape.held; ++i) {
+        if (magnitude(seen[i]) >= quiet) return true;
+    }
+    return false;
+}
+
+// A device smears a pulse's rise into one swing that grows up to the trigger (a
+// resampler's ringing ahead of it alternates in sign, but grows too). A pulse
+// missed just below the threshold, with the tone behind it reaching it, falls
+// back in between: the tone begins low after the pulse's level. Falling to
+// less than two thirds of the rise so far marks that.
+bool risesWithoutFallingBack(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet,
+                             const PulseShape& shape) {
+    std::int32_t highest = 0;
+    for (std::int64_t i = std::max(seen.first(), trigger - shape.rise); i < trigger; ++i) {
+        const std::int32_t level = magnitude(seen[i]);
+        if (highest >= quiet && 3 * level < 2 * highest) return false;
+        highest = std::max(highest, level);
+    }
+    return true;
+}
+
+bool looksLikeAPulse(const SearchedSamples& seen, std::int64_t trigger, const PulseShape& shape) {
+    const std::int32_t quiet = std::max(shape.threshold / 4, largestMagnitude(seen, trigger, trigger + shape.look) / 6);
+    return risesOutOfSilence(seen, trigger, quiet, shape) && outlastsAClick(seen, trigger, quiet, shape) &&
+           risesWithoutFallingBack(seen, trigger, quiet, shape);
+}
+
+}  // namespace
+
+bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t silence) {
+    const PulseShape shape = pulseShape(plan.params());
+    SearchedSamples seen(recording, shape.window + shape.rise);
+    if (silence > 0 && !seen.reach(silence - 1)) return false;
+    // Below 4 there is no level between silence and the threshold: the first
+    // sample that reaches it is the pulse.
+    const bool checkShape = shape.threshold >= 4;
+    for (std::int64_t trigger = silence > 0 ? silence : 0;; ++trigger) {
+        seen.forgetBefore(trigger);
+        if (!seen.reach(trigger)) return false;
+        if (magnitude(seen[trigger]) < shape.threshold) continue;
+        if (!seen.reach(trigger + shape.look - 1)) return false;
+        if (checkShape && !looksLikeAPulse(seen, trigger, shape)) continue;
+        // The trigger sample is the pulse's first as the search counts it; the
+        // position is left just past a pulse of its length that begins there
+        // (a step back over what was looked at beyond a short pulse), and at
+        // least one sample must follow a pulse longer than one sample.
+        const std::int64_t rest = trigger + shape.length - seen.end();
+        if (rest != 0) return recording.skipSamples(static_cast<std::int32_t>(rest));
+        return shape.length == 1 || recording.remainingFrames() > 0;
+    }
 }
 
 std::uint16_t trackPeak(std::uint16_t peak, const std::int16_t* samples, std::int32_t count) {

@@ -7,11 +7,15 @@
 
 namespace auralyn {
 
-// Reads forward to the first sample whose absolute value reaches the plan's
-// sync threshold and leaves the position just past a pulse of the plan's
-// pulse length that begins there. False when the recording ends first or the
-// skip past the pulse is refused.
-bool findSyncPulse(const SweepPlan& plan, WaveFile& recording);
+// Reads the `silence` samples that the layout puts ahead of the search, then
+// forward to the first sample whose absolute value reaches the plan's sync
+// threshold and that begins a pulse: it rises out of silence without falling
+// back on the way (a tone behind a missed pulse does) and holds its sign and
+// level for the pulse's length (a tone does neither). Leaves the
+// position just past a pulse of the plan's pulse length that begins at that
+// sample. False when the recording ends first or the skip past the pulse is
+// refused.
+bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t silence = 0);
 
 // The larger of `peak` and the largest absolute sample value among `count`
 // samples; -32768 counts as 32768.

@@ -1,5 +1,6 @@
 #include "wave/wave_file.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -64,6 +65,17 @@ bool streamReaches(std::FILE* in, std::int64_t end) {
     return length >= 0 && length >= end;
 }
 
+// What follows the data chunk (a LIST chunk, say) is not audio. A header that
+// was never finalised (size 0) or that claims more than the file holds leaves
+// the file's end as the bound. Leaves the position on the first sample byte.
+std::int64_t findDataEnd(std::FILE* in, std::int64_t start, std::uint32_t size) {
+    std::int64_t fileEnd = start;
+    if (seekPosition(in, 0, SEEK_END)) fileEnd = std::max(start, tellPosition(in));
+    seekPosition(in, start, SEEK_SET);
+    const std::int64_t chunkEnd = start + std::int64_t{size};
+    return size == 0 || chunkEnd > fileEnd ? fileEnd : chunkEnd;
+}
+
 bool isWaveRoot(const RiffFile& reader) {
     const char* id = reader.chunkId();
     const char* formType = reader.chunkFormType();
@@ -109,6 +121,7 @@ void WaveFile::openReader(const char* name) {
     if (start < 0 || start > std::numeric_limits<std::uint32_t>::max()) raise(message, kNoDataChunk);
     dataSize = static_cast<std::uint32_t>(reader_->chunkSize());
     dataStart = static_cast<std::uint32_t>(start);
+    dataEnd_ = findDataEnd(reader_->file(), start, dataSize);
 }
 
 // Only the first 16 bytes are used; the rest of the chunk must exist but is never
@@ -260,31 +273,40 @@ bool WaveFile::readBytes(void* buffer, std::size_t count) {
         message = kCouldntReadSamples;
         return false;
     }
-    if (count > 0 && std::fread(buffer, 1, count, in) != count) {
+    if (count > 0 && (!withinData(count) || std::fread(buffer, 1, count, in) != count)) {
         message = kCouldntReadSamples;
         return false;
     }
     return true;
 }
 
-// Accepted exactly when at least one whole frame of the data chunk remains after
-// the skip. The room keeps its unsigned 32-bit wrap, so a header that was never
-// finalised (data size 0) does not stop the walk; a skip whose end does not fit
-// 32 bits, or that goes backwards, is refused instead of wrapping.
+// Accepted exactly when at least one whole frame of the samples remains after
+// the skip; the samples end where the data chunk ends, or at the file's end for
+// a header that was never finalised. A skip that goes backwards past the first
+// sample is refused.
 bool WaveFile::skipSamples(std::int32_t frames) {
     if (reader_ == nullptr) return false;
     std::FILE* in = reader_->file();
     const std::int64_t position = tellPosition(in);
     if (position < static_cast<std::int64_t>(dataStart)) return false;
-    // A negative count steps back: with no drift allowance a tone's tail can be
-    // -1 samples, and the next tone then starts on the block's last sample.
     const std::int64_t bytes = std::int64_t{frames} * blockAlign;
-    const std::int64_t target = position - static_cast<std::int64_t>(dataStart) + bytes;
-    // At least one whole frame must remain after the skip (a header that was
-    // never finalised, with a data size of 0, bounds nothing).
-    const std::uint32_t room = dataSize - std::uint32_t{blockAlign};
-    if (target < 0 || static_cast<std::uint64_t>(target) > room) return false;
+    const std::int64_t target = position + bytes;
+    if (target < static_cast<std::int64_t>(dataStart) || target > dataEnd_ - std::int64_t{blockAlign}) return false;
     return seekPosition(in, bytes, SEEK_CUR);
+}
+
+// In read mode nothing past the samples is read: what follows them is not audio.
+bool WaveFile::withinData(std::size_t count) const {
+    if (reader_ == nullptr) return true;
+    const std::int64_t position = tellPosition(reader_->file());
+    return position >= 0 && position <= dataEnd_ && static_cast<std::uint64_t>(dataEnd_ - position) >= count;
+}
+
+std::int64_t WaveFile::remainingFrames() const {
+    if (reader_ == nullptr || blockAlign == 0) return 0;
+    const std::int64_t position = tellPosition(reader_->file());
+    if (position < 0 || position >= dataEnd_) return 0;
+    return (dataEnd_ - position) / blockAlign;
 }
 
 }  // namespace auralyn

@@ -31,6 +31,10 @@ public:
     bool readSamples(std::int16_t* buffer, std::int32_t frames);
     bool skipSamples(std::int32_t frames);
 
+    // Whole frames left between the read position and the end of the samples
+    // (0 outside read mode).
+    std::int64_t remainingFrames() const;
+
     bool isReading() const { return reader_ != nullptr; }
     bool isWriting() const { return file_ != nullptr; }
 
@@ -52,8 +56,12 @@ private:
     bool writeWaveHeader(std::FILE* target);
     bool writeBytes(const std::uint8_t* bytes, std::size_t count);
     bool readBytes(void* buffer, std::size_t count);
+    bool withinData(std::size_t count) const;
 
     std::unique_ptr<RiffFile> reader_;
+    // File offset just past the last sample byte in read mode: the data chunk's
+    // end, or the file's end when the chunk claims more or was never finalised.
+    std::int64_t dataEnd_ = 0;
     std::FILE* file_ = nullptr;
 };
 

@@ -238,5 +238,26 @@ TEST(DialogueAdvanced, PipedYesLeavesTheRestOfItsLineAsTheNextAnswer) {
     EXPECT_EQ(terminal.p().syncPulseLevel, 60.0);
 }
 
+TEST(DialogueAdvanced, APulseBelowTheThresholdIsKeptWithAWarning) {
+    const std::string warning =
+        "\nWarning: A synchronization pulse below the 15 % threshold cannot be found, so this sweep will not "
+        "measure.";
+    const std::string question = "\nvolume (between 10 and 100; default=90): ";
+    for (const char* level : {"10", "14.99"}) {
+        Dialogue d(kEightDefaults + "y\n" + level + "\n\n\n\n\n", true);
+        ASSERT_TRUE(d.completed);
+        EXPECT_EQ(d.p().syncPulseLevel, std::stod(level));
+        const std::string text = d.out.text();
+        EXPECT_NE(text.find(question + warning + "\nEnter the minimum number of cycles"), std::string::npos) << level;
+    }
+    for (const char* level : {"15", "90", ""}) {
+        Dialogue d(kEightDefaults + "y\n" + level + "\n\n\n\n\n", true);
+        EXPECT_EQ(d.out.text().find("Warning"), std::string::npos) << level;
+    }
+    Dialogue refused(kEightDefaults + "y\n9\n12\n", true);
+    EXPECT_EQ(refused.p().syncPulseLevel, 12.0);
+    EXPECT_NE(refused.out.text().find(warning), std::string::npos);
+}
+
 }  // namespace
 }  // namespace auralyn

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 
 #include "run_program.h"
@@ -115,26 +116,81 @@ TEST_F(TonesmithRun, ProposesTheWaveFileNameForTheParameterFile) {
     EXPECT_TRUE(exists("sweep.swp"));
 }
 
+TEST_F(TonesmithRun, WarnsOfAPulseBelowTheThresholdAndStillWritesTheSweep) {
+    const std::string warning =
+        "\nWarning: A synchronization pulse below the 15 % threshold cannot be found, so this sweep will not "
+        "measure.";
+    // A piped "y10" answers the pulse level with 10.
+    test::ProgramRun low = run("s.wav\n\n\n2\n1000\n1020\n10\n\n\n\ny10\n\n\n\n\n");
+    ASSERT_EQ(low.exitCode, 0) << low.out << low.err;
+    EXPECT_NE(low.out.find("default=90): " + warning + "\nEnter the minimum number of cycles"), std::string::npos)
+        << low.out;
+    EXPECT_EQ(low.err, "");
+    EXPECT_EQ(loadF64(test::readFileBytes(file("s.swp")), 123), 10.0);
+    EXPECT_EQ(test::readFileBytes(file("s.wav")).size(), 44u + 2 * 178823);
+
+    test::ProgramRun usual = run("u.wav\n\n\n2\n1000\n1020\n10\n\n\n\ny15\n\n\n\n\n");
+    ASSERT_EQ(usual.exitCode, 0);
+    EXPECT_EQ(usual.out.find("Warning"), std::string::npos);
+}
+
 TEST_F(TonesmithRun, CancelAtTheFirstQuestionCreatesNothing) {
     test::ProgramRun r = run("");
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(empty());
 }
 
-TEST_F(TonesmithRun, CancelAtTheSecondQuestionLeavesTheProvisionalHeader) {
+TEST_F(TonesmithRun, CancelAtTheSecondQuestionLeavesNothing) {
     test::ProgramRun r = run("s.wav\n");
     EXPECT_EQ(r.exitCode, 0);
-    Bytes wav = test::readFileBytes(file("s.wav"));
-    Bytes expected;
-    test::appendText(expected, "RIFF");
-    test::appendU32(expected, 36);
-    test::appendText(expected, "WAVEfmt ");
-    test::appendU32(expected, 16);
-    expected.resize(expected.size() + 16, 0);
-    test::appendText(expected, "data");
-    test::appendU32(expected, 0);
-    EXPECT_EQ(wav, expected);
-    EXPECT_FALSE(exists("s.swp"));
+    EXPECT_TRUE(empty());
+}
+
+// An existing pair is replaced only by a complete new one: a cancelled or
+// failed run leaves it as it was, and no temporary file behind.
+TEST_F(TonesmithRun, AnExistingSweepSurvivesACancelOrAFailure) {
+    const Bytes oldWave{'o', 'l', 'd', 'w'};
+    const Bytes oldParameters{'o', 'l', 'd', 'p'};
+    test::writeFileBytes(file("sweep.wav"), oldWave);
+    test::writeFileBytes(file("sweep.swp"), oldParameters);
+    auto expectOldPairAlone = [&](const test::ProgramRun& r) {
+        EXPECT_EQ(test::readFileBytes(file("sweep.wav")), oldWave) << r.out;
+        EXPECT_EQ(test::readFileBytes(file("sweep.swp")), oldParameters) << r.out;
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 2);
+    };
+
+    const test::ProgramRun cancelled = run("sweep.wav\n");
+    EXPECT_EQ(cancelled.exitCode, 0);
+    expectOldPairAlone(cancelled);
+
+    const test::ProgramRun endedEarly = run("sweep.wav\n\n\n\n21000\n\n");
+    EXPECT_EQ(endedEarly.exitCode, 1);
+    expectOldPairAlone(endedEarly);
+
+    const test::ProgramRun tooLong = run("sweep.wav\n\n96000\n2\n20\n300\n10\n1000\n\n\nn\n");
+    EXPECT_EQ(tooLong.exitCode, 1);
+    expectOldPairAlone(tooLong);
+
+    fs::create_symlink("/dev/full", file("full.swp"));
+    const test::ProgramRun full = run("sweep.wav\nfull\n" + kShortSweep);
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_EQ(test::readFileBytes(file("sweep.wav")), oldWave);
+    EXPECT_TRUE(fs::is_symlink(file("full.swp")));
+    fs::remove(file("full.swp"));
+    expectOldPairAlone(full);
+}
+
+TEST_F(TonesmithRun, ACompleteRunReplacesBothFilesAndLeavesNoTemporaryFile) {
+    test::writeFileBytes(file("sweep.wav"), {'o', 'l', 'd'});
+    test::writeFileBytes(file("sweep.swp"), {'o', 'l', 'd'});
+    // A file that happens to carry the first temporary name is not touched.
+    test::writeFileBytes(file("sweep.wav.tmp"), {'m', 'i', 'n', 'e'});
+    const test::ProgramRun r = run("sweep.wav\n\n" + kShortSweep);
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    expectWaveHeader(test::readFileBytes(file("sweep.wav")), 48000, 2 * 178823);
+    EXPECT_EQ(test::readFileBytes(file("sweep.swp")).size(), 147u);
+    EXPECT_EQ(test::readFileBytes(file("sweep.wav.tmp")), (Bytes{'m', 'i', 'n', 'e'}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
 }
 
 TEST_F(TonesmithRun, AFileThatCannotBeOpenedIsAskedAgain) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 
 #include "terminal_session.h"
 #include "test_files.h"
@@ -73,6 +74,26 @@ TEST(TonesmithOnATerminal, EndOfInputAtAFileQuestionCancels) {
     session.type("\x04");
     EXPECT_EQ(session.finish(), 0) << session.output();
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(TonesmithOnATerminal, EndOfInputAfterConfirmingTheReplaceKeepsTheOldPair) {
+    test::TempDir dir;
+    const test::Bytes oldWave{'o', 'l', 'd', 'w'};
+    const test::Bytes oldParameters{'o', 'l', 'd', 'p'};
+    test::writeFileBytes(dir.file("sweep.wav"), oldWave);
+    test::writeFileBytes(dir.file("sweep.swp"), oldParameters);
+    test::TerminalSession session(TONESMITH_PATH, dir.path().string());
+    ASSERT_TRUE(session.expect("Enter a name for the output wave file: "));
+    session.type("sweep.wav\r");
+    ASSERT_TRUE(session.expect("sweep.wav already exists. Replace it? (y/n) ")) << session.output();
+    session.type("y\r");
+    ASSERT_TRUE(session.expect("Enter a name for the sweep parameters file [sweep]: ")) << session.output();
+    session.type("\x04");
+    EXPECT_EQ(session.finish(), 0) << session.output();
+    EXPECT_EQ(test::readFileBytes(dir.file("sweep.wav")), oldWave);
+    EXPECT_EQ(test::readFileBytes(dir.file("sweep.swp")), oldParameters);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
+              2);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ TEST(SyncSearch, FindsPositiveAndNegativePulsesAndStopsBehindThem) {
     // 0.0002 s at 48000 Hz: a pulse of 9 samples.
     for (std::int16_t level : {std::int16_t{29490}, std::int16_t{-29490}, std::int16_t{-32768}}) {
         std::vector<std::int16_t> samples(100, 0);
-        samples[10] = 4000;  // below the 15 % threshold of 4915
+        samples[5] = 4000;  // below the 15 % threshold of 4915, before the silence
         for (int i = 20; i < 29; ++i) samples[i] = level;
         samples[29] = 777;
         Recording recording(samples);
@@ -84,7 +84,7 @@ TEST(SyncSearch, FindsPositiveAndNegativePulsesAndStopsBehindThem) {
 
 TEST(SyncSearch, ThresholdIsInclusive) {
     std::vector<std::int16_t> samples(50, 0);
-    samples[5] = -4915;
+    for (int i = 5; i < 14; ++i) samples[i] = -4915;
     samples[14] = 55;
     Recording recording(samples);
     ASSERT_TRUE(findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));

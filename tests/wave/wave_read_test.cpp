@@ -104,18 +104,44 @@ TEST_F(WaveReadTest, TwoChannelsAlternateAndFramesCountBothChannels) {
     EXPECT_EQ(nextSample(), 4);
 }
 
-TEST_F(WaveReadTest, ReadsContinuePastTheDataChunkUntilTheFileEnds) {
+TEST_F(WaveReadTest, ReadsAndSkipsStopAtTheEndOfTheDataChunk) {
+    // A LIST chunk after the samples is metadata, not audio.
     const Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
-                                                 test::chunk("data", test::samples({1})),
-                                                 test::chunk("junk", test::samples({9}))}));
+                                                 test::chunk("data", test::samples({1, 2, 3})),
+                                                 test::listChunk("INFO", test::chunk("ISFT", test::samples({9, 9})))}));
     ASSERT_TRUE(wave_.openRead(writeFile(bytes).c_str()));
     std::array<std::int16_t, 7> block{};
     EXPECT_TRUE(wave_.readSamples(block.data(), 0));
-    ASSERT_TRUE(wave_.readSamples(block.data(), 6));  // 1 sample, then the junk header and contents
-    EXPECT_EQ(block[0], 1);
-    EXPECT_EQ(block[5], 9);
-    EXPECT_FALSE(wave_.readSamples(block.data(), 1));
+    EXPECT_EQ(wave_.remainingFrames(), 3);
+    EXPECT_FALSE(wave_.skipSamples(3));
+    EXPECT_TRUE(wave_.skipSamples(2));
+    EXPECT_EQ(wave_.remainingFrames(), 1);
+    EXPECT_FALSE(wave_.readSamples(block.data(), 2));
     EXPECT_STREQ(wave_.message, "Couldn't read samples");
+    EXPECT_EQ(nextSample(), 3);
+    EXPECT_FALSE(wave_.readSample(block.data()));
+}
+
+TEST_F(WaveReadTest, SamplesBeyondASmallDataSizeAreNotRead) {
+    const Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
+                                                 test::chunkWithSizeField("data", 2, test::samples({1, 2, 3}))}));
+    ASSERT_TRUE(wave_.openRead(writeFile(bytes).c_str()));
+    EXPECT_EQ(nextSample(), 1);
+    std::int16_t sample = 0;
+    EXPECT_FALSE(wave_.readSample(&sample));
+}
+
+TEST_F(WaveReadTest, AnUnfinishedOrOversizedDataChunkEndsWithTheFile) {
+    for (const std::uint32_t size : {0u, 1000u}) {
+        const Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
+                                                     test::chunkWithSizeField("data", size, test::samples({1, 2, 3}))}));
+        ASSERT_TRUE(wave_.openRead(writeFile(bytes).c_str())) << size;
+        EXPECT_EQ(wave_.remainingFrames(), 3) << size;
+        EXPECT_TRUE(wave_.skipSamples(2)) << size;
+        EXPECT_EQ(nextSample(), 3) << size;
+        std::int16_t sample = 0;
+        EXPECT_FALSE(wave_.readSample(&sample)) << size;
+    }
 }
 
 TEST_F(WaveReadTest, NegativeSkipStepsBackWithinTheData) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "generator/parameter_dialogue.h"
@@ -183,7 +184,10 @@ TEST_F(Win32Dialogs, GeneratorAsksForTheWaveFileThenProposesItsNameForTheParamet
     EXPECT_EQ(parameterCall.record.Flags, 0x8002u);
     EXPECT_EQ(parameterCall.address, waveCall.address);
     EXPECT_EQ(parameterCall.pathOnEntry, folder + "\\sweep");
-    EXPECT_EQ(test::readFileBytes(dir.file("sweep.wav")).size(), 44u);
+    // Written beside the chosen name until the run is complete.
+    EXPECT_EQ(files.wave.chosen, folder + "\\sweep.wav");
+    EXPECT_EQ(test::readFileBytes(files.wave.written).size(), 44u);
+    EXPECT_FALSE(std::filesystem::exists(files.wave.chosen));
 }
 
 TEST_F(Win32Dialogs, GeneratorShowsTheBoxAndTheSameDialogForAFileThatCannotBeOpened) {
