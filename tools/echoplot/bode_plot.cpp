@@ -126,12 +126,25 @@ void drawResponse(std::string& svg, const LogAxis& axis, const Panel& panel, con
     endClipped(svg);
 }
 
+// Up to kDenseSeries tones every tone has its marker; beyond, markers on
+// every tone would hide the line styles that tell the quantities apart, so
+// about kDenseSeries spread evenly, each quantity's staggered against the others'.
+constexpr std::size_t kDenseSeries = 60;
+
+MarkerSpacing distortionSpacing(std::size_t tones, std::size_t quantity, std::size_t quantities) {
+    if (tones <= kDenseSeries) return {};
+    const std::size_t every = (tones + kDenseSeries - 1) / kDenseSeries;
+    return {every, every * quantity / quantities};
+}
+
 void drawDistortion(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot) {
+    const std::vector<Quantity>& quantities = distortionQuantities();
     beginClipped(svg, panel);
     for (std::size_t i = 0; i < plot.curves.size(); ++i)
-        for (const Quantity& quantity : distortionQuantities())
-            drawSeries(svg, axis, panel, qualitySeries(plot.curves[i], quantity), curveColour(i), quantity.style,
-                       quantity.pointClass, markerSize(plot.curves[i]));
+        for (std::size_t q = 0; q < quantities.size(); ++q)
+            drawSeries(svg, axis, panel, qualitySeries(plot.curves[i], quantities[q]), curveColour(i),
+                       quantities[q].style, quantities[q].pointClass, 3.0,
+                       distortionSpacing(plot.curves[i].quality.size(), q, quantities.size()));
     endClipped(svg);
 }
 

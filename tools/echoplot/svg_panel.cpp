@@ -96,11 +96,12 @@ std::string markerAt(Marker marker, double x, double y, double size, const char*
 }
 
 void drawSeries(std::string& svg, const LogAxis& axis, const Panel& panel, const Series& series, const char* colour,
-                const LineStyle& style, const char* pointClass, double markerSize) {
+                const LineStyle& style, const char* pointClass, double markerSize, MarkerSpacing spacing) {
     std::string path;
     std::string markers;
     bool penDown = false;
-    for (const std::optional<SeriesPoint>& point : series) {
+    for (std::size_t i = 0; i < series.size(); ++i) {
+        const std::optional<SeriesPoint>& point = series[i];
         if (!point) {
             penDown = false;
             continue;
@@ -109,7 +110,8 @@ void drawSeries(std::string& svg, const LogAxis& axis, const Panel& panel, const
         const double y = yOf(panel, point->value);
         path += format("%s%.2f,%.2f ", penDown ? "L" : "M", x, y);
         penDown = true;
-        markers += markerAt(style.marker, x, y, markerSize, colour, pointClass);
+        if (i >= spacing.first && (i - spacing.first) % spacing.every == 0)
+            markers += markerAt(style.marker, x, y, markerSize, colour, pointClass);
     }
     if (!path.empty()) {
         svg += format("<path fill=\"none\" stroke-width=\"%.1f\" stroke=\"%s\"", style.width, colour);

@@ -49,10 +49,16 @@ struct LineStyle {
     double width = 1.5;
 };
 
+// Which tones carry a marker: every `every`-th from `first` on.
+struct MarkerSpacing {
+    std::size_t every = 1;
+    std::size_t first = 0;
+};
+
 // A line through the points, broken at every gap, and a marker of class
-// `pointClass` on every point.
+// `pointClass` on the points that `spacing` picks.
 void drawSeries(std::string& svg, const LogAxis& axis, const Panel& panel, const Series& series, const char* colour,
-                const LineStyle& style, const char* pointClass, double markerSize);
+                const LineStyle& style, const char* pointClass, double markerSize, MarkerSpacing spacing = {});
 
 // One marker centred on (x, y); also the legend's samples.
 std::string markerAt(Marker marker, double x, double y, double size, const char* colour, const char* pointClass);
