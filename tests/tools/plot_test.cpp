@@ -190,6 +190,13 @@ TEST(BodePlot, UncertaintyBandsFollowRunsOfIntervalsAndBarsStandAlone) {
     EXPECT_NE(svg.find(">95 % interval</text>"), std::string::npos);
     // Bands lie under the curves.
     EXPECT_LT(svg.find("magnitude-band"), svg.find("magnitude-point"));
+
+    // An interval of 1e300 dB (all noise, or a hostile file) is cut short, not printed in 300 digits.
+    q[0].magnitudeU95Db = 1e300;
+    q[3].phaseU95Deg = 1e300;
+    const std::string wide = renderBodePlot(plot);
+    EXPECT_LT(wide.size(), svg.size() + 100u);
+    EXPECT_EQ(wide.rfind("</svg>\n"), wide.size() - 7);
 }
 
 TEST(OutputPaths, ExtensionIsReplacedOrAdded) {

@@ -1,5 +1,6 @@
 #include "echoplot/svg_panel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -13,6 +14,13 @@ std::string valueLabel(double value) {
 }
 
 constexpr double kBandOpacity = 0.2;
+
+// An interval far wider than the panel is cut a panel's height beyond the
+// frame (the clip hides the rest), so its coordinates stay short numbers.
+double bandY(const Panel& panel, double value) {
+    const double span = panel.axis.high - panel.axis.low;
+    return yOf(panel, std::clamp(value, panel.axis.low - span, panel.axis.high + span));
+}
 
 }  // namespace
 
@@ -129,13 +137,13 @@ void drawBandRun(std::string& svg, const LogAxis& axis, const Panel& panel, cons
         const double x = xOf(axis, run[0].frequency);
         svg += format("<line class=\"%s\" x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" "
                       "stroke-width=\"4\" stroke-opacity=\"%.2f\"/>\n",
-                      bandClass, x, yOf(panel, run[0].high), x, yOf(panel, run[0].low), colour, 2.0 * kBandOpacity);
+                      bandClass, x, bandY(panel, run[0].high), x, bandY(panel, run[0].low), colour, 2.0 * kBandOpacity);
         return;
     }
     std::string points;
-    for (const BandPoint& p : run) points += format("%.2f,%.2f ", xOf(axis, p.frequency), yOf(panel, p.high));
+    for (const BandPoint& p : run) points += format("%.2f,%.2f ", xOf(axis, p.frequency), bandY(panel, p.high));
     for (auto p = run.rbegin(); p != run.rend(); ++p)
-        points += format("%.2f,%.2f ", xOf(axis, p->frequency), yOf(panel, p->low));
+        points += format("%.2f,%.2f ", xOf(axis, p->frequency), bandY(panel, p->low));
     points.pop_back();
     svg += format("<polygon class=\"%s\" fill=\"%s\" fill-opacity=\"%.2f\" stroke=\"none\" points=\"", bandClass,
                   colour, kBandOpacity) +
