@@ -40,6 +40,12 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
                         "Shift every curve to 0 dB at HZ (interpolated between tones; default: no shift)")
         ->type_name("HZ")
         ->check(CLI::PositiveNumber);
+    command->add_flag("--distortion", request->distortion,
+                      "Add a panel of THD, H2 and H3 (dBc) and the noise floor (dBFS) against frequency; needs the "
+                      "CSV file of auralyn analyze --csv");
+    command->add_flag("--uncertainty", request->uncertainty,
+                      "Shade each tone's 95 % interval around the magnitude and the phase; needs the CSV file of "
+                      "auralyn analyze --csv");
     command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
                     "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
     command->callback([request, &exitCode] { exitCode = runPlotCommand(*request); });

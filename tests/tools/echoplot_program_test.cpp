@@ -244,5 +244,99 @@ TEST(EchoplotProgram, RefusesBrokenCsvFilesAndAFullDisk) {
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("a.frd")));
 }
 
+// Written by hand: analyze's columns in an order of their own, with empty fields.
+const std::string kQualityCsv =
+    "frequency_hz,amplitude,magnitude_db,phase_deg,snr_db,magnitude_u95_db,h3_dbc,noise_floor_dbfs,phase_u95_deg,"
+    "thd_db,h2_dbc,h4_dbc\n"
+    "100,,-20,90,60,1,-40,-80,5,-30,-31,-60\n"
+    "200,,-10,45,70,2,-46,-82,10,-35,-36,\n"
+    "400,,-6,10,80,,,-85,,-42,-43,\n"
+    "800,,-6,0,80,0.5,-56,,2,,-50,\n";
+
+// Per class: how many elements; the panels' titles; the quantities' legend;
+// and for the first two magnitude intervals their centre and half-height
+// against the first two magnitude markers.
+const std::string kQualityElements =
+    "import sys, xml.etree.ElementTree as ET\n"
+    "root = ET.parse(sys.argv[1]).getroot()\n"
+    "ns = '{http://www.w3.org/2000/svg}'\n"
+    "classes = [e.get('class') for e in root.iter() if e.get('class')]\n"
+    "print(*[classes.count(c) for c in ('magnitude-point', 'thd-point', 'h2-point', 'h3-point',\n"
+    "      'noise-floor-point', 'magnitude-band', 'phase-band')])\n"
+    "print('|'.join(''.join(t.itertext()) for t in root.iter(ns + 'text') if t.get('class') == 'panel-title'))\n"
+    "print('|'.join(''.join(t.itertext()) for t in root.iter(ns + 'text') if t.get('class') == 'quantity-label'))\n"
+    "bands = [e for e in root.iter(ns + 'polygon') if e.get('class') == 'magnitude-band']\n"
+    "if bands:\n"
+    "    ys = [float(p.split(',')[1]) for p in bands[0].get('points').split()]\n"
+    "    dots = [float(c.get('cy')) for c in root.iter(ns + 'circle') if c.get('class') == 'magnitude-point']\n"
+    "    n = len(ys) // 2\n"
+    "    for i in range(2):\n"
+    "        top, bottom = ys[i], ys[2 * n - 1 - i]\n"
+    "        print(round((top + bottom) / 2 - dots[i], 2), round((bottom - top) / 2, 2))\n";
+
+TEST(EchoplotProgram, DistortionPanelAndUncertaintyBandsFromAnalyzesColumns) {
+    if (!std::filesystem::exists(kPython)) GTEST_SKIP() << "python3 is needed to parse the SVG";
+    TempDir dir;
+    writeTextFile(dir.file("dut.csv"), kQualityCsv);
+    ProgramRun run = echoplot(dir, {"dut.csv", "--distortion", "--uncertainty", "-o", "both.svg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = runProgram(kPython, {"-c", kQualityElements, "both.svg"}, "", dir.path().string());
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const std::string lines = run.out;
+    // 4 tones; THD, H3 and the floor miss one each; one band of two tones and one bar, per panel.
+    EXPECT_EQ(lines.substr(0, lines.find('\n')), "4 3 4 3 3 2 2");
+    EXPECT_NE(lines.find("\nMagnitude (dB)|Phase (deg)|Distortion (dBc), noise floor (dBFS)\n"), std::string::npos)
+        << lines;
+    EXPECT_NE(lines.find("\nTHD (dBc)|H2 (dBc)|H3 (dBc)|Noise floor (dBFS)|95 % interval\n"), std::string::npos)
+        << lines;
+    // Centred on the curve; 2 dB is twice as tall as 1 dB.
+    const std::size_t intervals = lines.find("0.0 ");
+    ASSERT_NE(intervals, std::string::npos) << lines;
+    double halfFirst = 0.0, halfSecond = 0.0, centreFirst = 1.0, centreSecond = 1.0;
+    ASSERT_EQ(std::sscanf(lines.c_str() + intervals, "%lf %lf %lf %lf", &centreFirst, &halfFirst, &centreSecond,
+                          &halfSecond),
+              4)
+        << lines;
+    EXPECT_EQ(centreFirst, 0.0);
+    EXPECT_EQ(centreSecond, 0.0);
+    EXPECT_NEAR(halfSecond, 2.0 * halfFirst, 0.02);
+
+    // Normalized, the bands move with the curves.
+    run = echoplot(dir, {"dut.csv", "--uncertainty", "--normalize", "300", "-o", "normalized.svg"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    run = runProgram(kPython, {"-c", kQualityElements, "normalized.svg"}, "", dir.path().string());
+    EXPECT_EQ(run.out.substr(0, run.out.find('\n')), "4 0 0 0 0 2 2");
+    EXPECT_NE(run.out.find("\n0.0 "), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("Distortion"), std::string::npos) << run.out;
+}
+
+TEST(EchoplotProgram, DistortionAndUncertaintyNeedAnalyzesColumns) {
+    TempDir dir;
+    writeTextFile(dir.file("a.txt"), kHeader + sweepTable(5));
+    writeTextFile(dir.file("plain.csv"), kCsvHeader + "100,,-10,0,\n");
+    writeTextFile(dir.file("dut.csv"), kQualityCsv);
+    writeTextFile(dir.file("half.csv"), "frequency_hz,amplitude,magnitude_db,phase_deg,thd_db,magnitude_u95_db\n"
+                                        "100,,-10,0,-40,0.1\n");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"a.txt", "--distortion"}, "a.txt: --distortion needs a CSV file of auralyn analyze --csv with the columns "
+                                    "thd_db, h2_dbc, h3_dbc, noise_floor_dbfs; an echoprobe report has none of them"},
+        {{"dut.csv", "a.txt", "--uncertainty"}, "a.txt: --uncertainty needs a CSV file of auralyn analyze --csv"},
+        {{"plain.csv", "--distortion"}, "plain.csv: --distortion needs the columns thd_db, h2_dbc, h3_dbc, "
+                                        "noise_floor_dbfs; the file lacks thd_db, h2_dbc, h3_dbc, noise_floor_dbfs"},
+        {{"half.csv", "--uncertainty"}, "half.csv: --uncertainty needs the columns magnitude_u95_db, phase_u95_deg; "
+                                        "the file lacks phase_u95_deg"},
+    };
+    const std::vector<std::string> before = filesIn(dir);
+    for (const auto& [args, message] : cases) {
+        const ProgramRun run = echoplot(dir, args);
+        EXPECT_EQ(run.exitCode, 1) << args[0];
+        EXPECT_NE(run.err.find("auralyn: " + message), std::string::npos) << run.err;
+        EXPECT_EQ(filesIn(dir), before) << args[0];
+    }
+    const ProgramRun help = echoplot(dir, {"--help"});
+    for (const char* option : {"--distortion", "--uncertainty"})
+        EXPECT_NE(help.out.find(option), std::string::npos) << option << "\n" << help.out;
+}
+
 }  // namespace
 }  // namespace auralyn::test

@@ -106,6 +106,99 @@ TEST(BodePlot, OnePointPerToneAndSilentTonesLeftOut) {
     EXPECT_EQ(renderFrd(points), "100.00 0.0000 0.00\n400.00 -20.0000 -90.00\n800.00 -6.0206 -400.00\n");
 }
 
+ToneQuality toneAt(double frequency, std::optional<double> thd, std::optional<double> h2, std::optional<double> h3,
+                   std::optional<double> noise) {
+    ToneQuality tone;
+    tone.frequency = frequency;
+    tone.thdDb = thd;
+    tone.harmonicDbc[0] = h2;
+    tone.harmonicDbc[1] = h3;
+    tone.noiseFloorDbfs = noise;
+    return tone;
+}
+
+Curve flatCurve(std::size_t tones) {
+    Curve curve{"dut.csv", {}, {}};
+    for (std::size_t i = 0; i < tones; ++i) {
+        const double frequency = 100.0 * std::pow(2.0, static_cast<double>(i));
+        curve.points.push_back(ResponsePoint{frequency, -3.0, -10.0 * static_cast<double>(i)});
+        curve.quality.push_back(toneAt(frequency, -40.0, -42.0, -50.0, -100.0));
+    }
+    return curve;
+}
+
+TEST(BodePlot, DistortionPanelDrawsEveryQuantityWithGapsWhereValuesAreMissing) {
+    BodePlot plot;
+    plot.curves.push_back(flatCurve(4));
+    const std::string plain = renderBodePlot(plot);
+    plot.distortion = true;
+    std::vector<ToneQuality>& q = plot.curves[0].quality;
+    q[1] = toneAt(200.0, std::nullopt, -44.0, std::nullopt, -101.0);
+    q[3].harmonicDbc[1].reset();  // 3f above half the rate
+    const std::string svg = renderBodePlot(plot);
+    EXPECT_EQ(countOf(plain, "thd-point"), 0u);
+    EXPECT_EQ(countOf(plain, "noise floor (dBFS)"), 0u);
+    EXPECT_EQ(countOf(svg, "class=\"thd-point\""), 3u);
+    EXPECT_EQ(countOf(svg, "class=\"h2-point\""), 4u);
+    EXPECT_EQ(countOf(svg, "class=\"h3-point\""), 2u);
+    EXPECT_EQ(countOf(svg, "class=\"noise-floor-point\""), 4u);
+    EXPECT_EQ(countOf(svg, "class=\"magnitude-point\""), 4u);
+    // Magnitude and phase one piece each; THD broken at tone 1, H3 at tones 1 and 3; H2 and the floor whole.
+    EXPECT_EQ(countOf(svg, " d=\"M"), 2u + 4u);
+    EXPECT_EQ(countOf(svg, " M"), 1u + 1u);
+    EXPECT_EQ(countOf(svg, "L"), countOf(plain, "L") + 1u + 3u + 0u + 3u);
+    EXPECT_NE(svg.find(">Distortion (dBc), noise floor (dBFS)</text>"), std::string::npos);
+    for (const char* label : {">THD (dBc)<", ">H2 (dBc)<", ">H3 (dBc)<", ">Noise floor (dBFS)<"})
+        EXPECT_EQ(countOf(svg, label), 1u) << label;
+    EXPECT_EQ(countOf(svg, "clip-path=\"url(#clip-distortion)\""), 1u);
+}
+
+TEST(BodePlot, DenseSweepsKeepEveryToneInTheLineButFewerMarkers) {
+    BodePlot plot;
+    plot.distortion = true;
+    Curve curve{"dense.csv", {}, {}};
+    for (int i = 0; i < 240; ++i) {
+        const double frequency = 20.0 * std::pow(2.0, i / 24.0);
+        curve.points.push_back(ResponsePoint{frequency, 0.0, 0.0});
+        curve.quality.push_back(toneAt(frequency, -40.0, -42.0, -50.0, -100.0));
+    }
+    plot.curves.push_back(curve);
+    const std::string svg = renderBodePlot(plot);
+    EXPECT_EQ(countOf(svg, "class=\"magnitude-point\""), 240u);
+    EXPECT_EQ(countOf(svg, "class=\"thd-point\""), 60u);
+    EXPECT_EQ(countOf(svg, "class=\"noise-floor-point\""), 60u);
+    EXPECT_EQ(countOf(svg, "L"), 6u * 239u);  // six lines of 240 tones
+}
+
+TEST(BodePlot, UncertaintyBandsFollowRunsOfIntervalsAndBarsStandAlone) {
+    BodePlot plot;
+    plot.curves.push_back(flatCurve(5));
+    std::vector<ToneQuality>& q = plot.curves[0].quality;
+    for (std::size_t i : {0u, 1u, 3u}) {
+        q[i].magnitudeU95Db = 0.5;
+        q[i].phaseU95Deg = 3.0;
+    }
+    EXPECT_EQ(countOf(renderBodePlot(plot), "-band"), 0u);
+    plot.uncertainty = true;
+    plot.curves[0].points[4].reset();  // a silent tone has no interval to draw
+    q[4].magnitudeU95Db = 0.5;
+    const std::string svg = renderBodePlot(plot);
+    EXPECT_EQ(countOf(svg, "<polygon class=\"magnitude-band\""), 1u);
+    EXPECT_EQ(countOf(svg, "<line class=\"magnitude-band\""), 1u);
+    EXPECT_EQ(countOf(svg, "<polygon class=\"phase-band\""), 1u);
+    EXPECT_EQ(countOf(svg, "<line class=\"phase-band\""), 1u);
+    EXPECT_NE(svg.find(">95 % interval</text>"), std::string::npos);
+    // Bands lie under the curves.
+    EXPECT_LT(svg.find("magnitude-band"), svg.find("magnitude-point"));
+
+    // An interval of 1e300 dB (all noise, or a hostile file) is cut short, not printed in 300 digits.
+    q[0].magnitudeU95Db = 1e300;
+    q[3].phaseU95Deg = 1e300;
+    const std::string wide = renderBodePlot(plot);
+    EXPECT_LT(wide.size(), svg.size() + 100u);
+    EXPECT_EQ(wide.rfind("</svg>\n"), wide.size() - 7);
+}
+
 TEST(OutputPaths, ExtensionIsReplacedOrAdded) {
     EXPECT_EQ(tools::withExtension("dir/report.txt", ".svg"), "dir/report.svg");
     EXPECT_EQ(tools::withExtension("dir.v2/report", ".frd"), "dir.v2/report.frd");

@@ -2,27 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
-#include <cstdio>
 #include <functional>
 
 #include "echoplot/plot_axes.h"
+#include "echoplot/svg_panel.h"
 #include "echoplot/xml_text.h"
 
 namespace auralyn::echoplot {
 namespace {
 
 constexpr double kWidth = 960.0;
-constexpr double kLeft = 90.0;
-constexpr double kRight = 930.0;
-
-struct Panel {
-    double top;
-    double bottom;
-    LinearAxis axis;
-    const char* title;
-    const char* pointClass;
-};
 
 // Colour-blind-safe and distinct on white; later curves reuse them dashed.
 constexpr const char* kColours[] = {"#1f5fbf", "#c0392b", "#2a9d3a", "#e08a00",
@@ -31,116 +20,132 @@ constexpr std::size_t kColourCount = sizeof kColours / sizeof kColours[0];
 constexpr double kLegendRowHeight = 20.0;
 constexpr std::size_t kLegendColumns = 3;
 
-std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
-
-std::string format(const char* pattern, ...) {
-    char text[512];
-    va_list args;
-    va_start(args, pattern);
-    std::vsnprintf(text, sizeof text, pattern, args);
-    va_end(args);
-    return text;
-}
-
-double xOf(const LogAxis& axis, double frequency) {
-    return kLeft + (kRight - kLeft) * std::log10(frequency / axis.low) / std::log10(axis.high / axis.low);
-}
-
-double yOf(const Panel& panel, double value) {
-    return panel.bottom - (panel.bottom - panel.top) * (value - panel.axis.low) / (panel.axis.high - panel.axis.low);
-}
-
-std::string valueLabel(double value) {
-    if (std::fabs(value) < 1e-9) value = 0.0;  // no "-0"
-    return format("%g", value);
-}
-
-void drawFrequencyGrid(std::string& svg, const LogAxis& axis, const Panel& panel, bool labels) {
-    for (const FrequencyTick& tick : frequencyTicks(axis)) {
-        const double x = xOf(axis, tick.frequency);
-        svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"1\"/>\n", x,
-                      panel.top, x, panel.bottom, tick.decade ? "#a0a0a0" : "#e0e0e0");
-        if (labels && tick.labelled)
-            svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"%d\">%s</text>\n", x,
-                          panel.bottom + 18.0, tick.decade ? 13 : 11, frequencyLabel(tick.frequency).c_str());
-    }
-}
-
-void drawValueGrid(std::string& svg, const Panel& panel) {
-    const int lines = static_cast<int>(std::lround((panel.axis.high - panel.axis.low) / panel.axis.step));
-    for (int i = 0; i <= lines; ++i) {
-        const double value = panel.axis.low + i * panel.axis.step;
-        const double y = yOf(panel, value);
-        svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"#d0d0d0\" stroke-width=\"1\"/>\n",
-                      kLeft, y, kRight, y);
-        svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"end\" font-size=\"12\">%s</text>\n", kLeft - 6.0,
-                      y + 4.0, valueLabel(value).c_str());
-    }
-    const double middle = (panel.top + panel.bottom) / 2.0;
-    svg += format("<text x=\"24\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\" "
-                  "transform=\"rotate(-90 24 %.2f)\">%s</text>\n",
-                  middle, middle, panel.title);
-}
-
-// The curve through the drawable tones, broken where a tone cannot be drawn,
-// with a marker on every tone.
-void drawCurve(std::string& svg, const LogAxis& axis, const Panel& panel, const Curve& curve, std::size_t index,
-               const std::function<double(const ResponsePoint&)>& value) {
-    std::string path;
-    std::string markers;
-    const char* radius = curve.points.size() > 100 ? "1.6" : "2.5";  // dense sweeps would blot out the curve
-    const char* colour = curveColour(index);
-    bool penDown = false;
-    for (const std::optional<ResponsePoint>& point : curve.points) {
-        if (!point) {
-            penDown = false;
-            continue;
-        }
-        const double x = xOf(axis, point->frequency);
-        const double y = yOf(panel, value(*point));
-        path += format("%s%.2f,%.2f ", penDown ? "L" : "M", x, y);
-        penDown = true;
-        markers += format("<circle class=\"%s\" cx=\"%.2f\" cy=\"%.2f\" r=\"%s\" fill=\"%s\"/>\n",
-                          panel.pointClass, x, y, radius, colour);
-    }
-    if (!path.empty())
-        svg += format("<path fill=\"none\" stroke-width=\"1.5\" stroke=\"%s\"%s d=\"", colour,
-                      index >= kColourCount ? " stroke-dasharray=\"6 3\"" : "") +
-               path + "\"/>\n";
-    svg += markers;
-}
-
-void drawFrame(std::string& svg, const Panel& panel) {
-    svg += format("<rect x=\"%.2f\" y=\"%.2f\" width=\"%.2f\" height=\"%.2f\" fill=\"none\" stroke=\"#404040\"/>\n",
-                  kLeft, panel.top, kRight - kLeft, panel.bottom - panel.top);
-}
-
-struct Ranges {
-    double minFrequency = 0.0, maxFrequency = 0.0;
-    double minMagnitude = 0.0, maxMagnitude = 0.0;
-    double minPhase = 0.0, maxPhase = 0.0;
-    std::size_t drawn = 0;
+// The distortion panel's quantities: the colour says which measurement, the
+// line and the marker which quantity.
+struct Quantity {
+    const char* label;
+    const char* pointClass;
+    LineStyle style;
+    std::function<std::optional<double>(const ToneQuality&)> value;
 };
 
-void include(Ranges& r, const ResponsePoint& p) {
-    if (r.drawn++ == 0) {
-        r = {p.frequency, p.frequency, p.magnitudeDb, p.magnitudeDb, p.phaseDegrees, p.phaseDegrees, 1};
-        return;
-    }
-    r.minFrequency = std::min(r.minFrequency, p.frequency);
-    r.maxFrequency = std::max(r.maxFrequency, p.frequency);
-    r.minMagnitude = std::min(r.minMagnitude, p.magnitudeDb);
-    r.maxMagnitude = std::max(r.maxMagnitude, p.magnitudeDb);
-    r.minPhase = std::min(r.minPhase, p.phaseDegrees);
-    r.maxPhase = std::max(r.maxPhase, p.phaseDegrees);
+const std::vector<Quantity>& distortionQuantities() {
+    static const std::vector<Quantity> quantities = {
+        {"THD (dBc)", "thd-point", {nullptr, Marker::Circle, 1.8}, [](const ToneQuality& t) { return t.thdDb; }},
+        {"H2 (dBc)", "h2-point", {"7 4", Marker::Square, 1.3}, [](const ToneQuality& t) { return t.harmonicDbc[0]; }},
+        {"H3 (dBc)", "h3-point", {"2 3", Marker::Triangle, 1.3}, [](const ToneQuality& t) { return t.harmonicDbc[1]; }},
+        {"Noise floor (dBFS)", "noise-floor-point", {"10 3 2 3", Marker::Diamond, 1.0},
+         [](const ToneQuality& t) { return t.noiseFloorDbfs; }},
+    };
+    return quantities;
 }
 
-Ranges rangesOf(const std::vector<Curve>& curves) {
+struct Range {
+    double low = 0.0, high = 0.0;
+    std::size_t count = 0;
+    void include(double value) {
+        low = count == 0 ? value : std::min(low, value);
+        high = count == 0 ? value : std::max(high, value);
+        ++count;
+    }
+};
+
+struct Ranges {
+    Range frequency, magnitude, phase, distortion;
+};
+
+Ranges rangesOf(const BodePlot& plot) {
     Ranges r;
-    for (const Curve& curve : curves)
-        for (const std::optional<ResponsePoint>& p : curve.points)
-            if (p) include(r, *p);
+    for (const Curve& curve : plot.curves) {
+        for (const std::optional<ResponsePoint>& p : curve.points) {
+            if (!p) continue;
+            r.frequency.include(p->frequency);
+            r.magnitude.include(p->magnitudeDb);
+            r.phase.include(p->phaseDegrees);
+        }
+        if (!plot.distortion) continue;
+        for (const ToneQuality& tone : curve.quality) {
+            for (const Quantity& quantity : distortionQuantities()) {
+                if (const std::optional<double> value = quantity.value(tone)) {
+                    r.distortion.include(*value);
+                    r.frequency.include(tone.frequency);
+                }
+            }
+        }
+    }
     return r;
+}
+
+Series responseSeries(const Curve& curve, double ResponsePoint::*value) {
+    Series series;
+    for (const std::optional<ResponsePoint>& p : curve.points)
+        series.push_back(p ? std::optional<SeriesPoint>(SeriesPoint{p->frequency, (*p).*value}) : std::nullopt);
+    return series;
+}
+
+// The interval is drawn around the curve as plotted, so it moves with it when
+// the curve is normalized.
+Band responseBand(const Curve& curve, double ResponsePoint::*value, std::optional<double> ToneQuality::*halfWidth) {
+    Band band;
+    for (std::size_t i = 0; i < curve.points.size(); ++i) {
+        const std::optional<ResponsePoint>& p = curve.points[i];
+        const std::optional<double> u = i < curve.quality.size() ? curve.quality[i].*halfWidth : std::nullopt;
+        if (!p || !u) {
+            band.emplace_back();
+            continue;
+        }
+        const double centre = (*p).*value;
+        band.push_back(BandPoint{p->frequency, centre - std::fabs(*u), centre + std::fabs(*u)});
+    }
+    return band;
+}
+
+Series qualitySeries(const Curve& curve, const Quantity& quantity) {
+    Series series;
+    for (const ToneQuality& tone : curve.quality) {
+        const std::optional<double> value = quantity.value(tone);
+        series.push_back(value ? std::optional<SeriesPoint>(SeriesPoint{tone.frequency, *value}) : std::nullopt);
+    }
+    return series;
+}
+
+LineStyle curveStyle(std::size_t index) { return {index >= kColourCount ? "6 3" : nullptr, Marker::Circle, 1.5}; }
+
+// Dense sweeps would blot out the curve with large markers.
+double markerSize(const Curve& curve) { return curve.points.size() > 100 ? 1.6 : 2.5; }
+
+void drawResponse(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot,
+                  double ResponsePoint::*value, std::optional<double> ToneQuality::*halfWidth, const char* bandClass) {
+    beginClipped(svg, panel);
+    if (plot.uncertainty)
+        for (std::size_t i = 0; i < plot.curves.size(); ++i)
+            drawBand(svg, axis, panel, responseBand(plot.curves[i], value, halfWidth), curveColour(i), bandClass);
+    for (std::size_t i = 0; i < plot.curves.size(); ++i)
+        drawSeries(svg, axis, panel, responseSeries(plot.curves[i], value), curveColour(i), curveStyle(i),
+                   panel.pointClass, markerSize(plot.curves[i]));
+    endClipped(svg);
+}
+
+// Up to kDenseSeries tones every tone has its marker; beyond, markers on
+// every tone would hide the line styles that tell the quantities apart, so
+// about kDenseSeries spread evenly, each quantity's staggered against the others'.
+constexpr std::size_t kDenseSeries = 60;
+
+MarkerSpacing distortionSpacing(std::size_t tones, std::size_t quantity, std::size_t quantities) {
+    if (tones <= kDenseSeries) return {};
+    const std::size_t every = (tones + kDenseSeries - 1) / kDenseSeries;
+    return {every, every * quantity / quantities};
+}
+
+void drawDistortion(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot) {
+    const std::vector<Quantity>& quantities = distortionQuantities();
+    beginClipped(svg, panel);
+    for (std::size_t i = 0; i < plot.curves.size(); ++i)
+        for (std::size_t q = 0; q < quantities.size(); ++q)
+            drawSeries(svg, axis, panel, qualitySeries(plot.curves[i], quantities[q]), curveColour(i),
+                       quantities[q].style, quantities[q].pointClass, 3.0,
+                       distortionSpacing(plot.curves[i].quality.size(), q, quantities.size()));
+    endClipped(svg);
 }
 
 void drawTitles(std::string& svg, const BodePlot& plot) {
@@ -151,22 +156,54 @@ void drawTitles(std::string& svg, const BodePlot& plot) {
 }
 
 std::size_t legendRows(const BodePlot& plot) {
-    return (plot.curves.size() + kLegendColumns - 1) / kLegendColumns;
+    const std::size_t rows = (plot.curves.size() + kLegendColumns - 1) / kLegendColumns;
+    return rows + (plot.distortion || plot.uncertainty ? 1 : 0);
 }
 
 // Below the frequency axis's title: a line sample in each curve's colour and
 // the curve's label, three to a row.
-void drawLegend(std::string& svg, const BodePlot& plot, double top) {
-    const double columnWidth = (kRight - kLeft) / static_cast<double>(kLegendColumns);
-    svg += "<g class=\"legend\">\n";
+void drawCurveLegend(std::string& svg, const BodePlot& plot, double top) {
+    const double columnWidth = (kPlotRight - kPlotLeft) / static_cast<double>(kLegendColumns);
     for (std::size_t i = 0; i < plot.curves.size(); ++i) {
-        const double x = kLeft + columnWidth * static_cast<double>(i % kLegendColumns);
+        const double x = kPlotLeft + columnWidth * static_cast<double>(i % kLegendColumns);
         const double y = top + kLegendRowHeight * static_cast<double>(i / kLegendColumns);
         svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"3\"%s/>\n",
                       x, y, x + 28.0, y, curveColour(i), i >= kColourCount ? " stroke-dasharray=\"6 3\"" : "");
         svg += format("<text class=\"legend-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">", x + 36.0, y + 4.5) +
                tools::escapeXml(plot.curves[i].label) + "</text>\n";
     }
+}
+
+// One row in grey: the line and marker of every distortion quantity, and what
+// the shading means.
+void drawQuantityLegend(std::string& svg, const BodePlot& plot, double y) {
+    constexpr const char* kGrey = "#303030";
+    double x = kPlotLeft;
+    if (plot.distortion) {
+        for (const Quantity& quantity : distortionQuantities()) {
+            svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"%.1f\"",
+                          x, y, x + 34.0, y, kGrey, quantity.style.width + 0.5);
+            if (quantity.style.dashArray != nullptr) svg += format(" stroke-dasharray=\"%s\"", quantity.style.dashArray);
+            svg += "/>\n" + markerAt(quantity.style.marker, x + 17.0, y, 3.0, kGrey, "legend-marker");
+            svg += format("<text class=\"quantity-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">%s</text>\n",
+                          x + 40.0, y + 4.5, quantity.label);
+            x += 40.0 + 8.0 * static_cast<double>(std::char_traits<char>::length(quantity.label)) + 18.0;
+        }
+    }
+    if (plot.uncertainty) {
+        svg += format("<rect x=\"%.2f\" y=\"%.2f\" width=\"34\" height=\"12\" fill=\"%s\" fill-opacity=\"0.2\"/>\n", x,
+                      y - 6.0, kGrey);
+        svg += format("<text class=\"quantity-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">95 %% interval</text>\n",
+                      x + 40.0, y + 4.5);
+    }
+}
+
+void drawLegend(std::string& svg, const BodePlot& plot, double top) {
+    svg += "<g class=\"legend\">\n";
+    drawCurveLegend(svg, plot, top);
+    const std::size_t curveRows = (plot.curves.size() + kLegendColumns - 1) / kLegendColumns;
+    if (plot.distortion || plot.uncertainty)
+        drawQuantityLegend(svg, plot, top + kLegendRowHeight * static_cast<double>(curveRows) + 6.0);
     svg += "</g>\n";
 }
 
@@ -175,16 +212,19 @@ void drawLegend(std::string& svg, const BodePlot& plot, double top) {
 const char* curveColour(std::size_t index) { return kColours[index % kColourCount]; }
 
 std::string renderBodePlot(const BodePlot& plot) {
-    const Ranges ranges = rangesOf(plot.curves);
-    const LogAxis frequencies = logAxisFor(ranges.minFrequency, ranges.maxFrequency);
-    const Panel magnitude{80.0, 370.0, linearAxisFor(ranges.minMagnitude, ranges.maxMagnitude, 6.0, false),
-                          plot.magnitudeTitle.c_str(), "magnitude-point"};
-    const Panel phase{410.0, 660.0, linearAxisFor(ranges.minPhase, ranges.maxPhase, 90.0, true), "Phase (deg)",
-                      "phase-point"};
-    const std::vector<const Panel*> panels = {&magnitude, &phase};
+    const Ranges ranges = rangesOf(plot);
+    const LogAxis frequencies = logAxisFor(ranges.frequency.low, ranges.frequency.high);
+    const Panel magnitude{80.0, 370.0, linearAxisFor(ranges.magnitude.low, ranges.magnitude.high, 6.0, false),
+                          plot.magnitudeTitle, "magnitude-point", "clip-magnitude"};
+    const Panel phase{410.0, 660.0, linearAxisFor(ranges.phase.low, ranges.phase.high, 90.0, true), "Phase (deg)",
+                      "phase-point", "clip-phase"};
+    const Panel distortion{700.0, 980.0, linearAxisFor(ranges.distortion.low, ranges.distortion.high, 20.0, false),
+                           "Distortion (dBc), noise floor (dBFS)", "", "clip-distortion"};
+    std::vector<const Panel*> panels = {&magnitude, &phase};
+    if (plot.distortion) panels.push_back(&distortion);
     const double axisTitle = panels.back()->bottom + 38.0;
     const double legendTop = axisTitle + 28.0;
-    const double height = legendTop + kLegendRowHeight * static_cast<double>(legendRows(plot)) + 8.0;
+    const double height = legendTop + kLegendRowHeight * static_cast<double>(legendRows(plot)) + 14.0;
 
     std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" viewBox=\"0 0 %.0f %.0f\" "
@@ -197,12 +237,12 @@ std::string renderBodePlot(const BodePlot& plot) {
         drawValueGrid(svg, *panel);
         drawFrame(svg, *panel);
     }
-    for (std::size_t i = 0; i < plot.curves.size(); ++i) {
-        drawCurve(svg, frequencies, magnitude, plot.curves[i], i, [](const ResponsePoint& p) { return p.magnitudeDb; });
-        drawCurve(svg, frequencies, phase, plot.curves[i], i, [](const ResponsePoint& p) { return p.phaseDegrees; });
-    }
+    drawResponse(svg, frequencies, magnitude, plot, &ResponsePoint::magnitudeDb, &ToneQuality::magnitudeU95Db,
+                 "magnitude-band");
+    drawResponse(svg, frequencies, phase, plot, &ResponsePoint::phaseDegrees, &ToneQuality::phaseU95Deg, "phase-band");
+    if (plot.distortion) drawDistortion(svg, frequencies, distortion, plot);
     svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\">Frequency (Hz)</text>\n",
-                  (kLeft + kRight) / 2.0, axisTitle);
+                  (kPlotLeft + kPlotRight) / 2.0, axisTitle);
     drawLegend(svg, plot, legendTop);
     svg += "</svg>\n";
     return svg;
@@ -211,14 +251,14 @@ std::string renderBodePlot(const BodePlot& plot) {
 std::string renderBodePlot(const tools::Report& report, const std::vector<std::optional<ResponsePoint>>& points) {
     BodePlot plot;
     plot.title = "Frequency response of \"" + report.inputFile + "\", " + std::to_string(report.sampleRate) + " Hz";
-    plot.curves.push_back(Curve{report.inputFile, points});
-    const Ranges ranges = rangesOf(plot.curves);
+    plot.curves.push_back(Curve{report.inputFile, points, {}});
+    const Ranges ranges = rangesOf(plot);
     // std::to_string, not %zu: the Windows C library's printf does not know it.
-    plot.note = std::to_string(ranges.drawn) +
+    plot.note = std::to_string(ranges.frequency.count) +
                 format(" tones from %g Hz to %g Hz; magnitude relative to the full-scale test tone",
-                       ranges.minFrequency, ranges.maxFrequency);
-    if (ranges.drawn < points.size())
-        plot.note += "; " + std::to_string(points.size() - ranges.drawn) + " silent tones not drawn";
+                       ranges.frequency.low, ranges.frequency.high);
+    if (ranges.frequency.count < points.size())
+        plot.note += "; " + std::to_string(points.size() - ranges.frequency.count) + " silent tones not drawn";
     return renderBodePlot(plot);
 }
 

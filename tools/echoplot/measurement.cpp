@@ -54,7 +54,8 @@ std::optional<double> magnitudeOf(Field dbField, double db, Field amplitudeField
     return std::nullopt;
 }
 
-bool parseCsvRow(std::string_view line, std::size_t index, std::optional<ResponsePoint>& point, std::string& error) {
+bool parseCsvRow(std::string_view line, std::size_t index, std::optional<ResponsePoint>& point, double& frequency,
+                 std::string& error) {
     static const char* const kNames[] = {"frequency_hz", "amplitude", "magnitude_db", "phase_deg"};
     const std::vector<std::string_view> fields = split(line, ',');
     if (fields.size() < 4) {
@@ -77,9 +78,45 @@ bool parseCsvRow(std::string_view line, std::size_t index, std::optional<Respons
         error = csvLineError(index, "a tone needs a frequency above 0 Hz");
         return false;
     }
+    frequency = values[0];
     const std::optional<double> magnitude = magnitudeOf(kinds[2], values[2], kinds[1], values[1]);
     const bool drawable = magnitude && kinds[3] == Field::Number && std::isfinite(values[3]);
     point = drawable ? std::optional<ResponsePoint>(ResponsePoint{values[0], *magnitude, values[3]}) : std::nullopt;
+    return true;
+}
+
+// A known column after the first four: where it is and what it is called.
+struct QualityColumn {
+    std::size_t index;
+    std::string name;
+};
+
+std::vector<QualityColumn> qualityColumnsOf(std::string_view header) {
+    std::vector<QualityColumn> columns;
+    const std::vector<std::string_view> names = split(header, ',');
+    ToneQuality probe;
+    for (std::size_t i = 4; i < names.size(); ++i)
+        if (qualityField(probe, names[i]) != nullptr) columns.push_back({i, std::string(names[i])});
+    return columns;
+}
+
+// A row shorter than the first line leaves its last columns without values; a
+// value that is not finite is no value (analyze writes none of those).
+bool parseQualityFields(std::string_view line, std::size_t index, const std::vector<QualityColumn>& columns,
+                        ToneQuality& tone, std::string& error) {
+    const std::vector<std::string_view> fields = split(line, ',');
+    for (const QualityColumn& column : columns) {
+        if (column.index >= fields.size()) continue;
+        double value = 0.0;
+        const Field kind = parseField(fields[column.index], value);
+        if (kind == Field::Invalid) {
+            std::string what = "'";
+            what.append(fields[column.index]).append("' in column ").append(column.name).append(" is not a number");
+            error = csvLineError(index, what);
+            return false;
+        }
+        if (kind == Field::Number && std::isfinite(value)) *qualityField(tone, column.name) = value;
+    }
     return true;
 }
 
@@ -110,10 +147,17 @@ bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std:
         return false;
     }
     measurement.points.clear();
+    measurement.quality.clear();
+    const std::vector<QualityColumn> known = qualityColumnsOf(lines[0]);
+    measurement.qualityColumns.clear();
+    for (const QualityColumn& column : known) measurement.qualityColumns.push_back(column.name);
     for (std::size_t index = 1; index < lines.size(); ++index) {
         std::optional<ResponsePoint> point;
-        if (!parseCsvRow(lines[index], index, point, error)) return false;
+        ToneQuality tone;
+        if (!parseCsvRow(lines[index], index, point, tone.frequency, error)) return false;
+        if (!parseQualityFields(lines[index], index, known, tone, error)) return false;
         measurement.points.push_back(point);
+        measurement.quality.push_back(tone);
     }
     if (measurement.points.empty()) {
         error = "the file holds its column names but no tones";

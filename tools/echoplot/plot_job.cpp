@@ -1,5 +1,6 @@
 #include "echoplot/plot_job.h"
 
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -72,6 +73,27 @@ std::string noteFor(const std::vector<Measurement>& measurements, const PlotRequ
     return note;
 }
 
+template <std::size_t N>
+std::string joined(const std::array<const char*, N>& names) {
+    std::string text;
+    for (const char* name : names) text += (text.empty() ? "" : ", ") + std::string(name);
+    return text;
+}
+
+// --distortion and --uncertainty draw columns that only analyze's CSV file has.
+template <std::size_t N>
+bool checkColumns(const Measurement& m, const char* option, const std::array<const char*, N>& columns,
+                  std::string& error) {
+    std::string missing;
+    if (hasColumns(m, columns, missing)) return true;
+    if (m.quality.empty())
+        error = m.path + ": " + option + " needs a CSV file of auralyn analyze --csv with the columns " +
+                joined(columns) + "; an echoprobe report has none of them";
+    else
+        error = m.path + ": " + option + " needs the columns " + joined(columns) + "; the file lacks " + missing;
+    return false;
+}
+
 bool writeAll(const std::vector<OutputFile>& files, std::string& error) {
     std::vector<std::string> temporaries;
     const auto discardAll = [&temporaries] {
@@ -142,6 +164,8 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
     for (std::size_t i = 0; i < measurements.size(); ++i) {
         Measurement& m = measurements[i];
         if (!readMeasurementFile(request.measurements[i], m, error)) return false;
+        if (request.distortion && !checkColumns(m, "--distortion", kDistortionColumns, error)) return false;
+        if (request.uncertainty && !checkColumns(m, "--uncertainty", kUncertaintyColumns, error)) return false;
         const std::size_t drawn = drawnCount(m);
         if (drawn == 0) {
             error = m.path + ": every tone has an amplitude of 0: the recording was silent";
@@ -160,7 +184,10 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
     plot.title = titleFor(measurements);
     plot.note = noteFor(measurements, request);
     if (request.normalizeHz) plot.magnitudeTitle = "Magnitude (dB, normalized)";
-    for (Measurement& m : measurements) plot.curves.push_back(Curve{fileName(m.path), std::move(m.points)});
+    plot.distortion = request.distortion;
+    plot.uncertainty = request.uncertainty;
+    for (Measurement& m : measurements)
+        plot.curves.push_back(Curve{fileName(m.path), std::move(m.points), std::move(m.quality)});
     files[0] = {result.plotPath, renderBodePlot(plot)};
     if (!writeAll(files, error)) return false;
     result.frdPaths.assign(outputs.begin() + 1, outputs.end());

@@ -14,6 +14,8 @@ struct PlotRequest {
     std::string output;                     // empty: the first measurement's name with .svg
     bool frd = false;                       // an FRD file next to each measurement
     std::optional<double> normalizeHz;      // every curve 0 dB there
+    bool distortion = false;                // a panel of THD, H2, H3 and the noise floor
+    bool uncertainty = false;               // every tone's 95 % interval around its magnitude and phase
 };
 
 struct PlotResult {
