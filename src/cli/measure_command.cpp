@@ -162,10 +162,9 @@ void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
     std::fflush(stdout);
 }
 
-PulseWatch pulseWatch(const SweepPlan& plan, double leadSeconds) {
+PulseWatch pulseWatch(const SweepPlan& plan) {
     PulseWatch watch;
-    watch.start = leadSeconds + plan.params().leadInTime;
-    watch.end = watch.start + plan.params().syncPulseDuration;
+    watch.seconds = plan.params().syncPulseDuration;
     watch.thresholdPercent = plan.params().syncThreshold;
     watch.thresholdDbfs = peakDbfs(percentToAmplitude(plan.params().syncThreshold));
     return watch;
@@ -206,6 +205,20 @@ bool pulseCanBeFound(const MeasureCommand& m, const SweepPlan& plan, const audio
                   peakDbfs(peak), peakDbfs(threshold), plan.params().syncThreshold);
     printDiagnostic(text);
     return false;
+}
+
+// A sweep played at full scale reaches full scale through a unity path, on as
+// many samples as it holds there; more than that, the input clipped.
+void warnOfClipping(const MeasureCommand& m, const SweepToPlay& sweep, const audio::SessionResult& result) {
+    const std::size_t played = fullScaleCount(sweep.samples, 1, 0);
+    for (const int channel : {m.inputChannel, m.referenceChannel}) {
+        if (channel == 0) continue;
+        const std::size_t recorded = fullScaleCount(result.frames, result.channels, channel - 1);
+        if (recorded <= played) continue;
+        printDiagnostic("warning: input channel " + std::to_string(channel) + " clipped (" + std::to_string(recorded) +
+                        " samples at full scale, the sweep has " + std::to_string(played) +
+                        "): the response measured is wrong; lower the input gain or the output volume");
+    }
 }
 
 AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
@@ -264,7 +277,7 @@ int runMeasure(const MeasureCommand& m) {
     request.cancel = &interrupt.flag();
     audio::SessionResult result;
     {
-        SessionDisplay display(m.quiet, pulseWatch(sweep.plan, request.leadSeconds));
+        SessionDisplay display(m.quiet, pulseWatch(sweep.plan));
         result = audio::playAndRecord(request, [&display](const audio::SessionProgress& p) { display.update(p); });
     }
     if (result.status == audio::SessionStatus::Cancelled) return keepInterrupted(m, result);
@@ -278,6 +291,7 @@ int runMeasure(const MeasureCommand& m) {
         return kExitFailure;
     }
     if (!pulseCanBeFound(m, sweep.plan, result)) return kExitFailure;
+    warnOfClipping(m, sweep, result);
     if (interrupt.interrupted()) {
         printDiagnostic("interrupted before the analysis; nothing was analysed");
         return kExitInterrupted;

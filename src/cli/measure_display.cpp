@@ -8,9 +8,12 @@
 namespace auralyn::cli {
 namespace {
 
-// The recording lags the output by the devices' latency: a pulse is judged
-// only this long after it was played.
-constexpr double kLatencyAllowance = 0.5;
+// A pulse is judged this long beyond its own length after it arrived (two
+// progress reports), and it arrives when the input rises this far above the
+// level before playback, and at least to the floor.
+constexpr double kReportAllowance = 0.1;
+constexpr double kRiseDb = 10.0;
+constexpr double kSignalFloorDbfs = -60.0;
 constexpr double kMeterFloorDbfs = -60.0;
 
 std::string bar(double fraction, int width, char fill) {
@@ -31,7 +34,7 @@ std::string progressLine(const audio::SessionProgress& p) {
     char text[160];
     std::snprintf(text, sizeof text, "measure %s %3d%% %6.1f s left  input %6.1f dBFS %s%s", bar(fraction, 30, '#').c_str(),
                   static_cast<int>(std::fmin(fraction, 1.0) * 100.0), left, level,
-                  bar(1.0 - level / kMeterFloorDbfs, 20, '=').c_str(), p.inputClipped ? " CLIP" : "");
+                  bar(1.0 - level / kMeterFloorDbfs, 20, '=').c_str(), p.inputClipped ? " FULL SCALE" : "");
     return text;
 }
 
@@ -41,28 +44,34 @@ SessionDisplay::SessionDisplay(bool quiet, const PulseWatch& pulse)
 SessionDisplay::~SessionDisplay() { finish(); }
 
 void SessionDisplay::update(const audio::SessionProgress& progress) {
-    if (progress.inputClipped && !clipWarned_) {
-        clipWarned_ = true;
-        warn("the input clips (reaches full scale): the measured response will be wrong; lower the input gain "
-             "or the output volume");
-    }
     watchPulse(progress);
     draw(progress);
 }
 
-// The input level while the pulse arrives, against the level at which the
-// analysis recognises it.
+// The devices' latency (from milliseconds to seconds on a sound server) hides
+// when the pulse arrives; it is the first thing of the sweep to rise clearly
+// above what the input held before playback began, so the level it reaches
+// over its own length from there is what the analysis will see.
 void SessionDisplay::watchPulse(const audio::SessionProgress& progress) {
-    if (pulseJudged_ || progress.secondsDone < pulse_.start) return;
+    if (pulseJudged_) return;
+    if (!progress.playing && !pulseSeen_) {
+        quietPeakDbfs_ = std::fmax(quietPeakDbfs_, progress.inputPeakDbfs);
+        return;
+    }
+    if (!pulseSeen_) {
+        if (progress.inputPeakDbfs < std::fmax(kSignalFloorDbfs, quietPeakDbfs_ + kRiseDb)) return;
+        pulseSeen_ = true;
+        pulseArrival_ = progress.secondsDone;
+    }
     pulsePeakDbfs_ = std::fmax(pulsePeakDbfs_, progress.inputPeakDbfs);
-    if (progress.secondsDone < pulse_.end + kLatencyAllowance) return;
+    if (progress.secondsDone < pulseArrival_ + pulse_.seconds + kReportAllowance) return;
     pulseJudged_ = true;
     if (pulsePeakDbfs_ >= pulse_.thresholdDbfs) return;
     char text[240];
     std::snprintf(text, sizeof text,
                   "the input peaked at %.1f dBFS while the sync pulse played, below the %.1f dBFS (%g %% of full "
                   "scale) the analysis needs to find it; raise the input level",
-                  std::fmax(pulsePeakDbfs_, -200.0), pulse_.thresholdDbfs, pulse_.thresholdPercent);
+                  pulsePeakDbfs_, pulse_.thresholdDbfs, pulse_.thresholdPercent);
     warn(text);
 }
 

@@ -3,18 +3,19 @@
 // What `auralyn measure` shows while it plays and records: a progress bar with
 // the time left and a peak meter of the input on one redrawn line of standard
 // error (on a terminal only, and not with --quiet), and warnings of their own
-// lines when the input clips or stays too low for the sync pulse to be found.
+// lines when the input stays too low for the sync pulse to be found. The line
+// marks an input that touches full scale; whether it clipped is judged on the
+// recording (a sweep played at full scale reaches it through a unity path).
 #include <string>
 
 #include "audio/audio_session.h"
 
 namespace auralyn::cli {
 
-// Where, in seconds of recording, the sweep's first sync pulse is played, and
-// the level (dBFS) it must reach in the recording for the analysis to find it.
+// The length of the sweep's first sync pulse, and the level (dBFS) it must
+// reach in the recording for the analysis to find it.
 struct PulseWatch {
-    double start = 0.0;
-    double end = 0.0;
+    double seconds = 0.0;
     double thresholdDbfs = 0.0;
     double thresholdPercent = 0.0;
 };
@@ -38,8 +39,10 @@ private:
     PulseWatch pulse_;
     bool shown_ = false;
     bool drawn_ = false;
-    bool clipWarned_ = false;
+    bool pulseSeen_ = false;
     bool pulseJudged_ = false;
+    double pulseArrival_ = 0.0;
+    double quietPeakDbfs_ = -200.0;
     double pulsePeakDbfs_ = -200.0;
     std::string lastLine_;
 };

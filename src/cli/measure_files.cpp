@@ -1,5 +1,6 @@
 #include "cli/measure_files.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -148,6 +149,14 @@ int channelPeak(const std::vector<std::int16_t>& frames, int channels, int chann
         peak = std::max(peak, std::abs(static_cast<int>(frames[i])));
     }
     return peak;
+}
+
+std::size_t fullScaleCount(const std::vector<std::int16_t>& frames, int channels, int channel) {
+    std::size_t count = 0;
+    for (std::size_t i = static_cast<std::size_t>(channel); i < frames.size(); i += static_cast<std::size_t>(channels)) {
+        if (std::abs(static_cast<int>(frames[i])) >= 32767) ++count;
+    }
+    return count;
 }
 
 double peakDbfs(int peak) { return peak <= 0 ? -200.0 : 20.0 * std::log10(peak / 32768.0); }

@@ -40,6 +40,9 @@ bool writeRecording(const std::string& path, const std::vector<std::int16_t>& fr
 // The largest magnitude on one channel (counted from 0) of interleaved frames.
 int channelPeak(const std::vector<std::int16_t>& frames, int channels, int channel);
 
+// How many samples on one channel sit at full scale (32767 or -32768, or -32767).
+std::size_t fullScaleCount(const std::vector<std::int16_t>& frames, int channels, int channel);
+
 // Full scale is 0 dBFS; silence is -200.
 double peakDbfs(int peak);
 
