@@ -44,15 +44,12 @@ int onOutput(const void*, void* output, unsigned long frames, const PaStreamCall
         writeMappedFrame(0, shared.mapping, shared.outputChannels, out + done * shared.outputChannels);
     }
     // PortAudio flags an underflow on the callback after it, so the gap lies
-    // just before this callback's first frame: one in silence only moves what
-    // follows, one in the sweep's sound breaks it. ALSA's sound-server plugin
-    // keeps the flag up on every callback after a start-up underrun, so only
-    // a flag that rises counts as a new gap.
-    const bool flagged = (flags & paOutputUnderflow) != 0;
-    if (flagged && !shared.underflowFlagged && before > shared.soundBegin && before < shared.soundEnd) {
+    // just before this callback's first frame: one in silence (the session's
+    // lead, the sweep's own lead-in) only moves what follows, one in the
+    // sweep's sound breaks it.
+    if ((flags & paOutputUnderflow) != 0 && before > shared.soundBegin && before < shared.soundEnd) {
         shared.outputUnderflow.store(true);
     }
-    shared.underflowFlagged = flagged;
     shared.playedFrames.store(played, std::memory_order_release);
     shared.outputCallbacks.fetch_add(1, std::memory_order_release);
     return paContinue;

@@ -36,7 +36,6 @@ struct Shared {
     std::atomic<std::uint64_t> playedFrames{0};
     std::atomic<std::uint64_t> starvedSamples{0};
     std::atomic<bool> outputUnderflow{false};
-    bool underflowFlagged = false;  // the output callback's own: the previous callback's flag
     std::atomic<std::uint64_t> outputCallbacks{0};
 
     std::atomic<std::uint64_t> capturedFrames{0};
