@@ -21,6 +21,7 @@
 
 #include "pulse_server.h"
 #include "run_program.h"
+#include "terminal_stderr.h"
 #include "test_files.h"
 
 extern char** environ;
@@ -151,6 +152,16 @@ TEST_F(MeasureProgram, LoopbackAtFullVolumeIsUnityOnEveryToneAndKeepsAValidRecor
     EXPECT_EQ(wave.bits, 16);
     EXPECT_NE(run.out.find("Wrote loop.csv, rec.wav"), std::string::npos) << run.out;
     EXPECT_EQ(leftFiles(), (std::vector<std::string>{"loop.csv", "rec.wav"}));
+}
+
+TEST_F(MeasureProgram, OnATerminalShowsTheBarTheMeterAndTheSummary) {
+    int exitCode = -1;
+    const std::string screen = test::runWithTerminalStderr(AURALYN_PATH, joined({"measure"}, joined(kShortSweep,
+                                                           {"--csv", "t.csv"})), dir_.path().string(), exitCode);
+    EXPECT_EQ(exitCode, 0) << screen;
+    EXPECT_NE(screen.find("s left  input"), std::string::npos) << screen;
+    EXPECT_NE(screen.find(" 0.0 dBFS"), std::string::npos) << "the meter never showed the full-scale sweep";
+    EXPECT_NE(screen.find("100%"), std::string::npos) << screen;
 }
 
 TEST_F(MeasureProgram, WithoutOutputsTheReportGoesToMeasurementTxtHere) {
