@@ -188,9 +188,9 @@ TEST_F(MeasureProgram, SinkVolumeAt70PercentMeasuresTheServersCubicCurve) {
 
 TEST_F(MeasureProgram, ResamplingSinkLosesNoToneAndHasASmoothResponse) {
     ASSERT_TRUE(server_->useSink(PulseServer::kSink44k));
-    // Through ALSA's plugin for the server, a stream the server resamples often
-    // runs dry early on; the session must then refuse the recording (exit 1, no
-    // report), and a later attempt must measure the server's resampler.
+    // A stream the server resamples can run dry through ALSA's plugin (the
+    // session asks for a longer buffer against it); the run must then refuse the
+    // recording (exit 1, no report), and an attempt must measure the resampler.
     ProgramRun run;
     for (int attempt = 0; attempt < 12; ++attempt) {
         run = measure(joined(kShortSweep, {"--csv", "r44.csv"}));
