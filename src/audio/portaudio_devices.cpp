@@ -82,6 +82,10 @@ PortAudioLibrary::PortAudioLibrary() {
     snd_lib_error_set_handler(quietAlsa);
     // A JACK client would otherwise try to start a JACK server of its own.
     setenv("JACK_NO_START_SERVER", "1", 0);
+    // Through ALSA's plugin the sound server otherwise gives a stream a buffer
+    // so short that a stream it resamples runs dry at the start and keeps
+    // dropping samples; 200 ms holds. A value the user set is kept.
+    setenv("PULSE_LATENCY_MSEC", "200", 0);
     const QuietStandardError quiet;
     error_ = Pa_Initialize();
 }

@@ -149,7 +149,10 @@ private:
         if (!endKnown_ && shared_.playedFrames.load(std::memory_order_acquire) >= plan_.playFrames()) {
             endKnown_ = true;
             // The last sample reaches the input after both latencies; the tail starts there.
-            targetFrames_ = recordedFrames() + latencyFrames_ + plan_.tailFrames;
+            // An output that buffers more than it reports takes the whole sweep
+            // early, but the input, started with it, cannot hear the sweep's end
+            // before it has recorded the sweep's length.
+            targetFrames_ = std::max(recordedFrames(), plan_.playFrames()) + latencyFrames_ + plan_.tailFrames;
         }
     }
 

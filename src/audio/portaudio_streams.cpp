@@ -43,8 +43,11 @@ int onOutput(const void*, void* output, unsigned long frames, const PaStreamCall
     for (; done < frames; ++done) {
         writeMappedFrame(0, shared.mapping, shared.outputChannels, out + done * shared.outputChannels);
     }
-    // A gap in the silence before the sweep only moves the sweep; one in the sweep breaks it.
-    if ((flags & paOutputUnderflow) != 0 && before >= shared.leadFrames && before < shared.playFrames) {
+    // PortAudio flags an underflow on the callback after it, so the gap lies
+    // just before this callback's first frame: one in silence (the session's
+    // lead, the sweep's own lead-in) only moves what follows, one in the
+    // sweep's sound breaks it.
+    if ((flags & paOutputUnderflow) != 0 && before > shared.soundBegin && before < shared.soundEnd) {
         shared.outputUnderflow.store(true);
     }
     shared.playedFrames.store(played, std::memory_order_release);

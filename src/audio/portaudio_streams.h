@@ -20,7 +20,8 @@ struct Shared {
         : playRing(static_cast<std::size_t>(rate)),
           recordRing(static_cast<std::size_t>(rate) * 2 * static_cast<std::size_t>(inChannels)),
           outputChannels(outChannels), mapping(map), inputChannels(inChannels),
-          leadFrames(plan.leadFrames), playFrames(plan.playFrames()) {}
+          leadFrames(plan.leadFrames), playFrames(plan.playFrames()), soundBegin(plan.soundBegin),
+          soundEnd(plan.soundEnd) {}
 
     SpscRing<std::int16_t> playRing;    // mono samples: caller -> output callback
     SpscRing<std::int16_t> recordRing;  // interleaved frames: input callback -> caller
@@ -29,6 +30,8 @@ struct Shared {
     const int inputChannels;
     const std::uint64_t leadFrames;
     const std::uint64_t playFrames;
+    const std::uint64_t soundBegin;
+    const std::uint64_t soundEnd;
 
     std::atomic<std::uint64_t> playedFrames{0};
     std::atomic<std::uint64_t> starvedSamples{0};

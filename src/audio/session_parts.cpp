@@ -41,6 +41,16 @@ SessionPlan planSession(const SessionRequest& request) {
     plan.leadFrames = static_cast<std::uint64_t>(std::llround(request.leadSeconds * rate));
     plan.sweepFrames = request.sweep.size();
     plan.tailFrames = static_cast<std::uint64_t>(std::llround(request.tailSeconds * rate));
+    std::size_t first = 0;
+    while (first < request.sweep.size() && request.sweep[first] == 0) {
+        ++first;
+    }
+    std::size_t last = request.sweep.size();
+    while (last > first && request.sweep[last - 1] == 0) {
+        --last;
+    }
+    plan.soundBegin = plan.leadFrames + first;
+    plan.soundEnd = plan.leadFrames + last;
     return plan;
 }
 

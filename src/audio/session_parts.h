@@ -19,6 +19,11 @@ struct SessionPlan {
     std::uint64_t leadFrames = 0;
     std::uint64_t sweepFrames = 0;
     std::uint64_t tailFrames = 0;
+    // The played frames from the sweep's first sound to its last: silence in
+    // the sweep's own lead-in and end may be stretched by an output that ran
+    // dry without harm (the analysis keys on the pulse), its sound may not.
+    std::uint64_t soundBegin = 0;
+    std::uint64_t soundEnd = 0;
     std::uint64_t playFrames() const { return leadFrames + sweepFrames; }
 };
 SessionPlan planSession(const SessionRequest& request);

@@ -62,6 +62,7 @@ int main(int argc, char** argv) {
     addPlotCommand(app, exitCode);
     addSimulateCommand(app, exitCode);
     addDevicesCommand(app, exitCode);
+    addMeasureCommand(app, exitCode);
     addHelpCommand(app, exitCode);
     try {
         app.parse(argc, argv);

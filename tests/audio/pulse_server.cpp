@@ -53,6 +53,12 @@ bool PulseServer::start() {
     const std::string socket = folder_ + "/native";
     const std::string clientConfig = folder_ + "/client.conf";
     std::ofstream(clientConfig) << "autospawn = no\n";
+    // A sink's rate follows a new stream's when that is the server's default or
+    // alternate rate (48000 by default): keep both at 44100 so that the 44100 Hz
+    // sink really resamples a 48000 Hz stream.
+    std::filesystem::create_directories(folder_ + "/.config/pulse");
+    std::ofstream(folder_ + "/.config/pulse/daemon.conf")
+        << "default-sample-rate = 44100\nalternate-sample-rate = 44100\n";
     // Everything the server and its clients look up stays in the folder.
     setenv("PULSE_RUNTIME_PATH", folder_.c_str(), 1);
     setenv("PULSE_STATE_PATH", folder_.c_str(), 1);

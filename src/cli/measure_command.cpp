@@ -1,0 +1,332 @@
+// auralyn measure: play the sweep on an output, record an input at the same
+// time, and analyse the recording as `auralyn analyze` does.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/analyze_request.h"
+#include "cli/audio_commands.h"
+#include "cli/commands.h"
+#include "cli/diagnostics.h"
+#include "cli/interrupt_flag.h"
+#include "cli/measure_display.h"
+#include "cli/measure_files.h"
+#include "cli/staged_file.h"
+#include "cli/sweep_making.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::cli {
+namespace {
+
+struct MeasureCommand {
+    SweepOptionValues sweep;
+    std::vector<std::string> givenSweep;  // S.wav S.swp
+    std::string outputDevice;
+    std::string inputDevice;
+    std::string outputChannels = "LR";
+    int inputChannel = 1;
+    int referenceChannel = 0;
+    std::string reportPath;
+    std::string csvPath;
+    std::string jsonPath;
+    std::string plotPath;
+    std::string keepRecording;
+    bool quiet = false;
+};
+
+// Without -o, --csv and --json the report goes to the current folder, named
+// after the kept recording, or measurement.txt.
+constexpr const char* kDefaultReport = "measurement.txt";
+constexpr const char* kScratchRecording = "measurement.wav";
+
+void addOptions(CLI::App* command, MeasureCommand& m) {
+    const std::vector<CLI::Option*> sweepOptions = addSweepOptions(command, m.sweep);
+    CLI::Option* given = command->add_option("--sweep", m.givenSweep,
+                                             "play this sweep (16-bit mono WAV and its parameter file) instead of "
+                                             "making one from the options above")
+                             ->expected(2)
+                             ->type_name("S.wav S.swp");
+    for (CLI::Option* option : sweepOptions) given->excludes(option);
+    command->add_option("--output-device", m.outputDevice, "the device that plays the sweep (see 'auralyn devices'); "
+                                                           "an exact name or a unique part of one")
+        ->type_name("NAME")
+        ->default_str("the system's default output");
+    command->add_option("--input-device", m.inputDevice, "the device that records")
+        ->type_name("NAME")
+        ->default_str("the system's default input");
+    command->add_option("--output-channels", m.outputChannels, "the output channels that play the sweep")
+        ->type_name("L|R|LR")
+        ->check(CLI::IsMember({"L", "R", "LR"}))
+        ->default_str("LR");
+    command->add_option("--input-channel", m.inputChannel, "the input channel of the device under test, from 1")
+        ->type_name("N")
+        ->check(CLI::Range(1, 64))
+        ->default_str("1");
+    command->add_option("--reference-channel", m.referenceChannel,
+                        "an input channel wired straight from the output (loopback): the response is then the "
+                        "device channel divided by it, tone by tone")
+        ->type_name("M")
+        ->check(CLI::Range(1, 64))
+        ->default_str("none");
+    command->add_option("-o,--output", m.reportPath, "write the report in echoprobe's format")
+        ->type_name("REPORT.txt")
+        ->default_str("without -o, --csv and --json: measurement.txt here, or REC.txt with --keep-recording");
+    command->add_option("--csv", m.csvPath, "write one row per tone")->type_name("FILE")->default_str("none");
+    command->add_option("--json", m.jsonPath, "write the result as JSON")->type_name("FILE")->default_str("none");
+    command->add_option("--plot", m.plotPath, "draw the response as a Bode plot")
+        ->type_name("OUT.svg")
+        ->default_str("none");
+    command->add_option("--keep-recording", m.keepRecording,
+                        "keep the recording as a 16-bit WAV file (after Ctrl-C too, up to that point)")
+        ->type_name("REC.wav")
+        ->default_str("the recording is removed after the analysis");
+    command->add_flag("-q,--quiet", m.quiet, "no progress bar, level meter or analysis progress");
+}
+
+std::vector<std::string> outputPaths(const MeasureCommand& m) {
+    std::vector<std::string> paths;
+    for (const std::string* path : {&m.reportPath, &m.csvPath, &m.jsonPath, &m.plotPath}) {
+        if (!path->empty()) paths.push_back(*path);
+    }
+    return paths;
+}
+
+// Caught before the devices open rather than after a whole sweep.
+int checkCommandLine(const MeasureCommand& m) {
+    if (m.referenceChannel == m.inputChannel) {
+        printDiagnostic("--reference-channel " + std::to_string(m.referenceChannel) +
+                        " is the --input-channel; the reference is another input channel");
+        return kExitUsage;
+    }
+    if (m.keepRecording.empty()) return kExitSuccess;
+    std::vector<std::string> others = outputPaths(m);
+    others.insert(others.end(), m.givenSweep.begin(), m.givenSweep.end());
+    for (const std::string& other : others) {
+        if (samePlace(m.keepRecording, other)) {
+            printDiagnostic(m.keepRecording + ": given for the recording and for another file; choose one for each");
+            return kExitUsage;
+        }
+    }
+    return kExitSuccess;
+}
+
+// The sweep to play: the one given, or one made into the scratch folder.
+struct SweepToPlay {
+    SweepPlan plan;
+    std::vector<std::int16_t> samples;
+    std::string parameterPath;
+};
+
+int prepareSweep(const MeasureCommand& m, const ScratchFolder& scratch, SweepToPlay& sweep) {
+    std::string error;
+    if (!m.givenSweep.empty()) {
+        sweep.parameterPath = m.givenSweep[1];
+        if (loadSweep(m.givenSweep[0], sweep.parameterPath, sweep.plan, sweep.samples, error)) return kExitSuccess;
+        printDiagnostic(error);
+        return kExitFailure;
+    }
+    SweepPlan made;
+    if (const int status = planSweep(m.sweep, made); status != kExitSuccess) return status;
+    const std::string wavePath = scratch.file("sweep.wav");
+    sweep.parameterPath = scratch.file("sweep.swp");
+    std::uint32_t dataSize = 0;
+    if (const int status = writeSweepFiles(made, wavePath, sweep.parameterPath, true, dataSize);
+        status != kExitSuccess) {
+        return status;
+    }
+    if (loadSweep(wavePath, sweep.parameterPath, sweep.plan, sweep.samples, error)) return kExitSuccess;
+    printDiagnostic(error);
+    return kExitFailure;
+}
+
+audio::OutputChannels outputChannels(const std::string& text) {
+    if (text == "L") return audio::OutputChannels::Left;
+    if (text == "R") return audio::OutputChannels::Right;
+    return audio::OutputChannels::Both;
+}
+
+std::string deviceName(const std::string& name, const char* fallback) {
+    return name.empty() ? fallback : "'" + name + "'";
+}
+
+void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
+    const double seconds = static_cast<double>(sweep.samples.size()) / sweep.plan.params().sampleRate;
+    std::printf("Measuring: a %.1f s sweep at %u Hz from %s, recorded on %s (channel %d", seconds,
+                sweep.plan.params().sampleRate, deviceName(m.outputDevice, "the default output").c_str(),
+                deviceName(m.inputDevice, "the default input").c_str(), m.inputChannel);
+    if (m.referenceChannel != 0) std::printf(", reference channel %d", m.referenceChannel);
+    std::printf(")\n");
+    std::fflush(stdout);
+}
+
+PulseWatch pulseWatch(const SweepPlan& plan) {
+    PulseWatch watch;
+    watch.seconds = plan.params().syncPulseDuration;
+    watch.thresholdPercent = plan.params().syncThreshold;
+    watch.thresholdDbfs = peakDbfs(percentToAmplitude(plan.params().syncThreshold));
+    return watch;
+}
+
+int keepInterrupted(const MeasureCommand& m, const audio::SessionResult& result) {
+    if (m.keepRecording.empty()) {
+        printDiagnostic("interrupted: playback stopped, nothing was written");
+        return kExitInterrupted;
+    }
+    std::string error;
+    if (!writeRecording(m.keepRecording, result.frames, result.channels, result.sampleRate, error)) {
+        printDiagnostic("interrupted; " + error);
+        return kExitInterrupted;
+    }
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(result.frames.size()) / result.channels /
+                                                       result.sampleRate);
+    printDiagnostic("interrupted: playback stopped; the recording up to then (" + std::string(seconds) +
+                    " s) is in " + m.keepRecording + "; nothing was analysed");
+    return kExitInterrupted;
+}
+
+// The analysis finds the pulse at the first sample that reaches the sweep's
+// threshold: a recording with none on the measured channels cannot be measured.
+bool pulseCanBeFound(const MeasureCommand& m, const SweepPlan& plan, const audio::SessionResult& result) {
+    const int threshold = percentToAmplitude(plan.params().syncThreshold);
+    int peak = channelPeak(result.frames, result.channels, m.inputChannel - 1);
+    if (m.referenceChannel != 0) {
+        peak = std::max(peak, channelPeak(result.frames, result.channels, m.referenceChannel - 1));
+    }
+    if (peak >= threshold) return true;
+    char text[320];
+    std::snprintf(text, sizeof text,
+                  "the recording peaks at %.1f dBFS, below the %.1f dBFS (%g %% of full scale) the sync pulse must "
+                  "reach to be found; nothing was analysed. Raise the input gain or the output volume and measure "
+                  "again",
+                  peakDbfs(peak), peakDbfs(threshold), plan.params().syncThreshold);
+    printDiagnostic(text);
+    return false;
+}
+
+// A sweep played at full scale reaches full scale through a unity path, on as
+// many samples as it holds there; more than that, the input clipped.
+void warnOfClipping(const MeasureCommand& m, const SweepToPlay& sweep, const audio::SessionResult& result) {
+    const std::size_t played = fullScaleCount(sweep.samples, 1, 0);
+    for (const int channel : {m.inputChannel, m.referenceChannel}) {
+        if (channel == 0) continue;
+        const std::size_t recorded = fullScaleCount(result.frames, result.channels, channel - 1);
+        if (recorded <= played) continue;
+        printDiagnostic("warning: input channel " + std::to_string(channel) + " clipped (" + std::to_string(recorded) +
+                        " samples at full scale, the sweep has " + std::to_string(played) +
+                        "): the response measured is wrong; lower the input gain or the output volume");
+    }
+}
+
+AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
+    AnalyzeRequest a;
+    a.recordingPath = recordingPath;
+    a.parameterPath = parameters;
+    a.reportPath = m.reportPath;
+    a.csvPath = m.csvPath;
+    a.jsonPath = m.jsonPath;
+    a.plotPath = m.plotPath;
+    a.quiet = m.quiet;
+    a.channel = m.inputChannel;
+    a.referenceChannel = m.referenceChannel;
+    if (m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.keepRecording.empty()) {
+        a.reportPath = kDefaultReport;
+    }
+    return a;
+}
+
+void printWritten(const MeasureCommand& m, const AnalyzeRequest& a) {
+    std::vector<std::string> written = outputPaths(m);
+    if (m.reportPath.empty() && !a.reportPath.empty()) written.insert(written.begin(), a.reportPath);
+    if (!m.keepRecording.empty()) written.push_back(m.keepRecording);
+    std::string list;
+    for (const std::string& path : written) list += (list.empty() ? "" : ", ") + path;
+    if (!list.empty()) std::printf("Wrote %s\n", list.c_str());
+    std::fflush(stdout);
+}
+
+#ifdef AURALYN_HAVE_AUDIO
+
+int runMeasure(const MeasureCommand& m) {
+    if (const int status = checkCommandLine(m); status != kExitSuccess) return status;
+    InterruptScope interrupt;
+    ScratchFolder scratch;
+    std::string error;
+    if (!scratch.create(error)) {
+        printDiagnostic(error);
+        return kExitFailure;
+    }
+    SweepToPlay sweep;
+    if (const int status = prepareSweep(m, scratch, sweep); status != kExitSuccess) return status;
+    if (interrupt.interrupted()) {
+        printDiagnostic("interrupted: nothing was played or written");
+        return kExitInterrupted;
+    }
+    printPlan(m, sweep);
+
+    audio::SessionRequest request;
+    request.outputDevice = m.outputDevice;
+    request.outputChannels = outputChannels(m.outputChannels);
+    request.inputDevice = m.inputDevice;
+    request.inputChannels = std::max(m.inputChannel, m.referenceChannel);
+    request.sampleRate = static_cast<int>(sweep.plan.params().sampleRate);
+    request.sweep = sweep.samples;
+    request.cancel = &interrupt.flag();
+    audio::SessionResult result;
+    {
+        SessionDisplay display(m.quiet, pulseWatch(sweep.plan));
+        result = audio::playAndRecord(request, [&display](const audio::SessionProgress& p) { display.update(p); });
+    }
+    if (result.status == audio::SessionStatus::Cancelled) return keepInterrupted(m, result);
+    if (!result.ok()) {
+        printDiagnostic(result.message.empty() ? audio::describe(result.status) : result.message);
+        return kExitFailure;
+    }
+    const std::string recordingPath = m.keepRecording.empty() ? scratch.file(kScratchRecording) : m.keepRecording;
+    if (!writeRecording(recordingPath, result.frames, result.channels, result.sampleRate, error)) {
+        printDiagnostic(error);
+        return kExitFailure;
+    }
+    if (!pulseCanBeFound(m, sweep.plan, result)) return kExitFailure;
+    warnOfClipping(m, sweep, result);
+    if (interrupt.interrupted()) {
+        printDiagnostic("interrupted before the analysis; nothing was analysed");
+        return kExitInterrupted;
+    }
+    const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath);
+    const int status = runAnalyzeRequest(analysis);
+    if (status == kExitSuccess) printWritten(m, analysis);
+    return status;
+}
+
+#else
+
+int runMeasure(const MeasureCommand&) {
+    printDiagnostic("this build has no audio devices; play the sweep and record it yourself, then use analyze");
+    return kExitFailure;
+}
+
+#endif
+
+}  // namespace
+
+void addMeasureCommand(CLI::App& app, int& exitCode) {
+    CLI::App* command = app.add_subcommand(
+        "measure",
+        "Play the sweep on an output device and record an input device at the same time, then analyse the "
+        "recording as analyze does and write the same files. The sweep is made from the sweep options (as "
+        "sweep makes it) into a temporary folder, or given with --sweep. Recording starts 0.5 s before playback "
+        "and goes on 1 s beyond the sweep. Without -o, --csv and --json the report goes to measurement.txt in "
+        "the current folder (REC.txt with --keep-recording REC.wav). Ctrl-C stops playback at once and leaves "
+        "no files but the --keep-recording one, complete up to that point; the exit status is then 130. A "
+        "device that is missing, refuses the rate, records silence, loses samples or goes away ends the run "
+        "with exit status 1 and no report.");
+    auto state = std::make_shared<MeasureCommand>();
+    addOptions(command, *state);
+    command->callback([state, &exitCode] { exitCode = runMeasure(*state); });
+}
+
+}  // namespace auralyn::cli
