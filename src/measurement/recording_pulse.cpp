@@ -1,26 +1,20 @@
 #include "measurement/recording_pulse.h"
 
-#include <algorithm>
-#include <cstdlib>
-
+#include "measurer/sync_search.h"
 #include "sweep/sweep_layout.h"
 
 namespace auralyn {
 
 std::optional<std::int64_t> findTrigger(const SweepPlan& plan, const std::vector<std::int16_t>& recording,
                                         std::int64_t from, std::int64_t to) {
-    const std::int32_t threshold = static_cast<std::int16_t>(percentToAmplitude(plan.params().syncThreshold));
-    const std::int64_t end = std::min<std::int64_t>(to, static_cast<std::int64_t>(recording.size()));
-    for (std::int64_t i = std::max<std::int64_t>(from, 0); i < end; ++i) {
-        if (std::abs(static_cast<std::int32_t>(recording[static_cast<std::size_t>(i)])) >= threshold) return i;
-    }
-    return std::nullopt;
+    return findSyncTrigger(plan, recording.data(), static_cast<std::int64_t>(recording.size()), from, to);
 }
 
 std::optional<std::int64_t> findFirstTrigger(const SweepPlan& plan, const std::vector<std::int16_t>& recording) {
     const SweepParameters& p = plan.params();
-    const std::int64_t from = static_cast<std::int64_t>(measurerLeadInSamples(p)) + syncSettlingSamples(p);
-    return findTrigger(plan, recording, from, static_cast<std::int64_t>(recording.size()));
+    // As echoprobe's walk: the search reads the sync tone's settling silence first.
+    const std::int64_t count = static_cast<std::int64_t>(recording.size());
+    return findSyncTrigger(plan, recording.data(), count, measurerLeadInSamples(p), count, syncSettlingSamples(p));
 }
 
 }  // namespace auralyn

@@ -10,11 +10,11 @@ namespace auralyn {
 
 // The trigger sample of the sweep's first sync pulse, found exactly as
 // echoprobe's walk finds it: from the end of the measurer's lead-in and the
-// sync tone's settling silence, the first sample whose magnitude (in 32 bits)
-// reaches the plan's sync threshold. Empty when no sample does.
+// sync tone's settling silence, the first sample that reaches the plan's sync
+// threshold and has a pulse's shape (see sync_search.h). Empty when none does.
 std::optional<std::int64_t> findFirstTrigger(const SweepPlan& plan, const std::vector<std::int16_t>& recording);
 
-// The first sample in [from, to) whose magnitude reaches the plan's threshold.
+// The first sample in [from, to) taken as a pulse's trigger by a search started at `from`.
 std::optional<std::int64_t> findTrigger(const SweepPlan& plan, const std::vector<std::int16_t>& recording,
                                         std::int64_t from, std::int64_t to);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "sweep/sweep_layout.h"
@@ -46,6 +47,19 @@ private:
     std::vector<std::int16_t> samples_;
 };
 
+// Samples held in memory, seen as the search sees what it has read: from the
+// search's first sample on.
+class HeldSamples {
+public:
+    HeldSamples(const std::int16_t* samples, std::int64_t first) : samples_(samples), first_(first) {}
+    std::int16_t operator[](std::int64_t index) const { return samples_[index]; }
+    std::int64_t first() const { return first_; }
+
+private:
+    const std::int16_t* samples_;
+    std::int64_t first_;
+};
+
 // What the layout lets a pulse be told apart from a tone by. The generator
 // writes silence before every pulse (the settling and drift silences) and the
 // pulse as a level lasting `length` samples. A tone that climbs past the
@@ -82,7 +96,15 @@ PulseShape pulseShape(const SweepParameters& p) {
     return shape;
 }
 
-std::int32_t largestMagnitude(const SearchedSamples& seen, std::int64_t from, std::int64_t to) {
+// A pulse written below the threshold is found only through a device whose gain
+// lifts it past the threshold, which clips every tone: no sample such a
+// recording holds can be trusted as the pulse (a tone would be taken instead).
+bool pulseCanBeFound(const SweepParameters& p, const PulseShape& shape) {
+    return shape.threshold < 4 || percentToAmplitude(p.syncPulseLevel) >= shape.threshold;
+}
+
+template <typename Samples>
+std::int32_t largestMagnitude(const Samples& seen, std::int64_t from, std::int64_t to) {
     std::int32_t level = 0;
     for (std::int64_t i = from; i < to; ++i) level = std::max(level, magnitude(seen[i]));
     return level;
@@ -90,7 +112,8 @@ std::int32_t largestMagnitude(const SearchedSamples& seen, std::int64_t from, st
 
 // The window of silence ends where a device may already have begun the pulse's
 // rise (or a swing ahead of it); it reaches back as far as the samples read.
-bool risesOutOfSilence(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
+template <typename Samples>
+bool risesOutOfSilence(const Samples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
     const std::int64_t end = trigger - shape.rise;
     for (std::int64_t i = std::max(seen.first(), end - shape.window); i < end; ++i) {
         if (magnitude(seen[i]) >= quiet) return false;
@@ -101,7 +124,8 @@ bool risesOutOfSilence(const SearchedSamples& seen, std::int64_t trigger, std::i
 // A click falls back into silence at once; a pulse is still there after its
 // trigger sample, even where a device with a phase response (an all-pass, a
 // high-pass) turns it into a swing that changes sign within the pulse.
-bool outlastsAClick(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
+template <typename Samples>
+bool outlastsAClick(const Samples& seen, std::int64_t trigger, std::int32_t quiet, const PulseShape& shape) {
     if (shape.held == 1) return true;
     for (std::int64_t i = trigger + 1; i < trigger + shape.held; ++i) {
         if (magnitude(seen[i]) >= quiet) return true;
@@ -114,7 +138,8 @@ bool outlastsAClick(const SearchedSamples& seen, std::int64_t trigger, std::int3
 // missed just below the threshold, with the tone behind it reaching it, falls
 // back in between: the tone begins low after the pulse's level. Falling to
 // less than two thirds of the rise so far marks that.
-bool risesWithoutFallingBack(const SearchedSamples& seen, std::int64_t trigger, std::int32_t quiet,
+template <typename Samples>
+bool risesWithoutFallingBack(const Samples& seen, std::int64_t trigger, std::int32_t quiet,
                              const PulseShape& shape) {
     std::int32_t highest = 0;
     for (std::int64_t i = std::max(seen.first(), trigger - shape.rise); i < trigger; ++i) {
@@ -125,7 +150,8 @@ bool risesWithoutFallingBack(const SearchedSamples& seen, std::int64_t trigger, 
     return true;
 }
 
-bool looksLikeAPulse(const SearchedSamples& seen, std::int64_t trigger, const PulseShape& shape) {
+template <typename Samples>
+bool looksLikeAPulse(const Samples& seen, std::int64_t trigger, const PulseShape& shape) {
     const std::int32_t quiet = std::max(shape.threshold / 4, largestMagnitude(seen, trigger, trigger + shape.look) / 6);
     return risesOutOfSilence(seen, trigger, quiet, shape) && outlastsAClick(seen, trigger, quiet, shape) &&
            risesWithoutFallingBack(seen, trigger, quiet, shape);
@@ -135,6 +161,7 @@ bool looksLikeAPulse(const SearchedSamples& seen, std::int64_t trigger, const Pu
 
 bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t silence) {
     const PulseShape shape = pulseShape(plan.params());
+    if (!pulseCanBeFound(plan.params(), shape)) return false;
     SearchedSamples seen(recording, shape.window + shape.rise);
     if (silence > 0 && !seen.reach(silence - 1)) return false;
     // Below 4 there is no level between silence and the threshold: the first
@@ -154,6 +181,24 @@ bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t sile
         if (rest != 0) return recording.skipSamples(static_cast<std::int32_t>(rest));
         return shape.length == 1 || recording.remainingFrames() > 0;
     }
+}
+
+std::optional<std::int64_t> findSyncTrigger(const SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
+                                            std::int64_t from, std::int64_t to, std::int64_t silence) {
+    const PulseShape shape = pulseShape(plan.params());
+    if (!pulseCanBeFound(plan.params(), shape)) return std::nullopt;
+    from = std::max<std::int64_t>(from, 0);
+    const std::int64_t end = std::min(to, count);
+    const HeldSamples seen(samples, from);
+    const bool checkShape = shape.threshold >= 4;
+    for (std::int64_t trigger = from + std::max<std::int64_t>(silence, 0); trigger < end; ++trigger) {
+        if (magnitude(samples[trigger]) < shape.threshold) continue;
+        // The streaming search needs the samples it looks at behind the trigger.
+        if (trigger + shape.look > count) return std::nullopt;
+        if (checkShape && !looksLikeAPulse(seen, trigger, shape)) continue;
+        return trigger;
+    }
+    return std::nullopt;
 }
 
 std::uint16_t trackPeak(std::uint16_t peak, const std::int16_t* samples, std::int32_t count) {

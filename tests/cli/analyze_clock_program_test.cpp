@@ -181,10 +181,12 @@ TEST(AnalyzeClock, NoiseOrAnotherSweepIsNoRecordingOfThisSweep) {
     for (const char* recording : {"noise.wav", "other.wav"}) {
         const Analysis a = analyze(dir, recording);
         EXPECT_EQ(a.run.exitCode, 1) << recording;
-        EXPECT_NE(a.run.err.find(std::string("auralyn: ") + recording +
-                                 ": the tones do not agree on one clock: is this a recording of this sweep?"),
-                  std::string::npos)
-            << a.run.err;
+        // Noise holds nothing shaped like a pulse; another sweep has a pulse but
+        // not these tones.
+        const std::string why = recording == std::string("noise.wav")
+                                    ? ": the synchronization pulse could not be found"
+                                    : ": the tones do not agree on one clock: is this a recording of this sweep?";
+        EXPECT_NE(a.run.err.find(std::string("auralyn: ") + recording + why), std::string::npos) << a.run.err;
         EXPECT_EQ(a.run.out.find("Clock:"), std::string::npos) << a.run.out;
         EXPECT_TRUE(a.json["clock_ppm"].is_null()) << recording;
     }
@@ -241,6 +243,25 @@ TEST(AnalyzeClock, NoiseAloneGivesRowsWithoutInventedNumbers) {
         const Analysis hiss = analyze(dir, "hiss.wav", {"--clock-correction", mode});
         EXPECT_EQ(hiss.run.exitCode, 1) << mode;
     }
+}
+
+TEST(AnalyzeClock, APulseThatCannotBeFoundIsNotTakenFromTheTones) {
+    TempDir dir;
+    // A pulse written below the threshold, a fast first tone right behind it.
+    makeSweep(dir, {"--rate", "8000", "--start", "777", "--step", "3", "--sync-level", "10"});
+    for (const char* mode : {"on", "off"}) {
+        const Analysis weak = analyze(dir, "s.wav", {"--clock-correction", mode});
+        EXPECT_EQ(weak.run.exitCode, 1) << mode;
+        EXPECT_NE(weak.run.err.find("the synchronization pulse could not be found"), std::string::npos)
+            << mode << weak.run.err;
+    }
+    // A playback level that puts the pulse just under the threshold, the tones above it.
+    makeSweep(dir, {"--step", "3"});
+    simulate(dir, "quiet.wav", {"--gain", "-16"});
+    const Analysis quiet = analyze(dir, "quiet.wav");
+    EXPECT_EQ(quiet.run.exitCode, 1);
+    EXPECT_NE(quiet.run.err.find("the synchronization pulse could not be found"), std::string::npos)
+        << quiet.run.err;
 }
 
 TEST(AnalyzeClock, WarnsOfTheTonesThatClipAndOnlyThose) {

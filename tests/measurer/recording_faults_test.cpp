@@ -214,6 +214,9 @@ TEST_F(RecordingFaults, APulseLevelBelowTheThresholdIsRefusedNotMeasured) {
     expectRefused("sweep.wav", kPulseNotFound);
     save("padded.wav", withSilenceAppended(load("sweep.wav"), 1.0));
     expectRefused("padded.wav", kPulseNotFound);
+    // A fast first tone right behind the weak pulse once passed for the pulse.
+    makeSweep("8000\n\n777\n\n3\n\n\n\ny10\n\n\n\n\n");
+    expectRefused("sweep.wav", kPulseNotFound);
 }
 
 // A playback level that puts the pulse just under the 15 % threshold while the
