@@ -11,6 +11,10 @@ namespace auralyn {
 namespace {
 
 constexpr double kMinDriftDegrees = 1.0;
+// On a recording made on one clock, clipped tones, noise and a resonant device
+// can bias the figure by a tenth of a ppm or so beyond its stated uncertainty;
+// a figure must clear this much more before it is called a second clock.
+constexpr double kSystematicPpm = 0.5;
 
 struct Stretch {
     double samples = 0;    // from a pulse's first sample to the end of the last block it positions
@@ -53,7 +57,7 @@ double worstPhaseDrift(const SweepPlan& plan, double ppm) {
 void printClockWarning(const ClockWatch& watch, const SweepPlan& plan) {
     const clock::ClockFigure figure = clock::combineObservations(watch.observations, watch.offered);
     if (figure.verdict == clock::ClockVerdict::Disagree) return;
-    if (!(std::fabs(figure.ppm) > figure.u95)) return;
+    if (!(std::fabs(figure.ppm) > figure.u95 + kSystematicPpm)) return;
     const double drift = worstPhaseDrift(plan, figure.ppm);
     if (!(std::fabs(drift) > kMinDriftDegrees)) return;
     std::printf("\nWarning: the recorder's clock runs %+.1f ppm against the sweep's: phases drift by up to %+.0f"
