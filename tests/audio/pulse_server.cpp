@@ -7,11 +7,11 @@
 
 #include <array>
 #include <chrono>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <thread>
 #include <vector>
 
@@ -152,11 +152,12 @@ bool PulseServer::setSinkVolume(const std::string& sink, const std::string& volu
 long PulseServer::sinkVolume(const std::string& sink) {
     // "Volume: front-left: 45875 /  70% / -9.29 dB,   front-right: ..."
     const std::string text = output("pactl get-sink-volume " + sink);
-    std::smatch match;
-    if (!std::regex_search(text, match, std::regex(R"(front-left:\s*(\d+)\s*/)"))) {
-        return -1;
-    }
-    return std::stol(match[1].str());
+    const std::string key = "front-left:";
+    const std::size_t at = text.find(key);
+    if (at == std::string::npos) return -1;
+    std::size_t digits = text.find_first_not_of(" \t", at + key.size());
+    if (digits == std::string::npos || !std::isdigit(static_cast<unsigned char>(text[digits]))) return -1;
+    return std::stol(text.substr(digits));
 }
 
 }  // namespace auralyn::audio::testing
