@@ -6,71 +6,29 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_recordings.h"
+#include "clocked_recording.h"
 #include "long_sweep.h"
 #include "measurement/clock_corrected_sweep.h"
 #include "measurement/recording_analysis.h"
 #include "measurement/sweep_analysis.h"
 #include "wave/wave_file.h"
 
-#ifdef AURALYN_HAVE_DEVICESIM
-#include "devicesim/device_processor.h"
-#endif
-
 namespace {
 
 using namespace auralyn;
 
 const std::string& longRecording() {
-    static const std::string path = [] {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() / "auralyn-analysis-bench";
-        std::filesystem::create_directories(folder);
-        bench::writeLongSweep(folder.string());
-        return (folder / "rec.wav").string();
-    }();
+    static const std::string path = bench::longRecordingIn("auralyn-analysis-bench");
     return path;
 }
 
-std::vector<std::int16_t> readWhole(const std::string& path) {
-    WaveFile wave;
-    std::vector<std::int16_t> samples;
-    if (!wave.openRead(path.c_str()) || wave.bitsPerSample != 16 || wave.channels != 1) return samples;
-    samples.resize(wave.dataSize / 2);
-    if (!wave.readSamples(samples.data(), static_cast<std::int32_t>(samples.size()))) samples.clear();
-    return samples;
-}
-
-// The recording on a recorder `ppm` fast: through the device simulator's
-// resampler where it is built, else by linear interpolation (which smears the
-// top tones so far that the clock may not be measured there).
-std::vector<std::int16_t> stretched(const std::vector<std::int16_t>& played, double ppm) {
-#ifdef AURALYN_HAVE_DEVICESIM
-    std::string error;
-    auto processor = devicesim::DeviceProcessor::create(devicesim::Device{{devicesim::ClockPart{ppm}}}, 48000, error);
-    std::vector<double> signal(played.begin(), played.end()), rest;
-    if (!processor || !processor->process(signal, error) || !processor->finish(rest, error)) return {};
-    signal.insert(signal.end(), rest.begin(), rest.end());
-    std::vector<std::int16_t> resampled(signal.size());
-    for (std::size_t k = 0; k < resampled.size(); ++k) resampled[k] = static_cast<std::int16_t>(std::lround(signal[k]));
-    return resampled;
-#endif
-    const double ratio = 1.0 + ppm * 1e-6;
-    std::vector<std::int16_t> out(static_cast<std::size_t>(std::llround(static_cast<double>(played.size()) * ratio)));
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        const double t = static_cast<double>(k) / ratio;
-        const auto i = std::min(static_cast<std::size_t>(t), played.size() - 2);
-        const double f = t - static_cast<double>(i);
-        out[k] = static_cast<std::int16_t>(std::lround(played[i] + (played[i + 1] - played[i]) * f));
-    }
-    return out;
-}
-
 const std::vector<std::int16_t>& recordingAt(double ppm) {
-    static const std::vector<std::int16_t> plain = readWhole(longRecording());
-    static const std::vector<std::int16_t> fast = stretched(plain, 20.0);
+    static const std::vector<std::int16_t> plain = bench::readWholeRecording(longRecording());
+    static const std::vector<std::int16_t> fast = bench::recordedOnClock(plain, 20.0);
     return ppm == 0.0 ? plain : fast;
 }
 
@@ -129,7 +87,7 @@ void BM_FullAnalysisFromFile(benchmark::State& state) {
     const SweepPlan plan = bench::longSweepPlan();
     std::uint64_t samples = 0;
     for (auto _ : state) {
-        const std::vector<std::int16_t> recording = readWhole(longRecording());
+        const std::vector<std::int16_t> recording = bench::readWholeRecording(longRecording());
         samples = recording.size();
         const RecordingAnalysis analysis = analyzeRecording(plan, RecordingChannels{recording});
         benchmark::DoNotOptimize(analysis.sweep.tones.data());

@@ -3,16 +3,15 @@
 // both on the measurer benchmark's long linear sweep (13.7 million samples),
 // recorded on one clock and 20 ppm fast. Rates are per CPU second.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "bench_recordings.h"
+#include "clocked_recording.h"
 #include "long_sweep.h"
 #include "measurement/clock/sine_fit.h"
 #include "measurement/clock/tone_frequency.h"
@@ -23,76 +22,13 @@
 #include "sweep/sweep_layout.h"
 #include "wave/wave_file.h"
 
-#ifdef AURALYN_HAVE_DEVICESIM
-#include "devicesim/device_processor.h"
-#endif
-
 namespace {
 
 using namespace auralyn;
 
-// Progress lines go to /dev/null while echoprobe's loop runs.
-class QuietStdout {
-public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-private:
-    int saved_;
-};
-
-// The long recording, written once per run.
 const std::string& longRecording() {
-    static const std::string path = [] {
-        const std::filesystem::path folder = std::filesystem::temp_directory_path() / "auralyn-clock-bench";
-        std::filesystem::create_directories(folder);
-        bench::writeLongSweep(folder.string());
-        return (folder / "rec.wav").string();
-    }();
+    static const std::string path = bench::longRecordingIn("auralyn-clock-bench");
     return path;
-}
-
-bool readWhole(const std::string& path, std::vector<std::int16_t>& samples) {
-    WaveFile wave;
-    if (!wave.openRead(path.c_str()) || wave.bitsPerSample != 16 || wave.channels != 1) return false;
-    samples.resize(wave.dataSize / 2);
-    return samples.empty() || wave.readSamples(samples.data(), static_cast<std::int32_t>(samples.size()));
-}
-
-// The same sweep recorded `ppm` fast: through the device simulator's
-// resampler where it is built, else by linear interpolation (which blurs the
-// highest tones a little, but costs the measurement the same).
-std::vector<std::int16_t> stretched(const std::vector<std::int16_t>& played, double ppm) {
-#ifdef AURALYN_HAVE_DEVICESIM
-    std::string error;
-    auto processor = devicesim::DeviceProcessor::create(devicesim::Device{{devicesim::ClockPart{ppm}}}, 48000, error);
-    std::vector<double> signal(played.begin(), played.end()), rest;
-    if (!processor || !processor->process(signal, error) || !processor->finish(rest, error)) return {};
-    signal.insert(signal.end(), rest.begin(), rest.end());
-    std::vector<std::int16_t> out(signal.size());
-    for (std::size_t k = 0; k < out.size(); ++k) out[k] = static_cast<std::int16_t>(std::lround(signal[k]));
-    return out;
-#else
-    const double ratio = 1.0 + ppm * 1e-6;
-    std::vector<std::int16_t> out(static_cast<std::size_t>(std::llround(played.size() * ratio)));
-    for (std::size_t k = 0; k < out.size(); ++k) {
-        const double t = static_cast<double>(k) / ratio;
-        const auto i = static_cast<std::size_t>(t);
-        const double f = t - static_cast<double>(i);
-        const double a = played[std::min(i, played.size() - 1)], b = played[std::min(i + 1, played.size() - 1)];
-        out[k] = static_cast<std::int16_t>(std::lround(a + (b - a) * f));
-    }
-    return out;
-#endif
 }
 
 void BM_EchoprobeWalk(benchmark::State& state) {
@@ -110,7 +46,7 @@ void BM_EchoprobeWalk(benchmark::State& state) {
         std::vector<ToneResult> results;
         bool ok = false;
         {
-            QuietStdout quiet;
+            bench::QuietStdout quiet;
             ok = analyzeRecording(plan, recording, results, plan.toneCount());
         }
         if (!ok) state.SkipWithError("the walk failed");
@@ -157,8 +93,8 @@ void BM_ClockCorrectedFromFile(benchmark::State& state) {
     std::uint64_t samples = 0;
     double ppm = 0;
     for (auto _ : state) {
-        std::vector<std::int16_t> recording;
-        if (!readWhole(path, recording)) {
+        const std::vector<std::int16_t> recording = bench::readWholeRecording(path);
+        if (recording.empty()) {
             state.SkipWithError("cannot read the recording");
             break;
         }
@@ -176,13 +112,13 @@ BENCHMARK(BM_ClockCorrectedFromFile)->Unit(benchmark::kMillisecond);
 // The measurement alone, on one clock and on a recorder 20 ppm fast.
 void BM_ClockCorrectedInMemory(benchmark::State& state) {
     const SweepPlan plan = bench::longSweepPlan();
-    std::vector<std::int16_t> recording;
-    if (!readWhole(longRecording(), recording)) {
+    std::vector<std::int16_t> recording = bench::readWholeRecording(longRecording());
+    if (recording.empty()) {
         state.SkipWithError("cannot read the recording");
         return;
     }
     const double ppm = static_cast<double>(state.range(0));
-    if (ppm != 0) recording = stretched(recording, ppm);
+    if (ppm != 0) recording = bench::recordedOnClock(recording, ppm);
     double found = 0;
     for (auto _ : state) {
         const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, recording);

@@ -4,8 +4,6 @@
 //   measurer_bench --write-long-sweep FOLDER   writes the long recording and its
 //                                              parameter file, then exits
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "bench_recordings.h"
 #include "long_sweep.h"
 #include "measurer/analysis_loop.h"
 #include "measurer/sine_cosine.h"
@@ -64,25 +63,6 @@ void BM_SineCosine(benchmark::State& state, bool vectorised) {
 BENCHMARK_CAPTURE(BM_SineCosine, chosen, true);
 BENCHMARK_CAPTURE(BM_SineCosine, plain, false);
 
-// Progress lines go to /dev/null while the loop runs.
-class QuietStdout {
-public:
-    QuietStdout() : saved_(dup(STDOUT_FILENO)) {
-        std::fflush(stdout);
-        const int null = open("/dev/null", O_WRONLY);
-        dup2(null, STDOUT_FILENO);
-        close(null);
-    }
-    ~QuietStdout() {
-        std::fflush(stdout);
-        dup2(saved_, STDOUT_FILENO);
-        close(saved_);
-    }
-
-private:
-    int saved_;
-};
-
 void BM_AnalyzeLongRecording(benchmark::State& state) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "auralyn-measurer-bench";
     std::filesystem::create_directories(folder);
@@ -99,7 +79,7 @@ void BM_AnalyzeLongRecording(benchmark::State& state) {
         std::vector<ToneResult> results;
         bool ok = false;
         {
-            QuietStdout quiet;
+            bench::QuietStdout quiet;
             ok = analyzeRecording(plan, recording, results, plan.toneCount());
         }
         if (!ok || results.size() != plan.toneCount()) {

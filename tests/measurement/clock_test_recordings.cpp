@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "sweep_test_plans.h"
+
 #ifdef AURALYN_HAVE_DEVICESIM
 #include "devicesim/device_processor.h"
 #endif
@@ -12,23 +14,9 @@
 namespace auralyn::test {
 
 SweepPlan defaultSweep(std::uint32_t tonesPerSyncPulse, double tonesPerOctave) {
-    SweepParameters p;
-    p.sampleRate = 48000;
-    p.octaveSweep = 1;
-    p.startFrequency = 20;
-    p.endFrequency = 20000;
+    SweepParameters p = dialogueDefaults();
     p.frequencyStep = tonesPerOctave;
-    p.minToneDuration = 0.02;
-    p.settlingTime = 0.04;
     p.tonesPerSyncPulse = tonesPerSyncPulse;
-    p.maxExtraSamples = 400;
-    p.syncPulseLevel = 90;
-    p.maxTimeDrift = 0.0002;
-    p.minCyclesPerTone = 10;
-    p.maxFractionalCycle = 1.0;
-    p.syncThreshold = 15;
-    p.syncPulseDuration = 0.0002;
-    p.leadInTime = 0.5;
     SweepPlan plan(p);
     plan.rewind();
     plan.lock();

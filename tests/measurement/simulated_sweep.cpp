@@ -2,29 +2,11 @@
 
 #include "sweep/sweep_layout.h"
 #include "sweep_recording.h"
+#include "sweep_test_plans.h"
 
 namespace auralyn::test {
 
-SweepParameters defaultSweep() {
-    SweepParameters p;
-    p.sampleRate = 48000;
-    p.octaveSweep = 1;
-    p.startFrequency = 20;
-    p.endFrequency = 20000;
-    p.frequencyStep = 24;
-    p.minToneDuration = 0.02;
-    p.settlingTime = 0.04;
-    p.tonesPerSyncPulse = 0;
-    p.maxExtraSamples = 400;
-    p.syncPulseLevel = 90;
-    p.maxTimeDrift = 0.0002;
-    p.minCyclesPerTone = 10;
-    p.maxFractionalCycle = 1.0;
-    p.syncThreshold = 15;
-    p.syncPulseDuration = 0.0002;
-    p.leadInTime = 0.5;
-    return p;
-}
+SweepParameters defaultSweep() { return dialogueDefaults(); }
 
 std::vector<TonePlace> tonePlaces(SweepPlan plan) {
     const SweepParameters& p = plan.params();

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace auralyn::bench {
+
+// Sends standard output to /dev/null while it lives: echoprobe's loop prints
+// its progress.
+class QuietStdout {
+public:
+    QuietStdout();
+    ~QuietStdout();
+    QuietStdout(const QuietStdout&) = delete;
+    QuietStdout& operator=(const QuietStdout&) = delete;
+
+private:
+    int saved_;
+};
+
+// The long sweep's recording (FOLDER/rec.wav below the temporary folder),
+// written on the first call for that folder.
+std::string longRecordingIn(const std::string& folderName);
+
+// The samples of a 16-bit mono WAV file; empty when it cannot be read.
+std::vector<std::int16_t> readWholeRecording(const std::string& path);
+
+}  // namespace auralyn::bench
