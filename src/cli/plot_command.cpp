@@ -4,15 +4,15 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "echoplot/plot_job.h"
+#include "plot/plot_job.h"
 
 namespace auralyn::cli {
 namespace {
 
-int runPlotCommand(const echoplot::PlotRequest& request) {
-    echoplot::PlotResult result;
+int runPlotCommand(const plot::PlotRequest& request) {
+    plot::PlotResult result;
     std::string error;
-    if (!echoplot::runPlot(request, result, error)) {
+    if (!plot::runPlot(request, result, error)) {
         std::fprintf(stderr, "auralyn: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -26,7 +26,7 @@ int runPlotCommand(const echoplot::PlotRequest& request) {
 }  // namespace
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
-    auto request = std::make_shared<echoplot::PlotRequest>();
+    auto request = std::make_shared<plot::PlotRequest>();
     CLI::App* command = app.add_subcommand(
         "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");
     command->add_option("MEASUREMENT", request->measurements,
