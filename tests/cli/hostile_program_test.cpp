@@ -55,20 +55,24 @@ std::vector<std::string> analyzeArgs(const std::string& recording, const std::ve
     return args;
 }
 
+// Refused before anything is measured: exit 1, the message, no output.
+void expectRefusedInBothModes(const TempDir& dir, const std::string& recording, const std::string& message) {
+    for (const auto& mode : kBothModes) {
+        const ProgramRun run = test::auralyn(dir, analyzeArgs(recording, mode));
+        EXPECT_EQ(run.exitCode, 1) << run.out;
+        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
+        EXPECT_FALSE(test::exists(dir, "r.txt") || test::exists(dir, "r.csv") || test::exists(dir, "r.json"));
+    }
+}
+
 TEST(HostileRecordings, ABlockAlignThatIsNotTheChannelsSampleSizeIsRefused) {
     TempDir dir;
     makeSweep(dir);
     test::Bytes wav = test::readFileBytes(dir.file("s.wav"));
     wav[32] = 4;  // a mono 16-bit file that claims 4-byte frames
     test::writeFileBytes(dir.file("align.wav"), wav);
-    for (const auto& mode : kBothModes) {
-        const ProgramRun run = test::auralyn(dir, analyzeArgs("align.wav", mode));
-        EXPECT_EQ(run.exitCode, 1) << run.out;
-        EXPECT_NE(run.err.find("align.wav: its header's block align, 4 bytes, is not the channel count times 2 bytes"),
-                  std::string::npos)
-            << run.err;
-        EXPECT_FALSE(test::exists(dir, "r.txt") || test::exists(dir, "r.csv") || test::exists(dir, "r.json"));
-    }
+    expectRefusedInBothModes(dir, "align.wav",
+                             "align.wav: its header's block align, 4 bytes, is not the channel count times 2 bytes");
 }
 
 // A recorder that never finalised its header (data size 0), stopped inside the
@@ -111,14 +115,8 @@ TEST(HostileRecordings, ADCOffsetAboveTheSyncThresholdIsRefusedInBothModes) {
     std::vector<std::int16_t> samples = test::readWaveSamples(dir.file("s.wav"));
     for (std::int16_t& sample : samples) sample = static_cast<std::int16_t>(sample * 0.5 + 16000);
     test::writeFileBytes(dir.file("dc.wav"), test::waveBytes(samples, 96000));
-    for (const auto& mode : kBothModes) {
-        const ProgramRun run = test::auralyn(dir, analyzeArgs("dc.wav", mode));
-        EXPECT_EQ(run.exitCode, 1) << run.out;
-        EXPECT_NE(run.err.find("dc.wav: channel 1 rests at a DC offset of 16000, beyond the sync threshold (4915)"),
-                  std::string::npos)
-            << run.err;
-        EXPECT_FALSE(test::exists(dir, "r.txt") || test::exists(dir, "r.csv") || test::exists(dir, "r.json"));
-    }
+    expectRefusedInBothModes(dir, "dc.wav",
+                             "dc.wav: channel 1 rests at a DC offset of 16000, beyond the sync threshold (4915)");
 }
 
 TEST(FailedRuns, EveryOutputsFolderIsCheckedBeforeAnyIsWritten) {
