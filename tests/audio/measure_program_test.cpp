@@ -180,7 +180,7 @@ TEST_F(MeasureProgram, WritesEveryOutputItWasAskedFor) {
     EXPECT_EQ(leftFiles(), (std::vector<std::string>{"c.csv", "j.json", "k.wav", "p.svg", "r.txt"}));
     EXPECT_EQ(test::readFileText(dir_.file("r.txt")).rfind("Input file, \"k.wav\"", 0), 0u);
     EXPECT_EQ(readCsv(dir_.file("c.csv")).size(), kShortSweepTones);
-    EXPECT_NE(test::readFileText(dir_.file("j.json")).find("\"status\":\"ok\""), std::string::npos);
+    EXPECT_NE(test::readFileText(dir_.file("j.json")).find("\"status\": \"ok\""), std::string::npos);
     const std::string svg = test::readFileText(dir_.file("p.svg"));
     std::size_t points = 0;
     for (std::size_t at = svg.find("class=\"magnitude-point\""); at != std::string::npos;
