@@ -44,7 +44,8 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
     command->add_option("--csv", a.csvPath, "write one row per tone: frequency_hz,amplitude,magnitude_db,phase_deg")
         ->type_name("FILE")
         ->default_str("none");
-    command->add_option("--json", a.jsonPath, "write {\"sample_rate\": R, \"tones\": [...]}")
+    command->add_option("--json", a.jsonPath,
+                        "write {\"status\": \"ok\" or what failed, \"sample_rate\": R, \"tones\": [...]}")
         ->type_name("FILE")
         ->default_str("none");
     command->add_flag("-q,--quiet", a.quiet, "no progress bar");
@@ -310,8 +311,9 @@ void addAnalyzeCommand(CLI::App& app, int& exitCode) {
         "Measure a recording of the sweep: with the clock correction (the default) as if player and recorder shared "
         "one clock, with each tone's distortion, noise floor, SNR and 95 % uncertainty; with --clock-correction off "
         "as echoprobe does. Without -o, --csv and --json the report goes to the "
-        "recording's name with .txt in the current folder. When the recording ends early, the outputs hold the "
-        "tones measured and the exit status is 1.");
+        "recording's name with .txt in the current folder. When the measurement fails (the recording ends early, "
+        "say), the outputs hold the tones measured, marked as failed in their first line (\"status\" in the "
+        "JSON), and the exit status is 1.");
     auto state = std::make_shared<AnalyzeCommand>();
     addOptions(command, *state);
     command->callback([state, command, &exitCode] {
