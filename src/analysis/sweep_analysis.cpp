@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "measurer/report.h"
+#include "measurer/block_measurement.h"
 #include "measurer/tone_analyzer.h"
 #include "measurer/tone_result.h"
 #include "sweep/sweep_layout.h"
@@ -48,17 +49,13 @@ SweepAnalysis analyzeSweep(sweep::SweepPlan& plan, wave::WaveFile& recording, co
     measurer::ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(plan.params().sampleRate);
     const measurer::WalkOutcome outcome = measurer::walkRecording(plan, recording, [&](const measurer::ToneBlock& block) {
-        analyzer.setSamples(block.samples);
-        analyzer.setTone(block.frequency, block.length);
-        // Two tones of one frequency and length would otherwise share the
-        // results cached for the first.
-        analyzer.samplesChanged();
+        const measurer::ToneResult measured = measurer::measureBlock(analyzer, block, plan.params().sampleRate);
         ToneMeasurement tone;
         tone.index = block.index;
         tone.frequency = block.frequency;
         tone.blockLength = block.length;
-        tone.amplitude = analyzer.amplitude();
-        tone.phase = measurer::phaseAtBlockStart(analyzer.phase(), block, plan.params().sampleRate);
+        tone.amplitude = measured.amplitude;
+        tone.phase = measured.phase;
         analysis.tones.push_back(tone);
         if (progress) progress(plan.percentDone());
         return true;

@@ -1,5 +1,6 @@
 #include "analysis/tone_layout.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "sweep/sweep_layout.h"
@@ -30,7 +31,15 @@ std::vector<NominalTone> nominalTones(const sweep::SweepPlan& schedule) {
         offset += plan.settlingSamples();
         tone.blockOffset = offset;
         tone.length = p.toneLength > 0 ? p.toneLength : 0;
-        offset += tone.length + plan.driftSamples();
+        const std::int32_t tail = plan.driftSamples();
+        offset += tone.length + tail;
+        // With no drift allowance nothing of the tone follows its block, and a
+        // tail of -1 even gives the block's last sample to what follows (the
+        // next tone, or a pulse). A block placed a hair later than a whole
+        // sample (placeBlock rounds its end up) would then take in that next
+        // sample, a pulse's full scale. The block keeps a sample's margin
+        // inside the tone; the fits do not need whole cycles.
+        if (tail <= 0) tone.length = std::max(0, tone.length + tail - 1);
         tones.push_back(tone);
     } while (plan.nextTone());
     return tones;

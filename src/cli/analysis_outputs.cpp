@@ -2,7 +2,10 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <memory>
 
+#include "cli/analysis_plot.h"
 #include "cli/diagnostics.h"
 #include "cli/staged_file.h"
 #include "cli/tone_table.h"
@@ -15,7 +18,8 @@ namespace {
 std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
     const clock::ClockFigure* figure = document.clock;
     const bool measured = figure != nullptr && figure->verdict != clock::ClockVerdict::Disagree;
-    return {{"sample_rate", document.plan.params().sampleRate},
+    return {{"status", document.status},
+            {"sample_rate", document.plan.params().sampleRate},
             {"clock_ppm", measured ? jsonNumber(figure->ppm) : nullptr},
             {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
 }
@@ -30,20 +34,35 @@ bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, s
     return closeWritten(stream, error);
 }
 
-bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, std::string& error) {
-    StagedFile file(request.path);
-    bool written = false;
+bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, const StagedFile& file,
+                 std::string& error) {
     switch (request.kind) {
-        case OutputKind::Report: written = writeReportFile(document, file, error); break;
-        case OutputKind::Csv: written = writeStagedText(file, csvText(document), error); break;
-        case OutputKind::Json: written = writeStagedText(file, jsonText(document), error); break;
+        case OutputKind::Report: return writeReportFile(document, file, error);
+        case OutputKind::Csv: return writeStagedText(file, csvText(document), error);
+        case OutputKind::Json: return writeStagedText(file, jsonText(document), error);
+        case OutputKind::Plot: return writeStagedText(file, plotText(document), error);
     }
-    return written && file.commit(error);
+    return false;
 }
 
 }  // namespace
 
+std::string failureLine(const AnalysisDocument& document) {
+    return document.status == "ok" ? std::string() : "# failed: " + document.status + "\n";
+}
+
+std::string outputFolderProblem(const std::string& path) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) return {};
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(folder, error);
+    if (!std::filesystem::exists(status)) return "its folder " + folder.string() + " does not exist";
+    if (!std::filesystem::is_directory(status)) return folder.string() + " is not a folder";
+    return {};
+}
+
 void writeReport(const AnalysisDocument& document, std::FILE* out) {
+    std::fputs(failureLine(document).c_str(), out);
     measurer::writeHeader(document.plan, document.recordedName.c_str(), out);
     const analysis::SweepAnalysis& analysis = document.analysis;
     std::vector<measurer::ToneResult> rows;
@@ -56,7 +75,7 @@ void writeReport(const AnalysisDocument& document, std::FILE* out) {
 }
 
 std::string csvText(const AnalysisDocument& document) {
-    return toneTableCsv(analysisToneColumns(), document.analysis.tones);
+    return failureLine(document) + toneTableCsv(analysisToneColumns(), document.analysis.tones);
 }
 
 std::string jsonText(const AnalysisDocument& document) {
@@ -64,11 +83,20 @@ std::string jsonText(const AnalysisDocument& document) {
 }
 
 bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs) {
+    std::vector<std::unique_ptr<StagedFile>> files;
     bool all = true;
     for (const OutputRequest& request : outputs) {
+        files.push_back(std::make_unique<StagedFile>(request.path));
         std::string error;
-        if (writeOutput(document, request, error)) continue;
+        if (writeOutput(document, request, *files.back(), error)) continue;
         printDiagnostic(request.path + ": could not be written: " + error);
+        all = false;
+    }
+    // Staged files not committed are removed when `files` goes.
+    for (std::size_t i = 0; all && i < files.size(); ++i) {
+        std::string error;
+        if (files[i]->commit(error)) continue;
+        printDiagnostic(outputs[i].path + ": could not be written: " + error);
         all = false;
     }
     return all;

@@ -11,7 +11,7 @@
 
 namespace auralyn::cli {
 
-enum class OutputKind { Report, Csv, Json };
+enum class OutputKind { Report, Csv, Json, Plot };
 
 struct OutputRequest {
     OutputKind kind;
@@ -24,7 +24,17 @@ struct AnalysisDocument {
     std::string recordedName;  // as the report's header names it: no folder, with extension
     const analysis::SweepAnalysis& analysis;
     const clock::ClockFigure* clock = nullptr;  // the clock found; nullptr: none (correction off, no pulse)
+    // "ok", or what failed: a failed run's outputs say so in their first line
+    // (the JSON in its "status"), so that none of them passes for a measurement.
+    std::string status = "ok";
 };
+
+// The first line of a failed run's report and CSV: "# failed: STATUS".
+std::string failureLine(const AnalysisDocument& document);
+
+// Why an output could not be written into its folder (no such folder, not a
+// folder); empty when it can be tried. Checked for every output before any is written.
+std::string outputFolderProblem(const std::string& path);
 
 // echoprobe's report into the stream: the header, then the table of the first
 // reportRows tones (as echoprobe writes it after a complete walk).
@@ -33,8 +43,9 @@ void writeReport(const AnalysisDocument& document, std::FILE* out);
 std::string csvText(const AnalysisDocument& document);
 std::string jsonText(const AnalysisDocument& document);
 
-// Writes each output under a temporary name and renames it when complete;
-// prints why for each one that failed (nothing of it is left).
+// Writes each output under a temporary name and renames them all once every
+// one is complete; prints why for each one that failed. When one fails, none
+// of them is left.
 bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs);
 
 // The peak as echoprobe prints it: peak x (1/32767) x 100, the factor in

@@ -1,7 +1,9 @@
 // auralyn analyze: the measurement of a recording from the command line
 // (clock-corrected, or echoprobe's walk exactly), with the report, a CSV table
 // and a JSON document as outputs.
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -15,11 +17,11 @@
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
+#include "cli/recording_checks.h"
 #include "cli/recording_samples.h"
 #include "cli/staged_file.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
-#include "platform/path_names.h"
 #include "platform/path_names.h"
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
@@ -42,7 +44,8 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
     command->add_option("--csv", a.csvPath, "write one row per tone: frequency_hz,amplitude,magnitude_db,phase_deg")
         ->type_name("FILE")
         ->default_str("none");
-    command->add_option("--json", a.jsonPath, "write {\"sample_rate\": R, \"tones\": [...]}")
+    command->add_option("--json", a.jsonPath,
+                        "write {\"status\": \"ok\" or what failed, \"sample_rate\": R, \"tones\": [...]}")
         ->type_name("FILE")
         ->default_str("none");
     command->add_flag("-q,--quiet", a.quiet, "no progress bar");
@@ -73,7 +76,10 @@ bool openRecording(const std::string& path, wave::WaveFile& recording) {
         printDiagnostic(path + ": no such file");
         return false;
     }
-    if (recording.openRead(path.c_str())) return true;
+    if (recording.openRead(path.c_str())) {
+        recording.endBeforeTrailingChunks();
+        return true;
+    }
     printDiagnostic(path + ": could not be opened as a wave file" +
                     (recording.message != nullptr ? std::string(" (") + recording.message + ")" : std::string()));
     return false;
@@ -104,6 +110,12 @@ bool checkRecordingFormat(const std::string& path, const wave::WaveFile& recordi
     } else if (recording.bitsPerSample != 16) {
         problem = "has " + std::to_string(recording.bitsPerSample) +
                   "-bit samples; only 16-bit samples can be measured";
+    } else if (recording.blockAlign != 2u * recording.channels) {
+        // echoprobe steps through the samples by the block align but reads them
+        // by the channel count: a header where the two disagree is damaged.
+        problem = "its header's block align, " + std::to_string(recording.blockAlign) +
+                  " bytes, is not the channel count times 2 bytes (" + std::to_string(2u * recording.channels) +
+                  "): the header is damaged";
     } else if (recording.sampleRate != rate) {
         problem = "its sampling rate, " + std::to_string(recording.sampleRate) +
                   " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz";
@@ -147,6 +159,7 @@ std::vector<OutputRequest> requestedOutputs(const AnalyzeCommand& a) {
     if (!a.reportPath.empty()) outputs.push_back({OutputKind::Report, a.reportPath});
     if (!a.csvPath.empty()) outputs.push_back({OutputKind::Csv, a.csvPath});
     if (!a.jsonPath.empty()) outputs.push_back({OutputKind::Json, a.jsonPath});
+    if (!a.plotPath.empty()) outputs.push_back({OutputKind::Plot, a.plotPath});
     if (outputs.empty()) {
         const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
         const platform::RecordingName name = platform::recordingName(a.recordingPath, offsets.file, offsets.extension);
@@ -174,12 +187,36 @@ bool outputsAreDistinct(const AnalyzeCommand& a, const std::vector<OutputRequest
     return true;
 }
 
+// Every output's folder is looked at before anything is measured or written:
+// a run that cannot write all its outputs writes none.
+bool outputFoldersExist(const std::vector<OutputRequest>& outputs) {
+    for (const OutputRequest& output : outputs) {
+        const std::string problem = outputFolderProblem(output.path);
+        if (problem.empty()) continue;
+        printDiagnostic(output.path + ": " + problem + "; nothing was written");
+        return false;
+    }
+    return true;
+}
+
+// "ok", or the first reason the run failed, as the outputs name it.
+std::string runStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock,
+                      bool followsPlan) {
+    if (analysis.end == measurer::WalkEnd::PulseNotFound) return "pulse_not_found";
+    if (!followsPlan) return "tones_disagree_with_plan";
+    if (analysis.end == measurer::WalkEnd::RecordingEnded) return "recording_ended";
+    if (clock && clock->verdict == clock::ClockVerdict::Disagree) return "clock_disagrees";
+    if (clock && clock->verdict == clock::ClockVerdict::OutOfRange) return "clock_out_of_range";
+    return "ok";
+}
+
 // echoprobe's walk over the file, byte for byte its numbers, with the
 // quality columns measured at the tones' nominal places.
 analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
                               ProgressBar& bar) {
     wave::WaveFile recording;
     if (!recording.openRead(a.recordingPath.c_str())) return {};
+    recording.endBeforeTrailingChunks();
     analysis::SweepAnalysis analysis = analysis::analyzeSweep(plan, recording, [&bar](double percent) { bar.update(percent); });
     analysis::addToneQuality(plan, samples, analysis);
     return analysis;
@@ -188,11 +225,33 @@ analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPla
 struct Measured {
     analysis::SweepAnalysis analysis;
     std::optional<clock::ClockFigure> clock;  // found where a pulse was
+    bool followsPlan = true;                  // false: the tones are not where the plan puts them
 };
+
+// The tones of a recording of another sweep (or measured against another
+// sweep's .swp) do not stand where the plan puts them: echoprobe's walk then
+// measures whatever its blocks hold. Taken as such only when both signs agree:
+// the tones, measured where the recording holds them, do not agree on one
+// clock, and most blocks hold more of other signals than of their tone.
+bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+                     const analysis::SweepAnalysis& walked) {
+    std::size_t foreign = 0;
+    for (const analysis::ToneMeasurement& tone : walked.tones) {
+        const bool drowned = !tone.quality || !tone.quality->fitted || !tone.quality->thdnDb || *tone.quality->thdnDb > 0.0;
+        foreign += drowned ? 1 : 0;
+    }
+    if (walked.tones.empty() || 2 * foreign <= walked.tones.size()) return true;
+    const analysis::RecordingAnalysis located = analysis::analyzeRecording(plan, {samples, nullptr});
+    return !(located.pulseFound && located.clock.verdict == clock::ClockVerdict::Disagree);
+}
 
 Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
                  ProgressBar& bar) {
-    if (!a.clockCorrection) return {walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+    if (!a.clockCorrection) {
+        Measured walked{walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+        walked.followsPlan = !walked.analysis.complete() || tonesFollowPlan(plan, channels[0], walked.analysis);
+        return walked;
+    }
     const analysis::RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
                                   a.referenceChannel != 0 ? &channels[static_cast<std::size_t>(a.referenceChannel - 1)]
                                                           : nullptr};
@@ -207,6 +266,7 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
 int runAnalyzeRequest(const AnalyzeRequest& a) {
     const std::vector<OutputRequest> outputs = requestedOutputs(a);
     if (!outputsAreDistinct(a, outputs)) return kExitUsage;
+    if (!outputFoldersExist(outputs)) return kExitFailure;
     wave::WaveFile recording;
     sweep::SweepPlan plan;
     if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
@@ -215,10 +275,13 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (!checkChannels(a.recordingPath, a, recording)) return kExitUsage;
     std::vector<std::vector<std::int16_t>> channels;
     std::string error;
-    if (!readAllChannels(a.recordingPath, recording, channels, error)) {
+    if (!readAllChannels(recording, channels, error)) {
         printDiagnostic(a.recordingPath + ": " + error);
         return kExitFailure;
     }
+    if (!referenceIsAlive(a.recordingPath, a.referenceChannel, plan, channels)) return kExitFailure;
+    if (!restsBelowThreshold(a.recordingPath, plan, channels[static_cast<std::size_t>(a.channel - 1)], a.channel))
+        return kExitFailure;
 
     ProgressBar bar("analyze", a.quiet);
     const Measured measured = measure(a, plan, channels, bar);
@@ -228,13 +291,18 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
 
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
     const AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
-                                    analysis, measured.clock ? &*measured.clock : nullptr};
+                                    analysis, measured.clock ? &*measured.clock : nullptr,
+                                    runStatus(analysis, measured.clock, measured.followsPlan)};
     const bool written = writeOutputs(document, outputs);
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);
     printClipping(a.recordingPath, analysis);
     printFailure(a.recordingPath, analysis);
-    return written && analysis.complete() && !clockFailed ? kExitSuccess : kExitFailure;
+    if (!measured.followsPlan)
+        printDiagnostic(a.recordingPath + ": the tones are not where the sweep's plan puts them (most blocks hold more "
+                                          "of other signals than of their tone): is this a recording of this sweep, "
+                                          "measured with its own .swp?");
+    return written && document.status == "ok" && !clockFailed ? kExitSuccess : kExitFailure;
 }
 
 void addAnalyzeCommand(CLI::App& app, int& exitCode) {
@@ -243,8 +311,9 @@ void addAnalyzeCommand(CLI::App& app, int& exitCode) {
         "Measure a recording of the sweep: with the clock correction (the default) as if player and recorder shared "
         "one clock, with each tone's distortion, noise floor, SNR and 95 % uncertainty; with --clock-correction off "
         "as echoprobe does. Without -o, --csv and --json the report goes to the "
-        "recording's name with .txt in the current folder. When the recording ends early, the outputs hold the "
-        "tones measured and the exit status is 1.");
+        "recording's name with .txt in the current folder. When the measurement fails (the recording ends early, "
+        "say), the outputs hold the tones measured, marked as failed in their first line (\"status\" in the "
+        "JSON), and the exit status is 1.");
     auto state = std::make_shared<AnalyzeCommand>();
     addOptions(command, *state);
     command->callback([state, command, &exitCode] {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "plot/plausible_values.h"
 #include "plot/plot_job.h"
 
 namespace auralyn::cli {
@@ -23,6 +24,19 @@ int runPlotCommand(const plot::PlotRequest& request) {
     return kExitSuccess;
 }
 
+// A frequency a plot's axis can hold; CLI11's own range check would print the
+// largest double in full.
+CLI::Validator normalizeFrequency() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double hz = 0.0;
+            if (!CLI::detail::lexical_cast(text, hz) || !(hz > 0.0 && hz <= plot::kHighestFrequencyHz))
+                return "must be a frequency above 0 Hz and at most 10 MHz, not " + text;
+            return {};
+        },
+        "");
+}
+
 }  // namespace
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
@@ -39,7 +53,7 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
     command->add_option("--normalize", request->normalizeHz,
                         "Shift every curve to 0 dB at HZ (interpolated between tones; default: no shift)")
         ->type_name("HZ")
-        ->check(CLI::PositiveNumber);
+        ->check(normalizeFrequency());
     command->add_flag("--distortion", request->distortion,
                       "Add a panel of THD, H2 and H3 (dBc) and the noise floor (dBFS) against frequency; needs the "
                       "CSV file of auralyn analyze --csv");

@@ -1,7 +1,6 @@
 #include "cli/recording_samples.h"
 
 #include <algorithm>
-#include <filesystem>
 
 namespace auralyn::cli {
 namespace {
@@ -10,25 +9,21 @@ constexpr std::int32_t kChunkFrames = 1 << 16;
 
 // Frames the data chunk holds within the file: a header that claims more
 // (or was never finalised) allocates only what is there.
-std::uint64_t framesPresent(const std::string& path, const wave::WaveFile& recording) {
-    std::error_code failed;
-    const std::uintmax_t size = std::filesystem::file_size(path, failed);
-    if (failed || size <= recording.dataStart || recording.blockAlign == 0) return 0;
-    std::uint64_t bytes = size - recording.dataStart;
-    if (recording.dataSize != 0) bytes = std::min<std::uint64_t>(bytes, recording.dataSize);
-    return bytes / recording.blockAlign;
+std::uint64_t framesPresent(const wave::WaveFile& recording) {
+    const std::int64_t frames = recording.remainingFrames();
+    return frames > 0 ? static_cast<std::uint64_t>(frames) : 0;
 }
 
 }  // namespace
 
-bool readAllChannels(const std::string& path, wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
                      std::string& error) {
     const std::size_t count = recording.channels;
     if (count == 0 || recording.bitsPerSample != 16) {
         error = "not a 16-bit recording";
         return false;
     }
-    const std::uint64_t frames = framesPresent(path, recording);
+    const std::uint64_t frames = framesPresent(recording);
     channels.assign(count, {});
     for (auto& channel : channels) channel.reserve(frames);
     std::vector<std::int16_t> chunk;

@@ -132,6 +132,10 @@ int planSweep(const SweepOptionValues& values, sweep::SweepPlan& plan) {
         printDiagnostic(*refusal);
         return kExitUsage;
     }
+    if (const std::optional<double> silent = generator::toneAtHalfRate(plan)) {
+        printDiagnostic(generator::halfRateText(plan, *silent));
+        return kExitUsage;
+    }
     return kExitSuccess;
 }
 

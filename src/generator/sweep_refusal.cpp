@@ -38,4 +38,26 @@ std::optional<std::string> sweepRefusal(const sweep::SweepPlan& plan) {
            ". Choose fewer tones, a larger maximum fractional cycle or fewer extra samples.";
 }
 
+std::optional<double> toneAtHalfRate(const sweep::SweepPlan& plan) {
+    const sweep::SweepParameters& p = plan.params();
+    const double half = 0.5 * p.sampleRate;
+    if (!(p.endFrequency >= half)) return std::nullopt;
+    // The walk may yield one tone past toneCount(), when rounding puts it on the end.
+    const std::uint32_t count = plan.toneCount();
+    for (std::uint32_t index = count > 0 ? count - 1 : 0; index <= count; ++index) {
+        const double f = plan.frequencyOfTone(static_cast<std::int32_t>(index));
+        if (f >= half && f <= p.endFrequency) return f;
+    }
+    return std::nullopt;
+}
+
+std::string halfRateText(const sweep::SweepPlan& plan, double hz) {
+    char text[300];
+    std::snprintf(text, sizeof text,
+                  "The tone at %g Hz lies at half the sampling rate (%" PRIu32
+                  " Hz), where it is written as silence and cannot be measured; end the sweep below %g Hz.",
+                  hz, plan.params().sampleRate, 0.5 * plan.params().sampleRate);
+    return text;
+}
+
 }  // namespace auralyn::generator

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "measurer/block_measurement.h"
 #include "measurer/clock_warning.h"
 #include "measurer/recording_walk.h"
 #include "measurer/tone_analyzer.h"
@@ -31,13 +32,7 @@ bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::ve
     const WalkOutcome outcome = walkRecording(plan, recording, [&](const ToneBlock& block) {
         // A walk that yields one tone more than the count stops before it.
         if (block.index >= toneCount) return false;
-        analyzer.setSamples(block.samples);
-        analyzer.setTone(block.frequency, block.length);
-        // Two tones of one frequency and length would otherwise share the
-        // results cached for the first.
-        analyzer.samplesChanged();
-        results.push_back(ToneResult{block.frequency, analyzer.amplitude(),
-                                     phaseAtBlockStart(analyzer.phase(), block, plan.params().sampleRate)});
+        results.push_back(measureBlock(analyzer, block, plan.params().sampleRate));
         watchBlock(clockWatch, block, plan.params().sampleRate);
         std::printf("\r%.0f%%  ", plan.percentDone());
         std::fflush(stdout);

@@ -94,7 +94,8 @@ WalkOutcome walkRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, con
             return outcome;
         }
         ended = !skipForward(recording, window.tail);
-        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), window.length, window.offset})) {
+        const bool shortened = window.length < p.toneLength;
+        if (!visit(ToneBlock{p.toneIndex, p.toneFrequency, buffer.data(), window.length, window.offset, shortened})) {
             return outcome;
         }
         ++outcome.tonesVisited;

@@ -17,6 +17,10 @@ struct ToneBlock {
     // The first sample's place relative to the tone's measured block: -1 when a
     // tail of -1 made the walk begin the block one sample early, in the lead.
     std::int32_t offset = 0;
+    // Fewer samples than the tone's block: a tail of -1 gave the block's last
+    // sample to the next tone and there was no lead to borrow one from. The
+    // samples are then not a whole number of cycles.
+    bool shortened = false;
 };
 
 enum class WalkEnd {

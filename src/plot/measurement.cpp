@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "plot/plausible_values.h"
+
 namespace auralyn::plot {
 namespace {
 
@@ -55,7 +57,7 @@ std::optional<double> magnitudeOf(Field dbField, double db, Field amplitudeField
 }
 
 bool parseCsvRow(std::string_view line, std::size_t index, std::optional<ResponsePoint>& point, double& frequency,
-                 std::string& error) {
+                 bool& silent, std::string& error) {
     static const char* const kNames[] = {"frequency_hz", "amplitude", "magnitude_db", "phase_deg"};
     const std::vector<std::string_view> fields = split(line, ',');
     if (fields.size() < 4) {
@@ -82,6 +84,7 @@ bool parseCsvRow(std::string_view line, std::size_t index, std::optional<Respons
     const std::optional<double> magnitude = magnitudeOf(kinds[2], values[2], kinds[1], values[1]);
     const bool drawable = magnitude && kinds[3] == Field::Number && std::isfinite(values[3]);
     point = drawable ? std::optional<ResponsePoint>(ResponsePoint{values[0], *magnitude, values[3]}) : std::nullopt;
+    silent = !drawable && kinds[1] == Field::Number && values[1] == 0.0;
     return true;
 }
 
@@ -151,13 +154,21 @@ bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std:
     const std::vector<QualityColumn> known = qualityColumnsOf(lines[0]);
     measurement.qualityColumns.clear();
     for (const QualityColumn& column : known) measurement.qualityColumns.push_back(column.name);
+    measurement.silentTones = 0;
     for (std::size_t index = 1; index < lines.size(); ++index) {
         std::optional<ResponsePoint> point;
         ToneQuality tone;
-        if (!parseCsvRow(lines[index], index, point, tone.frequency, error)) return false;
+        bool silent = false;
+        if (!parseCsvRow(lines[index], index, point, tone.frequency, silent, error)) return false;
         if (!parseQualityFields(lines[index], index, known, tone, error)) return false;
+        if (!point && !(tone.frequency >= kLowestFrequencyHz && tone.frequency <= kHighestFrequencyHz)) {
+            error = csvLineError(index, "a tone's frequency lies outside what a sweep plays");
+            return false;
+        }
         measurement.points.push_back(point);
-        measurement.quality.push_back(tone);
+        measurement.silentTones += silent ? 1 : 0;
+        // Without quality columns there is nothing per tone to keep beyond the point.
+        if (!known.empty()) measurement.quality.push_back(tone);
     }
     if (measurement.points.empty()) {
         error = "the file holds its column names but no tones";
@@ -166,14 +177,36 @@ bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std:
     return true;
 }
 
+// Counted before anything is parsed, so that a table of millions of tones costs
+// no more than its text.
+bool toneCountPlausible(const std::string& text, std::string& error) {
+    // Report headers and the CSV's column line take far fewer than this.
+    constexpr std::size_t kHeaderLines = 64;
+    const auto lineCount = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    if (lineCount <= kMostTones + kHeaderLines) return true;
+    error = "holds more than " + std::to_string(kMostTones) + " tones; a plot draws at most that many";
+    return false;
+}
+
 bool readMeasurementFile(const std::string& path, Measurement& measurement, std::string& error) {
     measurement = Measurement{};
     measurement.path = path;
     std::string text;
     if (!readTextFile(path, text, error)) return false;
+    if (!toneCountPlausible(text, error)) {
+        error = path + ": " + error;
+        return false;
+    }
+    // analyze marks the outputs of a failed run in their first line.
+    constexpr std::string_view kFailed = "# failed: ";
+    if (text.compare(0, kFailed.size(), kFailed) == 0) {
+        error = path + ": the measurement failed (" + text.substr(kFailed.size(), text.find('\n') - kFailed.size()) +
+                "); it is not drawn";
+        return false;
+    }
     const std::string_view columns = kCsvColumns;
     if (text.compare(0, columns.size(), columns) == 0) {
-        if (parseCsvMeasurement(text, measurement, error)) return true;
+        if (parseCsvMeasurement(text, measurement, error) && checkPlausible(measurement, error)) return true;
         error = path + ", " + error;
         return false;
     }
@@ -185,7 +218,10 @@ bool readMeasurementFile(const std::string& path, Measurement& measurement, std:
     measurement.measuredFile = report.inputFile;
     measurement.sampleRate = report.sampleRate;
     measurement.points = responsePoints(report);
-    return true;
+    for (const ReportTone& tone : report.tones) measurement.silentTones += tone.amplitude == 0.0 ? 1 : 0;
+    if (checkPlausible(measurement, error)) return true;
+    error = path + ", " + error;
+    return false;
 }
 
 std::size_t drawnCount(const Measurement& measurement) {

@@ -19,7 +19,8 @@ struct Measurement {
     std::string measuredFile;   // the recording's name (reports only)
     std::uint32_t sampleRate = 0;  // 0 where the file does not say (CSV)
     std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
-    std::vector<ToneQuality> quality;         // one per tone from a CSV file; none from a report
+    std::vector<ToneQuality> quality;         // one per tone from a CSV file with quality columns; else none
+    std::size_t silentTones = 0;              // tones not drawn because their amplitude is 0
     std::vector<std::string> qualityColumns;  // the columns of ToneQuality the file's first line names
 };
 

@@ -11,6 +11,7 @@
 #include "plot/bode_plot.h"
 #include "plot/measurement.h"
 #include "plot/output_file.h"
+#include "plot/plausible_values.h"
 
 namespace auralyn::plot {
 namespace {
@@ -58,10 +59,11 @@ std::string titleFor(const std::vector<Measurement>& measurements) {
 }
 
 std::string noteFor(const std::vector<Measurement>& measurements, const PlotRequest& request) {
-    std::size_t drawn = 0, tones = 0;
+    std::size_t drawn = 0, tones = 0, silent = 0;
     for (const Measurement& m : measurements) {
         drawn += drawnCount(m);
         tones += m.points.size();
+        silent += m.silentTones;
     }
     char text[240];
     if (request.normalizeHz)
@@ -69,7 +71,8 @@ std::string noteFor(const std::vector<Measurement>& measurements, const PlotRequ
     else
         std::snprintf(text, sizeof text, " tones; magnitude relative to the full-scale test tone");
     std::string note = std::to_string(drawn) + text;
-    if (drawn < tones) note += "; " + std::to_string(tones - drawn) + " silent tones not drawn";
+    if (silent != 0) note += "; " + std::to_string(silent) + " silent tones not drawn";
+    if (drawn + silent < tones) note += "; " + std::to_string(tones - drawn - silent) + " tones without a number not drawn";
     return note;
 }
 
@@ -86,7 +89,7 @@ bool checkColumns(const Measurement& m, const char* option, const std::array<con
                   std::string& error) {
     std::string missing;
     if (hasColumns(m, columns, missing)) return true;
-    if (m.quality.empty())
+    if (m.sampleRate != 0)
         error = m.path + ": " + option + " needs a CSV file of auralyn analyze --csv with the columns " +
                 joined(columns) + "; an echoprobe report has none of them";
     else
@@ -168,12 +171,12 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
         if (request.uncertainty && !checkColumns(m, "--uncertainty", kUncertaintyColumns, error)) return false;
         const std::size_t drawn = drawnCount(m);
         if (drawn == 0) {
-            error = m.path + ": every tone has an amplitude of 0: the recording was silent";
+            error = m.silentTones == m.points.size()
+                        ? m.path + ": every tone has an amplitude of 0: the recording was silent"
+                        : m.path + ": no tone can be drawn: " + leftOutText(m);
             return false;
         }
-        if (drawn < m.points.size())
-            result.warnings.push_back(std::to_string(m.points.size() - drawn) +
-                                      " tones with an amplitude of 0 were left out of " + m.path);
+        if (drawn < m.points.size()) result.warnings.push_back(leftOutText(m) + " were left out of " + m.path);
         // The FRD file holds the measurement itself, never normalized.
         if (request.frd) files.emplace_back(outputs[i + 1], frdDocument(m, modificationTimeOf(m.path)));
         if (request.normalizeHz && !normalizeAt(m, *request.normalizeHz, error)) return false;

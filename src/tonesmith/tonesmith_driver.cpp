@@ -58,8 +58,11 @@ bool sameFile(const std::string& a, const std::string& b) {
 }
 
 bool chooseWaveFile(platform::FileDialog& dialog, wave::WaveFile& wave, OutputFiles& files) {
-    for (;;) {
-        if (!dialog.askSave(kWaveFileQuestion)) return false;
+    for (bool failed = false;; failed = true) {
+        if (!dialog.askSave(kWaveFileQuestion)) {
+            files.cancelledAfterFailure = failed;
+            return false;
+        }
         files.wave = stageFile(dialog.path());
         if (wave.openWrite(files.wave.written.c_str())) break;
         platform::showErrorMessage(kCannotOpen);
@@ -68,8 +71,11 @@ bool chooseWaveFile(platform::FileDialog& dialog, wave::WaveFile& wave, OutputFi
 }
 
 bool chooseParameterFile(platform::FileDialog& dialog, OutputFiles& files) {
-    for (;;) {
-        if (!dialog.askSave(kParameterFileQuestion)) return false;
+    for (bool failed = false;; failed = true) {
+        if (!dialog.askSave(kParameterFileQuestion)) {
+            files.cancelledAfterFailure = failed;
+            return false;
+        }
         // Opening the wave file again with "wb" would interleave the two files in one.
         if (sameFile(dialog.path(), files.wave.chosen) || sameFile(dialog.path(), files.wave.written)) {
             platform::showErrorMessage("The parameter file cannot be the output wave file.");
@@ -157,7 +163,11 @@ int runTonesmith() {
     wave::WaveFile wave;
     platform::FileDialog dialog;
     OutputFiles files;
-    if (!selectOutputFiles(dialog, wave, files)) return 0;
+    if (!selectOutputFiles(dialog, wave, files)) {
+        if (!files.cancelledAfterFailure) return 0;
+        printError("The file question was given up after a file could not be opened; nothing was written.");
+        return 1;
+    }
 
     sweep::SweepPlan plan;
     generator::ConsoleInput input{stdin, stdout, platform::standardInputIsTerminal()};
@@ -169,6 +179,11 @@ int runTonesmith() {
     if (const std::optional<std::string> refusal = generator::sweepRefusal(plan)) {
         printError(*refusal);
         return abandonRun(wave, files);
+    }
+    // Its files stay as they always were: the tone is written, as silence.
+    if (const std::optional<double> silent = generator::toneAtHalfRate(plan)) {
+        std::printf("\nWarning: %s\n", generator::halfRateText(plan, *silent).c_str());
+        std::fflush(stdout);
     }
 
     if (!saveParameters(plan, files)) {

@@ -16,6 +16,10 @@ struct OutputFiles {
     StagedFile wave;
     StagedFile parameterFile;
     std::FILE* parameters = nullptr;  // opened "wb"; the driver closes it after saving
+    // The answer to a question asked again after a file could not be opened
+    // was a cancel (or the end of the input): the run failed rather than being
+    // cancelled, since the user's choice was never written.
+    bool cancelledAfterFailure = false;
 };
 
 // Asks for the wave file (opened at once under its temporary name, which proves
@@ -23,11 +27,12 @@ struct OutputFiles {
 // file, proposed as the wave file's path without its extension. A file that
 // cannot be opened brings the error message and the same question again. False
 // when the user cancelled either question; nothing new is then left on disk and
-// `files.parameters` is unset.
+// `files.parameters` is unset; `files.cancelledAfterFailure` tells a cancel of a
+// question asked again after a failed open.
 bool selectOutputFiles(platform::FileDialog& dialog, wave::WaveFile& wave, OutputFiles& files);
 
 // The whole program after its command line: exit code 0 for a written sweep or a
-// cancelled question, 1 for a failure (an "Error:" line says which, no new output
+// cancelled question, 1 for a failure (a cancel after a file could not be opened included) (an "Error:" line says which, no new output
 // file is left behind and the files that were there stay as they were).
 int runTonesmith();
 

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "wave/stream_io.h"
+#include "wave/trailing_chunks.h"
 
 namespace auralyn::wave {
 namespace {
@@ -300,6 +301,15 @@ bool WaveFile::withinData(std::size_t count) const {
     if (reader_ == nullptr) return true;
     const std::int64_t position = tellPosition(reader_->file());
     return position >= 0 && position <= dataEnd_ && static_cast<std::uint64_t>(dataEnd_ - position) >= count;
+}
+
+void WaveFile::endBeforeTrailingChunks() {
+    if (reader_ == nullptr || dataSize != 0) return;
+    std::FILE* in = reader_->file();
+    const std::int64_t position = tellPosition(in);
+    if (position < 0) return;
+    dataEnd_ = std::max<std::int64_t>(position, trailingChunksStart(in, dataStart, dataEnd_));
+    seekPosition(in, position, SEEK_SET);
 }
 
 std::int64_t WaveFile::remainingFrames() const {

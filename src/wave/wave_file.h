@@ -31,6 +31,11 @@ public:
     bool readSamples(std::int16_t* buffer, std::int32_t frames);
     bool skipSamples(std::int32_t frames);
 
+    // In read mode, for a header that was never finalised (data size 0): the
+    // samples end where the chunks a recorder appended after them begin (see
+    // trailingChunksStart), not at the file's end. Does nothing otherwise.
+    void endBeforeTrailingChunks();
+
     // Whole frames left between the read position and the end of the samples
     // (0 outside read mode).
     std::int64_t remainingFrames() const;

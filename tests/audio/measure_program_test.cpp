@@ -171,6 +171,32 @@ TEST_F(MeasureProgram, WithoutOutputsTheReportGoesToMeasurementTxtHere) {
     EXPECT_NE(run.out.find("Tones measured: 22 of 22"), std::string::npos) << run.out;
 }
 
+// Every output option at once: each file is written and holds what it says.
+TEST_F(MeasureProgram, WritesEveryOutputItWasAskedFor) {
+    const ProgramRun run = measure(joined(kShortSweep, {"-q", "-o", "r.txt", "--csv", "c.csv", "--json", "j.json",
+                                                        "--plot", "p.svg", "--keep-recording", "k.wav"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Wrote r.txt, c.csv, j.json, p.svg, k.wav"), std::string::npos) << run.out;
+    EXPECT_EQ(leftFiles(), (std::vector<std::string>{"c.csv", "j.json", "k.wav", "p.svg", "r.txt"}));
+    EXPECT_EQ(test::readFileText(dir_.file("r.txt")).rfind("Input file, \"k.wav\"", 0), 0u);
+    EXPECT_EQ(readCsv(dir_.file("c.csv")).size(), kShortSweepTones);
+    EXPECT_NE(test::readFileText(dir_.file("j.json")).find("\"status\": \"ok\""), std::string::npos);
+    const std::string svg = test::readFileText(dir_.file("p.svg"));
+    std::size_t points = 0;
+    for (std::size_t at = svg.find("class=\"magnitude-point\""); at != std::string::npos;
+         at = svg.find("class=\"magnitude-point\"", at + 1))
+        ++points;
+    EXPECT_EQ(points, kShortSweepTones);
+    EXPECT_EQ(svg.find("nan"), std::string::npos);
+}
+
+TEST_F(MeasureProgram, APlotAloneComesWithTheReport) {
+    const ProgramRun run = measure(joined(kShortSweep, {"-q", "--plot", "p.svg"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(leftFiles(), (std::vector<std::string>{"measurement.txt", "p.svg"}));
+    EXPECT_NE(run.out.find("Wrote measurement.txt, p.svg"), std::string::npos) << run.out;
+}
+
 TEST_F(MeasureProgram, SinkVolumeAt70PercentMeasuresTheServersCubicCurve) {
     ASSERT_TRUE(server_->setSinkVolume(PulseServer::kSink48k, "70%"));
     const long volume = server_->sinkVolume(PulseServer::kSink48k);

@@ -189,8 +189,11 @@ TEST(AnalyzeProgram, ARecordingThatEndsEarlyGivesWhatItHeldAndExitOne) {
     EXPECT_EQ(out[3], "Tones not measured: " + std::to_string(14 - measured));
     EXPECT_EQ(run.err, "auralyn: short.wav: the recording ended before the sweep did; " +
                            std::to_string(14 - measured) + " of 14 tones could not be measured\n");
-    EXPECT_EQ(lines(test::readFileText(dir.file("r.csv"))).size(), 1u + measured);
-    EXPECT_EQ(lines(test::readFileText(dir.file("r.txt"))).size(), 10u + measured);
+    // Each output says in its first line that the run failed.
+    EXPECT_EQ(lines(test::readFileText(dir.file("r.csv"))).size(), 2u + measured);
+    EXPECT_EQ(lines(test::readFileText(dir.file("r.txt"))).size(), 11u + measured);
+    EXPECT_EQ(lines(test::readFileText(dir.file("r.txt")))[0], "# failed: recording_ended");
+    EXPECT_EQ(nlohmann::json::parse(test::readFileText(dir.file("r.json")))["status"], "recording_ended");
     EXPECT_EQ(nlohmann::json::parse(test::readFileText(dir.file("r.json")))["tones"].size(),
               static_cast<std::size_t>(measured));
 }
@@ -271,7 +274,7 @@ TEST(AnalyzeProgram, AFullDiskIsAnError) {
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err.rfind("auralyn: full.csv: could not be written", 0), 0u) << run.err;
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("full.csv")));
-    EXPECT_TRUE(test::exists(dir, "j.json"));  // each output is whole or absent
+    EXPECT_FALSE(test::exists(dir, "j.json"));  // a run that cannot write all its outputs leaves none
 }
 
 TEST(AnalyzeProgram, UsageAndCommandLineErrors) {
@@ -315,8 +318,9 @@ TEST(AnalyzeProgram, ASilentRecordingHasNoSyncPulse) {
     EXPECT_EQ(run.err, "auralyn: silence.wav: the synchronization pulse could not be found; 3 of 3 tones could not "
                        "be measured\n");
     const std::string csv = test::readFileText(dir.file("s.csv"));
-    EXPECT_EQ(csv.rfind("frequency_hz,amplitude,magnitude_db,phase_deg,", 0), 0u);
-    EXPECT_EQ(lines(csv).size(), 1u);
+    EXPECT_EQ(lines(csv)[0], "# failed: pulse_not_found");
+    EXPECT_EQ(lines(csv)[1].rfind("frequency_hz,amplitude,magnitude_db,phase_deg,", 0), 0u);
+    EXPECT_EQ(lines(csv).size(), 2u);
     run = test::auralyn(dir, {"analyze", "tiny.wav", "s.swp", "--csv", "t.csv"});
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_NE(run.err.find("the recording ended before the sweep did; 3 of 3"), std::string::npos) << run.err;

@@ -36,9 +36,21 @@ const std::vector<SameSweep> kSameSweeps = {
     {{"--rate", "22050", "--start", "9975", "--end", "9975", "--min-duration", "0", "--max-fractional-cycle", "0",
       "--max-extra-samples", "3000", "--tones-per-sync", "1", "--settling", "0"},
      "22050\n\n9975\n9975\n\n0\n0\n1\ny\n\n0\n3000\n\n"},
-    {{"--rate", "48000", "--start", "24000", "--end", "24000", "--max-drift", "0", "--sync-level", "100"},
-     "\n\n24000\n24000\n\n\n\n\ny100\n\n\n\n0\n"},
 };
+
+// A tone at half the sampling rate is silence: tonesmith writes it as it always
+// did, with a warning; auralyn sweep refuses it.
+TEST(SweepProgram, AToneAtHalfTheRateIsWrittenOnlyByTonesmith) {
+    TempDir dir;
+    const ProgramRun t = test::tonesmith(dir, "t", "\n\n24000\n24000\n\n\n\n\ny100\n\n\n\n0\n");
+    ASSERT_EQ(t.exitCode, 0) << t.out;
+    EXPECT_NE(t.out.find("Warning: The tone at 24000 Hz lies at half the sampling rate"), std::string::npos) << t.out;
+    EXPECT_EQ(test::fileCount(dir), 2u);
+    const ProgramRun a = test::auralyn(dir, {"sweep", "-q", "-o", "a.wav", "--rate", "48000", "--start", "24000",
+                                             "--end", "24000", "--max-drift", "0", "--sync-level", "100"});
+    EXPECT_EQ(a.exitCode, 2);
+    EXPECT_EQ(test::fileCount(dir), 2u);
+}
 
 TEST(SweepProgram, WritesTonesmithsFilesByteForByte) {
     for (const SameSweep& c : kSameSweeps) {

@@ -205,6 +205,35 @@ TEST_F(TonesmithRun, AFileThatCannotBeOpenedIsAskedAgain) {
     EXPECT_FALSE(exists("s.swp"));
 }
 
+// A question asked again after a failed open that gets no answer is a failure,
+// not a cancel: the user's choice was never written.
+TEST_F(TonesmithRun, InputEndingAfterAFileCouldNotBeOpenedFails) {
+    for (const std::string& answers : {std::string("nowhere/x.wav\n"), std::string("s.wav\nnowhere/p\n")}) {
+        test::ProgramRun r = run(answers);
+        EXPECT_EQ(r.exitCode, 1) << answers;
+        EXPECT_NE(r.out.find("\nError: The file question was given up after a file could not be opened; nothing was "
+                             "written.\n"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_TRUE(empty());
+    }
+}
+
+TEST_F(TonesmithRun, WarnsOfAToneAtHalfTheSamplingRateAndWritesTheSweepAsAlways) {
+    // 20000 and 24000 Hz at 48000 Hz.
+    test::ProgramRun r = run("s.wav\n\n\n2\n20000\n24000\n4000\n\n\n\nn\n");
+    ASSERT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("\nWarning: The tone at 24000 Hz lies at half the sampling rate (48000 Hz), where it is "
+                         "written as silence and cannot be measured; end the sweep below 24000 Hz.\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(exists("s.wav"));
+    EXPECT_TRUE(exists("s.swp"));
+    test::ProgramRun below = run("b.wav\n\n\n2\n20000\n23000\n3000\n\n\n\nn\n");
+    ASSERT_EQ(below.exitCode, 0);
+    EXPECT_EQ(below.out.find("Warning"), std::string::npos);
+}
+
 TEST_F(TonesmithRun, RefusesTheWaveFileAsParameterFile) {
     test::ProgramRun r = run("s.wav\ns.wav\np\n" + kShortSweep);
     ASSERT_EQ(r.exitCode, 0) << r.out << r.err;

@@ -133,3 +133,42 @@ TEST_F(WaveHostileTest, DirectoryNameFailsToOpen) {
 
 }  // namespace
 }  // namespace auralyn
+
+namespace auralyn {
+namespace {
+
+// A recorder that never wrote its data size (0) and appended chunks after the
+// samples: auralyn's reading ends the samples where those chunks begin;
+// echoprobe's (without the call) still runs to the file's end.
+class UnfinalisedDataTest : public ::testing::Test {
+protected:
+    std::int64_t framesWith(const test::Bytes& trailing, bool endBeforeChunks) {
+        const test::Bytes bytes = test::concat({test::riff(test::concat(
+                                                    {test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
+                                                     test::chunkWithSizeField("data", 0, test::samples(kSamples))})),
+                                                trailing});
+        const std::string path = dir_.file("unfinalised.wav");
+        test::writeFileBytes(path, bytes);
+        wave::WaveFile wave;
+        EXPECT_TRUE(wave.openRead(path.c_str()));
+        if (endBeforeChunks) wave.endBeforeTrailingChunks();
+        return wave.remainingFrames();
+    }
+
+    const std::vector<std::int16_t> kSamples = {1, -2, 3, 0x5453, 0x494C, -6, 7};  // "ST", "LI" among them
+    test::TempDir dir_;
+};
+
+TEST_F(UnfinalisedDataTest, EndsWhereTheChunksAppendedAfterTheSamplesBegin) {
+    const test::Bytes list = test::listChunk("INFO", test::chunk("ISFT", test::Bytes{'r', 'e', 'c', '\0'}));
+    const test::Bytes odd = test::chunk("id3 ", test::Bytes{1, 2, 3});  // a pad byte follows
+    EXPECT_EQ(framesWith({}, true), 7);
+    EXPECT_EQ(framesWith(list, true), 7);
+    EXPECT_EQ(framesWith(test::concat({list, odd}), true), 7);
+    EXPECT_EQ(framesWith(list, false), 7 + static_cast<std::int64_t>(list.size()) / 2);
+    // Bytes that do not make a chunk running to the file's end are samples.
+    EXPECT_EQ(framesWith(test::Bytes{'L', 'I', 'S', 'T', 9, 0, 0, 0}, true), 11);
+}
+
+}  // namespace
+}  // namespace auralyn

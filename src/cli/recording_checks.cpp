@@ -1,0 +1,56 @@
+#include "cli/recording_checks.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "cli/diagnostics.h"
+
+namespace auralyn::cli {
+namespace {
+
+std::int32_t peakOf(const std::vector<std::int16_t>& samples) {
+    std::int32_t peak = 0;
+    for (const std::int16_t sample : samples) peak = std::max(peak, std::abs(std::int32_t{sample}));
+    return peak;
+}
+
+// The median sample: the level the recording rests at between its tones and
+// pulses, found from a histogram of the 16-bit values without sorting a copy.
+std::int32_t restingLevel(const std::vector<std::int16_t>& samples) {
+    std::vector<std::uint32_t> counts(65536, 0);
+    for (const std::int16_t sample : samples) ++counts[static_cast<std::size_t>(sample + 32768)];
+    std::uint64_t seen = 0;
+    for (std::size_t value = 0; value < counts.size(); ++value) {
+        seen += counts[value];
+        if (2 * seen >= samples.size()) return static_cast<std::int32_t>(value) - 32768;
+    }
+    return 0;
+}
+
+}  // namespace
+
+bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
+                      const std::vector<std::vector<std::int16_t>>& channels) {
+    if (referenceChannel == 0) return true;
+    const std::int32_t threshold = std::max(1, sweep::percentToAmplitude(plan.params().syncThreshold));
+    const std::int32_t peak = peakOf(channels[static_cast<std::size_t>(referenceChannel - 1)]);
+    if (peak >= threshold) return true;
+    printDiagnostic(path + ": the reference channel " + std::to_string(referenceChannel) +
+                    (peak == 0 ? " is silent" : " never reaches the sync pulse's level") +
+                    ": is the loopback wire connected to it? Nothing was written");
+    return false;
+}
+
+bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+                         int channel) {
+    const std::int32_t threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
+    const std::int32_t level = restingLevel(samples);
+    if (threshold <= 0 || std::abs(level) < threshold) return true;
+    printDiagnostic(path + ": channel " + std::to_string(channel) + " rests at a DC offset of " +
+                    std::to_string(level) + ", beyond the sync threshold (" + std::to_string(threshold) +
+                    "): the sync pulses cannot be told from it; remove the offset (AC coupling, a high-pass "
+                    "filter) and measure again. Nothing was written");
+    return false;
+}
+
+}  // namespace auralyn::cli
