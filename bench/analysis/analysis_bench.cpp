@@ -15,6 +15,8 @@
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
+#include "measurer/analysis_loop.h"
+#include "sweep/sweep_layout.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -32,7 +34,8 @@ const std::vector<std::int16_t>& recordingAt(double ppm) {
     return ppm == 0.0 ? plain : fast;
 }
 
-// echoprobe's walk as `auralyn analyze --clock-correction off` runs it.
+// echoprobe's walk as `auralyn analyze --clock-correction off` runs it
+// (amplitude and phase only, no clock warning).
 void BM_EchoprobeWalk(benchmark::State& state) {
     const std::string& path = longRecording();
     std::uint64_t samples = 0;
@@ -51,6 +54,31 @@ void BM_EchoprobeWalk(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
 }
 BENCHMARK(BM_EchoprobeWalk)->Unit(benchmark::kMillisecond);
+
+// echoprobe itself: its walk, report rows and clock warning, console quiet.
+void BM_EchoprobeWithClockWarning(benchmark::State& state) {
+    const std::string& path = longRecording();
+    std::uint64_t samples = 0;
+    for (auto _ : state) {
+        sweep::SweepPlan plan = bench::longSweepPlan();
+        wave::WaveFile recording;
+        if (!recording.openRead(path.c_str()) || !recording.skipSamples(sweep::measurerLeadInSamples(plan.params()))) {
+            state.SkipWithError("cannot open the recording");
+            break;
+        }
+        samples = recording.dataSize / 2;
+        std::vector<measurer::ToneResult> results;
+        bool ok = false;
+        {
+            bench::QuietStdout quiet;
+            ok = measurer::analyzeRecording(plan, recording, results, plan.toneCount());
+        }
+        if (!ok) state.SkipWithError("the walk failed");
+        benchmark::DoNotOptimize(results.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
+}
+BENCHMARK(BM_EchoprobeWithClockWarning)->Unit(benchmark::kMillisecond);
 
 void BM_ClockCorrectionAlone(benchmark::State& state) {
     const sweep::SweepPlan plan = bench::longSweepPlan();

@@ -4,7 +4,7 @@
 
 #include "analysis/clock_walk.h"
 #include "analysis/recording_pulse.h"
-#include "analysis/tone_fit.h"
+#include "analysis/harmonic_fit.h"
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -15,14 +15,20 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+// The tone's one fit: the joint fit of DC, the fundamental and its harmonics
+// (harmonic_fit.h), whose fundamental is the three-parameter fit of IEEE Std
+// 1057 freed of the harmonics' leakage. The quality analysis reuses it.
 ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& block,
                                const std::vector<std::int16_t>& recording, double rate) {
-    const ToneFit fit = fitToneAt(recording, block, rate);
     ClockCorrectedTone result;
+    result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
+                              block.frequency / rate);
     result.index = tone.index;
     result.nominalFrequency = tone.frequency;
-    result.amplitude = fit.amplitude;
-    result.phase = fit.phase;
+    if (result.fit.valid) {
+        result.amplitude = result.fit.amplitude(1);
+        result.phase = result.fit.phase();
+    }
     result.blockStart = block.start;
     result.blockLength = block.length;
     result.fittedFrequency = block.frequency;

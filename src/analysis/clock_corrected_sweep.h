@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/harmonic_fit.h"
 #include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
 
@@ -14,8 +15,9 @@ struct ClockCorrectedTone {
     double nominalFrequency = 0.0;    // Hz, from the schedule
     double measuredFrequency = 0.0;   // Hz in the recording; NaN when its block holds no clear tone
     double fittedFrequency = 0.0;     // Hz, the frequency of the fit: nominal / (1 + ppm / 1e6)
-    double amplitude = 0.0;           // sample units
+    double amplitude = 0.0;           // sample units, the joint fit's fundamental
     double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
+    HarmonicFit fit;                  // the block's joint fit (DC, fundamental, harmonics), made once per tone
     double blockStart = 0.0;          // recording samples from the data's first sample, fractional
     double blockLength = 0.0;         // recording samples, fractional
     // The block covers the whole samples from ceil(blockStart) before

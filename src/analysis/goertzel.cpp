@@ -157,6 +157,19 @@ GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double
     return sums;
 }
 
+std::complex<double> sequenceCorrelation(const double* values, std::size_t count, double theta) {
+    if (count == 0) return 0.0;
+    const ChainConstants c = chainConstants(theta);
+    double s = 0.0;
+    double d = 0.0;
+    for (std::size_t n = 0; n < count; ++n) {
+        const double next = (c.sigma * d + values[n]) + c.lambda * s;
+        s = next + c.sigma * s;
+        d = next;
+    }
+    return chainCorrelation(s, d, count, theta, c.sigma);
+}
+
 std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta) {
     const std::complex<double> state = last - std::polar(previous, theta);
     return std::polar(1.0, theta * (t0 + static_cast<double>(count) - 1.0)) * state;

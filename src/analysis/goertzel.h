@@ -23,6 +23,10 @@ struct GoertzelSums {
 // form, for harmonics 1..harmonics of w (radians per sample).
 GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics);
 
+// sum over n < count of values[n] exp(i theta n): the same recurrence over a
+// sequence of doubles (the coefficients of a trigonometric polynomial).
+std::complex<double> sequenceCorrelation(const double* values, std::size_t count, double theta);
+
 // sum over n of y_n exp(i theta (t0 + n)) from a recurrence's final state:
 // exp(i theta (t0 + N - 1)) (s_{N-1} - exp(i theta) s_{N-2}).
 std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta);

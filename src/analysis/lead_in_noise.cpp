@@ -55,6 +55,8 @@ constexpr BlockRunner kBlockRunners[kBlocksAtOnce] = {runBlocks<1>, runBlocks<2>
 
 struct ThreeParameterSolver {
     SquareMatrix factor{};
+    Vector cosine{};  // (X^T X)^-1 e_cos and e_sin: the rows giving the fundamental's coefficients
+    Vector sine{};
     double noiseGain = 0.0;
 };
 
@@ -62,13 +64,11 @@ std::optional<ThreeParameterSolver> threeParameterSolver(std::size_t blockLength
     ThreeParameterSolver solver;
     sinusoidGram(blockLength, 0.0, w, 1, solver.factor);
     if (!choleskyFactor(solver.factor, 3)) return std::nullopt;
-    Vector cosine{};
-    cosine[1] = 1.0;
-    choleskySolve(solver.factor, 3, cosine);
-    Vector sine{};
-    sine[2] = 1.0;
-    choleskySolve(solver.factor, 3, sine);
-    solver.noiseGain = cosine[1] + sine[2];
+    solver.cosine[1] = 1.0;
+    choleskySolve(solver.factor, 3, solver.cosine);
+    solver.sine[2] = 1.0;
+    choleskySolve(solver.factor, 3, solver.sine);
+    solver.noiseGain = solver.cosine[1] + solver.sine[2];
     return solver;
 }
 
@@ -80,6 +80,43 @@ double fundamentalPower(const ThreeParameterSolver& solver, const BlockState& st
     r[2] = p.imag();
     choleskySolve(solver.factor, 3, r);
     return r[1] * r[1] + r[2] * r[2];
+}
+
+// The fundamental's power summed over the blocks, one fit per block.
+double summedPowerByBlocks(const ThreeParameterSolver& solver, const std::int16_t* end, std::size_t length,
+                           std::size_t blocks, double w) {
+    const double coefficient = 2.0 * std::cos(w);
+    double power = 0.0;
+    for (std::size_t first = 0; first < blocks; first += kBlocksAtOnce) {
+        const int group = static_cast<int>(std::min<std::size_t>(kBlocksAtOnce, blocks - first));
+        const std::int16_t* starts[kBlocksAtOnce];
+        for (int b = 0; b < group; ++b) starts[b] = end - (first + b + 1) * length;
+        BlockState states[kBlocksAtOnce];
+        kBlockRunners[group - 1](starts, length, coefficient, states);
+        for (int b = 0; b < group; ++b) power += fundamentalPower(solver, states[b], length, w);
+    }
+    return power;
+}
+
+// The same sum from the blocks' moments: each block's fitted coefficients are
+// u.r_b and v.r_b (u, v the solver's rows, r_b = (S_b, Re X_b, Im X_b)), so
+// the summed power is u^T M u + v^T M v with M = sum_b r_b r_b^T.
+double summedPowerFromMoments(const ThreeParameterSolver& solver, const LeadInMoments& moments, double w) {
+    const BlockSpectrum s = blockSpectrum(moments, w);
+    double m[3][3];
+    m[0][0] = s.sumSquared;
+    m[0][1] = m[1][0] = s.withSum.real();
+    m[0][2] = m[2][0] = s.withSum.imag();
+    m[1][1] = 0.5 * (s.power + s.square.real());
+    m[2][2] = 0.5 * (s.power - s.square.real());
+    m[1][2] = m[2][1] = 0.5 * s.square.imag();
+    double power = 0.0;
+    for (const Vector* row : {&solver.cosine, &solver.sine}) {
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) power += (*row)[i] * m[i][j] * (*row)[j];
+        }
+    }
+    return std::fmax(0.0, power);
 }
 
 }  // namespace
@@ -108,17 +145,10 @@ std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::siz
     const auto tone = threeParameterSolver(blockLength, w);
     if (!solver || !tone) return std::nullopt;
 
-    const double coefficient = 2.0 * std::cos(w);
     const std::int16_t* const end = leadIn.samples + leadIn.count;
-    double power = 0.0;
-    for (std::size_t first = 0; first < blocks; first += kBlocksAtOnce) {
-        const int group = static_cast<int>(std::min<std::size_t>(kBlocksAtOnce, blocks - first));
-        const std::int16_t* starts[kBlocksAtOnce];
-        for (int b = 0; b < group; ++b) starts[b] = end - (first + b + 1) * length;
-        BlockState states[kBlocksAtOnce];
-        kBlockRunners[group - 1](starts, length, coefficient, states);
-        for (int b = 0; b < group; ++b) power += fundamentalPower(*solver, states[b], length, w);
-    }
+    const LeadInMoments* moments = leadIn.moments ? leadIn.moments->find(end, length, blocks) : nullptr;
+    const double power = moments != nullptr ? summedPowerFromMoments(*solver, *moments, w)
+                                            : summedPowerByBlocks(*solver, end, length, blocks, w);
 
     LeadInNoise noise;
     noise.blocks = blocks;

@@ -2,15 +2,20 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+
+#include "analysis/lead_in_moments.h"
 
 namespace auralyn::analysis {
 
 // A stretch of the recording where nothing but the noise of the chain is
-// present (the silent lead-in before the first sync pulse). Borrowed.
+// present (the silent lead-in before the first sync pulse). Borrowed. Its
+// copies share what the tones' noise fits over it have in common.
 struct LeadInSpan {
     const std::int16_t* samples = nullptr;
     std::size_t count = 0;
+    std::shared_ptr<LeadInMomentCache> moments = std::make_shared<LeadInMomentCache>();
 };
 
 // At most this many blocks of the lead-in are measured per tone: 128 blocks
@@ -44,6 +49,10 @@ struct LeadInNoise {
 // noise variance at the frequency they give is carried to the tone's block
 // length (which assumes the noise flat over the shorter blocks' bandwidth,
 // rate / length). Empty when not even one block fits into the lead-in.
+//
+// The blocks' fits share their second moments (lead_in_moments.h): once many
+// tones ask for one block length, each tone's mean power comes from them in
+// closed form, the same sum up to rounding.
 //
 // A digitally silent lead-in gives no power at all; the floor is then taken as
 // that of the rounding to 16 bits (variance 1/12), below which no block of

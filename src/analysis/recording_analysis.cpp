@@ -125,7 +125,9 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
         const BlockSamples block = blockIn(channels.device, place);
         const double cyclesPerSample = place.frequency / rate;
-        ToneQuality quality = qualityOf(block, cyclesPerSample, deviceLeadIn);
+        // The clock-corrected sweep fitted this very block already.
+        ToneQuality quality = block.samples != nullptr ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
+                                                       : qualityOf(block, cyclesPerSample, deviceLeadIn);
         bool clips = clipped(block, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, blockPeak(block));
         if (channels.reference != nullptr) {

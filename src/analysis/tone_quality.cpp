@@ -77,10 +77,14 @@ double amplitudeDb(double ratio) {
 
 ToneQuality measureTone(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
                         double cyclesPerSample, const LeadInSpan& leadIn) {
+    return qualityFromFit(fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample), count, cyclesPerSample,
+                          leadIn);
+}
+
+ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn) {
     ToneQuality q;
     q.magnitudeU95Db = kMaxMagnitudeU95Db;
     q.phaseU95Deg = kMaxPhaseU95Deg;
-    const HarmonicFit fit = fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample);
     const std::optional<LeadInNoise> leadInNoise = measureLeadInNoise(leadIn, count, cyclesPerSample);
     if (!fit.valid) {
         if (leadInNoise) q.noiseFloorDbfs = amplitudeDb(leadInNoise->amplitudeRms / kFullScale);

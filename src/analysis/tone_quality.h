@@ -51,6 +51,10 @@ struct ToneQuality {
 ToneQuality measureTone(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
                         double cyclesPerSample, const LeadInSpan& leadIn);
 
+// The same from a joint harmonic fit already made of the block (fitHarmonics
+// of its `count` samples at cyclesPerSample), so that a tone is fitted once.
+ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn);
+
 // Decibels of a ratio of amplitudes, finite: ratios below 1e-20 give -400 dB.
 double amplitudeDb(double ratio);
 

@@ -2,76 +2,112 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 
 namespace auralyn::clock {
 namespace {
 
-constexpr int kLanes = 4;
-// Samples between re-seeds of the recurrence from sin/cos of the exact angle.
-constexpr std::int32_t kReseedSamples = 512;
+constexpr double kPi = 3.141592653589793;
+// Interleaved chains: chain l runs over samples l, l + 8, l + 16... so that
+// eight independent recurrences overlap in the pipeline.
+constexpr int kChains = 8;
 
 // The sums of the normal equations of the three-parameter fit.
 struct FitSums {
     double c = 0, s = 0, cc = 0, ss = 0, sc = 0, y = 0, yc = 0, ys = 0, yy = 0;
 };
 
-// Interleaved lanes: lane l holds the oscillator of samples l, l + 4, l + 8...
-// so the loop body carries no dependency from one sample to the next.
-struct LaneSums {
-    double c[kLanes] = {}, s[kLanes] = {}, cc[kLanes] = {}, ss[kLanes] = {}, sc[kLanes] = {};
-    double y[kLanes] = {}, yc[kLanes] = {}, ys[kLanes] = {}, yy[kLanes] = {};
+// sum over n < count of exp(i theta (t0 + n)): the Dirichlet kernel
+// exp(i theta (t0 + (count - 1) / 2)) sin(count theta / 2) / sin(theta / 2).
+std::complex<double> progressionSum(std::int32_t count, double t0, double theta) {
+    const double n = static_cast<double>(count);
+    const double half = 0.5 * theta;
+    const double denominator = std::sin(half);
+    double kernel = 0.0;
+    if (std::fabs(denominator) < 1e-12) {
+        const double turns = std::round(half / kPi);
+        const bool odd = std::fmod(std::fabs(turns), 2.0) == 1.0;
+        kernel = (odd && count % 2 == 0) ? -n : n;
+    } else {
+        kernel = std::sin(n * half) / denominator;
+    }
+    return std::polar(kernel, theta * (t0 + 0.5 * (n - 1.0)));
+}
 
-    void add(int lane, double value, double cosine, double sine) {
-        c[lane] += cosine;
-        s[lane] += sine;
-        cc[lane] += cosine * cosine;
-        ss[lane] += sine * sine;
-        sc[lane] += sine * cosine;
-        y[lane] += value;
-        yc[lane] += value * cosine;
-        ys[lane] += value * sine;
-        yy[lane] += value * value;
+// Reinsch's stable form of the Goertzel recurrence (s_n = y_n + 2 cos(theta)
+// s_{n-1} - s_{n-2}), which keeps its accuracy where cos(theta) nears +-1:
+// sigma = sign of cos(theta), lambda = 2 cos(theta) - 2 sigma,
+// d_n = (sigma d_{n-1} + y_n) + lambda s_{n-1}, s_n = d_n + sigma s_{n-1}.
+struct Reinsch {
+    double lambda = 0.0;
+    double sigma = 1.0;
+
+    explicit Reinsch(double theta) {
+        const double half = 0.5 * theta;
+        if (std::cos(theta) >= 0.0) {
+            lambda = -4.0 * std::sin(half) * std::sin(half);
+        } else {
+            lambda = 4.0 * std::cos(half) * std::cos(half);
+            sigma = -1.0;
+        }
     }
 
-    FitSums total() const {
-        FitSums t;
-        for (int l = 0; l < kLanes; ++l) {
-            t.c += c[l], t.s += s[l], t.cc += cc[l], t.ss += ss[l], t.sc += sc[l];
-            t.y += y[l], t.yc += yc[l], t.ys += ys[l], t.yy += yy[l];
-        }
-        return t;
+    // sum over m < count of y_m exp(i theta m) from the final s and d.
+    std::complex<double> correlation(double s, double d, std::int64_t count, double theta) const {
+        const double half = 0.5 * theta;
+        const std::complex<double> oneMinus =
+            sigma > 0.0 ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
+                        : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
+        const std::complex<double> state = s * oneMinus + sigma * std::polar(1.0, theta) * d;
+        return std::polar(1.0, theta * (static_cast<double>(count) - 1.0)) * state;
     }
 };
 
-void accumulateStretch(LaneSums& sums, const std::int16_t* samples, std::int32_t count, double firstAngle,
-                       double omega, double stepCos, double stepSin) {
-    double cosine[kLanes], sine[kLanes];
-    for (int l = 0; l < kLanes; ++l) {
-        const double angle = firstAngle + omega * l;
-        cosine[l] = std::cos(angle);
-        sine[l] = std::sin(angle);
-    }
-    std::int32_t i = 0;
-    for (; i + kLanes <= count; i += kLanes) {
-        for (int l = 0; l < kLanes; ++l) {
-            sums.add(l, samples[i + l], cosine[l], sine[l]);
-            const double nextCos = cosine[l] * stepCos - sine[l] * stepSin;
-            sine[l] = sine[l] * stepCos + cosine[l] * stepSin;
-            cosine[l] = nextCos;
+// sum over n of y_n exp(i omega n), with the samples' exact sum and sum of
+// squares: chain l correlates its samples at kChains omega, then turns by omega l.
+FitSums accumulate(const std::int16_t* samples, std::int32_t count, double firstTime, double omega) {
+    const double theta = kChains * omega;
+    const Reinsch r(theta);
+    double s[kChains] = {};
+    double d[kChains] = {};
+    std::int64_t sum = 0;
+    std::int64_t squares = 0;
+    const std::int32_t steps = count / kChains;
+    for (std::int32_t m = 0; m < steps; ++m) {
+        const std::int16_t* y = samples + m * kChains;
+        for (int l = 0; l < kChains; ++l) {
+            const std::int32_t value = y[l];
+            sum += value;
+            squares += value * value;
+            const double next = (r.sigma * d[l] + value) + r.lambda * s[l];
+            s[l] = next + r.sigma * s[l];
+            d[l] = next;
         }
     }
-    for (int l = 0; i + l < count; ++l) sums.add(l, samples[i + l], cosine[l], sine[l]);
-}
-
-FitSums accumulate(const std::int16_t* samples, std::int32_t count, double firstTime, double omega) {
-    LaneSums lanes;
-    const double stepCos = std::cos(omega * kLanes);
-    const double stepSin = std::sin(omega * kLanes);
-    for (std::int32_t start = 0; start < count; start += kReseedSamples) {
-        const std::int32_t n = std::min(kReseedSamples, count - start);
-        accumulateStretch(lanes, samples + start, n, omega * (firstTime + start), omega, stepCos, stepSin);
+    std::complex<double> correlation = 0.0;
+    for (int l = 0; l < kChains; ++l)
+        correlation += std::polar(1.0, omega * l) * r.correlation(s[l], d[l], steps, theta);
+    for (std::int32_t n = steps * kChains; n < count; ++n) {
+        const std::int32_t value = samples[n];
+        sum += value;
+        squares += value * value;
+        correlation += std::polar(static_cast<double>(value), omega * static_cast<double>(n));
     }
-    return lanes.total();
+    correlation *= std::polar(1.0, omega * firstTime);
+    const std::complex<double> once = progressionSum(count, firstTime, omega);
+    const std::complex<double> twice = progressionSum(count, firstTime, 2.0 * omega);
+    const double n = static_cast<double>(count);
+    FitSums t;
+    t.c = once.real();
+    t.s = once.imag();
+    t.cc = 0.5 * (n + twice.real());
+    t.ss = 0.5 * (n - twice.real());
+    t.sc = 0.5 * twice.imag();
+    t.y = static_cast<double>(sum);
+    t.yc = correlation.real();
+    t.ys = correlation.imag();
+    t.yy = static_cast<double>(squares);
+    return t;
 }
 
 // Solves the symmetric 3x3 normal equations by Cramer's rule.

@@ -22,9 +22,11 @@ struct SineFit {
     double phase() const;
 };
 
-// IEEE Std 1057 three-parameter sine fit (known frequency). The sine and cosine
-// come from a rotation recurrence that is re-seeded from the library's sine
-// and cosine every few hundred samples, so rounding cannot build up.
+// IEEE Std 1057 three-parameter sine fit (known frequency). The data's
+// correlations with the sine and cosine come from Goertzel recurrences in
+// Reinsch's stable form (two multiplications a sample), the sums of the sines
+// and cosines themselves in closed form (the Dirichlet kernel), so a fit costs
+// little more than one pass over the samples.
 SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega);
 
 }  // namespace auralyn::clock

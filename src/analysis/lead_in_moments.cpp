@@ -1,0 +1,85 @@
+#include "analysis/lead_in_moments.h"
+
+#include <algorithm>
+
+#include "analysis/goertzel.h"
+
+namespace auralyn::analysis {
+namespace {
+
+// Samples of at most 2^15 in magnitude: products below 2^30, so sums of up to
+// 2^23 of them stay exact in a double.
+constexpr std::size_t kExactTerms = std::size_t{1} << 23;
+
+void addBlock(const std::vector<double>& y, LeadInMoments& m) {
+    const std::size_t n = y.size();
+    double sum = 0.0;
+    for (double v : y) sum += v;
+    m.sumSquared += sum * sum;
+    for (std::size_t i = 0; i < n; ++i) m.withSum[i] += sum * y[i];
+    for (std::size_t k = 0; k < n; ++k) {
+        double lag = 0.0;
+        for (std::size_t i = 0; i + k < n; ++i) lag += y[i] * y[i + k];
+        m.lags[k] += lag;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const double yi = y[i];
+        double* row = m.squares.data() + i;
+        for (std::size_t j = 0; j < n; ++j) row[j] += yi * y[j];
+    }
+}
+
+// How many tones must ask for one block length before its moments pay off:
+// building them costs about one block's length of direct fits per block
+// (the self-convolution and autocorrelation, 1.5 length^2 multiply-adds,
+// against about 5 operations per sample of a recurrence per tone).
+std::size_t requestsBeforeBuilding(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
+
+}  // namespace
+
+bool momentsAreExact(std::size_t length, std::size_t blocks) {
+    return length > 0 && blocks > 0 && length <= kExactTerms / blocks;
+}
+
+LeadInMoments leadInMoments(const std::int16_t* end, std::size_t length, std::size_t blocks) {
+    LeadInMoments m;
+    m.blockLength = length;
+    m.blocks = blocks;
+    m.lags.assign(length, 0.0);
+    m.squares.assign(2 * length - 1, 0.0);
+    m.withSum.assign(length, 0.0);
+    std::vector<double> y(length);
+    for (std::size_t b = 0; b < blocks; ++b) {
+        const std::int16_t* start = end - (b + 1) * length;
+        for (std::size_t i = 0; i < length; ++i) y[i] = start[i];
+        addBlock(y, m);
+    }
+    return m;
+}
+
+BlockSpectrum blockSpectrum(const LeadInMoments& m, double w) {
+    BlockSpectrum s;
+    const std::complex<double> lagSum = sequenceCorrelation(m.lags.data(), m.lags.size(), w);
+    s.power = 2.0 * lagSum.real() - m.lags[0];
+    s.square = sequenceCorrelation(m.squares.data(), m.squares.size(), w);
+    s.withSum = sequenceCorrelation(m.withSum.data(), m.withSum.size(), w);
+    s.sumSquared = m.sumSquared;
+    return s;
+}
+
+const LeadInMoments* LeadInMomentCache::find(const std::int16_t* end, std::size_t length, std::size_t blocks) {
+    if (!momentsAreExact(length, blocks)) return nullptr;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {
+        return e.end == end && e.length == length && e.blocks == blocks;
+    });
+    if (entry == entries_.end()) {
+        entries_.push_back(Entry{end, length, blocks, 0, nullptr});
+        entry = entries_.end() - 1;
+    }
+    if (!entry->moments && ++entry->requests >= requestsBeforeBuilding(length))
+        entry->moments = std::make_unique<LeadInMoments>(leadInMoments(end, length, blocks));
+    return entry->moments.get();
+}
+
+}  // namespace auralyn::analysis

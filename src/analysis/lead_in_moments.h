@@ -1,0 +1,68 @@
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace auralyn::analysis {
+
+// The second moments of the lead-in's blocks of one length that every
+// three-parameter fit to them needs, whatever its frequency: with y_b the
+// blocks, S_b their sums and X_b(w) = sum_n y_b[n] exp(i w n),
+//   sum_b |X_b(w)|^2   = lags[0] + 2 Re sum_{k>=1} lags[k] exp(i w k)
+//   sum_b X_b(w)^2     = sum_k squares[k] exp(i w k)
+//   sum_b S_b X_b(w)   = sum_n withSum[n] exp(i w n)
+//   sum_b S_b^2        = sumSquared
+// (the blocks' summed autocorrelation, self-convolution, and sum-weighted
+// samples). Each is a trigonometric polynomial in w whose coefficients are
+// exact integers, so a tone's noise fit over all the blocks costs a few
+// evaluations over one block's length instead of a pass over the lead-in.
+struct LeadInMoments {
+    std::size_t blockLength = 0;
+    std::size_t blocks = 0;
+    std::vector<double> lags;     // blockLength entries
+    std::vector<double> squares;  // 2 blockLength - 1 entries
+    std::vector<double> withSum;  // blockLength entries
+    double sumSquared = 0.0;
+};
+
+// The moments of `blocks` blocks of `length` samples counted back from `end`.
+// Every coefficient is an integer below 2^53 (checked by momentsAreExact), so
+// doubles hold them exactly.
+LeadInMoments leadInMoments(const std::int16_t* end, std::size_t length, std::size_t blocks);
+bool momentsAreExact(std::size_t length, std::size_t blocks);
+
+// The sums above at angular frequency w (radians per sample).
+struct BlockSpectrum {
+    double power = 0.0;                 // sum_b |X_b|^2
+    std::complex<double> square;        // sum_b X_b^2
+    std::complex<double> withSum;       // sum_b S_b X_b
+    double sumSquared = 0.0;            // sum_b S_b^2
+};
+BlockSpectrum blockSpectrum(const LeadInMoments& moments, double w);
+
+// A lead-in's moments, built per block length once enough tones have asked
+// for that length that building them costs less than fitting each tone's
+// blocks directly. Shared by the copies of one lead-in span; safe to use from
+// several threads.
+class LeadInMomentCache {
+public:
+    // The moments for this length, or nullptr while direct fits are cheaper.
+    const LeadInMoments* find(const std::int16_t* end, std::size_t length, std::size_t blocks);
+
+private:
+    struct Entry {
+        const std::int16_t* end = nullptr;
+        std::size_t length = 0;
+        std::size_t blocks = 0;
+        std::size_t requests = 0;
+        std::unique_ptr<LeadInMoments> moments;
+    };
+    std::mutex mutex_;
+    std::vector<Entry> entries_;
+};
+
+}  // namespace auralyn::analysis
