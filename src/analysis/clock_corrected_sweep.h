@@ -26,8 +26,14 @@ struct ClockCorrectedTone {
 struct ClockCorrectedSweep {
     clock::ClockFigure clock;           // the ratio found; applied only when its verdict is Measured
     bool corrected = false;             // tones were placed with clock.ppm (else at 0 ppm, nominal places)
-    bool pulseFound = false;            // the first sync pulse was found
+    bool pulseFound = false;            // the first sync pulse was found (a hint for the search)
     std::int64_t trigger = -1;          // its trigger sample
+    bool located = false;               // the sweep was found by its tones (sweep_locator.h)
+    bool locatedAtPulse = false;        // ... near the pulse, without searching the whole recording
+    double origin = 0.0;                // where the sweep's first pulse lies, recording samples, fractional
+    double originSigma = 0.0;           // its standard uncertainty, samples
+    double locatorMargin = 0.0;         // the strongest stretch's correlation peak over its RMS
+    std::uint32_t belowNoise = 0;       // tones whose blocks hold nothing above the noise
     std::uint32_t pulsesFound = 0;      // later pulses found where the clock put them
     std::vector<ClockCorrectedTone> tones;  // in schedule order, the tones the recording holds
     std::uint32_t tonesExpected = 0;    // the schedule's tones (bounded by its tone count)
@@ -35,11 +41,14 @@ struct ClockCorrectedSweep {
 };
 
 // The whole measurement of a recording (its 16-bit mono samples, from the
-// first sample of the data): finds the first sync pulse as echoprobe does,
-// the clock ratio from the tones (and later pulses), then measures every tone
-// the recording holds at its corrected place and frequency. Tones are placed
-// at their nominal places when the clock figure is not Measured (the tones
-// disagree, or the ratio lies beyond +-1000 ppm).
+// first sample of the data): finds the sweep by its tones (the first sync
+// pulse, searched as echoprobe does, is only a hint), the clock ratio from
+// the tones (and later pulses), the sweep's start to a fraction of a sample
+// from the tones' phases, then measures every tone the recording holds at
+// its corrected place and frequency. Tones are placed at their nominal
+// places when the clock figure is not Measured (the tones disagree, or the
+// ratio lies beyond +-1000 ppm). Nothing is measured where the sweep is not
+// found (located false).
 ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
 
 }  // namespace auralyn::analysis

@@ -49,8 +49,9 @@ std::int32_t margin(std::int64_t offset, double doubt) {
 }
 
 FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<std::int16_t>& recording, double doubt, double rate) {
-    const std::int32_t edge = margin(tone.blockOffset, doubt);
+                               const std::vector<std::int16_t>& recording, double doubt, double originDoubt,
+                               double rate) {
+    const std::int32_t edge = margin(tone.blockOffset, doubt) + static_cast<std::int32_t>(std::ceil(originDoubt));
     const std::int32_t count = block.count - 2 * edge;
     if (count < kMinEstimateSamples) return {};
     return clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
@@ -62,7 +63,7 @@ void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const s
                   std::int64_t trigger, Progress& progress, std::uint32_t& found) {
     const double predicted = static_cast<double>(trigger) + tone.pulseOffset * (1.0 + progress.ppm() * 1e-6);
     const std::int64_t window = margin(tone.pulseOffset, progress.doubt()) + 1;
-    if (window > sweep::syncSettlingSamples(plan.params()) / 2) return;
+    if (window > syncSettlingSamples(plan.params()) / 2) return;
     const auto centre = static_cast<std::int64_t>(std::floor(predicted));
     ++progress.offered;
     const auto pulse = findTrigger(plan, recording, centre - window, centre + window + 1);
@@ -73,22 +74,35 @@ void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const s
 }
 
 bool holds(const BlockPlacement& block, const std::vector<std::int16_t>& recording) {
-    return block.first + block.count <= static_cast<std::int64_t>(recording.size());
+    return block.first >= 0 && block.first + block.count <= static_cast<std::int64_t>(recording.size());
+}
+
+// A block with no clear tone whose residual is no louder than the noise.
+bool belowNoise(const FrequencyEstimate& estimate, double noiseVariance) {
+    if (estimate.valid || !(noiseVariance > 0.0) || !(estimate.signalToNoise > 0.0)) return false;
+    const double residual = 0.5 * estimate.amplitude * estimate.amplitude / estimate.signalToNoise;
+    return residual <= kBelowNoiseFactor * noiseVariance;
 }
 
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+                    const std::vector<std::int16_t>& recording, const WalkOrigin& start) {
+    const double origin = start.origin;
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;
     for (const NominalTone& tone : tones) {
-        if (tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
-        const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
+        if (tone.syncBefore && tone.index != 0 && start.firstTrigger)
+            measurePulse(plan, tone, recording, *start.firstTrigger, progress, walk.pulsesFound);
+        const BlockPlacement block = placeBlock(tone, origin, progress.ppm());
         if (!holds(block, recording)) break;
-        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), rate);
+        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), start.doubt, rate);
         walk.estimates.push_back(estimate);
+        if (belowNoise(estimate, start.noiseVariance)) {
+            ++walk.belowNoise;
+            continue;
+        }
         ++progress.offered;
         if (estimate.valid)
             progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));

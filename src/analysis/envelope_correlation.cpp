@@ -11,8 +11,8 @@ constexpr std::size_t kMinFftSize = 4096;
 
 std::size_t fftSizeFor(std::size_t patternLength) {
     std::size_t n = kMinFftSize;
-    // Four pattern lengths per block keep three quarters of each transform useful.
-    while (n < 4 * patternLength) n *= 2;
+    // Three pattern lengths or more per block keep two thirds of each transform useful.
+    while (n < 3 * patternLength) n *= 2;
     return n;
 }
 

@@ -6,6 +6,7 @@
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/sweep_origin.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
 #include "measurer/recording_walk.h"
@@ -88,10 +89,43 @@ ToneMeasurement measuredTone(const ClockCorrectedTone& tone, const ToneQuality& 
 
 measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingLength, const sweep::SweepPlan& plan) {
     if (sweep.tonesMissing == 0) return measurer::WalkEnd::Complete;
-    if (sweep.pulseFound) return measurer::WalkEnd::RecordingEnded;
+    if (sweep.located) return measurer::WalkEnd::RecordingEnded;
     // A recording no longer than the lead-in ends before any pulse could be due.
-    const auto leadIn = static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params()));
+    const auto leadIn = static_cast<std::size_t>(measurerLeadInSamples(plan.params()));
     return recordingLength <= leadIn ? measurer::WalkEnd::RecordingEnded : measurer::WalkEnd::PulseNotFound;
+}
+
+constexpr double kCoverage95 = 1.959963984540054;
+
+analysis::TonePhase tonePhase(const ToneMeasurement& tone, double rate, double ppm) {
+    analysis::TonePhase t;
+    if (!tone.quality || !tone.quality->fitted) return t;
+    t.cyclesPerSample = tone.frequency / (1.0 + ppm * 1e-6) / rate;
+    t.weight = tone.quality->amplitude;
+    t.phase = tone.quality->phase;
+    t.phaseSigma = tone.quality->phaseU95Deg * kPi / 180.0 / kCoverage95;
+    return t;
+}
+
+// The last refinement of the start, from every tone's final phase, and the
+// phases referred to it, their intervals widened by what the start's own
+// uncertainty does to them.
+void referToStart(RecordingAnalysis& result, double ppm, double rate) {
+    std::vector<analysis::TonePhase> phases;
+    for (const ToneMeasurement& tone : result.sweep.tones)
+        if (tone.quality && tone.quality->fitted) phases.push_back(tonePhase(tone, rate, ppm));
+    const analysis::OriginShift shift = analysis::originShift(phases, 1.0);
+    if (!shift.valid) return;
+    result.delaySamples += shift.shift;
+    result.delayU95Samples = kCoverage95 * shift.sigma;
+    for (ToneMeasurement& tone : result.sweep.tones) {
+        if (!tone.quality) continue;
+        const double omega = 2.0 * kPi * tone.frequency / (1.0 + ppm * 1e-6) / rate;
+        tone.phase = wrapped(tone.phase + omega * shift.shift);
+        tone.quality->phase = tone.phase;
+        const double originDeg = omega * result.delayU95Samples * 180.0 / kPi;
+        tone.quality->phaseU95Deg = std::min(std::hypot(tone.quality->phaseU95Deg, originDeg), 180.0);
+    }
 }
 
 }  // namespace
@@ -103,26 +137,35 @@ LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t
 }
 
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
-    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, channels.device);
+    const std::vector<std::int16_t>& timeBase = channels.reference != nullptr ? *channels.reference : channels.device;
+    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timeBase);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
+    result.located = sweep.located;
     result.corrected = sweep.corrected;
+    result.delaySamples = sweep.origin;
+    result.delayU95Samples = kCoverage95 * sweep.originSigma;
+    result.tonesBelowNoise = sweep.belowNoise;
+    result.sync = channels.reference != nullptr ? TimeBase::Reference
+                  : sweep.locatedAtPulse      ? TimeBase::Pulse
+                                              : TimeBase::Sweep;
     SweepAnalysis& analysis = result.sweep;
     analysis.tonesExpected = sweep.tonesExpected;
     analysis.tonesMissing = sweep.tonesMissing;
-    analysis.end = endOf(sweep, channels.device.size(), plan);
-    if (!sweep.pulseFound) return result;
+    analysis.end = endOf(sweep, timeBase.size(), plan);
+    if (!sweep.located) return result;
 
     const std::vector<NominalTone> nominal = nominalTones(plan);
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
     const double rate = plan.params().sampleRate;
-    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger);
+    const auto leadInEnd = static_cast<std::int64_t>(std::floor(sweep.origin));
+    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, leadInEnd);
     LeadInSpan referenceLeadIn;
-    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger);
+    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, leadInEnd);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ClockCorrectedTone& tone = sweep.tones[i];
-        const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
+        const BlockPlacement place = placeBlock(nominal[i], sweep.origin, ppm);
         const BlockSamples block = blockIn(channels.device, place);
         const double cyclesPerSample = place.frequency / rate;
         ToneQuality quality = qualityOf(block, cyclesPerSample, deviceLeadIn);
@@ -137,6 +180,8 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         measured.clipped = clips;
         analysis.tones.push_back(measured);
     }
+    // With a reference both channels share the blocks, so the start's error cancels in their ratio.
+    if (channels.reference == nullptr) referToStart(result, ppm, rate);
     unwrapAlongSweep(analysis.tones);
     analysis.reportRows = std::min<std::size_t>(analysis.tones.size(), plan.toneCount());
     return result;

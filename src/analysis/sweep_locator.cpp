@@ -14,7 +14,7 @@ namespace {
 // the range the clock correction uses. A line steeper than this is no
 // recording of this sweep (another sweep that shares some tones lines up
 // with them only at a ratio far from one).
-constexpr double kPriorPpm = 1200.0;
+constexpr double kPriorPpm = 2000.0;
 // A stretch whose found position lies further than this many of its
 // standard uncertainties from the line through all of them is dropped.
 constexpr double kOutlierSigmas = 4.0;
@@ -160,9 +160,12 @@ struct LineFit {
 // and biased by a clock the stretch was not rendered at: the two tones
 // either side of its change of tone drift apart in phase over its length,
 // which moves the envelope's peak by up to about five lengths x the ratio's
-// error (for tones a sixth of an octave apart).
-double lagSigma(const SweepStretch& stretch, double z, double ppmError) {
-    return stretch.envelopeWidth / z + 0.5 + 5.0 * static_cast<double>(stretch.samples.size()) * ppmError * 1e-6;
+// error (for tones a sixth of an octave apart). A device's delay differs from
+// band to band by up to about a quarter period of the band's tones (a
+// high-pass turns its phase by 90 degrees at its corner), which no line follows.
+double lagSigma(const SweepStretch& stretch, double z, double ppmError, double sampleRate) {
+    return stretch.envelopeWidth / z + 0.5 + 5.0 * static_cast<double>(stretch.samples.size()) * ppmError * 1e-6 +
+           0.25 * sampleRate / stretch.frequency;
 }
 
 struct Search {
@@ -239,7 +242,7 @@ LineResult followLine(Search& search, LineFit seed, double seedPlayed, std::size
         const Peak peak = search.nearLine(k, line);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         const LineFit::Point point{search.stretches[k].origin, peak.lag,
-                                   lagSigma(search.stretches[k], peak.z, kCoherentPpm), k};
+                                   lagSigma(search.stretches[k], peak.z, kCoherentPpm, search.sweep.sampleRate), k};
         line.add(point);
         found.add(point);
         ++result.agreeing;
@@ -282,7 +285,7 @@ void refine(Search& search, LineResult& r) {
             const Peak peak = search.atRatio(p.stretch, r.line, p.sigma);
             if (!peak.valid || peak.z < kDetectionMargin) continue;
             next.line.points.push_back(
-                {p.played, peak.lag, lagSigma(search.stretches[p.stretch], peak.z, ppmError), p.stretch});
+                {p.played, peak.lag, lagSigma(search.stretches[p.stretch], peak.z, ppmError, search.sweep.sampleRate), p.stretch});
             ++next.agreeing;
             next.margin = std::max(next.margin, peak.z);
         }
@@ -349,7 +352,7 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         LineFit seed;
-        seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm), k});
+        seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
         LineResult r = followLine(search, seed, stretches[k].origin, k, true);
         r.margin = std::max(r.margin, peak.z);
         const SweepLocation anchored = located(search, r, false);

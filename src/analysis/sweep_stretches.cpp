@@ -8,6 +8,15 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr std::size_t kMinStretches = 3;
+constexpr double kResolvingCycles = 2.0;
+
+// The frequency step from a tone to the next (or from the one before, for the last).
+double spacingAt(const SweepTemplate& sweep, std::size_t index) {
+    const std::size_t next = index + 1 < sweep.tones.size() ? index + 1 : index;
+    const std::size_t before = next == index && index > 0 ? index - 1 : index;
+    const double step = std::fabs(sweep.tones[next].frequency - sweep.tones[before].frequency);
+    return step > 0.0 ? step : sweep.tones[index].frequency;
+}
 
 // Tone indices of the middle tone of each group: octaves of frequency, or
 // thirds of the tone list when the sweep spans fewer octaves than that.
@@ -30,9 +39,11 @@ std::vector<std::size_t> centreTones(const SweepTemplate& sweep) {
     return centres;
 }
 
-std::size_t stretchLength(const SweepTemplate& sweep, double highest) {
+std::size_t stretchLength(const SweepTemplate& sweep, double highest, double spacing) {
     const double coherent = 0.25 * sweep.sampleRate / (highest * kCoherentPpm * 1e-6);
-    const double capped = std::min(coherent, static_cast<double>(kMaxStretchSamples));
+    const double resolving = kResolvingCycles * sweep.sampleRate / spacing;
+    const double wanted = std::max(resolving, static_cast<double>(kBaseStretchSamples));
+    const double capped = std::min({coherent, wanted, static_cast<double>(kMaxStretchSamples)});
     const auto length = static_cast<std::size_t>(std::max(capped, static_cast<double>(kMinStretchSamples)));
     return std::min<std::size_t>(length, static_cast<std::size_t>(std::max<std::int64_t>(sweep.length, 1)));
 }
@@ -81,15 +92,18 @@ std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep) {
         const TemplateTone& tone = sweep.tones[index];
         const double change = static_cast<double>(tone.first + tone.count);
         // The length first from the tone, then from the highest tone it covers.
-        std::size_t length = stretchLength(sweep, tone.frequency);
+        const double spacing = spacingAt(sweep, index);
+        std::size_t length = stretchLength(sweep, tone.frequency, spacing);
         const double reach = 0.5 * static_cast<double>(length);
-        length = stretchLength(sweep, std::max(tone.frequency, highestNear(sweep, change - reach, change + reach)));
+        length = stretchLength(sweep, std::max(tone.frequency, highestNear(sweep, change - reach, change + reach)),
+                               spacing);
         SweepStretch stretch;
         const double latest = static_cast<double>(sweep.length) - static_cast<double>(length);
         stretch.origin = std::clamp(std::floor(change - 0.5 * static_cast<double>(length)), 0.0, std::max(latest, 0.0));
         stretch.samples.resize(length);
         renderTemplate(sweep, stretch.origin, 1.0, stretch.samples);
         stretch.envelopeWidth = envelopeWidth(sweep, stretch.origin, length);
+        stretch.frequency = tone.frequency;
         stretches.push_back(std::move(stretch));
     }
     return stretches;

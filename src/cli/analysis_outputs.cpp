@@ -15,9 +15,13 @@ namespace {
 std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
     const clock::ClockFigure* figure = document.clock;
     const bool measured = figure != nullptr && figure->verdict != clock::ClockVerdict::Disagree;
+    const SweepStart* start = document.start;
     return {{"sample_rate", document.plan.params().sampleRate},
             {"clock_ppm", measured ? jsonNumber(figure->ppm) : nullptr},
-            {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
+            {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr},
+            {"delay_s", start != nullptr ? jsonNumber(start->delaySeconds) : nullptr},
+            {"delay_u95_s", start != nullptr ? jsonNumber(start->delayU95Seconds) : nullptr},
+            {"sync", start != nullptr ? nlohmann::ordered_json(start->sync) : nlohmann::ordered_json(nullptr)}};
 }
 
 bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, std::string& error) {

@@ -18,12 +18,20 @@ struct OutputRequest {
     std::string path;
 };
 
+// Where the sweep begins in the recording and what placed it.
+struct SweepStart {
+    double delaySeconds = 0.0;
+    double delayU95Seconds = 0.0;
+    std::string sync;  // "pulse", "sweep" or "reference"
+};
+
 // What the outputs of one analysis are made from.
 struct AnalysisDocument {
     const sweep::SweepPlan& plan;
     std::string recordedName;  // as the report's header names it: no folder, with extension
     const analysis::SweepAnalysis& analysis;
     const clock::ClockFigure* clock = nullptr;  // the clock found; nullptr: none (correction off, no pulse)
+    const SweepStart* start = nullptr;          // nullptr: echoprobe's walk, which has none
 };
 
 // echoprobe's report into the stream: the header, then the table of the first

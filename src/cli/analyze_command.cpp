@@ -187,18 +187,34 @@ analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPla
 
 struct Measured {
     analysis::SweepAnalysis analysis;
-    std::optional<clock::ClockFigure> clock;  // found where a pulse was
+    std::optional<clock::ClockFigure> clock;  // found where the sweep was
+    std::optional<SweepStart> start;          // with the clock correction, where the sweep was found
+    std::string startText;                    // the summary's line for it
+    bool sweepNotFound = false;               // with the clock correction: nothing in the recording is this sweep
 };
+
+const char* syncName(analysis::TimeBase base) {
+    switch (base) {
+        case analysis::TimeBase::Pulse: return "pulse";
+        case analysis::TimeBase::Sweep: return "sweep";
+        case analysis::TimeBase::Reference: return "reference";
+    }
+    return "sweep";
+}
 
 Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
                  ProgressBar& bar) {
-    if (!a.clockCorrection) return {walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+    if (!a.clockCorrection) return {walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt, std::nullopt, {}, false};
     const analysis::RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
                                   a.referenceChannel != 0 ? &channels[static_cast<std::size_t>(a.referenceChannel - 1)]
                                                           : nullptr};
     analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
-    Measured measured{std::move(result.sweep), std::nullopt};
-    if (result.pulseFound) measured.clock = result.clock;
+    Measured measured{std::move(result.sweep), std::nullopt, std::nullopt, {}, !result.located};
+    if (!result.located) return measured;
+    measured.clock = result.clock;
+    const double rate = plan.params().sampleRate;
+    measured.start = SweepStart{result.delaySamples / rate, result.delayU95Samples / rate, syncName(result.sync)};
+    measured.startText = startLine(result.delaySamples, result.delayU95Samples, rate, measured.start->sync);
     return measured;
 }
 
@@ -226,10 +242,17 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (analysis.complete()) bar.update(100.0);
     bar.finish();
 
+    if (measured.sweepNotFound) {
+        printDiagnostic(a.recordingPath + ": found no sweep: no stretch of this sweep's tones stands out of the "
+                                          "recording's noise; is this a recording of this sweep, and is it loud enough?");
+        return kExitFailure;
+    }
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
     const AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
-                                    analysis, measured.clock ? &*measured.clock : nullptr};
+                                    analysis, measured.clock ? &*measured.clock : nullptr,
+                                    measured.start ? &*measured.start : nullptr};
     const bool written = writeOutputs(document, outputs);
+    if (!measured.startText.empty()) std::printf("%s\n", measured.startText.c_str());
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);
     printClipping(a.recordingPath, analysis);

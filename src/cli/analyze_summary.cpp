@@ -31,6 +31,16 @@ std::string clockLine(const clock::ClockFigure& figure) {
     return line;
 }
 
+std::string startLine(double delaySamples, double delayU95Samples, double sampleRate, const std::string& sync) {
+    const char* how = sync == "reference" ? "on the reference channel"
+                      : sync == "pulse"   ? "by its tones near the sync pulse"
+                                          : "by its tones";
+    char text[200];
+    std::snprintf(text, sizeof text, "Sweep begins at %.6f s (%.2f samples, \u00b1%.2f samples), found %s",
+                  delaySamples / sampleRate, delaySamples, delayU95Samples, how);
+    return text;
+}
+
 std::string snrLine(const analysis::SweepAnalysis& analysis) {
     std::vector<double> snrs;
     for (const analysis::ToneMeasurement& tone : analysis.tones) {

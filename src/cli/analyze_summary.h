@@ -15,6 +15,9 @@ std::string clockLine(const clock::ClockFigure& figure);
 // "SNR of the tones: 41.2 to 96.3 dB", or empty when no tone has one.
 std::string snrLine(const analysis::SweepAnalysis& analysis);
 
+// "Sweep begins at 3.540021 s (169921.03 samples, 95 % within ±0.02 samples), found near the sync pulse".
+std::string startLine(double delaySamples, double delayU95Samples, double sampleRate, const std::string& sync);
+
 // The summary on standard output: the clock line (when given), tones
 // measured, peak level, SNR range, tones not measured.
 void printSummary(const analysis::SweepAnalysis& analysis, const std::string& clock);

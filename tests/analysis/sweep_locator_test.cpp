@@ -116,7 +116,7 @@ TEST(SweepLocator, FindsTheSweepAtAnyLevelThroughAnyBandOnEitherClock) {
             const double tolerance = 4.0 * found.startSigma;
             EXPECT_GT(error, -tolerance) << "start " << found.start;
             EXPECT_LT(error, tolerance + r.groupDelay) << "start " << found.start;
-            EXPECT_LT(found.startSigma, r.dispersive ? 200.0 : 100.0);
+            EXPECT_LT(found.startSigma, 200.0);
             if (!r.dispersive) {
                 EXPECT_NEAR(found.ppm, r.ppm, 4.0 * found.ppmSigma);
             }
