@@ -15,6 +15,8 @@
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
+#include "analysis/recording_pulse.h"
+#include "analysis/sweep_locator.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -95,6 +97,29 @@ void BM_FullAnalysisFromFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
 }
 BENCHMARK(BM_FullAnalysisFromFile)->Unit(benchmark::kMillisecond);
+
+// Finding the sweep in the recording (the pulse's hint, the stretches'
+// correlations): a small part of the whole analysis. Blind: no hint, the
+// whole recording searched, as for a recording whose pulse is lost.
+void BM_LocateSweep(benchmark::State& state) {
+    const sweep::SweepPlan plan = bench::longSweepPlan();
+    const std::vector<std::int16_t>& recording = recordingAt(0.0);
+    const analysis::SweepTemplate sweep = analysis::sweepTemplate(plan);
+    const bool hinted = state.range(0) != 0;
+    for (auto _ : state) {
+        std::optional<double> hint;
+        if (hinted) {
+            const auto trigger = analysis::findFirstTrigger(plan, recording);
+            if (trigger) hint = static_cast<double>(*trigger);
+        }
+        const analysis::SweepLocation found =
+            analysis::locateSweep(sweep, analysis::RecordingView::of(std::span<const std::int16_t>(recording)), hint);
+        if (!found.found) state.SkipWithError("sweep not found");
+        benchmark::DoNotOptimize(found.start);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(recording.size()));
+}
+BENCHMARK(BM_LocateSweep)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
