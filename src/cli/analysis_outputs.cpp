@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "cli/diagnostics.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "cli/tone_table.h"
 #include "measurer/report.h"
 #include "measurer/tone_result.h"
@@ -20,23 +20,23 @@ std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
             {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
 }
 
-bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, std::string& error) {
+bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {
     std::FILE* stream = std::fopen(file.writePath().c_str(), "w");
     if (stream == nullptr) {
         error = std::strerror(errno);
         return false;
     }
     writeReport(document, stream);
-    return closeWritten(stream, error);
+    return platform::closeWritten(stream, error);
 }
 
 bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, std::string& error) {
-    StagedFile file(request.path);
+    platform::StagedFile file(request.path);
     bool written = false;
     switch (request.kind) {
         case OutputKind::Report: written = writeReportFile(document, file, error); break;
-        case OutputKind::Csv: written = writeStagedText(file, csvText(document), error); break;
-        case OutputKind::Json: written = writeStagedText(file, jsonText(document), error); break;
+        case OutputKind::Csv: written = platform::writeStagedText(file, csvText(document), error); break;
+        case OutputKind::Json: written = platform::writeStagedText(file, jsonText(document), error); break;
     }
     return written && file.commit(error);
 }
