@@ -12,71 +12,23 @@
 #include <vector>
 
 #include "sweep/sweep_plan.h"
+#include "wave_bytes.h"
 #include "wave/wave_file.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
+using auralyn::test::Bytes;
+using auralyn::test::chunk;
+using auralyn::test::concat;
+using auralyn::test::chunkWithSizeField;
+using auralyn::test::listChunk;
+using auralyn::test::pcmFormat;
+using auralyn::test::riff;
 namespace fs = std::filesystem;
-
-void appendText(Bytes& out, const std::string& text) { out.insert(out.end(), text.begin(), text.end()); }
-
-void appendU16(Bytes& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-
-void appendU32(Bytes& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-Bytes join(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-
-Bytes chunkWithSizeField(const std::string& id, std::uint32_t sizeField, const Bytes& payload) {
-    Bytes out;
-    appendText(out, id);
-    appendU32(out, sizeField);
-    out.insert(out.end(), payload.begin(), payload.end());
-    if (payload.size() % 2 != 0) out.push_back(0);
-    return out;
-}
-
-Bytes chunk(const std::string& id, const Bytes& payload) {
-    return chunkWithSizeField(id, static_cast<std::uint32_t>(payload.size()), payload);
-}
-
-Bytes form(const std::string& id, const std::string& formType, const Bytes& contents) {
-    Bytes out;
-    appendText(out, id);
-    appendU32(out, static_cast<std::uint32_t>(contents.size() + 4));
-    appendText(out, formType);
-    out.insert(out.end(), contents.begin(), contents.end());
-    return out;
-}
-
-Bytes wave(const Bytes& contents) { return form("RIFF", "WAVE", contents); }
-
-Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::size_t extraBytes = 0) {
-    const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
-    Bytes out;
-    appendU16(out, 1);
-    appendU16(out, channels);
-    appendU32(out, rate);
-    appendU32(out, rate * align);
-    appendU16(out, align);
-    appendU16(out, bits);
-    if (extraBytes >= 2) appendU16(out, static_cast<std::uint16_t>(extraBytes - 2));
-    out.resize(out.size() + (extraBytes >= 2 ? extraBytes - 2 : 0), 0);
-    return out;
-}
 
 Bytes sine(std::size_t count) {
     Bytes out;
-    for (std::size_t i = 0; i < count; ++i) appendU16(out, static_cast<std::uint16_t>((i % 8) * 4000 - 16000));
+    for (std::size_t i = 0; i < count; ++i) auralyn::test::appendU16(out, static_cast<std::uint16_t>((i % 8) * 4000 - 16000));
     return out;
 }
 
@@ -98,38 +50,38 @@ bool writeGeneratedWave(const fs::path& path) {
 void writeWaveSeeds(const fs::path& dir) {
     const Bytes fmt = chunk("fmt ", pcmFormat(1, 8000, 16));
     const Bytes data = chunk("data", sine(24));
-    const Bytes info = form("LIST", "INFO", join({chunk("INAM", Bytes{'s', 'w', 'e', 'e', 'p'}), chunk("ICMT", Bytes{'o', 'k'})}));
-    Bytes unfinished = wave(join({fmt, chunk("data", Bytes{})}));
+    const Bytes info = listChunk("INFO", concat({chunk("INAM", Bytes{'s', 'w', 'e', 'e', 'p'}), chunk("ICMT", Bytes{'o', 'k'})}));
+    Bytes unfinished = riff(concat({fmt, chunk("data", Bytes{})}));
     const Bytes tail = sine(16);
     unfinished.insert(unfinished.end(), tail.begin(), tail.end());
-    Bytes beyondEnd = wave(fmt);
+    Bytes beyondEnd = riff(fmt);
     beyondEnd.insert(beyondEnd.end(), data.begin(), data.end());
 
     const std::vector<std::pair<std::string, Bytes>> seeds = {
-        {"canonical.wav", wave(join({fmt, data}))},
-        {"stereo.wav", wave(join({chunk("fmt ", pcmFormat(2, 48000, 16)), data}))},
-        {"data-first.wav", wave(join({data, fmt}))},
-        {"list-between.wav", wave(join({fmt, info, data}))},
-        {"odd-chunk.wav", wave(join({fmt, chunk("odd ", Bytes{1, 2, 3}), data}))},
-        {"format-extension.wav", wave(join({chunk("fmt ", pcmFormat(1, 8000, 16, 2)), data}))},
-        {"format-extensible.wav", wave(join({chunk("fmt ", pcmFormat(2, 96000, 16, 24)), data}))},
+        {"canonical.wav", riff(concat({fmt, data}))},
+        {"stereo.wav", riff(concat({chunk("fmt ", pcmFormat(2, 48000, 16)), data}))},
+        {"data-first.wav", riff(concat({data, fmt}))},
+        {"list-between.wav", riff(concat({fmt, info, data}))},
+        {"odd-chunk.wav", riff(concat({fmt, chunk("odd ", Bytes{1, 2, 3}), data}))},
+        {"format-extension.wav", riff(concat({chunk("fmt ", pcmFormat(1, 8000, 16, 2)), data}))},
+        {"format-extensible.wav", riff(concat({chunk("fmt ", pcmFormat(2, 96000, 16, 24)), data}))},
         {"never-finalised.wav", unfinished},
         {"beyond-riff-end.wav", beyondEnd},
-        {"riff-only.wav", wave(Bytes{})},
-        {"eight-bit.wav", wave(join({chunk("fmt ", pcmFormat(1, 8000, 8)), chunk("data", Bytes{1, 2, 3})}))},
-        {"format-empty.wav", wave(join({chunk("fmt ", Bytes{}), data}))},
-        {"format-short.wav", wave(join({chunk("fmt ", Bytes(14, 1)), data}))},
-        {"format-oversized.wav", wave(join({chunkWithSizeField("fmt ", 0x7FFFFFF0u, pcmFormat(1, 8000, 16))}))},
-        {"negative-chunk.wav", wave(join({fmt, chunkWithSizeField("junk", 0xFFFFFFF0u, Bytes{}), data}))},
-        {"list-too-small.wav", wave(join({fmt, chunkWithSizeField("LIST", 2, Bytes{'I', 'N', 'F', 'O'}), data}))},
-        {"nested-list.wav", wave(join({fmt, form("LIST", "adtl", info), data}))},
-        {"odd-data.wav", wave(join({fmt, chunk("data", Bytes{1, 2, 3}), chunk("fact", Bytes{0, 0, 0, 0})}))},
-        {"no-data.wav", wave(fmt)},
-        {"not-wave.wav", form("RIFF", "AVI ", join({fmt, data}))},
+        {"riff-only.wav", riff(Bytes{})},
+        {"eight-bit.wav", riff(concat({chunk("fmt ", pcmFormat(1, 8000, 8)), chunk("data", Bytes{1, 2, 3})}))},
+        {"format-empty.wav", riff(concat({chunk("fmt ", Bytes{}), data}))},
+        {"format-short.wav", riff(concat({chunk("fmt ", Bytes(14, 1)), data}))},
+        {"format-oversized.wav", riff(concat({chunkWithSizeField("fmt ", 0x7FFFFFF0u, pcmFormat(1, 8000, 16))}))},
+        {"negative-chunk.wav", riff(concat({fmt, chunkWithSizeField("junk", 0xFFFFFFF0u, Bytes{}), data}))},
+        {"list-too-small.wav", riff(concat({fmt, chunkWithSizeField("LIST", 2, Bytes{'I', 'N', 'F', 'O'}), data}))},
+        {"nested-list.wav", riff(concat({fmt, listChunk("adtl", info), data}))},
+        {"odd-data.wav", riff(concat({fmt, chunk("data", Bytes{1, 2, 3}), chunk("fact", Bytes{0, 0, 0, 0})}))},
+        {"no-data.wav", riff(fmt)},
+        {"not-wave.wav", riff(concat({fmt, data}), "AVI ")},
         // A recorder's metadata after the samples, and a data chunk that claims
         // fewer samples than follow it: neither is audio.
-        {"list-after-data.wav", wave(join({fmt, data, info}))},
-        {"data-claims-less.wav", wave(join({fmt, chunkWithSizeField("data", 20, sine(24))}))},
+        {"list-after-data.wav", riff(concat({fmt, data, info}))},
+        {"data-claims-less.wav", riff(concat({fmt, chunkWithSizeField("data", 20, sine(24))}))},
     };
     for (const auto& [name, bytes] : seeds) writeBytes(dir / name, bytes);
     writeGeneratedWave(dir / "generated.wav");

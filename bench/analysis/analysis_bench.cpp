@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "bench_recordings.h"
+#include "clock_correction_pass.h"
 #include "clocked_recording.h"
 #include "long_sweep.h"
+#include "recording_passes.h"
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
@@ -37,21 +39,11 @@ const std::vector<std::int16_t>& recordingAt(double ppm) {
 // echoprobe's walk as `auralyn analyze --clock-correction off` runs it
 // (amplitude and phase only, no clock warning).
 void BM_EchoprobeWalk(benchmark::State& state) {
-    const std::string& path = longRecording();
-    std::uint64_t samples = 0;
-    for (auto _ : state) {
-        sweep::SweepPlan plan = bench::longSweepPlan();
-        wave::WaveFile recording;
-        if (!recording.openRead(path.c_str())) {
-            state.SkipWithError("cannot open the recording");
-            break;
-        }
-        samples = recording.dataSize / 2;
+    bench::timeRecordingPasses(state, longRecording(), "the walk failed", [](sweep::SweepPlan& plan, wave::WaveFile& recording) {
         const analysis::SweepAnalysis analysis = analysis::analyzeSweep(plan, recording);
-        if (!analysis.complete()) state.SkipWithError("the walk failed");
         benchmark::DoNotOptimize(analysis.tones.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
+        return analysis.complete();
+    });
 }
 BENCHMARK(BM_EchoprobeWalk)->Unit(benchmark::kMillisecond);
 
@@ -81,17 +73,7 @@ void BM_EchoprobeWithClockWarning(benchmark::State& state) {
 BENCHMARK(BM_EchoprobeWithClockWarning)->Unit(benchmark::kMillisecond);
 
 void BM_ClockCorrectionAlone(benchmark::State& state) {
-    const sweep::SweepPlan plan = bench::longSweepPlan();
-    const std::vector<std::int16_t>& recording = recordingAt(static_cast<double>(state.range(0)));
-    double ppm = 0.0;
-    for (auto _ : state) {
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
-        if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
-        ppm = sweep.clock.ppm;
-        benchmark::DoNotOptimize(sweep.tones.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(recording.size()));
-    state.counters["clock_ppm"] = ppm;
+    bench::timeClockCorrection(state, bench::longSweepPlan(), recordingAt(static_cast<double>(state.range(0))));
 }
 BENCHMARK(BM_ClockCorrectionAlone)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
 

@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "bench_recordings.h"
+#include "clock_correction_pass.h"
 #include "clocked_recording.h"
 #include "long_sweep.h"
+#include "recording_passes.h"
 #include "clock/sine_fit.h"
 #include "clock/tone_frequency.h"
 #include "analysis/clock_corrected_sweep.h"
@@ -32,43 +34,19 @@ const std::string& longRecording() {
 }
 
 void BM_EchoprobeWalk(benchmark::State& state) {
-    const std::string& path = longRecording();
-    std::uint64_t samples = 0;
-    for (auto _ : state) {
-        sweep::SweepPlan plan = bench::longSweepPlan();
-        wave::WaveFile recording;
-        if (!recording.openRead(path.c_str())) {
-            state.SkipWithError("cannot open the recording");
-            break;
-        }
-        samples = recording.dataSize / 2;
-        recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
+    bench::timeRecordingPasses(state, longRecording(), "the walk failed", [](sweep::SweepPlan& plan, wave::WaveFile& recording) {
         std::vector<measurer::ToneResult> results;
-        bool ok = false;
-        {
-            bench::QuietStdout quiet;
-            ok = measurer::analyzeRecording(plan, recording, results, plan.toneCount());
-        }
-        if (!ok) state.SkipWithError("the walk failed");
+        const bool measured = bench::walkAsEchoprobe(plan, recording, results);
         benchmark::DoNotOptimize(results.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
+        return measured;
+    });
 }
 BENCHMARK(BM_EchoprobeWalk)->Unit(benchmark::kMillisecond);
 
 // The walk with echoprobe's tone analyzer alone, as it ran before the clock
 // warning was added to it.
 void BM_WalkWithToneAnalyzerOnly(benchmark::State& state) {
-    const std::string& path = longRecording();
-    std::uint64_t samples = 0;
-    for (auto _ : state) {
-        sweep::SweepPlan plan = bench::longSweepPlan();
-        wave::WaveFile recording;
-        if (!recording.openRead(path.c_str())) {
-            state.SkipWithError("cannot open the recording");
-            break;
-        }
-        samples = recording.dataSize / 2;
+    bench::timeRecordingPasses(state, longRecording(), "the walk failed", [](sweep::SweepPlan& plan, wave::WaveFile& recording) {
         recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
         measurer::ToneAnalyzer analyzer(nullptr);
         analyzer.setSampleRate(plan.params().sampleRate);
@@ -81,8 +59,8 @@ void BM_WalkWithToneAnalyzerOnly(benchmark::State& state) {
             return true;
         });
         benchmark::DoNotOptimize(results.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
+        return true;
+    });
 }
 BENCHMARK(BM_WalkWithToneAnalyzerOnly)->Unit(benchmark::kMillisecond);
 
@@ -119,34 +97,20 @@ void BM_ClockCorrectedInMemory(benchmark::State& state) {
     }
     const double ppm = static_cast<double>(state.range(0));
     if (ppm != 0) recording = bench::recordedOnClock(recording, ppm);
-    double found = 0;
-    for (auto _ : state) {
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
-        if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
-        found = sweep.clock.ppm;
-        benchmark::DoNotOptimize(sweep.tones.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(recording.size()));
-    state.counters["clock_ppm"] = found;
+    bench::timeClockCorrection(state, plan, recording);
 }
 BENCHMARK(BM_ClockCorrectedInMemory)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
 
 // The two building blocks on a 4800-sample block.
-std::vector<std::int16_t> toneBlock(std::int32_t count) {
-    std::vector<std::int16_t> block(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) block[i] = static_cast<std::int16_t>(std::lround(30000.0 * std::sin(0.1309 * i + 0.2)));
-    return block;
-}
-
 void BM_SineFit(benchmark::State& state) {
-    const std::vector<std::int16_t> block = toneBlock(4800);
+    const std::vector<std::int16_t> block = bench::toneBlock(4800);
     for (auto _ : state) benchmark::DoNotOptimize(clock::fitSine(block.data(), 4800, 0.25, 0.1309));
     state.SetItemsProcessed(state.iterations() * 4800);
 }
 BENCHMARK(BM_SineFit);
 
 void BM_FrequencyEstimate(benchmark::State& state) {
-    const std::vector<std::int16_t> block = toneBlock(4800);
+    const std::vector<std::int16_t> block = bench::toneBlock(4800);
     const double frequency = 0.1309 * 48000 / 6.283185307179586;
     for (auto _ : state) benchmark::DoNotOptimize(clock::estimateFrequency(block.data(), 4800, frequency, 48000));
     state.SetItemsProcessed(state.iterations() * 4800);

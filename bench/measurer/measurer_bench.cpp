@@ -15,6 +15,7 @@
 
 #include "bench_recordings.h"
 #include "long_sweep.h"
+#include "recording_passes.h"
 #include "measurer/analysis_loop.h"
 #include "measurer/sine_cosine.h"
 #include "measurer/tone_analyzer.h"
@@ -24,15 +25,9 @@ namespace {
 
 using namespace auralyn;
 
-std::vector<std::int16_t> toneBlock(std::int32_t count) {
-    std::vector<std::int16_t> block(static_cast<std::size_t>(count));
-    for (std::int32_t i = 0; i < count; ++i) block[i] = static_cast<std::int16_t>(std::lround(30000.0 * std::sin(0.1309 * i + 0.2)));
-    return block;
-}
-
 void BM_ToneAnalyzer(benchmark::State& state) {
     const auto count = static_cast<std::int32_t>(state.range(0));
-    const std::vector<std::int16_t> block = toneBlock(count);
+    const std::vector<std::int16_t> block = bench::toneBlock(count);
     measurer::ToneAnalyzer analyzer(block.data());
     analyzer.setSampleRate(48000);
     analyzer.setTone(1000.0, count);
@@ -66,29 +61,14 @@ BENCHMARK_CAPTURE(BM_SineCosine, plain, false);
 void BM_AnalyzeLongRecording(benchmark::State& state) {
     const std::filesystem::path folder = std::filesystem::temp_directory_path() / "auralyn-measurer-bench";
     std::filesystem::create_directories(folder);
-    const std::uint64_t samples = bench::writeLongSweep(folder.string());
-    const std::string recordingPath = (folder / "rec.wav").string();
-    for (auto _ : state) {
-        sweep::SweepPlan plan = bench::longSweepPlan();
-        wave::WaveFile recording;
-        if (!recording.openRead(recordingPath.c_str())) {
-            state.SkipWithError("cannot open the recording");
-            break;
-        }
-        recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
-        std::vector<measurer::ToneResult> results;
-        bool ok = false;
-        {
-            bench::QuietStdout quiet;
-            ok = measurer::analyzeRecording(plan, recording, results, plan.toneCount());
-        }
-        if (!ok || results.size() != plan.toneCount()) {
-            state.SkipWithError("the analysis failed");
-            break;
-        }
-        benchmark::DoNotOptimize(results.data());
-    }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
+    bench::writeLongSweep(folder.string());
+    const std::uint64_t samples = bench::timeRecordingPasses(
+        state, (folder / "rec.wav").string(), "the analysis failed", [](sweep::SweepPlan& plan, wave::WaveFile& recording) {
+            std::vector<measurer::ToneResult> results;
+            const bool measured = bench::walkAsEchoprobe(plan, recording, results);
+            benchmark::DoNotOptimize(results.data());
+            return measured;
+        });
     state.counters["recording_samples"] = static_cast<double>(samples);
     std::filesystem::remove_all(folder);
 }

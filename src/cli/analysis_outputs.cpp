@@ -7,7 +7,7 @@
 
 #include "cli/analysis_plot.h"
 #include "cli/diagnostics.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "cli/tone_table.h"
 #include "measurer/report.h"
 #include "measurer/tone_result.h"
@@ -24,23 +24,23 @@ std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
             {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
 }
 
-bool writeReportFile(const AnalysisDocument& document, const StagedFile& file, std::string& error) {
+bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {
     std::FILE* stream = std::fopen(file.writePath().c_str(), "w");
     if (stream == nullptr) {
         error = std::strerror(errno);
         return false;
     }
     writeReport(document, stream);
-    return closeWritten(stream, error);
+    return platform::closeWritten(stream, error);
 }
 
-bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, const StagedFile& file,
+bool writeOutput(const AnalysisDocument& document, const OutputRequest& request, const platform::StagedFile& file,
                  std::string& error) {
     switch (request.kind) {
         case OutputKind::Report: return writeReportFile(document, file, error);
-        case OutputKind::Csv: return writeStagedText(file, csvText(document), error);
-        case OutputKind::Json: return writeStagedText(file, jsonText(document), error);
-        case OutputKind::Plot: return writeStagedText(file, plotText(document), error);
+        case OutputKind::Csv: return platform::writeStagedText(file, csvText(document), error);
+        case OutputKind::Json: return platform::writeStagedText(file, jsonText(document), error);
+        case OutputKind::Plot: return platform::writeStagedText(file, plotText(document), error);
     }
     return false;
 }
@@ -83,10 +83,10 @@ std::string jsonText(const AnalysisDocument& document) {
 }
 
 bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs) {
-    std::vector<std::unique_ptr<StagedFile>> files;
+    std::vector<std::unique_ptr<platform::StagedFile>> files;
     bool all = true;
     for (const OutputRequest& request : outputs) {
-        files.push_back(std::make_unique<StagedFile>(request.path));
+        files.push_back(std::make_unique<platform::StagedFile>(request.path));
         std::string error;
         if (writeOutput(document, request, *files.back(), error)) continue;
         printDiagnostic(request.path + ": could not be written: " + error);

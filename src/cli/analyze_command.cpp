@@ -19,7 +19,7 @@
 #include "cli/progress_bar.h"
 #include "cli/recording_checks.h"
 #include "cli/recording_samples.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
 #include "platform/path_names.h"
@@ -173,12 +173,12 @@ std::vector<OutputRequest> requestedOutputs(const AnalyzeCommand& a) {
 bool outputsAreDistinct(const AnalyzeCommand& a, const std::vector<OutputRequest>& outputs) {
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         const std::string& path = outputs[i].path;
-        if (samePlace(path, a.recordingPath) || samePlace(path, a.parameterPath)) {
+        if (platform::samePlace(path, a.recordingPath) || platform::samePlace(path, a.parameterPath)) {
             printDiagnostic(path + ": is an input of the measurement; choose another output file");
             return false;
         }
         for (std::size_t j = 0; j < i; ++j) {
-            if (samePlace(path, outputs[j].path)) {
+            if (platform::samePlace(path, outputs[j].path)) {
                 printDiagnostic(path + ": given for two outputs; choose one file for each");
                 return false;
             }

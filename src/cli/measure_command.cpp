@@ -14,7 +14,7 @@
 #include "cli/interrupt_flag.h"
 #include "cli/measure_display.h"
 #include "cli/measure_files.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "cli/sweep_making.h"
 #include "sweep/sweep_plan.h"
 
@@ -105,7 +105,7 @@ int checkCommandLine(const MeasureCommand& m) {
     std::vector<std::string> others = outputPaths(m);
     others.insert(others.end(), m.givenSweep.begin(), m.givenSweep.end());
     for (const std::string& other : others) {
-        if (samePlace(m.keepRecording, other)) {
+        if (platform::samePlace(m.keepRecording, other)) {
             printDiagnostic(m.keepRecording + ": given for the recording and for another file; choose one for each");
             return kExitUsage;
         }

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <random>
 
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "wave/wave_file.h"
 
 namespace auralyn::cli {
@@ -118,7 +118,7 @@ bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sw
 
 bool writeRecording(const std::string& path, const std::vector<std::int16_t>& frames, int channels, int rate,
                     std::string& error) {
-    StagedFile file(path);
+    platform::StagedFile file(path);
     wave::WaveFile wave;
     if (!wave.openWrite(file.writePath().c_str())) {
         error = path + ": cannot be opened for writing";

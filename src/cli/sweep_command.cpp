@@ -6,7 +6,7 @@
 
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "cli/sweep_making.h"
 #include "analysis/sweep_analysis.h"
 #include "platform/path_names.h"
@@ -51,7 +51,7 @@ int runSweep(SweepCommand& s) {
     if (s.parameterPath.empty()) s.parameterPath = defaultParameterPath(s.wavePath);
     // Both into one device (a dry run into /dev/null) harms nothing; one regular
     // file for both would hold neither.
-    if (samePlace(s.wavePath, s.parameterPath) && !isDevice(s.wavePath)) {
+    if (platform::samePlace(s.wavePath, s.parameterPath) && !platform::isDevice(s.wavePath)) {
         printDiagnostic(s.parameterPath + ": the parameter file cannot be the wave file; give another --parameters");
         return kExitUsage;
     }

@@ -5,7 +5,7 @@
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "cli/sweep_options.h"
 #include "generator/sweep_refusal.h"
 #include "generator/sweep_synthesis.h"
@@ -38,21 +38,21 @@ SweepOptions typedOptions(const SweepOptionValues& s) {
     return o;
 }
 
-bool writeParameterFile(const sweep::SweepPlan& plan, const StagedFile& file, std::string& error) {
+bool writeParameterFile(const sweep::SweepPlan& plan, const platform::StagedFile& file, std::string& error) {
     std::FILE* stream = std::fopen(file.writePath().c_str(), "wb");
     if (stream == nullptr) {
         error = "cannot be opened for writing";
         return false;
     }
     const bool written = plan.writeParameters(stream);
-    if (!closeWritten(stream, error)) return false;
+    if (!platform::closeWritten(stream, error)) return false;
     if (!written) error = "could not be written completely";
     return written;
 }
 
 // The header is given its final sizes by close(); a device keeps nothing to
 // check, a regular file must hold exactly header and samples.
-bool writeWaveFile(sweep::SweepPlan& plan, const StagedFile& file, bool quiet, std::uint32_t& dataSize, std::string& error) {
+bool writeWaveFile(sweep::SweepPlan& plan, const platform::StagedFile& file, bool quiet, std::uint32_t& dataSize, std::string& error) {
     wave::WaveFile wave;
     if (!wave.openWrite(file.writePath().c_str())) {
         error = "cannot be opened for writing";
@@ -143,12 +143,12 @@ int writeSweepFiles(sweep::SweepPlan& plan, const std::string& wavePath, const s
                     std::uint32_t& dataSize) {
     std::string error;
     // As tonesmith does: the parameter file is complete before the first sample.
-    StagedFile parameters(parameterPath);
+    platform::StagedFile parameters(parameterPath);
     if (!writeParameterFile(plan, parameters, error)) {
         printDiagnostic(parameterPath + ": " + error);
         return kExitFailure;
     }
-    StagedFile wave(wavePath);
+    platform::StagedFile wave(wavePath);
     if (!writeWaveFile(plan, wave, quiet, dataSize, error)) {
         printDiagnostic(wavePath + ": " + error);
         return kExitFailure;

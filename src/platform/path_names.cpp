@@ -1,5 +1,7 @@
 #include "platform/path_names.h"
 
+#include <filesystem>
+
 namespace auralyn::platform {
 namespace {
 
@@ -52,6 +54,12 @@ RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, s
     if (fileOffset <= path.size()) name.fileName = path.substr(fileOffset);
     name.baseName = baseName(path, fileOffset, extensionOffset);
     return name;
+}
+
+std::string withExtension(const std::string& path, const std::string& extension) {
+    std::filesystem::path result(path);
+    result.replace_extension(extension);
+    return result.string();
 }
 
 }  // namespace auralyn::platform

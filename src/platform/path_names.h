@@ -30,4 +30,7 @@ struct RecordingName {
 };
 RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, std::uint16_t extensionOffset);
 
+// The path with the extension of its last component replaced (or added).
+std::string withExtension(const std::string& path, const std::string& extension);
+
 }  // namespace auralyn::platform

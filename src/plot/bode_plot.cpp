@@ -26,16 +26,16 @@ struct Quantity {
     const char* label;
     const char* pointClass;
     LineStyle style;
-    std::function<std::optional<double>(const ToneQuality&)> value;
+    std::function<std::optional<double>(const QualityRow&)> value;
 };
 
 const std::vector<Quantity>& distortionQuantities() {
     static const std::vector<Quantity> quantities = {
-        {"THD (dBc)", "thd-point", {nullptr, Marker::Circle, 1.8}, [](const ToneQuality& t) { return t.thdDb; }},
-        {"H2 (dBc)", "h2-point", {"7 4", Marker::Square, 1.3}, [](const ToneQuality& t) { return t.harmonicDbc[0]; }},
-        {"H3 (dBc)", "h3-point", {"2 3", Marker::Triangle, 1.3}, [](const ToneQuality& t) { return t.harmonicDbc[1]; }},
+        {"THD (dBc)", "thd-point", {nullptr, Marker::Circle, 1.8}, [](const QualityRow& t) { return t.thdDb; }},
+        {"H2 (dBc)", "h2-point", {"7 4", Marker::Square, 1.3}, [](const QualityRow& t) { return t.harmonicDbc[0]; }},
+        {"H3 (dBc)", "h3-point", {"2 3", Marker::Triangle, 1.3}, [](const QualityRow& t) { return t.harmonicDbc[1]; }},
         {"Noise floor (dBFS)", "noise-floor-point", {"10 3 2 3", Marker::Diamond, 1.0},
-         [](const ToneQuality& t) { return t.noiseFloorDbfs; }},
+         [](const QualityRow& t) { return t.noiseFloorDbfs; }},
     };
     return quantities;
 }
@@ -64,7 +64,7 @@ Ranges rangesOf(const BodePlot& plot) {
             r.phase.include(p->phaseDegrees);
         }
         if (!plot.distortion) continue;
-        for (const ToneQuality& tone : curve.quality) {
+        for (const QualityRow& tone : curve.quality) {
             for (const Quantity& quantity : distortionQuantities()) {
                 if (const std::optional<double> value = quantity.value(tone)) {
                     r.distortion.include(*value);
@@ -85,7 +85,7 @@ Series responseSeries(const Curve& curve, double ResponsePoint::*value) {
 
 // The interval is drawn around the curve as plotted, so it moves with it when
 // the curve is normalized.
-Band responseBand(const Curve& curve, double ResponsePoint::*value, std::optional<double> ToneQuality::*halfWidth) {
+Band responseBand(const Curve& curve, double ResponsePoint::*value, std::optional<double> QualityRow::*halfWidth) {
     Band band;
     for (std::size_t i = 0; i < curve.points.size(); ++i) {
         const std::optional<ResponsePoint>& p = curve.points[i];
@@ -102,7 +102,7 @@ Band responseBand(const Curve& curve, double ResponsePoint::*value, std::optiona
 
 Series qualitySeries(const Curve& curve, const Quantity& quantity) {
     Series series;
-    for (const ToneQuality& tone : curve.quality) {
+    for (const QualityRow& tone : curve.quality) {
         const std::optional<double> value = quantity.value(tone);
         series.push_back(value ? std::optional<SeriesPoint>(SeriesPoint{tone.frequency, *value}) : std::nullopt);
     }
@@ -115,7 +115,7 @@ LineStyle curveStyle(std::size_t index) { return {index >= kColourCount ? "6 3" 
 double markerSize(const Curve& curve) { return curve.points.size() > 100 ? 1.6 : 2.5; }
 
 void drawResponse(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot,
-                  double ResponsePoint::*value, std::optional<double> ToneQuality::*halfWidth, const char* bandClass) {
+                  double ResponsePoint::*value, std::optional<double> QualityRow::*halfWidth, const char* bandClass) {
     beginClipped(svg, panel);
     if (plot.uncertainty)
         for (std::size_t i = 0; i < plot.curves.size(); ++i)
@@ -237,9 +237,9 @@ std::string renderBodePlot(const BodePlot& plot) {
         drawValueGrid(svg, *panel);
         drawFrame(svg, *panel);
     }
-    drawResponse(svg, frequencies, magnitude, plot, &ResponsePoint::magnitudeDb, &ToneQuality::magnitudeU95Db,
+    drawResponse(svg, frequencies, magnitude, plot, &ResponsePoint::magnitudeDb, &QualityRow::magnitudeU95Db,
                  "magnitude-band");
-    drawResponse(svg, frequencies, phase, plot, &ResponsePoint::phaseDegrees, &ToneQuality::phaseU95Deg, "phase-band");
+    drawResponse(svg, frequencies, phase, plot, &ResponsePoint::phaseDegrees, &QualityRow::phaseU95Deg, "phase-band");
     if (plot.distortion) drawDistortion(svg, frequencies, distortion, plot);
     svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\">Frequency (Hz)</text>\n",
                   (kPlotLeft + kPlotRight) / 2.0, axisTitle);

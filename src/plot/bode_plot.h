@@ -6,7 +6,7 @@
 
 #include "plot/report_reader.h"
 #include "plot/response_point.h"
-#include "plot/tone_quality.h"
+#include "plot/quality_columns.h"
 
 namespace auralyn::plot {
 
@@ -14,7 +14,7 @@ namespace auralyn::plot {
 struct Curve {
     std::string label;
     std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
-    std::vector<ToneQuality> quality;  // one per tone, or none
+    std::vector<QualityRow> quality;  // one per tone, or none
 };
 
 // What one SVG shows: panels stacked on a shared logarithmic frequency axis,

@@ -97,7 +97,7 @@ struct QualityColumn {
 std::vector<QualityColumn> qualityColumnsOf(std::string_view header) {
     std::vector<QualityColumn> columns;
     const std::vector<std::string_view> names = split(header, ',');
-    ToneQuality probe;
+    QualityRow probe;
     for (std::size_t i = 4; i < names.size(); ++i)
         if (qualityField(probe, names[i]) != nullptr) columns.push_back({i, std::string(names[i])});
     return columns;
@@ -106,7 +106,7 @@ std::vector<QualityColumn> qualityColumnsOf(std::string_view header) {
 // A row shorter than the first line leaves its last columns without values; a
 // value that is not finite is no value (analyze writes none of those).
 bool parseQualityFields(std::string_view line, std::size_t index, const std::vector<QualityColumn>& columns,
-                        ToneQuality& tone, std::string& error) {
+                        QualityRow& tone, std::string& error) {
     const std::vector<std::string_view> fields = split(line, ',');
     for (const QualityColumn& column : columns) {
         if (column.index >= fields.size()) continue;
@@ -157,7 +157,7 @@ bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std:
     measurement.silentTones = 0;
     for (std::size_t index = 1; index < lines.size(); ++index) {
         std::optional<ResponsePoint> point;
-        ToneQuality tone;
+        QualityRow tone;
         bool silent = false;
         if (!parseCsvRow(lines[index], index, point, tone.frequency, silent, error)) return false;
         if (!parseQualityFields(lines[index], index, known, tone, error)) return false;

@@ -8,7 +8,7 @@
 
 #include "plot/report_reader.h"
 #include "plot/response_point.h"
-#include "plot/tone_quality.h"
+#include "plot/quality_columns.h"
 
 namespace auralyn::plot {
 
@@ -19,9 +19,9 @@ struct Measurement {
     std::string measuredFile;   // the recording's name (reports only)
     std::uint32_t sampleRate = 0;  // 0 where the file does not say (CSV)
     std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
-    std::vector<ToneQuality> quality;         // one per tone from a CSV file with quality columns; else none
+    std::vector<QualityRow> quality;         // one per tone from a CSV file with quality columns; else none
     std::size_t silentTones = 0;              // tones not drawn because their amplitude is 0
-    std::vector<std::string> qualityColumns;  // the columns of ToneQuality the file's first line names
+    std::vector<std::string> qualityColumns;  // the columns of QualityRow the file's first line names
 };
 
 // True when the file named every one of `columns`; else false, with the
@@ -42,7 +42,7 @@ bool hasColumns(const Measurement& m, const std::array<const char*, N>& columns,
 std::vector<std::optional<ResponsePoint>> responsePoints(const Report& report);
 
 // The CSV file's first line holds the column names and starts with
-// kCsvColumns; the columns of ToneQuality may follow in any order, others
+// kCsvColumns; the columns of QualityRow may follow in any order, others
 // are ignored, and an empty field (or a value that is not finite) means no value.
 inline constexpr const char* kCsvColumns = "frequency_hz,amplitude,magnitude_db,phase_deg";
 bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std::string& error);

@@ -39,7 +39,7 @@ bool checkPoint(const ResponsePoint& point, std::size_t index, std::string& erro
     return true;
 }
 
-bool checkQuality(const ToneQuality& tone, std::size_t index, std::string& error) {
+bool checkQuality(const QualityRow& tone, std::size_t index, std::string& error) {
     if (!frequencyPlausible(tone.frequency)) {
         error = toneError(index, "its frequency, " + numberText(tone.frequency) + " Hz, is not a sweep's");
         return false;

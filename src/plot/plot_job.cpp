@@ -10,7 +10,8 @@
 
 #include "plot/bode_plot.h"
 #include "plot/measurement.h"
-#include "plot/output_file.h"
+#include "platform/path_names.h"
+#include "platform/staged_file.h"
 #include "plot/plausible_values.h"
 
 namespace auralyn::plot {
@@ -97,30 +98,28 @@ bool checkColumns(const Measurement& m, const char* option, const std::array<con
     return false;
 }
 
+// Every file is complete before the first takes its name, so a failed run
+// replaces none of them.
 bool writeAll(const std::vector<OutputFile>& files, std::string& error) {
-    std::vector<std::string> temporaries;
-    const auto discardAll = [&temporaries] {
-        for (const std::string& t : temporaries) discardTemporary(t);
-    };
+    std::vector<platform::StagedFile> staged;
+    staged.reserve(files.size());
     for (const auto& [path, text] : files) {
-        const std::string temporary = temporaryPathFor(path);
-        std::FILE* out = std::fopen(temporary.c_str(), "wb");
+        staged.emplace_back(path);
+        std::FILE* out = std::fopen(staged.back().writePath().c_str(), "wb");
         if (out == nullptr) {
-            discardAll();
             error = path + ": cannot be written in its folder";
             return false;
         }
-        temporaries.push_back(temporary);
         const bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
         if (std::fclose(out) != 0 || !written) {
-            discardAll();
             error = path + ": writing failed (disk full?)";
             return false;
         }
     }
     for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!commitTemporary(temporaries[i], files[i].first, error)) {
-            for (std::size_t j = i + 1; j < files.size(); ++j) discardTemporary(temporaries[j]);
+        std::string reason;
+        if (!staged[i].commit(reason)) {
+            error = files[i].first + ": cannot be written (" + reason + ")";
             return false;
         }
     }
@@ -155,11 +154,11 @@ std::string frdDocument(const Measurement& m, const std::string& measuredAt) {
 
 bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error) {
     result = PlotResult{};
-    result.plotPath = request.output.empty() ? withExtension(request.measurements.front(), ".svg")
+    result.plotPath = request.output.empty() ? platform::withExtension(request.measurements.front(), ".svg")
                                              : request.output;
     std::vector<std::string> outputs = {result.plotPath};
     if (request.frd)
-        for (const std::string& path : request.measurements) outputs.push_back(withExtension(path, ".frd"));
+        for (const std::string& path : request.measurements) outputs.push_back(platform::withExtension(path, ".frd"));
     if (!checkOutputPaths(request, outputs, error)) return false;
 
     std::vector<Measurement> measurements(request.measurements.size());

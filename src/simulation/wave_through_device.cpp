@@ -5,8 +5,8 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/staged_file.h"
 #include "simulation/device_processor.h"
-#include "plot/output_file.h"
 #include "simulation/sample_output.h"
 #include "wave/wave_file.h"
 
@@ -86,9 +86,9 @@ bool runDeviceOnWave(const Device& device, const std::string& inputPath, const s
     std::optional<DeviceProcessor> processor = DeviceProcessor::create(device, in.sampleRate, error);
     if (!processor) return false;
 
-    const std::string temporary = plot::temporaryPathFor(outputPath);
+    platform::StagedFile staged(outputPath);
     wave::WaveFile out;
-    if (!out.openWrite(temporary.c_str())) {
+    if (!out.openWrite(staged.writePath().c_str())) {
         error = outputPath + ": cannot be written in its folder";
         return false;
     }
@@ -99,11 +99,11 @@ bool runDeviceOnWave(const Device& device, const std::string& inputPath, const s
                 ")";
         written = false;
     }
-    if (!written) {
-        plot::discardTemporary(temporary);
-        return false;
-    }
-    return plot::commitTemporary(temporary, outputPath, error);
+    if (!written) return false;  // the staged file removes what was written
+    std::string reason;
+    if (staged.commit(reason)) return true;
+    error = outputPath + ": cannot be written (" + reason + ")";
+    return false;
 }
 
 }  // namespace auralyn::simulation

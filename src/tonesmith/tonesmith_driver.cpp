@@ -13,6 +13,7 @@
 #include "platform/console.h"
 #include "platform/path_names.h"
 #include "platform/product.h"
+#include "platform/staged_file.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::tonesmith {
@@ -47,24 +48,14 @@ constexpr DialogSettings kParameterFileQuestion{
 
 constexpr const char* kCannotOpen = "The selected file could not be opened.";
 
-// Also for names that do not exist yet, since the chosen files are created only
-// at the end of the run.
-bool sameFile(const std::string& a, const std::string& b) {
-    std::error_code ignored;
-    if (std::filesystem::equivalent(a, b, ignored)) return true;
-    const std::filesystem::path first = std::filesystem::weakly_canonical(a, ignored);
-    const std::filesystem::path second = std::filesystem::weakly_canonical(b, ignored);
-    return !first.empty() && first == second;
-}
-
 bool chooseWaveFile(platform::FileDialog& dialog, wave::WaveFile& wave, OutputFiles& files) {
     for (bool failed = false;; failed = true) {
         if (!dialog.askSave(kWaveFileQuestion)) {
             files.cancelledAfterFailure = failed;
             return false;
         }
-        files.wave = stageFile(dialog.path());
-        if (wave.openWrite(files.wave.written.c_str())) break;
+        files.wave = platform::StagedFile(dialog.path(), platform::LinkedFile::writtenThrough);
+        if (wave.openWrite(files.wave.writePath().c_str())) break;
         platform::showErrorMessage(kCannotOpen);
     }
     return true;
@@ -77,12 +68,13 @@ bool chooseParameterFile(platform::FileDialog& dialog, OutputFiles& files) {
             return false;
         }
         // Opening the wave file again with "wb" would interleave the two files in one.
-        if (sameFile(dialog.path(), files.wave.chosen) || sameFile(dialog.path(), files.wave.written)) {
+        if (platform::samePlace(dialog.path(), files.wave.target()) ||
+            platform::samePlace(dialog.path(), files.wave.writePath())) {
             platform::showErrorMessage("The parameter file cannot be the output wave file.");
             continue;
         }
-        files.parameterFile = stageFile(dialog.path());
-        files.parameters = std::fopen(files.parameterFile.written.c_str(), "wb");
+        files.parameterFile = platform::StagedFile(dialog.path(), platform::LinkedFile::writtenThrough);
+        files.parameters = std::fopen(files.parameterFile.writePath().c_str(), "wb");
         if (files.parameters != nullptr) break;
         platform::showErrorMessage(kCannotOpen);
     }
@@ -102,8 +94,8 @@ void discardOutput(wave::WaveFile& wave, OutputFiles& files) {
     files.parameters = nullptr;
     wave.setFormat(0, 0, 0);
     wave.close();
-    discardStagedFile(files.wave);
-    discardStagedFile(files.parameterFile);
+    files.wave.discard();
+    files.parameterFile.discard();
 }
 
 int abandonRun(wave::WaveFile& wave, OutputFiles& files) {
@@ -113,8 +105,8 @@ int abandonRun(wave::WaveFile& wave, OutputFiles& files) {
 
 // Both files are complete: they take the chosen names, the parameter file
 // first, so that a sweep file under its name always has its parameters.
-bool publishOutput(const OutputFiles& files) {
-    return commitStagedFile(files.parameterFile) && commitStagedFile(files.wave);
+bool publishOutput(OutputFiles& files) {
+    return files.parameterFile.commit() && files.wave.commit();
 }
 
 bool saveParameters(const sweep::SweepPlan& plan, OutputFiles& files) {
@@ -187,24 +179,24 @@ int runTonesmith() {
     }
 
     if (!saveParameters(plan, files)) {
-        printError("Couldn't write the sweep parameter file " + files.parameterFile.chosen + ".");
+        printError("Couldn't write the sweep parameter file " + files.parameterFile.target() + ".");
         return abandonRun(wave, files);
     }
 
     wave.setFormat(44100, 16, 1);
     wave.setSampleRate(plan.params().sampleRate);
     if (!generator::generateSweep(plan, wave)) {
-        printError("Couldn't write the samples to " + files.wave.chosen + " (is the disk full?).");
+        printError("Couldn't write the samples to " + files.wave.target() + " (is the disk full?).");
         return abandonRun(wave, files);
     }
     const std::uint32_t dataSize = wave.dataSize;
-    if (!wave.close() || !waveFileIsComplete(files.wave.written, dataSize)) {
-        printError("Couldn't finish the header of the wave file " + files.wave.chosen + ".");
+    if (!wave.close() || !waveFileIsComplete(files.wave.writePath(), dataSize)) {
+        printError("Couldn't finish the header of the wave file " + files.wave.target() + ".");
         return abandonRun(wave, files);
     }
     if (!publishOutput(files)) {
-        printError("Couldn't rename the finished files to " + files.wave.chosen + " and " +
-                   files.parameterFile.chosen + ".");
+        printError("Couldn't rename the finished files to " + files.wave.target() + " and " +
+                   files.parameterFile.target() + ".");
         return abandonRun(wave, files);
     }
     return 0;

@@ -13,8 +13,8 @@ namespace auralyn::tonesmith {
 // temporary name beside the chosen one (a device or a link directly), and both
 // are renamed over the chosen names only when both are complete.
 struct OutputFiles {
-    StagedFile wave;
-    StagedFile parameterFile;
+    platform::StagedFile wave;
+    platform::StagedFile parameterFile;
     std::FILE* parameters = nullptr;  // opened "wb"; the driver closes it after saving
     // The answer to a question asked again after a file could not be opened
     // was a cancel (or the end of the input): the run failed rather than being

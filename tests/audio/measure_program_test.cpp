@@ -32,6 +32,7 @@ namespace {
 using testing::PulseServer;
 using test::ProgramRun;
 using test::TempDir;
+using test::filesIn;
 
 // Octave 100 Hz to 16 kHz at 3 tones per octave: 22 tones in a few seconds.
 const std::vector<std::string> kShortSweep{"--start", "100", "--end", "16000", "--step", "3", "--settling", "0.005"};
@@ -85,13 +86,6 @@ WaveFacts readWave(const std::string& path) {
                   dataSize % (2u * facts.channels) == 0;
     facts.frames = facts.channels > 0 ? dataSize / (2u * facts.channels) : 0;
     return facts;
-}
-
-std::vector<std::string> filesIn(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename());
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "sweep_test_plans.h"
+
 namespace auralyn {
 namespace {
 
@@ -48,27 +50,9 @@ std::vector<std::string> lines(const std::string& text) {
 std::string phaseOf(const std::string& line) { return line.substr(line.rfind(", ") + 2); }
 
 TEST(ReportHeader, NineLinesFromTheParameters) {
-    sweep::SweepParameters p;
-    p.sampleRate = 48000;
-    p.minToneDuration = 0.02;
-    p.tonesPerSyncPulse = 0;
-    p.settlingTime = 0.04;
-    p.minCyclesPerTone = 10;
-    p.maxFractionalCycle = 1.0;
-    p.maxExtraSamples = 400;
-    p.maxTimeDrift = 0.0002;
     Capture capture;
-    measurer::writeHeader(sweep::SweepPlan(p), "speaker.wav", capture.file());
-    EXPECT_EQ(capture.text(),
-              "Input file, \"speaker.wav\"\n"
-              "Sampling rate, 48000 Hz\n"
-              "Minimum tone duration, 0.020 sec\n"
-              "Tones per sync pulse, 0\n"
-              "Settling time, 0.040 sec\n"
-              "Minimum cycles per tone, 10\n"
-              "Maximum fractional cycle, 1.000\n"
-              "Maximum extra samples, 400\n"
-              "Maximum time drift, 0.0002 sec\n");
+    measurer::writeHeader(sweep::SweepPlan(test::dialogueDefaults()), "speaker.wav", capture.file());
+    EXPECT_EQ(capture.text(), test::kDefaultReportHeader);
 }
 
 TEST(ReportTable, NoTonesWriteNothing) { EXPECT_EQ(table({}), ""); }

@@ -47,5 +47,11 @@ TEST(BaseName, IsTheNameWithoutFolderAndExtension) {
     EXPECT_EQ(baseName("x", 9, 1), "");
 }
 
+TEST(OutputPaths, ExtensionIsReplacedOrAdded) {
+    EXPECT_EQ(withExtension("dir/report.txt", ".svg"), "dir/report.svg");
+    EXPECT_EQ(withExtension("dir.v2/report", ".frd"), "dir.v2/report.frd");
+    EXPECT_EQ(withExtension("a.b.txt", ".frd"), "a.b.frd");
+}
+
 }  // namespace
 }  // namespace auralyn::platform

@@ -48,7 +48,7 @@ TEST(CsvMeasurement, KeepsTheQualityColumnsByNameInAnyOrder) {
     ASSERT_EQ(m.quality.size(), 3u);
     EXPECT_EQ(m.qualityColumns, (std::vector<std::string>{"phase_u95_deg", "h3_dbc", "noise_floor_dbfs", "h10_dbc",
                                                            "thd_db", "h2_dbc", "magnitude_u95_db", "snr_db"}));
-    const ToneQuality& first = m.quality[0];
+    const QualityRow& first = m.quality[0];
     EXPECT_DOUBLE_EQ(first.frequency, 100.0);
     EXPECT_DOUBLE_EQ(*first.phaseU95Deg, 0.5);
     EXPECT_DOUBLE_EQ(*first.harmonicDbc[1], -56.5);
@@ -59,7 +59,7 @@ TEST(CsvMeasurement, KeepsTheQualityColumnsByNameInAnyOrder) {
     EXPECT_DOUBLE_EQ(*first.magnitudeU95Db, 0.02);
     EXPECT_DOUBLE_EQ(*first.snrDb, 98.2);
     EXPECT_FALSE(first.thdPercent);  // not in the file
-    const ToneQuality& second = m.quality[1];
+    const QualityRow& second = m.quality[1];
     EXPECT_DOUBLE_EQ(*second.harmonicDbc[0], -48.0);
     EXPECT_FALSE(second.noiseFloorDbfs);  // nan
     EXPECT_FALSE(second.thdDb);

@@ -47,14 +47,6 @@ std::string countPoints(const TempDir& dir, const std::string& svg) {
     return run.out;
 }
 
-std::vector<std::string> filesIn(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::string sweepTable(int tones) {
     std::string table;
     char line[96];
@@ -132,7 +124,7 @@ TEST(EchoplotProgram, RefusesWhatIsNotACompleteReport) {
     writeTextFile(dir.file("notes.txt"), "Shopping list\n");
     writeFileBytes(dir.file("binary.txt"), Bytes(300, 0xFF));
     const std::vector<std::string> before = filesIn(dir);
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    expectRefusals(dir, {
         {{"header.txt"}, "header.txt, the report holds its header but no results"},
         {{"silent.txt"}, "every tone has an amplitude of 0"},
         {{"notes.txt"}, "notes.txt, line 1: expected 'Input file"},
@@ -141,14 +133,7 @@ TEST(EchoplotProgram, RefusesWhatIsNotACompleteReport) {
         {{"notes.txt", "-o", "notes.txt"}, "would overwrite the measurement"},
         {{"notes.txt", "-o", "notes.frd", "--frd"}, "would overwrite each other"},
         {{"header.txt", "notes.txt"}, "header.txt, the report holds its header"},
-    };
-    for (const auto& [args, message] : cases) {
-        const ProgramRun run = echoplot(dir, args);
-        EXPECT_EQ(run.exitCode, 1) << args[0];
-        EXPECT_EQ(run.err.rfind("auralyn: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-        EXPECT_EQ(filesIn(dir), before) << args[0];
-    }
+    }, [&dir](const std::vector<std::string>& args) { return echoplot(dir, args); });
     ProgramRun run = echoplot(dir, {});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("MEASUREMENT"), std::string::npos) << run.err;

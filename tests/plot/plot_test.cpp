@@ -5,7 +5,6 @@
 
 #include "plot/bode_plot.h"
 #include "plot/measurement.h"
-#include "plot/output_file.h"
 #include "plot/plot_axes.h"
 #include "plot/xml_text.h"
 
@@ -106,9 +105,9 @@ TEST(BodePlot, OnePointPerToneAndSilentTonesLeftOut) {
     EXPECT_EQ(renderFrd(points), "100.00 0.0000 0.00\n400.00 -20.0000 -90.00\n800.00 -6.0206 -400.00\n");
 }
 
-ToneQuality toneAt(double frequency, std::optional<double> thd, std::optional<double> h2, std::optional<double> h3,
+QualityRow toneAt(double frequency, std::optional<double> thd, std::optional<double> h2, std::optional<double> h3,
                    std::optional<double> noise) {
-    ToneQuality tone;
+    QualityRow tone;
     tone.frequency = frequency;
     tone.thdDb = thd;
     tone.harmonicDbc[0] = h2;
@@ -132,7 +131,7 @@ TEST(BodePlot, DistortionPanelDrawsEveryQuantityWithGapsWhereValuesAreMissing) {
     plot.curves.push_back(flatCurve(4));
     const std::string plain = renderBodePlot(plot);
     plot.distortion = true;
-    std::vector<ToneQuality>& q = plot.curves[0].quality;
+    std::vector<QualityRow>& q = plot.curves[0].quality;
     q[1] = toneAt(200.0, std::nullopt, -44.0, std::nullopt, -101.0);
     q[3].harmonicDbc[1].reset();  // 3f above half the rate
     const std::string svg = renderBodePlot(plot);
@@ -173,7 +172,7 @@ TEST(BodePlot, DenseSweepsKeepEveryToneInTheLineButFewerMarkers) {
 TEST(BodePlot, UncertaintyBandsFollowRunsOfIntervalsAndBarsStandAlone) {
     BodePlot plot;
     plot.curves.push_back(flatCurve(5));
-    std::vector<ToneQuality>& q = plot.curves[0].quality;
+    std::vector<QualityRow>& q = plot.curves[0].quality;
     for (std::size_t i : {0u, 1u, 3u}) {
         q[i].magnitudeU95Db = 0.5;
         q[i].phaseU95Deg = 3.0;
@@ -197,12 +196,6 @@ TEST(BodePlot, UncertaintyBandsFollowRunsOfIntervalsAndBarsStandAlone) {
     const std::string wide = renderBodePlot(plot);
     EXPECT_LT(wide.size(), svg.size() + 100u);
     EXPECT_EQ(wide.rfind("</svg>\n"), wide.size() - 7);
-}
-
-TEST(OutputPaths, ExtensionIsReplacedOrAdded) {
-    EXPECT_EQ(plot::withExtension("dir/report.txt", ".svg"), "dir/report.svg");
-    EXPECT_EQ(plot::withExtension("dir.v2/report", ".frd"), "dir.v2/report.frd");
-    EXPECT_EQ(plot::withExtension("a.b.txt", ".frd"), "a.b.frd");
 }
 
 }  // namespace

@@ -4,20 +4,12 @@
 #include <string>
 
 #include "plot/report_reader.h"
+#include "sweep_test_plans.h"
 
 namespace auralyn::plot {
 namespace {
 
-const std::string kHeader =
-    "Input file, \"speaker.wav\"\n"
-    "Sampling rate, 48000 Hz\n"
-    "Minimum tone duration, 0.020 sec\n"
-    "Tones per sync pulse, 0\n"
-    "Settling time, 0.040 sec\n"
-    "Minimum cycles per tone, 10\n"
-    "Maximum fractional cycle, 1.000\n"
-    "Maximum extra samples, 400\n"
-    "Maximum time drift, 0.0002 sec\n";
+const std::string kHeader = test::kDefaultReportHeader;
 const std::string kColumns = "Frequency, Amplitude, Norm. Amp., Norm. Amp. (dB), Phase (deg)\n";
 
 std::string errorFor(const std::string& text) {

@@ -20,14 +20,6 @@ ProgramRun devicesim(const TempDir& dir, std::vector<std::string> args) {
     return runProgram(kAuralyn, args, "", dir.path().string());
 }
 
-std::vector<std::string> filesIn(const TempDir& dir) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(DevicesimProgram, HelpAndUsage) {
     TempDir dir;
     ProgramRun run = devicesim(dir, {"--help"});
@@ -92,7 +84,7 @@ TEST(DevicesimProgram, BadInputLeavesNoOutputFile) {
     writeWave(dir.file("low.wav"), {1, 2, 3}, 8000);
     const std::vector<std::string> before = filesIn(dir);
 
-    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+    expectRefusals(dir, {
         {{"missing.wav", "out.wav"}, "missing.wav: not a WAV file that can be read"},
         {{"text.wav", "out.wav"}, "text.wav: not a WAV file that can be read"},
         {{"stereo.wav", "out.wav"}, "only 16-bit mono PCM"},
@@ -100,14 +92,7 @@ TEST(DevicesimProgram, BadInputLeavesNoOutputFile) {
         {{"cut.wav", "out.wav"}, "cut short"},
         {{"low.wav", "out.wav", "--lowpass", "5000", "0.7"}, "below half the sampling rate (4000 Hz)"},
         {{"low.wav", "no/such/folder/out.wav"}, "cannot be written"},
-    };
-    for (const auto& [args, message] : cases) {
-        const ProgramRun run = devicesim(dir, args);
-        EXPECT_EQ(run.exitCode, 1) << args[0];
-        EXPECT_EQ(run.err.rfind("auralyn: ", 0), 0u) << run.err;
-        EXPECT_NE(run.err.find(message), std::string::npos) << run.err;
-        EXPECT_EQ(filesIn(dir), before) << args[0];
-    }
+    }, [&dir](const std::vector<std::string>& args) { return devicesim(dir, args); });
     const ProgramRun run = devicesim(dir, {"low.wav", "out.wav", "--peak", "100", "1"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_EQ(run.err.rfind("auralyn: --peak", 0), 0u) << run.err;

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace auralyn::test {
+#include "little_endian.h"
 
-using Bytes = std::vector<std::uint8_t>;
+namespace auralyn::test {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
 class TempDir {
@@ -24,21 +24,15 @@ private:
     std::filesystem::path path_;
 };
 
+// The names of the files in a folder, sorted.
+std::vector<std::string> filesIn(const std::filesystem::path& folder);
+inline std::vector<std::string> filesIn(const TempDir& dir) { return filesIn(dir.path()); }
+
 Bytes readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const Bytes& bytes);
 std::string readFileText(const std::string& path);
 // Console text and reports end their lines in CR LF on Windows; checks about
 // content read both with plain line feeds.
 std::string withLineFeeds(const std::string& text);
-
-// Little-endian appenders for building files byte by byte in tests.
-void appendText(Bytes& out, const std::string& text);
-void appendU16(Bytes& out, std::uint16_t value);
-void appendU32(Bytes& out, std::uint32_t value);
-void appendF64(Bytes& out, double value);
-
-std::uint16_t loadU16(const Bytes& bytes, std::size_t offset);
-std::uint32_t loadU32(const Bytes& bytes, std::size_t offset);
-double loadF64(const Bytes& bytes, std::size_t offset);
 
 }  // namespace auralyn::test

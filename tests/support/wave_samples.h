@@ -5,12 +5,9 @@
 #include <vector>
 
 #include "test_files.h"
+#include "wave_bytes.h"
 
 namespace auralyn::test {
-
-// The bytes of a canonical PCM WAV file holding these samples.
-Bytes waveBytes(const std::vector<std::int16_t>& samples, std::uint32_t rate, std::uint16_t channels = 1,
-                std::uint16_t bits = 16);
 
 void writeWave(const std::string& path, const std::vector<std::int16_t>& samples, std::uint32_t rate);
 

@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "wave/riff_file.h"
+#include "test_files.h"
 #include "wave_bytes.h"
+#include "wave_folder_test.h"
 
 namespace auralyn {
 namespace {
@@ -12,16 +14,7 @@ using test::Bytes;
 
 long positionOf(const wave::RiffFile& riff) { return std::ftell(riff.file()); }
 
-class RiffFileTest : public ::testing::Test {
-protected:
-    std::string writeFile(const Bytes& bytes) {
-        const std::string path = dir_.file("walk.wav");
-        test::writeFileBytes(path, bytes);
-        return path;
-    }
-
-    test::TempDir dir_;
-};
+using RiffFileTest = test::WaveFolderTest;
 
 Bytes twelveByteFile() {
     Bytes bytes;
@@ -48,7 +41,7 @@ TEST_F(RiffFileTest, TwelveByteFileOpensAndHoldsNothing) {
 }
 
 TEST_F(RiffFileTest, RootQueriesGiveIdSizeLessFourAndFormType) {
-    const Bytes bytes = test::canonicalWave(1, 8000, {1, 2, 3});
+    const Bytes bytes = test::waveBytes({1, 2, 3}, 8000);
     wave::RiffFile riff(writeFile(bytes).c_str());
     ASSERT_NE(riff.file(), nullptr);
     EXPECT_STREQ(riff.chunkId(), "RIFF");
@@ -209,7 +202,7 @@ TEST_F(RiffFileTest, ListShorterThanItsFormTypeEndsTheSearch) {
 
 TEST_F(RiffFileTest, RootWithNegativeSizeOpensButHoldsNothing) {
     for (std::uint32_t sizeField : {0u, 3u, 0x80000000u, 0xFFFFFFFFu}) {
-        Bytes bytes = test::canonicalWave(1, 8000, {1, 2});
+        Bytes bytes = test::waveBytes({1, 2}, 8000);
         bytes[4] = static_cast<std::uint8_t>(sizeField);
         bytes[5] = static_cast<std::uint8_t>(sizeField >> 8);
         bytes[6] = static_cast<std::uint8_t>(sizeField >> 16);

@@ -4,24 +4,16 @@
 #include <limits>
 
 #include "wave/wave_file.h"
+#include "test_files.h"
 #include "wave_bytes.h"
+#include "wave_folder_test.h"
 
 namespace auralyn {
 namespace {
 
 using test::Bytes;
 
-class WaveHostileTest : public ::testing::Test {
-protected:
-    std::string writeFile(const Bytes& bytes) {
-        const std::string path = dir_.file("hostile.wav");
-        test::writeFileBytes(path, bytes);
-        return path;
-    }
-
-    test::TempDir dir_;
-    wave::WaveFile wave_;
-};
+using WaveHostileTest = test::WaveFolderTest;
 
 TEST_F(WaveHostileTest, FormatChunkClaimingMoreThanTheFileFailsWithoutAllocating) {
     for (std::uint32_t sizeField : {0x7FFFFFF0u, 0x100000u, 17u}) {
@@ -52,7 +44,7 @@ TEST_F(WaveHostileTest, NegativeFormatChunkSizeIsNotFound) {
 }
 
 TEST_F(WaveHostileTest, SkipRefusesNegativeAndOverflowingCounts) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(2, 8000, {1, 2, 3, 4, 5, 6})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({1, 2, 3, 4, 5, 6}, 8000, 2)).c_str()));
     EXPECT_FALSE(wave_.skipSamples(-1));
     EXPECT_FALSE(wave_.skipSamples(std::numeric_limits<std::int32_t>::min()));
     EXPECT_FALSE(wave_.skipSamples(std::numeric_limits<std::int32_t>::max()));
@@ -64,7 +56,7 @@ TEST_F(WaveHostileTest, SkipRefusesNegativeAndOverflowingCounts) {
 }
 
 TEST_F(WaveHostileTest, NeverFinalisedFileWithoutSamplesRefusesEverySkip) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(2, 8000, {})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({}, 8000, 2)).c_str()));
     ASSERT_EQ(wave_.dataSize, 0u);
     // The file's end bounds a data size of 0: no frame lies beyond any skip.
     EXPECT_FALSE(wave_.skipSamples(0x3FFFFFFF));
@@ -73,7 +65,7 @@ TEST_F(WaveHostileTest, NeverFinalisedFileWithoutSamplesRefusesEverySkip) {
 }
 
 TEST_F(WaveHostileTest, ReadSamplesRefusesNegativeCountsAndStopsAtTheFileEnd) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {1, 2})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({1, 2}, 8000)).c_str()));
     std::array<std::int16_t, 4> block{};
     EXPECT_FALSE(wave_.readSamples(block.data(), -1));
     EXPECT_STREQ(wave_.message, "Couldn't read samples");
@@ -81,7 +73,7 @@ TEST_F(WaveHostileTest, ReadSamplesRefusesNegativeCountsAndStopsAtTheFileEnd) {
 
     // 65535 channels: frames x channels x 2 passes 32 bits; a block longer than
     // the samples left is refused before anything is read.
-    Bytes wide = test::canonicalWave(1, 8000, {1, 2});
+    Bytes wide = test::waveBytes({1, 2}, 8000);
     wide[22] = 0xFF;
     wide[23] = 0xFF;
     ASSERT_TRUE(wave_.openRead(writeFile(wide).c_str()));
@@ -91,7 +83,7 @@ TEST_F(WaveHostileTest, ReadSamplesRefusesNegativeCountsAndStopsAtTheFileEnd) {
 }
 
 TEST_F(WaveHostileTest, ZeroChannelsAndZeroAlignReadAndSkipNothing) {
-    Bytes bytes = test::canonicalWave(1, 8000, {1, 2});
+    Bytes bytes = test::waveBytes({1, 2}, 8000);
     bytes[22] = 0;  // channels
     bytes[32] = 0;  // block align
     ASSERT_TRUE(wave_.openRead(writeFile(bytes).c_str()));
@@ -106,7 +98,7 @@ TEST_F(WaveHostileTest, ZeroChannelsAndZeroAlignReadAndSkipNothing) {
 
 TEST_F(WaveHostileTest, RootSizesOutsideTheSignedRangeFindNothing) {
     for (std::uint32_t sizeField : {0xFFFFFFFFu, 0x80000000u, 2u}) {
-        Bytes bytes = test::canonicalWave(1, 8000, {1});
+        Bytes bytes = test::waveBytes({1}, 8000);
         bytes[4] = static_cast<std::uint8_t>(sizeField);
         bytes[5] = static_cast<std::uint8_t>(sizeField >> 8);
         bytes[6] = static_cast<std::uint8_t>(sizeField >> 16);
@@ -121,7 +113,7 @@ TEST_F(WaveHostileTest, NullArgumentsAreRefused) {
     EXPECT_STREQ(wave_.message, "Couldn't open file");
     EXPECT_FALSE(wave_.openWrite(nullptr));
     EXPECT_STREQ(wave_.message, "Couldn't open output file");
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {1})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({1}, 8000)).c_str()));
     EXPECT_FALSE(wave_.readSample(nullptr));
     EXPECT_FALSE(wave_.readSamples(nullptr, 1));
 }

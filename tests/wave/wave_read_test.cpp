@@ -3,33 +3,26 @@
 #include <array>
 
 #include "wave/wave_file.h"
+#include "test_files.h"
 #include "wave_bytes.h"
+#include "wave_folder_test.h"
 
 namespace auralyn {
 namespace {
 
 using test::Bytes;
 
-class WaveReadTest : public ::testing::Test {
+class WaveReadTest : public test::WaveFolderTest {
 protected:
-    std::string writeFile(const Bytes& bytes, const std::string& name = "in.wav") {
-        const std::string path = dir_.file(name);
-        test::writeFileBytes(path, bytes);
-        return path;
-    }
-
     std::int16_t nextSample() {
         std::int16_t value = 0;
         EXPECT_TRUE(wave_.readSample(&value));
         return value;
     }
-
-    test::TempDir dir_;
-    wave::WaveFile wave_;
 };
 
 TEST_F(WaveReadTest, CanonicalFileGivesFormatAndSamples) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 48000, {1, -2, 32767, -32768})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({1, -2, 32767, -32768}, 48000)).c_str()));
     EXPECT_TRUE(wave_.isReading());
     EXPECT_EQ(wave_.formatTag, 1);
     EXPECT_EQ(wave_.channels, 1);
@@ -74,7 +67,7 @@ TEST_F(WaveReadTest, UnusualLayoutsOpenWithDataStartOnFirstSample) {
 }
 
 TEST_F(WaveReadTest, NeverFinalisedHeaderStillReadsToTheEnd) {
-    Bytes bytes = test::canonicalWave(1, 8000, {});
+    Bytes bytes = test::waveBytes({}, 8000);
     ASSERT_EQ(test::loadU32(bytes, 4), 36u);
     const Bytes tail = test::samples({11, 12, 13});
     bytes.insert(bytes.end(), tail.begin(), tail.end());
@@ -92,7 +85,7 @@ TEST_F(WaveReadTest, NeverFinalisedHeaderStillReadsToTheEnd) {
 }
 
 TEST_F(WaveReadTest, TwoChannelsAlternateAndFramesCountBothChannels) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(2, 8000, {1, -1, 2, -2, 3, -3, 4, -4})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({1, -1, 2, -2, 3, -3, 4, -4}, 8000, 2)).c_str()));
     EXPECT_EQ(wave_.blockAlign, 4);
     EXPECT_EQ(nextSample(), 1);
     EXPECT_EQ(nextSample(), -1);
@@ -145,7 +138,7 @@ TEST_F(WaveReadTest, AnUnfinishedOrOversizedDataChunkEndsWithTheFile) {
 }
 
 TEST_F(WaveReadTest, NegativeSkipStepsBackWithinTheData) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {0, 1, 2, 3, 4})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({0, 1, 2, 3, 4}, 8000)).c_str()));
     EXPECT_EQ(nextSample(), 0);
     EXPECT_EQ(nextSample(), 1);
     EXPECT_TRUE(wave_.skipSamples(-1));
@@ -155,7 +148,7 @@ TEST_F(WaveReadTest, NegativeSkipStepsBackWithinTheData) {
 }
 
 TEST_F(WaveReadTest, SkipStopsOneFrameBeforeTheDataEnd) {
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {0, 1, 2, 3, 4})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({0, 1, 2, 3, 4}, 8000)).c_str()));
     ASSERT_EQ(wave_.dataSize, 10u);
     EXPECT_TRUE(wave_.skipSamples(4));
     EXPECT_FALSE(wave_.skipSamples(1));
@@ -196,7 +189,7 @@ struct OpenFailureCase {
 std::vector<OpenFailureCase> openFailureCases() {
     const Bytes fmt = test::chunk("fmt ", test::pcmFormat(1, 8000, 16));
     const Bytes data = test::chunk("data", test::samples({1, 2}));
-    Bytes notRiff = test::canonicalWave(1, 8000, {1});
+    Bytes notRiff = test::waveBytes({1}, 8000);
     notRiff[3] = 'X';
     Bytes shortFormat = test::pcmFormat(1, 8000, 16);
     shortFormat.resize(14);
@@ -238,7 +231,7 @@ TEST_F(WaveReadTest, FormatFieldsStayAfterAMissingDataChunk) {
 
 TEST_F(WaveReadTest, LaterSuccessKeepsTheLastFailureText) {
     EXPECT_FALSE(wave_.openRead(writeFile(test::riff(Bytes{}), "bad.wav").c_str()));
-    ASSERT_TRUE(wave_.openRead(writeFile(test::canonicalWave(1, 8000, {3})).c_str()));
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({3}, 8000)).c_str()));
     EXPECT_EQ(nextSample(), 3);
     EXPECT_STREQ(wave_.message, "Couldn't find RIFF, WAVE, or fmt");
 }

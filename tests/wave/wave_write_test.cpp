@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "wave/wave_file.h"
+#include "test_files.h"
 #include "wave_bytes.h"
 
 namespace auralyn {
@@ -181,12 +182,12 @@ TEST_F(WaveWriteTest, OperationsOutsideTheirModeAreRefused) {
     ASSERT_TRUE(wave.close());
     EXPECT_EQ(test::readFileBytes(path()).size(), 44u);
 
-    test::writeFileBytes(path(), test::canonicalWave(1, 8000, {1}));
+    test::writeFileBytes(path(), test::waveBytes({1}, 8000));
     ASSERT_TRUE(wave.openRead(path().c_str()));
     EXPECT_FALSE(wave.writeSample(2));
     EXPECT_STREQ(wave.message, "Couldn't write samples");
     EXPECT_TRUE(wave.close());
-    EXPECT_EQ(test::readFileBytes(path()), test::canonicalWave(1, 8000, {1}));
+    EXPECT_EQ(test::readFileBytes(path()), test::waveBytes({1}, 8000));
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ Bytes listChunk(const std::string& formType, const Bytes& contents) { return for
 
 Bytes riff(const Bytes& contents, const std::string& formType) { return formChunk("RIFF", formType, contents); }
 
-Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::size_t extraBytes) {
     const auto align = static_cast<std::uint16_t>(bits / 8 * channels);
     Bytes out;
     appendU16(out, 1);
@@ -43,6 +43,9 @@ Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) 
     appendU32(out, rate * align);
     appendU16(out, align);
     appendU16(out, bits);
+    if (extraBytes < 2) return out;
+    appendU16(out, static_cast<std::uint16_t>(extraBytes - 2));
+    out.resize(out.size() + extraBytes - 2, 0);
     return out;
 }
 
@@ -52,8 +55,8 @@ Bytes samples(const std::vector<std::int16_t>& values) {
     return out;
 }
 
-Bytes canonicalWave(std::uint16_t channels, std::uint32_t rate, const std::vector<std::int16_t>& values) {
-    return riff(concat({chunk("fmt ", pcmFormat(channels, rate, 16)), chunk("data", samples(values))}));
+Bytes waveBytes(const std::vector<std::int16_t>& values, std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
+    return riff(concat({chunk("fmt ", pcmFormat(channels, rate, bits)), chunk("data", samples(values))}));
 }
 
 }  // namespace auralyn::test

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "test_files.h"
+#include "little_endian.h"
 
 namespace auralyn::test {
 
@@ -21,11 +21,14 @@ Bytes listChunk(const std::string& formType, const Bytes& contents);
 // "RIFF", size 4 + contents, the form type, the contents.
 Bytes riff(const Bytes& contents, const std::string& formType = "WAVE");
 
-// The 16 bytes of a PCM format chunk's contents.
-Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+// The 16 bytes of a PCM format chunk's contents, followed by an extension of
+// `extraBytes` (its 16-bit size field, then zeros) when that is 2 or more.
+Bytes pcmFormat(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits, std::size_t extraBytes = 0);
 Bytes samples(const std::vector<std::int16_t>& values);
 
-// A canonical 16-bit file: RIFF, "fmt ", "data".
-Bytes canonicalWave(std::uint16_t channels, std::uint32_t rate, const std::vector<std::int16_t>& values);
+// A canonical file: RIFF, "fmt ", "data" holding these 16-bit samples (the
+// format chunk may claim another sample size, for files the reader refuses).
+Bytes waveBytes(const std::vector<std::int16_t>& values, std::uint32_t rate, std::uint16_t channels = 1,
+                std::uint16_t bits = 16);
 
 }  // namespace auralyn::test

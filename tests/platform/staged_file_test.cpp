@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <string>
 
-#include "cli/staged_file.h"
+#include "platform/staged_file.h"
 #include "test_files.h"
 
-namespace auralyn::cli {
+namespace auralyn::platform {
 namespace {
 
 namespace fs = std::filesystem;
@@ -52,6 +52,41 @@ TEST(StagedFile, ALinkKeepsPointingAtTheReplacedFile) {
     EXPECT_EQ(test::readFileText(dir.file("real.txt")), "b");
 }
 
+TEST(StagedFile, ALinkWrittenThroughIsWrittenInPlace) {
+    test::TempDir dir;
+    test::writeFileBytes(dir.file("real.txt"), {'a'});
+    fs::create_symlink("real.txt", dir.file("link.txt"));
+    StagedFile file(dir.file("link.txt"), LinkedFile::writtenThrough);
+    EXPECT_EQ(file.writePath(), dir.file("link.txt"));
+    std::string error;
+    ASSERT_TRUE(writeStagedText(file, "b", error));
+    EXPECT_EQ(test::readFileText(dir.file("real.txt")), "b");
+    file.discard();
+    EXPECT_TRUE(fs::is_symlink(dir.file("link.txt")));
+    EXPECT_EQ(test::readFileText(dir.file("real.txt")), "b");
+}
+
+TEST(StagedFile, AFolderIsOpenedAsItIsAndFails) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    StagedFile file(dir.file("sub"));
+    EXPECT_EQ(file.writePath(), dir.file("sub"));
+    std::string error;
+    EXPECT_FALSE(writeStagedText(file, "x", error));
+    EXPECT_TRUE(fs::is_directory(dir.file("sub")));
+}
+
+TEST(StagedFile, AMovedFileKeepsItsTemporaryAndAReplacedOneIsRemoved) {
+    test::TempDir dir;
+    StagedFile first(dir.file("a.txt"));
+    std::string error;
+    ASSERT_TRUE(writeStagedText(first, "a", error));
+    StagedFile moved(std::move(first));
+    EXPECT_TRUE(fs::exists(moved.writePath()));
+    moved = StagedFile(dir.file("b.txt"));
+    EXPECT_EQ(entries(dir.path()), 0u);
+}
+
 #ifndef _WIN32
 TEST(StagedFile, DevicesAreWrittenDirectlyAndAFullOneFails) {
     StagedFile null("/dev/null");
@@ -79,4 +114,4 @@ TEST(StagedFile, SamePlaceSeesThroughSpellingsOfOnePath) {
 }
 
 }  // namespace
-}  // namespace auralyn::cli
+}  // namespace auralyn::platform

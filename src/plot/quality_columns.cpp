@@ -1,8 +1,8 @@
-#include "plot/tone_quality.h"
+#include "plot/quality_columns.h"
 
 namespace auralyn::plot {
 
-std::optional<double>* qualityField(ToneQuality& tone, std::string_view column) {
+std::optional<double>* qualityField(QualityRow& tone, std::string_view column) {
     if (column.size() > 5 && column.front() == 'h' && column.substr(column.size() - 4) == "_dbc") {
         const std::string_view order = column.substr(1, column.size() - 5);
         for (int k = 2; k <= 10; ++k)

@@ -26,4 +26,8 @@ std::string longRecordingIn(const std::string& folderName);
 // The samples of a 16-bit mono WAV file; empty when it cannot be read.
 std::vector<std::int16_t> readWholeRecording(const std::string& path);
 
+// A block of a loud steady tone (0.1309 radians a sample, 30000 at its peaks)
+// for the building blocks' benchmarks.
+std::vector<std::int16_t> toneBlock(std::int32_t count);
+
 }  // namespace auralyn::bench

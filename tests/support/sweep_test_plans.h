@@ -27,6 +27,19 @@ inline sweep::SweepParameters dialogueDefaults() {
     return p;
 }
 
+// The nine header lines of echoprobe's report on a recording of
+// "speaker.wav" measured with dialogueDefaults().
+inline constexpr const char* kDefaultReportHeader =
+    "Input file, \"speaker.wav\"\n"
+    "Sampling rate, 48000 Hz\n"
+    "Minimum tone duration, 0.020 sec\n"
+    "Tones per sync pulse, 0\n"
+    "Settling time, 0.040 sec\n"
+    "Minimum cycles per tone, 10\n"
+    "Maximum fractional cycle, 1.000\n"
+    "Maximum extra samples, 400\n"
+    "Maximum time drift, 0.0002 sec\n";
+
 inline sweep::SweepParameters linearSweep(double start, double end, double step) {
     sweep::SweepParameters p = dialogueDefaults();
     p.octaveSweep = 0;

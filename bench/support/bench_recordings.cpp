@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <set>
@@ -44,6 +45,12 @@ std::vector<std::int16_t> readWholeRecording(const std::string& path) {
         samples.clear();
     }
     return samples;
+}
+
+std::vector<std::int16_t> toneBlock(std::int32_t count) {
+    std::vector<std::int16_t> block(static_cast<std::size_t>(count));
+    for (std::int32_t i = 0; i < count; ++i) block[i] = static_cast<std::int16_t>(std::lround(30000.0 * std::sin(0.1309 * i + 0.2)));
+    return block;
 }
 
 }  // namespace auralyn::bench
