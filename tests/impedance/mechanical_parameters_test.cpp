@@ -7,6 +7,7 @@
 
 #include "driver_truth.h"
 #include "impedance/driver_fit.h"
+#include "impedance/driver_parameters.h"
 #include "impedance/impedance_measurement.h"
 #include "impedance/mechanical_parameters.h"
 
@@ -82,6 +83,43 @@ TEST(KnownBox, GivesVas) {
     ASSERT_TRUE(p.valid());
     expectClose(p.vasLitres, kWoofer.vas * 1000.0, 0.05);
     expectClose(p.mmsGrams, kWoofer.mms() * 1000.0, 0.05);
+}
+
+ImpedanceCurve curveOf(const test::TrueDriver& d, std::mt19937_64& random) {
+    Fixture fixture;
+    fixture.senseOhms = 10.0;
+    const std::vector<RatioTone> tones = test::seriesRecording(d, test::toneFrequencies(10, 20000, 12), {}, random);
+    return measureImpedance(tones, fixture).curve;
+}
+
+TEST(DriverJson, HoldsEveryParameterWithItsIntervalAndTheClassicMethod) {
+    std::mt19937_64 random(24);
+    const double mass = 0.02;
+    DriverRequest request;
+    request.freeAir = curveOf(kWoofer.driver, random);
+    request.sdSquareMetres = kWoofer.sd;
+    request.loaded = LoadedRun{LoadedRun::Load::AddedMass,
+                               curveOf(kWoofer.scaled((kWoofer.mms() + mass) / kWoofer.mms(), 1.0), random), mass};
+    const DriverParameters result = analyzeDriver(request);
+    const nlohmann::json doc = driverJson(result);
+    EXPECT_EQ(doc["fit"]["verdict"], "good") << doc["fit"]["reason"];
+    for (const char* key : {"re_ohm", "fs_hz", "qms", "qes", "qts", "le_mh", "vas_l", "mms_g", "cms_mm_per_n", "bl_tm",
+                            "rms_kg_per_s", "eta0_percent", "spl_1w1m_db"}) {
+        ASSERT_TRUE(doc["parameters"].contains(key)) << key;
+        EXPECT_GT(doc["parameters"][key]["u95"].get<double>(), 0.0) << key;
+    }
+    EXPECT_NEAR(doc["parameters"]["vas_l"]["value"].get<double>(), 42.5, 42.5 * 0.05);
+    for (const char* key : {"fs_hz", "qms", "qes", "qts"}) EXPECT_TRUE(doc["classic"].contains(key)) << key;
+}
+
+TEST(DriverJson, NoSdMeansNoMechanicalParametersAndSaysWhy) {
+    std::mt19937_64 random(25);
+    DriverRequest request;
+    request.freeAir = curveOf(kWoofer.driver, random);
+    request.loaded = LoadedRun{LoadedRun::Load::AddedMass, curveOf(kWoofer.scaled(1.3, 1.0), random), 0.02};
+    const nlohmann::json doc = driverJson(analyzeDriver(request));
+    EXPECT_FALSE(doc["parameters"].contains("vas_l"));
+    EXPECT_NE(doc["mechanical_problem"].get<std::string>().find("area"), std::string::npos);
 }
 
 // A "loaded" run that did not lower the resonance cannot give a mass.
