@@ -103,7 +103,10 @@ LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t
 }
 
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
-    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, channels.device);
+    // A loopback reference carries the sweep at full level whatever the device
+    // does to it: its pulses are the surer time base for both channels.
+    const ClockCorrectedSweep sweep =
+        measureWithClockCorrection(plan, channels.reference != nullptr ? *channels.reference : channels.device);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
