@@ -68,6 +68,22 @@ Estimate spread(const std::vector<double>& draws, double value) {
 
 constexpr int kDraws = 400;
 
+Estimate widened(Estimate e, double error) { return {e.value, std::hypot(e.u95, error)}; }
+
+// Reading peaks and crossings between tones errs by an amount that depends on
+// the tones' spacing and the curve's shape: the method run on the fitted
+// model at the same tones shows it, and it widens the intervals.
+void addGridError(ThreePointResult& result, const std::vector<double>& logF, const DriverModel& model, double re) {
+    std::vector<double> magnitude;
+    for (double lf : logF) magnitude.push_back(std::abs(model.re + motionalImpedance(model, std::exp(lf))));
+    const std::optional<Classic> c = classicOf(logF, magnitude, re);
+    if (!c) return;
+    result.fs = widened(result.fs, c->fs - model.fs);
+    result.qms = widened(result.qms, c->qms - model.qms);
+    result.qes = widened(result.qes, c->qes - model.qes());
+    result.qts = widened(result.qts, c->qts - model.qts());
+}
+
 }  // namespace
 
 ThreePointResult threePoint(const ImpedanceCurve& curve, const Estimate& re, const DriverModel* fittedCoil) {
@@ -105,6 +121,7 @@ ThreePointResult threePoint(const ImpedanceCurve& curve, const Estimate& re, con
     result.qms = spread(draws[4], nominal->qms);
     result.qes = spread(draws[5], nominal->qes);
     result.qts = spread(draws[6], nominal->qts);
+    if (fittedCoil != nullptr) addGridError(result, logF, *fittedCoil, re.value);
     return result;
 }
 

@@ -24,7 +24,8 @@ struct ThreePointResult {
 // coil but Re) is taken out of each tone first. Peaks and crossings are
 // interpolated between tones (a parabola in log frequency at the peak, straight
 // lines at the crossings). Intervals come from resampling: 400 draws of every
-// tone's |Z| and of Re within their intervals.
+// tone's |Z| and of Re within their intervals, widened by the error that
+// reading between these tones makes on the fitted model's own curve.
 ThreePointResult threePoint(const ImpedanceCurve& curve, const Estimate& re, const DriverModel* fittedCoil = nullptr);
 
 // Whether the fit and the three-point method disagree beyond their intervals
