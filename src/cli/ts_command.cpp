@@ -89,8 +89,14 @@ void printLine(const char* name, const Estimate& e, double scale = 1.0, const ch
 
 void printParameters(const impedance::DriverParameters& p) {
     const impedance::DriverFit& f = p.fit;
-    std::printf("Fit: %s (chi-square per degree of freedom %.3g, coil model %s)%s%s\n", impedance::verdictName(f.verdict),
-                f.chiSquarePerDof, f.model.lossyCoil() ? "L2R2" : "Le", f.reason.empty() ? "" : ": ", f.reason.c_str());
+    char misfit[96];
+    if (f.weighted)
+        std::snprintf(misfit, sizeof misfit, "chi-square per degree of freedom %.3g", f.chiSquarePerDof);
+    else  // without intervals the residual is weighed against 1 %
+        std::snprintf(misfit, sizeof misfit, "RMS residual %.3g %%, the curve has no intervals",
+                      std::sqrt(f.chiSquarePerDof));
+    std::printf("Fit: %s (%s, coil model %s)%s%s\n", impedance::verdictName(f.verdict), misfit,
+                f.model.lossyCoil() ? "L2R2" : "Le", f.reason.empty() ? "" : ": ", f.reason.c_str());
     if (p.failed()) return;
     std::printf("Parameters (95 %% intervals from the fit's covariance):\n");
     printLine("Re", f.re, 1.0, " ohm");
