@@ -13,6 +13,7 @@
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/impedance_files.h"
+#include "cli/impedance_request.h"
 #include "cli/recording_input.h"
 #include "cli/recording_samples.h"
 #include "impedance/impedance_measurement.h"
@@ -26,19 +27,6 @@ namespace {
 
 using impedance::RatioTone;
 
-struct ImpedanceRequest {
-    std::string recordingPath;
-    std::string parameterPath;
-    double senseOhms = 0.0;
-    int channel = 1;
-    int referenceChannel = 2;
-    std::string wiring = "series";
-    std::optional<double> inputImpedance;
-    std::string shortPath;
-    std::vector<std::string> referenceResistor;  // REC.wav OHMS
-    double senseTolerance = 0.0;
-    std::string zmaPath, csvPath, jsonPath, plotPath;
-};
 
 void addOptions(CLI::App* c, ImpedanceRequest& r) {
     c->add_option("RECORDING", r.recordingPath, "the two-channel recording of the sweep through the sense resistor")
@@ -224,7 +212,9 @@ void printImpedanceSummary(const impedance::ImpedanceMeasurement& m) {
                         " tones gave no impedance (a channel without the tone, or a ratio no passive load gives)");
 }
 
-int runImpedance(const ImpedanceRequest& r) {
+}  // namespace
+
+int runImpedanceRequest(const ImpedanceRequest& r) {
     if (const std::string problem = requestProblem(r); !problem.empty()) {
         printDiagnostic(problem);
         return kExitUsage;
@@ -258,8 +248,6 @@ int runImpedance(const ImpedanceRequest& r) {
     return written ? kExitSuccess : kExitFailure;
 }
 
-}  // namespace
-
 void addImpedanceCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "impedance",
@@ -268,7 +256,7 @@ void addImpedanceCommand(CLI::App& app, int& exitCode) {
         ".zma, here), and with --csv and --json each tone's |Z| and phase with their 95 % intervals.");
     auto state = std::make_shared<ImpedanceRequest>();
     addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runImpedance(*state); });
+    command->callback([state, &exitCode] { exitCode = runImpedanceRequest(*state); });
 }
 
 }  // namespace auralyn::cli

@@ -245,6 +245,10 @@ TEST(ImpedanceProgram, HostileWiringsAndCommandLines) {
     run = test::auralyn(dir, {"impedance", "d.wav", "s.swp"});
     EXPECT_EQ(run.exitCode, 2);
 
+    run = test::auralyn(dir, {"measure", "--impedance", "-q"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--impedance needs --sense-resistor"), std::string::npos) << run.err;
+
     run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--csv", "d.wav"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("is an input"), std::string::npos) << run.err;
