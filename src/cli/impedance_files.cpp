@@ -25,12 +25,15 @@ bool readWholeFile(const std::string& path, std::size_t limit, std::string& text
         printDiagnostic(path + ": cannot be opened");
         return false;
     }
-    text.assign(limit + 1, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(limit + 1));
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > limit) {
-        printDiagnostic(path + ": larger than an impedance file can be (" + std::to_string(limit / 1000000) + " MB)");
-        return false;
+    // Read in pieces, so that the limit, not the file, bounds what is held.
+    text.clear();
+    char piece[65536];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        text.append(piece, static_cast<std::size_t>(in.gcount()));
+        if (text.size() > limit) {
+            printDiagnostic(path + ": larger than an impedance file can be (" + std::to_string(limit >> 20) + " MB)");
+            return false;
+        }
     }
     return true;
 }
