@@ -108,7 +108,7 @@ std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& 
     }
     std::vector<std::vector<std::int16_t>> channels;
     std::string error;
-    if (!readAllChannels(path, recording, channels, error)) {
+    if (!readAllChannels(recording, channels, error)) {
         printDiagnostic(path + ": " + error);
         return kExitFailure;
     }
