@@ -103,7 +103,10 @@ LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t
 }
 
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
-    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, channels.device);
+    // A loopback reference carries the sweep at full level whatever the device
+    // does to it: its pulses are the surer time base for both channels.
+    const ClockCorrectedSweep sweep =
+        measureWithClockCorrection(plan, channels.reference != nullptr ? *channels.reference : channels.device);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
@@ -125,14 +128,21 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
         const BlockSamples block = blockIn(channels.device, place);
         const double cyclesPerSample = place.frequency / rate;
-        // The clock-corrected sweep fitted this very block already.
-        ToneQuality quality = block.samples != nullptr ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
-                                                       : qualityOf(block, cyclesPerSample, deviceLeadIn);
+        // The clock-corrected sweep fitted this very block already, in the
+        // channel that gave the time base: the reference where there is one.
+        const bool timedByReference = channels.reference != nullptr;
+        ToneQuality quality = !timedByReference && block.samples != nullptr
+                                  ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
+                                  : qualityOf(block, cyclesPerSample, deviceLeadIn);
         bool clips = clipped(block, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, blockPeak(block));
-        if (channels.reference != nullptr) {
+        if (timedByReference) {
             const BlockSamples reference = blockIn(*channels.reference, place);
-            divideByReference(quality, qualityOf(reference, cyclesPerSample, referenceLeadIn));
+            const ToneQuality referenceQuality =
+                reference.samples != nullptr
+                    ? qualityFromFit(tone.fit, reference.count, cyclesPerSample, referenceLeadIn)
+                    : qualityOf(reference, cyclesPerSample, referenceLeadIn);
+            divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
         }
         ToneMeasurement measured = measuredTone(tone, quality);

@@ -35,7 +35,8 @@ inline constexpr std::int64_t kLeadInMargin = 1024;
 // and each tone's place and frequency from measureWithClockCorrection, then
 // amplitude, phase, distortion, noise and uncertainty from measureTone at that
 // fractional place and frequency. With a reference, each tone's response is
-// the device's over the reference's (complex), measured in the same blocks.
+// the device's over the reference's (complex), measured in the same blocks,
+// and the pulses and the clock are found on the reference.
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels);
 
 // The quality columns for echoprobe's walk (amplitude and phase stay

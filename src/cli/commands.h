@@ -12,6 +12,8 @@ void addSweepCommand(CLI::App& app, int& exitCode);
 void addAnalyzeCommand(CLI::App& app, int& exitCode);
 void addPlotCommand(CLI::App& app, int& exitCode);
 void addSimulateCommand(CLI::App& app, int& exitCode);
+void addImpedanceCommand(CLI::App& app, int& exitCode);
+void addTsCommand(CLI::App& app, int& exitCode);
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;

@@ -61,6 +61,8 @@ int main(int argc, char** argv) {
     addAnalyzeCommand(app, exitCode);
     addPlotCommand(app, exitCode);
     addSimulateCommand(app, exitCode);
+    addImpedanceCommand(app, exitCode);
+    addTsCommand(app, exitCode);
     addDevicesCommand(app, exitCode);
     addMeasureCommand(app, exitCode);
     addHelpCommand(app, exitCode);

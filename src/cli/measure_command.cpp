@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "cli/analyze_request.h"
+#include "cli/impedance_request.h"
 #include "cli/audio_commands.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
@@ -35,6 +36,8 @@ struct MeasureCommand {
     std::string plotPath;
     std::string keepRecording;
     bool quiet = false;
+    bool impedance = false;   // measure an impedance: the reference channel is the drive
+    double senseOhms = 0.0;
 };
 
 // Without -o, --csv and --json the report goes to the current folder, named
@@ -84,6 +87,11 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
         ->type_name("REC.wav")
         ->default_str("the recording is removed after the analysis");
     command->add_flag("-q,--quiet", m.quiet, "no progress bar, level meter or analysis progress");
+    command->add_flag("--impedance", m.impedance,
+                      "measure an impedance as 'auralyn impedance' does: -o writes ZMA, the reference channel "
+                      "(default 2) is the drive at the output side of the sense resistor");
+    command->add_option("--sense-resistor", m.senseOhms, "the sense resistor in ohms, with --impedance")
+        ->type_name("OHMS");
 }
 
 std::vector<std::string> outputPaths(const MeasureCommand& m) {
@@ -96,6 +104,10 @@ std::vector<std::string> outputPaths(const MeasureCommand& m) {
 
 // Caught before the devices open rather than after a whole sweep.
 int checkCommandLine(const MeasureCommand& m) {
+    if (m.impedance != (m.senseOhms != 0.0) || (m.impedance && !(m.senseOhms > 0.0))) {
+        printDiagnostic("--impedance needs --sense-resistor OHMS above 0, and --sense-resistor goes with --impedance");
+        return kExitUsage;
+    }
     if (m.referenceChannel == m.inputChannel) {
         printDiagnostic("--reference-channel " + std::to_string(m.referenceChannel) +
                         " is the --input-channel; the reference is another input channel");
@@ -238,6 +250,23 @@ AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingP
     return a;
 }
 
+// The impedance of the recording, its outputs where the analysis' would go.
+ImpedanceRequest impedanceOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
+    ImpedanceRequest r;
+    r.recordingPath = recordingPath;
+    r.parameterPath = parameters;
+    r.senseOhms = m.senseOhms;
+    r.channel = m.inputChannel;
+    r.referenceChannel = m.referenceChannel;
+    r.zmaPath = m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.plotPath.empty()
+                    ? "measurement.zma"
+                    : m.reportPath;
+    r.csvPath = m.csvPath;
+    r.jsonPath = m.jsonPath;
+    r.plotPath = m.plotPath;
+    return r;
+}
+
 void printWritten(const MeasureCommand& m, const AnalyzeRequest& a) {
     std::vector<std::string> written = outputPaths(m);
     if (m.reportPath.empty() && !a.reportPath.empty()) written.insert(written.begin(), a.reportPath);
@@ -250,7 +279,14 @@ void printWritten(const MeasureCommand& m, const AnalyzeRequest& a) {
 
 #ifdef AURALYN_HAVE_AUDIO
 
-int runMeasure(const MeasureCommand& m) {
+// An impedance needs the drive recorded: the reference channel is 2 unless named.
+MeasureCommand withImpedanceDefaults(MeasureCommand m) {
+    if (m.impedance && m.referenceChannel == 0) m.referenceChannel = m.inputChannel == 2 ? 1 : 2;
+    return m;
+}
+
+int runMeasure(const MeasureCommand& given) {
+    const MeasureCommand m = withImpedanceDefaults(given);
     if (const int status = checkCommandLine(m); status != kExitSuccess) return status;
     InterruptScope interrupt;
     ScratchFolder scratch;
@@ -296,6 +332,7 @@ int runMeasure(const MeasureCommand& m) {
         printDiagnostic("interrupted before the analysis; nothing was analysed");
         return kExitInterrupted;
     }
+    if (m.impedance) return runImpedanceRequest(impedanceOf(m, recordingPath, sweep.parameterPath));
     const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath);
     const int status = runAnalyzeRequest(analysis);
     if (status == kExitSuccess) printWritten(m, analysis);

@@ -1,6 +1,8 @@
 // auralyn simulate: plays a WAV file through a simulated device under test.
 // The simulator's own option parser reads everything after "simulate", so the
 // device is described exactly as before: parts applied in the order given.
+#include <cmath>
+#include <complex>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,6 +11,8 @@
 
 #ifdef AURALYN_HAVE_SIMULATE
 #include "simulation/device_options.h"
+#include "simulation/driver_recording.h"
+#include "simulation/driver_wiring.h"
 #include "simulation/response_table.h"
 #include "simulation/wave_through_device.h"
 #include "plot/report_reader.h"
@@ -25,7 +29,22 @@ int fail(const std::string& message) {
 #ifdef AURALYN_HAVE_SIMULATE
 using namespace auralyn::simulation;
 
-int printResponse(const Device& device, const std::vector<double>& frequencies, double sampleRate) {
+// With a driver, the response is the first channel over the second: the wiring's alone.
+std::string driverResponseTable(const simulation::DriverWiring& wiring, const std::vector<double>& frequencies) {
+    std::string table = "Frequency (Hz), Magnitude (dB), Phase (deg)\n";
+    for (double frequency : frequencies) {
+        const std::complex<double> h = simulation::wiringRatio(wiring, frequency);
+        double phase = std::arg(h) * 180.0 / 3.14159265358979323846;
+        if (phase <= -180.0) phase += 360.0;
+        char line[128];
+        std::snprintf(line, sizeof line, "%.4f, %.6f, %.6f\n", frequency, 20.0 * std::log10(std::abs(h)), phase);
+        table += line;
+    }
+    return table;
+}
+
+int printResponse(const Options& options, const std::vector<double>& frequencies, double sampleRate) {
+    const Device& device = options.device;
     const std::string problem = checkDevice(device, sampleRate);
     if (!problem.empty()) return fail(problem);
     for (double frequency : frequencies) {
@@ -36,29 +55,35 @@ int printResponse(const Device& device, const std::vector<double>& frequencies, 
             return fail(text);
         }
     }
-    std::fputs(responseTable(device, frequencies, sampleRate).c_str(), stdout);
+    const std::string table = options.driver ? driverResponseTable(*options.driver, frequencies)
+                                             : responseTable(device, frequencies, sampleRate);
+    std::fputs(table.c_str(), stdout);
     return kExitSuccess;
 }
 
-int printResponseForReport(const Device& device, const std::string& reportPath) {
+int printResponseForReport(const Options& options, const std::string& reportPath) {
     plot::Report report;
     std::string error;
     if (!plot::readReportFile(reportPath, report, error)) return fail(error);
     std::vector<double> frequencies;
     for (const plot::ReportTone& tone : report.tones) frequencies.push_back(tone.frequency);
-    return printResponse(device, frequencies, report.sampleRate);
+    return printResponse(options, frequencies, report.sampleRate);
 }
 
 int processWave(const Options& options) {
     DeviceRunSummary summary;
     std::string error;
-    if (!runDeviceOnWave(options.device, options.inputPath, options.outputPath, summary, error)) return fail(error);
+    const bool run = options.driver ? simulation::runDriverOnWave(*options.driver, options.device, options.inputPath,
+                                                                  options.outputPath, summary, error)
+                                    : runDeviceOnWave(options.device, options.inputPath, options.outputPath, summary, error);
+    if (!run) return fail(error);
     if (summary.clipped > 0)
         std::fprintf(stderr, "auralyn: warning: %llu samples clipped at full scale\n",
                      static_cast<unsigned long long>(summary.clipped));
     std::printf("auralyn: %s: %llu samples at %u Hz through %s\n", options.outputPath.c_str(),
                 static_cast<unsigned long long>(summary.samplesOut), summary.sampleRate,
-                describeDevice(options.device).c_str());
+                (options.driver ? simulation::describeWiring(*options.driver) + " and " : std::string()).append(
+                    describeDevice(options.device)).c_str());
     return kExitSuccess;
 }
 
@@ -72,8 +97,8 @@ int runSimulate(const std::vector<std::string>& args) {
     switch (options.mode) {
     case Mode::Help: std::fputs(kUsage, stdout); return kExitSuccess;
     case Mode::Response:
-        return printResponse(options.device, options.frequencies, options.sampleRate.value_or(kDefaultResponseRate));
-    case Mode::ResponseForReport: return printResponseForReport(options.device, options.reportPath);
+        return printResponse(options, options.frequencies, options.sampleRate.value_or(kDefaultResponseRate));
+    case Mode::ResponseForReport: return printResponseForReport(options, options.reportPath);
     case Mode::Process: break;
     }
     return processWave(options);

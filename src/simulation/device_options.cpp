@@ -36,6 +36,20 @@ const char* const kUsage =
     "Output samples are rounded half away from zero; samples beyond full scale are\n"
     "clipped and counted in a warning.\n"
     "\n"
+    "\n"
+    "A loudspeaker driver measured through a sense resistor in series:\n"
+    "  --driver \"Re=6.2 Le=0.45mH fs=38 Qms=3.1 Qes=0.42\"\n"
+    "                         the driver (Re ohm, Le H/mH/uH, fs Hz; optional\n"
+    "                         L2 and R2: the coil's eddy-current loss)\n"
+    "  --sense-resistor OHMS  the resistor between the output and the driver\n"
+    "  --sd CM2 --vas L       the cone's area and the driver's Vas, for:\n"
+    "  --added-mass G         a mass on the cone, or\n"
+    "  --box-litres L         a closed box\n"
+    "With --driver the output has two channels: 1 the driver's voltage, 2 the\n"
+    "drive (the input), both through the other parts (each channel's noise with\n"
+    "its own seed) and both about 5.5 s later (the exact filter's delay);\n"
+    "--response prints channel 1 over channel 2 at each frequency.\n"
+    "\n"
     "--response prints the device's exact response at each frequency (at --rate,\n"
     "default 48000 Hz); --response-for prints it for every tone of a measurement\n"
     "report, at the report's sampling rate. Lines: frequency (Hz), magnitude (dB),\n"
@@ -202,6 +216,44 @@ bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device
     return false;
 }
 
+// The driver's options; false with an error, or with an empty error when `option` is not one.
+bool parseDriverOption(const std::string& option, ArgumentCursor& cursor, Options& options, bool& known) {
+    known = true;
+    if (option == "--driver") {
+        if (cursor.done()) return cursor.fail("--driver: missing the driver, e.g. \"Re=6.2 Le=0.45mH fs=38 Qms=3.1 Qes=0.42\"");
+        if (!options.driver) options.driver.emplace();
+        std::string error;
+        if (!simulation::parseDriverSpec(cursor.take(), options.driver->driver, error)) return cursor.fail(error);
+        return true;
+    }
+    struct Amount {
+        const char* name;
+        const char* what;
+        double low, high;
+        std::optional<double> simulation::DriverWiring::*member;
+    };
+    static const Amount kAmounts[] = {
+        {"--sd", "cone area in cm^2", 0.1, 100000.0, &simulation::DriverWiring::sdSquareCm},
+        {"--vas", "Vas in litres", 0.001, 100000.0, &simulation::DriverWiring::vasLitres},
+        {"--added-mass", "mass in grams", 0.001, 100000.0, &simulation::DriverWiring::addedMassGrams},
+        {"--box-litres", "box volume in litres", 0.001, 100000.0, &simulation::DriverWiring::boxLitres},
+    };
+    if (option == "--sense-resistor") {
+        if (!options.driver) options.driver.emplace();
+        return cursor.number(option, "resistance in ohms", 0.001, 1e6, options.driver->senseOhms);
+    }
+    for (const Amount& amount : kAmounts) {
+        if (option != amount.name) continue;
+        if (!options.driver) options.driver.emplace();
+        double value = 0.0;
+        if (!cursor.number(option, amount.what, amount.low, amount.high, value)) return false;
+        (*options.driver).*(amount.member) = value;
+        return true;
+    }
+    known = false;
+    return false;
+}
+
 bool parseModeOption(const std::string& option, ArgumentCursor& cursor, Options& options, bool& known) {
     known = true;
     if (option == "--response") {
@@ -256,6 +308,12 @@ bool checkCombination(const Options& options, const std::vector<std::string>& po
     return true;
 }
 
+// The driver's options without --driver, or the driver without its resistor.
+std::string checkDriver(const simulation::DriverWiring& wiring) {
+    if (!(wiring.driver.re > 0.0)) return "--sense-resistor, --sd, --vas, --added-mass and --box-litres go with --driver";
+    return simulation::checkWiring(wiring);
+}
+
 }  // namespace
 
 bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
@@ -277,10 +335,13 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
         if (known) return false;
         if (parseModeOption(arg, cursor, options, known)) continue;
         if (known) return false;
+        if (parseDriverOption(arg, cursor, options, known)) continue;
+        if (known) return false;
         error = "unknown option '" + arg + "'";
         return false;
     }
     if (!checkCombination(options, positional, error)) return false;
+    if (options.driver && (error = checkDriver(*options.driver), !error.empty())) return false;
     if (options.mode == Mode::Process) {
         options.inputPath = positional[0];
         options.outputPath = positional[1];

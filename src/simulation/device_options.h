@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "simulation/device.h"
+#include "simulation/driver_wiring.h"
 
 namespace auralyn::simulation {
 
@@ -18,6 +19,9 @@ struct Options {
     std::vector<double> frequencies;   // --response
     std::optional<double> sampleRate;  // --rate, for --response only
     Device device;
+    // A driver behind a sense resistor: the output holds two channels, the
+    // driver's voltage and the drive, and `device` is the recorder on both.
+    std::optional<simulation::DriverWiring> driver;
 };
 
 inline constexpr double kDefaultResponseRate = 48000.0;

@@ -1,0 +1,312 @@
+// auralyn impedance and auralyn ts on two-channel recordings of drivers behind
+// a sense resistor: made by auralyn simulate, and by the test's own model of
+// the wiring (the whole sweep filtered at once in the frequency domain), each
+// measured against the driver's impedance computed here.
+#include <gtest/gtest.h>
+
+#include <fftw3.h>
+
+#include <cmath>
+#include <complex>
+#include <fstream>
+#include <random>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "program_runs.h"
+#include "wave/wave_file.h"
+
+namespace auralyn {
+namespace {
+
+using test::ProgramRun;
+using test::TempDir;
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A driver as this test knows it: the circuit's elements from the usual figures.
+struct Driver {
+    double re, leMh, fs, qms, qes;
+    double qts() const { return qms * qes / (qms + qes); }
+    std::string spec() const {
+        std::ostringstream s;
+        s << "Re=" << re << " Le=" << leMh << "mH fs=" << fs << " Qms=" << qms << " Qes=" << qes;
+        return s.str();
+    }
+    std::complex<double> impedance(double f) const {
+        const double ws = 2 * kPi * fs;
+        const double ces = qes / (ws * re), les = 1 / (ws * ws * ces), res = qms / (ws * ces);
+        const std::complex<double> jw(0.0, 2 * kPi * f);
+        return re + jw * leMh * 1e-3 + 1.0 / (1.0 / res + jw * ces + 1.0 / (jw * les));
+    }
+};
+
+// 10 Hz to 7 kHz at a sixth of an octave, with room for a low resonance to
+// settle; a low sampling rate keeps the files small.
+constexpr double kRate = 16000.0;
+
+void makeSweep(const TempDir& dir) {
+    const ProgramRun run = test::auralyn(dir, {"sweep", "-q", "-o", "s.wav", "--rate", "16000", "--start", "10", "--end",
+                                               "7000", "--step", "6", "--settling", "0.3"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+}
+
+void simulateDriver(const TempDir& dir, const std::string& out, const Driver& d, double rs,
+                    std::vector<std::string> more = {}) {
+    std::vector<std::string> args{"simulate", "s.wav", out, "--driver", d.spec(), "--sense-resistor",
+                                  std::to_string(rs), "--gain", "-1", "--noise", "-90", "3"};
+    args.insert(args.end(), more.begin(), more.end());
+    const ProgramRun run = test::auralyn(dir, args);
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+}
+
+nlohmann::json readJson(const TempDir& dir, const std::string& name) {
+    return nlohmann::json::parse(test::readFileText(dir.file(name)));
+}
+
+ProgramRun measureImpedance(const TempDir& dir, const std::string& recording, double rs, const std::string& json) {
+    return test::auralyn(dir, {"impedance", recording, "s.swp", "--sense-resistor", std::to_string(rs), "--json", json,
+                               "-o", json + ".zma"});
+}
+
+// |Z| within 0.5 % and the phase within 0.5 degrees at every tone, and the
+// truth inside the 95 % intervals at nine tones in ten or more.
+void expectImpedanceOf(const nlohmann::json& doc, const Driver& d) {
+    std::size_t inside = 0, tones = 0;
+    for (const nlohmann::json& t : doc["tones"]) {
+        const double f = t["frequency_hz"].get<double>();
+        const std::complex<double> z = d.impedance(f);
+        const double ohms = t["impedance_ohm"].get<double>(), degrees = t["impedance_phase_deg"].get<double>();
+        EXPECT_NEAR(ohms / std::abs(z), 1.0, 0.005) << f;
+        const double phaseError = std::remainder(degrees - std::arg(z) * 180 / kPi, 360.0);
+        EXPECT_LT(std::abs(phaseError), 0.5) << f;
+        ++tones;
+        inside += std::abs(ohms - std::abs(z)) <= t["impedance_u95_ohm"].get<double>() &&
+                  std::abs(phaseError) <= t["impedance_phase_u95_deg"].get<double>();
+    }
+    EXPECT_GT(tones, 55u);
+    EXPECT_GE(inside, 9 * tones / 10);
+}
+
+void expectParameters(const nlohmann::json& ts, const Driver& d) {
+    ASSERT_EQ(ts["fit"]["verdict"], "good") << ts["fit"]["reason"];
+    const nlohmann::json& p = ts["parameters"];
+    const auto near = [&p](const char* key, double truth, double tolerance) {
+        EXPECT_NEAR(p[key]["value"].get<double>() / truth, 1.0, tolerance) << key;
+        EXPECT_GT(p[key]["u95"].get<double>(), 0.0) << key;
+    };
+    near("re_ohm", d.re, 0.01);
+    near("fs_hz", d.fs, 0.005);
+    near("qms", d.qms, 0.03);
+    near("qes", d.qes, 0.03);
+    near("qts", d.qts(), 0.03);
+    near("le_mh", d.leMh, 0.03);
+    EXPECT_NEAR(ts["classic"]["fs_hz"]["value"].get<double>() / d.fs, 1.0, 0.01);
+}
+
+TEST(ImpedanceProgram, SimulatedDriversGiveTheirImpedanceAndParameters) {
+    TempDir dir;
+    makeSweep(dir);
+    const std::vector<std::pair<Driver, double>> cases = {{{6.2, 0.45, 38.0, 3.1, 0.42}, 10.0},
+                                                          {{3.2, 0.1, 120.0, 1.5, 0.24}, 47.0},
+                                                          {{7.5, 1.5, 22.0, 6.0, 1.4}, 1.0}};
+    for (const auto& [driver, rs] : cases) {
+        SCOPED_TRACE(driver.spec() + " behind " + std::to_string(rs) + " ohm");
+        simulateDriver(dir, "d.wav", driver, rs);
+        const ProgramRun run = measureImpedance(dir, "d.wav", rs, "z.json");
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        expectImpedanceOf(readJson(dir, "z.json"), driver);
+        const ProgramRun ts = test::auralyn(dir, {"ts", "z.json", "--json", "ts.json"});
+        ASSERT_EQ(ts.exitCode, 0) << ts.err << ts.out;
+        expectParameters(readJson(dir, "ts.json"), driver);
+    }
+}
+
+TEST(ImpedanceProgram, AddedMassGivesVas) {
+    TempDir dir;
+    makeSweep(dir);
+    const Driver driver{6.2, 0.45, 38.0, 3.1, 0.42};
+    simulateDriver(dir, "free.wav", driver, 10.0);
+    simulateDriver(dir, "mass.wav", driver, 10.0, {"--sd", "133", "--vas", "42.5", "--added-mass", "20"});
+    ASSERT_EQ(measureImpedance(dir, "free.wav", 10.0, "free.json").exitCode, 0);
+    ASSERT_EQ(measureImpedance(dir, "mass.wav", 10.0, "mass.json").exitCode, 0);
+    const ProgramRun ts = test::auralyn(
+        dir, {"ts", "free.json", "--sd", "133", "--added-mass", "20", "--loaded", "mass.json", "--json", "ts.json",
+              "--plot", "ts.svg"});
+    ASSERT_EQ(ts.exitCode, 0) << ts.err << ts.out;
+    const nlohmann::json doc = readJson(dir, "ts.json");
+    EXPECT_NEAR(doc["parameters"]["vas_l"]["value"].get<double>() / 42.5, 1.0, 0.05);
+    EXPECT_NE(ts.out.find("Vas"), std::string::npos);
+    const std::string svg = test::readFileText(dir.file("ts.svg"));
+    EXPECT_NE(svg.find("impedance-band"), std::string::npos);
+    EXPECT_NE(svg.find("fitted model"), std::string::npos);
+}
+
+// The test's own wiring: the sweep through Z / (Rs + Z) by one transform of
+// the whole file (zero-padded), the drive unchanged, both with Gaussian noise
+// at -90 dBFS and rounded to 16 bits.
+void writeOwnRecording(const TempDir& dir, const Driver& d, double rs, const std::string& out) {
+    wave::WaveFile in;
+    ASSERT_TRUE(in.openRead(dir.file("s.wav").c_str()));
+    std::vector<std::int16_t> sweep(in.dataSize / 2);
+    ASSERT_TRUE(in.readSamples(sweep.data(), static_cast<std::int32_t>(sweep.size())));
+    std::size_t n = 1;
+    while (n < 2 * sweep.size()) n *= 2;
+    std::vector<double> x(n, 0.0);
+    for (std::size_t i = 0; i < sweep.size(); ++i) x[i] = 0.89 * sweep[i];
+    std::vector<std::complex<double>> spectrum(n / 2 + 1);
+    auto* bins = reinterpret_cast<fftw_complex*>(spectrum.data());
+    fftw_plan forward = fftw_plan_dft_r2c_1d(static_cast<int>(n), x.data(), bins, FFTW_ESTIMATE);
+    fftw_execute(forward);
+    for (std::size_t k = 1; k < spectrum.size(); ++k) {
+        const std::complex<double> z = d.impedance(static_cast<double>(k) * kRate / static_cast<double>(n));
+        spectrum[k] *= (k + 1 == spectrum.size() ? std::real(z / (rs + z)) : z / (rs + z)) / static_cast<double>(n);
+    }
+    spectrum[0] *= d.re / (rs + d.re) / static_cast<double>(n);
+    std::vector<double> y(n);
+    fftw_plan backward = fftw_plan_dft_c2r_1d(static_cast<int>(n), bins, y.data(), FFTW_ESTIMATE);
+    fftw_execute(backward);
+    fftw_destroy_plan(forward);
+    fftw_destroy_plan(backward);
+    std::mt19937_64 random(99);
+    std::normal_distribution<double> noise(0.0, 32767.0 * std::pow(10.0, -90.0 / 20.0) / std::sqrt(2.0));
+    wave::WaveFile w;
+    ASSERT_TRUE(w.openWrite(dir.file(out).c_str()));
+    w.setFormat(static_cast<std::uint32_t>(kRate), 16, 2);
+    for (std::size_t i = 0; i < sweep.size(); ++i) {
+        w.writeSample(static_cast<std::int16_t>(std::lround(y[i] + noise(random))));
+        w.writeSample(static_cast<std::int16_t>(std::lround(x[i] + noise(random))));
+    }
+    ASSERT_TRUE(w.close());
+}
+
+TEST(ImpedanceProgram, ARecordingOfAnIndependentWiringModelIsMeasuredToTheTargets) {
+    TempDir dir;
+    makeSweep(dir);
+    const Driver driver{5.0, 0.8, 55.0, 5.0, 0.6};
+    writeOwnRecording(dir, driver, 22.0, "own.wav");
+    const ProgramRun run = measureImpedance(dir, "own.wav", 22.0, "z.json");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    expectImpedanceOf(readJson(dir, "z.json"), driver);
+    const ProgramRun ts = test::auralyn(dir, {"ts", "z.json", "--json", "ts.json"});
+    ASSERT_EQ(ts.exitCode, 0) << ts.err << ts.out;
+    expectParameters(readJson(dir, "ts.json"), driver);
+
+    // The ZMA beside it: comments, then ascending "f ohms degrees" with four decimals, ASCII.
+    const std::string zma = test::readFileText(dir.file("z.json.zma"));
+    std::istringstream lines(zma);
+    std::string line;
+    double last = 0.0;
+    const std::regex row(R"(^\d+\.\d{4} \d+\.\d{4} -?\d+\.\d{4}$)");
+    std::size_t rows = 0;
+    while (std::getline(lines, line)) {
+        for (char c : line) EXPECT_TRUE(c >= 0x20 && c < 0x7F) << line;
+        if (line.rfind("*", 0) == 0) {
+            EXPECT_EQ(rows, 0u) << "comment after data: " << line;
+            continue;
+        }
+        EXPECT_TRUE(std::regex_match(line, row)) << line;
+        const double f = std::stod(line);
+        EXPECT_GT(f, last);
+        last = f;
+        ++rows;
+    }
+    EXPECT_GT(rows, 55u);
+    EXPECT_NE(zma.find("* Sense resistor: 22 ohm"), std::string::npos);
+}
+
+TEST(ImpedanceProgram, HostileWiringsAndCommandLines) {
+    TempDir dir;
+    makeSweep(dir);
+    simulateDriver(dir, "d.wav", {6.2, 0.45, 38.0, 3.1, 0.42}, 10.0);
+
+    ProgramRun run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--channel", "2",
+                                         "--reference-channel", "1", "-o", "z.zma"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("swapped"), std::string::npos) << run.err;
+    EXPECT_FALSE(test::exists(dir, "z.zma"));
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "0"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--sense-resistor must be above 0"), std::string::npos) << run.err;
+
+    run = test::auralyn(dir, {"impedance", "s.wav", "s.swp", "--sense-resistor", "10"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("has one channel"), std::string::npos) << run.err;
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--reference-channel", "3"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--reference-channel 3 is not one of them"), std::string::npos) << run.err;
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp"});
+    EXPECT_EQ(run.exitCode, 2);
+
+    run = test::auralyn(dir, {"measure", "--impedance", "-q"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--impedance needs --sense-resistor"), std::string::npos) << run.err;
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--csv", "d.wav"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("is an input"), std::string::npos) << run.err;
+}
+
+TEST(TsProgram, CurvesNoDriverMakesAndBrokenFilesFail) {
+    TempDir dir;
+    std::ofstream(dir.file("flat.zma")) << "* a resistor\n10 8 0\n20 8 0\n40 8 0\n80 8 0\n160 8 0\n320 8 0\n640 8 0\n"
+                                           "1280 8 0\n2560 8 0\n5120 8 0\n";
+    ProgramRun run = test::auralyn(dir, {"ts", "flat.zma", "--json", "ts.json"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("the fit failed"), std::string::npos) << run.err;
+    const nlohmann::json doc = readJson(dir, "ts.json");
+    EXPECT_EQ(doc["fit"]["verdict"], "failed");
+    EXPECT_FALSE(doc.contains("parameters"));
+
+    std::ofstream(dir.file("broken.zma")) << "10 8 0\n5 8 0\n";
+    run = test::auralyn(dir, {"ts", "broken.zma"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("line 2"), std::string::npos) << run.err;
+
+    run = test::auralyn(dir, {"ts", "missing.zma"});
+    EXPECT_EQ(run.exitCode, 1);
+
+    run = test::auralyn(dir, {"ts", "flat.zma", "--added-mass", "10"});
+    EXPECT_EQ(run.exitCode, 2);
+    run = test::auralyn(dir, {"ts", "flat.zma", "--sd", "-3"});
+    EXPECT_EQ(run.exitCode, 2);
+}
+
+TEST(SimulateDriver, PublishesTheWiringsExactResponseAndRefusesIncompleteDrivers) {
+    TempDir dir;
+    const Driver d{6.2, 0.45, 38.0, 3.1, 0.42};
+    ProgramRun run = test::auralyn(dir, {"simulate", "--response", "38", "1000", "--driver", d.spec(),
+                                         "--sense-resistor", "10"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    std::getline(lines, line);
+    for (double f : {38.0, 1000.0}) {
+        ASSERT_TRUE(std::getline(lines, line));
+        double frequency = 0, db = 0, degrees = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf, %lf, %lf", &frequency, &db, &degrees), 3) << line;
+        const std::complex<double> h = d.impedance(f) / (10.0 + d.impedance(f));
+        EXPECT_NEAR(db, 20 * std::log10(std::abs(h)), 1e-5);
+        EXPECT_NEAR(degrees, std::arg(h) * 180 / kPi, 1e-5);
+    }
+    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", "Re=6 fs=38 Qms=3 Qes=0.4", "--sense-resistor", "10"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("le= is missing"), std::string::npos) << run.err;
+    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.spec()});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--sense-resistor"), std::string::npos) << run.err;
+    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.spec(), "--sense-resistor", "10",
+                              "--added-mass", "10"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--sd"), std::string::npos) << run.err;
+}
+
+}  // namespace
+}  // namespace auralyn
