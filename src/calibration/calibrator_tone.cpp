@@ -102,7 +102,7 @@ CalibratorToneResult analyzeCalibratorTone(std::span<const double> samples, doub
     const SineFit fit = fitWholeRecording(samples, sampleRate, *peaks.mainHz);
     const double toneToRest = dB(fit.amplitude / std::numbers::sqrt2 / std::max(fit.residualRms, 1e-300));
     if (peaks.secondHz && peaks.mainOverSecondDb < kMinToneToRestDb && isSecondTone(samples, sampleRate, fit, *peaks.secondHz)) {
-        return refuse("two tones: %.6g Hz and %.6g Hz, %.3g dB apart (a calibrator gives one)", fit.frequencyHz,
+        return refuse("two tones: %.6g Hz and %.6g Hz, %.1f dB apart (a calibrator gives one)", fit.frequencyHz,
                       *peaks.secondHz, peaks.mainOverSecondDb);
     }
     if (toneToRest < kMinToneToRestDb) {

@@ -63,6 +63,9 @@ int main(int argc, char** argv) {
     addSimulateCommand(app, exitCode);
     addDevicesCommand(app, exitCode);
     addMeasureCommand(app, exitCode);
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrateCommand(app, exitCode);
+#endif
     addHelpCommand(app, exitCode);
     try {
         app.parse(argc, argv);
