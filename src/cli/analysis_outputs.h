@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "clock/clock_figure.h"
 #include "analysis/sweep_analysis.h"
+#include "cli/tone_table.h"
+#include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
@@ -24,6 +26,10 @@ struct AnalysisDocument {
     std::string recordedName;  // as the report's header names it: no folder, with extension
     const analysis::SweepAnalysis& analysis;
     const clock::ClockFigure* clock = nullptr;  // the clock found; nullptr: none (correction off, no pulse)
+    // What the physical units change in the CSV and JSON tables (the report
+    // stays echoprobe's): the columns, and fields after the JSON's clock.
+    std::function<std::vector<ToneColumn>(std::vector<ToneColumn>)> adjustColumns = {};
+    std::vector<SummaryField> extraSummary = {};
 };
 
 // echoprobe's report into the stream: the header, then the table of the first

@@ -12,6 +12,9 @@
 #include "cli/analysis_outputs.h"
 #include "cli/analyze_request.h"
 #include "cli/analyze_summary.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "cli/analyze_calibration.h"
+#endif
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
@@ -30,7 +33,8 @@ namespace {
 using AnalyzeCommand = AnalyzeRequest;
 
 void addOptions(CLI::App* command, AnalyzeCommand& a) {
-    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a 16-bit WAV file, mono or with --channel")
+    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a WAV file of 16, 24 or 32-bit integer or 32-bit float samples (16-bit with "
+                        "--clock-correction off), mono or with --channel")
         ->required()
         ->type_name("RECORDING.wav");
     command->add_option("SWEEP", a.parameterPath, "the sweep's parameter file, as sweep or tonesmith wrote it")
@@ -61,6 +65,9 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
                         "a loopback wire from the output: the response is the device's channel over this one")
         ->type_name("M")
         ->default_str("none");
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrationOptions(command, a.calibration);
+#endif
 }
 
 bool exists(const std::string& path) {
@@ -202,23 +209,72 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
     return measured;
 }
 
-}  // namespace
-
-int runAnalyzeRequest(const AnalyzeRequest& a) {
-    const std::vector<OutputRequest> outputs = requestedOutputs(a);
-    if (!outputsAreDistinct(a, outputs)) return kExitUsage;
+// The kit's own 16-bit reader: what echoprobe's walk (clock correction off) reads.
+int loadInputs16(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels) {
     wave::WaveFile recording;
-    sweep::SweepPlan plan;
     if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
     if (!checkRecordingFormat(a.recordingPath, recording, plan)) return kExitFailure;
     if (!checkChannels(a.recordingPath, a, recording)) return kExitUsage;
-    std::vector<std::vector<std::int16_t>> channels;
     std::string error;
     if (!readAllChannels(a.recordingPath, recording, channels, error)) {
         printDiagnostic(a.recordingPath + ": " + error);
         return kExitFailure;
     }
+    return kExitSuccess;
+}
+
+#ifdef AURALYN_HAVE_CALIBRATION
+
+// Recordings of 16, 24 or 32-bit integer or float samples, any channel count.
+int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
+                            std::vector<SummaryField>& fields) {
+    if (!exists(a.recordingPath)) {
+        printDiagnostic(a.recordingPath + ": no such file");
+        return kExitFailure;
+    }
+    recording::RecordingFormat format;
+    const auto samples = readRecordingChannels(a.recordingPath, format);
+    if (!samples || !loadParameters(a.parameterPath, plan)) return kExitFailure;
+    plan.lock();
+    const std::uint32_t rate = plan.params().sampleRate;
+    if (format.sampleRate != static_cast<double>(rate)) {
+        printDiagnostic(a.recordingPath + ": its sampling rate, " + std::to_string(std::llround(format.sampleRate)) +
+                        " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz");
+        return kExitFailure;
+    }
+    if (const std::string problem = channelProblem(a, format.channels); !problem.empty()) {
+        printDiagnostic(a.recordingPath + ": " + problem);
+        return kExitUsage;
+    }
+    for (const std::vector<double>& channel : *samples) channels.push_back(int16SamplesFromFullScale(channel));
+    fields.emplace_back("recording_format", recording::describe(format));
+    return kExitSuccess;
+}
+
+#endif
+
+int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
+               [[maybe_unused]] std::vector<SummaryField>& fields) {
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (a.clockCorrection) return loadInputsAnyResolution(a, plan, channels, fields);
+#endif
+    return loadInputs16(a, plan, channels);
+}
+
+}  // namespace
+
+int runAnalyzeRequest(const AnalyzeRequest& a) {
+    const std::vector<OutputRequest> outputs = requestedOutputs(a);
+    if (!outputsAreDistinct(a, outputs)) return kExitUsage;
+    sweep::SweepPlan plan;
+    std::vector<std::vector<std::int16_t>> channels;
+    std::vector<SummaryField> recordingFields;
+    if (const int status = loadInputs(a, plan, channels, recordingFields); status != kExitSuccess) return status;
+#ifdef AURALYN_HAVE_CALIBRATION
+    std::optional<LoadedCalibration> calibration;
+    if (!prepareCalibration(a, plan.params().sampleRate, calibration)) return kExitFailure;
+#endif
 
     ProgressBar bar("analyze", a.quiet);
     const Measured measured = measure(a, plan, channels, bar);
@@ -227,8 +283,12 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     bar.finish();
 
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
-    const AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
-                                    analysis, measured.clock ? &*measured.clock : nullptr};
+    AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
+                              analysis, measured.clock ? &*measured.clock : nullptr};
+    document.extraSummary = recordingFields;
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (calibration) applyCalibration(*calibration, analysis, document);
+#endif
     const bool written = writeOutputs(document, outputs);
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);
