@@ -238,6 +238,12 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
     if (!samples || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
     const std::uint32_t rate = plan.params().sampleRate;
+    if (format.encoding == recording::SampleEncoding::pcm8 || format.encoding == recording::SampleEncoding::float64) {
+        const std::string bits = std::to_string(recording::bitsOf(format.encoding)) + "-bit";
+        printDiagnostic(a.recordingPath + ": has " + bits + (recording::isFloat(format.encoding) ? " float" : "") +
+                        " samples; only 16-bit, 24-bit and 32-bit PCM and 32-bit float samples can be measured");
+        return kExitFailure;
+    }
     if (format.sampleRate != static_cast<double>(rate)) {
         printDiagnostic(a.recordingPath + ": its sampling rate, " + std::to_string(std::llround(format.sampleRate)) +
                         " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz");

@@ -223,7 +223,7 @@ TEST(AnalyzeProgram, RefusesBadFilesAndWritesNothing) {
     const std::vector<Bad> cases = {
         {{"missing.wav", "s.swp"}, "auralyn: missing.wav: no such file\n"},
         {{"s.wav", "missing.swp"}, "auralyn: missing.swp: no such file\n"},
-        {{"note.wav", "s.swp"}, "auralyn: note.wav: could not be opened as a wave file"},
+        {{"note.wav", "s.swp"}, "auralyn: note.wav: not a readable recording"},
         {{"s.wav", "note.swp"}, "auralyn: note.swp: not a list of sweep parameters"},
         {{"s.wav", "s.wav"}, "auralyn: s.wav: not a list of sweep parameters"},
         {{"eight.wav", "s.swp"}, "auralyn: eight.wav: has 8-bit samples; only 16-bit"},
