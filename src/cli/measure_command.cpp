@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,10 @@
 #include "cli/interrupt_flag.h"
 #include "cli/measure_display.h"
 #include "cli/measure_files.h"
+#include "cli/playback_level.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "calibration/profile.h"
+#endif
 #include "cli/staged_file.h"
 #include "cli/sweep_making.h"
 #include "sweep/sweep_plan.h"
@@ -35,6 +40,8 @@ struct MeasureCommand {
     std::string plotPath;
     std::string keepRecording;
     bool quiet = false;
+    std::optional<double> levelDbfs;  // play the sweep (and its pulse) this far below full scale
+    CalibrationRequest calibration;
 };
 
 // Without -o, --csv and --json the report goes to the current folder, named
@@ -84,6 +91,14 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
         ->type_name("REC.wav")
         ->default_str("the recording is removed after the analysis");
     command->add_flag("-q,--quiet", m.quiet, "no progress bar, level meter or analysis progress");
+    command->add_option("--level", m.levelDbfs,
+                        "play the sweep and its sync pulse at this level; magnitudes stay the device's gain")
+        ->type_name("DBFS")
+        ->check(CLI::Range(-60.0, 0.0))
+        ->default_str("0 (full scale)");
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrationOptions(command, m.calibration);
+#endif
 }
 
 std::vector<std::string> outputPaths(const MeasureCommand& m) {
@@ -150,6 +165,61 @@ audio::OutputChannels outputChannels(const std::string& text) {
 
 std::string deviceName(const std::string& name, const char* fallback) {
     return name.empty() ? fallback : "'" + name + "'";
+}
+
+// The level to play at: --level, or the one that gives --drive-volts on an
+// output the --calibration profile has calibrated.
+int playbackLevel(const MeasureCommand& m, double& level) {
+    level = m.levelDbfs.value_or(0.0);
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (!m.calibration.driveVolts || m.calibration.profilePath.empty()) return kExitSuccess;
+    std::optional<calibration::CalibrationProfile> profile;
+    try {
+        profile = calibration::readProfile(m.calibration.profilePath);
+    } catch (const calibration::ProfileError& error) {
+        printDiagnostic(error.what());
+        return kExitFailure;
+    }
+    if (!profile->output) return kExitSuccess;
+    if (m.levelDbfs) {
+        printDiagnostic("--level and --drive-volts with a calibrated output both set the level; give one");
+        return kExitUsage;
+    }
+    std::string error;
+    const auto driveLevel = levelForDrive(*m.calibration.driveVolts, profile->output->voltsRmsAtFullScale, error);
+    if (!driveLevel) {
+        printDiagnostic(error);
+        return kExitUsage;
+    }
+    level = *driveLevel;
+#endif
+    return kExitSuccess;
+}
+
+// The sweep played below full scale, with a parameter file whose pulse level
+// and threshold follow, for the analysis to find the pulse.
+int attenuateSweep(const ScratchFolder& scratch, double level, SweepToPlay& sweep) {
+    if (level == 0.0) return kExitSuccess;
+    sweep.samples = attenuatedSamples(sweep.samples, level);
+    const std::string played = scratch.file("played.swp");
+    std::string error;
+    SweepPlan plan;
+    if (!writeAttenuatedParameters(sweep.parameterPath, played, level, error)) {
+        printDiagnostic(error);
+        return kExitFailure;
+    }
+    std::FILE* file = std::fopen(played.c_str(), "rb");
+    const bool read = file != nullptr && plan.readParameters(file);
+    if (file != nullptr) std::fclose(file);
+    if (!read) {
+        printDiagnostic(played + ": could not be read back");
+        return kExitFailure;
+    }
+    plan.lock();
+    sweep.plan = plan;
+    sweep.parameterPath = played;
+    std::printf("Playing at %.2f dBFS\n", level);
+    return kExitSuccess;
 }
 
 void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
@@ -221,7 +291,8 @@ void warnOfClipping(const MeasureCommand& m, const SweepToPlay& sweep, const aud
     }
 }
 
-AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
+AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters,
+                          double level) {
     AnalyzeRequest a;
     a.recordingPath = recordingPath;
     a.parameterPath = parameters;
@@ -232,6 +303,10 @@ AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingP
     a.quiet = m.quiet;
     a.channel = m.inputChannel;
     a.referenceChannel = m.referenceChannel;
+    a.calibration = m.calibration;
+    a.calibration.playbackLevelDb = level;
+    a.calibration.inputDevice = m.inputDevice;
+    a.calibration.outputDevice = m.outputDevice;
     if (m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.keepRecording.empty()) {
         a.reportPath = kDefaultReport;
     }
@@ -261,6 +336,9 @@ int runMeasure(const MeasureCommand& m) {
     }
     SweepToPlay sweep;
     if (const int status = prepareSweep(m, scratch, sweep); status != kExitSuccess) return status;
+    double level = 0.0;
+    if (const int status = playbackLevel(m, level); status != kExitSuccess) return status;
+    if (const int status = attenuateSweep(scratch, level, sweep); status != kExitSuccess) return status;
     if (interrupt.interrupted()) {
         printDiagnostic("interrupted: nothing was played or written");
         return kExitInterrupted;
@@ -296,7 +374,7 @@ int runMeasure(const MeasureCommand& m) {
         printDiagnostic("interrupted before the analysis; nothing was analysed");
         return kExitInterrupted;
     }
-    const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath);
+    const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath, level);
     const int status = runAnalyzeRequest(analysis);
     if (status == kExitSuccess) printWritten(m, analysis);
     return status;
