@@ -17,7 +17,7 @@ bool prepareCalibration(const AnalyzeRequest& request, double sampleRate, std::o
     return loaded.has_value();
 }
 
-void applyCalibration(const LoadedCalibration& loaded, const SweepAnalysis& analysis, AnalysisDocument& document) {
+void applyCalibration(const LoadedCalibration& loaded, const analysis::SweepAnalysis& analysis, AnalysisDocument& document) {
     auto table = std::make_shared<const CalibratedTones>(loaded, analysis.tones);
     document.adjustColumns = [table](std::vector<ToneColumn> columns) { return calibratedColumns(std::move(columns), table); };
     nlohmann::ordered_json description = loaded.description;

@@ -20,7 +20,7 @@ bool prepareCalibration(const AnalyzeRequest& request, double sampleRate, std::o
 
 // Hands the document the calibrated columns and the JSON's "calibration"
 // (and the recording's format); warns about tones outside the cal file.
-void applyCalibration(const LoadedCalibration& loaded, const SweepAnalysis& analysis, AnalysisDocument& document);
+void applyCalibration(const LoadedCalibration& loaded, const analysis::SweepAnalysis& analysis, AnalysisDocument& document);
 
 // The analysis still measures 16-bit sample values: a recording of any
 // resolution, read as full-scale-normalised samples, enters it here, each

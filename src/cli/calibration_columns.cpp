@@ -10,13 +10,13 @@ using Getter = std::function<std::optional<double>(const CalibratedTone&)>;
 
 constexpr double kFullScale = 32767.0;
 
-std::optional<double> qualityU95(const ToneMeasurement& tone) {
+std::optional<double> qualityU95(const analysis::ToneMeasurement& tone) {
     if (!tone.quality) return std::nullopt;
     return tone.quality->magnitudeU95Db;
 }
 
 ToneColumn calibratedColumn(const char* name, std::shared_ptr<const CalibratedTones> table, Getter get) {
-    return {name, [table, get](const ToneMeasurement& tone) -> std::optional<double> {
+    return {name, [table, get](const analysis::ToneMeasurement& tone) -> std::optional<double> {
                 const CalibratedTone* calibrated = table->of(tone);
                 return calibrated ? get(*calibrated) : std::nullopt;
             }};
@@ -37,7 +37,7 @@ nlohmann::ordered_json componentsJson(const CalibratedTone* tone) {
 // A column's value moved by what the calibration says about the tone.
 void adjust(ToneColumn& column, std::shared_ptr<const CalibratedTones> table,
             std::function<std::optional<double>(double, const CalibratedTone&)> change) {
-    column.value = [table, change, old = column.value](const ToneMeasurement& tone) -> std::optional<double> {
+    column.value = [table, change, old = column.value](const analysis::ToneMeasurement& tone) -> std::optional<double> {
         const std::optional<double> value = old(tone);
         const CalibratedTone* calibrated = table->of(tone);
         if (!value || calibrated == nullptr) return value;
@@ -47,14 +47,14 @@ void adjust(ToneColumn& column, std::shared_ptr<const CalibratedTones> table,
 
 }  // namespace
 
-std::optional<double> recordedDbfs(const ToneMeasurement& tone) {
+std::optional<double> recordedDbfs(const analysis::ToneMeasurement& tone) {
     if (!(tone.amplitude > 0.0)) return std::nullopt;
     return 20.0 * std::log10(tone.amplitude / kFullScale);
 }
 
-CalibratedTones::CalibratedTones(const LoadedCalibration& loaded, const std::vector<ToneMeasurement>& tones)
+CalibratedTones::CalibratedTones(const LoadedCalibration& loaded, const std::vector<analysis::ToneMeasurement>& tones)
     : playbackLevelDb_(loaded.playbackLevelDb) {
-    for (const ToneMeasurement& tone : tones) {
+    for (const analysis::ToneMeasurement& tone : tones) {
         calibration::ToneLevels levels;
         levels.frequencyHz = tone.frequency;
         levels.recordedDbfs = recordedDbfs(tone);
@@ -66,7 +66,7 @@ CalibratedTones::CalibratedTones(const LoadedCalibration& loaded, const std::vec
     }
 }
 
-const CalibratedTone* CalibratedTones::of(const ToneMeasurement& tone) const {
+const CalibratedTone* CalibratedTones::of(const analysis::ToneMeasurement& tone) const {
     const auto found = tones_.find(&tone);
     return found == tones_.end() ? nullptr : &found->second;
 }
@@ -93,8 +93,8 @@ std::vector<ToneColumn> calibratedColumns(std::vector<ToneColumn> columns,
     calibrated.boolean = true;
     columns.push_back(std::move(calibrated));
     columns.push_back(calibratedColumn("mic_cal_db", table, [](const CalibratedTone& t) { return t.micCalDb; }));
-    ToneColumn components{"u95_components", [](const ToneMeasurement&) -> std::optional<double> { return std::nullopt; }};
-    components.json = [table](const ToneMeasurement& tone) { return componentsJson(table->of(tone)); };
+    ToneColumn components{"u95_components", [](const analysis::ToneMeasurement&) -> std::optional<double> { return std::nullopt; }};
+    components.json = [table](const analysis::ToneMeasurement& tone) { return componentsJson(table->of(tone)); };
     columns.push_back(std::move(components));
     return columns;
 }

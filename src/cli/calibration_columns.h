@@ -14,21 +14,21 @@ namespace auralyn::cli {
 // place in the analysis, which outlives this table.
 class CalibratedTones {
 public:
-    CalibratedTones(const LoadedCalibration& loaded, const std::vector<ToneMeasurement>& tones);
+    CalibratedTones(const LoadedCalibration& loaded, const std::vector<analysis::ToneMeasurement>& tones);
 
-    const calibration::CalibratedTone* of(const ToneMeasurement& tone) const;
+    const calibration::CalibratedTone* of(const analysis::ToneMeasurement& tone) const;
     double playbackLevelDb() const { return playbackLevelDb_; }
     // Tones measured outside the cal file's range (flagged, not corrected).
     std::size_t outsideCalRange() const { return outside_; }
 
 private:
-    std::unordered_map<const ToneMeasurement*, calibration::CalibratedTone> tones_;
+    std::unordered_map<const analysis::ToneMeasurement*, calibration::CalibratedTone> tones_;
     double playbackLevelDb_ = 0.0;
     std::size_t outside_ = 0;
 };
 
 // The tone's level as recorded, in dB re full scale; none for a silent tone.
-std::optional<double> recordedDbfs(const ToneMeasurement& tone);
+std::optional<double> recordedDbfs(const analysis::ToneMeasurement& tone);
 
 // The table's columns with the calibration applied: magnitude_db is the
 // device's gain (the playback level taken back out) with the cal file's

@@ -203,7 +203,7 @@ int attenuateSweep(const ScratchFolder& scratch, double level, SweepToPlay& swee
     sweep.samples = attenuatedSamples(sweep.samples, level);
     const std::string played = scratch.file("played.swp");
     std::string error;
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     if (!writeAttenuatedParameters(sweep.parameterPath, played, level, error)) {
         printDiagnostic(error);
         return kExitFailure;

@@ -11,13 +11,13 @@ std::vector<std::int16_t> attenuatedSamples(const std::vector<std::int16_t>& sam
     const double gain = std::pow(10.0, levelDbfs / 20.0);
     std::vector<std::int16_t> out(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        out[i] = static_cast<std::int16_t>(roundHalfAway(static_cast<double>(samples[i]) * gain));
+        out[i] = static_cast<std::int16_t>(sweep::roundHalfAway(static_cast<double>(samples[i]) * gain));
     }
     return out;
 }
 
 bool writeAttenuatedParameters(const std::string& from, const std::string& to, double levelDbfs, std::string& error) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     std::FILE* in = std::fopen(from.c_str(), "rb");
     const bool read = in != nullptr && plan.readParameters(in);
     if (in != nullptr) std::fclose(in);
