@@ -25,11 +25,19 @@ bool writeAttenuatedParameters(const std::string& from, const std::string& to, d
         error = from + ": not a list of sweep parameters";
         return false;
     }
+    // A loaded record is locked against the setters: change an unlocked copy,
+    // then write it with the lock it was read with.
     const double gain = std::pow(10.0, levelDbfs / 20.0);
-    plan.setSyncPulseLevel(plan.params().syncPulseLevel * gain);
-    plan.setSyncThreshold(plan.params().syncThreshold * gain);
+    sweep::SweepParameters record = plan.params();
+    const bool locked = record.locked;
+    record.locked = false;
+    sweep::SweepPlan changed(record);
+    changed.setSyncPulseLevel(record.syncPulseLevel * gain);
+    changed.setSyncThreshold(record.syncThreshold * gain);
+    record = changed.params();
+    record.locked = locked;
     std::FILE* out = std::fopen(to.c_str(), "wb");
-    const bool written = out != nullptr && plan.writeParameters(out);
+    const bool written = out != nullptr && sweep::SweepPlan(record).writeParameters(out);
     if (out != nullptr && std::fclose(out) != 0) {
         error = to + ": could not be written";
         return false;
