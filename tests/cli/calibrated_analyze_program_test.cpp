@@ -140,6 +140,18 @@ TEST_F(CalibratedAnalyzeTest, ProfileGivesSplAndDriveNormalisation) {
     EXPECT_NEAR(json["tones"][10]["spl_db"].get<double>(), spl + 20.0 * std::log10(0.5) + 20.0 * std::log10(0.5), 1e-9);
 }
 
+TEST_F(CalibratedAnalyzeTest, PlotAndFrdSpeakDbSpl) {
+    ASSERT_EQ(run({"calibrate", "input", "--sensitivity", "-30", "-o", "plot.json"}).exitCode, 0);
+    ASSERT_EQ(run({"analyze", "rec.wav", "s.swp", "--csv", "raw.csv", "-q"}).exitCode, 0);
+    const auto plotted = run({"plot", "raw.csv", "--frd", "--calibration", "plot.json", "--drive-volts", "2.83"});
+    ASSERT_EQ(plotted.exitCode, 0) << plotted.err;
+    EXPECT_NE(test::readFileText(dir_->file("raw.svg")).find("Magnitude (dB SPL at 2.83 V)"), std::string::npos);
+    const std::string frd = test::readFileText(dir_->file("raw.frd"));
+    EXPECT_NE(frd.find("magnitude (dB SPL at 2.83 V), phase (deg); profile plot.json"), std::string::npos) << frd;
+    // The 1 kHz row: -6 dB through a -30 dBFS-at-94 input is 118 dB SPL.
+    EXPECT_NE(frd.find("\n1015.94 118.0"), std::string::npos) << frd;
+}
+
 TEST_F(CalibratedAnalyzeTest, TonesOutsideTheCalFileAreFlaggedNotExtrapolated) {
     writeText("narrow.txt", "100 0\n10000 0\n");
     ASSERT_EQ(run({"calibrate", "input", "--sensitivity", "-30", "-o", "q.json"}).exitCode, 0);
