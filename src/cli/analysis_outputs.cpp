@@ -18,10 +18,17 @@ namespace {
 std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
     const clock::ClockFigure* figure = document.clock;
     const bool measured = figure != nullptr && figure->verdict != clock::ClockVerdict::Disagree;
-    return {{"status", document.status},
-            {"sample_rate", document.plan.params().sampleRate},
-            {"clock_ppm", measured ? jsonNumber(figure->ppm) : nullptr},
-            {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
+    std::vector<SummaryField> fields{{"status", document.status},
+                                     {"sample_rate", document.plan.params().sampleRate},
+                                     {"clock_ppm", measured ? jsonNumber(figure->ppm) : nullptr},
+                                     {"clock_ppm_u95", measured ? jsonNumber(figure->u95) : nullptr}};
+    fields.insert(fields.end(), document.extraSummary.begin(), document.extraSummary.end());
+    return fields;
+}
+
+std::vector<ToneColumn> tableColumns(const AnalysisDocument& document) {
+    std::vector<ToneColumn> columns = analysisToneColumns();
+    return document.adjustColumns ? document.adjustColumns(std::move(columns)) : columns;
 }
 
 bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {
@@ -75,11 +82,11 @@ void writeReport(const AnalysisDocument& document, std::FILE* out) {
 }
 
 std::string csvText(const AnalysisDocument& document) {
-    return failureLine(document) + toneTableCsv(analysisToneColumns(), document.analysis.tones);
+    return failureLine(document) + toneTableCsv(tableColumns(document), document.analysis.tones);
 }
 
 std::string jsonText(const AnalysisDocument& document) {
-    return toneTableJson(summaryFields(document), analysisToneColumns(), document.analysis.tones);
+    return toneTableJson(summaryFields(document), tableColumns(document), document.analysis.tones);
 }
 
 bool writeOutputs(const AnalysisDocument& document, const std::vector<OutputRequest>& outputs) {

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "clock/clock_figure.h"
 #include "analysis/sweep_analysis.h"
+#include "cli/tone_table.h"
+#include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
@@ -27,6 +29,10 @@ struct AnalysisDocument {
     // "ok", or what failed: a failed run's outputs say so in their first line
     // (the JSON in its "status"), so that none of them passes for a measurement.
     std::string status = "ok";
+    // What the physical units change in the CSV and JSON tables (the report
+    // stays echoprobe's): the columns, and fields after the JSON's clock.
+    std::function<std::vector<ToneColumn>(std::vector<ToneColumn>)> adjustColumns = {};
+    std::vector<SummaryField> extraSummary = {};
 };
 
 // The first line of a failed run's report and CSV: "# failed: STATUS".

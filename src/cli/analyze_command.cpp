@@ -9,11 +9,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "cli/analysis_outputs.h"
 #include "cli/analyze_request.h"
 #include "cli/analyze_summary.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "cli/analyze_calibration.h"
+#include "recording/recording_file.h"
+#endif
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
 #include "cli/progress_bar.h"
@@ -33,7 +38,8 @@ namespace {
 using AnalyzeCommand = AnalyzeRequest;
 
 void addOptions(CLI::App* command, AnalyzeCommand& a) {
-    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a 16-bit WAV file, mono or with --channel")
+    command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a WAV file of 16, 24 or 32-bit integer or 32-bit float samples (16-bit with "
+                        "--clock-correction off), mono or with --channel")
         ->required()
         ->type_name("RECORDING.wav");
     command->add_option("SWEEP", a.parameterPath, "the sweep's parameter file, as sweep or tonesmith wrote it")
@@ -65,6 +71,9 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
                         "a loopback wire from the output: the response is the device's channel over this one")
         ->type_name("M")
         ->default_str("none");
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrationOptions(command, a.calibration);
+#endif
 }
 
 std::string channelProblem(const AnalyzeCommand& a, int channels) {
@@ -201,27 +210,101 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
     return measured;
 }
 
+// The kit's own 16-bit reader: what echoprobe's walk (clock correction off) reads,
+// and every 16-bit PCM file, whose header it checks more strictly than a
+// general reader does (block align, the samples' end before trailing chunks).
+int loadInputs16(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels) {
+    wave::WaveFile recording;
+    if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
+    plan.lock();
+    if (!checkRecordingFormat(a.recordingPath, recording, plan)) return kExitFailure;
+    if (!checkChannels(a.recordingPath, a, recording)) return kExitUsage;
+    std::string error;
+    if (!readAllChannels(recording, channels, error)) {
+        printDiagnostic(a.recordingPath + ": " + error);
+        return kExitFailure;
+    }
+    return kExitSuccess;
+}
+
+#ifdef AURALYN_HAVE_CALIBRATION
+
+// Recordings of 16, 24 or 32-bit integer or float samples, any channel count.
+int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
+                            std::vector<SummaryField>& fields) {
+    if (std::error_code missing; !std::filesystem::exists(a.recordingPath, missing)) {
+        printDiagnostic(a.recordingPath + ": no such file");
+        return kExitFailure;
+    }
+    recording::RecordingFormat format;
+    const auto samples = readRecordingChannels(a.recordingPath, format);
+    if (!samples || !loadParameters(a.parameterPath, plan)) return kExitFailure;
+    plan.lock();
+    const std::uint32_t rate = plan.params().sampleRate;
+    if (format.encoding == recording::SampleEncoding::pcm8 || format.encoding == recording::SampleEncoding::float64) {
+        const std::string bits = std::to_string(recording::bitsOf(format.encoding)) + "-bit";
+        printDiagnostic(a.recordingPath + ": has " + bits + (recording::isFloat(format.encoding) ? " float" : "") +
+                        " samples; only 16-bit, 24-bit and 32-bit PCM and 32-bit float samples can be measured");
+        return kExitFailure;
+    }
+    if (format.sampleRate != static_cast<double>(rate)) {
+        printDiagnostic(a.recordingPath + ": its sampling rate, " + std::to_string(std::llround(format.sampleRate)) +
+                        " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz");
+        return kExitFailure;
+    }
+    if (const std::string problem = channelProblem(a, format.channels); !problem.empty()) {
+        printDiagnostic(a.recordingPath + ": " + problem);
+        return kExitUsage;
+    }
+    for (const std::vector<double>& channel : *samples) channels.push_back(int16SamplesFromFullScale(channel));
+    fields.emplace_back("recording_format", recording::describe(format));
+    return kExitSuccess;
+}
+
+#endif
+
+
+// A file that the general reader sees as anything but 16-bit PCM (24-bit,
+// 32-bit, float) goes through it; 16-bit files and files it cannot read at all
+// go through the kit's own reader, whose messages name what is wrong.
+bool wantsGeneralReader([[maybe_unused]] const AnalyzeRequest& a) {
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (!a.clockCorrection) return false;
+    try {
+        return recording::probeRecording(a.recordingPath).encoding != recording::SampleEncoding::pcm16;
+    } catch (const recording::RecordingError&) {
+        return false;
+    }
+#else
+    return false;
+#endif
+}
+
+int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
+               [[maybe_unused]] std::vector<SummaryField>& fields) {
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (wantsGeneralReader(a)) return loadInputsAnyResolution(a, plan, channels, fields);
+#endif
+    return loadInputs16(a, plan, channels);
+}
+
 }  // namespace
 
 int runAnalyzeRequest(const AnalyzeRequest& a) {
     const std::vector<OutputRequest> outputs = requestedOutputs(a);
     if (!outputsAreDistinct(a, outputs)) return kExitUsage;
     if (!outputFoldersExist(outputs)) return kExitFailure;
-    wave::WaveFile recording;
     sweep::SweepPlan plan;
-    if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
-    plan.lock();
-    if (!checkRecordingFormat(a.recordingPath, recording, plan)) return kExitFailure;
-    if (!checkChannels(a.recordingPath, a, recording)) return kExitUsage;
     std::vector<std::vector<std::int16_t>> channels;
-    std::string error;
-    if (!readAllChannels(recording, channels, error)) {
-        printDiagnostic(a.recordingPath + ": " + error);
-        return kExitFailure;
-    }
+    std::vector<SummaryField> recordingFields;
+    if (const int status = loadInputs(a, plan, channels, recordingFields); status != kExitSuccess) return status;
     if (!referenceIsAlive(a.recordingPath, a.referenceChannel, plan, channels)) return kExitFailure;
     if (!restsBelowThreshold(a.recordingPath, plan, channels[static_cast<std::size_t>(a.channel - 1)], a.channel))
         return kExitFailure;
+#ifdef AURALYN_HAVE_CALIBRATION
+    std::optional<LoadedCalibration> calibration;
+    if (!prepareCalibration(a, plan.params().sampleRate, calibration)) return kExitFailure;
+#endif
 
     ProgressBar bar("analyze", a.quiet);
     const Measured measured = measure(a, plan, channels, bar);
@@ -230,9 +313,13 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     bar.finish();
 
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
-    const AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
-                                    analysis, measured.clock ? &*measured.clock : nullptr,
-                                    runStatus(analysis, measured.clock, measured.followsPlan)};
+    AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
+                              analysis, measured.clock ? &*measured.clock : nullptr,
+                              runStatus(analysis, measured.clock, measured.followsPlan)};
+    document.extraSummary = recordingFields;
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (calibration) applyCalibration(*calibration, analysis, document);
+#endif
     const bool written = writeOutputs(document, outputs);
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);

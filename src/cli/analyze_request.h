@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "cli/calibration_request.h"
+
 namespace auralyn::cli {
 
 // One measurement of a recording against its sweep, as `auralyn analyze` takes
@@ -21,6 +23,7 @@ struct AnalyzeRequest {
     // A recording of several channels without a reference needs its channel
     // named; the command line sets this from whether --channel was given.
     bool channelGiven = true;
+    CalibrationRequest calibration;  // physical units (builds with the calibration library)
 };
 
 // Runs the measurement, writes the outputs, prints the summary; returns the

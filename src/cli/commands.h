@@ -14,6 +14,8 @@ void addPlotCommand(CLI::App& app, int& exitCode);
 void addSimulateCommand(CLI::App& app, int& exitCode);
 void addImpedanceCommand(CLI::App& app, int& exitCode);
 void addTsCommand(CLI::App& app, int& exitCode);
+// `auralyn calibrate input|output|show` (builds with the calibration library).
+void addCalibrateCommand(CLI::App& app, int& exitCode);
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;

@@ -65,6 +65,9 @@ int main(int argc, char** argv) {
     addTsCommand(app, exitCode);
     addDevicesCommand(app, exitCode);
     addMeasureCommand(app, exitCode);
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrateCommand(app, exitCode);
+#endif
     addHelpCommand(app, exitCode);
     try {
         app.parse(argc, argv);

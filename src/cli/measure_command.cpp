@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,10 @@
 #include "cli/interrupt_flag.h"
 #include "cli/measure_display.h"
 #include "cli/measure_files.h"
+#include "cli/playback_level.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "calibration/profile.h"
+#endif
 #include "platform/staged_file.h"
 #include "cli/sweep_making.h"
 #include "sweep/sweep_plan.h"
@@ -38,6 +43,8 @@ struct MeasureCommand {
     bool quiet = false;
     bool impedance = false;   // measure an impedance: the reference channel is the drive
     double senseOhms = 0.0;
+    std::optional<double> levelDbfs;  // play the sweep (and its pulse) this far below full scale
+    CalibrationRequest calibration;
 };
 
 // Without -o, --csv and --json the report goes to the current folder, named
@@ -92,6 +99,14 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
                       "(default 2) is the drive at the output side of the sense resistor");
     command->add_option("--sense-resistor", m.senseOhms, "the sense resistor in ohms, with --impedance")
         ->type_name("OHMS");
+    command->add_option("--level", m.levelDbfs,
+                        "play the sweep and its sync pulse at this level; magnitudes stay the device's gain")
+        ->type_name("DBFS")
+        ->check(CLI::Range(-60.0, 0.0))
+        ->default_str("0 (full scale)");
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrationOptions(command, m.calibration);
+#endif
 }
 
 std::vector<std::string> outputPaths(const MeasureCommand& m) {
@@ -164,6 +179,61 @@ std::string deviceName(const std::string& name, const char* fallback) {
     return name.empty() ? fallback : "'" + name + "'";
 }
 
+// The level to play at: --level, or the one that gives --drive-volts on an
+// output the --calibration profile has calibrated.
+int playbackLevel(const MeasureCommand& m, double& level) {
+    level = m.levelDbfs.value_or(0.0);
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (!m.calibration.driveVolts || m.calibration.profilePath.empty()) return kExitSuccess;
+    std::optional<calibration::CalibrationProfile> profile;
+    try {
+        profile = calibration::readProfile(m.calibration.profilePath);
+    } catch (const calibration::ProfileError& error) {
+        printDiagnostic(error.what());
+        return kExitFailure;
+    }
+    if (!profile->output) return kExitSuccess;
+    if (m.levelDbfs) {
+        printDiagnostic("--level and --drive-volts with a calibrated output both set the level; give one");
+        return kExitUsage;
+    }
+    std::string error;
+    const auto driveLevel = levelForDrive(*m.calibration.driveVolts, profile->output->voltsRmsAtFullScale, error);
+    if (!driveLevel) {
+        printDiagnostic(error);
+        return kExitUsage;
+    }
+    level = *driveLevel;
+#endif
+    return kExitSuccess;
+}
+
+// The sweep played below full scale, with a parameter file whose pulse level
+// and threshold follow, for the analysis to find the pulse.
+int attenuateSweep(const ScratchFolder& scratch, double level, SweepToPlay& sweep) {
+    if (level == 0.0) return kExitSuccess;
+    sweep.samples = attenuatedSamples(sweep.samples, level);
+    const std::string played = scratch.file("played.swp");
+    std::string error;
+    sweep::SweepPlan plan;
+    if (!writeAttenuatedParameters(sweep.parameterPath, played, level, error)) {
+        printDiagnostic(error);
+        return kExitFailure;
+    }
+    std::FILE* file = std::fopen(played.c_str(), "rb");
+    const bool read = file != nullptr && plan.readParameters(file);
+    if (file != nullptr) std::fclose(file);
+    if (!read) {
+        printDiagnostic(played + ": could not be read back");
+        return kExitFailure;
+    }
+    plan.lock();
+    sweep.plan = plan;
+    sweep.parameterPath = played;
+    std::printf("Playing at %.2f dBFS\n", level);
+    return kExitSuccess;
+}
+
 void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
     const double seconds = static_cast<double>(sweep.samples.size()) / sweep.plan.params().sampleRate;
     std::printf("Measuring: a %.1f s sweep at %u Hz from %s, recorded on %s (channel %d", seconds,
@@ -233,7 +303,8 @@ void warnOfClipping(const MeasureCommand& m, const SweepToPlay& sweep, const aud
     }
 }
 
-AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
+AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters,
+                          double level) {
     AnalyzeRequest a;
     a.recordingPath = recordingPath;
     a.parameterPath = parameters;
@@ -244,6 +315,10 @@ AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingP
     a.quiet = m.quiet;
     a.channel = m.inputChannel;
     a.referenceChannel = m.referenceChannel;
+    a.calibration = m.calibration;
+    a.calibration.playbackLevelDb = level;
+    a.calibration.inputDevice = m.inputDevice;
+    a.calibration.outputDevice = m.outputDevice;
     if (m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.keepRecording.empty()) {
         a.reportPath = kDefaultReport;
     }
@@ -297,6 +372,9 @@ int runMeasure(const MeasureCommand& given) {
     }
     SweepToPlay sweep;
     if (const int status = prepareSweep(m, scratch, sweep); status != kExitSuccess) return status;
+    double level = 0.0;
+    if (const int status = playbackLevel(m, level); status != kExitSuccess) return status;
+    if (const int status = attenuateSweep(scratch, level, sweep); status != kExitSuccess) return status;
     if (interrupt.interrupted()) {
         printDiagnostic("interrupted: nothing was played or written");
         return kExitInterrupted;
@@ -333,7 +411,7 @@ int runMeasure(const MeasureCommand& given) {
         return kExitInterrupted;
     }
     if (m.impedance) return runImpedanceRequest(impedanceOf(m, recordingPath, sweep.parameterPath));
-    const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath);
+    const AnalyzeRequest analysis = analysisOf(m, recordingPath, sweep.parameterPath, level);
     const int status = runAnalyzeRequest(analysis);
     if (status == kExitSuccess) printWritten(m, analysis);
     return status;

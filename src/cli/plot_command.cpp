@@ -3,14 +3,55 @@
 #include <memory>
 #include <string>
 
+#include "cli/calibration_request.h"
+
 #include "cli/commands.h"
 #include "plot/plausible_values.h"
 #include "plot/plot_job.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "calibration/tone_conversion.h"
+#include "cli/calibration_setup.h"
+#endif
 
 namespace auralyn::cli {
 namespace {
 
-int runPlotCommand(const plot::PlotRequest& request) {
+struct PlotCommand {
+    plot::PlotRequest request;
+    CalibrationRequest calibration;
+};
+
+#ifdef AURALYN_HAVE_CALIBRATION
+
+// The measurement's magnitudes in physical units: dB SPL with an acoustic
+// input calibration, dBV with a volts one, else only the cal file taken out.
+bool addUnits(const CalibrationRequest& c, plot::PlotRequest& request) {
+    if (!c.any()) return true;
+    const auto loaded = loadCalibration(c, {});
+    if (!loaded) return false;
+    const bool spl = loaded->chain.input && loaded->chain.input->dbfsAt94DbSpl;
+    const bool volts = loaded->chain.input && loaded->chain.input->dbfsAt1Vrms;
+    request.unit = spl ? magnitudeUnit(*loaded) : volts ? "dBV" : "dB re full scale";
+    if (!c.micCalPath.empty()) request.unitSource = "cal file " + c.micCalPath + (c.invertMicCal ? " (inverted)" : "");
+    if (!c.profilePath.empty()) request.unitSource += (request.unitSource.empty() ? "" : ", ") + ("profile " + c.profilePath);
+    auto chain = std::make_shared<const calibration::CalibrationChain>(loaded->chain);
+    request.toUnit = [chain, spl, volts](double frequency, double magnitudeDb) -> std::optional<double> {
+        const calibration::CalibratedTone tone = calibration::calibrateTone(*chain, {frequency, magnitudeDb, 0.0, std::nullopt});
+        if (spl) return tone.splDb;
+        if (volts) return tone.dbv;
+        if (tone.calibrated == false) return std::nullopt;
+        return magnitudeDb - tone.micCalDb.value_or(0.0);
+    };
+    return true;
+}
+
+#endif
+
+int runPlotCommand(PlotCommand& command) {
+    plot::PlotRequest& request = command.request;
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (!addUnits(command.calibration, request)) return kExitFailure;
+#endif
     plot::PlotResult result;
     std::string error;
     if (!plot::runPlot(request, result, error)) {
@@ -40,7 +81,8 @@ CLI::Validator normalizeFrequency() {
 }  // namespace
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
-    auto request = std::make_shared<plot::PlotRequest>();
+    auto state = std::make_shared<PlotCommand>();
+    plot::PlotRequest* request = &state->request;
     CLI::App* command = app.add_subcommand(
         "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");
     command->add_option("MEASUREMENT", request->measurements,
@@ -62,7 +104,10 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
                       "auralyn analyze --csv");
     command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
                     "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
-    command->callback([request, &exitCode] { exitCode = runPlotCommand(*request); });
+#ifdef AURALYN_HAVE_CALIBRATION
+    addCalibrationOptions(command, state->calibration);
+#endif
+    command->callback([state, &exitCode] { exitCode = runPlotCommand(*state); });
 }
 
 }  // namespace auralyn::cli

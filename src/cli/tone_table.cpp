@@ -15,11 +15,19 @@ std::optional<double> finite(std::optional<double> value) {
     return std::nullopt;
 }
 
-std::string csvField(std::optional<double> value) {
+std::string csvField(std::optional<double> value, bool boolean) {
     if (!value) return {};
+    if (boolean) return *value != 0.0 ? "true" : "false";
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", *value);
     return text;
+}
+
+nlohmann::ordered_json jsonValue(const ToneColumn& column, const analysis::ToneMeasurement& tone) {
+    if (column.json) return column.json(tone);
+    const std::optional<double> value = finite(column.value(tone));
+    if (column.boolean && value) return *value != 0.0;
+    return jsonNumber(value);
 }
 
 }  // namespace
@@ -77,13 +85,17 @@ nlohmann::ordered_json jsonNumber(std::optional<double> value) {
 }
 
 std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<analysis::ToneMeasurement>& tones) {
+    std::vector<const ToneColumn*> fields;
+    for (const ToneColumn& column : columns) {
+        if (!column.json) fields.push_back(&column);
+    }
     std::string text;
-    for (std::size_t c = 0; c < columns.size(); ++c) text += (c == 0 ? "" : ",") + columns[c].name;
+    for (std::size_t c = 0; c < fields.size(); ++c) text += (c == 0 ? "" : ",") + fields[c]->name;
     text += '\n';
     for (const analysis::ToneMeasurement& tone : tones) {
-        for (std::size_t c = 0; c < columns.size(); ++c) {
+        for (std::size_t c = 0; c < fields.size(); ++c) {
             if (c != 0) text += ',';
-            text += csvField(finite(columns[c].value(tone)));
+            text += csvField(finite(fields[c]->value(tone)), fields[c]->boolean);
         }
         text += '\n';
     }
@@ -97,7 +109,7 @@ std::string toneTableJson(const std::vector<SummaryField>& summary, const std::v
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
     for (const analysis::ToneMeasurement& tone : tones) {
         nlohmann::ordered_json row = nlohmann::ordered_json::object();
-        for (const ToneColumn& column : columns) row[column.name] = jsonNumber(column.value(tone));
+        for (const ToneColumn& column : columns) row[column.name] = jsonValue(column, tone);
         rows.push_back(std::move(row));
     }
     document["tones"] = std::move(rows);

@@ -18,6 +18,9 @@ namespace auralyn::cli {
 struct ToneColumn {
     std::string name;
     std::function<std::optional<double>(const analysis::ToneMeasurement&)> value;
+    bool boolean = false;  // written as true/false (a value of 0 is false)
+    // Set for a column of the JSON only (a list, an object): its value there; CSV leaves it out.
+    std::function<nlohmann::ordered_json(const analysis::ToneMeasurement&)> json = {};
 };
 
 // The columns every table starts with, in this order: frequency_hz (nominal),

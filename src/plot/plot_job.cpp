@@ -126,6 +126,23 @@ bool writeAll(const std::vector<OutputFile>& files, std::string& error) {
     return true;
 }
 
+// Every drawn tone's magnitude in the request's unit; returns how many could
+// not be given in it (those are no longer drawn).
+std::size_t convertToUnit(Measurement& m, const std::function<std::optional<double>(double, double)>& toUnit) {
+    std::size_t left = 0;
+    for (auto& point : m.points) {
+        if (!point) continue;
+        const std::optional<double> converted = toUnit(point->frequency, point->magnitudeDb);
+        if (converted) {
+            point->magnitudeDb = *converted;
+        } else {
+            point.reset();
+            ++left;
+        }
+    }
+    return left;
+}
+
 }  // namespace
 
 std::string modificationTimeOf(const std::string& path) {
@@ -141,12 +158,15 @@ std::string modificationTimeOf(const std::string& path) {
     return text;
 }
 
-std::string frdDocument(const Measurement& m, const std::string& measuredAt) {
+std::string frdDocument(const Measurement& m, const std::string& measuredAt, const std::string& unit,
+                        const std::string& unitSource) {
     std::string comment = "* Frequency response";
     if (!m.measuredFile.empty()) comment += " of \"" + m.measuredFile + "\"";
     if (m.sampleRate != 0) comment += " at " + std::to_string(m.sampleRate) + " Hz";
-    comment += ", measured " + measuredAt + " (" + fileName(m.path) +
-               "); frequency (Hz), magnitude (dB re the full-scale test tone), phase (deg)\n";
+    comment += ", measured " + measuredAt + " (" + fileName(m.path) + "); frequency (Hz), magnitude (" +
+               (unit.empty() ? std::string("dB re the full-scale test tone") : unit) + "), phase (deg)";
+    if (!unitSource.empty()) comment += "; " + unitSource;
+    comment += "\n";
     for (char& c : comment)
         if (c == '\r' || (c == '\n' && &c != &comment.back())) c = ' ';  // one line, whatever the name holds
     return comment + renderFrd(m.points);
@@ -176,8 +196,16 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
             return false;
         }
         if (drawn < m.points.size()) result.warnings.push_back(leftOutText(m) + " were left out of " + m.path);
+        if (request.toUnit) {
+            const std::size_t left = convertToUnit(m, request.toUnit);
+            if (left > 0)
+                result.warnings.push_back(std::to_string(left) + " tones of " + m.path + " cannot be given in " +
+                                          request.unit + " (outside the cal file) and were left out");
+        }
         // The FRD file holds the measurement itself, never normalized.
-        if (request.frd) files.emplace_back(outputs[i + 1], frdDocument(m, modificationTimeOf(m.path)));
+        if (request.frd)
+            files.emplace_back(outputs[i + 1],
+                               frdDocument(m, modificationTimeOf(m.path), request.unit, request.unitSource));
         if (request.normalizeHz && !normalizeAt(m, *request.normalizeHz, error)) return false;
         result.summaries.push_back(describe(m));
     }
@@ -185,6 +213,7 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
     BodePlot plot;
     plot.title = titleFor(measurements);
     plot.note = noteFor(measurements, request);
+    if (!request.unit.empty()) plot.magnitudeTitle = "Magnitude (" + request.unit + ")";
     if (request.normalizeHz) plot.magnitudeTitle = "Magnitude (dB, normalized)";
     plot.distortion = request.distortion;
     plot.uncertainty = request.uncertainty;

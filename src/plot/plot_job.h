@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -16,6 +17,12 @@ struct PlotRequest {
     std::optional<double> normalizeHz;      // every curve 0 dB there
     bool distortion = false;                // a panel of THD, H2, H3 and the noise floor
     bool uncertainty = false;               // every tone's 95 % interval around its magnitude and phase
+    // Physical units: each tone's magnitude in them (nothing: the tone cannot
+    // be given in them and is not drawn), their name for the axis and the
+    // FRD header (empty: dB re the full-scale test tone), and what was applied.
+    std::function<std::optional<double>(double frequencyHz, double magnitudeDb)> toUnit = {};
+    std::string unit;
+    std::string unitSource;
 };
 
 struct PlotResult {
@@ -33,7 +40,8 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
 
 // "* " and what was measured, from which file, and when (the file's time of
 // last modification, UTC), then one line per drawn tone.
-std::string frdDocument(const Measurement& measurement, const std::string& measuredAt);
+std::string frdDocument(const Measurement& measurement, const std::string& measuredAt,
+                        const std::string& unit = "", const std::string& unitSource = "");
 std::string modificationTimeOf(const std::string& path);
 
 }  // namespace auralyn::plot

@@ -148,6 +148,17 @@ TEST_F(MeasureProgram, LoopbackAtFullVolumeIsUnityOnEveryToneAndKeepsAValidRecor
     EXPECT_EQ(leftFiles(), (std::vector<std::string>{"loop.csv", "rec.wav"}));
 }
 
+// Played 20 dB down, sync pulse and all: the pulse is still found and the
+// magnitudes stay the loopback's unity gain.
+TEST_F(MeasureProgram, LevelPlaysBelowFullScaleAndKeepsTheGain) {
+    const ProgramRun run = measure(joined(kShortSweep, {"--level", "-20", "--csv", "low.csv", "--keep-recording", "rec.wav"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("Playing at -20.00 dBFS"), std::string::npos) << run.out;
+    const std::vector<Tone> tones = readCsv(dir_.file("low.csv"));
+    ASSERT_EQ(tones.size(), kShortSweepTones) << run.out;
+    for (const Tone& tone : tones) EXPECT_NEAR(tone.magnitudeDb, 0.0, 0.02) << tone.frequency << " Hz";
+}
+
 TEST_F(MeasureProgram, OnATerminalShowsTheBarTheMeterAndTheSummary) {
     int exitCode = -1;
     const std::string screen = test::runWithTerminalStderr(AURALYN_PATH, joined({"measure"}, joined(kShortSweep,

@@ -1,0 +1,67 @@
+// auralyn calibrate: the calibration profile of a setup, its input side (the
+// dBFS that 94 dB SPL or 1 V RMS reads), its output side (the volts of full
+// scale), and a look at it.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/calibrate_parts.h"
+#include "cli/commands.h"
+#include "cli/diagnostics.h"
+#include "platform/staged_file.h"
+
+namespace auralyn::cli {
+
+std::optional<calibration::CalibrationProfile> existingProfile(const std::string& path, bool& failed) {
+    failed = false;
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) return std::nullopt;
+    try {
+        return calibration::readProfile(path);
+    } catch (const calibration::ProfileError& e) {
+        printDiagnostic(std::string(e.what()) + " (not overwritten; choose another -o file)");
+        failed = true;
+        return std::nullopt;
+    }
+}
+
+bool writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides) {
+    std::string existing;
+    std::error_code exists;
+    if (std::filesystem::exists(path, exists) && !platform::isDevice(path)) {
+        std::ifstream file(path, std::ios::binary);
+        std::ostringstream text;
+        text << file.rdbuf();
+        existing = text.str();
+    }
+    std::string text;
+    try {
+        text = calibration::updatedProfileJson(existing, path, sides);
+    } catch (const calibration::ProfileError& e) {
+        printDiagnostic(e.what());
+        return false;
+    }
+    platform::StagedFile staged(path);
+    std::string error;
+    if (!platform::writeStagedText(staged, text, error) || !staged.commit(error)) {
+        printDiagnostic(error);
+        return false;
+    }
+    return true;
+}
+
+void addCalibrateCommand(CLI::App& app, int& exitCode) {
+    CLI::App* command = app.add_subcommand(
+        "calibrate",
+        "Calibrate a setup once, into a profile that analyze, measure and plot take with --calibration: "
+        "'calibrate input' finds the input's dBFS at 94 dB SPL (or at 1 V RMS), 'calibrate output' the output's "
+        "volts at full scale, 'calibrate show' prints a profile. An existing profile given with -o is updated: "
+        "the side calibrated is replaced, the other kept.");
+    command->require_subcommand(1);
+    addCalibrateInput(*command, exitCode);
+    addCalibrateOutput(*command, exitCode);
+    addCalibrateShow(*command, exitCode);
+}
+
+}  // namespace auralyn::cli
