@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "response/phase.h"
+#include "response/processing.h"
 
 namespace auralyn::response {
 namespace {
@@ -37,8 +38,13 @@ std::vector<Column> responseColumns(const Response& response, bool unwrapped) {
         columnOf(response, "phase_deg", [unwrapped](const Tone& t) -> std::optional<double> {
             return unwrapped ? t.phaseDeg() : wrapDegrees(t.phaseDeg());
         })};
-    for (std::size_t c = 0; c < response.extraColumns.size(); ++c)
-        columns.push_back(columnOf(response, response.extraColumns[c], [c](const Tone& t) { return t.extra[c]; }));
+    for (std::size_t c = 0; c < response.extraColumns.size(); ++c) {
+        const bool wrap = !unwrapped && isPhaseColumn(response.extraColumns[c]);
+        columns.push_back(columnOf(response, response.extraColumns[c], [c, wrap](const Tone& t) -> std::optional<double> {
+            if (wrap && t.extra[c]) return wrapDegrees(*t.extra[c]);
+            return t.extra[c];
+        }));
+    }
     Column magnitudeU95 = columnOf(response, "magnitude_u95_db", [](const Tone& t) { return t.magnitudeU95Db; });
     Column phaseU95 = columnOf(response, "phase_u95_deg", [](const Tone& t) { return t.phaseU95Deg; });
     if (anyValue(magnitudeU95) || anyValue(phaseU95)) {

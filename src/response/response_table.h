@@ -19,7 +19,8 @@ struct Column {
 
 // The columns of a response as analyze names them: frequency_hz, amplitude
 // (32767·|H|), magnitude_db, phase_deg (wrapped to (-180, 180] unless
-// `unwrapped`), the extra columns in their order, then magnitude_u95_db and
+// `unwrapped`, as are min_phase_deg and excess_phase_deg), the extra columns
+// in their order, then magnitude_u95_db and
 // phase_u95_deg where any tone has them.
 std::vector<Column> responseColumns(const Response& response, bool unwrapped);
 
