@@ -12,6 +12,7 @@ void addSweepCommand(CLI::App& app, int& exitCode);
 void addAnalyzeCommand(CLI::App& app, int& exitCode);
 void addPlotCommand(CLI::App& app, int& exitCode);
 void addSimulateCommand(CLI::App& app, int& exitCode);
+void addProcessCommand(CLI::App& app, int& exitCode);
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;

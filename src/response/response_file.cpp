@@ -1,3 +1,6 @@
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "response/response_reader.h"
@@ -5,8 +8,11 @@
 namespace auralyn::response {
 
 ReadResponse readResponseFile(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) throw Error(path + ": is a folder, not a response file");
+    errno = 0;
     std::ifstream in(path, std::ios::binary);
-    if (!in) throw Error(path + ": cannot be read");
+    if (!in) throw Error(path + ": cannot be read (" + std::string(errno != 0 ? std::strerror(errno) : "no such file") + ")");
     std::string text;
     char buffer[65536];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
