@@ -1,15 +1,37 @@
 // auralyn plot: draws measurements (reports or CSV files) into one Bode plot.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "cli/commands.h"
+#include "cli/plot_processing.h"
 #include "echoplot/plot_job.h"
 
 namespace auralyn::cli {
 namespace {
 
-int runPlotCommand(const echoplot::PlotRequest& request) {
+struct PlotOptions {
+    echoplot::PlotRequest request;
+    PlotProcessing processing;
+    std::string targetOffset = "auto";
+};
+
+int runPlotCommand(PlotOptions& options) {
+    echoplot::PlotRequest& request = options.request;
+    std::string usage;
+    if (options.targetOffset != "auto") {
+        char* end = nullptr;
+        request.targetOffsetDb = std::strtod(options.targetOffset.c_str(), &end);
+        if (end == options.targetOffset.c_str() || *end != '\0' || !std::isfinite(*request.targetOffsetDb))
+            usage = "--target-offset: expected auto or a number of dB, not '" + options.targetOffset + "'";
+    }
+    if (usage.empty()) attachResponseProcessing(options.processing, request, usage);
+    if (!usage.empty()) {
+        std::fprintf(stderr, "auralyn: plot: %s\nTry 'auralyn plot --help'.\n", usage.c_str());
+        return kExitUsage;
+    }
     echoplot::PlotResult result;
     std::string error;
     if (!echoplot::runPlot(request, result, error)) {
@@ -26,7 +48,9 @@ int runPlotCommand(const echoplot::PlotRequest& request) {
 }  // namespace
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
-    auto request = std::make_shared<echoplot::PlotRequest>();
+    auto options = std::make_shared<PlotOptions>();
+    echoplot::PlotRequest* request = &options->request;
+    PlotProcessing* processing = &options->processing;
     CLI::App* command = app.add_subcommand(
         "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");
     command->add_option("MEASUREMENT", request->measurements,
@@ -48,7 +72,25 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
                       "auralyn analyze --csv");
     command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
                     "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
-    command->callback([request, &exitCode] { exitCode = runPlotCommand(*request); });
+    command->add_option("--smooth", processing->smooth, "Fractional-octave smoothing of every curve, N from 1 to 96")
+        ->type_name("1/N");
+    command->add_option("--smooth-mode", processing->smoothMode,
+                        "power (default), complex, db, or variable (1/48 octave below 100 Hz to 1/3 above 10 kHz)")
+        ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
+        ->type_name("power|complex|db|variable");
+    command->add_option("--delay", processing->delay,
+                        "auto: find each curve's time of flight and take it out of its phase (printed); or SECONDS")
+        ->type_name("auto|SECONDS");
+    command->add_flag("--group-delay", processing->groupDelay, "Add a panel of group delay (ms)");
+    command->add_flag("--min-phase", processing->minPhase,
+                      "Draw the minimum phase the magnitude implies, dashed in the phase panel");
+    command->add_option("--target", request->targets,
+                        "A target curve (FRD or two columns: frequency, dB), dashed in the magnitude panel")
+        ->type_name("FILE");
+    command->add_option("--target-offset", options->targetOffset,
+                        "auto: shift the target to fit the first measurement (least squares); or DB")
+        ->type_name("auto|DB");
+    command->callback([options, &exitCode] { exitCode = runPlotCommand(*options); });
 }
 
 }  // namespace auralyn::cli

@@ -9,6 +9,7 @@
 #include "cli/diagnostics.h"
 
 #ifdef AURALYN_HAVE_PROCESS
+#include "cli/process_options.h"
 #include "cli/process_outputs.h"
 #include "response/averaging.h"
 #include "response/processing.h"
@@ -36,52 +37,10 @@ struct CombineRequest {
     ProcessOutputs outputs;
 };
 
-// A usage error: the message, exit status 2.
-struct UsageError {
-    std::string message;
-};
-
-int smoothingFraction(const std::string& text) {
-    int n = 0;
-    char tail = 0;
-    if (std::sscanf(text.c_str(), "1/%d%c", &n, &tail) != 1 || n < 1 || n > 96)
-        throw UsageError{"--smooth: expected 1/N with N from 1 to 96, not '" + text + "'"};
-    return n;
-}
-
-std::optional<response::Smoothing> smoothingOf(const ProcessRequest& request) {
-    if (request.smoothMode == "variable") {
-        if (!request.smooth.empty()) throw UsageError{"--smooth-mode variable sets its own widths: leave out --smooth"};
-        return response::Smoothing{0, response::SmoothingMode::power, true};
-    }
-    if (request.smooth.empty()) {
-        if (request.smoothMode != "power") throw UsageError{"--smooth-mode " + request.smoothMode + " needs --smooth 1/N"};
-        return std::nullopt;
-    }
-    const response::SmoothingMode mode = request.smoothMode == "complex" ? response::SmoothingMode::complex
-                                         : request.smoothMode == "db"    ? response::SmoothingMode::db
-                                                                         : response::SmoothingMode::power;
-    return response::Smoothing{smoothingFraction(request.smooth), mode, false};
-}
-
-void setDelay(const std::string& text, response::ProcessOptions& options) {
-    if (text.empty()) return;
-    if (text == "auto") {
-        options.delay = response::DelayChoice::automatic;
-        return;
-    }
-    char* end = nullptr;
-    const double seconds = std::strtod(text.c_str(), &end);
-    if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds) || std::abs(seconds) > 100.0)
-        throw UsageError{"--delay: expected auto or a number of seconds (within ±100), not '" + text + "'"};
-    options.delay = response::DelayChoice::given;
-    options.delaySeconds = seconds;
-}
-
 response::ProcessOptions optionsOf(const ProcessRequest& request) {
     response::ProcessOptions options;
-    options.smoothing = smoothingOf(request);
-    setDelay(request.delay, options);
+    options.smoothing = smoothingOption(request.smooth, request.smoothMode);
+    delayOption(request.delay, options);
     options.minimumPhase = request.minimumPhase;
     options.extension = {request.extendLow, request.extendHigh};
     options.pointsPerOctave = request.pointsPerOctave;
@@ -93,20 +52,6 @@ response::Response readInput(const std::string& path) {
     if (read.silentTones > 0)
         printDiagnostic("warning: " + std::to_string(read.silentTones) + " tones with an amplitude of 0 were left out of " + path);
     return std::move(read.response);
-}
-
-std::string formatted(const char* format, double a, double b = 0.0, double c = 0.0) {
-    char text[200];
-    std::snprintf(text, sizeof text, format, a, b, c);
-    return text;
-}
-
-void printDelay(const response::DelayEstimate& delay, const response::Response& r) {
-    std::string line = "Delay: " + formatted("%.4f ms", delay.seconds * 1000.0) + " (";
-    if (r.sampleRate) line += formatted("%.2f samples at %.0f Hz, ", delay.seconds * *r.sampleRate, *r.sampleRate);
-    line += formatted("%.4f m at 343 m/s), fitted over %.6g Hz to %.6g Hz", delay.seconds * 343.0, delay.bandLow,
-                      delay.bandHigh);
-    std::printf("%s (%zu tones); removed\n", line.c_str(), delay.tonesUsed);
 }
 
 std::string smoothingText(const ProcessRequest& request) {
@@ -130,7 +75,7 @@ int runProcess(const ProcessRequest& request) {
     const response::ProcessOptions options = optionsOf(request);
     const response::Processed processed = response::process(readInput(request.input), options);
     const response::Response& r = processed.response;
-    if (processed.delayFound) printDelay(*processed.delayFound, r);
+    if (processed.delayFound) std::printf("%s\n", delayLine(*processed.delayFound, r.sampleRate).c_str());
     if (processed.minimum)
         std::printf("Minimum phase: the magnitude extended at %+.2f dB/octave below %.6g Hz and %+.2f dB/octave above %.6g Hz\n",
                     processed.minimum->lowDbPerOctave, r.tones.front().frequency, processed.minimum->highDbPerOctave,
@@ -145,7 +90,11 @@ int runProcess(const ProcessRequest& request) {
         {"extend_high_db_per_octave", slopeField(processed, false)}};
     std::string comment = "Frequency response from " + request.input;
     if (!smoothingText(request).empty()) comment += ", smoothed " + smoothingText(request);
-    if (r.delayRemoved != 0.0) comment += formatted(", %.6g ms of delay removed", r.delayRemoved * 1000.0);
+    if (r.delayRemoved != 0.0) {
+        char removed[80];
+        std::snprintf(removed, sizeof removed, ", %.6g ms of delay removed", r.delayRemoved * 1000.0);
+        comment += removed;
+    }
     comment += "; frequency (Hz), magnitude (dB re the full-scale test tone), phase (deg)";
     return writeProcessOutputs(request.outputs, r, summary, comment) ? kExitSuccess : kExitFailure;
 }

@@ -44,9 +44,15 @@ DelayEstimate findDelay(const Response& response, const Extension& extension) {
     DelayEstimate estimate;
     LineFit fit;
     double previous = 0.0;
+    // The minimum phase is least sure within an octave of either end, where
+    // the guessed extension weighs most; those tones are left out where the
+    // curve spans more than three octaves.
+    const double first = response.tones.front().frequency, last = response.tones.back().frequency;
+    const bool trim = last / first > 8.0;
     for (std::size_t i = 0; i < response.tones.size(); ++i) {
-        if (std::abs(db[i] - level) > 10.0) continue;
         const double f = response.tones[i].frequency;
+        if (std::abs(db[i] - level) > 10.0) continue;
+        if (trim && (f < 2.0 * first || f > last / 2.0)) continue;
         // The first tones are taken against their neighbour, later ones against the line.
         const double expected = fit.count() < 3 ? (fit.count() == 0 ? excess[i] : previous) : fit.at(f);
         const double phase = expected + std::remainder(excess[i] - expected, 2.0 * kPi);

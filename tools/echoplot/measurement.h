@@ -21,6 +21,10 @@ struct Measurement {
     std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
     std::vector<ToneQuality> quality;         // one per tone from a CSV file; none from a report
     std::vector<std::string> qualityColumns;  // the columns of ToneQuality the file's first line names
+    // Per tone (empty, or one per point), filled in by whoever prepares the
+    // measurement for drawing: group delay and the minimum phase.
+    std::vector<std::optional<double>> groupDelayMs = {};
+    std::vector<std::optional<double>> minPhaseDeg = {};
 };
 
 // True when the file named every one of `columns`; else false, with the
