@@ -254,5 +254,43 @@ TEST(ProcessProgram, ReadsWhatAnalyzeWrites) {
     }
 }
 
+TEST(PlotProgram, DrawsFrdCurvesWithGroupDelayMinimumPhaseAndATarget) {
+    TempDir dir;
+    const double delay = 1e-3;
+    writeText(dir, "in.csv", csvOf(logTones(24), [delay](double f) {
+        return bandPass(f) * std::polar(1.0, -2.0 * kPi * f * delay);
+    }));
+    ProgramRun run = test::auralyn(dir, {"process", "in.csv", "--frd", "speaker.frd"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    writeText(dir, "target.txt", "* a falling target\n20 3\n20000 -3\n");
+    run = test::auralyn(dir, {"plot", "speaker.frd", "-o", "p.svg", "--smooth", "1/6", "--delay", "auto", "--group-delay",
+                              "--min-phase", "--target", "target.txt"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    double ms = 0.0;
+    ASSERT_EQ(std::sscanf(run.out.c_str(), "speaker.frd: Delay: %lf ms", &ms), 1) << run.out;
+    EXPECT_NEAR(ms, 1.0, 1.0 / 48.0);
+    const std::string svg = test::readFileText(dir.file("p.svg"));
+    EXPECT_NE(svg.find("Group delay (ms)"), std::string::npos);
+    EXPECT_NE(svg.find("class=\"group-delay-point\""), std::string::npos);
+    EXPECT_NE(svg.find("target.txt (target, "), std::string::npos);
+    run = test::auralyn(dir, {"plot", "speaker.frd", "-o", "q.svg", "--target", "target.txt", "--target-offset", "-2.5"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(test::readFileText(dir.file("q.svg")).find("target.txt (target, -2.50 dB)"), std::string::npos);
+
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"plot", "speaker.frd", "--smooth", "1/200"},
+          std::vector<std::string>{"plot", "speaker.frd", "--target", "target.txt", "--target-offset", "some"},
+          std::vector<std::string>{"plot", "speaker.frd", "--delay", "later"}}) {
+        run = test::auralyn(dir, args);
+        EXPECT_EQ(run.exitCode, 2) << args.back();
+        EXPECT_NE(run.err.find("auralyn: plot: "), std::string::npos) << run.err;
+    }
+    writeText(dir, "one.frd", "1000 0 0\n");
+    run = test::auralyn(dir, {"plot", "one.frd", "--smooth", "1/3", "-o", "r.svg"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("one.frd: a response needs at least two tones"), std::string::npos) << run.err;
+    EXPECT_FALSE(test::exists(dir, "r.svg"));
+}
+
 }  // namespace
 }  // namespace auralyn

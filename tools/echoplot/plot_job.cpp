@@ -146,8 +146,8 @@ bool readCurve(const PlotRequest& request, const std::string& path, Measurement&
     return readMeasurementFile(path, m, error);
 }
 
-// The level of the measurement at f, straight on the log-frequency axis
-// between its two nearest drawn tones; none outside them.
+// The level of a curve at f, straight on the log-frequency axis between its
+// two nearest points; none outside them.
 std::optional<double> levelAt(const std::vector<ResponsePoint>& drawn, double f) {
     if (drawn.empty() || f < drawn.front().frequency || f > drawn.back().frequency) return std::nullopt;
     const auto above = std::lower_bound(drawn.begin(), drawn.end(), f,
@@ -158,21 +158,25 @@ std::optional<double> levelAt(const std::vector<ResponsePoint>& drawn, double f)
     return below.magnitudeDb + t * (above->magnitudeDb - below.magnitudeDb);
 }
 
-// The offset that fits the target to the measurement in the least-squares
-// sense: the mean level difference over the target's points that lie within
-// the measurement's tones.
-bool fittedOffset(const Measurement& target, const Measurement& measurement, double& offset, std::string& error) {
+std::vector<ResponsePoint> drawnSorted(const Measurement& m) {
     std::vector<ResponsePoint> drawn;
-    for (const auto& p : measurement.points)
+    for (const auto& p : m.points)
         if (p) drawn.push_back(*p);
     std::sort(drawn.begin(), drawn.end(), [](const auto& a, const auto& b) { return a.frequency < b.frequency; });
+    return drawn;
+}
+
+// The offset that fits the target to the measurement in the least-squares
+// sense: the mean level difference over the measurement's tones that lie
+// within the target's frequencies (the target taken between its points).
+bool fittedOffset(const Measurement& target, const Measurement& measurement, double& offset, std::string& error) {
+    const std::vector<ResponsePoint> curve = drawnSorted(target);
     double sum = 0.0;
     std::size_t count = 0;
-    for (const auto& p : target.points) {
-        if (!p) continue;
-        const std::optional<double> level = levelAt(drawn, p->frequency);
+    for (const ResponsePoint& p : drawnSorted(measurement)) {
+        const std::optional<double> level = levelAt(curve, p.frequency);
         if (!level) continue;
-        sum += *level - p->magnitudeDb;
+        sum += p.magnitudeDb - *level;
         ++count;
     }
     if (count == 0) {
