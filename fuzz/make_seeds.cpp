@@ -87,7 +87,7 @@ void writeBytes(const fs::path& path, const Bytes& bytes) {
 
 // A file as the generator writes it, through the class itself.
 bool writeGeneratedWave(const fs::path& path) {
-    auralyn::WaveFile out;
+    auralyn::wave::WaveFile out;
     if (!out.openWrite(path.string().c_str())) return false;
     out.setFormat(44100, 16, 1);
     out.setSampleRate(8000);
@@ -135,8 +135,8 @@ void writeWaveSeeds(const fs::path& dir) {
     writeGeneratedWave(dir / "generated.wav");
 }
 
-bool writePlan(const fs::path& path, const std::function<void(auralyn::SweepPlan&)>& configure, bool lock = true) {
-    auralyn::SweepPlan plan;
+bool writePlan(const fs::path& path, const std::function<void(auralyn::sweep::SweepPlan&)>& configure, bool lock = true) {
+    auralyn::sweep::SweepPlan plan;
     configure(plan);
     if (lock) plan.lock();
     std::FILE* out = std::fopen(path.string().c_str(), "wb");
@@ -146,7 +146,7 @@ bool writePlan(const fs::path& path, const std::function<void(auralyn::SweepPlan
 }
 
 // The values the generator's dialogue stores when every question takes its default.
-void dialogueDefaults(auralyn::SweepPlan& plan) {
+void dialogueDefaults(auralyn::sweep::SweepPlan& plan) {
     plan.setSampleRate(48000);
     plan.setOctaveSweep(1);
     plan.setStartFrequency(20);
@@ -168,14 +168,14 @@ void dialogueDefaults(auralyn::SweepPlan& plan) {
 void writeSweepSeeds(const fs::path& dir) {
     writePlan(dir / "defaults.swp", dialogueDefaults);
     writePlan(dir / "defaults-unlocked.swp", dialogueDefaults, false);
-    writePlan(dir / "linear.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "linear.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(44100);
         plan.setOctaveSweep(0);
         plan.setFrequencyStep(10);
         plan.setTonesPerSyncPulse(100);
     });
-    writePlan(dir / "octave-coarse.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "octave-coarse.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(96000);
         plan.setFrequencyStep(3);
@@ -183,7 +183,7 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setMaxFractionalCycle(0.01);
         plan.setMaxExtraSamples(3000);
     });
-    writePlan(dir / "low-rate-extremes.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "low-rate-extremes.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(8000);
         plan.setStartFrequency(0.1);
@@ -196,7 +196,7 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setMaxExtraSamples(3000);
         plan.setSyncPulseLevel(10);
     });
-    writePlan(dir / "linear-fine.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "linear-fine.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(8000);
         plan.setOctaveSweep(0);
@@ -204,7 +204,7 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setFrequencyStep(0.01);
         plan.setTonesPerSyncPulse(1);
     });
-    writePlan(dir / "single-tone.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "single-tone.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setOctaveSweep(0);
         plan.setStartFrequency(1000);
@@ -212,7 +212,7 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setFrequencyStep(1e10);
         plan.setSyncPulseLevel(100);
     });
-    writePlan(dir / "nyquist.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "nyquist.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setOctaveSweep(0);
         plan.setStartFrequency(23000);
@@ -220,16 +220,16 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setFrequencyStep(500);
         plan.setMinToneDuration(1000);
     });
-    writePlan(dir / "constructor-values.swp", [](auralyn::SweepPlan&) {});
+    writePlan(dir / "constructor-values.swp", [](auralyn::sweep::SweepPlan&) {});
     // Recordings of these once gave wrong reports: a pulse level below the
     // threshold, no drift allowance (blocks of whole cycles get a tail of -1),
     // and a first block of 441 million samples.
-    writePlan(dir / "pulse-below-threshold.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "pulse-below-threshold.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setFrequencyStep(3);
         plan.setSyncPulseLevel(10);
     });
-    writePlan(dir / "tail-minus-one.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "tail-minus-one.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(44100);
         plan.setOctaveSweep(0);
@@ -239,7 +239,7 @@ void writeSweepSeeds(const fs::path& dir) {
         plan.setMinToneDuration(0);
         plan.setMaxTimeDrift(0);
     });
-    writePlan(dir / "block-of-millions.swp", [](auralyn::SweepPlan& plan) {
+    writePlan(dir / "block-of-millions.swp", [](auralyn::sweep::SweepPlan& plan) {
         dialogueDefaults(plan);
         plan.setSampleRate(44100);
         plan.setOctaveSweep(0);

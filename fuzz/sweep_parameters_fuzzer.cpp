@@ -11,15 +11,15 @@ namespace {
 
 constexpr int kMaxTonesWalked = 4096;
 
-void walkSchedule(auralyn::SweepPlan& plan) {
-    const auralyn::SweepParameters& p = plan.params();
-    (void)auralyn::generatorLeadInSamples(p);
-    (void)auralyn::measurerLeadInSamples(p);
-    (void)auralyn::syncSettlingSamples(p);
-    (void)auralyn::syncDriftSamples(p);
-    (void)auralyn::syncPulseSamples(p);
-    (void)auralyn::percentToAmplitude(p.syncPulseLevel);
-    (void)auralyn::percentToAmplitude(p.syncThreshold);
+void walkSchedule(auralyn::sweep::SweepPlan& plan) {
+    const auralyn::sweep::SweepParameters& p = plan.params();
+    (void)auralyn::sweep::generatorLeadInSamples(p);
+    (void)auralyn::sweep::measurerLeadInSamples(p);
+    (void)auralyn::sweep::syncSettlingSamples(p);
+    (void)auralyn::sweep::syncDriftSamples(p);
+    (void)auralyn::sweep::syncPulseSamples(p);
+    (void)auralyn::sweep::percentToAmplitude(p.syncPulseLevel);
+    (void)auralyn::sweep::percentToAmplitude(p.syncThreshold);
     (void)plan.toneCount();
     plan.rewind();
     for (int tone = 0; tone < kMaxTonesWalked; ++tone) {
@@ -31,7 +31,7 @@ void walkSchedule(auralyn::SweepPlan& plan) {
         (void)plan.phaseAtSample(plan.params().toneLength);
         if (!plan.nextTone()) break;
     }
-    (void)auralyn::sweepSampleCount(plan, 1u << 22);
+    (void)auralyn::sweep::sweepSampleCount(plan, 1u << 22);
 }
 
 }  // namespace
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size == 0) return 0;  // fmemopen needs a buffer; an empty file is refused at the magic anyway
     std::FILE* in = fmemopen(const_cast<std::uint8_t*>(data), size, "rb");
     if (in == nullptr) return 0;
-    auralyn::SweepPlan plan;
+    auralyn::sweep::SweepPlan plan;
     const bool loaded = plan.readParameters(in);
     std::fclose(in);
     if (loaded) walkSchedule(plan);

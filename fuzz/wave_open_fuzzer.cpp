@@ -44,7 +44,7 @@ private:
 constexpr std::int32_t kSkipCounts[] = {0, 1, 3, -1, 1000, 0x40000000, std::numeric_limits<std::int32_t>::max(),
                                         std::numeric_limits<std::int32_t>::min()};
 
-void readAndSkip(auralyn::WaveFile& wave) {
+void readAndSkip(auralyn::wave::WaveFile& wave) {
     std::array<std::int16_t, 4096> buffer{};
     const std::int32_t framesThatFit = wave.channels == 0 ? 64 : static_cast<std::int32_t>(buffer.size() / wave.channels);
     const std::int32_t frames = framesThatFit < 64 ? framesThatFit : 64;
@@ -59,7 +59,7 @@ void readAndSkip(auralyn::WaveFile& wave) {
 
 // Depth-first over every chunk, with the queries on each; bounded in steps.
 void walkChunkTree(const char* path) {
-    auralyn::RiffFile riff(path);
+    auralyn::wave::RiffFile riff(path);
     if (riff.file() == nullptr) return;
     int depth = 0;
     for (int step = 0; step < 512; ++step) {
@@ -83,7 +83,7 @@ void walkChunkTree(const char* path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static InputFile input;
     input.store(data, size);
-    auralyn::WaveFile wave;
+    auralyn::wave::WaveFile wave;
     if (wave.openRead(input.path())) readAndSkip(wave);
     wave.close();
     walkChunkTree(input.path());

@@ -12,9 +12,9 @@
 #include "bench_recordings.h"
 #include "clocked_recording.h"
 #include "long_sweep.h"
-#include "measurement/clock_corrected_sweep.h"
-#include "measurement/recording_analysis.h"
-#include "measurement/sweep_analysis.h"
+#include "analysis/clock_corrected_sweep.h"
+#include "analysis/recording_analysis.h"
+#include "analysis/sweep_analysis.h"
 #include "wave/wave_file.h"
 
 namespace {
@@ -37,14 +37,14 @@ void BM_EchoprobeWalk(benchmark::State& state) {
     const std::string& path = longRecording();
     std::uint64_t samples = 0;
     for (auto _ : state) {
-        SweepPlan plan = bench::longSweepPlan();
-        WaveFile recording;
+        sweep::SweepPlan plan = bench::longSweepPlan();
+        wave::WaveFile recording;
         if (!recording.openRead(path.c_str())) {
             state.SkipWithError("cannot open the recording");
             break;
         }
         samples = recording.dataSize / 2;
-        const SweepAnalysis analysis = analyzeSweep(plan, recording);
+        const analysis::SweepAnalysis analysis = analysis::analyzeSweep(plan, recording);
         if (!analysis.complete()) state.SkipWithError("the walk failed");
         benchmark::DoNotOptimize(analysis.tones.data());
     }
@@ -53,11 +53,11 @@ void BM_EchoprobeWalk(benchmark::State& state) {
 BENCHMARK(BM_EchoprobeWalk)->Unit(benchmark::kMillisecond);
 
 void BM_ClockCorrectionAlone(benchmark::State& state) {
-    const SweepPlan plan = bench::longSweepPlan();
+    const sweep::SweepPlan plan = bench::longSweepPlan();
     const std::vector<std::int16_t>& recording = recordingAt(static_cast<double>(state.range(0)));
     double ppm = 0.0;
     for (auto _ : state) {
-        const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, recording);
+        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
         if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         ppm = sweep.clock.ppm;
         benchmark::DoNotOptimize(sweep.tones.data());
@@ -68,11 +68,11 @@ void BM_ClockCorrectionAlone(benchmark::State& state) {
 BENCHMARK(BM_ClockCorrectionAlone)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
 
 void BM_FullAnalysis(benchmark::State& state) {
-    const SweepPlan plan = bench::longSweepPlan();
+    const sweep::SweepPlan plan = bench::longSweepPlan();
     const std::vector<std::int16_t>& recording = recordingAt(static_cast<double>(state.range(0)));
     double ppm = 0.0;
     for (auto _ : state) {
-        const RecordingAnalysis analysis = analyzeRecording(plan, RecordingChannels{recording});
+        const analysis::RecordingAnalysis analysis = analysis::analyzeRecording(plan, analysis::RecordingChannels{recording});
         if (analysis.sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         ppm = analysis.clock.ppm;
         benchmark::DoNotOptimize(analysis.sweep.tones.data());
@@ -84,12 +84,12 @@ BENCHMARK(BM_FullAnalysis)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecond);
 
 // The whole analysis from the file, reading included.
 void BM_FullAnalysisFromFile(benchmark::State& state) {
-    const SweepPlan plan = bench::longSweepPlan();
+    const sweep::SweepPlan plan = bench::longSweepPlan();
     std::uint64_t samples = 0;
     for (auto _ : state) {
         const std::vector<std::int16_t> recording = bench::readWholeRecording(longRecording());
         samples = recording.size();
-        const RecordingAnalysis analysis = analyzeRecording(plan, RecordingChannels{recording});
+        const analysis::RecordingAnalysis analysis = analysis::analyzeRecording(plan, analysis::RecordingChannels{recording});
         benchmark::DoNotOptimize(analysis.sweep.tones.data());
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));

@@ -13,9 +13,9 @@
 #include "bench_recordings.h"
 #include "clocked_recording.h"
 #include "long_sweep.h"
-#include "measurement/clock/sine_fit.h"
-#include "measurement/clock/tone_frequency.h"
-#include "measurement/clock_corrected_sweep.h"
+#include "clock/sine_fit.h"
+#include "clock/tone_frequency.h"
+#include "analysis/clock_corrected_sweep.h"
 #include "measurer/analysis_loop.h"
 #include "measurer/recording_walk.h"
 #include "measurer/tone_analyzer.h"
@@ -35,19 +35,19 @@ void BM_EchoprobeWalk(benchmark::State& state) {
     const std::string& path = longRecording();
     std::uint64_t samples = 0;
     for (auto _ : state) {
-        SweepPlan plan = bench::longSweepPlan();
-        WaveFile recording;
+        sweep::SweepPlan plan = bench::longSweepPlan();
+        wave::WaveFile recording;
         if (!recording.openRead(path.c_str())) {
             state.SkipWithError("cannot open the recording");
             break;
         }
         samples = recording.dataSize / 2;
-        recording.skipSamples(measurerLeadInSamples(plan.params()));
-        std::vector<ToneResult> results;
+        recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
+        std::vector<measurer::ToneResult> results;
         bool ok = false;
         {
             bench::QuietStdout quiet;
-            ok = analyzeRecording(plan, recording, results, plan.toneCount());
+            ok = measurer::analyzeRecording(plan, recording, results, plan.toneCount());
         }
         if (!ok) state.SkipWithError("the walk failed");
         benchmark::DoNotOptimize(results.data());
@@ -62,22 +62,22 @@ void BM_WalkWithToneAnalyzerOnly(benchmark::State& state) {
     const std::string& path = longRecording();
     std::uint64_t samples = 0;
     for (auto _ : state) {
-        SweepPlan plan = bench::longSweepPlan();
-        WaveFile recording;
+        sweep::SweepPlan plan = bench::longSweepPlan();
+        wave::WaveFile recording;
         if (!recording.openRead(path.c_str())) {
             state.SkipWithError("cannot open the recording");
             break;
         }
         samples = recording.dataSize / 2;
-        recording.skipSamples(measurerLeadInSamples(plan.params()));
-        ToneAnalyzer analyzer(nullptr);
+        recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
+        measurer::ToneAnalyzer analyzer(nullptr);
         analyzer.setSampleRate(plan.params().sampleRate);
-        std::vector<ToneResult> results;
-        walkRecording(plan, recording, [&](const ToneBlock& block) {
+        std::vector<measurer::ToneResult> results;
+        measurer::walkRecording(plan, recording, [&](const measurer::ToneBlock& block) {
             analyzer.setSamples(block.samples);
             analyzer.setTone(block.frequency, block.length);
             analyzer.samplesChanged();
-            results.push_back(ToneResult{block.frequency, analyzer.amplitude(), analyzer.phase()});
+            results.push_back(measurer::ToneResult{block.frequency, analyzer.amplitude(), analyzer.phase()});
             return true;
         });
         benchmark::DoNotOptimize(results.data());
@@ -89,7 +89,7 @@ BENCHMARK(BM_WalkWithToneAnalyzerOnly)->Unit(benchmark::kMillisecond);
 // Reading the file whole and measuring it, as `auralyn analyze` will.
 void BM_ClockCorrectedFromFile(benchmark::State& state) {
     const std::string& path = longRecording();
-    const SweepPlan plan = bench::longSweepPlan();
+    const sweep::SweepPlan plan = bench::longSweepPlan();
     std::uint64_t samples = 0;
     double ppm = 0;
     for (auto _ : state) {
@@ -99,7 +99,7 @@ void BM_ClockCorrectedFromFile(benchmark::State& state) {
             break;
         }
         samples = recording.size();
-        const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, recording);
+        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
         if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         ppm = sweep.clock.ppm;
         benchmark::DoNotOptimize(sweep.tones.data());
@@ -111,7 +111,7 @@ BENCHMARK(BM_ClockCorrectedFromFile)->Unit(benchmark::kMillisecond);
 
 // The measurement alone, on one clock and on a recorder 20 ppm fast.
 void BM_ClockCorrectedInMemory(benchmark::State& state) {
-    const SweepPlan plan = bench::longSweepPlan();
+    const sweep::SweepPlan plan = bench::longSweepPlan();
     std::vector<std::int16_t> recording = bench::readWholeRecording(longRecording());
     if (recording.empty()) {
         state.SkipWithError("cannot read the recording");
@@ -121,7 +121,7 @@ void BM_ClockCorrectedInMemory(benchmark::State& state) {
     if (ppm != 0) recording = bench::recordedOnClock(recording, ppm);
     double found = 0;
     for (auto _ : state) {
-        const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, recording);
+        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
         if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         found = sweep.clock.ppm;
         benchmark::DoNotOptimize(sweep.tones.data());

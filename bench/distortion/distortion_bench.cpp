@@ -17,14 +17,14 @@
 
 #include "long_sweep.h"
 #include "long_sweep_tones.h"
-#include "measurement/tone_quality.h"
+#include "analysis/tone_quality.h"
 
 namespace {
 
 using namespace auralyn;
 
-measurement::ToneQuality measureSpan(const bench::LoadedSweep& sweep, const bench::ToneSpan& tone) {
-    return measurement::measureTone(sweep.samples.data() + tone.start, tone.length, 0.0,
+analysis::ToneQuality measureSpan(const bench::LoadedSweep& sweep, const bench::ToneSpan& tone) {
+    return analysis::measureTone(sweep.samples.data() + tone.start, tone.length, 0.0,
                                     tone.frequency / sweep.sampleRate, {sweep.samples.data(), sweep.leadIn});
 }
 
@@ -33,9 +33,9 @@ void BM_ToneQuality(benchmark::State& state) {
     std::vector<std::int16_t> samples(168000 + count);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(std::lround(30000.0 * std::sin(0.1309 * i + 0.2) + (i * 7919 % 13) - 6.0));
-    const measurement::LeadInSpan leadIn{samples.data() + count, 168000};
+    const analysis::LeadInSpan leadIn{samples.data() + count, 168000};
     for (auto _ : state) {
-        const measurement::ToneQuality q = measurement::measureTone(samples.data(), count, -0.25, 0.1309 / 6.283185307179586, leadIn);
+        const analysis::ToneQuality q = analysis::measureTone(samples.data(), count, -0.25, 0.1309 / 6.283185307179586, leadIn);
         benchmark::DoNotOptimize(q.thdDb);
     }
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
@@ -51,7 +51,7 @@ void BM_DistortionLongSweep(benchmark::State& state) {
     for (auto _ : state) {
         double sum = 0.0;
         for (const bench::ToneSpan& tone : sweep.tones) {
-            const measurement::ToneQuality q = measureSpan(sweep, tone);
+            const analysis::ToneQuality q = measureSpan(sweep, tone);
             sum += q.amplitude + q.magnitudeU95Db + q.noiseFloorDbfs.value_or(0.0);
         }
         benchmark::DoNotOptimize(sum);
@@ -65,7 +65,7 @@ BENCHMARK(BM_DistortionLongSweep)->Unit(benchmark::kMillisecond)->UseRealTime();
 int printMeasurements(const std::string& folder) {
     const bench::LoadedSweep sweep = bench::loadLongSweep(folder);
     for (const bench::ToneSpan& tone : sweep.tones) {
-        const measurement::ToneQuality q = measureSpan(sweep, tone);
+        const analysis::ToneQuality q = measureSpan(sweep, tone);
         std::printf("%.17g %.17g %.17g %.17g %.17g\n", tone.frequency, q.amplitude, q.phase,
                     q.thdnDb.value_or(0.0), q.noiseFloorDbfs.value_or(0.0));
     }

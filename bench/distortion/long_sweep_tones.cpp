@@ -10,13 +10,13 @@
 
 namespace auralyn::bench {
 
-std::vector<ToneSpan> toneSpans(SweepPlan plan) {
-    const SweepParameters& p = plan.params();
+std::vector<ToneSpan> toneSpans(sweep::SweepPlan plan) {
+    const sweep::SweepParameters& p = plan.params();
     std::vector<ToneSpan> spans;
     plan.rewind();
-    std::int64_t position = generatorLeadInSamples(p);
+    std::int64_t position = sweep::generatorLeadInSamples(p);
     do {
-        if (plan.isSyncTone()) position += syncSettlingSamples(p) + syncDriftSamples(p) + syncPulseSamples(p);
+        if (plan.isSyncTone()) position += sweep::syncSettlingSamples(p) + sweep::syncDriftSamples(p) + sweep::syncPulseSamples(p);
         const std::int64_t lead = plan.settlingSamples();
         spans.push_back(ToneSpan{p.toneFrequency, static_cast<std::size_t>(position + lead),
                                  static_cast<std::size_t>(p.toneLength)});
@@ -27,14 +27,14 @@ std::vector<ToneSpan> toneSpans(SweepPlan plan) {
 
 LoadedSweep loadLongSweep(const std::string& folder) {
     LoadedSweep sweep;
-    const SweepPlan plan = longSweepPlan();
-    WaveFile wave;
+    const sweep::SweepPlan plan = longSweepPlan();
+    wave::WaveFile wave;
     if (!wave.openRead((folder + "/rec.wav").c_str())) throw std::runtime_error("cannot read rec.wav");
     sweep.sampleRate = wave.sampleRate;
     sweep.samples.resize(wave.dataSize / 2);
     if (!wave.readSamples(sweep.samples.data(), static_cast<std::int32_t>(sweep.samples.size())))
         throw std::runtime_error("cannot read the samples of rec.wav");
-    sweep.leadIn = static_cast<std::size_t>(generatorLeadInSamples(plan.params()));
+    sweep.leadIn = static_cast<std::size_t>(sweep::generatorLeadInSamples(plan.params()));
     sweep.tones = toneSpans(plan);
     if (sweep.tones.empty() || sweep.tones.back().start + sweep.tones.back().length > sweep.samples.size())
         throw std::runtime_error("rec.wav does not hold the long sweep");

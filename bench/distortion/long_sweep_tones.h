@@ -24,7 +24,7 @@ struct LoadedSweep {
 };
 
 // Every tone's block along the plan's schedule, laid out as the generator writes it.
-std::vector<ToneSpan> toneSpans(SweepPlan plan);
+std::vector<ToneSpan> toneSpans(sweep::SweepPlan plan);
 
 // The long recording written by writeLongSweep in FOLDER, in memory, with its tones.
 LoadedSweep loadLongSweep(const std::string& folder);

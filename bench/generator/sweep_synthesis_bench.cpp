@@ -14,8 +14,8 @@ namespace auralyn {
 namespace {
 
 // 20 Hz to 20 kHz in 10 Hz steps, 0.1 s per tone: about 14 million samples.
-SweepPlan longLinearSweep() {
-    SweepPlan plan;
+sweep::SweepPlan longLinearSweep() {
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setOctaveSweep(0);
     plan.setStartFrequency(20);
@@ -23,8 +23,8 @@ SweepPlan longLinearSweep() {
     plan.setFrequencyStep(10);
     plan.setMinToneDuration(0.1);
     plan.setSettlingTime(0.04);
-    storeAdvancedDefaults(plan);
-    storeFixedValues(plan);
+    generator::storeAdvancedDefaults(plan);
+    generator::storeFixedValues(plan);
     plan.lock();
     return plan;
 }
@@ -52,15 +52,15 @@ private:
 };
 
 void BM_GenerateLongSweep(benchmark::State& state) {
-    SweepPlan plan = longLinearSweep();
-    const auto samples = static_cast<std::int64_t>(sweepSampleCount(plan));
+    sweep::SweepPlan plan = longLinearSweep();
+    const auto samples = static_cast<std::int64_t>(sweep::sweepSampleCount(plan));
     QuietStandardOutput quiet;
     for (auto _ : state) {
-        WaveFile wave;
+        wave::WaveFile wave;
         wave.openWrite("/dev/null");
         wave.setFormat(44100, 16, 1);
         wave.setSampleRate(48000);
-        benchmark::DoNotOptimize(generateSweep(plan, wave));
+        benchmark::DoNotOptimize(generator::generateSweep(plan, wave));
     }
     state.SetItemsProcessed(state.iterations() * samples);
 }
@@ -68,11 +68,11 @@ BENCHMARK(BM_GenerateLongSweep)->Unit(benchmark::kMillisecond);
 
 void BM_WriteTone(benchmark::State& state) {
     const auto count = static_cast<std::int32_t>(state.range(0));
-    WaveFile wave;
+    wave::WaveFile wave;
     wave.openWrite("/dev/null");
     wave.setFormat(48000, 16, 1);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(writeTone(997.0, -1.25, 100, count, wave));
+        benchmark::DoNotOptimize(generator::writeTone(997.0, -1.25, 100, count, wave));
     }
     state.SetItemsProcessed(state.iterations() * count);
 }

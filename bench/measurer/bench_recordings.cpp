@@ -36,7 +36,7 @@ std::string longRecordingIn(const std::string& folderName) {
 }
 
 std::vector<std::int16_t> readWholeRecording(const std::string& path) {
-    WaveFile wave;
+    wave::WaveFile wave;
     std::vector<std::int16_t> samples;
     if (!wave.openRead(path.c_str()) || wave.bitsPerSample != 16 || wave.channels != 1) return samples;
     samples.resize(wave.dataSize / 2);

@@ -4,16 +4,16 @@
 #include <cmath>
 #include <string>
 
-#ifdef AURALYN_HAVE_DEVICESIM
-#include "devicesim/device_processor.h"
+#ifdef AURALYN_HAVE_SIMULATION
+#include "simulation/device_processor.h"
 #endif
 
 namespace auralyn::bench {
 
 std::vector<std::int16_t> recordedOnClock(const std::vector<std::int16_t>& played, double ppm) {
-#ifdef AURALYN_HAVE_DEVICESIM
+#ifdef AURALYN_HAVE_SIMULATION
     std::string error;
-    auto processor = devicesim::DeviceProcessor::create(devicesim::Device{{devicesim::ClockPart{ppm}}}, 48000, error);
+    auto processor = simulation::DeviceProcessor::create(simulation::Device{{simulation::ClockPart{ppm}}}, 48000, error);
     std::vector<double> signal(played.begin(), played.end()), rest;
     if (!processor || !processor->process(signal, error) || !processor->finish(rest, error)) return {};
     signal.insert(signal.end(), rest.begin(), rest.end());

@@ -14,12 +14,12 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
-void writeLevel(WaveFile& wave, std::int32_t count, std::int16_t level, std::uint64_t& written) {
+void writeLevel(wave::WaveFile& wave, std::int32_t count, std::int16_t level, std::uint64_t& written) {
     for (std::int32_t i = 0; i < count; ++i) wave.writeSample(level);
     written += count > 0 ? static_cast<std::uint64_t>(count) : 0;
 }
 
-void writeTone(WaveFile& wave, double frequency, double startPhase, std::uint32_t rate, std::int32_t count,
+void writeTone(wave::WaveFile& wave, double frequency, double startPhase, std::uint32_t rate, std::int32_t count,
                std::uint64_t& written) {
     const double step = kTwoPi * frequency / static_cast<double>(rate);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -31,8 +31,8 @@ void writeTone(WaveFile& wave, double frequency, double startPhase, std::uint32_
 
 }  // namespace
 
-SweepPlan longSweepPlan() {
-    SweepPlan plan;
+sweep::SweepPlan longSweepPlan() {
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setOctaveSweep(0);
     plan.setStartFrequency(20.0);
@@ -54,22 +54,22 @@ SweepPlan longSweepPlan() {
 }
 
 std::uint64_t writeLongSweep(const std::string& folder) {
-    SweepPlan plan = longSweepPlan();
-    const SweepParameters& p = plan.params();
+    sweep::SweepPlan plan = longSweepPlan();
+    const sweep::SweepParameters& p = plan.params();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> parameters(std::fopen((folder + "/sweep.swp").c_str(), "wb"),
                                                               std::fclose);
     if (!parameters || !plan.writeParameters(parameters.get())) throw std::runtime_error("cannot write sweep.swp");
-    WaveFile wave;
+    wave::WaveFile wave;
     if (!wave.openWrite((folder + "/rec.wav").c_str())) throw std::runtime_error("cannot write rec.wav");
     wave.setFormat(p.sampleRate, 16, 1);
     std::uint64_t written = 0;
     plan.rewind();
-    writeLevel(wave, generatorLeadInSamples(p), 0, written);
+    writeLevel(wave, sweep::generatorLeadInSamples(p), 0, written);
     do {
         if (plan.isSyncTone()) {
-            writeLevel(wave, syncSettlingSamples(p), 0, written);
-            writeLevel(wave, syncDriftSamples(p), 0, written);
-            writeLevel(wave, syncPulseSamples(p), static_cast<std::int16_t>(percentToAmplitude(p.syncPulseLevel)),
+            writeLevel(wave, sweep::syncSettlingSamples(p), 0, written);
+            writeLevel(wave, sweep::syncDriftSamples(p), 0, written);
+            writeLevel(wave, sweep::syncPulseSamples(p), static_cast<std::int16_t>(sweep::percentToAmplitude(p.syncPulseLevel)),
                        written);
         }
         const std::int32_t lead = plan.settlingSamples();

@@ -9,7 +9,7 @@ namespace auralyn::bench {
 
 // The long benchmark sweep: 20 Hz to 20 kHz in 10 Hz steps, 0.1 s per tone, at
 // 48 kHz, with the dialogue's other defaults (about 14 million samples).
-SweepPlan longSweepPlan();
+sweep::SweepPlan longSweepPlan();
 
 // Writes the sweep as the generator lays it out into FOLDER/rec.wav and its
 // parameters into FOLDER/sweep.swp. Returns the number of samples written.

@@ -33,7 +33,7 @@ std::vector<std::int16_t> toneBlock(std::int32_t count) {
 void BM_ToneAnalyzer(benchmark::State& state) {
     const auto count = static_cast<std::int32_t>(state.range(0));
     const std::vector<std::int16_t> block = toneBlock(count);
-    ToneAnalyzer analyzer(block.data());
+    measurer::ToneAnalyzer analyzer(block.data());
     analyzer.setSampleRate(48000);
     analyzer.setTone(1000.0, count);
     for (auto _ : state) {
@@ -42,23 +42,23 @@ void BM_ToneAnalyzer(benchmark::State& state) {
         benchmark::DoNotOptimize(analyzer.phase());
     }
     state.SetItemsProcessed(state.iterations() * count);
-    state.SetLabel(sineCosineImplementation());
+    state.SetLabel(measurer::sineCosineImplementation());
 }
 BENCHMARK(BM_ToneAnalyzer)->Arg(960)->Arg(4800)->Arg(48000);
 
 void BM_SineCosine(benchmark::State& state, bool vectorised) {
-    double angles[kSineCosineBlock], sines[kSineCosineBlock], cosines[kSineCosineBlock];
-    for (std::size_t i = 0; i < kSineCosineBlock; ++i) angles[i] = 0.37 * static_cast<double>(i);
+    double angles[measurer::kSineCosineBlock], sines[measurer::kSineCosineBlock], cosines[measurer::kSineCosineBlock];
+    for (std::size_t i = 0; i < measurer::kSineCosineBlock; ++i) angles[i] = 0.37 * static_cast<double>(i);
     for (auto _ : state) {
         if (vectorised) {
-            sineCosine(angles, sines, cosines, kSineCosineBlock);
+            measurer::sineCosine(angles, sines, cosines, measurer::kSineCosineBlock);
         } else {
-            sineCosinePlain(angles, sines, cosines, kSineCosineBlock);
+            measurer::sineCosinePlain(angles, sines, cosines, measurer::kSineCosineBlock);
         }
         benchmark::DoNotOptimize(sines);
         benchmark::DoNotOptimize(cosines);
     }
-    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kSineCosineBlock));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(measurer::kSineCosineBlock));
 }
 BENCHMARK_CAPTURE(BM_SineCosine, chosen, true);
 BENCHMARK_CAPTURE(BM_SineCosine, plain, false);
@@ -69,18 +69,18 @@ void BM_AnalyzeLongRecording(benchmark::State& state) {
     const std::uint64_t samples = bench::writeLongSweep(folder.string());
     const std::string recordingPath = (folder / "rec.wav").string();
     for (auto _ : state) {
-        SweepPlan plan = bench::longSweepPlan();
-        WaveFile recording;
+        sweep::SweepPlan plan = bench::longSweepPlan();
+        wave::WaveFile recording;
         if (!recording.openRead(recordingPath.c_str())) {
             state.SkipWithError("cannot open the recording");
             break;
         }
-        recording.skipSamples(measurerLeadInSamples(plan.params()));
-        std::vector<ToneResult> results;
+        recording.skipSamples(sweep::measurerLeadInSamples(plan.params()));
+        std::vector<measurer::ToneResult> results;
         bool ok = false;
         {
             bench::QuietStdout quiet;
-            ok = analyzeRecording(plan, recording, results, plan.toneCount());
+            ok = measurer::analyzeRecording(plan, recording, results, plan.toneCount());
         }
         if (!ok || results.size() != plan.toneCount()) {
             state.SkipWithError("the analysis failed");

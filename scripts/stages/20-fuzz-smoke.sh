@@ -8,7 +8,7 @@ build=${AURALYN_FUZZ_BUILD:-$root/build/fuzz}
 seconds=${AURALYN_FUZZ_SECONDS:-15}
 
 cmake -S "$root" -B "$build" -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAURALYN_FUZZ=ON -DAURALYN_BENCH=OFF -DAURALYN_TOOLS=OFF -DBUILD_TESTING=OFF
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAURALYN_FUZZ=ON -DAURALYN_BENCH=OFF -DBUILD_TESTING=OFF
 cmake --build "$build" -j 2 --target make_fuzz_seeds wave_open_fuzzer sweep_parameters_fuzzer
 
 "$build/bin/make_fuzz_seeds" "$build/seeds"

@@ -44,15 +44,15 @@ bool writeOutput(const AnalysisDocument& document, const OutputRequest& request,
 }  // namespace
 
 void writeReport(const AnalysisDocument& document, std::FILE* out) {
-    writeHeader(document.plan, document.recordedName.c_str(), out);
-    const SweepAnalysis& analysis = document.analysis;
-    std::vector<ToneResult> rows;
+    measurer::writeHeader(document.plan, document.recordedName.c_str(), out);
+    const analysis::SweepAnalysis& analysis = document.analysis;
+    std::vector<measurer::ToneResult> rows;
     rows.reserve(analysis.reportRows);
     for (std::size_t i = 0; i < analysis.reportRows; ++i) {
-        const ToneMeasurement& tone = analysis.tones[i];
-        rows.push_back(ToneResult{tone.frequency, tone.amplitude, tone.phase});
+        const analysis::ToneMeasurement& tone = analysis.tones[i];
+        rows.push_back(measurer::ToneResult{tone.frequency, tone.amplitude, tone.phase});
     }
-    writeResults(rows.data(), rows.size(), out);
+    measurer::writeResults(rows.data(), rows.size(), out);
 }
 
 std::string csvText(const AnalysisDocument& document) {

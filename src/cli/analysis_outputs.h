@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "measurement/clock/clock_figure.h"
-#include "measurement/sweep_analysis.h"
+#include "clock/clock_figure.h"
+#include "analysis/sweep_analysis.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
@@ -20,9 +20,9 @@ struct OutputRequest {
 
 // What the outputs of one analysis are made from.
 struct AnalysisDocument {
-    const SweepPlan& plan;
+    const sweep::SweepPlan& plan;
     std::string recordedName;  // as the report's header names it: no folder, with extension
-    const SweepAnalysis& analysis;
+    const analysis::SweepAnalysis& analysis;
     const clock::ClockFigure* clock = nullptr;  // the clock found; nullptr: none (correction off, no pulse)
 };
 

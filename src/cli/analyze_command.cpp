@@ -17,9 +17,9 @@
 #include "cli/progress_bar.h"
 #include "cli/recording_samples.h"
 #include "cli/staged_file.h"
-#include "measurement/recording_analysis.h"
-#include "measurement/sweep_analysis.h"
-#include "measurer/measurer_driver.h"
+#include "analysis/recording_analysis.h"
+#include "analysis/sweep_analysis.h"
+#include "platform/path_names.h"
 #include "platform/path_names.h"
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
@@ -68,7 +68,7 @@ bool exists(const std::string& path) {
     return std::filesystem::exists(path, error);
 }
 
-bool openRecording(const std::string& path, WaveFile& recording) {
+bool openRecording(const std::string& path, wave::WaveFile& recording) {
     if (!exists(path)) {
         printDiagnostic(path + ": no such file");
         return false;
@@ -79,7 +79,7 @@ bool openRecording(const std::string& path, WaveFile& recording) {
     return false;
 }
 
-bool loadParameters(const std::string& path, SweepPlan& plan) {
+bool loadParameters(const std::string& path, sweep::SweepPlan& plan) {
     if (!exists(path)) {
         printDiagnostic(path + ": no such file");
         return false;
@@ -96,7 +96,7 @@ constexpr std::uint16_t kExtensible = 0xFFFE;
 
 // echoprobe's checks in echoprobe's order, then the sample format it takes
 // for granted; a recording of several channels passes on to the channel checks.
-bool checkRecordingFormat(const std::string& path, const WaveFile& recording, const SweepPlan& plan) {
+bool checkRecordingFormat(const std::string& path, const wave::WaveFile& recording, const sweep::SweepPlan& plan) {
     const std::uint32_t rate = plan.params().sampleRate;
     std::string problem;
     if (recording.channels == 0) {
@@ -135,7 +135,7 @@ std::string channelProblem(const AnalyzeCommand& a, int channels) {
 }
 
 // A channel that the recording does not have, or a choice it needs, is a bad command line.
-bool checkChannels(const std::string& path, const AnalyzeCommand& a, const WaveFile& recording) {
+bool checkChannels(const std::string& path, const AnalyzeCommand& a, const wave::WaveFile& recording) {
     const std::string problem = channelProblem(a, recording.channels);
     if (problem.empty()) return true;
     printDiagnostic(path + ": " + problem);
@@ -149,7 +149,7 @@ std::vector<OutputRequest> requestedOutputs(const AnalyzeCommand& a) {
     if (!a.jsonPath.empty()) outputs.push_back({OutputKind::Json, a.jsonPath});
     if (outputs.empty()) {
         const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
-        const RecordingName name = recordingName(a.recordingPath, offsets.file, offsets.extension);
+        const platform::RecordingName name = platform::recordingName(a.recordingPath, offsets.file, offsets.extension);
         outputs.push_back({OutputKind::Report, name.baseName + ".txt"});
     }
     return outputs;
@@ -176,27 +176,27 @@ bool outputsAreDistinct(const AnalyzeCommand& a, const std::vector<OutputRequest
 
 // echoprobe's walk over the file, byte for byte its numbers, with the
 // quality columns measured at the tones' nominal places.
-SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, SweepPlan& plan, const std::vector<std::int16_t>& samples,
+analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
                               ProgressBar& bar) {
-    WaveFile recording;
+    wave::WaveFile recording;
     if (!recording.openRead(a.recordingPath.c_str())) return {};
-    SweepAnalysis analysis = analyzeSweep(plan, recording, [&bar](double percent) { bar.update(percent); });
-    addToneQuality(plan, samples, analysis);
+    analysis::SweepAnalysis analysis = analysis::analyzeSweep(plan, recording, [&bar](double percent) { bar.update(percent); });
+    analysis::addToneQuality(plan, samples, analysis);
     return analysis;
 }
 
 struct Measured {
-    SweepAnalysis analysis;
+    analysis::SweepAnalysis analysis;
     std::optional<clock::ClockFigure> clock;  // found where a pulse was
 };
 
-Measured measure(const AnalyzeCommand& a, SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
+Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
                  ProgressBar& bar) {
     if (!a.clockCorrection) return {walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
-    const RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
+    const analysis::RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
                                   a.referenceChannel != 0 ? &channels[static_cast<std::size_t>(a.referenceChannel - 1)]
                                                           : nullptr};
-    RecordingAnalysis result = analyzeRecording(plan, input);
+    analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
     Measured measured{std::move(result.sweep), std::nullopt};
     if (result.pulseFound) measured.clock = result.clock;
     return measured;
@@ -207,8 +207,8 @@ Measured measure(const AnalyzeCommand& a, SweepPlan& plan, const std::vector<std
 int runAnalyzeRequest(const AnalyzeRequest& a) {
     const std::vector<OutputRequest> outputs = requestedOutputs(a);
     if (!outputsAreDistinct(a, outputs)) return kExitUsage;
-    WaveFile recording;
-    SweepPlan plan;
+    wave::WaveFile recording;
+    sweep::SweepPlan plan;
     if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
     if (!checkRecordingFormat(a.recordingPath, recording, plan)) return kExitFailure;
@@ -222,12 +222,12 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
 
     ProgressBar bar("analyze", a.quiet);
     const Measured measured = measure(a, plan, channels, bar);
-    const SweepAnalysis& analysis = measured.analysis;
+    const analysis::SweepAnalysis& analysis = measured.analysis;
     if (analysis.complete()) bar.update(100.0);
     bar.finish();
 
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
-    const AnalysisDocument document{plan, recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
+    const AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
                                     analysis, measured.clock ? &*measured.clock : nullptr};
     const bool written = writeOutputs(document, outputs);
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());

@@ -31,9 +31,9 @@ std::string clockLine(const clock::ClockFigure& figure) {
     return line;
 }
 
-std::string snrLine(const SweepAnalysis& analysis) {
+std::string snrLine(const analysis::SweepAnalysis& analysis) {
     std::vector<double> snrs;
-    for (const ToneMeasurement& tone : analysis.tones) {
+    for (const analysis::ToneMeasurement& tone : analysis.tones) {
         if (tone.quality && tone.quality->snrDb) snrs.push_back(*tone.quality->snrDb);
     }
     if (snrs.empty()) return {};
@@ -43,7 +43,7 @@ std::string snrLine(const SweepAnalysis& analysis) {
     return text;
 }
 
-void printSummary(const SweepAnalysis& analysis, const std::string& clock) {
+void printSummary(const analysis::SweepAnalysis& analysis, const std::string& clock) {
     if (!clock.empty()) std::printf("%s\n", clock.c_str());
     std::printf("Tones measured: %zu of %u\n", analysis.tones.size(), static_cast<unsigned>(analysis.tonesExpected));
     if (!analysis.tones.empty()) std::printf("Peak recording level: %.0f%%\n", peakPercent(analysis.peak));
@@ -69,10 +69,10 @@ bool printClockProblem(const std::string& path, const clock::ClockFigure& figure
     return false;
 }
 
-void printClipping(const std::string& path, const SweepAnalysis& analysis) {
+void printClipping(const std::string& path, const analysis::SweepAnalysis& analysis) {
     std::string named;
     std::size_t count = 0;
-    for (const ToneMeasurement& tone : analysis.tones) {
+    for (const analysis::ToneMeasurement& tone : analysis.tones) {
         if (!tone.clipped) continue;
         if (count < kClippedNamed) named += (count == 0 ? "" : ", ") + frequencyText(tone.frequency);
         ++count;
@@ -83,11 +83,11 @@ void printClipping(const std::string& path, const SweepAnalysis& analysis) {
                     std::to_string(count) + (count == 1 ? " tone: " : " tones: ") + named);
 }
 
-void printFailure(const std::string& path, const SweepAnalysis& analysis) {
+void printFailure(const std::string& path, const analysis::SweepAnalysis& analysis) {
     if (analysis.complete()) return;
     const std::string missing = std::to_string(analysis.tonesMissing) + " of " +
                                 std::to_string(analysis.tonesExpected) + " tones could not be measured";
-    if (analysis.end == WalkEnd::PulseNotFound) {
+    if (analysis.end == measurer::WalkEnd::PulseNotFound) {
         printDiagnostic(path + ": the synchronization pulse could not be found; " + missing);
     } else {
         printDiagnostic(path + ": the recording ended before the sweep did; " + missing);

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "measurement/clock/clock_figure.h"
-#include "measurement/sweep_analysis.h"
+#include "clock/clock_figure.h"
+#include "analysis/sweep_analysis.h"
 
 namespace auralyn::cli {
 
@@ -13,16 +13,16 @@ namespace auralyn::cli {
 std::string clockLine(const clock::ClockFigure& figure);
 
 // "SNR of the tones: 41.2 to 96.3 dB", or empty when no tone has one.
-std::string snrLine(const SweepAnalysis& analysis);
+std::string snrLine(const analysis::SweepAnalysis& analysis);
 
 // The summary on standard output: the clock line (when given), tones
 // measured, peak level, SNR range, tones not measured.
-void printSummary(const SweepAnalysis& analysis, const std::string& clock);
+void printSummary(const analysis::SweepAnalysis& analysis, const std::string& clock);
 
 // Diagnostics: why the clock figure was not used (true when there was a
 // reason to, which fails the run), the tones that clipped, the tones missing.
 bool printClockProblem(const std::string& path, const clock::ClockFigure& figure);
-void printClipping(const std::string& path, const SweepAnalysis& analysis);
-void printFailure(const std::string& path, const SweepAnalysis& analysis);
+void printClipping(const std::string& path, const analysis::SweepAnalysis& analysis);
+void printFailure(const std::string& path, const analysis::SweepAnalysis& analysis);
 
 }  // namespace auralyn::cli

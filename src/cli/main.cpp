@@ -50,8 +50,8 @@ int reportParseError(CLI::App& app, const CLI::ParseError& error) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Auralyn measures the frequency response of audio devices with a stepped-sine sweep.", "auralyn"};
-    app.set_version_flag("--version", std::string("auralyn (") + auralyn::kProductName + ") " +
-                                          auralyn::kProductVersion);
+    app.set_version_flag("--version", std::string("auralyn (") + auralyn::platform::kProductName + ") " +
+                                          auralyn::platform::kProductVersion);
     app.require_subcommand(1);
     app.footer(
         "Exit status: 0 success, 1 a failed run (bad file, failed measurement, write failure), 2 a bad command "

@@ -115,7 +115,7 @@ int checkCommandLine(const MeasureCommand& m) {
 
 // The sweep to play: the one given, or one made into the scratch folder.
 struct SweepToPlay {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     std::vector<std::int16_t> samples;
     std::string parameterPath;
 };
@@ -128,7 +128,7 @@ int prepareSweep(const MeasureCommand& m, const ScratchFolder& scratch, SweepToP
         printDiagnostic(error);
         return kExitFailure;
     }
-    SweepPlan made;
+    sweep::SweepPlan made;
     if (const int status = planSweep(m.sweep, made); status != kExitSuccess) return status;
     const std::string wavePath = scratch.file("sweep.wav");
     sweep.parameterPath = scratch.file("sweep.swp");
@@ -162,11 +162,11 @@ void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
     std::fflush(stdout);
 }
 
-PulseWatch pulseWatch(const SweepPlan& plan) {
+PulseWatch pulseWatch(const sweep::SweepPlan& plan) {
     PulseWatch watch;
     watch.seconds = plan.params().syncPulseDuration;
     watch.thresholdPercent = plan.params().syncThreshold;
-    watch.thresholdDbfs = peakDbfs(percentToAmplitude(plan.params().syncThreshold));
+    watch.thresholdDbfs = peakDbfs(sweep::percentToAmplitude(plan.params().syncThreshold));
     return watch;
 }
 
@@ -190,8 +190,8 @@ int keepInterrupted(const MeasureCommand& m, const audio::SessionResult& result)
 
 // The analysis finds the pulse at the first sample that reaches the sweep's
 // threshold: a recording with none on the measured channels cannot be measured.
-bool pulseCanBeFound(const MeasureCommand& m, const SweepPlan& plan, const audio::SessionResult& result) {
-    const int threshold = percentToAmplitude(plan.params().syncThreshold);
+bool pulseCanBeFound(const MeasureCommand& m, const sweep::SweepPlan& plan, const audio::SessionResult& result) {
+    const int threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
     int peak = channelPeak(result.frames, result.channels, m.inputChannel - 1);
     if (m.referenceChannel != 0) {
         peak = std::max(peak, channelPeak(result.frames, result.channels, m.referenceChannel - 1));

@@ -53,7 +53,7 @@ namespace {
 constexpr std::uint16_t kPcm = 1;
 constexpr std::uint16_t kExtensible = 0xFFFE;
 
-bool loadPlan(const std::string& path, SweepPlan& plan, std::string& error) {
+bool loadPlan(const std::string& path, sweep::SweepPlan& plan, std::string& error) {
     std::error_code code;
     if (!fs::exists(path, code)) {
         error = path + ": no such file";
@@ -66,7 +66,7 @@ bool loadPlan(const std::string& path, SweepPlan& plan, std::string& error) {
     return loaded;
 }
 
-std::string formatProblem(const WaveFile& wave, std::uint32_t rate) {
+std::string formatProblem(const wave::WaveFile& wave, std::uint32_t rate) {
     if (wave.formatTag != kPcm && wave.formatTag != kExtensible) return "does not hold PCM samples";
     if (wave.bitsPerSample != 16) return "has " + std::to_string(wave.bitsPerSample) + "-bit samples, not 16-bit";
     if (wave.channels != 1) return "has " + std::to_string(wave.channels) + " channels; a sweep is mono";
@@ -79,7 +79,7 @@ std::string formatProblem(const WaveFile& wave, std::uint32_t rate) {
 
 }  // namespace
 
-bool loadSweep(const std::string& wavePath, const std::string& parameterPath, SweepPlan& plan,
+bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sweep::SweepPlan& plan,
                std::vector<std::int16_t>& samples, std::string& error) {
     if (!loadPlan(parameterPath, plan, error)) return false;
     plan.lock();
@@ -88,7 +88,7 @@ bool loadSweep(const std::string& wavePath, const std::string& parameterPath, Sw
         error = wavePath + ": no such file";
         return false;
     }
-    WaveFile wave;
+    wave::WaveFile wave;
     if (!wave.openRead(wavePath.c_str())) {
         error = wavePath + ": could not be opened as a wave file";
         return false;
@@ -119,7 +119,7 @@ bool loadSweep(const std::string& wavePath, const std::string& parameterPath, Sw
 bool writeRecording(const std::string& path, const std::vector<std::int16_t>& frames, int channels, int rate,
                     std::string& error) {
     StagedFile file(path);
-    WaveFile wave;
+    wave::WaveFile wave;
     if (!wave.openWrite(file.writePath().c_str())) {
         error = path + ": cannot be opened for writing";
         return false;

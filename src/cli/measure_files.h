@@ -29,7 +29,7 @@ private:
 
 // The sweep's parameter file into a locked plan, and its WAV file's samples,
 // which must be 16-bit mono PCM at the plan's rate. False with the reason.
-bool loadSweep(const std::string& wavePath, const std::string& parameterPath, SweepPlan& plan,
+bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sweep::SweepPlan& plan,
                std::vector<std::int16_t>& samples, std::string& error);
 
 // Interleaved 16-bit frames as a WAV file, under a temporary name renamed to

@@ -7,19 +7,19 @@
 
 #include "cli/commands.h"
 #include "cli/plot_processing.h"
-#include "echoplot/plot_job.h"
+#include "plot/plot_job.h"
 
 namespace auralyn::cli {
 namespace {
 
 struct PlotOptions {
-    echoplot::PlotRequest request;
+    plot::PlotRequest request;
     PlotProcessing processing;
     std::string targetOffset = "auto";
 };
 
 int runPlotCommand(PlotOptions& options) {
-    echoplot::PlotRequest& request = options.request;
+    plot::PlotRequest& request = options.request;
     std::string usage;
     if (options.targetOffset != "auto") {
         char* end = nullptr;
@@ -32,9 +32,9 @@ int runPlotCommand(PlotOptions& options) {
         std::fprintf(stderr, "auralyn: plot: %s\nTry 'auralyn plot --help'.\n", usage.c_str());
         return kExitUsage;
     }
-    echoplot::PlotResult result;
+    plot::PlotResult result;
     std::string error;
-    if (!echoplot::runPlot(request, result, error)) {
+    if (!plot::runPlot(request, result, error)) {
         std::fprintf(stderr, "auralyn: %s\n", error.c_str());
         return kExitFailure;
     }
@@ -49,7 +49,7 @@ int runPlotCommand(PlotOptions& options) {
 
 void addPlotCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<PlotOptions>();
-    echoplot::PlotRequest* request = &options->request;
+    plot::PlotRequest* request = &options->request;
     PlotProcessing* processing = &options->processing;
     CLI::App* command = app.add_subcommand(
         "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");

@@ -10,8 +10,8 @@
 namespace auralyn::cli {
 namespace {
 
-using echoplot::Measurement;
-using echoplot::ResponsePoint;
+using plot::Measurement;
+using plot::ResponsePoint;
 
 // The drawn tones of a measurement as a response, and where each came from.
 response::Response responseOf(const Measurement& m, std::vector<std::size_t>& drawn) {
@@ -72,7 +72,7 @@ bool readFrequencyTable(const std::string& path, Measurement& m, std::string& er
 
 }  // namespace
 
-bool attachResponseProcessing(const PlotProcessing& processing, echoplot::PlotRequest& request, std::string& error) {
+bool attachResponseProcessing(const PlotProcessing& processing, plot::PlotRequest& request, std::string& error) {
     request.readOther = readFrequencyTable;
     response::ProcessOptions options;
     try {
@@ -100,7 +100,7 @@ bool attachResponseProcessing(const PlotProcessing& processing, echoplot::PlotRe
 
 namespace auralyn::cli {
 
-bool attachResponseProcessing(const PlotProcessing& processing, echoplot::PlotRequest&, std::string& error) {
+bool attachResponseProcessing(const PlotProcessing& processing, plot::PlotRequest&, std::string& error) {
     const bool asked = !processing.smooth.empty() || processing.smoothMode != "power" || !processing.delay.empty() ||
                        processing.groupDelay || processing.minPhase;
     if (asked) error = "--smooth, --delay, --group-delay and --min-phase are not available in this build (they need FFTW3)";

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "echoplot/plot_job.h"
+#include "plot/plot_job.h"
 
 namespace auralyn::cli {
 
@@ -16,6 +16,6 @@ struct PlotProcessing {
 // smoothed, its delay taken out, its group delay and minimum phase worked
 // out as asked (the delay found is printed). False, with the message, for
 // option values it refuses (a bad command line).
-bool attachResponseProcessing(const PlotProcessing& processing, echoplot::PlotRequest& request, std::string& error);
+bool attachResponseProcessing(const PlotProcessing& processing, plot::PlotRequest& request, std::string& error);
 
 }  // namespace auralyn::cli

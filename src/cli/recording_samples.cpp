@@ -10,7 +10,7 @@ constexpr std::int32_t kChunkFrames = 1 << 16;
 
 // Frames the data chunk holds within the file: a header that claims more
 // (or was never finalised) allocates only what is there.
-std::uint64_t framesPresent(const std::string& path, const WaveFile& recording) {
+std::uint64_t framesPresent(const std::string& path, const wave::WaveFile& recording) {
     std::error_code failed;
     const std::uintmax_t size = std::filesystem::file_size(path, failed);
     if (failed || size <= recording.dataStart || recording.blockAlign == 0) return 0;
@@ -21,7 +21,7 @@ std::uint64_t framesPresent(const std::string& path, const WaveFile& recording) 
 
 }  // namespace
 
-bool readAllChannels(const std::string& path, WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+bool readAllChannels(const std::string& path, wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
                      std::string& error) {
     const std::size_t count = recording.channels;
     if (count == 0 || recording.bitsPerSample != 16) {

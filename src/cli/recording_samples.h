@@ -13,7 +13,7 @@ namespace auralyn::cli {
 // Reads no more than the file holds, whatever its header claims; a data chunk
 // cut inside a frame keeps its whole frames. False (with the reason) when the
 // samples cannot be read.
-bool readAllChannels(const std::string& path, WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+bool readAllChannels(const std::string& path, wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
                      std::string& error);
 
 }  // namespace auralyn::cli

@@ -8,10 +8,10 @@
 #include "cli/commands.h"
 
 #ifdef AURALYN_HAVE_SIMULATE
-#include "devicesim/device_options.h"
-#include "devicesim/response_table.h"
-#include "devicesim/wave_through_device.h"
-#include "echoplot/report_reader.h"
+#include "simulation/device_options.h"
+#include "simulation/response_table.h"
+#include "simulation/wave_through_device.h"
+#include "plot/report_reader.h"
 #endif
 
 namespace auralyn::cli {
@@ -23,7 +23,7 @@ int fail(const std::string& message) {
 }
 
 #ifdef AURALYN_HAVE_SIMULATE
-using namespace auralyn::devicesim;
+using namespace auralyn::simulation;
 
 int printResponse(const Device& device, const std::vector<double>& frequencies, double sampleRate) {
     const std::string problem = checkDevice(device, sampleRate);
@@ -41,11 +41,11 @@ int printResponse(const Device& device, const std::vector<double>& frequencies, 
 }
 
 int printResponseForReport(const Device& device, const std::string& reportPath) {
-    tools::Report report;
+    plot::Report report;
     std::string error;
-    if (!tools::readReportFile(reportPath, report, error)) return fail(error);
+    if (!plot::readReportFile(reportPath, report, error)) return fail(error);
     std::vector<double> frequencies;
-    for (const tools::ReportTone& tone : report.tones) frequencies.push_back(tone.frequency);
+    for (const plot::ReportTone& tone : report.tones) frequencies.push_back(tone.frequency);
     return printResponse(device, frequencies, report.sampleRate);
 }
 
@@ -93,7 +93,7 @@ void addSimulateCommand(CLI::App& app, int& exitCode) {
     command->prefix_command();
     command->set_help_flag();
 #ifdef AURALYN_HAVE_SIMULATE
-    command->footer(devicesim::kUsage);
+    command->footer(simulation::kUsage);
 #endif
     command->callback([command, &exitCode] { exitCode = runSimulate(command->remaining()); });
 }

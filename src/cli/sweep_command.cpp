@@ -8,7 +8,7 @@
 #include "cli/diagnostics.h"
 #include "cli/staged_file.h"
 #include "cli/sweep_making.h"
-#include "measurement/sweep_analysis.h"
+#include "analysis/sweep_analysis.h"
 #include "platform/path_names.h"
 #include "sweep/sweep_plan.h"
 
@@ -37,16 +37,16 @@ std::string defaultParameterPath(const std::string& wavePath) {
     return platform::withoutExtension(wavePath, offsets.extension) + ".swp";
 }
 
-void printLength(const SweepPlan& plan, std::uint32_t dataSize, const SweepCommand& s) {
+void printLength(const sweep::SweepPlan& plan, std::uint32_t dataSize, const SweepCommand& s) {
     const std::uint32_t rate = plan.params().sampleRate;
     const std::uint32_t samples = dataSize / 2;
-    std::printf("Sweep: %u tones, %.3f seconds (%u samples at %u Hz)\n", scheduledToneCount(plan),
+    std::printf("Sweep: %u tones, %.3f seconds (%u samples at %u Hz)\n", analysis::scheduledToneCount(plan),
                 static_cast<double>(samples) / rate, samples, rate);
     std::printf("Wrote %s and %s\n", s.wavePath.c_str(), s.parameterPath.c_str());
 }
 
 int runSweep(SweepCommand& s) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     if (const int status = planSweep(s.sweep, plan); status != kExitSuccess) return status;
     if (s.parameterPath.empty()) s.parameterPath = defaultParameterPath(s.wavePath);
     // Both into one device (a dry run into /dev/null) harms nothing; one regular

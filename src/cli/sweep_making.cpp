@@ -38,7 +38,7 @@ SweepOptions typedOptions(const SweepOptionValues& s) {
     return o;
 }
 
-bool writeParameterFile(const SweepPlan& plan, const StagedFile& file, std::string& error) {
+bool writeParameterFile(const sweep::SweepPlan& plan, const StagedFile& file, std::string& error) {
     std::FILE* stream = std::fopen(file.writePath().c_str(), "wb");
     if (stream == nullptr) {
         error = "cannot be opened for writing";
@@ -52,8 +52,8 @@ bool writeParameterFile(const SweepPlan& plan, const StagedFile& file, std::stri
 
 // The header is given its final sizes by close(); a device keeps nothing to
 // check, a regular file must hold exactly header and samples.
-bool writeWaveFile(SweepPlan& plan, const StagedFile& file, bool quiet, std::uint32_t& dataSize, std::string& error) {
-    WaveFile wave;
+bool writeWaveFile(sweep::SweepPlan& plan, const StagedFile& file, bool quiet, std::uint32_t& dataSize, std::string& error) {
+    wave::WaveFile wave;
     if (!wave.openWrite(file.writePath().c_str())) {
         error = "cannot be opened for writing";
         return false;
@@ -61,7 +61,7 @@ bool writeWaveFile(SweepPlan& plan, const StagedFile& file, bool quiet, std::uin
     wave.setFormat(44100, 16, 1);
     wave.setSampleRate(plan.params().sampleRate);
     ProgressBar bar("sweep", quiet);
-    const bool synthesized = synthesizeSweep(plan, wave, [&bar](double percent) { bar.update(percent); });
+    const bool synthesized = generator::synthesizeSweep(plan, wave, [&bar](double percent) { bar.update(percent); });
     if (synthesized) bar.update(100.0);
     bar.finish();
     dataSize = wave.dataSize;
@@ -121,21 +121,21 @@ std::vector<CLI::Option*> addSweepOptions(CLI::App* command, SweepOptionValues& 
     return added;
 }
 
-int planSweep(const SweepOptionValues& values, SweepPlan& plan) {
+int planSweep(const SweepOptionValues& values, sweep::SweepPlan& plan) {
     std::string error;
     if (!storeSweepOptions(typedOptions(values), plan, error)) {
         printDiagnostic(error);
         return kExitUsage;
     }
     plan.lock();
-    if (const std::optional<std::string> refusal = sweepRefusal(plan)) {
+    if (const std::optional<std::string> refusal = generator::sweepRefusal(plan)) {
         printDiagnostic(*refusal);
         return kExitUsage;
     }
     return kExitSuccess;
 }
 
-int writeSweepFiles(SweepPlan& plan, const std::string& wavePath, const std::string& parameterPath, bool quiet,
+int writeSweepFiles(sweep::SweepPlan& plan, const std::string& wavePath, const std::string& parameterPath, bool quiet,
                     std::uint32_t& dataSize) {
     std::string error;
     // As tonesmith does: the parameter file is complete before the first sample.

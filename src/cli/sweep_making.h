@@ -39,11 +39,11 @@ std::vector<CLI::Option*> addSweepOptions(CLI::App* command, SweepOptionValues& 
 
 // A locked plan from the options; kExitSuccess, or kExitUsage after a message
 // when an option is out of range or the sweep cannot be made.
-int planSweep(const SweepOptionValues& values, SweepPlan& plan);
+int planSweep(const SweepOptionValues& values, sweep::SweepPlan& plan);
 
 // Writes the parameter file, then the WAV file, each under a temporary name
 // renamed when complete. kExitSuccess, or kExitFailure after a message.
-int writeSweepFiles(SweepPlan& plan, const std::string& wavePath, const std::string& parameterPath, bool quiet,
+int writeSweepFiles(sweep::SweepPlan& plan, const std::string& wavePath, const std::string& parameterPath, bool quiet,
                     std::uint32_t& dataSize);
 
 }  // namespace auralyn::cli

@@ -55,7 +55,7 @@ std::uint32_t truncatedUnsigned(double value) { return static_cast<std::uint32_t
 // tonesPerSyncPulse is 32 bits wide, as in the dialogue.
 constexpr double kMaxTonesPerSyncPulse = 4294967295.0;
 
-bool storeFrequencies(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+bool storeFrequencies(const SweepOptions& o, sweep::SweepPlan& plan, std::string& error) {
     const double nyquist = plan.params().sampleRate * 0.5;
     const double endDefault = 20000.0 < nyquist ? 20000.0 : nyquist;
     double start = 0;
@@ -79,7 +79,7 @@ bool storeFrequencies(const SweepOptions& o, SweepPlan& plan, std::string& error
     return true;
 }
 
-bool storeTiming(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+bool storeTiming(const SweepOptions& o, sweep::SweepPlan& plan, std::string& error) {
     double duration = 0;
     if (!take({"--min-duration", 0, 1000, 0.02}, o.minDuration, duration, error)) return false;
     plan.setMinToneDuration(duration);
@@ -97,7 +97,7 @@ bool anyAdvancedOption(const SweepOptions& o) {
 }
 
 // The advanced questions in the order the dialogue asks them.
-bool storeAdvanced(const SweepOptions& o, SweepPlan& plan, std::string& error) {
+bool storeAdvanced(const SweepOptions& o, sweep::SweepPlan& plan, std::string& error) {
     double level = 0;
     if (!take({"--sync-level", 10, 100, 90}, o.syncLevel, level, error)) return false;
     plan.setSyncPulseLevel(level);
@@ -118,7 +118,7 @@ bool storeAdvanced(const SweepOptions& o, SweepPlan& plan, std::string& error) {
 
 }  // namespace
 
-bool storeSweepOptions(const SweepOptions& options, SweepPlan& plan, std::string& error) {
+bool storeSweepOptions(const SweepOptions& options, sweep::SweepPlan& plan, std::string& error) {
     double rate = 0;
     if (!take({"--rate", 8000, 96000, 48000}, options.rate, rate, error)) return false;
     plan.setSampleRate(truncatedUnsigned(rate));
@@ -127,9 +127,9 @@ bool storeSweepOptions(const SweepOptions& options, SweepPlan& plan, std::string
     if (anyAdvancedOption(options)) {
         if (!storeAdvanced(options, plan, error)) return false;
     } else {
-        storeAdvancedDefaults(plan);
+        generator::storeAdvancedDefaults(plan);
     }
-    storeFixedValues(plan);
+    generator::storeFixedValues(plan);
     return true;
 }
 

@@ -30,6 +30,6 @@ struct SweepOptions {
 // unasked values the dialogue sets. False, with a message that names the
 // option, the value and the range, for a value that is not wholly a number or
 // lies outside its range, and for a range whose default does not fit.
-bool storeSweepOptions(const SweepOptions& options, SweepPlan& plan, std::string& error);
+bool storeSweepOptions(const SweepOptions& options, sweep::SweepPlan& plan, std::string& error);
 
 }  // namespace auralyn::cli

@@ -26,41 +26,41 @@ std::string csvField(std::optional<double> value) {
 
 std::vector<ToneColumn> standardToneColumns() {
     return {
-        {"frequency_hz", [](const ToneMeasurement& t) -> std::optional<double> { return t.frequency; }},
-        {"amplitude", [](const ToneMeasurement& t) -> std::optional<double> { return t.amplitude; }},
+        {"frequency_hz", [](const analysis::ToneMeasurement& t) -> std::optional<double> { return t.frequency; }},
+        {"amplitude", [](const analysis::ToneMeasurement& t) -> std::optional<double> { return t.amplitude; }},
         {"magnitude_db",
-         [](const ToneMeasurement& t) -> std::optional<double> {
+         [](const analysis::ToneMeasurement& t) -> std::optional<double> {
              if (!(t.amplitude > 0.0)) return std::nullopt;
-             return 20.0 * std::log10(t.amplitude / kFullScale);
+             return 20.0 * std::log10(t.amplitude / analysis::kFullScale);
          }},
-        {"phase_deg", [](const ToneMeasurement& t) -> std::optional<double> { return degrees(t.unwrappedPhase); }},
+        {"phase_deg", [](const analysis::ToneMeasurement& t) -> std::optional<double> { return measurer::degrees(t.unwrappedPhase); }},
     };
 }
 
 std::vector<ToneColumn> qualityToneColumns() {
-    using measurement::ToneQuality;
-    const auto fromQuality = [](std::string name, std::function<std::optional<double>(const ToneQuality&)> get) {
-        return ToneColumn{std::move(name), [get](const ToneMeasurement& t) -> std::optional<double> {
+    using analysis::ToneQuality;
+    const auto fromQuality = [](std::string name, std::function<std::optional<double>(const analysis::ToneQuality&)> get) {
+        return ToneColumn{std::move(name), [get](const analysis::ToneMeasurement& t) -> std::optional<double> {
                               if (!t.quality) return std::nullopt;
                               return get(*t.quality);
                           }};
     };
     std::vector<ToneColumn> columns{
-        {"frequency_measured_hz", [](const ToneMeasurement& t) { return t.measuredFrequency; }}};
-    for (int k = 2; k <= measurement::kMaxHarmonic; ++k) {
+        {"frequency_measured_hz", [](const analysis::ToneMeasurement& t) { return t.measuredFrequency; }}};
+    for (int k = 2; k <= analysis::kMaxHarmonic; ++k) {
         char name[16];
         std::snprintf(name, sizeof name, "h%d_dbc", k);
-        columns.push_back(fromQuality(name, [k](const ToneQuality& q) { return q.harmonicDbc[k]; }));
+        columns.push_back(fromQuality(name, [k](const analysis::ToneQuality& q) { return q.harmonicDbc[k]; }));
     }
-    columns.push_back(fromQuality("thd_db", [](const ToneQuality& q) { return q.thdDb; }));
-    columns.push_back(fromQuality("thd_percent", [](const ToneQuality& q) { return q.thdPercent; }));
-    columns.push_back(fromQuality("thdn_db", [](const ToneQuality& q) { return q.thdnDb; }));
-    columns.push_back(fromQuality("noise_floor_dbfs", [](const ToneQuality& q) { return q.noiseFloorDbfs; }));
-    columns.push_back(fromQuality("snr_db", [](const ToneQuality& q) { return q.snrDb; }));
+    columns.push_back(fromQuality("thd_db", [](const analysis::ToneQuality& q) { return q.thdDb; }));
+    columns.push_back(fromQuality("thd_percent", [](const analysis::ToneQuality& q) { return q.thdPercent; }));
+    columns.push_back(fromQuality("thdn_db", [](const analysis::ToneQuality& q) { return q.thdnDb; }));
+    columns.push_back(fromQuality("noise_floor_dbfs", [](const analysis::ToneQuality& q) { return q.noiseFloorDbfs; }));
+    columns.push_back(fromQuality("snr_db", [](const analysis::ToneQuality& q) { return q.snrDb; }));
     columns.push_back(fromQuality("magnitude_u95_db",
-                                  [](const ToneQuality& q) -> std::optional<double> { return q.magnitudeU95Db; }));
+                                  [](const analysis::ToneQuality& q) -> std::optional<double> { return q.magnitudeU95Db; }));
     columns.push_back(fromQuality("phase_u95_deg",
-                                  [](const ToneQuality& q) -> std::optional<double> { return q.phaseU95Deg; }));
+                                  [](const analysis::ToneQuality& q) -> std::optional<double> { return q.phaseU95Deg; }));
     return columns;
 }
 
@@ -76,11 +76,11 @@ nlohmann::ordered_json jsonNumber(std::optional<double> value) {
     return *value;
 }
 
-std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<ToneMeasurement>& tones) {
+std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<analysis::ToneMeasurement>& tones) {
     std::string text;
     for (std::size_t c = 0; c < columns.size(); ++c) text += (c == 0 ? "" : ",") + columns[c].name;
     text += '\n';
-    for (const ToneMeasurement& tone : tones) {
+    for (const analysis::ToneMeasurement& tone : tones) {
         for (std::size_t c = 0; c < columns.size(); ++c) {
             if (c != 0) text += ',';
             text += csvField(finite(columns[c].value(tone)));
@@ -91,11 +91,11 @@ std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vect
 }
 
 std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
-                          const std::vector<ToneMeasurement>& tones) {
+                          const std::vector<analysis::ToneMeasurement>& tones) {
     nlohmann::ordered_json document = nlohmann::ordered_json::object();
     for (const SummaryField& field : summary) document[field.first] = field.second;
     nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const ToneMeasurement& tone : tones) {
+    for (const analysis::ToneMeasurement& tone : tones) {
         nlohmann::ordered_json row = nlohmann::ordered_json::object();
         for (const ToneColumn& column : columns) row[column.name] = jsonNumber(column.value(tone));
         rows.push_back(std::move(row));

@@ -8,7 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "measurement/sweep_analysis.h"
+#include "analysis/sweep_analysis.h"
 
 namespace auralyn::cli {
 
@@ -17,7 +17,7 @@ namespace auralyn::cli {
 // tone has none.
 struct ToneColumn {
     std::string name;
-    std::function<std::optional<double>(const ToneMeasurement&)> value;
+    std::function<std::optional<double>(const analysis::ToneMeasurement&)> value;
 };
 
 // The columns every table starts with, in this order: frequency_hz (nominal),
@@ -41,12 +41,12 @@ nlohmann::ordered_json jsonNumber(std::optional<double> value);
 
 // The CSV table: the column names, then one row per tone; each value with 17
 // significant digits, an empty field where a tone has none. Never NaN or inf.
-std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<ToneMeasurement>& tones);
+std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<analysis::ToneMeasurement>& tones);
 
 // {"<summary fields>"..., "tones": [{"<column>": value, ...}, ...]}, the
 // fields in the given order, doubles written so that they read back exactly,
 // null where a tone has no value. Ends with a line feed.
 std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
-                          const std::vector<ToneMeasurement>& tones);
+                          const std::vector<analysis::ToneMeasurement>& tones);
 
 }  // namespace auralyn::cli

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <utility>
 
-namespace auralyn {
+namespace auralyn::generator {
 namespace {
 
 // Answers are judged on their first 19 characters.
@@ -72,4 +72,4 @@ bool isBlankLine(const char* text) {
     return true;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::generator

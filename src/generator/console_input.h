@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <optional>
 
-namespace auralyn {
+namespace auralyn::generator {
 
 // The console the parameter dialogue reads its answers from. The file questions
 // read from the same stdio stream, so piped answers are never split between two
@@ -27,4 +27,4 @@ bool readYesNo(ConsoleInput& input);
 // True when the text holds nothing but spaces, tabs, line feeds and carriage returns.
 bool isBlankLine(const char* text);
 
-}  // namespace auralyn
+}  // namespace auralyn::generator

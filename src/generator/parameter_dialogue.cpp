@@ -4,7 +4,7 @@
 #include <initializer_list>
 #include <optional>
 
-namespace auralyn {
+namespace auralyn::generator {
 namespace {
 
 // tonesPerSyncPulse is 32 bits wide: larger answers are not taken.
@@ -20,7 +20,7 @@ void printLines(const ConsoleInput& input, std::initializer_list<const char*> li
 std::uint32_t truncatedUnsigned(double value) { return static_cast<std::uint32_t>(value); }
 
 // The advanced options, each asked with its explanation.
-bool askAdvancedOptions(SweepPlan& plan, ConsoleInput& input) {
+bool askAdvancedOptions(sweep::SweepPlan& plan, ConsoleInput& input) {
     printLines(input, {"\nEnter the amplitude of the synchronization pulse as a percent of the maximum"});
     std::fprintf(input.out, "\nvolume (between %.0f and %.0f; default=%.0f): ", 10.0, 100.0, 90.0);
     std::optional<double> pulseLevel = readNumber(input, 10, 100, 90);
@@ -67,7 +67,7 @@ bool askAdvancedOptions(SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-bool askFrequencyStep(SweepPlan& plan, ConsoleInput& input) {
+bool askFrequencyStep(sweep::SweepPlan& plan, ConsoleInput& input) {
     std::optional<double> step;
     if (plan.params().octaveSweep == 0) {
         std::fprintf(input.out, "\nEnter the frequency step in Hz from one tone to the next (default=%.0f): ", 10.0);
@@ -81,7 +81,7 @@ bool askFrequencyStep(SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-bool askFrequencies(SweepPlan& plan, ConsoleInput& input) {
+bool askFrequencies(sweep::SweepPlan& plan, ConsoleInput& input) {
     const double nyquist = plan.params().sampleRate * 0.5;
     const double endDefault = 20000.0 < nyquist ? 20000.0 : nyquist;
 
@@ -101,7 +101,7 @@ bool askFrequencies(SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-bool askTiming(SweepPlan& plan, ConsoleInput& input) {
+bool askTiming(sweep::SweepPlan& plan, ConsoleInput& input) {
     std::fprintf(input.out, "\nEnter the minimum duration for each tone in seconds (default=%.2f): ", 0.02);
     std::optional<double> duration = readNumber(input, 0, 1000, 0.02);
     if (!duration) return false;
@@ -125,7 +125,7 @@ bool askTiming(SweepPlan& plan, ConsoleInput& input) {
 
 }  // namespace
 
-bool askSweepParameters(SweepPlan& plan, ConsoleInput& input) {
+bool askSweepParameters(sweep::SweepPlan& plan, ConsoleInput& input) {
     printLines(input, {"\nEnter the parameters for this frequency sweep. For any values you do not",
                        "\ncare about, just press Enter to accept the default.\n"});
 
@@ -153,7 +153,7 @@ bool askSweepParameters(SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-void storeAdvancedDefaults(SweepPlan& plan) {
+void storeAdvancedDefaults(sweep::SweepPlan& plan) {
     plan.setMaxExtraSamples(400);
     plan.setSyncPulseLevel(90);
     plan.setMaxTimeDrift(0.0002);
@@ -161,10 +161,10 @@ void storeAdvancedDefaults(SweepPlan& plan) {
     plan.setMaxFractionalCycle(1.0);
 }
 
-void storeFixedValues(SweepPlan& plan) {
+void storeFixedValues(sweep::SweepPlan& plan) {
     plan.setSyncThreshold(kSyncThresholdPercent);
     plan.setSyncPulseDuration(0.0002);
     plan.setLeadInTime(0.5);
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::generator

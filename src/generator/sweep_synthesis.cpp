@@ -5,7 +5,7 @@
 
 #include "sweep/sweep_layout.h"
 
-namespace auralyn {
+namespace auralyn::generator {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -17,14 +17,14 @@ std::int16_t roundedSample(double value) {
     return 0;
 }
 
-bool writeSyncBlock(const SweepParameters& p, WaveFile& wave) {
-    return writeLevel(syncSettlingSamples(p), 0.0, wave) && writeLevel(syncDriftSamples(p), 0.0, wave) &&
-           writeLevel(syncPulseSamples(p), p.syncPulseLevel, wave);
+bool writeSyncBlock(const sweep::SweepParameters& p, wave::WaveFile& wave) {
+    return writeLevel(sweep::syncSettlingSamples(p), 0.0, wave) && writeLevel(sweep::syncDriftSamples(p), 0.0, wave) &&
+           writeLevel(sweep::syncPulseSamples(p), p.syncPulseLevel, wave);
 }
 
 // Lead, measured block and tail as one sine, phase 0 on the first sample of the block.
-bool writeScheduledTone(const SweepPlan& plan, WaveFile& wave) {
-    const SweepParameters& p = plan.params();
+bool writeScheduledTone(const sweep::SweepPlan& plan, wave::WaveFile& wave) {
+    const sweep::SweepParameters& p = plan.params();
     const std::int32_t lead = plan.settlingSamples();
     const double startPhase = plan.phaseAtSample(-lead);
     const std::int32_t tail = plan.driftSamples();
@@ -39,18 +39,18 @@ void printProgress(double percent) {
 
 }  // namespace
 
-bool writeLevel(std::int32_t count, double percent, WaveFile& wave) {
+bool writeLevel(std::int32_t count, double percent, wave::WaveFile& wave) {
     if (wave.bitsPerSample != 16) return true;
-    const auto level = static_cast<std::int16_t>(percentToAmplitude(percent));
+    const auto level = static_cast<std::int16_t>(sweep::percentToAmplitude(percent));
     for (std::int32_t i = 0; i < count; ++i)
         if (!wave.writeSample(level)) return false;
     return true;
 }
 
-bool writeTone(double frequency, double startPhase, double percent, std::int32_t count, WaveFile& wave) {
+bool writeTone(double frequency, double startPhase, double percent, std::int32_t count, wave::WaveFile& wave) {
     if (wave.bitsPerSample != 16) return true;
     const double step = kTwoPi * frequency / static_cast<double>(wave.sampleRate);
-    const double amplitude = static_cast<std::int16_t>(percentToAmplitude(percent));
+    const double amplitude = static_cast<std::int16_t>(sweep::percentToAmplitude(percent));
     // The angle comes from the index every time: a running sum would drift from
     // the phase the measurer expects.
     for (std::int32_t i = 0; i < count; ++i) {
@@ -61,10 +61,10 @@ bool writeTone(double frequency, double startPhase, double percent, std::int32_t
     return true;
 }
 
-bool synthesizeSweep(SweepPlan& plan, WaveFile& wave, const std::function<void(double)>& progress) {
+bool synthesizeSweep(sweep::SweepPlan& plan, wave::WaveFile& wave, const std::function<void(double)>& progress) {
     plan.rewind();
-    const SweepParameters& p = plan.params();
-    if (!writeLevel(generatorLeadInSamples(p), 0.0, wave)) return false;
+    const sweep::SweepParameters& p = plan.params();
+    if (!writeLevel(sweep::generatorLeadInSamples(p), 0.0, wave)) return false;
     do {
         if (plan.isSyncTone() && !writeSyncBlock(p, wave)) return false;
         if (!writeScheduledTone(plan, wave)) return false;
@@ -73,7 +73,7 @@ bool synthesizeSweep(SweepPlan& plan, WaveFile& wave, const std::function<void(d
     return true;
 }
 
-bool generateSweep(SweepPlan& plan, WaveFile& wave) {
+bool generateSweep(sweep::SweepPlan& plan, wave::WaveFile& wave) {
     std::printf("\nGenerating tones. Percent done:\n");
     std::fflush(stdout);
     if (!synthesizeSweep(plan, wave, printProgress)) return false;
@@ -82,4 +82,4 @@ bool generateSweep(SweepPlan& plan, WaveFile& wave) {
     return true;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::generator

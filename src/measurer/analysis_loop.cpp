@@ -6,7 +6,7 @@
 #include "measurer/recording_walk.h"
 #include "measurer/tone_analyzer.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 void printPeak(std::uint16_t peak) {
@@ -21,7 +21,7 @@ void printFailure(WalkEnd end) {
 
 }  // namespace
 
-bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResult>& results,
+bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::vector<ToneResult>& results,
                       std::uint32_t toneCount) {
     ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(plan.params().sampleRate);
@@ -53,4 +53,4 @@ bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResu
     return true;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -7,7 +7,7 @@
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // Walks the recording tone by tone along the plan's schedule, from the end of
 // its lead-in: finds the sync pulse at every sync point, measures each tone's
@@ -15,7 +15,7 @@ namespace auralyn {
 // progress and, on success, the peak level. False, with an error line, when a
 // pulse is not found or the recording ends inside a tone; `results` then holds
 // the tones measured so far, which are not to be reported.
-bool analyzeRecording(SweepPlan& plan, WaveFile& recording, std::vector<ToneResult>& results,
+bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::vector<ToneResult>& results,
                       std::uint32_t toneCount);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

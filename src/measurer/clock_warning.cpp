@@ -4,10 +4,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "measurement/clock/tone_frequency.h"
+#include "clock/tone_frequency.h"
 #include "sweep/sweep_layout.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 constexpr double kMinDriftDegrees = 1.0;
@@ -21,15 +21,15 @@ struct Stretch {
     double frequency = 0;  // the highest tone of the sweep
 };
 
-Stretch longestStretch(SweepPlan plan) {
-    const SweepParameters& p = plan.params();
+Stretch longestStretch(sweep::SweepPlan plan) {
+    const sweep::SweepParameters& p = plan.params();
     const std::uint32_t count = plan.toneCount();
     Stretch longest;
     std::int64_t sincePulse = 0;
     plan.rewind();
     do {
         if (p.toneIndex >= count) break;
-        if (plan.isSyncTone()) sincePulse = syncPulseSamples(p);
+        if (plan.isSyncTone()) sincePulse = sweep::syncPulseSamples(p);
         sincePulse += plan.settlingSamples() + std::max(p.toneLength, 0);
         longest.samples = std::max(longest.samples, static_cast<double>(sincePulse));
         longest.frequency = std::max(longest.frequency, p.toneFrequency);
@@ -49,12 +49,12 @@ void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate) {
         clock::observationFromTone(block.frequency, estimate.frequency, estimate.standardError));
 }
 
-double worstPhaseDrift(const SweepPlan& plan, double ppm) {
+double worstPhaseDrift(const sweep::SweepPlan& plan, double ppm) {
     const Stretch stretch = longestStretch(plan);
     return -360.0 * stretch.frequency * stretch.samples / plan.params().sampleRate * ppm * 1e-6;
 }
 
-void printClockWarning(const ClockWatch& watch, const SweepPlan& plan) {
+void printClockWarning(const ClockWatch& watch, const sweep::SweepPlan& plan) {
     const clock::ClockFigure figure = clock::combineObservations(watch.observations, watch.offered);
     if (figure.verdict == clock::ClockVerdict::Disagree) return;
     if (!(std::fabs(figure.ppm) > figure.u95 + kSystematicPpm)) return;
@@ -65,4 +65,4 @@ void printClockWarning(const ClockWatch& watch, const SweepPlan& plan) {
                 figure.ppm, drift);
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

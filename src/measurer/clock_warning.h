@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "measurement/clock/clock_figure.h"
+#include "clock/clock_figure.h"
 #include "measurer/recording_walk.h"
 #include "sweep/sweep_plan.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // The clock observations of the blocks echoprobe's walk reads.
 struct ClockWatch {
@@ -21,11 +21,11 @@ void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate);
 // The worst phase error, in degrees, that a clock `ppm` off puts on the plan's
 // sweep: its highest tone at the end of the longest stretch from a sync pulse
 // to the last block it positions. Negative for a recording that runs long.
-double worstPhaseDrift(const SweepPlan& plan, double ppm);
+double worstPhaseDrift(const sweep::SweepPlan& plan, double ppm);
 
 // Prints one warning line when the recorder's clock, found from the watched
 // blocks, is significant beyond its own uncertainty and turns the phases by
 // more than a degree; nothing otherwise.
-void printClockWarning(const ClockWatch& watch, const SweepPlan& plan);
+void printClockWarning(const ClockWatch& watch, const sweep::SweepPlan& plan);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

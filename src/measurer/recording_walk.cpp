@@ -8,7 +8,7 @@
 #include "measurer/sync_search.h"
 #include "sweep/sweep_layout.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 // The block buffer: replaced only when a tone longer than any before it comes.
@@ -54,14 +54,14 @@ ToneWindow toneWindow(std::int32_t lead, std::int32_t length, std::int32_t tail)
 // A skip the recording cannot make means it has ended: the walk then fails at
 // its next read or search. A refusal after the last tone (its tail cut short)
 // costs nothing, since that tail is never needed.
-bool skipForward(WaveFile& recording, std::int32_t count) {
+bool skipForward(wave::WaveFile& recording, std::int32_t count) {
     return count <= 0 || recording.skipSamples(count);
 }
 
 // A block longer than what remains of the samples is refused before its buffer
 // is allocated, so a hostile parameter file costs memory only as far as the
 // recording holds samples.
-bool readBlock(WaveFile& recording, ToneBuffer& buffer, std::int32_t length) {
+bool readBlock(wave::WaveFile& recording, ToneBuffer& buffer, std::int32_t length) {
     if (length == 0) return true;
     if (recording.remainingFrames() < length) return false;
     return buffer.reserve(length) && recording.readSamples(buffer.data(), length);
@@ -69,8 +69,8 @@ bool readBlock(WaveFile& recording, ToneBuffer& buffer, std::int32_t length) {
 
 }  // namespace
 
-WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisitor& visit) {
-    const SweepParameters& p = plan.params();
+WalkOutcome walkRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, const ToneVisitor& visit) {
+    const sweep::SweepParameters& p = plan.params();
     ToneBuffer buffer;
     WalkOutcome outcome;
     plan.rewind();
@@ -81,7 +81,7 @@ WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisito
                 outcome.end = WalkEnd::RecordingEnded;
                 return outcome;
             }
-            if (!findSyncPulse(plan, recording, syncSettlingSamples(p))) {
+            if (!findSyncPulse(plan, recording, sweep::syncSettlingSamples(p))) {
                 outcome.end = WalkEnd::PulseNotFound;
                 return outcome;
             }
@@ -110,4 +110,4 @@ double phaseAtBlockStart(double phase, const ToneBlock& block, std::uint32_t rat
     return std::remainder(turned, 2.0 * kPi);
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -6,7 +6,7 @@
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // One tone's measured block as the walk read it from the recording.
 struct ToneBlock {
@@ -39,11 +39,11 @@ using ToneVisitor = std::function<bool(const ToneBlock&)>;
 // its lead-in, exactly as the generator laid the sweep down: at every sync
 // point it finds the pulse, then skips each tone's lead, reads its block and
 // skips its tail. Prints nothing. Once a pulse is found it counts samples.
-WalkOutcome walkRecording(SweepPlan& plan, WaveFile& recording, const ToneVisitor& visit);
+WalkOutcome walkRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, const ToneVisitor& visit);
 
 // The phase a block's analysis gives at its first sample, turned back to the
 // phase at the measured block's start when the walk began the block early
 // (offset -1); within -pi..pi as the analysis gives it.
 double phaseAtBlockStart(double phase, const ToneBlock& block, std::uint32_t rate);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -43,8 +43,8 @@ double degrees(double radians) {
     return static_cast<double>(value);
 }
 
-void writeHeader(const SweepPlan& plan, const char* recordedName, std::FILE* out) {
-    const SweepParameters& p = plan.params();
+void writeHeader(const sweep::SweepPlan& plan, const char* recordedName, std::FILE* out) {
+    const sweep::SweepParameters& p = plan.params();
     std::fprintf(out, "Input file, \"%s\"\n", recordedName);
     std::fprintf(out, "Sampling rate, %u Hz\n", static_cast<unsigned>(p.sampleRate));
     std::fprintf(out, "Minimum tone duration, %.3f sec\n", p.minToneDuration);
@@ -81,4 +81,4 @@ void writeResults(ToneResult* results, std::size_t count, std::FILE* out) {
     }
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

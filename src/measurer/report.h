@@ -6,10 +6,10 @@
 #include "measurer/tone_result.h"
 #include "sweep/sweep_plan.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // The nine header lines: the recorded file's name and the sweep parameters.
-void writeHeader(const SweepPlan& plan, const char* recordedName, std::FILE* out);
+void writeHeader(const sweep::SweepPlan& plan, const char* recordedName, std::FILE* out);
 
 // Unwraps the phases in place along the sweep, normalises the amplitudes to
 // their mean and writes one line per tone under the column line. Writes
@@ -24,4 +24,4 @@ double unwrapPhases(ToneResult* results, std::size_t count);
 // 1/pi held in extended precision.
 double degrees(double radians);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -4,7 +4,7 @@
 
 #include "measurer/sine_cosine_vector.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 void sineCosinePlain(const double* angles, double* sines, double* cosines, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
@@ -54,4 +54,4 @@ const char* sineCosineImplementation() { return "libm"; }
 
 #endif
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // The largest block sineCosine handles in one call; callers walk longer runs in
 // blocks of this size so that no buffer has to be allocated.
@@ -20,4 +20,4 @@ void sineCosinePlain(const double* angles, double* sines, double* cosines, std::
 // Name of the implementation sineCosine uses on this processor, for benchmarks.
 const char* sineCosineImplementation();
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

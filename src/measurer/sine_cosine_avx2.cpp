@@ -4,7 +4,7 @@
 
 #include "measurer/sine_cosine_vector.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 void sineCosineAvx2(const double* angles, double* sines, double* cosines, std::size_t count) {
     std::size_t i = 0;
@@ -27,4 +27,4 @@ void sineCosineAvx2(const double* angles, double* sines, double* cosines, std::s
     }
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -3,7 +3,7 @@
 
 #include "measurer/sine_cosine_vector.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 void sineCosineSse2(const double* angles, double* sines, double* cosines, std::size_t count) {
     std::size_t i = 0;
@@ -19,4 +19,4 @@ void sineCosineSse2(const double* angles, double* sines, double* cosines, std::s
     }
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

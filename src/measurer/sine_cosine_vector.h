@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // Vectorised blocks of sineCosine; each needs the instruction set in its name,
 // so sineCosine picks one only after asking the processor.
@@ -10,4 +10,4 @@ void sineCosineSse2(const double* angles, double* sines, double* cosines, std::s
 void sineCosineAvx2(const double* angles, double* sines, double* cosines, std::size_t count);
 void sineCosineAvx512(const double* angles, double* sines, double* cosines, std::size_t count);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

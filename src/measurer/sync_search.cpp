@@ -7,7 +7,7 @@
 
 #include "sweep/sweep_layout.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 std::int32_t magnitude(std::int16_t sample) { return std::abs(static_cast<std::int32_t>(sample)); }
@@ -16,7 +16,7 @@ std::int32_t magnitude(std::int16_t sample) { return std::abs(static_cast<std::i
 // stretch that a candidate's checks can still look at is kept.
 class SearchedSamples {
 public:
-    SearchedSamples(WaveFile& recording, std::int64_t keep) : recording_(recording), keep_(keep) {}
+    SearchedSamples(wave::WaveFile& recording, std::int64_t keep) : recording_(recording), keep_(keep) {}
 
     // False when the recording ends before sample `index` could be read.
     bool reach(std::int64_t index) {
@@ -41,7 +41,7 @@ public:
     }
 
 private:
-    WaveFile& recording_;
+    wave::WaveFile& recording_;
     std::int64_t keep_;
     std::int64_t first_ = 0;
     std::vector<std::int16_t> samples_;
@@ -80,10 +80,10 @@ struct PulseShape {
     std::int32_t window = 0;  // silent samples demanded before those
 };
 
-PulseShape pulseShape(const SweepParameters& p) {
+PulseShape pulseShape(const sweep::SweepParameters& p) {
     PulseShape shape;
-    shape.threshold = static_cast<std::int16_t>(percentToAmplitude(p.syncThreshold));
-    shape.length = std::max<std::int32_t>(syncPulseSamples(p), 1);
+    shape.threshold = static_cast<std::int16_t>(sweep::percentToAmplitude(p.syncThreshold));
+    shape.length = std::max<std::int32_t>(sweep::syncPulseSamples(p), 1);
     // A hostile pulse length must not make every candidate cost that much.
     constexpr std::int32_t kLongestLook = 64;
     shape.held = std::min(shape.length, kLongestLook);
@@ -99,8 +99,8 @@ PulseShape pulseShape(const SweepParameters& p) {
 // A pulse written below the threshold is found only through a device whose gain
 // lifts it past the threshold, which clips every tone: no sample such a
 // recording holds can be trusted as the pulse (a tone would be taken instead).
-bool pulseCanBeFound(const SweepParameters& p, const PulseShape& shape) {
-    return shape.threshold < 4 || percentToAmplitude(p.syncPulseLevel) >= shape.threshold;
+bool pulseCanBeFound(const sweep::SweepParameters& p, const PulseShape& shape) {
+    return shape.threshold < 4 || sweep::percentToAmplitude(p.syncPulseLevel) >= shape.threshold;
 }
 
 template <typename Samples>
@@ -159,7 +159,7 @@ bool looksLikeAPulse(const Samples& seen, std::int64_t trigger, const PulseShape
 
 }  // namespace
 
-bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t silence) {
+bool findSyncPulse(const sweep::SweepPlan& plan, wave::WaveFile& recording, std::int32_t silence) {
     const PulseShape shape = pulseShape(plan.params());
     if (!pulseCanBeFound(plan.params(), shape)) return false;
     SearchedSamples seen(recording, shape.window + shape.rise);
@@ -183,7 +183,7 @@ bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t sile
     }
 }
 
-std::optional<std::int64_t> findSyncTrigger(const SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
+std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
                                             std::int64_t from, std::int64_t to, std::int64_t silence) {
     const PulseShape shape = pulseShape(plan.params());
     if (!pulseCanBeFound(plan.params(), shape)) return std::nullopt;
@@ -209,4 +209,4 @@ std::uint16_t trackPeak(std::uint16_t peak, const std::int16_t* samples, std::in
     return peak;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

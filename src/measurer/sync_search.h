@@ -6,7 +6,7 @@
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // A pulse written below the threshold is never taken as found.
 // Reads the `silence` samples that the layout puts ahead of the search, then
@@ -17,16 +17,16 @@ namespace auralyn {
 // position just past a pulse of the plan's pulse length that begins at that
 // sample. False when the recording ends first or the skip past the pulse is
 // refused.
-bool findSyncPulse(const SweepPlan& plan, WaveFile& recording, std::int32_t silence = 0);
+bool findSyncPulse(const sweep::SweepPlan& plan, wave::WaveFile& recording, std::int32_t silence = 0);
 
 // The same judgment over samples held in memory: the trigger that the search
 // above, started at `from` with `silence` samples to read first, would find
 // before `to`.
-std::optional<std::int64_t> findSyncTrigger(const SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
+std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
                                             std::int64_t from, std::int64_t to, std::int64_t silence = 0);
 
 // The larger of `peak` and the largest absolute sample value among `count`
 // samples; -32768 counts as 32768.
 std::uint16_t trackPeak(std::uint16_t peak, const std::int16_t* samples, std::int32_t count);
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

@@ -6,7 +6,7 @@
 
 #include "measurer/sine_cosine.h"
 
-namespace auralyn {
+namespace auralyn::measurer {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
@@ -150,4 +150,4 @@ double ToneAnalyzer::phase() {
     return phaseResult_;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

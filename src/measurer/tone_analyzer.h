@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // Measures amplitude and phase of one steady sine of known frequency in a block
 // of 16-bit samples: a correlation with a sine and a cosine at that frequency,
@@ -53,4 +53,4 @@ private:
     bool resultValid_ = false;
 };
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

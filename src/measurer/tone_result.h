@@ -1,6 +1,6 @@
 #pragma once
 
-namespace auralyn {
+namespace auralyn::measurer {
 
 // One measured tone of a sweep.
 struct ToneResult {
@@ -9,4 +9,4 @@ struct ToneResult {
     double phase = 0.0;      // radians; the report unwraps it in place
 };
 
-}  // namespace auralyn
+}  // namespace auralyn::measurer

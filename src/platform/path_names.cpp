@@ -47,4 +47,11 @@ std::string baseName(const std::string& path, std::uint16_t fileOffset, std::uin
     return path.substr(fileOffset, end - fileOffset);
 }
 
+RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, std::uint16_t extensionOffset) {
+    RecordingName name;
+    if (fileOffset <= path.size()) name.fileName = path.substr(fileOffset);
+    name.baseName = baseName(path, fileOffset, extensionOffset);
+    return name;
+}
+
 }  // namespace auralyn::platform

@@ -22,4 +22,12 @@ std::string withoutExtension(const std::string& path, std::uint16_t extensionOff
 // extension, or to the end when extensionOffset is 0 or the path's length.
 std::string baseName(const std::string& path, std::uint16_t fileOffset, std::uint16_t extensionOffset);
 
+// A recording's name as a report shows it (without folder, with extension) and
+// as an output file proposal uses it (without its last extension).
+struct RecordingName {
+    std::string fileName;
+    std::string baseName;
+};
+RecordingName recordingName(const std::string& path, std::uint16_t fileOffset, std::uint16_t extensionOffset);
+
 }  // namespace auralyn::platform

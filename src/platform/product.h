@@ -1,8 +1,8 @@
 #pragma once
 
-namespace auralyn {
+namespace auralyn::platform {
 
 inline constexpr const char* kProductName = "Auralyn";
 inline constexpr const char* kProductVersion = "1.0";
 
-}  // namespace auralyn
+}  // namespace auralyn::platform

@@ -7,7 +7,7 @@
 #include "sweep/sweep_layout.h"
 #include "sweep/truncation.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 namespace {
 
 constexpr double kSampleLimit = static_cast<double>(kMaxWaveSamples16);
@@ -184,4 +184,4 @@ const char* describeRecordFault(RecordFault fault) {
     return "unknown fault";
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

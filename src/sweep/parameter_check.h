@@ -4,7 +4,7 @@
 
 #include "sweep/sweep_plan.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 // The first reason a loaded record would give a degenerate or unbounded
 // schedule, or none.
@@ -40,4 +40,4 @@ inline bool isLoadableRecord(const SweepParameters& p) {
 
 const char* describeRecordFault(RecordFault fault);
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

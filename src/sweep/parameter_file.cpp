@@ -3,7 +3,7 @@
 #include <bit>
 #include <cstring>
 
-namespace auralyn {
+namespace auralyn::sweep {
 namespace {
 
 // Offsets within the record (the file adds the 11-byte magic in front).
@@ -138,4 +138,4 @@ std::optional<SweepParameters> decodeParameters(std::span<const std::uint8_t> fi
     return decodeParameterRecord(file.subspan(kParameterMagicSize, kParameterRecordSize));
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

@@ -8,7 +8,7 @@
 
 #include "sweep/sweep_plan.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 // The sweep parameter file: an 11-byte magic, then the 136-byte record in
 // little-endian order at fixed offsets (the record's in-memory layout on the
@@ -34,4 +34,4 @@ std::optional<SweepParameters> decodeParameters(std::span<const std::uint8_t> fi
 
 bool isParameterMagic(std::span<const std::uint8_t> bytes);
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

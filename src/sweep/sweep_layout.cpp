@@ -3,7 +3,7 @@
 #include "sweep/parameter_check.h"
 #include "sweep/truncation.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 std::int32_t generatorLeadInSamples(const SweepParameters& p) {
     const double rate = p.sampleRate;
@@ -43,4 +43,4 @@ std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit) {
     return total > 0 ? static_cast<std::uint64_t>(total) : 0;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

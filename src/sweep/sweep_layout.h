@@ -5,7 +5,7 @@
 
 #include "sweep/sweep_plan.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 // Sample counts of the sweep layout that both programs derive from the record.
 // Each is truncated toward zero exactly as the generator writes them.
@@ -26,4 +26,4 @@ inline constexpr std::uint64_t kMaxWaveSamples16 = kMaxWaveDataBytes / 2;
 // kMaxToneCount tones (a step too small to advance the frequency).
 std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit = kMaxWaveSamples16);
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

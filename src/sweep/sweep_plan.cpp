@@ -5,7 +5,7 @@
 #include "sweep/parameter_check.h"
 #include "sweep/parameter_file.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 namespace {
 
 // Levels are clamped rather than dropped; a NaN fails both tests and the
@@ -129,4 +129,4 @@ bool SweepPlan::readParameters(std::FILE* in) {
     return true;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 // Every parameter of one sweep plus the position of a walk through its tones.
 // This is the record saved in a sweep parameter file; the file is encoded field
@@ -102,4 +102,4 @@ private:
     SweepParameters record_;
 };
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

@@ -7,7 +7,7 @@
 #include "sweep/sweep_plan.h"
 #include "sweep/truncation.h"
 
-namespace auralyn {
+namespace auralyn::sweep {
 namespace {
 
 // The search's minimum cycle count. Sweeps made by other builds always used
@@ -144,4 +144,4 @@ double SweepPlan::fractionalCycle(double cycles) {
     return r > 1 - r ? 1 - r : r;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

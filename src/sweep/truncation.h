@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <limits>
 
-namespace auralyn {
+namespace auralyn::sweep {
 
 // Converting a double outside the target range to an integer is undefined
 // behaviour, so every sample count passes through these. Loaded records are
@@ -27,4 +27,4 @@ inline std::uint32_t truncateToUint32(double x) {
     return static_cast<std::uint32_t>(x);
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::sweep

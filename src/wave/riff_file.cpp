@@ -5,7 +5,7 @@
 
 #include "wave/stream_io.h"
 
-namespace auralyn {
+namespace auralyn::wave {
 namespace {
 
 std::int32_t decodeSigned32(const unsigned char* bytes) {
@@ -107,4 +107,4 @@ const char* RiffFile::chunkFormType() const {
     return chunks_.back().info.formType;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::wave

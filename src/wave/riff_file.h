@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-namespace auralyn {
+namespace auralyn::wave {
 
 // One open chunk of a RIFF file.
 struct RiffChunk {
@@ -57,4 +57,4 @@ private:
     std::vector<OpenChunk> chunks_;
 };
 
-}  // namespace auralyn
+}  // namespace auralyn::wave

@@ -12,7 +12,7 @@
 #include <sys/types.h>
 #endif
 
-namespace auralyn {
+namespace auralyn::wave {
 
 // The current offset of the stream, or -1 when it cannot be told.
 inline std::int64_t tellPosition(std::FILE* stream) {
@@ -50,4 +50,4 @@ inline std::size_t putBytes(std::FILE* stream, const std::uint8_t* bytes, std::s
     return written;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::wave

@@ -7,7 +7,7 @@
 
 #include "wave/stream_io.h"
 
-namespace auralyn {
+namespace auralyn::wave {
 namespace {
 
 constexpr const char* kCouldntOpenFile = "Couldn't open file";
@@ -309,4 +309,4 @@ std::int64_t WaveFile::remainingFrames() const {
     return (dataEnd_ - position) / blockAlign;
 }
 
-}  // namespace auralyn
+}  // namespace auralyn::wave

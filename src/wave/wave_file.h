@@ -6,7 +6,7 @@
 
 #include "wave/riff_file.h"
 
-namespace auralyn {
+namespace auralyn::wave {
 
 // Reads and writes 16-bit PCM WAV files. Format fields are plain data for callers
 // to read; failures return false and leave their text in `message`.
@@ -65,4 +65,4 @@ private:
     std::FILE* file_ = nullptr;
 };
 
-}  // namespace auralyn
+}  // namespace auralyn::wave

@@ -68,12 +68,12 @@ std::vector<ExactResponse> parseResponse(const std::string& text) {
 
 // The first sample at or above the measurer's threshold after the lead-in and
 // the settling silence: where the measurer starts counting.
-std::int64_t thresholdCrossing(const std::string& path, const SweepParameters& p) {
-    WaveFile wave;
+std::int64_t thresholdCrossing(const std::string& path, const sweep::SweepParameters& p) {
+    wave::WaveFile wave;
     EXPECT_TRUE(wave.openRead(path.c_str())) << path;
-    const std::int32_t skip = measurerLeadInSamples(p) + syncSettlingSamples(p);
+    const std::int32_t skip = sweep::measurerLeadInSamples(p) + sweep::syncSettlingSamples(p);
     EXPECT_TRUE(wave.skipSamples(skip));
-    const int threshold = percentToAmplitude(p.syncThreshold);
+    const int threshold = sweep::percentToAmplitude(p.syncThreshold);
     std::int16_t sample = 0;
     for (std::int64_t index = skip; wave.readSample(&sample); ++index) {
         if (std::abs(int{sample}) >= threshold) return index;
@@ -82,8 +82,8 @@ std::int64_t thresholdCrossing(const std::string& path, const SweepParameters& p
     return 0;
 }
 
-SweepPlan loadPlan(const std::string& path) {
-    SweepPlan plan;
+sweep::SweepPlan loadPlan(const std::string& path) {
+    sweep::SweepPlan plan;
     std::FILE* in = std::fopen(path.c_str(), "rb");
     EXPECT_NE(in, nullptr);
     if (in == nullptr) return plan;
@@ -92,7 +92,7 @@ SweepPlan loadPlan(const std::string& path) {
     return plan;
 }
 
-std::vector<ToneComparison> plannedTones(SweepPlan plan) {
+std::vector<ToneComparison> plannedTones(sweep::SweepPlan plan) {
     std::vector<ToneComparison> tones;
     plan.rewind();
     do {
@@ -123,9 +123,9 @@ Measurement measureDevice(const TempDir& dir, const SweepSettings& sweep, const 
     EXPECT_EQ(measured.exitCode, 0) << measured.out << measured.err;
     EXPECT_EQ(measured.out.find("Error"), std::string::npos) << measured.out;
 
-    tools::Report report;
+    plot::Report report;
     std::string error;
-    EXPECT_TRUE(tools::readReportFile(dir.file("recording.txt"), report, error)) << error;
+    EXPECT_TRUE(plot::readReportFile(dir.file("recording.txt"), report, error)) << error;
 
     std::vector<std::string> respond = {"simulate", "--response-for", "recording.txt"};
     respond.insert(respond.end(), device.begin(), device.end());
@@ -133,7 +133,7 @@ Measurement measureDevice(const TempDir& dir, const SweepSettings& sweep, const 
     EXPECT_EQ(responded.exitCode, 0) << responded.err;
     const std::vector<ExactResponse> exact = parseResponse(responded.out);
 
-    const SweepPlan plan = loadPlan(dir.file("sweep.swp"));
+    const sweep::SweepPlan plan = loadPlan(dir.file("sweep.swp"));
     result.tones = plannedTones(plan);
     EXPECT_EQ(report.tones.size(), result.tones.size());
     EXPECT_EQ(exact.size(), report.tones.size());

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "echoplot/report_reader.h"
+#include "plot/report_reader.h"
 #include "test_files.h"
 
 namespace auralyn::test {

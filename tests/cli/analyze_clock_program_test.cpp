@@ -279,7 +279,7 @@ TEST(AnalyzeClock, WarnsOfTheTonesThatClipAndOnlyThose) {
 }
 
 std::vector<std::int16_t> samplesOf(const std::string& path) {
-    WaveFile wave;
+    wave::WaveFile wave;
     std::vector<std::int16_t> samples;
     if (!wave.openRead(path.c_str())) return samples;
     samples.resize(wave.dataSize / 2);

@@ -16,7 +16,7 @@
 #include "terminal_stderr.h"
 
 #ifdef AURALYN_TEST_DEVICES
-#include "devicesim/wave_through_device.h"
+#include "simulation/wave_through_device.h"
 #endif
 
 namespace auralyn {
@@ -89,12 +89,12 @@ TEST(AnalyzeProgram, WritesEchoprobesReportByteForByte) {
 TEST(AnalyzeProgram, WritesEchoprobesReportForASimulatedDevice) {
     TempDir dir;
     makeSweep(dir, "s", {"--rate", "44100", "--start", "30", "--end", "18000", "--step", "8", "--tones-per-sync", "5"});
-    devicesim::Device device;
-    device.parts = {devicesim::GainPart{-6.0}, devicesim::FilterSettings{}, devicesim::DelayPart{777},
-                    devicesim::InvertPart{}, devicesim::NoisePart{-70.0, 11}};
-    devicesim::DeviceRunSummary summary;
+    simulation::Device device;
+    device.parts = {simulation::GainPart{-6.0}, simulation::FilterSettings{}, simulation::DelayPart{777},
+                    simulation::InvertPart{}, simulation::NoisePart{-70.0, 11}};
+    simulation::DeviceRunSummary summary;
     std::string error;
-    ASSERT_TRUE(devicesim::runDeviceOnWave(device, dir.file("s.wav"), dir.file("device.wav"), summary, error))
+    ASSERT_TRUE(simulation::runDeviceOnWave(device, dir.file("s.wav"), dir.file("device.wav"), summary, error))
         << error;
     expectSameReport(dir, "device.wav", "s.swp");
     // The low-pass at 1000 Hz shows in the table too: the top tone lies far below the first.

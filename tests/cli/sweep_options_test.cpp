@@ -14,24 +14,24 @@ namespace auralyn::cli {
 namespace {
 
 // The saved file of a plan, the run-time fields of its last rewind included.
-std::string savedRecord(SweepPlan plan) {
+std::string savedRecord(sweep::SweepPlan plan) {
     plan.lock();
     test::ScratchStream out;
     EXPECT_TRUE(plan.writeParameters(out.get()));
     return out.text();
 }
 
-SweepPlan planFromDialogue(const std::string& answers) {
+sweep::SweepPlan planFromDialogue(const std::string& answers) {
     test::ScratchStream in(answers);
     test::ScratchStream out;
-    ConsoleInput input{in.get(), out.get(), false};
-    SweepPlan plan;
-    EXPECT_TRUE(askSweepParameters(plan, input));
+    generator::ConsoleInput input{in.get(), out.get(), false};
+    sweep::SweepPlan plan;
+    EXPECT_TRUE(generator::askSweepParameters(plan, input));
     return plan;
 }
 
-SweepPlan planFromOptions(const SweepOptions& options) {
-    SweepPlan plan;
+sweep::SweepPlan planFromOptions(const SweepOptions& options) {
+    sweep::SweepPlan plan;
     std::string error;
     EXPECT_TRUE(storeSweepOptions(options, plan, error)) << error;
     return plan;
@@ -115,7 +115,7 @@ TEST(SweepOptions, RefuseWhatTheDialogueWouldAskAgainFor) {
     refusals.push_back({with([](SweepOptions& o) { o.syncLevel = " 50"; }),
                         "--sync-level: ' 50' is not a number; expected a number from 10 to 100"});
     for (const Refusal& r : refusals) {
-        SweepPlan plan;
+        sweep::SweepPlan plan;
         std::string error;
         EXPECT_FALSE(storeSweepOptions(r.options, plan, error));
         EXPECT_EQ(error, r.message);
@@ -128,7 +128,7 @@ TEST(SweepOptions, RangeBoundsAreTaken) {
     o.start = "48000";
     o.end = "48000";
     o.settling = "1";
-    SweepPlan plan = planFromOptions(o);
+    sweep::SweepPlan plan = planFromOptions(o);
     EXPECT_EQ(plan.params().startFrequency, 48000.0);
     EXPECT_EQ(plan.params().endFrequency, 48000.0);
 }

@@ -15,8 +15,8 @@
 namespace auralyn::cli {
 namespace {
 
-ToneMeasurement tone(double frequency, double amplitude, double unwrappedPhase) {
-    ToneMeasurement t;
+analysis::ToneMeasurement tone(double frequency, double amplitude, double unwrappedPhase) {
+    analysis::ToneMeasurement t;
     t.frequency = frequency;
     t.amplitude = amplitude;
     t.phase = unwrappedPhase;
@@ -25,7 +25,7 @@ ToneMeasurement tone(double frequency, double amplitude, double unwrappedPhase) 
 }
 
 TEST(ToneTable, CsvStartsWithTheFixedColumnsAndKeepsFullPrecision) {
-    const std::vector<ToneMeasurement> tones{tone(1000.1, 32767.0, -M_PI / 2), tone(0.1, 16383.5, 0.0)};
+    const std::vector<analysis::ToneMeasurement> tones{tone(1000.1, 32767.0, -M_PI / 2), tone(0.1, 16383.5, 0.0)};
     const std::string csv = toneTableCsv(standardToneColumns(), tones);
     char halfScale[40];
     std::snprintf(halfScale, sizeof halfScale, "%.17g", 20.0 * std::log10(0.5));
@@ -40,7 +40,7 @@ TEST(ToneTable, CsvStartsWithTheFixedColumnsAndKeepsFullPrecision) {
 TEST(ToneTable, SilentAndBrokenValuesAreEmptyNeverNanOrInf) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    const std::vector<ToneMeasurement> tones{tone(20, 0.0, 0.0), tone(30, nan, inf), tone(40, -inf, nan)};
+    const std::vector<analysis::ToneMeasurement> tones{tone(20, 0.0, 0.0), tone(30, nan, inf), tone(40, -inf, nan)};
     const std::string csv = toneTableCsv(standardToneColumns(), tones);
     EXPECT_EQ(csv,
               "frequency_hz,amplitude,magnitude_db,phase_deg\n"
@@ -59,7 +59,7 @@ TEST(ToneTable, SilentAndBrokenValuesAreEmptyNeverNanOrInf) {
 }
 
 TEST(ToneTable, JsonHoldsTheSummaryFirstThenEveryToneWithEveryColumn) {
-    const std::vector<ToneMeasurement> tones{tone(20, 100.0, 2 * M_PI), tone(40, 200.0, -1.0)};
+    const std::vector<analysis::ToneMeasurement> tones{tone(20, 100.0, 2 * M_PI), tone(40, 200.0, -1.0)};
     const std::string text = toneTableJson({{"sample_rate", 48000}, {"clock_ppm", jsonNumber(std::nullopt)}},
                                            standardToneColumns(), tones);
     EXPECT_LT(text.find("\"sample_rate\""), text.find("\"clock_ppm\""));
@@ -78,10 +78,10 @@ TEST(ToneTable, JsonHoldsTheSummaryFirstThenEveryToneWithEveryColumn) {
 
 TEST(ToneTable, AddedColumnsFollowTheFixedOnes) {
     std::vector<ToneColumn> columns = standardToneColumns();
-    columns.push_back({"block_samples", [](const ToneMeasurement& t) -> std::optional<double> {
+    columns.push_back({"block_samples", [](const analysis::ToneMeasurement& t) -> std::optional<double> {
                            return t.blockLength;
                        }});
-    ToneMeasurement t = tone(20, 1.0, 0.0);
+    analysis::ToneMeasurement t = tone(20, 1.0, 0.0);
     t.blockLength = 24000;
     const std::string csv = toneTableCsv(columns, {t});
     EXPECT_EQ(csv.substr(0, csv.find('\n')), "frequency_hz,amplitude,magnitude_db,phase_deg,block_samples");

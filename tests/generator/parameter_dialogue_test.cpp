@@ -15,23 +15,23 @@ using test::ScratchStream;
 struct Dialogue {
     ScratchStream in;
     ScratchStream out;
-    ConsoleInput input;
-    SweepPlan plan;
+    generator::ConsoleInput input;
+    sweep::SweepPlan plan;
     bool completed = false;
 
     explicit Dialogue(const std::string& answers, bool terminal = false) : in(answers) {
         input.in = in.get();
         input.out = out.get();
         input.interactive = terminal;
-        completed = askSweepParameters(plan, input);
+        completed = generator::askSweepParameters(plan, input);
     }
-    const SweepParameters& p() const { return plan.params(); }
+    const sweep::SweepParameters& p() const { return plan.params(); }
 };
 
 // Empty answers for questions 1 to 8.
 const std::string kEightDefaults(8, '\n');
 
-void expectDefaultValues(const SweepParameters& p) {
+void expectDefaultValues(const sweep::SweepParameters& p) {
     EXPECT_FALSE(p.locked);
     EXPECT_EQ(p.sampleRate, 48000u);
     EXPECT_EQ(p.octaveSweep, 1);

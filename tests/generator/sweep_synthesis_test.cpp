@@ -16,8 +16,8 @@ namespace {
 using Samples = std::vector<std::int16_t>;
 
 // The dialogue's defaults for a sweep of one tone at `frequency`.
-SweepPlan singleTonePlan(std::uint32_t rate, double frequency) {
-    SweepPlan plan;
+sweep::SweepPlan singleTonePlan(std::uint32_t rate, double frequency) {
+    sweep::SweepPlan plan;
     plan.setSampleRate(rate);
     plan.setOctaveSweep(1);
     plan.setStartFrequency(frequency);
@@ -26,8 +26,8 @@ SweepPlan singleTonePlan(std::uint32_t rate, double frequency) {
     plan.setMinToneDuration(0.02);
     plan.setSettlingTime(0.04);
     plan.setTonesPerSyncPulse(0);
-    storeAdvancedDefaults(plan);
-    storeFixedValues(plan);
+    generator::storeAdvancedDefaults(plan);
+    generator::storeFixedValues(plan);
     return plan;
 }
 
@@ -42,13 +42,13 @@ Samples readSamples(const std::string& path) {
 // Writes through a real wave file and reads the samples back.
 class Synthesis : public testing::Test {
 protected:
-    Samples generate(SweepPlan plan) {
-        WaveFile wave;
+    Samples generate(sweep::SweepPlan plan) {
+        wave::WaveFile wave;
         EXPECT_TRUE(wave.openWrite(path.c_str()));
         wave.setFormat(44100, 16, 1);
         wave.setSampleRate(plan.params().sampleRate);
         testing::internal::CaptureStdout();
-        EXPECT_TRUE(generateSweep(plan, wave));
+        EXPECT_TRUE(generator::generateSweep(plan, wave));
         progress = testing::internal::GetCapturedStdout();
         EXPECT_TRUE(wave.close());
         return readSamples(path);
@@ -56,7 +56,7 @@ protected:
 
     template <typename Write>
     Samples write(std::uint32_t rate, Write writer) {
-        WaveFile wave;
+        wave::WaveFile wave;
         EXPECT_TRUE(wave.openWrite(path.c_str()));
         wave.setFormat(rate, 16, 1);
         EXPECT_TRUE(writer(wave));
@@ -114,7 +114,7 @@ TEST_F(Synthesis, SyncPulseLengthFollowsTheSamplingRate) {
 }
 
 TEST_F(Synthesis, ZeroSettlingAndDriftStartTheToneOnItsBlock) {
-    SweepPlan plan = singleTonePlan(48000, 1000);
+    sweep::SweepPlan plan = singleTonePlan(48000, 1000);
     plan.setSettlingTime(0);
     plan.setMaxTimeDrift(0);
     Samples s = generate(plan);
@@ -131,7 +131,7 @@ TEST_F(Synthesis, SyncBlocksPrecedeTheChosenTones) {
     // Linear sweep 1000, 1010, 1020 Hz; the rising zero crossing at the start of each
     // measured block lies right after its lead.
     auto sweep = [](std::uint32_t tonesPerPulse) {
-        SweepPlan plan = singleTonePlan(48000, 1000);
+        sweep::SweepPlan plan = singleTonePlan(48000, 1000);
         plan.setOctaveSweep(0);
         plan.setEndFrequency(1020);
         plan.setFrequencyStep(10);
@@ -157,32 +157,32 @@ TEST_F(Synthesis, ProgressShowsEachToneAndTheClosingLine) {
 
 TEST_F(Synthesis, ToneSamplesAreComputedFromTheirIndex) {
     // A quarter of the sampling rate: 0, +A, 0, -A, rounded half away from zero.
-    Samples s = write(48000, [](WaveFile& wave) { return writeTone(12000, 0, 100, 8, wave); });
+    Samples s = write(48000, [](wave::WaveFile& wave) { return generator::writeTone(12000, 0, 100, 8, wave); });
     EXPECT_EQ(s, (Samples{0, 32767, 0, -32767, 0, 32767, 0, -32767}));
-    Samples half = write(48000, [](WaveFile& wave) { return writeTone(6000, 0, 50, 3, wave); });
+    Samples half = write(48000, [](wave::WaveFile& wave) { return generator::writeTone(6000, 0, 50, 3, wave); });
     EXPECT_EQ(half, (Samples{0, 11585, 16383}));  // 16383 x sin(pi/4) = 11584.53
 }
 
 TEST_F(Synthesis, StartPhaseShiftsEverySample) {
-    Samples s = write(48000, [](WaveFile& wave) { return writeTone(12000, -1.5707963267948966, 100, 2, wave); });
+    Samples s = write(48000, [](wave::WaveFile& wave) { return generator::writeTone(12000, -1.5707963267948966, 100, 2, wave); });
     EXPECT_EQ(s, (Samples{-32767, 0}));
 }
 
 TEST_F(Synthesis, LevelsAreRunsOfOneValue) {
-    Samples s = write(48000, [](WaveFile& wave) {
-        return writeLevel(3, 90, wave) && writeLevel(0, 50, wave) && writeLevel(-4, 50, wave) &&
-               writeLevel(2, 10, wave) && writeLevel(1, 0, wave);
+    Samples s = write(48000, [](wave::WaveFile& wave) {
+        return generator::writeLevel(3, 90, wave) && generator::writeLevel(0, 50, wave) && generator::writeLevel(-4, 50, wave) &&
+               generator::writeLevel(2, 10, wave) && generator::writeLevel(1, 0, wave);
     });
     EXPECT_EQ(s, (Samples{29490, 29490, 29490, 3276, 3276, 0}));
-    EXPECT_TRUE(write(48000, [](WaveFile& wave) { return writeTone(1000, 0, 100, -5, wave); }).empty());
+    EXPECT_TRUE(write(48000, [](wave::WaveFile& wave) { return generator::writeTone(1000, 0, 100, -5, wave); }).empty());
 }
 
 TEST_F(Synthesis, WritersSkipFilesThatAreNot16Bit) {
-    WaveFile wave;
+    wave::WaveFile wave;
     ASSERT_TRUE(wave.openWrite(path.c_str()));
     wave.setFormat(48000, 8, 1);
-    EXPECT_TRUE(writeLevel(10, 90, wave));
-    EXPECT_TRUE(writeTone(1000, 0, 100, 10, wave));
+    EXPECT_TRUE(generator::writeLevel(10, 90, wave));
+    EXPECT_TRUE(generator::writeTone(1000, 0, 100, 10, wave));
     EXPECT_EQ(wave.dataSize, 0u);
 }
 
@@ -190,14 +190,14 @@ TEST_F(Synthesis, StopsAtTheFirstSampleTheDiskRefuses) {
 #ifdef _WIN32
     GTEST_SKIP() << "needs /dev/full";
 #endif
-    WaveFile wave;
+    wave::WaveFile wave;
     ASSERT_TRUE(wave.openWrite("/dev/full"));
     wave.setFormat(48000, 16, 1);
-    EXPECT_FALSE(writeLevel(100000, 0, wave));
-    EXPECT_FALSE(writeTone(1000, 0, 100, 100000, wave));
-    SweepPlan plan = singleTonePlan(48000, 1000);
+    EXPECT_FALSE(generator::writeLevel(100000, 0, wave));
+    EXPECT_FALSE(generator::writeTone(1000, 0, 100, 100000, wave));
+    sweep::SweepPlan plan = singleTonePlan(48000, 1000);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(generateSweep(plan, wave));
+    EXPECT_FALSE(generator::generateSweep(plan, wave));
     testing::internal::GetCapturedStdout();
 }
 

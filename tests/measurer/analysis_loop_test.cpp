@@ -29,41 +29,41 @@ public:
         EXPECT_TRUE(wave.readSample(&sample));
         return sample;
     }
-    WaveFile wave;
+    wave::WaveFile wave;
 
 private:
     TempDir dir_;
     bool opened_ = false;
 };
 
-SweepPlan pulsePlan(double thresholdPercent, double pulseSeconds) {
-    SweepPlan plan = test::shortSweepPlan();
-    SweepParameters p = plan.params();
+sweep::SweepPlan pulsePlan(double thresholdPercent, double pulseSeconds) {
+    sweep::SweepPlan plan = test::shortSweepPlan();
+    sweep::SweepParameters p = plan.params();
     p.syncThreshold = thresholdPercent;
     p.syncPulseDuration = pulseSeconds;
-    return SweepPlan(p);
+    return sweep::SweepPlan(p);
 }
 
 struct Analysis {
     bool ok = false;
-    std::vector<ToneResult> results;
+    std::vector<measurer::ToneResult> results;
     std::string console;
 };
 
 // Runs the loop from the end of the lead-in, as the program does.
-Analysis analyse(SweepPlan plan, const std::vector<std::int16_t>& samples, std::uint32_t toneCount) {
+Analysis analyse(sweep::SweepPlan plan, const std::vector<std::int16_t>& samples, std::uint32_t toneCount) {
     Recording recording(samples, plan.params().sampleRate);
     EXPECT_TRUE(recording.opened());
-    EXPECT_TRUE(recording.wave.skipSamples(measurerLeadInSamples(plan.params())));
+    EXPECT_TRUE(recording.wave.skipSamples(sweep::measurerLeadInSamples(plan.params())));
     Analysis analysis;
     testing::internal::CaptureStdout();
-    analysis.ok = analyzeRecording(plan, recording.wave, analysis.results, toneCount);
+    analysis.ok = measurer::analyzeRecording(plan, recording.wave, analysis.results, toneCount);
     analysis.console = testing::internal::GetCapturedStdout();
     return analysis;
 }
 
 void expectFullScaleInPhase(const Analysis& analysis) {
-    for (const ToneResult& tone : analysis.results) {
+    for (const measurer::ToneResult& tone : analysis.results) {
         EXPECT_NEAR(tone.amplitude, 32767.0, 0.5) << tone.frequency;
         EXPECT_NEAR(tone.phase, 0.0, 0.1 * 3.141592653589793 / 180.0) << tone.frequency;
     }
@@ -77,7 +77,7 @@ TEST(SyncSearch, FindsPositiveAndNegativePulsesAndStopsBehindThem) {
         for (int i = 20; i < 29; ++i) samples[i] = level;
         samples[29] = 777;
         Recording recording(samples);
-        ASSERT_TRUE(findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave)) << level;
+        ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave)) << level;
         EXPECT_EQ(recording.next(), 777) << level;
     }
 }
@@ -87,7 +87,7 @@ TEST(SyncSearch, ThresholdIsInclusive) {
     for (int i = 5; i < 14; ++i) samples[i] = -4915;
     samples[14] = 55;
     Recording recording(samples);
-    ASSERT_TRUE(findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
+    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
     EXPECT_EQ(recording.next(), 55);
 }
 
@@ -95,7 +95,7 @@ TEST(SyncSearch, ZeroThresholdTakesTheFirstSample) {
     std::vector<std::int16_t> samples(50, 0);
     samples[9] = 99;
     Recording recording(samples);
-    ASSERT_TRUE(findSyncPulse(pulsePlan(0.0, 0.0002), recording.wave));
+    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(0.0, 0.0002), recording.wave));
     EXPECT_EQ(recording.next(), 99);
 }
 
@@ -104,26 +104,26 @@ TEST(SyncSearch, PulseShorterThanOneSampleSkipsNothing) {
     samples[3] = 20000;
     samples[4] = 42;
     Recording recording(samples);
-    ASSERT_TRUE(findSyncPulse(pulsePlan(15.0, 0.00001), recording.wave));
+    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.00001), recording.wave));
     EXPECT_EQ(recording.next(), 42);
 }
 
 TEST(SyncSearch, SilenceRunsToTheEndAndFails) {
     Recording recording(std::vector<std::int16_t>(1000, 100));
-    EXPECT_FALSE(findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
+    EXPECT_FALSE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
 }
 
 TEST(PeakTracking, KeepsTheLargestMagnitude) {
     const std::vector<std::int16_t> samples = {3, -700, 699, 12};
-    EXPECT_EQ(trackPeak(0, samples.data(), 4), 700);
-    EXPECT_EQ(trackPeak(800, samples.data(), 4), 800);
-    EXPECT_EQ(trackPeak(5, samples.data(), 0), 5);
+    EXPECT_EQ(measurer::trackPeak(0, samples.data(), 4), 700);
+    EXPECT_EQ(measurer::trackPeak(800, samples.data(), 4), 800);
+    EXPECT_EQ(measurer::trackPeak(5, samples.data(), 0), 5);
     const std::int16_t clipped[] = {32767, -32768};
-    EXPECT_EQ(trackPeak(0, clipped, 2), 32768);
+    EXPECT_EQ(measurer::trackPeak(0, clipped, 2), 32768);
 }
 
 TEST(AnalysisLoop, CleanSweepMeasuresFullScaleAtZeroPhase) {
-    const SweepPlan plan = test::shortSweepPlan();  // 1000, 2000, 4000, 8000 Hz
+    const sweep::SweepPlan plan = test::shortSweepPlan();  // 1000, 2000, 4000, 8000 Hz
     const Analysis analysis = analyse(plan, test::synthesiseSweep(plan), plan.toneCount());
     ASSERT_TRUE(analysis.ok) << analysis.console;
     ASSERT_EQ(analysis.results.size(), 4u);
@@ -133,7 +133,7 @@ TEST(AnalysisLoop, CleanSweepMeasuresFullScaleAtZeroPhase) {
 }
 
 TEST(AnalysisLoop, ProgressShowsEachToneThenHundredAndThePeak) {
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     const Analysis analysis = analyse(plan, test::synthesiseSweep(plan), plan.toneCount());
     EXPECT_EQ(analysis.console,
               "\nAnalyzing input wave. Percent done:\n\r0%  \r25%  \r50%  \r75%  \r100%  \n"
@@ -141,17 +141,17 @@ TEST(AnalysisLoop, ProgressShowsEachToneThenHundredAndThePeak) {
 }
 
 TEST(AnalysisLoop, ClippingAtMinus32768IsAHundredPercentPeak) {
-    SweepPlan plan = test::shortSweepPlan();
+    sweep::SweepPlan plan = test::shortSweepPlan();
     std::vector<std::int16_t> samples = test::synthesiseSweep(plan);
     for (std::int16_t& s : samples) s = static_cast<std::int16_t>(s / 2);
     Analysis half = analyse(plan, samples, plan.toneCount());
     EXPECT_NE(half.console.find("\nPeak recording level: 50%\n"), std::string::npos) << half.console;
     // A sample inside tone 0's block: lead-in, sync block, then the lead.
     plan.rewind();
-    const std::size_t inBlock = static_cast<std::size_t>(generatorLeadInSamples(plan.params()) +
-                                                         syncSettlingSamples(plan.params()) +
-                                                         syncDriftSamples(plan.params()) +
-                                                         syncPulseSamples(plan.params()) + plan.settlingSamples() + 5);
+    const std::size_t inBlock = static_cast<std::size_t>(sweep::generatorLeadInSamples(plan.params()) +
+                                                         sweep::syncSettlingSamples(plan.params()) +
+                                                         sweep::syncDriftSamples(plan.params()) +
+                                                         sweep::syncPulseSamples(plan.params()) + plan.settlingSamples() + 5);
     samples[inBlock] = -32768;
     const Analysis clipped = analyse(plan, samples, plan.toneCount());
     EXPECT_NE(clipped.console.find("\nPeak recording level: 100%\n"), std::string::npos) << clipped.console;
@@ -160,12 +160,12 @@ TEST(AnalysisLoop, ClippingAtMinus32768IsAHundredPercentPeak) {
 TEST(AnalysisLoop, SeveralSyncPulsesAndOtherRates) {
     for (std::uint32_t rate : {8000u, 96000u}) {
         for (std::uint32_t perPulse : {1u, 2u, 3u}) {
-            SweepParameters p = test::shortSweepPlan(rate, rate == 8000u ? 3200.0 : 16000.0).params();
+            sweep::SweepParameters p = test::shortSweepPlan(rate, rate == 8000u ? 3200.0 : 16000.0).params();
             p.tonesPerSyncPulse = perPulse;
             p.octaveSweep = 0;
             p.startFrequency = 400.0;
             p.frequencyStep = 700.0;
-            SweepPlan plan(p);
+            sweep::SweepPlan plan(p);
             plan.rewind();
             const Analysis analysis = analyse(plan, test::synthesiseSweep(plan), plan.toneCount());
             ASSERT_TRUE(analysis.ok) << rate << " " << perPulse << analysis.console;
@@ -176,7 +176,7 @@ TEST(AnalysisLoop, SeveralSyncPulsesAndOtherRates) {
 }
 
 TEST(AnalysisLoop, ExtraSilenceInFrontOrAShiftMeasuresTheSame) {
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     const std::vector<std::int16_t> clean = test::synthesiseSweep(plan);
     const Analysis reference = analyse(plan, clean, plan.toneCount());
     for (std::size_t padding : {std::size_t{3}, std::size_t{48000}}) {
@@ -193,7 +193,7 @@ TEST(AnalysisLoop, ExtraSilenceInFrontOrAShiftMeasuresTheSame) {
 }
 
 TEST(AnalysisLoop, SilentRecordingFailsWithTheSyncMessage) {
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     const Analysis analysis = analyse(plan, std::vector<std::int16_t>(48000 * 4, 0), plan.toneCount());
     EXPECT_FALSE(analysis.ok);
     EXPECT_EQ(analysis.console,
@@ -201,7 +201,7 @@ TEST(AnalysisLoop, SilentRecordingFailsWithTheSyncMessage) {
 }
 
 TEST(AnalysisLoop, RecordingCutInsideTheLastToneFails) {
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     std::vector<std::int16_t> samples = test::synthesiseSweep(plan);
     samples.resize(samples.size() - 200);  // 8000 Hz: tail of 6 samples, block of 960
     const Analysis analysis = analyse(plan, samples, plan.toneCount());
@@ -212,7 +212,7 @@ TEST(AnalysisLoop, RecordingCutInsideTheLastToneFails) {
 }
 
 TEST(AnalysisLoop, ToneCountBoundsTheResults) {
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     const std::vector<std::int16_t> samples = test::synthesiseSweep(plan);
     const Analysis shorter = analyse(plan, samples, 2);
     ASSERT_TRUE(shorter.ok);

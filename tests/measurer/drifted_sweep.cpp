@@ -19,8 +19,8 @@ struct Stretch {
     double phase = 0;
 };
 
-std::vector<Stretch> playedStretches(SweepPlan plan, double& length) {
-    const SweepParameters& p = plan.params();
+std::vector<Stretch> playedStretches(sweep::SweepPlan plan, double& length) {
+    const sweep::SweepParameters& p = plan.params();
     std::vector<Stretch> stretches;
     double at = 0;
     auto level = [&](std::int32_t count, double value) {
@@ -28,11 +28,11 @@ std::vector<Stretch> playedStretches(SweepPlan plan, double& length) {
         at += count;
     };
     plan.rewind();
-    level(generatorLeadInSamples(p), 0);
+    level(sweep::generatorLeadInSamples(p), 0);
     do {
         if (plan.isSyncTone()) {
-            level(syncSettlingSamples(p) + syncDriftSamples(p), 0);
-            level(syncPulseSamples(p), percentToAmplitude(p.syncPulseLevel));
+            level(sweep::syncSettlingSamples(p) + sweep::syncDriftSamples(p), 0);
+            level(sweep::syncPulseSamples(p), sweep::percentToAmplitude(p.syncPulseLevel));
         }
         const std::int32_t lead = plan.settlingSamples();
         const std::int32_t count = lead + p.toneLength + plan.driftSamples();
@@ -47,7 +47,7 @@ std::int16_t quantised(double value) { return static_cast<std::int16_t>(std::lro
 
 }  // namespace
 
-std::vector<std::int16_t> synthesiseDriftedSweep(SweepPlan plan, double ppm) {
+std::vector<std::int16_t> synthesiseDriftedSweep(sweep::SweepPlan plan, double ppm) {
     const double ratio = 1.0 + ppm * 1e-6;
     double played = 0;
     const std::vector<Stretch> stretches = playedStretches(plan, played);

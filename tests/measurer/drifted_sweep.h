@@ -12,6 +12,6 @@ namespace auralyn::test {
 // signal, taken as the continuous sines and levels the generator sampled, at
 // played time k / (1 + ppm / 1e6). Quantised like the generator; length
 // round(played length x ratio).
-std::vector<std::int16_t> synthesiseDriftedSweep(SweepPlan plan, double ppm);
+std::vector<std::int16_t> synthesiseDriftedSweep(sweep::SweepPlan plan, double ppm);
 
 }  // namespace auralyn::test

@@ -1,4 +1,4 @@
-#include "measurer/measurer_driver.h"
+#include "echoprobe/measurer_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -10,14 +10,14 @@ namespace auralyn {
 namespace {
 
 std::string formatErrors(std::uint16_t channels, std::int16_t bits, std::uint32_t rate, bool* passed = nullptr) {
-    SweepParameters p;
+    sweep::SweepParameters p;
     p.sampleRate = 48000;
-    WaveFile recording;
+    wave::WaveFile recording;
     recording.channels = channels;
     recording.bitsPerSample = bits;
     recording.sampleRate = rate;
     testing::internal::CaptureStdout();
-    const bool ok = checkFormat(SweepPlan(p), recording);
+    const bool ok = echoprobe::checkFormat(sweep::SweepPlan(p), recording);
     if (passed != nullptr) *passed = ok;
     return testing::internal::GetCapturedStdout();
 }
@@ -45,9 +45,9 @@ TEST(FormatCheck, ChannelsAreCheckedFirstThenBitsThenRate) {
     EXPECT_FALSE(passed);
 }
 
-RecordingName nameOf(const std::string& path) {
+platform::RecordingName nameOf(const std::string& path) {
     const platform::PathOffsets offsets = platform::pathOffsets(path);
-    return recordingName(path, offsets.file, offsets.extension);
+    return platform::recordingName(path, offsets.file, offsets.extension);
 }
 
 TEST(RecordingNames, ReportShowsTheFileNameAndTheProposalDropsTheLastExtension) {

@@ -25,7 +25,7 @@ struct Measured {
     std::string report;
 };
 
-Measured measure(const SweepPlan& plan, const std::vector<std::int16_t>& samples) {
+Measured measure(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples) {
     TempDir dir;
     test::writeWave(dir.file("rec.wav"), plan.params().sampleRate, samples);
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
@@ -37,7 +37,7 @@ Measured measure(const SweepPlan& plan, const std::vector<std::int16_t>& samples
 }
 
 TEST(EchoprobeClockWarning, DriftingRecorderIsNamedAfterThePeakLine) {
-    const SweepPlan plan = test::shortSweepPlan(48000, 16000.0);
+    const sweep::SweepPlan plan = test::shortSweepPlan(48000, 16000.0);
     const Measured drifted = measure(plan, test::synthesiseDriftedSweep(plan, 20.0));
     EXPECT_EQ(drifted.run.exitCode, 0);
     const std::string warning = "\nWarning: the recorder's clock runs +20.0 ppm against the sweep's: phases drift by ";
@@ -56,7 +56,7 @@ TEST(EchoprobeClockWarning, DriftingRecorderIsNamedAfterThePeakLine) {
 }
 
 TEST(EchoprobeClockWarning, OneClockOrHarmlessDriftGivesNoLine) {
-    const SweepPlan plan = test::shortSweepPlan(48000, 16000.0);
+    const sweep::SweepPlan plan = test::shortSweepPlan(48000, 16000.0);
     const Measured straight = measure(plan, test::synthesiseSweep(plan));
     EXPECT_EQ(straight.run.exitCode, 0);
     EXPECT_NE(straight.run.out.find(kPeak + kPrompt), std::string::npos) << straight.run.out;

@@ -68,14 +68,14 @@ void expectCleanReport(const std::string& report, std::size_t tones, const std::
     }
 }
 
-void writeSweep(const TempDir& dir, const SweepPlan& plan, const std::vector<std::int16_t>& samples) {
+void writeSweep(const TempDir& dir, const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples) {
     test::writeWave(dir.file("rec.wav"), plan.params().sampleRate, samples);
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
 }
 
 TEST(EchoprobeRun, MeasuresACleanSweepIntoTheProposedFile) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     writeSweep(dir, plan, test::synthesiseSweep(plan));
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
@@ -86,7 +86,7 @@ TEST(EchoprobeRun, MeasuresACleanSweepIntoTheProposedFile) {
 }
 
 TEST(EchoprobeRun, ShiftedAndPaddedRecordingsMeasureTheSame) {
-    const SweepPlan plan = test::shortSweepPlan(44100, 16000.0);
+    const sweep::SweepPlan plan = test::shortSweepPlan(44100, 16000.0);
     const std::vector<std::int16_t> clean = test::synthesiseSweep(plan);
     std::string reference;
     for (std::size_t padding : {std::size_t{0}, std::size_t{5}, std::size_t{44100 * 2}}) {
@@ -105,7 +105,7 @@ TEST(EchoprobeRun, ShiftedAndPaddedRecordingsMeasureTheSame) {
 
 TEST(EchoprobeRun, CancelledQuestionsEndAtOnceWithoutAReport) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     writeSweep(dir, plan, std::vector<std::int16_t>(100, 0));
     const ProgramRun first = echoprobe(dir, "");
     EXPECT_EQ(first.exitCode, 0);
@@ -121,7 +121,7 @@ TEST(EchoprobeRun, CancelledQuestionsEndAtOnceWithoutAReport) {
 
 TEST(EchoprobeRun, UnusableFilesAreAskedForAgain) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     writeSweep(dir, plan, test::synthesiseSweep(plan));
     test::writeFileBytes(dir.file("notes.wav"), {'n', 'o', 't', 'e'});
     test::Bytes shortParameters = test::readFileBytes(dir.file("sweep.swp"));
@@ -144,7 +144,7 @@ TEST(EchoprobeRun, UnusableFilesAreAskedForAgain) {
 
 TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     writeSweep(dir, plan, test::synthesiseSweep(plan));
     const test::Bytes recording = test::readFileBytes(dir.file("rec.wav"));
     const test::Bytes parameters = test::readFileBytes(dir.file("sweep.swp"));
@@ -161,7 +161,7 @@ TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
 
 TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
     test::writeWave(dir.file("rec.wav"), 44100, test::synthesiseSweep(plan));
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
@@ -179,9 +179,9 @@ TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
 
 TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     // Exactly the lead-in: the skip must leave at least one sample.
-    writeSweep(dir, plan, std::vector<std::int16_t>(static_cast<std::size_t>(measurerLeadInSamples(plan.params())), 0));
+    writeSweep(dir, plan, std::vector<std::int16_t>(static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params())), 0));
     const ProgramRun shortRun = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
     EXPECT_NE(shortRun.exitCode, 0);
     EXPECT_NE(shortRun.out.find("\nError: Input wave file ended before expected." + kPrompt), std::string::npos)
@@ -198,7 +198,7 @@ TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
 
 TEST(EchoprobeRun, EndOfInputAtTheEnterPromptEndsTheProgram) {
     TempDir dir;
-    const SweepPlan plan = test::shortSweepPlan();
+    const sweep::SweepPlan plan = test::shortSweepPlan();
     writeSweep(dir, plan, test::synthesiseSweep(plan));
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n");
     EXPECT_EQ(run.exitCode, 0);

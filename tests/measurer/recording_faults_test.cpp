@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "devicesim/wave_through_device.h"
+#include "simulation/wave_through_device.h"
 #include "measurer/recording_walk.h"
 #include "run_program.h"
 #include "sweep/sweep_layout.h"
@@ -41,7 +41,7 @@ void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
 namespace auralyn {
 namespace {
 
-namespace sim = devicesim;
+namespace sim = simulation;
 using test::Bytes;
 using test::ProgramRun;
 
@@ -161,8 +161,8 @@ Recording cutAt(Recording r, std::size_t samples) {
 
 sim::Device gain(double db) { return sim::Device{{sim::GainPart{db}}}; }
 
-SweepPlan loadPlan(const std::string& path) {
-    SweepPlan plan;
+sweep::SweepPlan loadPlan(const std::string& path) {
+    sweep::SweepPlan plan;
     std::FILE* in = std::fopen(path.c_str(), "rb");
     EXPECT_NE(in, nullptr) << path;
     if (in == nullptr) return plan;
@@ -177,7 +177,7 @@ struct LastTone {
     std::int32_t tail = 0;
 };
 
-LastTone lastTone(SweepPlan plan) {
+LastTone lastTone(sweep::SweepPlan plan) {
     plan.rewind();
     while (plan.nextTone()) {
     }
@@ -304,7 +304,7 @@ TEST_F(RecordingFaults, BytesPastTheDataChunkAreNotMeasured) {
 // Before, that foreign sample was measured with the tone (31405.1 here).
 TEST_F(RecordingFaults, ATailOfMinusOneMeasuresOnlyTheTonesOwnSamples) {
     makeSweep("44100\n2\n7350\n7360\n10\n0\n\n\ny\n\n\n\n0\n");
-    SweepPlan plan = loadPlan(file("sweep.swp"));
+    sweep::SweepPlan plan = loadPlan(file("sweep.swp"));
     plan.rewind();
     ASSERT_EQ(plan.params().toneFrequency, 7350.0);
     ASSERT_EQ(plan.params().toneLength, 60);
@@ -330,14 +330,14 @@ TEST_F(RecordingFaults, ABlockLongerThanTheRecordingEndsItWithoutBeingAllocated)
     EXPECT_NE(run.out.find(kEndedEarly), std::string::npos) << run.out;
 
     // The same walk in this process, where every allocation is seen.
-    SweepPlan plan = loadPlan(file("hostile.swp"));
+    sweep::SweepPlan plan = loadPlan(file("hostile.swp"));
     ASSERT_EQ(plan.params().toneLength, 441000000);
-    WaveFile recording;
+    wave::WaveFile recording;
     ASSERT_TRUE(recording.openRead(file("sweep.wav").c_str()));
-    ASSERT_TRUE(recording.skipSamples(measurerLeadInSamples(plan.params())));
+    ASSERT_TRUE(recording.skipSamples(sweep::measurerLeadInSamples(plan.params())));
     largestAllocation = 0;
-    const WalkOutcome outcome = walkRecording(plan, recording, [](const ToneBlock&) { return true; });
-    EXPECT_EQ(outcome.end, WalkEnd::RecordingEnded);
+    const measurer::WalkOutcome outcome = measurer::walkRecording(plan, recording, [](const measurer::ToneBlock&) { return true; });
+    EXPECT_EQ(outcome.end, measurer::WalkEnd::RecordingEnded);
     EXPECT_LT(largestAllocation.load(), std::size_t{1} << 20);
 }
 

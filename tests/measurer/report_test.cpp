@@ -30,9 +30,9 @@ private:
     std::FILE* file_;
 };
 
-std::string table(std::vector<ToneResult> tones) {
+std::string table(std::vector<measurer::ToneResult> tones) {
     Capture capture;
-    writeResults(tones.data(), tones.size(), capture.file());
+    measurer::writeResults(tones.data(), tones.size(), capture.file());
     return capture.text();
 }
 
@@ -48,7 +48,7 @@ std::vector<std::string> lines(const std::string& text) {
 std::string phaseOf(const std::string& line) { return line.substr(line.rfind(", ") + 2); }
 
 TEST(ReportHeader, NineLinesFromTheParameters) {
-    SweepParameters p;
+    sweep::SweepParameters p;
     p.sampleRate = 48000;
     p.minToneDuration = 0.02;
     p.tonesPerSyncPulse = 0;
@@ -58,7 +58,7 @@ TEST(ReportHeader, NineLinesFromTheParameters) {
     p.maxExtraSamples = 400;
     p.maxTimeDrift = 0.0002;
     Capture capture;
-    writeHeader(SweepPlan(p), "speaker.wav", capture.file());
+    measurer::writeHeader(sweep::SweepPlan(p), "speaker.wav", capture.file());
     EXPECT_EQ(capture.text(),
               "Input file, \"speaker.wav\"\n"
               "Sampling rate, 48000 Hz\n"
@@ -111,7 +111,7 @@ TEST(ReportUnwrapping, FirstToneKeepsItsPhase) {
 }
 
 TEST(ReportUnwrapping, SteadilyFallingPhaseFallsWithoutBound) {
-    std::vector<ToneResult> tones;
+    std::vector<measurer::ToneResult> tones;
     for (int i = 0; i < 40; ++i) tones.push_back({100.0 + i, 1.0, std::remainder(-0.5 * i, 2 * kPi) + 0.0});
     const std::vector<std::string> out = lines(table(tones));
     ASSERT_EQ(out.size(), 41u);
@@ -123,8 +123,8 @@ TEST(ReportUnwrapping, SteadilyFallingPhaseFallsWithoutBound) {
 }
 
 TEST(ReportUnwrapping, HostilePhasesEndTheUnwrapping) {
-    std::vector<ToneResult> tones = {{1.0, 1.0, 0.0}, {2.0, 1.0, 1e12}, {3.0, 1.0, NAN}, {4.0, 1.0, 0.5}};
-    unwrapPhases(tones.data(), tones.size());
+    std::vector<measurer::ToneResult> tones = {{1.0, 1.0, 0.0}, {2.0, 1.0, 1e12}, {3.0, 1.0, NAN}, {4.0, 1.0, 0.5}};
+    measurer::unwrapPhases(tones.data(), tones.size());
     EXPECT_LE(std::fabs(tones[1].phase), 2 * kPi);
     EXPECT_TRUE(std::isnan(tones[2].phase));
 }

@@ -37,8 +37,8 @@ void appendLittleEndian(std::string& out, std::uint32_t value, int bytes) {
 
 }  // namespace
 
-SweepPlan shortSweepPlan(std::uint32_t sampleRate, double endFrequency) {
-    SweepPlan plan;
+sweep::SweepPlan shortSweepPlan(std::uint32_t sampleRate, double endFrequency) {
+    sweep::SweepPlan plan;
     plan.setSampleRate(sampleRate);
     plan.setOctaveSweep(1);
     plan.setStartFrequency(1000.0);
@@ -58,16 +58,16 @@ SweepPlan shortSweepPlan(std::uint32_t sampleRate, double endFrequency) {
     return plan;
 }
 
-std::vector<std::int16_t> synthesiseSweep(SweepPlan plan) {
-    const SweepParameters& p = plan.params();
+std::vector<std::int16_t> synthesiseSweep(sweep::SweepPlan plan) {
+    const sweep::SweepParameters& p = plan.params();
     std::vector<std::int16_t> samples;
     plan.rewind();
-    appendLevel(samples, generatorLeadInSamples(p), 0);
+    appendLevel(samples, sweep::generatorLeadInSamples(p), 0);
     do {
         if (plan.isSyncTone()) {
-            appendLevel(samples, syncSettlingSamples(p), 0);
-            appendLevel(samples, syncDriftSamples(p), 0);
-            appendLevel(samples, syncPulseSamples(p), static_cast<std::int16_t>(percentToAmplitude(p.syncPulseLevel)));
+            appendLevel(samples, sweep::syncSettlingSamples(p), 0);
+            appendLevel(samples, sweep::syncDriftSamples(p), 0);
+            appendLevel(samples, sweep::syncPulseSamples(p), static_cast<std::int16_t>(sweep::percentToAmplitude(p.syncPulseLevel)));
         }
         const std::int32_t lead = plan.settlingSamples();
         const std::int32_t count = lead + p.toneLength + plan.driftSamples();
@@ -98,7 +98,7 @@ void writeWave(const std::string& path, std::uint32_t sampleRate, const std::vec
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
-void writeSweepParameters(const std::string& path, SweepPlan plan) {
+void writeSweepParameters(const std::string& path, sweep::SweepPlan plan) {
     plan.lock();
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) throw std::runtime_error("cannot write " + path);

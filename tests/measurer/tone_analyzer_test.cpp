@@ -35,7 +35,7 @@ struct Measured {
 };
 
 Measured measure(const std::vector<std::int16_t>& block, double frequency, std::uint32_t rate) {
-    ToneAnalyzer analyzer(nullptr);
+    measurer::ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(rate);
     analyzer.setSamples(block.data());
     analyzer.setTone(frequency, static_cast<std::int32_t>(block.size()));
@@ -79,7 +79,7 @@ TEST(ToneAnalyzerMeasures, WholeCycleBlocksGiveAmplitudeAndPhaseBack) {
 
 TEST(ToneAnalyzerMeasures, FractionalCycleBlockIsCorrectedByTheReference) {
     const std::vector<std::int16_t> block = sineBlock(1000.0, 44100, 463, 10000.0, 0.3);
-    ToneAnalyzer analyzer(block.data());
+    measurer::ToneAnalyzer analyzer(block.data());
     analyzer.setSampleRate(44100);
     analyzer.setTone(1000.0, 463);
     EXPECT_NEAR(analyzer.measuredAmplitude(), 10001.0, 0.1);
@@ -116,13 +116,13 @@ TEST(ToneAnalyzerMeasures, ReferenceFromTheMeasurementPassMatchesASecondPass) {
 }
 
 TEST(ToneAnalyzerMeasures, VectorisedSinesAgreeWithTheLibrary) {
-    double angles[kSineCosineBlock], sines[kSineCosineBlock], cosines[kSineCosineBlock];
-    double plainSines[kSineCosineBlock], plainCosines[kSineCosineBlock];
+    double angles[measurer::kSineCosineBlock], sines[measurer::kSineCosineBlock], cosines[measurer::kSineCosineBlock];
+    double plainSines[measurer::kSineCosineBlock], plainCosines[measurer::kSineCosineBlock];
     for (double scale : {1e-3, 1.0, 1e3, 2e5}) {
-        for (std::size_t i = 0; i < kSineCosineBlock; ++i) angles[i] = scale * (static_cast<double>(i) - 200.5);
-        for (std::size_t count : {kSineCosineBlock, std::size_t{7}, std::size_t{1}}) {
-            sineCosine(angles, sines, cosines, count);
-            sineCosinePlain(angles, plainSines, plainCosines, count);
+        for (std::size_t i = 0; i < measurer::kSineCosineBlock; ++i) angles[i] = scale * (static_cast<double>(i) - 200.5);
+        for (std::size_t count : {measurer::kSineCosineBlock, std::size_t{7}, std::size_t{1}}) {
+            measurer::sineCosine(angles, sines, cosines, count);
+            measurer::sineCosinePlain(angles, plainSines, plainCosines, count);
             for (std::size_t i = 0; i < count; ++i) {
                 EXPECT_NEAR(sines[i], plainSines[i], 1e-15) << angles[i];
                 EXPECT_NEAR(cosines[i], plainCosines[i], 1e-15) << angles[i];
@@ -137,7 +137,7 @@ TEST(ToneAnalyzerDegenerateBlocks, SilenceAndMissingSamplesGiveZero) {
     EXPECT_EQ(m.amplitude, 0.0);
     EXPECT_EQ(m.phase, 0.0);
 
-    ToneAnalyzer none(nullptr);
+    measurer::ToneAnalyzer none(nullptr);
     none.setSampleRate(48000);
     none.setTone(1000.0, 960);
     EXPECT_EQ(none.amplitude(), 0.0);
@@ -146,7 +146,7 @@ TEST(ToneAnalyzerDegenerateBlocks, SilenceAndMissingSamplesGiveZero) {
 
 TEST(ToneAnalyzerDegenerateBlocks, EmptyBlockAndZeroReferenceDoNotDivideByZero) {
     const std::vector<std::int16_t> block(4, 1000);
-    ToneAnalyzer analyzer(block.data());
+    measurer::ToneAnalyzer analyzer(block.data());
     analyzer.setSampleRate(48000);
     analyzer.setTone(1000.0, 0);
     EXPECT_EQ(analyzer.amplitude(), 0.0);
@@ -156,7 +156,7 @@ TEST(ToneAnalyzerDegenerateBlocks, EmptyBlockAndZeroReferenceDoNotDivideByZero) 
 
     // One sample of 0: phase 0 and a reference of sin(0) = 0.
     const std::int16_t zero = 0;
-    ToneAnalyzer single(&zero);
+    measurer::ToneAnalyzer single(&zero);
     single.setSampleRate(48000);
     single.setTone(1000.0, 1);
     EXPECT_EQ(single.amplitude(), 0.0);
@@ -166,7 +166,7 @@ TEST(ToneAnalyzerDegenerateBlocks, EmptyBlockAndZeroReferenceDoNotDivideByZero) 
 
 TEST(ToneAnalyzerCache, SameSettingsKeepResultsAndRealChangesRecompute) {
     std::vector<std::int16_t> block = sineBlock(1000.0, 48000, 960, 10000.0, 0.5);
-    ToneAnalyzer analyzer(nullptr);
+    measurer::ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(48000);
     analyzer.setSamples(block.data());
     analyzer.setTone(1000.0, 960);
@@ -198,7 +198,7 @@ TEST(ToneAnalyzerCache, SameSettingsKeepResultsAndRealChangesRecompute) {
 TEST(ToneAnalyzerCache, RateAndPointerChangesRecompute) {
     const std::vector<std::int16_t> a = sineBlock(1000.0, 48000, 960, 10000.0, 0.0);
     const std::vector<std::int16_t> b = sineBlock(1000.0, 48000, 960, 3000.0, 0.0);
-    ToneAnalyzer analyzer(a.data());
+    measurer::ToneAnalyzer analyzer(a.data());
     analyzer.setSampleRate(48000);
     analyzer.setTone(1000.0, 960);
     EXPECT_NEAR(analyzer.amplitude(), 10000.0, kRoundingTolerance);

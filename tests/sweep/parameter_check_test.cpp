@@ -19,155 +19,155 @@ using test::linearSweep;
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(RecordCheck, DialogueDefaultsLoad) {
-    EXPECT_EQ(findRecordFault(dialogueDefaults()), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(dialogueDefaults()), sweep::RecordFault::none);
 }
 
 TEST(RecordCheck, DialogueExtremesLoad) {
     // One tone at the highest start: a 1e10 Hz step leaves the range at once.
-    SweepParameters single = linearSweep(48000, 48000, 1e10);
+    sweep::SweepParameters single = linearSweep(48000, 48000, 1e10);
     single.sampleRate = 96000;
     single.minToneDuration = 1000;
     single.settlingTime = 1;
     single.maxTimeDrift = 1;
     single.tonesPerSyncPulse = 4294967295u;
-    EXPECT_EQ(findRecordFault(single), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(single), sweep::RecordFault::none);
 
-    SweepParameters fine = linearSweep(1000, 1100, 0.01);
+    sweep::SweepParameters fine = linearSweep(1000, 1100, 0.01);
     fine.sampleRate = 8000;
     fine.maxFractionalCycle = 0;
     fine.maxExtraSamples = 3000;
     fine.settlingTime = 1;
     fine.maxTimeDrift = 1;
-    EXPECT_EQ(findRecordFault(fine), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(fine), sweep::RecordFault::none);
 
-    SweepParameters sparse = dialogueDefaults();
+    sweep::SweepParameters sparse = dialogueDefaults();
     sparse.sampleRate = 96000;
     sparse.startFrequency = 0.1;
     sparse.endFrequency = 48000;
     sparse.frequencyStep = 0.1;  // tones at 0.1 Hz and 102.4 Hz
     sparse.settlingTime = 1;
     sparse.maxTimeDrift = 1;
-    EXPECT_EQ(findRecordFault(sparse), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(sparse), sweep::RecordFault::none);
 
-    SweepParameters dense = dialogueDefaults();
+    sweep::SweepParameters dense = dialogueDefaults();
     dense.sampleRate = 96000;
     dense.frequencyStep = 5000;
     dense.maxFractionalCycle = 0;
     dense.maxExtraSamples = 3000;
     dense.syncPulseLevel = 10;
     dense.locked = true;
-    EXPECT_EQ(findRecordFault(dense), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(dense), sweep::RecordFault::none);
 }
 
 TEST(RecordCheck, RefusesNonFiniteValues) {
-    double SweepParameters::*fields[] = {
-        &SweepParameters::startFrequency,   &SweepParameters::endFrequency,
-        &SweepParameters::frequencyStep,    &SweepParameters::minToneDuration,
-        &SweepParameters::syncPulseDuration, &SweepParameters::settlingTime,
-        &SweepParameters::maxTimeDrift,     &SweepParameters::leadInTime,
-        &SweepParameters::maxFractionalCycle, &SweepParameters::toneFrequency,
-        &SweepParameters::syncPulseLevel,   &SweepParameters::syncThreshold};
+    double sweep::SweepParameters::*fields[] = {
+        &sweep::SweepParameters::startFrequency,   &sweep::SweepParameters::endFrequency,
+        &sweep::SweepParameters::frequencyStep,    &sweep::SweepParameters::minToneDuration,
+        &sweep::SweepParameters::syncPulseDuration, &sweep::SweepParameters::settlingTime,
+        &sweep::SweepParameters::maxTimeDrift,     &sweep::SweepParameters::leadInTime,
+        &sweep::SweepParameters::maxFractionalCycle, &sweep::SweepParameters::toneFrequency,
+        &sweep::SweepParameters::syncPulseLevel,   &sweep::SweepParameters::syncThreshold};
     for (auto field : fields) {
         for (double bad : {std::nan(""), kInf, -kInf}) {
-            SweepParameters p = dialogueDefaults();
+            sweep::SweepParameters p = dialogueDefaults();
             p.*field = bad;
-            EXPECT_EQ(findRecordFault(p), RecordFault::notFinite);
+            EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::notFinite);
         }
     }
 }
 
 TEST(RecordCheck, RefusesDegenerateFrequencies) {
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 0;
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleRate);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleRate);
 
     for (double start : {0.0, -20.0}) {
         p = dialogueDefaults();
         p.startFrequency = start;
-        EXPECT_EQ(findRecordFault(p), RecordFault::startFrequency);
+        EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::startFrequency);
     }
     for (double step : {0.0, -24.0}) {
         p = dialogueDefaults();
         p.frequencyStep = step;
-        EXPECT_EQ(findRecordFault(p), RecordFault::frequencyStep);
+        EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::frequencyStep);
     }
     p = dialogueDefaults();
     p.endFrequency = 19.99;
-    EXPECT_EQ(findRecordFault(p), RecordFault::endFrequency);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::endFrequency);
     p.endFrequency = 24000.001;
-    EXPECT_EQ(findRecordFault(p), RecordFault::endFrequency);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::endFrequency);
     p.endFrequency = 24000;
-    EXPECT_EQ(findRecordFault(p), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::none);
 }
 
 TEST(RecordCheck, RefusesNegativeDurationsAndLevelsOutOfRange) {
-    double SweepParameters::*durations[] = {
-        &SweepParameters::minToneDuration, &SweepParameters::syncPulseDuration,
-        &SweepParameters::settlingTime,    &SweepParameters::maxTimeDrift,
-        &SweepParameters::leadInTime,      &SweepParameters::maxFractionalCycle};
+    double sweep::SweepParameters::*durations[] = {
+        &sweep::SweepParameters::minToneDuration, &sweep::SweepParameters::syncPulseDuration,
+        &sweep::SweepParameters::settlingTime,    &sweep::SweepParameters::maxTimeDrift,
+        &sweep::SweepParameters::leadInTime,      &sweep::SweepParameters::maxFractionalCycle};
     for (auto field : durations) {
-        SweepParameters p = dialogueDefaults();
+        sweep::SweepParameters p = dialogueDefaults();
         p.*field = -0.001;
-        EXPECT_EQ(findRecordFault(p), RecordFault::negativeValue);
+        EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::negativeValue);
     }
     for (double level : {-1.0, 100.5}) {
-        SweepParameters p = dialogueDefaults();
+        sweep::SweepParameters p = dialogueDefaults();
         p.syncPulseLevel = level;
-        EXPECT_EQ(findRecordFault(p), RecordFault::syncLevel);
+        EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::syncLevel);
         p = dialogueDefaults();
         p.syncThreshold = level;
-        EXPECT_EQ(findRecordFault(p), RecordFault::syncLevel);
+        EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::syncLevel);
     }
 }
 
 TEST(RecordCheck, RefusesCountsBeyond32Bits) {
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.leadInTime = 1e6;  // 4.8e10 samples
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleCountRange);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleCountRange);
 
     p = dialogueDefaults();
     p.sampleRate = 800000000;  // three seconds of opening silence overflow
     p.endFrequency = 20000;
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleCountRange);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleCountRange);
 
     p = dialogueDefaults();
     p.startFrequency = 1e-300;  // ten cycles last forever
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleCountRange);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleCountRange);
 
     p = linearSweep(23999.9999999, 23999.9999999, 10);  // ten cycles of b ~ 1e-7 Hz
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleCountRange);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleCountRange);
 
     p = dialogueDefaults();
     p.maxExtraSamples = 0xFFFFFFFFu;
-    EXPECT_EQ(findRecordFault(p), RecordFault::sampleCountRange);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sampleCountRange);
 }
 
 TEST(RecordCheck, RefusesTooManyTones) {
-    EXPECT_EQ(findRecordFault(linearSweep(20, 20000, 1e-9)), RecordFault::tooManyTones);
-    SweepParameters octave = dialogueDefaults();
+    EXPECT_EQ(sweep::findRecordFault(linearSweep(20, 20000, 1e-9)), sweep::RecordFault::tooManyTones);
+    sweep::SweepParameters octave = dialogueDefaults();
     octave.frequencyStep = 1e12;
-    EXPECT_EQ(findRecordFault(octave), RecordFault::tooManyTones);
+    EXPECT_EQ(sweep::findRecordFault(octave), sweep::RecordFault::tooManyTones);
     // The count formula says one tone, but the walk never moves, and each
     // tone at exactly half the rate is empty, so the length never grows.
-    SweepParameters stuck = linearSweep(24000, 24000, 1e-300);
-    EXPECT_EQ(findRecordFault(stuck), RecordFault::sweepTooLong);
+    sweep::SweepParameters stuck = linearSweep(24000, 24000, 1e-300);
+    EXPECT_EQ(sweep::findRecordFault(stuck), sweep::RecordFault::sweepTooLong);
     stuck.minToneDuration = 0;
     stuck.settlingTime = 0;
     stuck.maxTimeDrift = 0;
-    EXPECT_EQ(findRecordFault(stuck), RecordFault::tooManyTones);
+    EXPECT_EQ(sweep::findRecordFault(stuck), sweep::RecordFault::tooManyTones);
 }
 
 TEST(RecordCheck, RefusesSweepsThatCannotFitAWaveFile) {
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 96000;
     p.minToneDuration = 1000;  // 9.6e7 samples per tone, 240 tones
-    EXPECT_EQ(findRecordFault(p), RecordFault::sweepTooLong);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::sweepTooLong);
 }
 
 // Tones near 1 Hz: 480000-sample blocks whose tails are nearly a whole cycle,
 // which the cheap bounds leave open. 528000 samples per tone in all.
-SweepParameters slowTones(int count) {
-    SweepParameters p = linearSweep(1, 1 + (count - 0.5) * 1e-9, 1e-9);
+sweep::SweepParameters slowTones(int count) {
+    sweep::SweepParameters p = linearSweep(1, 1 + (count - 0.5) * 1e-9, 1e-9);
     p.minToneDuration = 0;
     p.settlingTime = 0;
     p.maxTimeDrift = 0.5;
@@ -177,46 +177,46 @@ SweepParameters slowTones(int count) {
 }
 
 TEST(RecordCheck, ExactWalkDecidesWhenBoundsCannot) {
-    const SweepParameters fits = slowTones(4000);  // 2.112e9 samples
-    EXPECT_EQ(findRecordFault(fits), RecordFault::none);
-    EXPECT_LE(sweepSampleCount(SweepPlan(fits)), kMaxWaveSamples16);
+    const sweep::SweepParameters fits = slowTones(4000);  // 2.112e9 samples
+    EXPECT_EQ(sweep::findRecordFault(fits), sweep::RecordFault::none);
+    EXPECT_LE(sweep::sweepSampleCount(sweep::SweepPlan(fits)), sweep::kMaxWaveSamples16);
 
-    const SweepParameters tooLong = slowTones(4150);  // 2.19e9 samples
-    EXPECT_EQ(findRecordFault(tooLong), RecordFault::sweepTooLong);
+    const sweep::SweepParameters tooLong = slowTones(4150);  // 2.19e9 samples
+    EXPECT_EQ(sweep::findRecordFault(tooLong), sweep::RecordFault::sweepTooLong);
 }
 
 TEST(RecordCheck, RefusesSearchesTooLongToWalk) {
-    SweepParameters p = linearSweep(12000, 12000, 10);
+    sweep::SweepParameters p = linearSweep(12000, 12000, 10);
     p.maxFractionalCycle = 0;
     p.maxExtraSamples = 2147000000;  // 5e8 search steps for one tone
     p.leadInTime = 10;
-    EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::searchTooLong);
 }
 
 TEST(RecordCheck, RefusesAHugeSearchBoundEvenWhenTheSweepIsShort) {
     // Three tones, but up to 1.4e8 search steps each: found by fuzzing, where
     // loading it took longer than any file should.
-    SweepParameters p = linearSweep(10, 20000, 9728.289062500007);
+    sweep::SweepParameters p = linearSweep(10, 20000, 9728.289062500007);
     p.sampleRate = 47872;
     p.maxFractionalCycle = 5.06234e-319;
     p.maxExtraSamples = 704643472;
-    EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::searchTooLong);
 }
 
 TEST(RecordCheck, LoadsLongSearchesThatStopEarly) {
     // 200000 tones whose search bound (about 1e8 steps) exceeds the budget,
     // but which meet a fractional cycle of 0.01 after a few candidates.
-    SweepParameters p = linearSweep(20, 20000, 0.1);
+    sweep::SweepParameters p = linearSweep(20, 20000, 0.1);
     p.maxFractionalCycle = 0.01;
     p.maxExtraSamples = 3000;
-    EXPECT_EQ(findRecordFault(p), RecordFault::none);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::none);
     p.maxFractionalCycle = 0;  // never met: every search runs to its bound
-    EXPECT_EQ(findRecordFault(p), RecordFault::searchTooLong);
+    EXPECT_EQ(sweep::findRecordFault(p), sweep::RecordFault::searchTooLong);
 }
 
 TEST(RecordCheck, EveryFaultHasADescription) {
-    for (int f = 0; f <= static_cast<int>(RecordFault::sweepTooLong); ++f) {
-        EXPECT_STRNE(describeRecordFault(static_cast<RecordFault>(f)), "unknown fault");
+    for (int f = 0; f <= static_cast<int>(sweep::RecordFault::sweepTooLong); ++f) {
+        EXPECT_STRNE(sweep::describeRecordFault(static_cast<sweep::RecordFault>(f)), "unknown fault");
     }
 }
 
@@ -232,21 +232,21 @@ namespace {
 // length searches are short, to keep the test fast).
 TEST(RecordCheck, SurvivesDamagedRecords) {
     std::mt19937_64 rng(147);
-    const ParameterRecordBytes good = encodeParameterRecord(test::dialogueDefaults());
+    const sweep::ParameterRecordBytes good = sweep::encodeParameterRecord(test::dialogueDefaults());
     for (int i = 0; i < 400; ++i) {
-        ParameterRecordBytes bytes = good;
+        sweep::ParameterRecordBytes bytes = good;
         const int damage = 1 + static_cast<int>(rng() % 6);
         for (int d = 0; d < damage; ++d) bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
         if (i % 4 == 0) {
             for (auto& byte : bytes) byte = static_cast<std::uint8_t>(rng());
         }
-        const std::optional<SweepParameters> record = decodeParameterRecord(bytes);
-        if (!record || !isLoadableRecord(*record)) continue;
+        const std::optional<sweep::SweepParameters> record = sweep::decodeParameterRecord(bytes);
+        if (!record || !sweep::isLoadableRecord(*record)) continue;
         if (record->maxFractionalCycle < 0.5 && record->maxExtraSamples > 10000) continue;
-        SweepPlan plan(*record);
+        sweep::SweepPlan plan(*record);
         plan.rewind();
         EXPECT_GE(plan.params().toneLength, 0);
-        EXPECT_LE(sweepSampleCount(plan), kMaxWaveSamples16);
+        EXPECT_LE(sweep::sweepSampleCount(plan), sweep::kMaxWaveSamples16);
     }
 }
 

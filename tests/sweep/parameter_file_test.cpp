@@ -15,8 +15,8 @@ using test::Bytes;
 using test::TempDir;
 
 // Every field distinct, so that a field at the wrong offset shows.
-SweepParameters distinctRecord() {
-    SweepParameters p = test::linearSweep(100.5, 20000.25, 10.125);
+sweep::SweepParameters distinctRecord() {
+    sweep::SweepParameters p = test::linearSweep(100.5, 20000.25, 10.125);
     p.locked = true;
     p.minToneDuration = 0.03;
     p.syncPulseDuration = 0.0003;
@@ -64,7 +64,7 @@ Bytes handBuiltFile(std::uint8_t padding) {
     return b;
 }
 
-Bytes writtenBy(const SweepPlan& plan, const TempDir& dir) {
+Bytes writtenBy(const sweep::SweepPlan& plan, const TempDir& dir) {
     const std::string path = dir.file("written.swp");
     std::FILE* out = std::fopen(path.c_str(), "wb");
     EXPECT_NE(out, nullptr);
@@ -74,7 +74,7 @@ Bytes writtenBy(const SweepPlan& plan, const TempDir& dir) {
 }
 
 // Reads `bytes` as a parameter file into `plan`.
-bool readInto(SweepPlan& plan, const Bytes& bytes, const TempDir& dir) {
+bool readInto(sweep::SweepPlan& plan, const Bytes& bytes, const TempDir& dir) {
     const std::string path = dir.file("read.swp");
     test::writeFileBytes(path, bytes);
     std::FILE* in = std::fopen(path.c_str(), "rb");
@@ -84,13 +84,13 @@ bool readInto(SweepPlan& plan, const Bytes& bytes, const TempDir& dir) {
     return ok;
 }
 
-bool sameRecord(const SweepParameters& a, const SweepParameters& b) {
-    return encodeParameters(a) == encodeParameters(b);
+bool sameRecord(const sweep::SweepParameters& a, const sweep::SweepParameters& b) {
+    return sweep::encodeParameters(a) == sweep::encodeParameters(b);
 }
 
 TEST(ParameterFileWrite, FieldsAtTheirOffsetsPaddingZero) {
     TempDir dir;
-    const Bytes written = writtenBy(SweepPlan(distinctRecord()), dir);
+    const Bytes written = writtenBy(sweep::SweepPlan(distinctRecord()), dir);
     ASSERT_EQ(written.size(), 147u);
     EXPECT_EQ(written, handBuiltFile(0));
     EXPECT_EQ(test::loadF64(written, 19), 100.5);
@@ -104,27 +104,27 @@ TEST(ParameterFileWrite, ReportsShortWrite) {
     test::writeFileBytes(path, {});
     std::FILE* out = std::fopen(path.c_str(), "rb");
     ASSERT_NE(out, nullptr);
-    EXPECT_FALSE(SweepPlan(distinctRecord()).writeParameters(out));
+    EXPECT_FALSE(sweep::SweepPlan(distinctRecord()).writeParameters(out));
     std::fclose(out);
 }
 
 TEST(ParameterFileDecode, ReadsEveryFieldFromItsOffset) {
     const Bytes file = handBuiltFile(0xA5);
-    const std::optional<SweepParameters> decoded = decodeParameters(file);
+    const std::optional<sweep::SweepParameters> decoded = sweep::decodeParameters(file);
     ASSERT_TRUE(decoded);
     EXPECT_TRUE(sameRecord(*decoded, distinctRecord()));
 }
 
 TEST(ParameterFileRead, RoundTripDerivesRunTimeStateAnew) {
     TempDir dir;
-    SweepParameters saved = test::dialogueDefaults();
+    sweep::SweepParameters saved = test::dialogueDefaults();
     saved.locked = true;
     saved.toneIndex = 17;
     saved.toneFrequency = 5000;
     saved.toneLength = 3;
-    SweepPlan loaded;
-    ASSERT_TRUE(readInto(loaded, writtenBy(SweepPlan(saved), dir), dir));
-    const SweepParameters& p = loaded.params();
+    sweep::SweepPlan loaded;
+    ASSERT_TRUE(readInto(loaded, writtenBy(sweep::SweepPlan(saved), dir), dir));
+    const sweep::SweepParameters& p = loaded.params();
     EXPECT_TRUE(p.locked);
     EXPECT_EQ(p.toneIndex, 0u);
     EXPECT_EQ(p.toneFrequency, 20.0);
@@ -137,76 +137,76 @@ TEST(ParameterFileRead, RoundTripDerivesRunTimeStateAnew) {
 
 TEST(ParameterFileRead, LockedByteZeroLoadsUnlocked) {
     TempDir dir;
-    SweepPlan plan;
-    ASSERT_TRUE(readInto(plan, writtenBy(SweepPlan(test::dialogueDefaults()), dir), dir));
+    sweep::SweepPlan plan;
+    ASSERT_TRUE(readInto(plan, writtenBy(sweep::SweepPlan(test::dialogueDefaults()), dir), dir));
     EXPECT_FALSE(plan.params().locked);
 }
 
 TEST(ParameterFileRead, IgnoresPaddingAndTrailingBytes) {
     TempDir dir;
-    Bytes file = writtenBy(SweepPlan(test::dialogueDefaults()), dir);
+    Bytes file = writtenBy(sweep::SweepPlan(test::dialogueDefaults()), dir);
     for (std::size_t i = 12; i < 19; ++i) file[i] = 0xFF;
     for (std::size_t i = 143; i < 147; ++i) file[i] = 0x5A;
     file.insert(file.end(), {'j', 'u', 'n', 'k'});
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     ASSERT_TRUE(readInto(plan, file, dir));
     EXPECT_EQ(plan.params().frequencyStep, 24.0);
 }
 
 TEST(ParameterFileRead, RefusesShortOrForeignFiles) {
     TempDir dir;
-    const Bytes good = writtenBy(SweepPlan(test::dialogueDefaults()), dir);
+    const Bytes good = writtenBy(sweep::SweepPlan(test::dialogueDefaults()), dir);
     const Bytes empty;
     const Bytes magicOnly(good.begin(), good.begin() + 11);
     const Bytes tenBytes(good.begin(), good.begin() + 10);
     const Bytes shortRecord(good.begin(), good.end() - 1);
     for (const Bytes* file : {&empty, &tenBytes, &magicOnly, &shortRecord}) {
-        SweepPlan plan;
+        sweep::SweepPlan plan;
         EXPECT_FALSE(readInto(plan, *file, dir)) << file->size();
     }
     for (std::size_t i = 0; i < 11; ++i) {
         Bytes foreign = good;
         foreign[i] ^= 0x20;
-        SweepPlan plan;
+        sweep::SweepPlan plan;
         EXPECT_FALSE(readInto(plan, foreign, dir)) << i;
     }
     Bytes oddLock = good;
     oddLock[11] = 2;
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     EXPECT_FALSE(readInto(plan, oddLock, dir));
 }
 
 TEST(ParameterFileRead, FailureLeavesPlanAsItWas) {
     TempDir dir;
-    SweepParameters held = test::linearSweep(100, 200, 1);
-    SweepPlan plan(held);
+    sweep::SweepParameters held = test::linearSweep(100, 200, 1);
+    sweep::SweepPlan plan(held);
     plan.rewind();
-    const SweepParameters before = plan.params();
+    const sweep::SweepParameters before = plan.params();
 
-    SweepParameters lockedFile = test::dialogueDefaults();
+    sweep::SweepParameters lockedFile = test::dialogueDefaults();
     lockedFile.locked = true;
-    Bytes truncated = writtenBy(SweepPlan(lockedFile), dir);
+    Bytes truncated = writtenBy(sweep::SweepPlan(lockedFile), dir);
     truncated.resize(100);
     EXPECT_FALSE(readInto(plan, truncated, dir));
     EXPECT_TRUE(sameRecord(plan.params(), before));
 
-    SweepParameters invalid = lockedFile;
+    sweep::SweepParameters invalid = lockedFile;
     invalid.frequencyStep = 0;
-    EXPECT_FALSE(readInto(plan, writtenBy(SweepPlan(invalid), dir), dir));
+    EXPECT_FALSE(readInto(plan, writtenBy(sweep::SweepPlan(invalid), dir), dir));
     EXPECT_TRUE(sameRecord(plan.params(), before));
 
     // The retry with a good file still works.
-    EXPECT_TRUE(readInto(plan, writtenBy(SweepPlan(lockedFile), dir), dir));
+    EXPECT_TRUE(readInto(plan, writtenBy(sweep::SweepPlan(lockedFile), dir), dir));
     EXPECT_TRUE(plan.params().locked);
 }
 
 TEST(ParameterFileRead, LockedPlanRefusesAndReadsNothing) {
     TempDir dir;
     const std::string path = dir.file("good.swp");
-    test::writeFileBytes(path, writtenBy(SweepPlan(test::dialogueDefaults()), dir));
-    SweepPlan plan;
+    test::writeFileBytes(path, writtenBy(sweep::SweepPlan(test::dialogueDefaults()), dir));
+    sweep::SweepPlan plan;
     plan.lock();
-    const SweepParameters before = plan.params();
+    const sweep::SweepParameters before = plan.params();
     std::FILE* in = std::fopen(path.c_str(), "rb");
     ASSERT_NE(in, nullptr);
     EXPECT_FALSE(plan.readParameters(in));
@@ -216,12 +216,12 @@ TEST(ParameterFileRead, LockedPlanRefusesAndReadsNothing) {
 }
 
 // Random records within the dialogue's ranges, kept short enough to fit.
-SweepParameters randomDialogueRecord(std::mt19937_64& rng) {
+sweep::SweepParameters randomDialogueRecord(std::mt19937_64& rng) {
     auto uniform = [&rng](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng); };
     auto integer = [&rng](std::uint32_t lo, std::uint32_t hi) {
         return std::uniform_int_distribution<std::uint32_t>(lo, hi)(rng);
     };
-    SweepParameters p = test::dialogueDefaults();
+    sweep::SweepParameters p = test::dialogueDefaults();
     p.locked = integer(0, 1) == 1;
     p.sampleRate = integer(8000, 96000);
     p.octaveSweep = static_cast<std::int32_t>(integer(0, 1));
@@ -244,14 +244,14 @@ TEST(ParameterFileRoundTrip, RandomDialogueRecordsComeBackIntact) {
     TempDir dir;
     std::mt19937_64 rng(20261208);
     for (int i = 0; i < 60; ++i) {
-        const SweepParameters original = randomDialogueRecord(rng);
-        const std::optional<SweepParameters> decoded = decodeParameters(encodeParameters(original));
+        const sweep::SweepParameters original = randomDialogueRecord(rng);
+        const std::optional<sweep::SweepParameters> decoded = sweep::decodeParameters(sweep::encodeParameters(original));
         ASSERT_TRUE(decoded);
         EXPECT_TRUE(sameRecord(*decoded, original));
 
-        SweepPlan loaded;
-        ASSERT_TRUE(readInto(loaded, writtenBy(SweepPlan(original), dir), dir)) << i;
-        SweepPlan expected(original);
+        sweep::SweepPlan loaded;
+        ASSERT_TRUE(readInto(loaded, writtenBy(sweep::SweepPlan(original), dir), dir)) << i;
+        sweep::SweepPlan expected(original);
         expected.rewind();
         EXPECT_TRUE(sameRecord(loaded.params(), expected.params())) << i;
     }

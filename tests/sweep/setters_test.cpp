@@ -9,13 +9,13 @@ namespace auralyn {
 namespace {
 
 // Two records are the same when their encoded files are.
-bool sameRecord(const SweepParameters& a, const SweepParameters& b) {
-    return encodeParameters(a) == encodeParameters(b);
+bool sameRecord(const sweep::SweepParameters& a, const sweep::SweepParameters& b) {
+    return sweep::encodeParameters(a) == sweep::encodeParameters(b);
 }
 
 TEST(Constructor, HoldsPlaceholderValues) {
-    const SweepPlan plan;
-    const SweepParameters& p = plan.params();
+    const sweep::SweepPlan plan;
+    const sweep::SweepParameters& p = plan.params();
     EXPECT_FALSE(p.locked);
     EXPECT_EQ(p.startFrequency, 1.0);
     EXPECT_EQ(p.endFrequency, 1.0);
@@ -39,7 +39,7 @@ TEST(Constructor, HoldsPlaceholderValues) {
 }
 
 TEST(FrequencySetters, KeepStartAtOrBelowEnd) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setEndFrequency(1000);
     plan.setStartFrequency(3000);
@@ -53,12 +53,12 @@ TEST(FrequencySetters, KeepStartAtOrBelowEnd) {
 }
 
 TEST(FrequencySetters, DropValuesNotAboveZero) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setEndFrequency(2000);
     plan.setStartFrequency(1000);
     plan.setFrequencyStep(10);
-    const SweepParameters before = plan.params();
+    const sweep::SweepParameters before = plan.params();
     plan.setStartFrequency(0);
     plan.setEndFrequency(-1);
     plan.setFrequencyStep(0);
@@ -69,7 +69,7 @@ TEST(FrequencySetters, DropValuesNotAboveZero) {
 }
 
 TEST(FrequencySetters, RewindToToneZero) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setMinToneDuration(0.02);
     plan.setEndFrequency(20000);
@@ -86,7 +86,7 @@ TEST(FrequencySetters, RewindToToneZero) {
 }
 
 TEST(DurationSetters, DropNegativeKeepZero) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setMinToneDuration(0.5);
     plan.setMinToneDuration(-0.1);
     EXPECT_EQ(plan.params().minToneDuration, 0.5);
@@ -101,7 +101,7 @@ TEST(DurationSetters, DropNegativeKeepZero) {
     plan.setLeadInTime(-1);
     plan.setMaxFractionalCycle(-1);
     EXPECT_TRUE(sameRecord(plan.params(), [] {
-        SweepParameters p;
+        sweep::SweepParameters p;
         return p;
     }()));
 
@@ -118,7 +118,7 @@ TEST(DurationSetters, DropNegativeKeepZero) {
 }
 
 TEST(LevelSetters, ClampToPercentRange) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSyncPulseLevel(150);
     EXPECT_EQ(plan.params().syncPulseLevel, 100.0);
     plan.setSyncPulseLevel(-5);
@@ -139,7 +139,7 @@ TEST(LevelSetters, ClampToPercentRange) {
 }
 
 TEST(IntegerSetters, StoreAnyValue) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSampleRate(96000);
     plan.setTonesPerSyncPulse(4294967295u);
     plan.setMinCyclesPerTone(200);
@@ -151,9 +151,9 @@ TEST(IntegerSetters, StoreAnyValue) {
 }
 
 TEST(Lock, FreezesEverySetter) {
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.lock();
-    const SweepParameters before = plan.params();
+    const sweep::SweepParameters before = plan.params();
     plan.setSampleRate(48000);
     plan.setOctaveSweep(1);
     plan.setStartFrequency(100);

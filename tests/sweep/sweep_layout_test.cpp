@@ -7,46 +7,46 @@ namespace auralyn {
 namespace {
 
 TEST(LayoutCounts, DialogueDefaultsAt48000) {
-    const SweepParameters p = test::dialogueDefaults();
-    EXPECT_EQ(generatorLeadInSamples(p), 168000);  // 24000 + 3 x 48000
-    EXPECT_EQ(measurerLeadInSamples(p), 24000);
-    EXPECT_EQ(syncSettlingSamples(p), 1920);
-    EXPECT_EQ(syncDriftSamples(p), 9);             // 9.6 truncated
-    EXPECT_EQ(syncPulseSamples(p), 9);
+    const sweep::SweepParameters p = test::dialogueDefaults();
+    EXPECT_EQ(sweep::generatorLeadInSamples(p), 168000);  // 24000 + 3 x 48000
+    EXPECT_EQ(sweep::measurerLeadInSamples(p), 24000);
+    EXPECT_EQ(sweep::syncSettlingSamples(p), 1920);
+    EXPECT_EQ(sweep::syncDriftSamples(p), 9);             // 9.6 truncated
+    EXPECT_EQ(sweep::syncPulseSamples(p), 9);
 }
 
 TEST(LayoutCounts, LeadInTruncatesBeforeAddingThreeSeconds) {
-    SweepParameters p = test::dialogueDefaults();
+    sweep::SweepParameters p = test::dialogueDefaults();
     p.sampleRate = 44100;
     p.leadInTime = 0.00001;  // 0.441 samples
-    EXPECT_EQ(generatorLeadInSamples(p), 132300);
-    EXPECT_EQ(measurerLeadInSamples(p), 0);
+    EXPECT_EQ(sweep::generatorLeadInSamples(p), 132300);
+    EXPECT_EQ(sweep::measurerLeadInSamples(p), 0);
 }
 
 TEST(SweepSampleCount, OneToneSweep) {
     // 168000 opening, 1920 + 9 + 9 sync, 1920 + 960 + 48 tone.
-    const SweepPlan plan(test::linearSweep(1000, 1000, 10));
-    EXPECT_EQ(sweepSampleCount(plan), 172866u);
+    const sweep::SweepPlan plan(test::linearSweep(1000, 1000, 10));
+    EXPECT_EQ(sweep::sweepSampleCount(plan), 172866u);
 }
 
 TEST(SweepSampleCount, SyncSegmentsFollowTonesPerPulse) {
-    SweepParameters p = test::linearSweep(1000, 15000, 14000);
-    EXPECT_EQ(sweepSampleCount(SweepPlan(p)), 172866u + 1920 + 960 + 9);
+    sweep::SweepParameters p = test::linearSweep(1000, 15000, 14000);
+    EXPECT_EQ(sweep::sweepSampleCount(sweep::SweepPlan(p)), 172866u + 1920 + 960 + 9);
     p.tonesPerSyncPulse = 1;
-    EXPECT_EQ(sweepSampleCount(SweepPlan(p)), 172866u + 1938 + 1920 + 960 + 9);
+    EXPECT_EQ(sweep::sweepSampleCount(sweep::SweepPlan(p)), 172866u + 1938 + 1920 + 960 + 9);
 }
 
 TEST(SweepSampleCount, LowToneLayout) {
     // 20 Hz: 2400 lead, 24000 block, 2400 tail.
-    const SweepPlan plan(test::linearSweep(20, 20, 10));
-    EXPECT_EQ(sweepSampleCount(plan), 168000u + 1938 + 28800);
+    const sweep::SweepPlan plan(test::linearSweep(20, 20, 10));
+    EXPECT_EQ(sweep::sweepSampleCount(plan), 168000u + 1938 + 28800);
 }
 
 TEST(SweepSampleCount, StopsPastTheLimitAndLeavesPlanAlone) {
-    SweepPlan plan(test::dialogueDefaults());
+    sweep::SweepPlan plan(test::dialogueDefaults());
     plan.rewind();
     plan.nextTone();
-    const std::uint64_t count = sweepSampleCount(plan, 1000);
+    const std::uint64_t count = sweep::sweepSampleCount(plan, 1000);
     EXPECT_GT(count, 1000u);
     EXPECT_LT(count, 200000u);  // stopped within the first tone
     EXPECT_EQ(plan.params().toneIndex, 1u);
@@ -54,11 +54,11 @@ TEST(SweepSampleCount, StopsPastTheLimitAndLeavesPlanAlone) {
 
 TEST(SweepSampleCount, StepTooSmallToAdvanceEndsTheWalk) {
     // 24000 + 1e-300 is 24000: every tone repeats at half the rate, 0 samples long.
-    SweepParameters p = test::linearSweep(24000, 24000, 1e-300);
+    sweep::SweepParameters p = test::linearSweep(24000, 24000, 1e-300);
     p.minToneDuration = 0;
     p.settlingTime = 0;
     p.maxTimeDrift = 0;
-    EXPECT_GT(sweepSampleCount(SweepPlan(p)), kMaxWaveSamples16);
+    EXPECT_GT(sweep::sweepSampleCount(sweep::SweepPlan(p)), sweep::kMaxWaveSamples16);
 }
 
 }  // namespace

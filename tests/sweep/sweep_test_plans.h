@@ -6,8 +6,8 @@ namespace auralyn::test {
 
 // The record the generator's dialogue stores when every question is answered
 // with its default: 48000 Hz, 20 to 20000 Hz, 24 tones per octave.
-inline SweepParameters dialogueDefaults() {
-    SweepParameters p;
+inline sweep::SweepParameters dialogueDefaults() {
+    sweep::SweepParameters p;
     p.sampleRate = 48000;
     p.octaveSweep = 1;
     p.startFrequency = 20;
@@ -27,8 +27,8 @@ inline SweepParameters dialogueDefaults() {
     return p;
 }
 
-inline SweepParameters linearSweep(double start, double end, double step) {
-    SweepParameters p = dialogueDefaults();
+inline sweep::SweepParameters linearSweep(double start, double end, double step) {
+    sweep::SweepParameters p = dialogueDefaults();
     p.octaveSweep = 0;
     p.startFrequency = start;
     p.endFrequency = end;
@@ -37,8 +37,8 @@ inline SweepParameters linearSweep(double start, double end, double step) {
 }
 
 // A plan on `p` with tone 0 current.
-inline SweepPlan rewoundPlan(const SweepParameters& p) {
-    SweepPlan plan(p);
+inline sweep::SweepPlan rewoundPlan(const sweep::SweepParameters& p) {
+    sweep::SweepPlan plan(p);
     plan.rewind();
     return plan;
 }

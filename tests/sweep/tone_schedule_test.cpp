@@ -13,16 +13,16 @@ using test::dialogueDefaults;
 using test::linearSweep;
 using test::rewoundPlan;
 
-SweepParameters searchAt48000() {
-    SweepParameters p = dialogueDefaults();
+sweep::SweepParameters searchAt48000() {
+    sweep::SweepParameters p = dialogueDefaults();
     p.minToneDuration = 0.02;
     p.maxFractionalCycle = 1.0;
     p.maxExtraSamples = 400;
     return p;
 }
 
-SweepParameters searchAt44100() {
-    SweepParameters p = dialogueDefaults();
+sweep::SweepParameters searchAt44100() {
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 44100;
     p.minToneDuration = 0.02;
     p.maxFractionalCycle = 0.01;
@@ -30,7 +30,7 @@ SweepParameters searchAt44100() {
     return p;
 }
 
-std::vector<double> walkFrequencies(SweepPlan plan) {
+std::vector<double> walkFrequencies(sweep::SweepPlan plan) {
     std::vector<double> frequencies;
     plan.rewind();
     do {
@@ -40,7 +40,7 @@ std::vector<double> walkFrequencies(SweepPlan plan) {
 }
 
 TEST(ToneLengthSearch, WorkedLengthsAt48000) {
-    const SweepPlan plan(searchAt48000());
+    const sweep::SweepPlan plan(searchAt48000());
     EXPECT_EQ(plan.toneLengthFor(1000), 960);
     EXPECT_EQ(plan.toneLengthFor(20), 24000);     // raised to 10 cycles
     EXPECT_EQ(plan.toneLengthFor(15000), 960);    // folds to b = 9000
@@ -48,50 +48,50 @@ TEST(ToneLengthSearch, WorkedLengthsAt48000) {
 }
 
 TEST(ToneLengthSearch, StopsAtFirstCandidateWithinBound) {
-    EXPECT_EQ(SweepPlan(searchAt44100()).toneLengthFor(10000.5), 904);
+    EXPECT_EQ(sweep::SweepPlan(searchAt44100()).toneLengthFor(10000.5), 904);
 }
 
 TEST(ToneLengthSearch, ZeroBoundSearchesEveryCandidate) {
-    SweepParameters p = searchAt44100();
+    sweep::SweepParameters p = searchAt44100();
     p.maxFractionalCycle = 0;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(10000.5), 1173);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 1173);
 }
 
 TEST(ToneLengthSearch, NoExtraSamplesGivesMinimumLength) {
-    SweepParameters p = searchAt44100();
+    sweep::SweepParameters p = searchAt44100();
     p.maxExtraSamples = 0;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(10000.5), 886);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 886);
     p.maxFractionalCycle = 0;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(10000.5), 886);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 886);
 }
 
 TEST(ToneLengthSearch, DoublePrecisionGoesPastNoisyWholeCycle) {
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 22050;
     p.maxFractionalCycle = 0;
     p.minToneDuration = 0;
     p.maxExtraSamples = 3000;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(9975), 231);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(9975), 231);
 }
 
 TEST(ToneLengthSearch, MinimumCyclesStayTenWhateverTheRecordSays) {
-    SweepParameters p = searchAt48000();
+    sweep::SweepParameters p = searchAt48000();
     p.minCyclesPerTone = 200;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(20), 24000);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(20), 24000);
     p.minCyclesPerTone = 0;
-    EXPECT_EQ(SweepPlan(p).toneLengthFor(20), 24000);
+    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(20), 24000);
 }
 
 TEST(ToneLengthSearch, HalfRateToneTruncatesRateTimesDuration) {
-    SweepParameters p = searchAt48000();
+    sweep::SweepParameters p = searchAt48000();
     p.minToneDuration = 0.0123;  // 590.4 samples
-    SweepPlan plan(p);
+    sweep::SweepPlan plan(p);
     plan.setToneFrequency(24000);
     EXPECT_EQ(plan.params().toneLength, 590);
 }
 
 TEST(LeadAndTail, WorkedValuesAt48000) {
-    SweepPlan plan(dialogueDefaults());
+    sweep::SweepPlan plan(dialogueDefaults());
     plan.setToneFrequency(1000);
     EXPECT_EQ(plan.params().toneLength, 960);
     EXPECT_EQ(plan.settlingSamples(), 1920);
@@ -109,10 +109,10 @@ TEST(LeadAndTail, WorkedValuesAt48000) {
 }
 
 TEST(LeadAndTail, DoubleArithmeticKeepsExactWholeCount) {
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 8000;
     p.settlingTime = 0.025;
-    SweepPlan plan(p);
+    sweep::SweepPlan plan(p);
     plan.setToneFrequency(125);
     EXPECT_EQ(plan.settlingSamples(), 256);
 }
@@ -121,18 +121,18 @@ TEST(LeadAndTail, ZeroDriftTailCanBeOneSampleShort) {
     // 10 cycles of 61.25 Hz at 22050 Hz: 10 / 61.25 x 22050 is 3599.9999999999995
     // in doubles, so the block rounds up to 3600 while block plus tail
     // truncates to 3599. Both programs must follow this -1 alike.
-    SweepParameters p = dialogueDefaults();
+    sweep::SweepParameters p = dialogueDefaults();
     p.sampleRate = 22050;
     p.maxTimeDrift = 0;
     p.maxFractionalCycle = 1.0;
-    SweepPlan plan(p);
+    sweep::SweepPlan plan(p);
     plan.setToneFrequency(61.25);
     EXPECT_EQ(plan.params().toneLength, 3600);
     EXPECT_EQ(plan.driftSamples(), -1);
 }
 
 TEST(ToneCount, LinearSweepEndsExactlyOnEndFrequency) {
-    const SweepPlan plan(linearSweep(20, 20000, 10));
+    const sweep::SweepPlan plan(linearSweep(20, 20000, 10));
     EXPECT_EQ(plan.toneCount(), 1999u);
     const std::vector<double> tones = walkFrequencies(plan);
     ASSERT_EQ(tones.size(), 1999u);
@@ -141,37 +141,37 @@ TEST(ToneCount, LinearSweepEndsExactlyOnEndFrequency) {
 }
 
 TEST(ToneCount, OctaveSweeps) {
-    SweepParameters p = dialogueDefaults();
-    EXPECT_EQ(SweepPlan(p).toneCount(), 240u);
-    EXPECT_EQ(walkFrequencies(SweepPlan(p)).size(), 240u);
+    sweep::SweepParameters p = dialogueDefaults();
+    EXPECT_EQ(sweep::SweepPlan(p).toneCount(), 240u);
+    EXPECT_EQ(walkFrequencies(sweep::SweepPlan(p)).size(), 240u);
 
     p.frequencyStep = 3;
-    EXPECT_EQ(SweepPlan(p).toneCount(), 30u);
-    const std::vector<double> tones = walkFrequencies(SweepPlan(p));
+    EXPECT_EQ(sweep::SweepPlan(p).toneCount(), 30u);
+    const std::vector<double> tones = walkFrequencies(sweep::SweepPlan(p));
     ASSERT_EQ(tones.size(), 30u);
     EXPECT_NEAR(tones.back(), 16255.0, 0.5);  // 20 x 2^(29/3)
     EXPECT_EQ(tones[3], 40.0);                // one octave up
 }
 
 TEST(ToneCount, EqualStartAndEndGiveOneTone) {
-    const SweepPlan linear(linearSweep(1000, 1000, 10));
+    const sweep::SweepPlan linear(linearSweep(1000, 1000, 10));
     EXPECT_EQ(linear.toneCount(), 1u);
     EXPECT_EQ(walkFrequencies(linear).size(), 1u);
-    SweepParameters octave = dialogueDefaults();
+    sweep::SweepParameters octave = dialogueDefaults();
     octave.startFrequency = octave.endFrequency = 1000;
-    EXPECT_EQ(SweepPlan(octave).toneCount(), 1u);
-    EXPECT_EQ(walkFrequencies(SweepPlan(octave)).size(), 1u);
+    EXPECT_EQ(sweep::SweepPlan(octave).toneCount(), 1u);
+    EXPECT_EQ(walkFrequencies(sweep::SweepPlan(octave)).size(), 1u);
 }
 
 TEST(ToneCount, StartAboveEndStillWalksOneToneWithoutFault) {
-    const SweepPlan plan(linearSweep(2000, 1000, 10));
+    const sweep::SweepPlan plan(linearSweep(2000, 1000, 10));
     EXPECT_EQ(plan.toneCount(), 0u);
     EXPECT_EQ(walkFrequencies(plan).size(), 1u);
     EXPECT_EQ(rewoundPlan(linearSweep(2000, 1000, 10)).percentDone(), 0.0);
 }
 
 TEST(Walk, RewindMakesToneZeroCurrent) {
-    SweepPlan plan = rewoundPlan(linearSweep(20, 20000, 10));
+    sweep::SweepPlan plan = rewoundPlan(linearSweep(20, 20000, 10));
     ASSERT_TRUE(plan.nextTone());
     ASSERT_TRUE(plan.nextTone());
     plan.rewind();
@@ -181,10 +181,10 @@ TEST(Walk, RewindMakesToneZeroCurrent) {
 }
 
 TEST(Walk, NextToneAtEndLeavesLastToneCurrent) {
-    SweepPlan plan = rewoundPlan(linearSweep(1000, 1020, 10));
+    sweep::SweepPlan plan = rewoundPlan(linearSweep(1000, 1020, 10));
     ASSERT_TRUE(plan.nextTone());
     ASSERT_TRUE(plan.nextTone());
-    const SweepParameters last = plan.params();
+    const sweep::SweepParameters last = plan.params();
     EXPECT_EQ(last.toneIndex, 2u);
     EXPECT_EQ(last.toneFrequency, 1020.0);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -196,8 +196,8 @@ TEST(Walk, NextToneAtEndLeavesLastToneCurrent) {
 }
 
 TEST(Walk, SyncTones) {
-    SweepParameters p = linearSweep(20, 20000, 10);
-    SweepPlan single = rewoundPlan(p);
+    sweep::SweepParameters p = linearSweep(20, 20000, 10);
+    sweep::SweepPlan single = rewoundPlan(p);
     EXPECT_TRUE(single.isSyncTone());
     std::vector<std::uint32_t> syncIndices;
     while (single.nextTone()) {
@@ -206,7 +206,7 @@ TEST(Walk, SyncTones) {
     EXPECT_TRUE(syncIndices.empty());
 
     p.tonesPerSyncPulse = 5;
-    SweepPlan every5 = rewoundPlan(p);
+    sweep::SweepPlan every5 = rewoundPlan(p);
     std::vector<bool> sync;
     do {
         sync.push_back(every5.isSyncTone());
@@ -217,7 +217,7 @@ TEST(Walk, SyncTones) {
 }
 
 TEST(Walk, PercentDoneCountsTonesBeforeCurrent) {
-    SweepPlan plan = rewoundPlan(linearSweep(20, 20000, 10));
+    sweep::SweepPlan plan = rewoundPlan(linearSweep(20, 20000, 10));
     EXPECT_EQ(plan.percentDone(), 0.0);
     ASSERT_TRUE(plan.nextTone());
     EXPECT_DOUBLE_EQ(plan.percentDone(), 100.0 / 1999);
@@ -228,7 +228,7 @@ TEST(Walk, PercentDoneCountsTonesBeforeCurrent) {
 }
 
 TEST(PhaseAtSample, StartsBlockOnRisingZeroCrossing) {
-    SweepPlan plan(dialogueDefaults());
+    sweep::SweepPlan plan(dialogueDefaults());
     plan.setToneFrequency(1000);  // 48 samples per cycle
     EXPECT_EQ(plan.phaseAtSample(-1920), 0.0);
     EXPECT_EQ(plan.phaseAtSample(0), 0.0);
@@ -238,7 +238,7 @@ TEST(PhaseAtSample, StartsBlockOnRisingZeroCrossing) {
 }
 
 TEST(PhaseAtSample, NegativeOffsetsStayWithinOneCycleBelowZero) {
-    SweepPlan plan(dialogueDefaults());
+    sweep::SweepPlan plan(dialogueDefaults());
     plan.setToneFrequency(997);  // samples per cycle not whole
     for (std::int32_t n = -5000; n < 0; n += 7) {
         const double phase = plan.phaseAtSample(n);

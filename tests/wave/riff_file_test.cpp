@@ -10,7 +10,7 @@ namespace {
 
 using test::Bytes;
 
-long positionOf(const RiffFile& riff) { return std::ftell(riff.file()); }
+long positionOf(const wave::RiffFile& riff) { return std::ftell(riff.file()); }
 
 class RiffFileTest : public ::testing::Test {
 protected:
@@ -39,7 +39,7 @@ Bytes fileWithList() {
 }
 
 TEST_F(RiffFileTest, TwelveByteFileOpensAndHoldsNothing) {
-    RiffFile riff(writeFile(twelveByteFile()).c_str());
+    wave::RiffFile riff(writeFile(twelveByteFile()).c_str());
     ASSERT_NE(riff.file(), nullptr);
     EXPECT_EQ(positionOf(riff), 12);
     EXPECT_FALSE(riff.descend("fmt "));
@@ -49,7 +49,7 @@ TEST_F(RiffFileTest, TwelveByteFileOpensAndHoldsNothing) {
 
 TEST_F(RiffFileTest, RootQueriesGiveIdSizeLessFourAndFormType) {
     const Bytes bytes = test::canonicalWave(1, 8000, {1, 2, 3});
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     ASSERT_NE(riff.file(), nullptr);
     EXPECT_STREQ(riff.chunkId(), "RIFF");
     EXPECT_EQ(riff.chunkSize(), static_cast<std::int32_t>(test::loadU32(bytes, 4)) - 4);
@@ -64,7 +64,7 @@ TEST_F(RiffFileTest, RootQueriesGiveIdSizeLessFourAndFormType) {
 TEST_F(RiffFileTest, OddSizedChunkIncludesItsPadByte) {
     const Bytes bytes = test::riff(test::concat({test::chunk("odd ", Bytes{7, 8, 9}), test::chunk("next", Bytes{})}));
     ASSERT_EQ(bytes.size(), 32u);
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     ASSERT_TRUE(riff.descend("odd "));
     EXPECT_EQ(riff.currentChunk()->start, 20);
     EXPECT_EQ(riff.currentChunk()->end, 24);
@@ -76,9 +76,9 @@ TEST_F(RiffFileTest, OddSizedChunkIncludesItsPadByte) {
 }
 
 TEST_F(RiffFileTest, ListChunkPositionsAndSearchInside) {
-    RiffFile riff(writeFile(fileWithList()).c_str());
+    wave::RiffFile riff(writeFile(fileWithList()).c_str());
     ASSERT_TRUE(riff.descend("LIST"));
-    const RiffChunk* list = riff.currentChunk();
+    const wave::RiffChunk* list = riff.currentChunk();
     EXPECT_EQ(list->size, 22);
     EXPECT_STREQ(list->formType, "INFO");
     EXPECT_EQ(list->start, 48);
@@ -93,7 +93,7 @@ TEST_F(RiffFileTest, ListChunkPositionsAndSearchInside) {
 }
 
 TEST_F(RiffFileTest, NamedSearchSkipsListWholeAndStartsAtFirstSubChunk) {
-    RiffFile riff(writeFile(fileWithList()).c_str());
+    wave::RiffFile riff(writeFile(fileWithList()).c_str());
     EXPECT_FALSE(riff.descend("INAM"));  // not a direct sub-chunk of the root
     EXPECT_EQ(positionOf(riff), 12);
     ASSERT_TRUE(riff.descend("data"));
@@ -106,7 +106,7 @@ TEST_F(RiffFileTest, NamedSearchSkipsListWholeAndStartsAtFirstSubChunk) {
 TEST_F(RiffFileTest, DataBeforeFormatIsFound) {
     const Bytes bytes =
         test::riff(test::concat({test::chunk("data", test::samples({5})), test::chunk("fmt ", test::pcmFormat(1, 8000, 16))}));
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     ASSERT_TRUE(riff.descend("fmt "));
     ASSERT_TRUE(riff.ascend());
     ASSERT_TRUE(riff.descend("data"));
@@ -114,7 +114,7 @@ TEST_F(RiffFileTest, DataBeforeFormatIsFound) {
 }
 
 TEST_F(RiffFileTest, DescendWithoutNameWalksFromThePosition) {
-    RiffFile riff(writeFile(fileWithList()).c_str());
+    wave::RiffFile riff(writeFile(fileWithList()).c_str());
     ASSERT_TRUE(riff.descend());
     EXPECT_STREQ(riff.chunkId(), "fmt ");
     ASSERT_TRUE(riff.ascend());
@@ -132,20 +132,20 @@ TEST_F(RiffFileTest, ChunkBeyondTheDeclaredRiffEndIsNotFound) {
     Bytes bytes = test::riff(test::chunk("fmt ", test::pcmFormat(1, 8000, 16)));
     const Bytes data = test::chunk("data", test::samples({1, 2}));
     bytes.insert(bytes.end(), data.begin(), data.end());
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     EXPECT_FALSE(riff.descend("data"));
     EXPECT_EQ(positionOf(riff), 12);
     EXPECT_STREQ(riff.chunkId(), "RIFF");
 }
 
 TEST_F(RiffFileTest, AscendFromRootFailsWithoutMoving) {
-    RiffFile riff(writeFile(fileWithList()).c_str());
+    wave::RiffFile riff(writeFile(fileWithList()).c_str());
     EXPECT_FALSE(riff.ascend());
     EXPECT_EQ(positionOf(riff), 12);
 }
 
 TEST_F(RiffFileTest, RewindReturnsToRootAlone) {
-    RiffFile riff(writeFile(fileWithList()).c_str());
+    wave::RiffFile riff(writeFile(fileWithList()).c_str());
     ASSERT_TRUE(riff.descend("LIST"));
     ASSERT_TRUE(riff.descend("INAM"));
     ASSERT_TRUE(riff.rewind());
@@ -160,7 +160,7 @@ TEST_F(RiffFileTest, NonRiffFilesLeaveNoFile) {
     Bytes shortHeader = twelveByteFile();
     shortHeader.resize(10);
     for (const Bytes& bytes : {notRiff, shortHeader, Bytes{}, Bytes{'R', 'I', 'F', 'F'}}) {
-        RiffFile riff(writeFile(bytes).c_str());
+        wave::RiffFile riff(writeFile(bytes).c_str());
         EXPECT_EQ(riff.file(), nullptr);
         EXPECT_EQ(riff.chunkId(), nullptr);
         EXPECT_EQ(riff.chunkFormType(), nullptr);
@@ -168,7 +168,7 @@ TEST_F(RiffFileTest, NonRiffFilesLeaveNoFile) {
         EXPECT_FALSE(riff.descend("data"));
         EXPECT_FALSE(riff.ascend());
     }
-    RiffFile missing(dir_.file("missing.wav").c_str());
+    wave::RiffFile missing(dir_.file("missing.wav").c_str());
     EXPECT_EQ(missing.file(), nullptr);
 }
 
@@ -179,7 +179,7 @@ TEST_F(RiffFileTest, NegativeChunkSizeEndsTheSearch) {
         const Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
                                                      test::chunkWithSizeField("junk", sizeField, Bytes{}),
                                                      test::chunk("data", test::samples({1}))}));
-        RiffFile riff(writeFile(bytes).c_str());
+        wave::RiffFile riff(writeFile(bytes).c_str());
         ASSERT_TRUE(riff.descend("fmt "));
         ASSERT_TRUE(riff.ascend());
         EXPECT_FALSE(riff.descend("data")) << sizeField;
@@ -190,7 +190,7 @@ TEST_F(RiffFileTest, NegativeChunkSizeEndsTheSearch) {
 
 TEST_F(RiffFileTest, NegativeSizeOfTheSoughtChunkFailsToo) {
     const Bytes bytes = test::riff(test::chunkWithSizeField("data", 0xFFFFFFFEu, test::samples({1, 2})));
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     EXPECT_FALSE(riff.descend("data"));
     EXPECT_FALSE(riff.descend());
     EXPECT_EQ(positionOf(riff), 12);
@@ -202,7 +202,7 @@ TEST_F(RiffFileTest, ListShorterThanItsFormTypeEndsTheSearch) {
     test::appendU32(list, 2);  // contents would end inside its own header
     test::appendText(list, "INFO");
     const Bytes bytes = test::riff(test::concat({list, test::chunk("data", test::samples({1}))}));
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     EXPECT_FALSE(riff.descend("data"));
     EXPECT_EQ(positionOf(riff), 12);
 }
@@ -214,7 +214,7 @@ TEST_F(RiffFileTest, RootWithNegativeSizeOpensButHoldsNothing) {
         bytes[5] = static_cast<std::uint8_t>(sizeField >> 8);
         bytes[6] = static_cast<std::uint8_t>(sizeField >> 16);
         bytes[7] = static_cast<std::uint8_t>(sizeField >> 24);
-        RiffFile riff(writeFile(bytes).c_str());
+        wave::RiffFile riff(writeFile(bytes).c_str());
         ASSERT_NE(riff.file(), nullptr) << sizeField;
         EXPECT_LT(riff.chunkSize(), 0);
         EXPECT_FALSE(riff.descend("fmt ")) << sizeField;
@@ -230,7 +230,7 @@ TEST_F(RiffFileTest, HugeSizesSearchPastTheFileWithoutWrapping) {
     bytes[5] = 0xFF;
     bytes[6] = 0xFF;
     bytes[7] = 0x7F;
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     EXPECT_EQ(riff.chunkSize(), 0x7FFFFFFB);
     EXPECT_FALSE(riff.descend("data"));
     EXPECT_EQ(positionOf(riff), 12);
@@ -242,7 +242,7 @@ TEST_F(RiffFileTest, HugeSizesSearchPastTheFileWithoutWrapping) {
 
 TEST_F(RiffFileTest, HeaderCutShortEndsTheSearch) {
     Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)), Bytes{'d', 'a', 't'}}));
-    RiffFile riff(writeFile(bytes).c_str());
+    wave::RiffFile riff(writeFile(bytes).c_str());
     EXPECT_FALSE(riff.descend("data"));
     EXPECT_EQ(positionOf(riff), 12);
     EXPECT_TRUE(riff.descend("fmt "));  // the failed search left the stream usable

@@ -20,7 +20,7 @@ protected:
     }
 
     test::TempDir dir_;
-    WaveFile wave_;
+    wave::WaveFile wave_;
 };
 
 TEST_F(WaveHostileTest, FormatChunkClaimingMoreThanTheFileFailsWithoutAllocating) {

@@ -25,7 +25,7 @@ protected:
     }
 
     test::TempDir dir_;
-    WaveFile wave_;
+    wave::WaveFile wave_;
 };
 
 TEST_F(WaveReadTest, CanonicalFileGivesFormatAndSamples) {
@@ -218,13 +218,13 @@ std::vector<OpenFailureCase> openFailureCases() {
 
 TEST_F(WaveReadTest, OpenFailuresCarryTheirTextAndLeaveTheFileClosed) {
     for (const OpenFailureCase& failure : openFailureCases()) {
-        WaveFile wave;
+        wave::WaveFile wave;
         EXPECT_FALSE(wave.openRead(writeFile(failure.file).c_str())) << failure.name;
         EXPECT_STREQ(wave.message, failure.text) << failure.name;
         EXPECT_FALSE(wave.isReading()) << failure.name;
         EXPECT_FALSE(wave.skipSamples(0)) << failure.name;
     }
-    WaveFile missing;
+    wave::WaveFile missing;
     EXPECT_FALSE(missing.openRead(dir_.file("missing.wav").c_str()));
     EXPECT_STREQ(missing.message, "Couldn't open file");
 }

@@ -37,7 +37,7 @@ protected:
 
 TEST_F(WaveWriteTest, ProvisionalHeaderOnlyIsAllZeroFormat) {
     {
-        WaveFile wave;
+        wave::WaveFile wave;
         ASSERT_TRUE(wave.openWrite(path().c_str()));
         EXPECT_FALSE(wave.dirty);
         EXPECT_TRUE(wave.close());
@@ -47,7 +47,7 @@ TEST_F(WaveWriteTest, ProvisionalHeaderOnlyIsAllZeroFormat) {
 
 TEST_F(WaveWriteTest, FinalHeaderCarriesFormatAndSize) {
     {
-        WaveFile wave;
+        wave::WaveFile wave;
         ASSERT_TRUE(wave.openWrite(path().c_str()));
         wave.setFormat(44100, 16, 1);
         wave.setSampleRate(48000);
@@ -63,7 +63,7 @@ TEST_F(WaveWriteTest, FinalHeaderCarriesFormatAndSize) {
 }
 
 TEST_F(WaveWriteTest, WrittenFileReadsBack) {
-    WaveFile wave;
+    wave::WaveFile wave;
     ASSERT_TRUE(wave.openWrite(path().c_str()));
     wave.setFormat(8000, 16, 1);
     for (std::int16_t value : {-32767, 0, 32767}) ASSERT_TRUE(wave.writeSample(value));
@@ -77,7 +77,7 @@ TEST_F(WaveWriteTest, WrittenFileReadsBack) {
 }
 
 TEST_F(WaveWriteTest, SetFormatDerivesAlignAndByteRate) {
-    WaveFile wave;
+    wave::WaveFile wave;
     wave.dirty = false;
     wave.dataSize = 8;
     wave.setFormat(22050, 8, 2);
@@ -100,7 +100,7 @@ TEST_F(WaveWriteTest, SetFormatDerivesAlignAndByteRate) {
 
 TEST_F(WaveWriteTest, EightBitFormatRefusesSamples) {
     {
-        WaveFile wave;
+        wave::WaveFile wave;
         ASSERT_TRUE(wave.openWrite(path().c_str()));
         wave.setFormat(8000, 8, 1);
         EXPECT_FALSE(wave.writeSample(5));
@@ -112,7 +112,7 @@ TEST_F(WaveWriteTest, EightBitFormatRefusesSamples) {
 
 TEST_F(WaveWriteTest, NothingOpenedWritesNothing) {
     {
-        WaveFile wave;
+        wave::WaveFile wave;
         EXPECT_TRUE(wave.close());
         EXPECT_TRUE(wave.dirty);
         EXPECT_EQ(wave.message, nullptr);
@@ -121,7 +121,7 @@ TEST_F(WaveWriteTest, NothingOpenedWritesNothing) {
 }
 
 TEST_F(WaveWriteTest, UncreatableFileFailsAndStaysClosed) {
-    WaveFile wave;
+    wave::WaveFile wave;
     EXPECT_FALSE(wave.openWrite(dir_.file("no/such/folder.wav").c_str()));
     EXPECT_STREQ(wave.message, "Couldn't open output file");
     EXPECT_FALSE(wave.isWriting());
@@ -131,7 +131,7 @@ TEST_F(WaveWriteTest, UncreatableFileFailsAndStaysClosed) {
 // The RIFF size field holds data size + 36: the write that would pass it fails.
 TEST_F(WaveWriteTest, DataStopsWhereTheRiffSizeFieldEnds) {
     {
-        WaveFile wave;
+        wave::WaveFile wave;
         ASSERT_TRUE(wave.openWrite(path().c_str()));
         wave.setFormat(8000, 16, 1);
         wave.dataSize = 0xFFFFFFFFu - 36 - 3;
@@ -148,7 +148,7 @@ TEST_F(WaveWriteTest, DataStopsWhereTheRiffSizeFieldEnds) {
 
 TEST_F(WaveWriteTest, FailedFinalWriteIsReported) {
     if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    WaveFile samplesLost;
+    wave::WaveFile samplesLost;
     ASSERT_TRUE(samplesLost.openWrite("/dev/full"));  // buffered: the disk is not touched yet
     samplesLost.setFormat(8000, 16, 1);
     ASSERT_TRUE(samplesLost.writeSample(1));
@@ -156,7 +156,7 @@ TEST_F(WaveWriteTest, FailedFinalWriteIsReported) {
     EXPECT_STREQ(samplesLost.message, "Couldn't write samples");
     EXPECT_FALSE(samplesLost.isWriting());
 
-    WaveFile headerLost;
+    wave::WaveFile headerLost;
     ASSERT_TRUE(headerLost.openWrite("/dev/full"));
     EXPECT_FALSE(headerLost.close());
     EXPECT_STREQ(headerLost.message, "Error writing header");
@@ -164,7 +164,7 @@ TEST_F(WaveWriteTest, FailedFinalWriteIsReported) {
 
 // Calls outside the mode they belong to are refused without touching a file.
 TEST_F(WaveWriteTest, OperationsOutsideTheirModeAreRefused) {
-    WaveFile wave;
+    wave::WaveFile wave;
     wave.setFormat(8000, 16, 1);
     EXPECT_FALSE(wave.writeSample(1));
     EXPECT_STREQ(wave.message, "Couldn't write samples");

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "generator/parameter_dialogue.h"
-#include "generator/tonesmith_driver.h"
-#include "measurer/measurer_driver.h"
+#include "tonesmith/tonesmith_driver.h"
+#include "echoprobe/measurer_driver.h"
 #include "platform/console.h"
 #include "platform/file_dialog.h"
 #include "sweep/sweep_plan.h"
@@ -165,7 +165,7 @@ TEST_F(Win32Dialogs, GeneratorAsksForTheWaveFileThenProposesItsNameForTheParamet
     fakes().answers.push_back(accepted(folder, "sweep.wav"));
     fakes().answers.push_back(accepted(folder, "sweep.swp"));
     FileDialog dialog;
-    WaveFile wave;
+    wave::WaveFile wave;
     OutputFiles files;
     ASSERT_TRUE(selectOutputFiles(dialog, wave, files));
     std::fclose(files.parameters);
@@ -194,7 +194,7 @@ TEST_F(Win32Dialogs, GeneratorShowsTheBoxAndTheSameDialogForAFileThatCannotBeOpe
     fakes().answers.push_back(accepted(folder + "\\missing", "sweep.wav"));
     fakes().answers.push_back(cancelled());
     FileDialog dialog;
-    WaveFile wave;
+    wave::WaveFile wave;
     OutputFiles files;
     EXPECT_FALSE(selectOutputFiles(dialog, wave, files));
     ASSERT_EQ(fakes().messageBoxes.size(), 1u);
@@ -205,7 +205,7 @@ TEST_F(Win32Dialogs, GeneratorShowsTheBoxAndTheSameDialogForAFileThatCannotBeOpe
 }
 
 void writeRecording(const std::string& path) {
-    WaveFile wave;
+    wave::WaveFile wave;
     ASSERT_TRUE(wave.openWrite(path.c_str()));
     wave.setFormat(48000, 16, 1);
     for (int i = 0; i < 100; ++i) ASSERT_TRUE(wave.writeSample(0));
@@ -216,7 +216,7 @@ void writeSweepParameters(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
     // The dialogue's defaults.
-    SweepPlan plan;
+    sweep::SweepPlan plan;
     plan.setSampleRate(48000);
     plan.setOctaveSweep(1);
     plan.setStartFrequency(20);
@@ -225,8 +225,8 @@ void writeSweepParameters(const std::string& path) {
     plan.setMinToneDuration(0.02);
     plan.setSettlingTime(0.04);
     plan.setTonesPerSyncPulse(0);
-    storeAdvancedDefaults(plan);
-    storeFixedValues(plan);
+    generator::storeAdvancedDefaults(plan);
+    generator::storeFixedValues(plan);
     plan.lock();
     EXPECT_TRUE(plan.writeParameters(file));
     std::fclose(file);
@@ -240,8 +240,8 @@ TEST_F(Win32Dialogs, MeasurerProposesTheRecordingsBaseNameForTheReport) {
     fakes().answers.push_back(accepted(folder, "rec.take1.wav"));
     fakes().answers.push_back(accepted(folder, "sweep.swp"));
     fakes().answers.push_back(accepted(folder, "rec.take1.txt"));
-    WaveFile recording;
-    SweepPlan plan;
+    wave::WaveFile recording;
+    sweep::SweepPlan plan;
     OutputFile output;
     std::string recordedName;
     ASSERT_TRUE(selectFiles(recording, plan, output, recordedName));
@@ -284,8 +284,8 @@ TEST_F(Win32Dialogs, MeasurerRefusesFilesWithItsOwnMessages) {
     fakes().answers.push_back(accepted(folder, "sweep.swp"));
     fakes().answers.push_back(accepted(folder + "\\missing", "rec.txt"));
     fakes().answers.push_back(cancelled());
-    WaveFile recording;
-    SweepPlan plan;
+    wave::WaveFile recording;
+    sweep::SweepPlan plan;
     OutputFile output;
     std::string recordedName;
     EXPECT_FALSE(selectFiles(recording, plan, output, recordedName));

@@ -1,0 +1,60 @@
+#include "analysis/clock_corrected_sweep.h"
+
+#include <limits>
+
+#include "analysis/clock_walk.h"
+#include "analysis/recording_pulse.h"
+#include "analysis/tone_fit.h"
+#include "analysis/tone_layout.h"
+
+namespace auralyn::analysis {
+namespace {
+
+double measuredFrequency(const ClockWalk& walk, std::size_t position) {
+    if (position < walk.estimates.size() && walk.estimates[position].valid) return walk.estimates[position].frequency;
+    return std::numeric_limits<double>::quiet_NaN();
+}
+
+ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& block,
+                               const std::vector<std::int16_t>& recording, double rate) {
+    const ToneFit fit = fitToneAt(recording, block, rate);
+    ClockCorrectedTone result;
+    result.index = tone.index;
+    result.nominalFrequency = tone.frequency;
+    result.amplitude = fit.amplitude;
+    result.phase = fit.phase;
+    result.blockStart = block.start;
+    result.blockLength = block.length;
+    result.fittedFrequency = block.frequency;
+    return result;
+}
+
+}  // namespace
+
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
+    const std::vector<NominalTone> tones = nominalTones(plan);
+    ClockCorrectedSweep sweep;
+    sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
+    sweep.tonesMissing = sweep.tonesExpected;
+    const auto trigger = findFirstTrigger(plan, recording);
+    if (!trigger) return sweep;
+    sweep.pulseFound = true;
+    sweep.trigger = *trigger;
+    const ClockWalk walk = walkClock(plan, tones, recording, *trigger);
+    sweep.clock = walk.figure;
+    sweep.pulsesFound = walk.pulsesFound;
+    sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
+    const double ppm = sweep.corrected ? walk.figure.ppm : 0.0;
+    const double rate = plan.params().sampleRate;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const BlockPlacement block = placeBlock(tones[i], static_cast<double>(*trigger), ppm);
+        if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
+        ClockCorrectedTone tone = measureTone(tones[i], block, recording, rate);
+        tone.measuredFrequency = measuredFrequency(walk, i);
+        sweep.tones.push_back(tone);
+    }
+    sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
+    return sweep;
+}
+
+}  // namespace auralyn::analysis

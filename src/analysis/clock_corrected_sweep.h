@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "clock/clock_figure.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::analysis {
+
+// One tone measured where, and at the frequency, it really lies in the recording.
+struct ClockCorrectedTone {
+    std::uint32_t index = 0;
+    double nominalFrequency = 0.0;    // Hz, from the schedule
+    double measuredFrequency = 0.0;   // Hz in the recording; NaN when its block holds no clear tone
+    double fittedFrequency = 0.0;     // Hz, the frequency of the fit: nominal / (1 + ppm / 1e6)
+    double amplitude = 0.0;           // sample units
+    double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
+    double blockStart = 0.0;          // recording samples from the data's first sample, fractional
+    double blockLength = 0.0;         // recording samples, fractional
+    // The block covers the whole samples from ceil(blockStart) before
+    // blockStart + blockLength; a fit of its own (placeBlock, tone_layout.h)
+    // takes its time origin at blockStart.
+};
+
+struct ClockCorrectedSweep {
+    clock::ClockFigure clock;           // the ratio found; applied only when its verdict is Measured
+    bool corrected = false;             // tones were placed with clock.ppm (else at 0 ppm, nominal places)
+    bool pulseFound = false;            // the first sync pulse was found
+    std::int64_t trigger = -1;          // its trigger sample
+    std::uint32_t pulsesFound = 0;      // later pulses found where the clock put them
+    std::vector<ClockCorrectedTone> tones;  // in schedule order, the tones the recording holds
+    std::uint32_t tonesExpected = 0;    // the schedule's tones (bounded by its tone count)
+    std::uint32_t tonesMissing = 0;     // those whose block lies past the recording's end
+};
+
+// The whole measurement of a recording (its 16-bit mono samples, from the
+// first sample of the data): finds the first sync pulse as echoprobe does,
+// the clock ratio from the tones (and later pulses), then measures every tone
+// the recording holds at its corrected place and frequency. Tones are placed
+// at their nominal places when the clock figure is not Measured (the tones
+// disagree, or the ratio lies beyond +-1000 ppm).
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,100 @@
+#include "analysis/clock_walk.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/recording_pulse.h"
+#include "sweep/sweep_layout.h"
+
+namespace auralyn::analysis {
+namespace {
+
+using clock::ClockObservation;
+using clock::FrequencyEstimate;
+using clock::RunningClock;
+
+// What the clock may be before any tone has been measured: twice the range
+// that is used, so that a ratio beyond it is still found and reported.
+constexpr double kPriorPpm = 2.0 * clock::kMaxClockPpm;
+// The running ratio is trusted to this many of its standard uncertainties,
+// and never closer than this (ppm).
+constexpr double kTrustSigmas = 5.0;
+constexpr double kTrustFloorPpm = 0.05;
+constexpr std::int32_t kMinEstimateSamples = 16;
+
+struct Progress {
+    RunningClock running;
+    std::vector<ClockObservation> observations;
+    std::uint32_t offered = 0;
+
+    double ppm() const { return running.ppm(); }
+    double doubt() const {
+        if (running.count == 0) return kPriorPpm;
+        return std::min(kPriorPpm, kTrustSigmas * running.standardUncertainty() + kTrustFloorPpm);
+    }
+    // Every valid observation counts in the end; only those that agree with
+    // the ratio so far steer the walk.
+    void take(const ClockObservation& o) {
+        observations.push_back(o);
+        const double window = running.count == 0 ? kPriorPpm
+                                                 : kTrustSigmas * std::hypot(o.standardError, doubt());
+        if (std::fabs(o.ppm - ppm()) <= window) running.add(o);
+    }
+};
+
+// Samples at each end of a block that may lie outside the tone while the
+// ratio is uncertain by `doubt` ppm.
+std::int32_t margin(std::int64_t offset, double doubt) {
+    return static_cast<std::int32_t>(std::ceil(static_cast<double>(offset) * doubt * 1e-6)) + 1;
+}
+
+FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& block,
+                               const std::vector<std::int16_t>& recording, double doubt, double rate) {
+    const std::int32_t edge = margin(tone.blockOffset, doubt);
+    const std::int32_t count = block.count - 2 * edge;
+    if (count < kMinEstimateSamples) return {};
+    return clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
+}
+
+// A later pulse, searched within the silence before it around where the
+// running ratio puts it.
+void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const std::vector<std::int16_t>& recording,
+                  std::int64_t trigger, Progress& progress, std::uint32_t& found) {
+    const double predicted = static_cast<double>(trigger) + tone.pulseOffset * (1.0 + progress.ppm() * 1e-6);
+    const std::int64_t window = margin(tone.pulseOffset, progress.doubt()) + 1;
+    if (window > sweep::syncSettlingSamples(plan.params()) / 2) return;
+    const auto centre = static_cast<std::int64_t>(std::floor(predicted));
+    ++progress.offered;
+    const auto pulse = findTrigger(plan, recording, centre - window, centre + window + 1);
+    if (!pulse) return;
+    ++found;
+    progress.take(clock::observationFromPulses(static_cast<double>(tone.pulseOffset),
+                                               static_cast<double>(*pulse - trigger)));
+}
+
+bool holds(const BlockPlacement& block, const std::vector<std::int16_t>& recording) {
+    return block.first + block.count <= static_cast<std::int64_t>(recording.size());
+}
+
+}  // namespace
+
+ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                    const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+    const double rate = plan.params().sampleRate;
+    ClockWalk walk;
+    Progress progress;
+    for (const NominalTone& tone : tones) {
+        if (tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
+        const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
+        if (!holds(block, recording)) break;
+        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), rate);
+        walk.estimates.push_back(estimate);
+        ++progress.offered;
+        if (estimate.valid)
+            progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
+    }
+    walk.figure = clock::combineObservations(progress.observations, progress.offered);
+    return walk;
+}
+
+}  // namespace auralyn::analysis

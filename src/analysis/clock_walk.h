@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "clock/clock_figure.h"
+#include "clock/tone_frequency.h"
+#include "analysis/tone_layout.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::analysis {
+
+struct ClockWalk {
+    clock::ClockFigure figure;
+    // One per tone of `tones` that the recording holds, in the same order.
+    std::vector<clock::FrequencyEstimate> estimates;
+    std::uint32_t pulsesFound = 0;  // later sync pulses found where the clock put them
+};
+
+// Finds the clock ratio progressively, in the order the tones were played:
+// each tone's block is placed with the ratio of the tones before it, shrunk
+// by what that ratio may still be wrong, and its frequency estimated near
+// nominal / ratio. So a recording 1000 ppm off, whose late tones lie
+// thousands of samples from their nominal places, is still read where its
+// tones are. Later sync pulses, searched where the ratio puts them, add the
+// spans between them.
+ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                    const std::vector<std::int16_t>& recording, std::int64_t trigger);
+
+}  // namespace auralyn::analysis

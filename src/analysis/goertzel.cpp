@@ -1,0 +1,165 @@
+#include "analysis/goertzel.h"
+
+#include <cmath>
+
+namespace auralyn::analysis {
+namespace {
+
+// Two doubles side by side (GCC and Clang vector extension): the recurrences
+// are independent chains, so two of them advance per instruction.
+using Pair = double __attribute__((vector_size(16)));
+
+// Enough independent chains to fill the pipeline: a few harmonics are each run
+// over several segments of the block at once, and the segments joined at the end.
+constexpr int segmentsFor(int harmonics) { return harmonics >= 6 ? 1 : harmonics >= 4 ? 2 : harmonics == 3 ? 3 : 8 / harmonics; }
+
+// Reinsch's form of the Goertzel recurrence, which keeps its accuracy where
+// cos(theta) nears +-1 (low tones over long blocks, harmonics near half the
+// rate), as the plain form does not: with sigma = +1 where cos(theta) >= 0,
+// -1 elsewhere, lambda = 2 cos(theta) - 2 sigma,
+//   d_n = (sigma d_{n-1} + y_n) + lambda s_{n-1},   s_n = d_n + sigma s_{n-1},
+// which is s_n = y_n + 2 cos(theta) s_{n-1} - s_{n-2} with d_n = s_n - sigma s_{n-1}.
+struct ChainConstants {
+    double lambda;
+    double sigma;
+};
+
+ChainConstants chainConstants(double theta) {
+    const double half = 0.5 * theta;
+    if (std::cos(theta) >= 0.0) return {-4.0 * std::sin(half) * std::sin(half), 1.0};
+    return {4.0 * std::cos(half) * std::cos(half), -1.0};
+}
+
+// sum over n < count of y_n exp(i theta n) from the final s and d:
+// exp(i theta (count - 1)) (s_{N-1} - exp(i theta) s_{N-2}), with
+// s_{N-2} = sigma (s_{N-1} - d_{N-1}) and 1 - sigma exp(i theta) formed without cancellation.
+std::complex<double> chainCorrelation(double s, double d, std::size_t count, double theta, double sigma) {
+    const double half = 0.5 * theta;
+    const std::complex<double> turn = std::polar(1.0, theta);
+    const std::complex<double> oneMinus = sigma > 0.0
+                                              ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
+                                              : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
+    const std::complex<double> state = s * oneMinus + sigma * turn * d;
+    return std::polar(1.0, theta * (static_cast<double>(count) - 1.0)) * state;
+}
+
+// Chain c = segment * K + (k - 1); the chains advance two to an instruction.
+template <int K, int S>
+struct Chains {
+    static constexpr int kChains = K * S;
+    static constexpr int kPairs = (kChains + 1) / 2;
+
+    Pair s[kPairs] = {};
+    Pair d[kPairs] = {};
+    Pair lambda[kPairs] = {};
+    Pair sigma[kPairs] = {};
+
+    explicit Chains(const ChainConstants* constants) {
+        for (int i = 0; i < kChains; ++i) {
+            lambda[i / 2][i % 2] = constants[i % K].lambda;
+            sigma[i / 2][i % 2] = constants[i % K].sigma;
+        }
+    }
+
+    void step(const double* y) {
+        for (int p = 0; p < kPairs; ++p) {
+            const int first = 2 * p;
+            const int second = first + 1 < kChains ? first + 1 : first;
+            const Pair input = {y[first / K], y[second / K]};
+            const Pair next = (sigma[p] * d[p] + input) + lambda[p] * s[p];
+            s[p] = next + sigma[p] * s[p];
+            d[p] = next;
+        }
+    }
+
+    double state(int chain) const { return s[chain / 2][chain % 2]; }
+    double difference(int chain) const { return d[chain / 2][chain % 2]; }
+};
+
+// The correlations of harmonics 1..K over the whole block, times from the
+// block's first sample: each segment's sum shifted to its own start.
+template <int K, int S>
+void runSegments(const std::int16_t* samples, std::size_t count, double w, const ChainConstants* constants,
+                 GoertzelSums& out) {
+    const std::size_t length = count / S;
+    Chains<K, S> chains(constants);
+    std::int64_t sum = 0;
+    std::int64_t squares = 0;
+    for (std::size_t n = 0; n < length; ++n) {
+        double y[S];
+        for (int seg = 0; seg < S; ++seg) {
+            const std::int32_t value = samples[seg * length + n];
+            sum += value;
+            squares += static_cast<std::int64_t>(value * value);
+            y[seg] = value;
+        }
+        chains.step(y);
+    }
+    // The last segment takes the samples that did not divide evenly, one chain per harmonic.
+    const std::size_t lastStart = (S - 1) * length;
+    double tailS[K];
+    double tailD[K];
+    for (int k = 0; k < K; ++k) {
+        tailS[k] = chains.state((S - 1) * K + k);
+        tailD[k] = chains.difference((S - 1) * K + k);
+    }
+    for (std::size_t n = S * length; n < count; ++n) {
+        const std::int32_t value = samples[n];
+        sum += value;
+        squares += static_cast<std::int64_t>(value * value);
+        for (int k = 0; k < K; ++k) {
+            const double next = (constants[k].sigma * tailD[k] + value) + constants[k].lambda * tailS[k];
+            tailS[k] = next + constants[k].sigma * tailS[k];
+            tailD[k] = next;
+        }
+    }
+    for (int k = 0; k < K; ++k) {
+        const double theta = (k + 1) * w;
+        std::complex<double> total = 0.0;
+        for (int seg = 0; seg < S; ++seg) {
+            const bool isLast = seg == S - 1;
+            const double a = isLast ? tailS[k] : chains.state(seg * K + k);
+            const double b = isLast ? tailD[k] : chains.difference(seg * K + k);
+            const std::size_t segmentCount = isLast ? count - lastStart : length;
+            total += std::polar(1.0, theta * static_cast<double>(seg * length)) *
+                     chainCorrelation(a, b, segmentCount, theta, constants[k].sigma);
+        }
+        out.correlations[k] = total;
+    }
+    out.sum = sum;
+    out.sumSquares = squares;
+}
+
+using SegmentRunner = void (*)(const std::int16_t*, std::size_t, double, const ChainConstants*, GoertzelSums&);
+
+template <int K>
+constexpr SegmentRunner kSplit = runSegments<K, segmentsFor(K)>;
+
+constexpr SegmentRunner kSplitRunners[kMaxHarmonic] = {kSplit<1>, kSplit<2>, kSplit<3>, kSplit<4>, kSplit<5>,
+                                                       kSplit<6>, kSplit<7>, kSplit<8>, kSplit<9>, kSplit<10>};
+constexpr SegmentRunner kWholeRunners[kMaxHarmonic] = {
+    runSegments<1, 1>, runSegments<2, 1>, runSegments<3, 1>, runSegments<4, 1>, runSegments<5, 1>,
+    runSegments<6, 1>, runSegments<7, 1>, runSegments<8, 1>, runSegments<9, 1>, runSegments<10, 1>};
+
+// Below this, a block is not worth splitting.
+constexpr std::size_t kShortestSplitBlock = 256;
+
+}  // namespace
+
+GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics) {
+    GoertzelSums sums;
+    sums.count = count;
+    if (harmonics < 1 || harmonics > kMaxHarmonic) return sums;
+    ChainConstants constants[kMaxHarmonic];
+    for (int k = 0; k < harmonics; ++k) constants[k] = chainConstants((k + 1) * w);
+    const SegmentRunner* runners = count >= kShortestSplitBlock ? kSplitRunners : kWholeRunners;
+    runners[harmonics - 1](samples, count, w, constants, sums);
+    return sums;
+}
+
+std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta) {
+    const std::complex<double> state = last - std::polar(previous, theta);
+    return std::polar(1.0, theta * (t0 + static_cast<double>(count) - 1.0)) * state;
+}
+
+}  // namespace auralyn::analysis

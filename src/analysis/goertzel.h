@@ -1,0 +1,30 @@
+#pragma once
+
+#include <array>
+#include <complex>
+#include <cstddef>
+#include <cstdint>
+
+#include "analysis/harmonic_fit.h"
+
+namespace auralyn::analysis {
+
+// The correlations of a block with exp(i k w n), n counted from its first
+// sample, for harmonics k = 1.. (index k-1), with the block's exact integer sums.
+struct GoertzelSums {
+    std::array<std::complex<double>, kMaxHarmonic> correlations{};
+    std::size_t count = 0;
+    std::int64_t sum = 0;
+    std::int64_t sumSquares = 0;
+};
+
+// One pass of the Goertzel recurrence s_n = y_n + 2 cos(k w) s_{n-1} - s_{n-2}
+// (Goertzel 1958; a second-order Chebyshev recurrence), in Reinsch's stable
+// form, for harmonics 1..harmonics of w (radians per sample).
+GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics);
+
+// sum over n of y_n exp(i theta (t0 + n)) from a recurrence's final state:
+// exp(i theta (t0 + N - 1)) (s_{N-1} - exp(i theta) s_{N-2}).
+std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta);
+
+}  // namespace auralyn::analysis

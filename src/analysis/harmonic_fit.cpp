@@ -1,0 +1,105 @@
+#include "analysis/harmonic_fit.h"
+
+#include <cmath>
+#include <complex>
+
+#include "analysis/goertzel.h"
+#include "analysis/sinusoid_gram.h"
+#include "analysis/small_cholesky.h"
+
+namespace auralyn::analysis {
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+int fittedHarmonics(double cyclesPerSample, std::size_t count) {
+    int k = 0;
+    while (k < kMaxHarmonic && harmonicFits(k + 1, cyclesPerSample, count)) ++k;
+    return k;
+}
+
+// X^T y: the sum of the samples, then sum y cos(k w t), sum y sin(k w t).
+Vector dataCorrelations(const GoertzelSums& sums, double t0, double w, int harmonics) {
+    Vector r{};
+    r[0] = static_cast<double>(sums.sum);
+    for (int k = 1; k <= harmonics; ++k) {
+        const std::complex<double> p = std::polar(1.0, k * w * t0) * sums.correlations[k - 1];
+        r[2 * k - 1] = p.real();
+        r[2 * k] = p.imag();
+    }
+    return r;
+}
+
+// Sum of squares left once DC and the fundamental (the first three
+// parameters) are taken out: |y|^2 - 2 b^T r + b^T G b over those three.
+double remainderWithoutFundamental(const SquareMatrix& gram, const Vector& beta, const Vector& r, double sumSquares) {
+    double cross = 0.0;
+    double quadratic = 0.0;
+    for (int i = 0; i < 3; ++i) {
+        cross += beta[i] * r[i];
+        for (int j = 0; j < 3; ++j) quadratic += beta[i] * gram[i][j] * beta[j];
+    }
+    return std::fmax(0.0, sumSquares - 2.0 * cross + quadratic);
+}
+
+}  // namespace
+
+double HarmonicFit::amplitude(int k) const {
+    if (k < 1 || k > harmonics) return 0.0;
+    return std::hypot(terms[k].cosine, terms[k].sine);
+}
+
+double HarmonicFit::phase() const {
+    if (terms[1].cosine == 0.0 && terms[1].sine == 0.0) return 0.0;
+    return std::atan2(terms[1].cosine, terms[1].sine);
+}
+
+bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
+    const double f = k * cyclesPerSample;
+    if (!(f > 0.0 && f < 0.5)) return false;
+    return (1.0 - 2.0 * f) * static_cast<double>(count) >= 1.0;
+}
+
+HarmonicFit fitHarmonics(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+                         double cyclesPerSample) {
+    HarmonicFit fit;
+    fit.count = count;
+    const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset)) ? 0
+                                                                                     : fittedHarmonics(cyclesPerSample, count);
+    if (harmonics == 0) return fit;
+    const int n = 1 + 2 * harmonics;
+    if (count <= static_cast<std::size_t>(n)) return fit;
+    const double w = kTwoPi * cyclesPerSample;
+    const GoertzelSums sums = goertzelSums(samples, count, w, harmonics);
+    const Vector r = dataCorrelations(sums, firstSampleOffset, w, harmonics);
+
+    SquareMatrix gram{};
+    sinusoidGram(count, firstSampleOffset, w, harmonics, gram);
+    SquareMatrix factor = gram;
+    if (!choleskyFactor(factor, n)) return fit;
+    Vector beta = r;
+    choleskySolve(factor, n, beta);
+
+    fit.valid = true;
+    fit.harmonics = harmonics;
+    fit.dc = beta[0];
+    for (int k = 1; k <= harmonics; ++k) fit.terms[k] = HarmonicTerm{beta[2 * k - 1], beta[2 * k]};
+    fit.sumSquares = static_cast<double>(sums.sumSquares);
+    double explained = 0.0;
+    for (int i = 0; i < n; ++i) explained += beta[i] * r[i];
+    fit.residualSquares = std::fmax(0.0, fit.sumSquares - explained);
+    fit.remainderSquares = remainderWithoutFundamental(gram, beta, r, fit.sumSquares);
+
+    Vector unitCosine{};
+    unitCosine[1] = 1.0;
+    choleskySolve(factor, n, unitCosine);
+    Vector unitSine{};
+    unitSine[2] = 1.0;
+    choleskySolve(factor, n, unitSine);
+    fit.cosineVariance = unitCosine[1];
+    fit.sineVariance = unitSine[2];
+    fit.cosineSineCovariance = unitCosine[2];
+    return fit;
+}
+
+}  // namespace auralyn::analysis

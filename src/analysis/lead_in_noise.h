@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace auralyn::analysis {
+
+// A stretch of the recording where nothing but the noise of the chain is
+// present (the silent lead-in before the first sync pulse). Borrowed.
+struct LeadInSpan {
+    const std::int16_t* samples = nullptr;
+    std::size_t count = 0;
+};
+
+// At most this many blocks of the lead-in are measured per tone: 128 blocks
+// put the floor's own scatter at about 0.4 dB (chi-squared with 256 degrees
+// of freedom, so a tone's floor strays 2 dB about once in a million), and a
+// tone never costs more than one pass over the lead-in.
+inline constexpr std::size_t kMaxNoiseBlocks = 128;
+// Where fewer than kMaxNoiseBlocks of the tone's length fit into the lead-in,
+// shorter blocks are measured, down to this many cycles of the tone.
+inline constexpr double kMinNoiseBlockCycles = 1.0;
+// and no longer than this unless one cycle is longer: a tone then costs at most
+// 128 x 512 lead-in samples, and the floor is resolved to rate / 512 (94 Hz at 48 kHz).
+inline constexpr std::size_t kLongestShortNoiseBlock = 512;
+
+// What a tone's measurement gives on noise alone.
+struct LeadInNoise {
+    double amplitudeRms = 0.0;  // RMS of the fitted fundamental amplitude over the blocks, sample units
+    double variance = 0.0;      // noise variance per sample at this frequency that explains it
+    std::size_t blocks = 0;     // blocks measured
+    std::size_t blockLength = 0;  // their length: the tone's, or shorter where the lead-in is short
+    bool quantizationLimited = false;  // below what 16-bit rounding alone leaves: raised to that
+};
+
+// Fits DC and the tone's sine and cosine (the three-parameter fit of IEEE Std
+// 1057 at the known frequency) to up to kMaxNoiseBlocks whole, non-overlapping
+// blocks of the lead-in, counted back from its end, and averages the fitted
+// amplitude's power: the noise floor that this very measurement sees at this
+// frequency, coloured noise and hum included. The blocks have the tone's
+// length where 128 of them fit; otherwise they are shorter (at most 512
+// samples, never below one cycle), so that the floor rests on more than a handful of blocks, and the
+// noise variance at the frequency they give is carried to the tone's block
+// length (which assumes the noise flat over the shorter blocks' bandwidth,
+// rate / length). Empty when not even one block fits into the lead-in.
+//
+// A digitally silent lead-in gives no power at all; the floor is then taken as
+// that of the rounding to 16 bits (variance 1/12), below which no block of
+// samples can resolve anything.
+std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
+                                              double cyclesPerSample);
+
+// The length of the lead-in blocks measured for a tone of `blockLength` samples.
+std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, double cyclesPerSample);
+
+// sum of the fundamental's two diagonal entries of (X^T X)^-1 for the
+// three-parameter fit of a block: E[c^2 + s^2] of white noise of unit variance.
+std::optional<double> threeParameterNoiseGain(std::size_t blockLength, double cyclesPerSample);
+
+inline constexpr double kQuantizationVariance = 1.0 / 12.0;
+
+}  // namespace auralyn::analysis

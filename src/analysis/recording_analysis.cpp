@@ -1,0 +1,161 @@
+#include "analysis/recording_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/clipping.h"
+#include "analysis/clock_corrected_sweep.h"
+#include "analysis/recording_pulse.h"
+#include "analysis/tone_layout.h"
+#include "analysis/tone_quality.h"
+#include "measurer/recording_walk.h"
+#include "sweep/sweep_layout.h"
+
+namespace auralyn::analysis {
+namespace {
+
+
+constexpr double kPi = 3.14159265358979323846;
+
+// The longest run of samples that a sine of exactly full scale rounds to
+// full scale at its crest: those within half a step of 32767, i.e. phases
+// within acos(1 - 0.5 / 32767) of the crest. The generator writes such sines
+// by design, so a low tone of a full-scale sweep shows a flat top of a few
+// samples (5 at 20 Hz and 48 kHz) without any clipping; a recorder that
+// clips flattens far more (58 samples at 20 Hz for 0.1 dB over full scale,
+// 2 or 3 at 1 kHz). Clipping is a run of 2 or more beyond this.
+std::size_t naturalFullScaleRun(double cyclesPerSample) {
+    if (!(cyclesPerSample > 0.0)) return 0;
+    const double halfWidth = std::acos(1.0 - 0.5 / kFullScale);
+    return static_cast<std::size_t>(std::floor(halfWidth / (kPi * cyclesPerSample))) + 1;
+}
+
+struct BlockSamples {
+    const std::int16_t* samples = nullptr;
+    std::size_t count = 0;
+    double firstTime = 0.0;
+};
+
+BlockSamples blockIn(const std::vector<std::int16_t>& recording, const BlockPlacement& block) {
+    if (block.first < 0 || block.count <= 0 ||
+        block.first + block.count > static_cast<std::int64_t>(recording.size()))
+        return {};
+    return {recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime};
+}
+
+ToneQuality qualityOf(const BlockSamples& block, double cyclesPerSample, const LeadInSpan& leadIn) {
+    return measureTone(block.samples, block.count, block.firstTime, cyclesPerSample, leadIn);
+}
+
+bool clipped(const BlockSamples& block, double cyclesPerSample) {
+    const std::size_t run = checkClipping(block.samples, block.count).longestRunAtFullScale;
+    return run >= 2 && run > naturalFullScaleRun(cyclesPerSample);
+}
+
+std::uint16_t blockPeak(const BlockSamples& block) {
+    return static_cast<std::uint16_t>(checkClipping(block.samples, block.count).peak);
+}
+
+double wrapped(double radians) { return std::remainder(radians, 2.0 * kPi); }
+
+// The device's tone over the reference's, to first order in their errors: the
+// level in dB and the phase are differences, so their 95 % half-widths add in
+// quadrature (the two channels' noises are independent).
+void divideByReference(ToneQuality& device, const ToneQuality& reference) {
+    if (!(reference.amplitude > 0.0) || !device.fitted || !reference.fitted) {
+        device.amplitude = 0.0;
+        device.levelDbfs.reset();
+    } else {
+        device.amplitude = kFullScale * device.amplitude / reference.amplitude;
+        device.phase = wrapped(device.phase - reference.phase);
+        device.levelDbfs = amplitudeDb(device.amplitude / kFullScale);
+    }
+    device.magnitudeU95Db = std::hypot(device.magnitudeU95Db, reference.magnitudeU95Db);
+    device.phaseU95Deg = std::min(std::hypot(device.phaseU95Deg, reference.phaseU95Deg), 180.0);
+}
+
+ToneMeasurement measuredTone(const ClockCorrectedTone& tone, const ToneQuality& quality) {
+    ToneMeasurement m;
+    m.index = tone.index;
+    m.frequency = tone.nominalFrequency;
+    m.blockLength = static_cast<std::int32_t>(std::lround(tone.blockLength));
+    m.amplitude = quality.amplitude;
+    m.phase = quality.phase;
+    if (std::isfinite(tone.measuredFrequency)) m.measuredFrequency = tone.measuredFrequency;
+    m.quality = quality;
+    return m;
+}
+
+measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingLength, const sweep::SweepPlan& plan) {
+    if (sweep.tonesMissing == 0) return measurer::WalkEnd::Complete;
+    if (sweep.pulseFound) return measurer::WalkEnd::RecordingEnded;
+    // A recording no longer than the lead-in ends before any pulse could be due.
+    const auto leadIn = static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params()));
+    return recordingLength <= leadIn ? measurer::WalkEnd::RecordingEnded : measurer::WalkEnd::PulseNotFound;
+}
+
+}  // namespace
+
+LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+    const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
+    if (end <= 0) return {};
+    return {recording.data(), static_cast<std::size_t>(end)};
+}
+
+RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
+    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, channels.device);
+    RecordingAnalysis result;
+    result.clock = sweep.clock;
+    result.pulseFound = sweep.pulseFound;
+    result.corrected = sweep.corrected;
+    SweepAnalysis& analysis = result.sweep;
+    analysis.tonesExpected = sweep.tonesExpected;
+    analysis.tonesMissing = sweep.tonesMissing;
+    analysis.end = endOf(sweep, channels.device.size(), plan);
+    if (!sweep.pulseFound) return result;
+
+    const std::vector<NominalTone> nominal = nominalTones(plan);
+    const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
+    const double rate = plan.params().sampleRate;
+    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger);
+    LeadInSpan referenceLeadIn;
+    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger);
+    for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
+        const ClockCorrectedTone& tone = sweep.tones[i];
+        const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
+        const BlockSamples block = blockIn(channels.device, place);
+        const double cyclesPerSample = place.frequency / rate;
+        ToneQuality quality = qualityOf(block, cyclesPerSample, deviceLeadIn);
+        bool clips = clipped(block, cyclesPerSample);
+        analysis.peak = std::max(analysis.peak, blockPeak(block));
+        if (channels.reference != nullptr) {
+            const BlockSamples reference = blockIn(*channels.reference, place);
+            divideByReference(quality, qualityOf(reference, cyclesPerSample, referenceLeadIn));
+            clips = clips || clipped(reference, cyclesPerSample);
+        }
+        ToneMeasurement measured = measuredTone(tone, quality);
+        measured.clipped = clips;
+        analysis.tones.push_back(measured);
+    }
+    unwrapAlongSweep(analysis.tones);
+    analysis.reportRows = std::min<std::size_t>(analysis.tones.size(), plan.toneCount());
+    return result;
+}
+
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis) {
+    const auto trigger = findFirstTrigger(plan, recording);
+    if (!trigger) return;
+    const std::vector<NominalTone> nominal = nominalTones(plan);
+    const LeadInSpan leadIn = leadInBefore(recording, *trigger);
+    const double rate = plan.params().sampleRate;
+    for (ToneMeasurement& tone : analysis.tones) {
+        if (tone.index >= nominal.size()) continue;
+        const BlockPlacement place = placeBlock(nominal[tone.index], static_cast<double>(*trigger), 0.0);
+        const BlockSamples block = blockIn(recording, place);
+        if (block.samples == nullptr) continue;
+        tone.quality = qualityOf(block, place.frequency / rate, leadIn);
+        tone.clipped = clipped(block, place.frequency / rate);
+    }
+}
+
+}  // namespace auralyn::analysis

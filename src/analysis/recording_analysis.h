@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "clock/clock_figure.h"
+#include "analysis/lead_in_noise.h"
+#include "analysis/sweep_analysis.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::analysis {
+
+// One channel of a recording, or the device under test's against a loopback
+// reference, as the measurement takes it: whole, from the data's first sample.
+struct RecordingChannels {
+    const std::vector<std::int16_t>& device;
+    const std::vector<std::int16_t>* reference = nullptr;  // a wire from the output; nullptr: none
+};
+
+// A clock-corrected measurement of a whole recording.
+struct RecordingAnalysis {
+    SweepAnalysis sweep;            // every tone with its quality; end tells why tones are missing
+    clock::ClockFigure clock;       // meaningful only when pulseFound
+    bool pulseFound = false;
+    bool corrected = false;         // the tones were placed with clock.ppm
+};
+
+// The silent stretch of a recording before its first sync pulse: everything
+// up to kLeadInMargin samples before the trigger, whatever the recording was
+// started with, so the pulse's rise and a device's smearing of it stay out.
+LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger);
+inline constexpr std::int64_t kLeadInMargin = 1024;
+
+// The measurement analyze makes with the clock correction: the clock ratio
+// and each tone's place and frequency from measureWithClockCorrection, then
+// amplitude, phase, distortion, noise and uncertainty from measureTone at that
+// fractional place and frequency. With a reference, each tone's response is
+// the device's over the reference's (complex), measured in the same blocks.
+RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels);
+
+// The quality columns for echoprobe's walk (amplitude and phase stay
+// echoprobe's): measureTone at each tone's nominal place after the first pulse
+// as this recording holds it.
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis);
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <array>
+
+namespace auralyn::analysis {
+
+// Largest system the fits solve: DC plus a sine and a cosine for each of ten harmonics.
+inline constexpr int kMaxParameters = 21;
+
+using SquareMatrix = std::array<std::array<double, kMaxParameters>, kMaxParameters>;
+using Vector = std::array<double, kMaxParameters>;
+
+// The Cholesky factor L (lower, G = L L^T) of the leading n x n block of a
+// symmetric matrix, in place. False when a pivot falls below `relativeFloor`
+// times its diagonal entry: the matrix is singular or too close to it to trust.
+bool choleskyFactor(SquareMatrix& g, int n, double relativeFloor = 1e-10);
+
+// Solves L L^T x = b for x, in place in b.
+void choleskySolve(const SquareMatrix& l, int n, Vector& b);
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "analysis/harmonic_fit.h"
+#include "analysis/lead_in_noise.h"
+
+namespace auralyn::analysis {
+
+// Full scale: the amplitude of the largest sine the generator writes.
+inline constexpr double kFullScale = 32767.0;
+
+// Where the noise variance behind the uncertainty came from.
+enum class NoiseSource {
+    Residual,  // the residual of the block's own fit
+    LeadIn,    // the lead-in's noise at this frequency, which was the larger
+};
+
+// Everything measured about one tone. Values that cannot be had are empty,
+// never NaN or infinite.
+struct ToneQuality {
+    bool fitted = false;      // false: the block could not be fitted; only the noise floor may be present
+    double amplitude = 0.0;   // fitted fundamental, sample units
+    double phase = 0.0;       // radians at the block start, -pi..pi; a sine rising through zero there reads 0
+    std::optional<double> levelDbfs;  // 20 log10(amplitude / full scale)
+    double dc = 0.0;                  // sample units
+    double residualRms = 0.0;         // RMS of what the whole fit leaves, sample units
+    // h_dbc[k] for k = 2..10: harmonic k against the fundamental; empty where
+    // k f lies at or above half the sampling rate, or the tone is below its noise.
+    std::array<std::optional<double>, kMaxHarmonic + 1> harmonicDbc{};
+    std::optional<double> thdDb;       // RSS of the harmonics present, against the fundamental
+    std::optional<double> thdPercent;
+    std::optional<double> thdnDb;      // RMS of all but fundamental and DC against the fundamental's RMS
+    std::optional<double> noiseFloorDbfs;  // this measurement's RMS amplitude on noise alone
+    bool noiseFloorFromLeadIn = false;     // false: from the block's residual (no lead-in block fitted)
+    std::optional<double> snrDb;           // level minus noise floor
+    double magnitudeU95Db = 0.0;           // half-width of the 95 % interval of the level
+    double phaseU95Deg = 0.0;              // half-width of the 95 % interval of the phase
+    NoiseSource noiseSource = NoiseSource::Residual;
+};
+
+// Measures one tone's block: the joint harmonic fit (fitHarmonics: the block's
+// samples at times firstSampleOffset + n from the block start, at
+// cyclesPerSample = frequency / sampling rate, the frequency the tone really
+// has in the recording), the noise floor at that frequency and block length
+// over the lead-in, the SNR, distortion and the 95 % intervals of the
+// fundamental's level and phase.
+ToneQuality measureTone(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+                        double cyclesPerSample, const LeadInSpan& leadIn);
+
+// Decibels of a ratio of amplitudes, finite: ratios below 1e-20 give -400 dB.
+double amplitudeDb(double ratio);
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,143 @@
+#include "clock/clock_figure.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace auralyn::clock {
+namespace {
+
+// An observation agrees with the figure when it lies within this many of its
+// (scatter-scaled) standard errors.
+constexpr double kAgreementSigmas = 5.0;
+// At least this many observations, and this share of those offered, must agree.
+constexpr std::uint32_t kMinAgreeing = 3;
+constexpr double kMinAgreeingShare = 1.0 / 3.0;
+constexpr double kNormal95 = 1.959963984540054;
+// Tones that scatter this many times more than their errors allow do not
+// share one ratio, whatever their median.
+constexpr double kMaxScatter = 10.0;
+// What one steady tone can tell of a clock ratio even without noise: the
+// 16-bit rounding of the sweep and a recorder's resampling leave errors of a
+// few thousandths of a ppm that no residual shows. Added to every tone's error.
+constexpr double kToneFloorPpm = 0.005;
+
+struct Weighted {
+    double value, weight;
+};
+
+// The precision-weighted median: robust against the observations of blocks
+// that hold something else than the expected tone.
+double weightedMedian(const std::vector<ClockObservation>& observations) {
+    std::vector<Weighted> sorted;
+    double total = 0.0;
+    for (const ClockObservation& o : observations) {
+        const double w = 1.0 / (o.standardError * o.standardError);
+        sorted.push_back({o.ppm, w});
+        total += w;
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const Weighted& a, const Weighted& b) { return a.value < b.value; });
+    double below = 0.0;
+    for (const Weighted& w : sorted) {
+        below += w.weight;
+        if (below >= 0.5 * total) return w.value;
+    }
+    return sorted.back().value;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : 0.5 * (values[n / 2 - 1] + values[n / 2]);
+}
+
+// Scale of the normalised deviations (1.4826 x their median absolute value, a
+// consistent estimate of the standard deviation for Gaussian errors), never
+// below 1: errors larger than stated widen the agreement window.
+double deviationScale(const std::vector<ClockObservation>& observations, double centre) {
+    std::vector<double> deviations;
+    for (const ClockObservation& o : observations) deviations.push_back(std::fabs(o.ppm - centre) / o.standardError);
+    return 1.4826 * median(deviations);
+}
+
+bool usable(const ClockObservation& o) {
+    return std::isfinite(o.ppm) && std::isfinite(o.standardError) && o.standardError > 0.0;
+}
+
+}  // namespace
+
+ClockObservation observationFromTone(double nominalFrequency, double measuredFrequency, double standardError) {
+    const double ratio = nominalFrequency / measuredFrequency;
+    return {(ratio - 1.0) * 1e6, ratio / measuredFrequency * standardError * 1e6};
+}
+
+ClockObservation observationFromPulses(double playedSpan, double recordedSpan) {
+    const double triggerSpread = std::sqrt(2.0 / 12.0);
+    return {(recordedSpan / playedSpan - 1.0) * 1e6, triggerSpread / playedSpan * 1e6};
+}
+
+void RunningClock::add(const ClockObservation& o) {
+    const double w = 1.0 / (o.standardError * o.standardError);
+    sumWeights += w;
+    sumWeighted += w * o.ppm;
+    sumWeightedSquares += w * o.ppm * o.ppm;
+    ++count;
+}
+
+double RunningClock::ppm() const { return count == 0 ? 0.0 : sumWeighted / sumWeights; }
+
+double RunningClock::standardUncertainty() const {
+    if (count == 0) return std::numeric_limits<double>::infinity();
+    const double mean = ppm();
+    const double chiSquare = std::max(0.0, sumWeightedSquares - sumWeights * mean * mean);
+    const double birge = count > 1 ? std::sqrt(chiSquare / (count - 1)) : 1.0;
+    return std::max(1.0, birge) / std::sqrt(sumWeights);
+}
+
+double studentT95(std::uint32_t dof) {
+    static constexpr double kTable[] = {12.706, 4.303, 3.182, 2.776, 2.571, 2.447, 2.365, 2.306, 2.262, 2.228,
+                                        2.201,  2.179, 2.160, 2.145, 2.131, 2.120, 2.110, 2.101, 2.093, 2.086,
+                                        2.080,  2.074, 2.069, 2.064, 2.060, 2.056, 2.052, 2.048, 2.045, 2.042};
+    if (dof == 0) return std::numeric_limits<double>::infinity();
+    if (dof <= 30) return kTable[dof - 1];
+    // Cornish-Fisher expansion about the normal quantile; within 1e-3 from 30 on.
+    const double z = 1.959963984540054, n = dof;
+    return z + (z * z * z + z) / (4.0 * n) + (5 * std::pow(z, 5) + 16 * z * z * z + 3 * z) / (96.0 * n * n);
+}
+
+// Robust combination: the weighted median picks the ratio most observations
+// share; those within kAgreementSigmas scaled errors of it form the figure as
+// their precision-weighted mean. Each tone's error comes from the residual of
+// hundreds of samples and is well known, so the internal uncertainty is
+// expanded with the normal 1.96; when the tones scatter more than their errors
+// say (Birge ratio above 1) the external uncertainty, estimated from that
+// scatter on n - 1 degrees of freedom, is expanded with Student's t instead
+// (GUM, annex G), so that the interval covers with few tones as with many.
+ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered) {
+    ClockFigure figure;
+    figure.offered = offered;
+    std::vector<ClockObservation> valid;
+    for (const ClockObservation& o : observations)
+        if (usable(o)) valid.push_back({o.ppm, std::hypot(o.standardError, kToneFloorPpm)});
+    if (valid.empty()) return figure;
+    const double centre = weightedMedian(valid);
+    const double scale = std::max(1.0, deviationScale(valid, centre));
+    if (scale > kMaxScatter) return figure;
+    RunningClock agreeing;
+    for (const ClockObservation& o : valid)
+        if (std::fabs(o.ppm - centre) <= kAgreementSigmas * scale * o.standardError) agreeing.add(o);
+    figure.agreeing = agreeing.count;
+    if (agreeing.count < kMinAgreeing || agreeing.count < kMinAgreeingShare * offered) return figure;
+    const double mean = agreeing.ppm();
+    const double chiSquare = std::max(0.0, agreeing.sumWeightedSquares - agreeing.sumWeights * mean * mean);
+    figure.birgeRatio = std::sqrt(chiSquare / (agreeing.count - 1));
+    figure.ppm = mean;
+    const double internal = 1.0 / std::sqrt(agreeing.sumWeights);
+    figure.u95 = figure.birgeRatio > 1.0 ? studentT95(agreeing.count - 1) * figure.birgeRatio * internal
+                                         : kNormal95 * internal;
+    // Beyond the range only when the whole 95 % interval lies beyond it.
+    figure.verdict = std::fabs(mean) - figure.u95 > kMaxClockPpm ? ClockVerdict::OutOfRange : ClockVerdict::Measured;
+    return figure;
+}
+
+}  // namespace auralyn::clock

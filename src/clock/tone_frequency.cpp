@@ -1,0 +1,77 @@
+#include "clock/tone_frequency.h"
+
+#include <cmath>
+
+#include "clock/sine_fit.h"
+
+namespace auralyn::clock {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kTwoPi = 6.283185307179586;
+constexpr std::int32_t kMinSamples = 16;
+constexpr int kMaxIterations = 4;
+// A correction that turns the phase over the whole block by less than this
+// leaves no bias worth another pass: the halves' phases refer to their centres
+// up to terms of second order in the offset.
+constexpr double kSettledPhase = 1e-3;
+
+double wrapped(double angle) { return std::remainder(angle, kTwoPi); }
+
+struct HalvesFit {
+    SineFit first, second;
+    double centreDistance = 0.0;  // samples
+};
+
+HalvesFit fitHalves(const std::int16_t* samples, std::int32_t count, double omega) {
+    const std::int32_t firstCount = count / 2;
+    const std::int32_t secondCount = count - firstCount;
+    HalvesFit halves;
+    halves.first = fitSine(samples, firstCount, 0.0, omega);
+    halves.second = fitSine(samples + firstCount, secondCount, static_cast<double>(firstCount), omega);
+    halves.centreDistance = 0.5 * (static_cast<double>(firstCount) + static_cast<double>(secondCount));
+    return halves;
+}
+
+// Standard error of the angular frequency: each half's phase has variance
+// 2 sigma^2 / (A^2 n) for white residual of variance sigma^2 (IEEE Std 1057,
+// the three-parameter fit's covariance), and the two halves are independent.
+double omegaStandardError(const HalvesFit& h, double amplitude, double residualVariance) {
+    const double a2 = amplitude * amplitude;
+    const double v1 = 2.0 * residualVariance / (a2 * h.first.count);
+    const double v2 = 2.0 * residualVariance / (a2 * h.second.count);
+    return std::sqrt(v1 + v2) / h.centreDistance;
+}
+
+}  // namespace
+
+FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate) {
+    FrequencyEstimate estimate;
+    if (samples == nullptr || count < kMinSamples || !(sampleRate > 0.0)) return estimate;
+    if (!(expectedFrequency > 0.0) || !(expectedFrequency < 0.5 * sampleRate)) return estimate;
+    double omega = kTwoPi * expectedFrequency / sampleRate;
+    HalvesFit halves;
+    for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
+        halves = fitHalves(samples, count, omega);
+        if (!halves.first.solved || !halves.second.solved) return estimate;
+        const double turn = wrapped(halves.second.phase() - halves.first.phase());
+        const double correction = turn / halves.centreDistance;
+        omega += correction;
+        if (!(omega > 0.0) || !(omega < kPi)) return estimate;
+        if (std::fabs(correction) * count < kSettledPhase) break;
+    }
+    const double amplitude = 0.5 * (halves.first.amplitude() + halves.second.amplitude());
+    const double dof = static_cast<double>(count) - 6.0;
+    const double residualVariance = (halves.first.residualSquares + halves.second.residualSquares) / dof;
+    // Quantisation alone leaves 1/12; a residual below it means an exact synthetic tone.
+    const double noiseFloor = residualVariance > 1.0 / 12.0 ? residualVariance : 1.0 / 12.0;
+    estimate.amplitude = amplitude;
+    estimate.signalToNoise = 0.5 * amplitude * amplitude / noiseFloor;
+    estimate.frequency = omega * sampleRate / kTwoPi;
+    estimate.standardError = omegaStandardError(halves, amplitude, noiseFloor) * sampleRate / kTwoPi;
+    estimate.valid = estimate.signalToNoise >= kMinSignalToNoise && std::isfinite(estimate.standardError);
+    return estimate;
+}
+
+}  // namespace auralyn::clock

@@ -1,8 +1,0 @@
-#include "generator/tonesmith_driver.h"
-#include "platform/command_line.h"
-
-int main(int argc, char** argv) {
-    const int handled = auralyn::platform::handleCommandLine(argc, argv, "tonesmith", auralyn::kTonesmithUsage);
-    if (handled >= 0) return handled;
-    return auralyn::runTonesmith();
-}

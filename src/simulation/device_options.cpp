@@ -1,0 +1,291 @@
+#include "simulation/device_options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace auralyn::simulation {
+
+const char* const kUsage =
+    "Usage: auralyn simulate IN.wav OUT.wav [DEVICE...]\n"
+    "       auralyn simulate --response FREQ... [--rate HZ] [DEVICE...]\n"
+    "       auralyn simulate --response-for REPORT.txt [DEVICE...]\n"
+    "\n"
+    "Plays a 16-bit mono WAV file through a simulated device and writes what a\n"
+    "recorder would capture, as a 16-bit mono WAV file at the same rate. The\n"
+    "device is made of these parts, applied in the order given:\n"
+    "  --gain DB              gain in dB\n"
+    "  --lowpass F Q          second-order low-pass at F Hz\n"
+    "  --highpass F Q         second-order high-pass\n"
+    "  --bandpass F Q         band-pass, 0 dB at F\n"
+    "  --notch F Q            notch\n"
+    "  --peak F Q DB          peaking EQ, DB at F\n"
+    "  --lowshelf F Q DB      low shelf, DB below F\n"
+    "  --highshelf F Q DB     high shelf, DB above F\n"
+    "  --allpass F Q          all-pass, -180 degrees at F\n"
+    "  --delay N              delay of N whole samples (the output grows by N)\n"
+    "  --noise DBFS SEED      white Gaussian noise, RMS relative to a full-scale sine\n"
+    "  --clock PPM            the recorder's clock runs PPM parts per million fast\n"
+    "                         (the output is 1 + PPM/1e6 times as long)\n"
+    "  --invert               polarity flip\n"
+    "  --polynomial A2 A3 ... memoryless y = x + A2 x^2 + A3 x^3 + ..., x the sample\n"
+    "                         over full scale (32767)\n"
+    "  --clip LEVEL_DB        hard clip at LEVEL_DB (0 or below) relative to full scale\n"
+    "Filters follow the audio EQ cookbook; F must lie below half the sampling rate.\n"
+    "Output samples are rounded half away from zero; samples beyond full scale are\n"
+    "clipped and counted in a warning.\n"
+    "\n"
+    "--response prints the device's exact response at each frequency (at --rate,\n"
+    "default 48000 Hz); --response-for prints it for every tone of a measurement\n"
+    "report, at the report's sampling rate. Lines: frequency (Hz), magnitude (dB),\n"
+    "phase (deg, -180 to 180). Noise and clock error have no response; the\n"
+    "polynomial and the clip count there as 1 (they add harmonics instead).\n";
+
+namespace {
+
+bool parseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && errno != ERANGE && std::isfinite(value);
+}
+
+bool parseWhole(const std::string& text, std::uint64_t& value) {
+    if (text.empty() || text.size() > 20) return false;
+    std::uint64_t result = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        const auto digit = static_cast<std::uint64_t>(c - '0');
+        if (result > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
+        result = result * 10 + digit;
+    }
+    value = result;
+    return true;
+}
+
+// Walks the arguments; every taker reports its own error text.
+class ArgumentCursor {
+public:
+    ArgumentCursor(const std::vector<std::string>& args, std::string& error) : args_(args), error_(error) {}
+
+    bool done() const { return next_ >= args_.size(); }
+    const std::string& take() { return args_[next_++]; }
+    bool nextIsNumber() const {
+        double ignored = 0.0;
+        return !done() && parseNumber(args_[next_], ignored);
+    }
+
+    bool number(const std::string& option, const char* what, double low, double high, double& value) {
+        if (done()) return fail(option + ": missing " + what);
+        const std::string& text = take();
+        if (!parseNumber(text, value)) return fail(option + ": '" + text + "' is not a number (" + what + ")");
+        if (value < low || value > high)
+            return fail(option + ": " + what + " " + text + " lies outside " + shortNumber(low) + " to " +
+                        shortNumber(high));
+        return true;
+    }
+
+    bool positive(const std::string& option, const char* what, double& value) {
+        if (!number(option, what, -std::numeric_limits<double>::max(), std::numeric_limits<double>::max(), value))
+            return false;
+        if (value <= 0.0) return fail(option + ": " + what + " must be above 0");
+        return true;
+    }
+
+    bool whole(const std::string& option, const char* what, std::uint64_t high, std::uint64_t& value) {
+        if (done()) return fail(option + ": missing " + what);
+        const std::string& text = take();
+        if (!parseWhole(text, value)) return fail(option + ": '" + text + "' is not a whole number (" + what + ")");
+        if (value > high) return fail(option + ": " + what + " " + text + " is above " + std::to_string(high));
+        return true;
+    }
+
+    bool fail(const std::string& text) {
+        error_ = text;
+        return false;
+    }
+
+private:
+    static std::string shortNumber(double x) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%g", x);
+        return text;
+    }
+
+    const std::vector<std::string>& args_;
+    std::string& error_;
+    std::size_t next_ = 0;
+};
+
+struct FilterOption {
+    const char* name;
+    FilterKind kind;
+    bool hasGain;
+};
+
+constexpr FilterOption kFilterOptions[] = {
+    {"--lowpass", FilterKind::LowPass, false},   {"--highpass", FilterKind::HighPass, false},
+    {"--bandpass", FilterKind::BandPass, false}, {"--notch", FilterKind::Notch, false},
+    {"--peak", FilterKind::Peak, true},          {"--lowshelf", FilterKind::LowShelf, true},
+    {"--highshelf", FilterKind::HighShelf, true}, {"--allpass", FilterKind::AllPass, false},
+};
+
+bool parseFilter(const FilterOption& option, ArgumentCursor& cursor, Device& device) {
+    FilterSettings filter;
+    filter.kind = option.kind;
+    if (!cursor.positive(option.name, "frequency in Hz", filter.frequency)) return false;
+    if (!cursor.number(option.name, "Q", 0.01, 100.0, filter.q)) return false;
+    if (option.hasGain && !cursor.number(option.name, "gain in dB", -60.0, 60.0, filter.gainDb)) return false;
+    device.parts.emplace_back(filter);
+    return true;
+}
+
+// One device part; false with an error, or with an empty error when `option` is not a part.
+bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device, bool& known) {
+    known = true;
+    for (const FilterOption& filter : kFilterOptions) {
+        if (option == filter.name) return parseFilter(filter, cursor, device);
+    }
+    if (option == "--gain") {
+        GainPart gain;
+        if (!cursor.number(option, "gain in dB", -120.0, 120.0, gain.db)) return false;
+        device.parts.emplace_back(gain);
+        return true;
+    }
+    if (option == "--delay") {
+        std::uint64_t samples = 0;
+        if (!cursor.whole(option, "delay in samples", kMaxDelaySamples, samples)) return false;
+        device.parts.emplace_back(DelayPart{static_cast<std::int64_t>(samples)});
+        return true;
+    }
+    if (option == "--noise") {
+        NoisePart noise;
+        if (!cursor.number(option, "level in dBFS", -200.0, 0.0, noise.dbfs)) return false;
+        if (!cursor.whole(option, "seed", std::numeric_limits<std::uint64_t>::max(), noise.seed)) return false;
+        device.parts.emplace_back(noise);
+        return true;
+    }
+    if (option == "--clock") {
+        ClockPart clock;
+        if (!cursor.number(option, "clock error in ppm", -kMaxClockErrorPpm, kMaxClockErrorPpm, clock.ppm))
+            return false;
+        device.parts.emplace_back(clock);
+        return true;
+    }
+    if (option == "--polynomial") {
+        PolynomialPart polynomial;
+        while (cursor.nextIsNumber()) {
+            if (polynomial.coefficients.size() == kMaxPolynomialCoefficients)
+                return cursor.fail("--polynomial: at most " + std::to_string(kMaxPolynomialCoefficients) +
+                                   " coefficients (up to x^20)");
+            double a = 0.0;
+            if (!cursor.number(option, "coefficient", -1000.0, 1000.0, a)) return false;
+            polynomial.coefficients.push_back(a);
+        }
+        if (polynomial.coefficients.empty()) return cursor.fail("--polynomial: give at least one coefficient (A2)");
+        device.parts.emplace_back(std::move(polynomial));
+        return true;
+    }
+    if (option == "--clip") {
+        ClipPart clip;
+        if (!cursor.number(option, "level in dB below full scale", -120.0, 0.0, clip.levelDb)) return false;
+        device.parts.emplace_back(clip);
+        return true;
+    }
+    if (option == "--invert") {
+        device.parts.emplace_back(InvertPart{});
+        return true;
+    }
+    known = false;
+    return false;
+}
+
+bool parseModeOption(const std::string& option, ArgumentCursor& cursor, Options& options, bool& known) {
+    known = true;
+    if (option == "--response") {
+        if (options.mode != Mode::Process) return cursor.fail("--response and --response-for go alone");
+        options.mode = Mode::Response;
+        while (cursor.nextIsNumber()) {
+            double frequency = 0.0;
+            if (!cursor.positive(option, "frequency in Hz", frequency)) return false;
+            options.frequencies.push_back(frequency);
+        }
+        if (options.frequencies.empty()) return cursor.fail("--response: give at least one frequency in Hz");
+        return true;
+    }
+    if (option == "--response-for") {
+        if (options.mode != Mode::Process) return cursor.fail("--response and --response-for go alone");
+        if (cursor.done()) return cursor.fail("--response-for: missing the report file");
+        options.mode = Mode::ResponseForReport;
+        options.reportPath = cursor.take();
+        return true;
+    }
+    if (option == "--rate") {
+        double rate = 0.0;
+        if (!cursor.number(option, "sampling rate in Hz", 1.0, 10'000'000.0, rate)) return false;
+        options.sampleRate = rate;
+        return true;
+    }
+    known = false;
+    return false;
+}
+
+bool checkCombination(const Options& options, const std::vector<std::string>& positional, std::string& error) {
+    if (options.mode == Mode::Process) {
+        if (positional.size() != 2) {
+            error = "give the input and the output WAV file (found " + std::to_string(positional.size()) +
+                    " file names)";
+            return false;
+        }
+        if (options.sampleRate) {
+            error = "--rate goes with --response; the input file brings its own rate";
+            return false;
+        }
+        return true;
+    }
+    if (!positional.empty()) {
+        error = "unexpected argument '" + positional.front() + "'";
+        return false;
+    }
+    if (options.mode == Mode::ResponseForReport && options.sampleRate) {
+        error = "--rate goes with --response; a report brings its own rate";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool parseOptions(const std::vector<std::string>& args, Options& options, std::string& error) {
+    options = Options{};
+    std::vector<std::string> positional;
+    ArgumentCursor cursor(args, error);
+    while (!cursor.done()) {
+        const std::string& arg = cursor.take();
+        if (arg == "--help" || arg == "-h") {
+            options.mode = Mode::Help;
+            return true;
+        }
+        if (arg.size() < 2 || arg[0] != '-') {
+            positional.push_back(arg);
+            continue;
+        }
+        bool known = false;
+        if (parsePart(arg, cursor, options.device, known)) continue;
+        if (known) return false;
+        if (parseModeOption(arg, cursor, options, known)) continue;
+        if (known) return false;
+        error = "unknown option '" + arg + "'";
+        return false;
+    }
+    if (!checkCombination(options, positional, error)) return false;
+    if (options.mode == Mode::Process) {
+        options.inputPath = positional[0];
+        options.outputPath = positional[1];
+    }
+    return true;
+}
+
+}  // namespace auralyn::simulation

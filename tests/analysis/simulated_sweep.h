@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/lead_in_noise.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::test {
+
+// Where one tone's measured block lies in a recording laid out exactly as the
+// generator writes the sweep (no delay, one clock).
+struct TonePlace {
+    double frequency = 0.0;
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+
+struct SimulatedSweep {
+    std::uint32_t sampleRate = 0;
+    std::vector<std::int16_t> samples;
+    std::vector<TonePlace> tones;
+    std::size_t leadIn = 0;  // silent samples before the first sync pulse
+
+    analysis::LeadInSpan leadInSpan() const { return {samples.data(), leadIn}; }
+    const std::int16_t* block(const TonePlace& tone) const { return samples.data() + tone.start; }
+};
+
+// The sweep record the generator's dialogue stores with every default:
+// 48000 Hz, 20 Hz to 20 kHz, 24 tones per octave.
+sweep::SweepParameters defaultSweep();
+
+// Every tone's block position along the plan's schedule.
+std::vector<TonePlace> tonePlaces(sweep::SweepPlan plan);
+
+// The sweep as the generator writes it, without a device.
+SimulatedSweep plainSweep(const sweep::SweepParameters& p);
+
+}  // namespace auralyn::test
