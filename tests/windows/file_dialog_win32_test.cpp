@@ -25,6 +25,10 @@ using platform::DialogSettings;
 using platform::FileDialog;
 using test::TempDir;
 using namespace test::win32;
+using echoprobe::OutputFile;
+using echoprobe::selectFiles;
+using tonesmith::OutputFiles;
+using tonesmith::selectOutputFiles;
 
 const char kWaveFilter[] = "Wave Files (*.wav)\0*.wav\0All Files (*.*)\0*\0";
 const char kParameterFilter[] = "Sweep Parameter Files (*.swp)\0*.swp\0All Files (*.*)\0*\0";
