@@ -179,7 +179,8 @@ TEST(ProcessProgram, AveragesAndDividesAsDefined) {
     }
     run = test::auralyn(dir, {"process", "diff", "a.csv", "b.csv", "--json", "d.json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const auto& tone : nlohmann::json::parse(test::readFileText(dir.file("d.json")))["tones"]) {
+    const nlohmann::json diff = nlohmann::json::parse(test::readFileText(dir.file("d.json")));
+    for (const auto& tone : diff["tones"]) {
         EXPECT_NEAR(tone["magnitude_db"].get<double>(), 20.0 * std::log10(2.0), 1e-9);
         EXPECT_NEAR(tone["phase_deg"].get<double>(), -0.1 * 180.0 / kPi, 1e-9);
     }
