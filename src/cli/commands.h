@@ -16,6 +16,7 @@ void addImpedanceCommand(CLI::App& app, int& exitCode);
 void addTsCommand(CLI::App& app, int& exitCode);
 // `auralyn calibrate input|output|show` (builds with the calibration library).
 void addCalibrateCommand(CLI::App& app, int& exitCode);
+void addProcessCommand(CLI::App& app, int& exitCode);
 
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;

@@ -60,6 +60,7 @@ int main(int argc, char** argv) {
     addSweepCommand(app, exitCode);
     addAnalyzeCommand(app, exitCode);
     addPlotCommand(app, exitCode);
+    addProcessCommand(app, exitCode);
     addSimulateCommand(app, exitCode);
     addImpedanceCommand(app, exitCode);
     addTsCommand(app, exitCode);

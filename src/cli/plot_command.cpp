@@ -1,5 +1,7 @@
 // auralyn plot: draws measurements (reports or CSV files) into one Bode plot.
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -7,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "plot/plausible_values.h"
+#include "cli/plot_processing.h"
 #include "plot/plot_job.h"
 #ifdef AURALYN_HAVE_CALIBRATION
 #include "calibration/tone_conversion.h"
@@ -19,6 +22,8 @@ namespace {
 struct PlotCommand {
     plot::PlotRequest request;
     CalibrationRequest calibration;
+    PlotProcessing processing;
+    std::string targetOffset = "auto";
 };
 
 #ifdef AURALYN_HAVE_CALIBRATION
@@ -49,6 +54,18 @@ bool addUnits(const CalibrationRequest& c, plot::PlotRequest& request) {
 
 int runPlotCommand(PlotCommand& command) {
     plot::PlotRequest& request = command.request;
+    std::string usage;
+    if (command.targetOffset != "auto") {
+        char* end = nullptr;
+        request.targetOffsetDb = std::strtod(command.targetOffset.c_str(), &end);
+        if (end == command.targetOffset.c_str() || *end != '\0' || !std::isfinite(*request.targetOffsetDb))
+            usage = "--target-offset: expected auto or a number of dB, not '" + command.targetOffset + "'";
+    }
+    if (usage.empty()) attachResponseProcessing(command.processing, request, usage);
+    if (!usage.empty()) {
+        std::fprintf(stderr, "auralyn: plot: %s\nTry 'auralyn plot --help'.\n", usage.c_str());
+        return kExitUsage;
+    }
 #ifdef AURALYN_HAVE_CALIBRATION
     if (!addUnits(command.calibration, request)) return kExitFailure;
 #endif
@@ -83,6 +100,7 @@ CLI::Validator normalizeFrequency() {
 void addPlotCommand(CLI::App& app, int& exitCode) {
     auto state = std::make_shared<PlotCommand>();
     plot::PlotRequest* request = &state->request;
+    PlotProcessing* processing = &state->processing;
     CLI::App* command = app.add_subcommand(
         "plot", "Draw measurements (echoprobe reports or CSV files of auralyn analyze) as one Bode plot (SVG)");
     command->add_option("MEASUREMENT", request->measurements,
@@ -104,6 +122,24 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
                       "auralyn analyze --csv");
     command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
                     "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
+    command->add_option("--smooth", processing->smooth, "Fractional-octave smoothing of every curve, N from 1 to 96")
+        ->type_name("1/N");
+    command->add_option("--smooth-mode", processing->smoothMode,
+                        "power (default), complex, db, or variable (1/48 octave below 100 Hz to 1/3 above 10 kHz)")
+        ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
+        ->type_name("power|complex|db|variable");
+    command->add_option("--delay", processing->delay,
+                        "auto: find each curve's time of flight and take it out of its phase (printed); or SECONDS")
+        ->type_name("auto|SECONDS");
+    command->add_flag("--group-delay", processing->groupDelay, "Add a panel of group delay (ms)");
+    command->add_flag("--min-phase", processing->minPhase,
+                      "Draw the minimum phase the magnitude implies, dashed in the phase panel");
+    command->add_option("--target", request->targets,
+                        "A target curve (FRD or two columns: frequency, dB), dashed in the magnitude panel")
+        ->type_name("FILE");
+    command->add_option("--target-offset", state->targetOffset,
+                        "auto: shift the target to fit the first measurement (least squares); or DB")
+        ->type_name("auto|DB");
 #ifdef AURALYN_HAVE_CALIBRATION
     addCalibrationOptions(command, state->calibration);
 #endif

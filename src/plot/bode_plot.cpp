@@ -51,8 +51,13 @@ struct Range {
 };
 
 struct Ranges {
-    Range frequency, magnitude, phase, distortion;
+    Range frequency, magnitude, phase, distortion, groupDelay;
 };
+
+void includeValues(Range& range, const Curve& curve, const std::vector<std::optional<double>>& values) {
+    for (std::size_t i = 0; i < values.size() && i < curve.points.size(); ++i)
+        if (values[i] && curve.points[i]) range.include(*values[i]);
+}
 
 Ranges rangesOf(const BodePlot& plot) {
     Ranges r;
@@ -61,8 +66,10 @@ Ranges rangesOf(const BodePlot& plot) {
             if (!p) continue;
             r.frequency.include(p->frequency);
             r.magnitude.include(p->magnitudeDb);
-            r.phase.include(p->phaseDegrees);
+            if (!curve.target) r.phase.include(p->phaseDegrees);
         }
+        includeValues(r.phase, curve, curve.minPhaseDeg);
+        if (plot.groupDelay) includeValues(r.groupDelay, curve, curve.groupDelayMs);
         if (!plot.distortion) continue;
         for (const QualityRow& tone : curve.quality) {
             for (const Quantity& quantity : distortionQuantities()) {
@@ -111,18 +118,45 @@ Series qualitySeries(const Curve& curve, const Quantity& quantity) {
 
 LineStyle curveStyle(std::size_t index) { return {index >= kColourCount ? "6 3" : nullptr, Marker::Circle, 1.5}; }
 
+// Target curves and the minimum phase: dashed lines without markers.
+constexpr LineStyle kDashed{"8 4", Marker::Circle, 1.4};
+constexpr MarkerSpacing kNoMarkers{static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)};
+
+Series valueSeries(const Curve& curve, const std::vector<std::optional<double>>& values) {
+    Series series;
+    for (std::size_t i = 0; i < values.size() && i < curve.points.size(); ++i) {
+        const std::optional<ResponsePoint>& p = curve.points[i];
+        series.push_back(p && values[i] ? std::optional<SeriesPoint>(SeriesPoint{p->frequency, *values[i]})
+                                        : std::nullopt);
+    }
+    return series;
+}
+
 // Dense sweeps would blot out the curve with large markers.
 double markerSize(const Curve& curve) { return curve.points.size() > 100 ? 1.6 : 2.5; }
 
 void drawResponse(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot,
                   double ResponsePoint::*value, std::optional<double> QualityRow::*halfWidth, const char* bandClass) {
+    const bool magnitude = value == &ResponsePoint::magnitudeDb;
     beginClipped(svg, panel);
     if (plot.uncertainty)
         for (std::size_t i = 0; i < plot.curves.size(); ++i)
-            drawBand(svg, axis, panel, responseBand(plot.curves[i], value, halfWidth), curveColour(i), bandClass);
-    for (std::size_t i = 0; i < plot.curves.size(); ++i)
-        drawSeries(svg, axis, panel, responseSeries(plot.curves[i], value), curveColour(i), curveStyle(i),
-                   panel.pointClass, markerSize(plot.curves[i]));
+            if (!plot.curves[i].target)
+                drawBand(svg, axis, panel, responseBand(plot.curves[i], value, halfWidth), curveColour(i), bandClass);
+    for (std::size_t i = 0; i < plot.curves.size(); ++i) {
+        const Curve& curve = plot.curves[i];
+        if (curve.target) {
+            if (magnitude)
+                drawSeries(svg, axis, panel, responseSeries(curve, value), curveColour(i), kDashed, "target-point",
+                           0.0, kNoMarkers);
+            continue;
+        }
+        drawSeries(svg, axis, panel, responseSeries(curve, value), curveColour(i), curveStyle(i), panel.pointClass,
+                   markerSize(curve));
+        if (!magnitude && !curve.minPhaseDeg.empty())
+            drawSeries(svg, axis, panel, valueSeries(curve, curve.minPhaseDeg), curveColour(i), kDashed,
+                       "min-phase-point", 0.0, kNoMarkers);
+    }
     endClipped(svg);
 }
 
@@ -148,6 +182,15 @@ void drawDistortion(std::string& svg, const LogAxis& axis, const Panel& panel, c
     endClipped(svg);
 }
 
+void drawGroupDelay(std::string& svg, const LogAxis& axis, const Panel& panel, const BodePlot& plot) {
+    beginClipped(svg, panel);
+    for (std::size_t i = 0; i < plot.curves.size(); ++i)
+        if (!plot.curves[i].target)
+            drawSeries(svg, axis, panel, valueSeries(plot.curves[i], plot.curves[i].groupDelayMs), curveColour(i),
+                       curveStyle(i), panel.pointClass, markerSize(plot.curves[i]));
+    endClipped(svg);
+}
+
 void drawTitles(std::string& svg, const BodePlot& plot) {
     svg += "<text x=\"480\" y=\"30\" text-anchor=\"middle\" font-size=\"18\" font-weight=\"bold\">" +
            escapeXml(plot.title) + "</text>\n";
@@ -167,8 +210,11 @@ void drawCurveLegend(std::string& svg, const BodePlot& plot, double top) {
     for (std::size_t i = 0; i < plot.curves.size(); ++i) {
         const double x = kPlotLeft + columnWidth * static_cast<double>(i % kLegendColumns);
         const double y = top + kLegendRowHeight * static_cast<double>(i / kLegendColumns);
+        const char* dashes = plot.curves[i].target ? " stroke-dasharray=\"8 4\""
+                             : i >= kColourCount   ? " stroke-dasharray=\"6 3\""
+                                                   : "";
         svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"3\"%s/>\n",
-                      x, y, x + 28.0, y, curveColour(i), i >= kColourCount ? " stroke-dasharray=\"6 3\"" : "");
+                      x, y, x + 28.0, y, curveColour(i), dashes);
         svg += format("<text class=\"legend-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">", x + 36.0, y + 4.5) +
                escapeXml(plot.curves[i].label) + "</text>\n";
     }
@@ -218,9 +264,14 @@ std::string renderBodePlot(const BodePlot& plot) {
                           plot.magnitudeTitle, "magnitude-point", "clip-magnitude"};
     const Panel phase{410.0, 660.0, linearAxisFor(ranges.phase.low, ranges.phase.high, 90.0, true), "Phase (deg)",
                       "phase-point", "clip-phase"};
-    const Panel distortion{700.0, 980.0, linearAxisFor(ranges.distortion.low, ranges.distortion.high, 20.0, false),
+    const Panel groupDelay{700.0, 900.0, linearAxisFor(ranges.groupDelay.low, ranges.groupDelay.high, 1.0, false),
+                           "Group delay (ms)", "group-delay-point", "clip-group-delay"};
+    const double distortionTop = plot.groupDelay ? 940.0 : 700.0;
+    const Panel distortion{distortionTop, distortionTop + 280.0,
+                           linearAxisFor(ranges.distortion.low, ranges.distortion.high, 20.0, false),
                            "Distortion (dBc), noise floor (dBFS)", "", "clip-distortion"};
     std::vector<const Panel*> panels = {&magnitude, &phase};
+    if (plot.groupDelay) panels.push_back(&groupDelay);
     if (plot.distortion) panels.push_back(&distortion);
     const double axisTitle = panels.back()->bottom + 38.0;
     const double legendTop = axisTitle + 28.0;
@@ -240,6 +291,7 @@ std::string renderBodePlot(const BodePlot& plot) {
     drawResponse(svg, frequencies, magnitude, plot, &ResponsePoint::magnitudeDb, &QualityRow::magnitudeU95Db,
                  "magnitude-band");
     drawResponse(svg, frequencies, phase, plot, &ResponsePoint::phaseDegrees, &QualityRow::phaseU95Deg, "phase-band");
+    if (plot.groupDelay) drawGroupDelay(svg, frequencies, groupDelay, plot);
     if (plot.distortion) drawDistortion(svg, frequencies, distortion, plot);
     svg += format("<text x=\"%.2f\" y=\"%.2f\" text-anchor=\"middle\" font-size=\"14\">Frequency (Hz)</text>\n",
                   (kPlotLeft + kPlotRight) / 2.0, axisTitle);

@@ -15,6 +15,9 @@ struct Curve {
     std::string label;
     std::vector<std::optional<ResponsePoint>> points;  // empty where a tone cannot be drawn
     std::vector<QualityRow> quality;  // one per tone, or none
+    std::vector<std::optional<double>> groupDelayMs = {};  // one per point, or none
+    std::vector<std::optional<double>> minPhaseDeg = {};   // one per point, or none: dashed in the phase panel
+    bool target = false;  // a target curve: dashed, magnitude only
 };
 
 // What one SVG shows: panels stacked on a shared logarithmic frequency axis,
@@ -29,12 +32,15 @@ struct BodePlot {
     std::vector<Curve> curves;
     bool distortion = false;
     bool uncertainty = false;
+    bool groupDelay = false;  // a panel of group delay (ms) below the phase
 };
 
 // A self-contained SVG document. Every drawn tone is one <circle> of class
 // "magnitude-point" and one of class "phase-point"; a distortion value is one
 // marker of class "thd-point", "h2-point", "h3-point" or "noise-floor-point";
-// the bands are of class "magnitude-band" and "phase-band". The legend names
+// the bands are of class "magnitude-band" and "phase-band"; group delay
+// points are of class "group-delay-point", and the minimum phase and target
+// curves are dashed lines without markers. The legend names
 // every curve in its colour and every quantity of the distortion panel.
 std::string renderBodePlot(const BodePlot& plot);
 

@@ -22,6 +22,10 @@ struct Measurement {
     std::vector<QualityRow> quality;         // one per tone from a CSV file with quality columns; else none
     std::size_t silentTones = 0;              // tones not drawn because their amplitude is 0
     std::vector<std::string> qualityColumns;  // the columns of QualityRow the file's first line names
+    // Per tone (empty, or one per point), filled in by whoever prepares the
+    // measurement for drawing: group delay and the minimum phase.
+    std::vector<std::optional<double>> groupDelayMs = {};
+    std::vector<std::optional<double>> minPhaseDeg = {};
 };
 
 // True when the file named every one of `columns`; else false, with the

@@ -1,6 +1,8 @@
 #include "plot/plot_job.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -143,6 +145,88 @@ std::size_t convertToUnit(Measurement& m, const std::function<std::optional<doub
     return left;
 }
 
+// A file that starts like a frequency table ('*' comment lines or a row of
+// numbers), not like a report or analyze's CSV file.
+bool looksLikeFrequencyTable(const std::string& path) {
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (in == nullptr) return false;
+    int c = std::fgetc(in);
+    while (c == ' ' || c == '\t' || c == '\r' || c == '\n') c = std::fgetc(in);
+    // analyze marks the outputs of a failed run with "# failed: ..."; such a
+    // file is analyze's own and is refused as failed, not read as a table.
+    char mark[9] = {};
+    const bool failedMark = c == '#' && std::fgets(mark, sizeof mark, in) != nullptr && std::string(mark) == " failed:";
+    std::fclose(in);
+    if (failedMark) return false;
+    return c == '*' || c == '#' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
+}
+
+bool readCurve(const PlotRequest& request, const std::string& path, Measurement& m, std::string& error) {
+    if (request.readOther && looksLikeFrequencyTable(path)) {
+        m = Measurement{};
+        m.path = path;
+        return request.readOther(path, m, error);
+    }
+    return readMeasurementFile(path, m, error);
+}
+
+// The level of a curve at f, straight on the log-frequency axis between its
+// two nearest points; none outside them.
+std::optional<double> levelAt(const std::vector<ResponsePoint>& drawn, double f) {
+    if (drawn.empty() || f < drawn.front().frequency || f > drawn.back().frequency) return std::nullopt;
+    const auto above = std::lower_bound(drawn.begin(), drawn.end(), f,
+                                        [](const ResponsePoint& p, double x) { return p.frequency < x; });
+    if (above->frequency == f || above == drawn.begin()) return above->magnitudeDb;
+    const ResponsePoint& below = *(above - 1);
+    const double t = std::log(f / below.frequency) / std::log(above->frequency / below.frequency);
+    return below.magnitudeDb + t * (above->magnitudeDb - below.magnitudeDb);
+}
+
+std::vector<ResponsePoint> drawnSorted(const Measurement& m) {
+    std::vector<ResponsePoint> drawn;
+    for (const auto& p : m.points)
+        if (p) drawn.push_back(*p);
+    std::sort(drawn.begin(), drawn.end(), [](const auto& a, const auto& b) { return a.frequency < b.frequency; });
+    return drawn;
+}
+
+// The offset that fits the target to the measurement in the least-squares
+// sense: the mean level difference over the measurement's tones that lie
+// within the target's frequencies (the target taken between its points).
+bool fittedOffset(const Measurement& target, const Measurement& measurement, double& offset, std::string& error) {
+    const std::vector<ResponsePoint> curve = drawnSorted(target);
+    double sum = 0.0;
+    std::size_t count = 0;
+    for (const ResponsePoint& p : drawnSorted(measurement)) {
+        const std::optional<double> level = levelAt(curve, p.frequency);
+        if (!level) continue;
+        sum += p.magnitudeDb - *level;
+        ++count;
+    }
+    if (count == 0) {
+        error = target.path + ": the target has no point within the frequencies of " + measurement.path +
+                ": give --target-offset DB";
+        return false;
+    }
+    offset = sum / static_cast<double>(count);
+    return true;
+}
+
+bool readTargets(const PlotRequest& request, const Measurement& first, std::vector<Curve>& curves, std::string& error) {
+    for (const std::string& path : request.targets) {
+        Measurement target;
+        if (!readCurve(request, path, target, error)) return false;
+        double offset = request.targetOffsetDb.value_or(0.0);
+        if (!request.targetOffsetDb && !fittedOffset(target, first, offset, error)) return false;
+        for (auto& p : target.points)
+            if (p) p->magnitudeDb += offset;
+        char label[80];
+        std::snprintf(label, sizeof label, " (target, %+.2f dB)", offset);
+        curves.push_back(Curve{fileName(path) + label, std::move(target.points), {}, {}, {}, true});
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string modificationTimeOf(const std::string& path) {
@@ -185,7 +269,7 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
     std::vector<OutputFile> files(1);
     for (std::size_t i = 0; i < measurements.size(); ++i) {
         Measurement& m = measurements[i];
-        if (!readMeasurementFile(request.measurements[i], m, error)) return false;
+        if (!readCurve(request, request.measurements[i], m, error)) return false;
         if (request.distortion && !checkColumns(m, "--distortion", kDistortionColumns, error)) return false;
         if (request.uncertainty && !checkColumns(m, "--uncertainty", kUncertaintyColumns, error)) return false;
         const std::size_t drawn = drawnCount(m);
@@ -206,6 +290,7 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
         if (request.frd)
             files.emplace_back(outputs[i + 1],
                                frdDocument(m, modificationTimeOf(m.path), request.unit, request.unitSource));
+        if (request.prepare && !request.prepare(m, error)) return false;
         if (request.normalizeHz && !normalizeAt(m, *request.normalizeHz, error)) return false;
         result.summaries.push_back(describe(m));
     }
@@ -217,8 +302,16 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
     if (request.normalizeHz) plot.magnitudeTitle = "Magnitude (dB, normalized)";
     plot.distortion = request.distortion;
     plot.uncertainty = request.uncertainty;
-    for (Measurement& m : measurements)
-        plot.curves.push_back(Curve{fileName(m.path), std::move(m.points), std::move(m.quality)});
+    plot.groupDelay = request.groupDelay;
+    std::vector<Curve> targets;
+    if (!readTargets(request, measurements.front(), targets, error)) return false;
+    for (Measurement& m : measurements) {
+        if (!request.groupDelay) m.groupDelayMs.clear();
+        if (!request.minPhase) m.minPhaseDeg.clear();
+        plot.curves.push_back(Curve{fileName(m.path), std::move(m.points), std::move(m.quality), std::move(m.groupDelayMs),
+                                    std::move(m.minPhaseDeg), false});
+    }
+    for (Curve& target : targets) plot.curves.push_back(std::move(target));
     files[0] = {result.plotPath, renderBodePlot(plot)};
     if (!writeAll(files, error)) return false;
     result.frdPaths.assign(outputs.begin() + 1, outputs.end());

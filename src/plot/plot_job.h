@@ -23,6 +23,17 @@ struct PlotRequest {
     std::function<std::optional<double>(double frequencyHz, double magnitudeDb)> toUnit = {};
     std::string unit;
     std::string unitSource;
+    bool groupDelay = false;                // a panel of each measurement's groupDelayMs
+    bool minPhase = false;                  // each measurement's minPhaseDeg, dashed in the phase panel
+    std::vector<std::string> targets;       // target curves, drawn dashed in the magnitude panel
+    std::optional<double> targetOffsetDb;   // shift of the targets; none: fitted to the first measurement
+
+    // Reads a file that is neither a report nor a CSV file of analyze (an FRD
+    // file); none: such a file is refused as not a report.
+    std::function<bool(const std::string& path, Measurement& measurement, std::string& error)> readOther;
+    // Works on each measurement after its FRD file is made and before
+    // --normalize (smoothing, delay, group delay, minimum phase).
+    std::function<bool(Measurement& measurement, std::string& error)> prepare;
 };
 
 struct PlotResult {
