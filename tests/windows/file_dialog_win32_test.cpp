@@ -189,9 +189,9 @@ TEST_F(Win32Dialogs, GeneratorAsksForTheWaveFileThenProposesItsNameForTheParamet
     EXPECT_EQ(parameterCall.address, waveCall.address);
     EXPECT_EQ(parameterCall.pathOnEntry, folder + "\\sweep");
     // Written beside the chosen name until the run is complete.
-    EXPECT_EQ(files.wave.chosen, folder + "\\sweep.wav");
-    EXPECT_EQ(test::readFileBytes(files.wave.written).size(), 44u);
-    EXPECT_FALSE(std::filesystem::exists(files.wave.chosen));
+    EXPECT_EQ(files.wave.target(), folder + "\\sweep.wav");
+    EXPECT_EQ(test::readFileBytes(files.wave.writePath()).size(), 44u);
+    EXPECT_FALSE(std::filesystem::exists(files.wave.target()));
 }
 
 TEST_F(Win32Dialogs, GeneratorShowsTheBoxAndTheSameDialogForAFileThatCannotBeOpened) {
