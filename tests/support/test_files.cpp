@@ -52,4 +52,31 @@ std::string withLineFeeds(const std::string& text) {
     return out;
 }
 
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool isFourDecimals(const std::string& field, bool mayBeNegative) {
+    std::size_t i = mayBeNegative && !field.empty() && field[0] == '-' ? 1 : 0;
+    const std::size_t integerStart = i;
+    while (i < field.size() && isDigit(field[i])) ++i;
+    if (i == integerStart || i >= field.size() || field[i] != '.') return false;
+    const std::size_t decimalsStart = ++i;
+    while (i < field.size() && isDigit(field[i])) ++i;
+    return i == field.size() && i - decimalsStart == 4;
+}
+
+}  // namespace
+
+bool isFourDecimalRow(const std::string& line, std::size_t unsignedFields) {
+    std::size_t start = 0;
+    for (std::size_t field = 0; field < 3; ++field) {
+        const std::size_t end = field < 2 ? line.find(' ', start) : line.size();
+        if (end == std::string::npos) return false;
+        if (!isFourDecimals(line.substr(start, end - start), field >= unsignedFields)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 }  // namespace auralyn::test

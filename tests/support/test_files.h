@@ -35,4 +35,9 @@ std::string readFileText(const std::string& path);
 // content read both with plain line feeds.
 std::string withLineFeeds(const std::string& text);
 
+// True when the line is three numbers, each as "%.4f" writes it (digits, a
+// dot, four decimals), separated by single spaces: a row of an FRD or ZMA
+// file. The first `unsignedFields` of them must carry no minus sign.
+bool isFourDecimalRow(const std::string& line, std::size_t unsignedFields = 0);
+
 }  // namespace auralyn::test
