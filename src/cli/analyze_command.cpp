@@ -264,21 +264,21 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
 #endif
 
 
+#ifdef AURALYN_HAVE_CALIBRATION
+
 // A file that the general reader sees as anything but 16-bit PCM (24-bit,
 // 32-bit, float) goes through it; 16-bit files and files it cannot read at all
 // go through the kit's own reader, whose messages name what is wrong.
-bool wantsGeneralReader([[maybe_unused]] const AnalyzeRequest& a) {
-#ifdef AURALYN_HAVE_CALIBRATION
+bool wantsGeneralReader(const AnalyzeRequest& a) {
     if (!a.clockCorrection) return false;
     try {
         return recording::probeRecording(a.recordingPath).encoding != recording::SampleEncoding::pcm16;
     } catch (const recording::RecordingError&) {
         return false;
     }
-#else
-    return false;
-#endif
 }
+
+#endif
 
 int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
                [[maybe_unused]] std::vector<SummaryField>& fields) {
