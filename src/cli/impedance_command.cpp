@@ -128,7 +128,11 @@ std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& 
 std::string today() {
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &now);
+#else
     gmtime_r(&now, &utc);
+#endif
     char text[16];
     std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
     return text;
