@@ -11,14 +11,14 @@
 namespace auralyn::calibration {
 namespace {
 
-struct ToneSpec {
+struct TestTone {
     double frequencyHz = 1000.0;
     double levelDbfs = -26.3;
 };
 
 // Tones with white noise at noiseDbfs RMS, quantised to `bits` as a file of
 // that resolution would hold them.
-std::vector<double> recording(std::vector<ToneSpec> tones, double seconds, double rate = 48000.0,
+std::vector<double> recording(std::vector<TestTone> tones, double seconds, double rate = 48000.0,
                               double noiseDbfs = -90.0, int bits = 24, unsigned seed = 7) {
     std::mt19937 random(seed);
     std::normal_distribution<double> noise(0.0, std::pow(10.0, noiseDbfs / 20.0));
@@ -36,12 +36,12 @@ std::vector<double> recording(std::vector<ToneSpec> tones, double seconds, doubl
 }
 
 TEST(CalibratorTone, FindsFrequencyAndLevel) {
-    for (const ToneSpec spec : {ToneSpec{1000.0, -26.3}, ToneSpec{997.31, -41.7}, ToneSpec{250.0, -12.05}}) {
-        SCOPED_TRACE(spec.frequencyHz);
-        const auto result = analyzeCalibratorTone(recording({spec, {2.0 * spec.frequencyHz, spec.levelDbfs - 50}}, 3.0), 48000.0);
+    for (const TestTone tone : {TestTone{1000.0, -26.3}, TestTone{997.31, -41.7}, TestTone{250.0, -12.05}}) {
+        SCOPED_TRACE(tone.frequencyHz);
+        const auto result = analyzeCalibratorTone(recording({tone, {2.0 * tone.frequencyHz, tone.levelDbfs - 50}}, 3.0), 48000.0);
         ASSERT_TRUE(result.tone) << result.refusal;
-        EXPECT_NEAR(result.tone->frequencyHz, spec.frequencyHz, 0.001);
-        EXPECT_NEAR(result.tone->levelDbfs, spec.levelDbfs, 0.002);
+        EXPECT_NEAR(result.tone->frequencyHz, tone.frequencyHz, 0.001);
+        EXPECT_NEAR(result.tone->levelDbfs, tone.levelDbfs, 0.002);
         EXPECT_LT(result.tone->levelSpreadDb, 0.05);
         EXPECT_LT(result.tone->levelStandardDb, 0.005);
         EXPECT_GT(result.tone->toneToRestDb, 40.0);

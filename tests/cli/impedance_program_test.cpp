@@ -31,7 +31,7 @@ constexpr double kPi = 3.14159265358979323846;
 struct Driver {
     double re, leMh, fs, qms, qes;
     double qts() const { return qms * qes / (qms + qes); }
-    std::string spec() const {
+    std::string description() const {
         std::ostringstream s;
         s << "Re=" << re << " Le=" << leMh << "mH fs=" << fs << " Qms=" << qms << " Qes=" << qes;
         return s.str();
@@ -56,7 +56,7 @@ void makeSweep(const TempDir& dir) {
 
 void simulateDriver(const TempDir& dir, const std::string& out, const Driver& d, double rs,
                     std::vector<std::string> more = {}) {
-    std::vector<std::string> args{"simulate", "s.wav", out, "--driver", d.spec(), "--sense-resistor",
+    std::vector<std::string> args{"simulate", "s.wav", out, "--driver", d.description(), "--sense-resistor",
                                   std::to_string(rs), "--gain", "-1", "--noise", "-90", "3"};
     args.insert(args.end(), more.begin(), more.end());
     const ProgramRun run = test::auralyn(dir, args);
@@ -114,7 +114,7 @@ TEST(ImpedanceProgram, SimulatedDriversGiveTheirImpedanceAndParameters) {
                                                           {{3.2, 0.1, 120.0, 1.5, 0.24}, 47.0},
                                                           {{7.5, 1.5, 22.0, 6.0, 1.4}, 1.0}};
     for (const auto& [driver, rs] : cases) {
-        SCOPED_TRACE(driver.spec() + " behind " + std::to_string(rs) + " ohm");
+        SCOPED_TRACE(driver.description() + " behind " + std::to_string(rs) + " ohm");
         simulateDriver(dir, "d.wav", driver, rs);
         const ProgramRun run = measureImpedance(dir, "d.wav", rs, "z.json");
         ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -280,7 +280,7 @@ TEST(TsProgram, CurvesNoDriverMakesAndBrokenFilesFail) {
 TEST(SimulateDriver, PublishesTheWiringsExactResponseAndRefusesIncompleteDrivers) {
     TempDir dir;
     const Driver d{6.2, 0.45, 38.0, 3.1, 0.42};
-    ProgramRun run = test::auralyn(dir, {"simulate", "--response", "38", "1000", "--driver", d.spec(),
+    ProgramRun run = test::auralyn(dir, {"simulate", "--response", "38", "1000", "--driver", d.description(),
                                          "--sense-resistor", "10"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     std::istringstream lines(run.out);
@@ -297,10 +297,10 @@ TEST(SimulateDriver, PublishesTheWiringsExactResponseAndRefusesIncompleteDrivers
     run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", "Re=6 fs=38 Qms=3 Qes=0.4", "--sense-resistor", "10"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("le= is missing"), std::string::npos) << run.err;
-    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.spec()});
+    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.description()});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("--sense-resistor"), std::string::npos) << run.err;
-    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.spec(), "--sense-resistor", "10",
+    run = test::auralyn(dir, {"simulate", "--response", "38", "--driver", d.description(), "--sense-resistor", "10",
                               "--added-mass", "10"});
     EXPECT_EQ(run.exitCode, 2);
     EXPECT_NE(run.err.find("--sd"), std::string::npos) << run.err;
