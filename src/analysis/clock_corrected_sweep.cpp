@@ -15,11 +15,13 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+}  // namespace
+
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
 // (harmonic_fit.h), whose fundamental is the three-parameter fit of IEEE Std
 // 1057 freed of the harmonics' leakage. The quality analysis reuses it.
-ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<std::int16_t>& recording, double rate) {
+ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
+                             const std::vector<std::int16_t>& recording, double rate) {
     ClockCorrectedTone result;
     result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
                               block.frequency / rate);
@@ -34,8 +36,6 @@ ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& bl
     result.fittedFrequency = block.frequency;
     return result;
 }
-
-}  // namespace
 
 ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
     const std::vector<NominalTone> tones = nominalTones(plan);
@@ -55,8 +55,9 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     for (std::size_t i = 0; i < tones.size(); ++i) {
         const BlockPlacement block = placeBlock(tones[i], static_cast<double>(*trigger), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        ClockCorrectedTone tone = measureTone(tones[i], block, recording, rate);
+        ClockCorrectedTone tone = fitToneAt(tones[i], block, recording, rate);
         tone.measuredFrequency = measuredFrequency(walk, i);
+        if (i < walk.estimates.size()) tone.frequencyStandardError = walk.estimates[i].standardError;
         sweep.tones.push_back(tone);
     }
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());

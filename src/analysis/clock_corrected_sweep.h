@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/harmonic_fit.h"
+#include "analysis/tone_layout.h"
 #include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
 
@@ -14,6 +15,7 @@ struct ClockCorrectedTone {
     std::uint32_t index = 0;
     double nominalFrequency = 0.0;    // Hz, from the schedule
     double measuredFrequency = 0.0;   // Hz in the recording; NaN when its block holds no clear tone
+    double frequencyStandardError = 0.0;  // Hz, of measuredFrequency
     double fittedFrequency = 0.0;     // Hz, the frequency of the fit: nominal / (1 + ppm / 1e6)
     double amplitude = 0.0;           // sample units, the joint fit's fundamental
     double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
@@ -42,6 +44,10 @@ struct ClockCorrectedSweep {
 // the recording holds at its corrected place and frequency. Tones are placed
 // at their nominal places when the clock figure is not Measured (the tones
 // disagree, or the ratio lies beyond +-1000 ppm).
+// One tone's joint fit in its block, placed as given.
+ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
+                             const std::vector<std::int16_t>& recording, double rate);
+
 ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
 
 }  // namespace auralyn::analysis

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/checked_tones.h"
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/quiet_lead_in.h"
+#include "analysis/recording_timeline.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
@@ -94,6 +97,52 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
     return recordingLength <= leadIn ? measurer::WalkEnd::RecordingEnded : measurer::WalkEnd::PulseNotFound;
 }
 
+// The block as the steadiness check takes it, with the silence's noise at its frequency.
+ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<std::int16_t>& recording,
+                       const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate) {
+    ToneBlock block = toneBlockAt(tone, place, recording, rate);
+    block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
+    if (block.samples == nullptr) return block;
+    const std::optional<LeadInNoise> noise = measureLeadInNoise(leadIn, block.count, block.cyclesPerSample);
+    if (noise) block.leadInVariance = noise->variance;
+    return block;
+}
+
+// Noise is judged over stretches of 10 ms.
+std::size_t quietStretch(double rate) { return std::max<std::size_t>(64, static_cast<std::size_t>(rate / 100.0)); }
+
+double medianResidualVariance(const ClockCorrectedSweep& sweep) {
+    std::vector<double> variances;
+    for (const ClockCorrectedTone& tone : sweep.tones) {
+        const double dof = static_cast<double>(tone.fit.count) - tone.fit.parameters();
+        if (tone.fit.valid && dof >= 1.0) variances.push_back(tone.fit.residualSquares / dof);
+    }
+    if (variances.empty()) return 0.0;
+    const std::size_t middle = variances.size() / 2;
+    std::nth_element(variances.begin(), variances.begin() + static_cast<std::ptrdiff_t>(middle), variances.end());
+    return variances[middle];
+}
+
+// The lead-in without its loud stretches (quiet_lead_in.h), kept in
+// `storage`. When even its quiet stretches are louder than what the tones
+// leave in their fits (the whole lead-in holds clicks or talk that stopped when
+// the sweep began), it says nothing about the noise during the sweep and is
+// not used: the tones' own residuals then give their noise.
+LeadInSpan quietLeadIn(const std::vector<std::int16_t>& recording, const ClockCorrectedSweep& sweep,
+                       bool fitsAreThisChannel, double rate, std::vector<std::int16_t>& storage) {
+    const LeadInSpan whole = leadInBefore(recording, sweep.trigger);
+    if (whole.samples == nullptr) return {};
+    const std::size_t stretch = quietStretch(rate);
+    storage = quietStretches(whole.samples, whole.count, stretch);
+    if (storage.empty()) return whole;
+    if (fitsAreThisChannel) {
+        const double during = medianResidualVariance(sweep);
+        if (during > 0.0 && medianStretchVariance(storage.data(), storage.size(), stretch) > kQuietLimit * during)
+            return {};
+    }
+    return {storage.data(), storage.size()};
+}
+
 }  // namespace
 
 LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger) {
@@ -105,8 +154,8 @@ LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
-    const ClockCorrectedSweep sweep =
-        measureWithClockCorrection(plan, channels.reference != nullptr ? *channels.reference : channels.device);
+    const std::vector<std::int16_t>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
+    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
@@ -118,18 +167,29 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     if (!sweep.pulseFound) return result;
 
     const std::vector<NominalTone> nominal = nominalTones(plan);
+    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing);
+    analysis.jumps = timeline.jumps;
+    analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
     const double rate = plan.params().sampleRate;
-    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger);
+    std::vector<std::int16_t> deviceQuiet, referenceQuiet;
+    const LeadInSpan deviceLeadIn =
+        quietLeadIn(channels.device, sweep, channels.reference == nullptr, rate, deviceQuiet);
     LeadInSpan referenceLeadIn;
-    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger);
+    if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, referenceQuiet);
+    std::vector<ToneBlock> checked;
+    std::vector<double> offsets;
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
-        const ClockCorrectedTone& tone = sweep.tones[i];
-        const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
+        const ToneTiming& when = timeline.timing[i];
+        const BlockPlacement place = placeOnTimeline(nominal[i], static_cast<double>(sweep.trigger), when);
         const BlockSamples block = blockIn(channels.device, place);
-        const double cyclesPerSample = place.frequency / rate;
+        const bool samePlace = when.shift == 0.0 && when.ppm == ppm;
         // The clock-corrected sweep fitted this very block already, in the
-        // channel that gave the time base: the reference where there is one.
+        // channel that gave the time base, unless a jump or a drifting clock moved it.
+        const ClockCorrectedTone tone = samePlace || blockIn(timing, place).samples == nullptr
+                                            ? sweep.tones[i]
+                                            : fitToneAt(nominal[i], place, timing, rate);
+        const double cyclesPerSample = place.frequency / rate;
         const bool timedByReference = channels.reference != nullptr;
         ToneQuality quality = !timedByReference && block.samples != nullptr
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
@@ -148,7 +208,12 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
+        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, sweep, rate));
+        offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
+    applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);
+    if (timeline.clockModel && timeline.clockModel->drifting)
+        addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);
     unwrapAlongSweep(analysis.tones);
     analysis.reportRows = std::min<std::size_t>(analysis.tones.size(), plan.toneCount());
     return result;

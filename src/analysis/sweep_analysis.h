@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "analysis/tone_quality.h"
+#include "analysis/tone_steadiness.h"
+#include "analysis/tone_timeline.h"
 #include "measurer/recording_walk.h"
 #include "sweep/sweep_plan.h"
 #include "wave/wave_file.h"
@@ -25,6 +27,9 @@ struct ToneMeasurement {
     std::optional<double> measuredFrequency;           // Hz, the tone's frequency in the recording
     std::optional<ToneQuality> quality;   // distortion, noise and uncertainty of the tone
     bool clipped = false;                              // its block shows a flattened top at full scale
+    // The clock-corrected analysis's checks of the tone (checked_tones.h).
+    std::optional<SteadinessCheck> steadiness;
+    bool placed = true;  // false: after a jump it could not be placed; its values are no measurement
 };
 
 // Everything one walk through a recording measured.
@@ -39,6 +44,9 @@ struct SweepAnalysis {
     std::uint16_t peak = 0;           // largest magnitude over the measured blocks; -32768 counts as 32768
     measurer::WalkEnd end = measurer::WalkEnd::Complete;
     bool leadInMissing = false;       // the recording is no longer than the sweep's lead-in
+    // The clock-corrected analysis's findings over the whole recording.
+    std::vector<TimingJump> jumps;
+    std::optional<ClockModel> clockModel;
 
     bool complete() const { return end == measurer::WalkEnd::Complete; }
 };

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "cli/analysis_checks.h"
 #include "cli/analysis_plot.h"
 #include "cli/diagnostics.h"
 #include "platform/staged_file.h"
@@ -26,9 +27,17 @@ std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
     return fields;
 }
 
+bool tonesChecked(const analysis::SweepAnalysis& analysis) {
+    for (const analysis::ToneMeasurement& tone : analysis.tones) {
+        if (tone.steadiness) return true;
+    }
+    return false;
+}
+
 std::vector<ToneColumn> tableColumns(const AnalysisDocument& document) {
     std::vector<ToneColumn> columns = analysisToneColumns();
-    return document.adjustColumns ? document.adjustColumns(std::move(columns)) : columns;
+    if (document.adjustColumns) columns = document.adjustColumns(std::move(columns));
+    return tonesChecked(document.analysis) ? withCheckColumns(std::move(columns)) : columns;
 }
 
 bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {

@@ -12,6 +12,7 @@
 #include <system_error>
 #include <vector>
 
+#include "cli/analysis_checks.h"
 #include "cli/analysis_outputs.h"
 #include "cli/analyze_request.h"
 #include "cli/analyze_summary.h"
@@ -154,6 +155,7 @@ std::string runStatus(const analysis::SweepAnalysis& analysis, const std::option
     if (analysis.end == measurer::WalkEnd::PulseNotFound) return "pulse_not_found";
     if (!followsPlan) return "tones_disagree_with_plan";
     if (analysis.end == measurer::WalkEnd::RecordingEnded) return "recording_ended";
+    if (const std::string checked = checkStatus(analysis, clock); !checked.empty()) return checked;
     if (clock && clock->verdict == clock::ClockVerdict::Disagree) return "clock_disagrees";
     if (clock && clock->verdict == clock::ClockVerdict::OutOfRange) return "clock_out_of_range";
     return "ok";
@@ -317,12 +319,21 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
                               analysis, measured.clock ? &*measured.clock : nullptr,
                               runStatus(analysis, measured.clock, measured.followsPlan)};
     document.extraSummary = recordingFields;
+    if (a.clockCorrection) {
+        const std::vector<SummaryField> checks = checkSummaryFields(analysis, plan.params().sampleRate);
+        document.extraSummary.insert(document.extraSummary.end(), checks.begin(), checks.end());
+    }
 #ifdef AURALYN_HAVE_CALIBRATION
     if (calibration) applyCalibration(*calibration, analysis, document);
 #endif
     const bool written = writeOutputs(document, outputs);
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
-    const bool clockFailed = measured.clock && printClockProblem(a.recordingPath, *measured.clock);
+    // The tones' own checks name a cause more surely than the clock's refusal does.
+    const bool clockExplained = checksExplainClock(analysis);
+    const bool clockFailed =
+        measured.clock && (clockExplained ? measured.clock->verdict != clock::ClockVerdict::Measured
+                                          : printClockProblem(a.recordingPath, *measured.clock));
+    printCheckMessages(a.recordingPath, analysis, plan.params().sampleRate, measured.clock);
     printClipping(a.recordingPath, analysis);
     printFailure(a.recordingPath, analysis);
     if (!measured.followsPlan)

@@ -25,6 +25,10 @@ std::string csvField(std::optional<double> value, bool boolean) {
 
 nlohmann::ordered_json jsonValue(const ToneColumn& column, const analysis::ToneMeasurement& tone) {
     if (column.json) return column.json(tone);
+    if (column.text) {
+        const std::optional<std::string> text = column.text(tone);
+        return text ? nlohmann::ordered_json(*text) : nlohmann::ordered_json(nullptr);
+    }
     const std::optional<double> value = finite(column.value(tone));
     if (column.boolean && value) return *value != 0.0;
     return jsonNumber(value);
@@ -95,6 +99,10 @@ std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vect
     for (const analysis::ToneMeasurement& tone : tones) {
         for (std::size_t c = 0; c < fields.size(); ++c) {
             if (c != 0) text += ',';
+            if (fields[c]->text) {
+                text += fields[c]->text(tone).value_or("");
+                continue;
+            }
             text += csvField(finite(fields[c]->value(tone)), fields[c]->boolean);
         }
         text += '\n';

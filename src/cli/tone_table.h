@@ -21,6 +21,8 @@ struct ToneColumn {
     bool boolean = false;  // written as true/false (a value of 0 is false)
     // Set for a column of the JSON only (a list, an object): its value there; CSV leaves it out.
     std::function<nlohmann::ordered_json(const analysis::ToneMeasurement&)> json = {};
+    // Set for a column of words (a flag): its text in both tables, `value` unused.
+    std::function<std::optional<std::string>(const analysis::ToneMeasurement&)> text = {};
 };
 
 // The columns every table starts with, in this order: frequency_hz (nominal),

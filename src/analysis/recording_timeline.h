@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "analysis/clock_corrected_sweep.h"
+#include "analysis/tone_steadiness.h"
+#include "analysis/tone_timeline.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::analysis {
+
+// Where every tone of a recording lies, once the clock model and the jumps are known.
+struct RecordingTimeline {
+    std::vector<ToneTiming> timing;        // one per tone of the plan's schedule
+    std::vector<TimingJump> jumps;
+    std::optional<ClockModel> clockModel;  // where the clock was measured
+};
+
+// The clock-corrected sweep's constant ratio, tested against the tones' own
+// readings of it along the recording (clock_drift.h) and followed where it
+// drifts, then the jumps of the timing found and the tones after them moved
+// (timing_jumps.h), all in the channel that gave the time base.
+RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                               const ClockCorrectedSweep& sweep, const std::vector<std::int16_t>& timing);
+
+// The block of one tone on its timing with its whole fit, ready for the
+// steadiness check; its samples are nullptr when the recording does not hold it.
+ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<std::int16_t>& recording,
+                      double rate);
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,215 @@
+#include "analysis/timing_jumps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "analysis/recording_pulse.h"
+#include "sweep/sweep_layout.h"
+
+namespace auralyn::analysis {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// A jump that turns a tone's phase by less than this leaves its measurement as it was.
+constexpr double kNegligibleDegrees = 0.05;
+// Unsteady tones in a row that the tones alone take for a jump, after at
+// least this many steady ones, with at least this share unsteady to the end.
+constexpr std::size_t kUnsteadyRun = 3;
+constexpr std::size_t kSteadyBefore = 2;
+constexpr double kUnsteadyShare = 0.8;
+// How far the tones alone are searched for their new place (seconds).
+constexpr double kLongestJumpSeconds = 1.0;
+
+enum class Side { Before, After, Holds, Either };
+
+class Search {
+public:
+    Search(const JumpSearch& s, std::vector<ToneTiming>& timeline) : s_(s), timeline_(timeline) {}
+
+    std::vector<TimingJump> run() {
+        std::size_t anchor = 0;
+        for (std::size_t i = 1; i < usable(); ++i) {
+            if (!s_.tones[i].syncBefore) continue;
+            const std::optional<double> moved = pulseMoved(i);
+            if (!moved) continue;
+            if (*moved != 0.0) resolveSpan(anchor, i, *moved);
+            anchor = i;
+        }
+        searchTail(anchor);
+        return jumps_;
+    }
+
+private:
+    std::size_t usable() const { return std::min(s_.tones.size(), timeline_.size()); }
+    double rate() const { return s_.plan.params().sampleRate; }
+
+    ToneTiming movedBy(std::size_t i, double samples) const {
+        ToneTiming t = timeline_[i];
+        t.shift += samples;
+        return t;
+    }
+
+    // How far (whole samples) the pulse before tone i lies from where the
+    // timeline puts it: 0 when in place, empty when it was not found.
+    std::optional<double> pulseMoved(std::size_t i) {
+        const NominalTone& tone = s_.tones[i];
+        const ToneTiming& t = timeline_[i];
+        const double predicted = static_cast<double>(s_.trigger) + t.shift +
+                                 static_cast<double>(tone.pulseOffset) * (1.0 + t.ppm * 1e-6);
+        const double back = 0.5 * sweep::syncSettlingSamples(s_.plan.params());
+        double forward = kLongestJumpSeconds * rate();
+        for (std::size_t j = i + 1; j < s_.tones.size(); ++j) {
+            if (!s_.tones[j].syncBefore) continue;
+            forward = std::min(forward, 0.5 * static_cast<double>(s_.tones[j].pulseOffset - tone.pulseOffset));
+            break;
+        }
+        const auto from = static_cast<std::int64_t>(std::floor(predicted - back));
+        const auto to = static_cast<std::int64_t>(std::ceil(predicted + std::max(forward, back)));
+        const auto found = findTrigger(s_.plan, s_.recording, std::max<std::int64_t>(0, from), to);
+        if (!found) return std::nullopt;
+        const double off = static_cast<double>(*found) - predicted;
+        const double tolerance = 1.0 + s_.clockU95Ppm * 1e-6 * static_cast<double>(tone.pulseOffset);
+        return std::fabs(off) <= tolerance ? 0.0 : std::round(off);
+    }
+
+    bool negligible(std::size_t i, double samples) const {
+        const double turn = 2.0 * kPi * s_.tones[i].frequency * samples / rate();
+        return std::fabs(std::remainder(turn, 2.0 * kPi)) * 180.0 / kPi < kNegligibleDegrees;
+    }
+
+    Side sideOf(std::size_t i, double samples) const {
+        const bool old = s_.tryBlock(i, timeline_[i]).steady;
+        const bool moved = s_.tryBlock(i, movedBy(i, samples)).steady;
+        if (old && !moved) return Side::Before;
+        if (!old && moved) return Side::After;
+        return old ? Side::Either : Side::Holds;
+    }
+
+    // A pulse before tone `pulse` found `samples` from its place: the jump
+    // lies among the tones [from, pulse), which are placed accordingly, and
+    // moves every tone from the pulse on.
+    void resolveSpan(std::size_t from, std::size_t pulse, double samples) {
+        std::vector<Side> sides;
+        for (std::size_t j = from; j < pulse; ++j) sides.push_back(sideOf(j, samples));
+        std::size_t first = pulse;
+        for (std::size_t j = from; j < pulse && first == pulse; ++j) {
+            const Side side = sides[j - from];
+            if (side == Side::After || side == Side::Holds || (side == Side::Either && !negligible(j, samples))) first = j;
+        }
+        record(first, samples, true);
+        for (std::size_t j = first; j < pulse; ++j) {
+            const Side side = sides[j - from];
+            if (side == Side::After || (side == Side::Either && negligible(j, samples))) timeline_[j].shift += samples;
+            if (side == Side::Either && !negligible(j, samples)) timeline_[j].placed = false;
+        }
+        for (std::size_t j = pulse; j < timeline_.size(); ++j) timeline_[j].shift += samples;
+    }
+
+    void record(std::size_t tone, double samples, bool exact) {
+        const std::size_t at = std::min(tone, usable() - 1);
+        TimingJump jump;
+        jump.tone = s_.tones[at].index;
+        jump.seconds = placeOnTimeline(s_.tones[at], static_cast<double>(s_.trigger), timeline_[at]).start / rate();
+        jump.samples = samples;
+        jump.exact = exact;
+        jumps_.push_back(jump);
+    }
+
+    // The first tone of a run of unsteady ones that lasts to the end, after
+    // steady ones: where the tones alone say the timing jumped.
+    std::optional<std::size_t> unsteadyRun(std::size_t anchor) const {
+        std::vector<bool> steady;
+        for (std::size_t j = anchor; j < usable(); ++j) {
+            const TrialBlock b = s_.tryBlock(j, timeline_[j]);
+            if (!b.inside) break;
+            steady.push_back(b.steady);
+        }
+        std::size_t steadySeen = anchor > 0 ? kSteadyBefore : 0;
+        for (std::size_t k = 0; k < steady.size(); ++k) {
+            if (steady[k]) {
+                ++steadySeen;
+                continue;
+            }
+            if (steadySeen < kSteadyBefore || k + kUnsteadyRun > steady.size()) return std::nullopt;
+            const auto unsteady = static_cast<double>(std::count(steady.begin() + static_cast<std::ptrdiff_t>(k), steady.end(), false));
+            const bool run = std::none_of(steady.begin() + static_cast<std::ptrdiff_t>(k),
+                                          steady.begin() + static_cast<std::ptrdiff_t>(k + kUnsteadyRun),
+                                          [](bool s) { return s; });
+            if (run && unsteady >= kUnsteadyShare * static_cast<double>(steady.size() - k)) return anchor + k;
+        }
+        return std::nullopt;
+    }
+
+    bool validAt(std::size_t i, double samples, double loudest) const {
+        const TrialBlock b = s_.tryBlock(i, movedBy(i, samples));
+        return b.inside && b.steady && b.amplitude >= 0.5 * loudest;
+    }
+
+    // The edge of the valid shifts between a valid `inner` and an invalid `outer`, to a sample.
+    double edge(std::size_t i, double inner, double outer, double loudest) const {
+        while (std::fabs(outer - inner) > 1.0) {
+            const double middle = std::round(0.5 * (inner + outer));
+            if (middle == inner || middle == outer) break;
+            (validAt(i, middle, loudest) ? inner : outer) = middle;
+        }
+        return inner;
+    }
+
+    struct Range {
+        double low = 0.0, high = 0.0;
+        double width() const { return high - low; }
+        double middle() const { return 0.5 * (low + high); }
+    };
+
+    // The shifts that leave tone i steady at its own level: the run of them
+    // around the one with the loudest steady block.
+    std::optional<Range> validShifts(std::size_t i) const {
+        const double step = std::max(1.0, 0.25 * (s_.plan.settlingSamples() + std::max(0, s_.plan.driftSamples())));
+        const double reach = kLongestJumpSeconds * rate();
+        double loudest = 0.0, best = 0.0;
+        bool any = false;
+        for (double s = -reach; s <= reach; s += step) {
+            const TrialBlock b = s_.tryBlock(i, movedBy(i, s));
+            if (b.inside && b.steady && b.amplitude > loudest) {
+                loudest = b.amplitude;
+                best = s;
+                any = true;
+            }
+        }
+        if (!any) return std::nullopt;
+        double low = best, high = best;
+        while (low - step >= -reach && validAt(i, low - step, loudest)) low -= step;
+        while (high + step <= reach && validAt(i, high + step, loudest)) high += step;
+        return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest)};
+    }
+
+    void searchTail(std::size_t anchor) {
+        const std::optional<std::size_t> start = unsteadyRun(anchor);
+        if (!start || *start == 0) return;
+        const std::size_t k = *start;
+        const std::size_t after = k + 1 < usable() ? k + 1 : k;
+        const std::optional<Range> moved = validShifts(after);
+        const std::optional<Range> home = validShifts(k - 1);
+        // A room still ringing leaves its tones no steady place at all, or one
+        // hard by the old; a jump moves the whole range its tones have.
+        if (!moved || !home || moved->width() < 0.5 * home->width()) return;
+        const double samples = std::round(moved->middle() - home->middle());
+        if (moved->low <= 0.0 && 0.0 <= moved->high) return;
+        record(k, samples, false);
+        for (std::size_t j = k; j < timeline_.size(); ++j) timeline_[j].placed = false;
+    }
+
+    const JumpSearch& s_;
+    std::vector<ToneTiming>& timeline_;
+    std::vector<TimingJump> jumps_;
+};
+
+}  // namespace
+
+std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline) {
+    if (search.tones.empty() || timeline.empty() || !search.tryBlock) return {};
+    return Search(search, timeline).run();
+}
+
+}  // namespace auralyn::analysis

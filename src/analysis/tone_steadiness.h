@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "analysis/harmonic_fit.h"
+
+namespace auralyn::analysis {
+
+// Why a tone cannot be taken at the precision of a steady one.
+enum class ToneFlag {
+    None,
+    Unsettled,   // the block starts while the room still rings: its residual decays along it
+    Gap,         // the block holds a run of one repeated sample (a dropout)
+    Burst,       // its residual stands well above the noise of its neighbours
+    Unsteady,    // its two halves disagree for no cause more specific
+    Jump,        // it lies after a jump of the recording's timing and could not be placed again
+    BelowNoise,  // its SNR is too low for the interval's first-order model
+    Clipped,     // its block shows a flattened top at full scale
+};
+
+// The word the tables write: empty for None, else "unsettled", "gap", ...
+std::string flagName(ToneFlag flag);
+
+// Whether a flag means the model of a steady sine failed (the interval of the
+// whole block is then not what the data support).
+bool breaksSteadiness(ToneFlag flag);
+
+// One tone's block as the steadiness check needs it.
+struct ToneBlock {
+    const std::int16_t* samples = nullptr;  // nullptr: the tone was not measured
+    std::size_t count = 0;
+    double firstTime = 0.0;       // of samples[0] after the block's start, in [0, 1)
+    double cyclesPerSample = 0.0;
+    HarmonicFit fit;              // of the whole block
+    double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: none)
+    double clockU95Ppm = 0.0;     // what the clock ratio may still be wrong by
+};
+
+// What the check found for one tone.
+struct SteadinessCheck {
+    bool steady = true;
+    ToneFlag flag = ToneFlag::None;
+    double halvesStatistic = 0.0;    // squared distance of the halves' fundamentals over their noise
+    double magnitudeSpreadDb = 0.0;  // the halves' levels apart
+    double phaseSpreadDeg = 0.0;     // their phases apart
+    double residualRatio = 1.0;      // the residual's variance over that of its neighbours
+};
+
+// The halves' squared Mahalanobis distance beyond which a tone is not steady:
+// chi-squared with 2 degrees of freedom exceeds it once in 100 000 steady tones.
+inline constexpr double kHalvesLimit = 23.0;
+// A residual this many times its neighbours' (6 dB) is a burst.
+inline constexpr double kBurstRatio = 4.0;
+
+// Checks every tone's block: the fundamentals of its two halves, fitted with
+// the same time origin, must agree within their noise (a gain step, a dropout,
+// a room still ringing or a tone cut short move one half), and the residual of
+// the whole fit must be noise of the level its neighbours show (the median of
+// up to three tones on each side, robust to a burst in any one of them).
+std::vector<SteadinessCheck> checkSteadiness(const std::vector<ToneBlock>& blocks);
+
+// The check of one block on its own, without neighbours: its halves and gaps.
+SteadinessCheck checkBlock(const ToneBlock& block);
+
+// The longest run of one repeated sample value in the block.
+std::size_t longestRepeatedRun(const std::int16_t* samples, std::size_t count);
+
+// The check of one block on its own, without neighbours: its halves and gaps.
+SteadinessCheck checkBlock(const ToneBlock& block);
+
+// The longest run of one repeated value a sine of this amplitude (sample
+// units) rounded to integers shows at its crests.
+double naturalRepeatedRun(double amplitude, double cyclesPerSample);
+
+}  // namespace auralyn::analysis

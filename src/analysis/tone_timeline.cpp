@@ -1,0 +1,13 @@
+#include "analysis/tone_timeline.h"
+
+namespace auralyn::analysis {
+
+BlockPlacement placeOnTimeline(const NominalTone& tone, double trigger, const ToneTiming& timing) {
+    return placeBlock(tone, trigger + timing.shift, timing.ppm);
+}
+
+std::vector<ToneTiming> constantTimeline(std::size_t tones, double ppm) {
+    return std::vector<ToneTiming>(tones, ToneTiming{ppm, 0.0, true});
+}
+
+}  // namespace auralyn::analysis

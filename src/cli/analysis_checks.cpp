@@ -1,0 +1,163 @@
+#include "cli/analysis_checks.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+
+#include "cli/diagnostics.h"
+
+namespace auralyn::cli {
+namespace {
+
+using analysis::ToneFlag;
+using analysis::ToneMeasurement;
+
+// A block whose tone stands this far (dB) above all else in it holds that tone.
+constexpr double kRingingThdnDb = -10.0;
+
+ToneFlag flagOf(const ToneMeasurement& tone) {
+    return tone.steadiness ? tone.steadiness->flag : ToneFlag::None;
+}
+
+std::size_t countFlag(const analysis::SweepAnalysis& analysis, ToneFlag flag) {
+    std::size_t count = 0;
+    for (const ToneMeasurement& tone : analysis.tones) count += flagOf(tone) == flag ? 1 : 0;
+    return count;
+}
+
+std::string noiseSourceName(const ToneMeasurement& tone) {
+    if (!tone.quality || !tone.quality->fitted) return "";
+    return tone.quality->noiseSource == analysis::NoiseSource::LeadIn ? "lead_in" : "residual";
+}
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string toneCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " tone" : " tones"); }
+
+void printJump(const std::string& path, const analysis::TimingJump& jump, double rate) {
+    printDiagnostic("the recording jumps by " + fixed(1000.0 * jump.samples / rate, 1) + " ms at " +
+                    fixed(jump.seconds, 1) + " s (tone " + std::to_string(jump.tone) + ")");
+    const std::string size = fixed(std::fabs(jump.samples), 0) + " samples " + (jump.samples > 0 ? "late" : "early");
+    if (jump.exact) {
+        printDiagnostic(path + ": every later tone comes " + size +
+                        "; the sync pulse after the jump gave their new place and they were measured there");
+    } else {
+        printDiagnostic(path + ": every later tone comes about " + size +
+                        "; without a sync pulse after the jump their place is not known to a sample and they "
+                        "were not measured: record again, or make the sweep with sync pulses (sweep --tones-per-sync)");
+    }
+}
+
+// A tone that rings or changes along its block while it still stands well
+// above everything else in it: a room or a device, not another recording.
+bool ringingTone(const ToneMeasurement& tone) {
+    const ToneFlag flag = flagOf(tone);
+    if (flag != ToneFlag::Unsettled && flag != ToneFlag::Unsteady) return false;
+    return tone.quality && tone.quality->thdnDb && *tone.quality->thdnDb < kRingingThdnDb;
+}
+
+}  // namespace
+
+std::vector<ToneColumn> withCheckColumns(std::vector<ToneColumn> columns) {
+    for (ToneColumn& column : columns) {
+        if (column.name == "frequency_hz" || column.json) continue;
+        column.value = [get = column.value](const ToneMeasurement& t) -> std::optional<double> {
+            if (!t.placed) return std::nullopt;
+            return get(t);
+        };
+    }
+    const auto none = [](const ToneMeasurement&) -> std::optional<double> { return std::nullopt; };
+    columns.push_back({"steady",
+                       [](const ToneMeasurement& t) -> std::optional<double> {
+                           if (!t.steadiness) return std::nullopt;
+                           return t.steadiness->steady ? 1.0 : 0.0;
+                       },
+                       true});
+    columns.push_back({"flag", none, false, {}, [](const ToneMeasurement& t) -> std::optional<std::string> {
+                           return analysis::flagName(flagOf(t));
+                       }});
+    columns.push_back({"noise_source", none, false, {}, [](const ToneMeasurement& t) -> std::optional<std::string> {
+                           if (!t.placed) return std::string();
+                           return noiseSourceName(t);
+                       }});
+    return columns;
+}
+
+std::vector<SummaryField> checkSummaryFields(const analysis::SweepAnalysis& analysis, double rate) {
+    nlohmann::ordered_json jumps = nlohmann::ordered_json::array();
+    for (const analysis::TimingJump& jump : analysis.jumps) {
+        jumps.push_back({{"tone", jump.tone},
+                         {"time_s", jsonNumber(jump.seconds)},
+                         {"size_s", jsonNumber(jump.samples / rate)},
+                         {"size_samples", jsonNumber(jump.samples)},
+                         {"exact", jump.exact}});
+    }
+    nlohmann::ordered_json model = nullptr;
+    if (analysis.clockModel) {
+        const analysis::ClockModel& m = *analysis.clockModel;
+        model = {{"model", m.drifting ? "drifting" : "constant"},
+                 {"ppm_at_start", jsonNumber(m.ppmAtStart)},
+                 {"slope_ppm_per_s", jsonNumber(m.slopePpmPerSecond)},
+                 {"slope_ppm_per_s_u95", jsonNumber(m.slopeU95)},
+                 {"span_s", jsonNumber(m.spanSeconds)},
+                 {"tones", m.tones}};
+    }
+    return {{"jumps", std::move(jumps)}, {"clock_model", std::move(model)}};
+}
+
+bool checksExplainClock(const analysis::SweepAnalysis& analysis) {
+    if (!analysis.jumps.empty()) return true;
+    const auto ringing = static_cast<std::size_t>(std::count_if(analysis.tones.begin(), analysis.tones.end(), ringingTone));
+    return 2 * ringing > analysis.tones.size();
+}
+
+std::string checkStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock) {
+    for (const ToneMeasurement& tone : analysis.tones) {
+        if (!tone.placed) return "jump";
+    }
+    if (clock && clock->verdict == clock::ClockVerdict::Disagree && checksExplainClock(analysis))
+        return analysis.jumps.empty() ? "unsettled" : "jump";
+    return {};
+}
+
+void printCheckMessages(const std::string& path, const analysis::SweepAnalysis& analysis, double rate,
+                        const std::optional<clock::ClockFigure>& clock) {
+    if (clock && clock->verdict == clock::ClockVerdict::Disagree && analysis.jumps.empty() && checksExplainClock(analysis))
+        printDiagnostic(path + ": most tones had not settled when their blocks began (the room still rang from the "
+                               "tone before), so they give no clock: make the sweep with a longer settling time "
+                               "(sweep --settling)");
+    for (const analysis::TimingJump& jump : analysis.jumps) printJump(path, jump, rate);
+    const std::map<ToneFlag, std::string> advice{
+        {ToneFlag::Unsettled, "the room had not settled from the tone before: make the sweep with a longer "
+                              "settling time (sweep --settling)"},
+        {ToneFlag::Gap, "a dropout, a run of one repeated sample: record again, with a larger buffer for the "
+                        "recorder"},
+        {ToneFlag::Burst, "noise well above that of the tones around: measure again in quiet"},
+        {ToneFlag::Unsteady, "the tone changed along its block: check the connections and measure again"},
+        {ToneFlag::BelowNoise, "the tone lies below or near the noise: raise the playback level or move the "
+                               "microphone closer"},
+    };
+    for (const auto& [flag, text] : advice) {
+        const std::size_t count = countFlag(analysis, flag);
+        if (count == 0) continue;
+        const std::string widened =
+            analysis::breaksSteadiness(flag) ? "; their intervals were widened to what their halves support" : "";
+        printDiagnostic("warning: " + path + ": " + toneCount(count) + " flagged " + analysis::flagName(flag) + " (" +
+                        text + ")" + widened);
+    }
+    if (analysis.clockModel && analysis.clockModel->drifting) {
+        const analysis::ClockModel& m = *analysis.clockModel;
+        printDiagnostic("warning: " + path + ": the recorder's clock drifts against the player's, from " +
+                        fixed(m.ppmAtStart, 2) + " ppm to " + fixed(m.ppmAtStart + m.slopePpmPerSecond * m.spanSeconds, 2) +
+                        " ppm over " + fixed(m.spanSeconds, 1) +
+                        " s: the tones were placed on the drifting clock; for a surer time base let player and "
+                        "recorder share one clock, or record a loopback reference (--reference-channel)");
+    }
+}
+
+}  // namespace auralyn::cli
