@@ -6,6 +6,7 @@
 #include "analysis/checked_tones.h"
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/jump_repair.h"
 #include "analysis/quiet_lead_in.h"
 #include "analysis/recording_timeline.h"
 #include "analysis/recording_pulse.h"
@@ -151,7 +152,9 @@ LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t
     return {recording.data(), static_cast<std::size_t>(end)};
 }
 
-RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
+namespace {
+
+RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels, bool searchJumps) {
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
     const std::vector<std::int16_t>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
@@ -167,7 +170,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     if (!sweep.pulseFound) return result;
 
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing);
+    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing, searchJumps);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
@@ -217,6 +220,24 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     unwrapAlongSweep(analysis.tones);
     analysis.reportRows = std::min<std::size_t>(analysis.tones.size(), plan.toneCount());
     return result;
+}
+
+}  // namespace
+
+// Where the timing jumped, the recording is measured again with the jumps
+// taken out (jump_repair.h): its tones then agree on one clock again, and
+// every tone after a jump is measured on its new time base.
+RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
+    RecordingAnalysis recorded = measureRecording(plan, channels, true);
+    const std::vector<TimingJump>& jumps = recorded.sweep.jumps;
+    if (jumps.empty()) return recorded;
+    const std::vector<std::int16_t> device = withoutJumps(channels.device, jumps);
+    std::vector<std::int16_t> reference;
+    if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
+    RecordingAnalysis repaired =
+        measureRecording(plan, {device, channels.reference != nullptr ? &reference : nullptr}, false);
+    carryJumps(recorded.sweep, repaired.sweep);
+    return repaired;
 }
 
 void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis) {

@@ -38,7 +38,8 @@ ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, cons
 }
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                               const ClockCorrectedSweep& sweep, const std::vector<std::int16_t>& timing) {
+                               const ClockCorrectedSweep& sweep, const std::vector<std::int16_t>& timing,
+                               bool searchJumps) {
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
     found.timing = constantTimeline(tones.size(), sweep.corrected ? sweep.clock.ppm : 0.0);
@@ -47,6 +48,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);
     }
+    if (!searchJumps) return found;
     const double trigger = static_cast<double>(sweep.trigger);
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
     JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,

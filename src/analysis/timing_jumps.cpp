@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <optional>
 
 #include "analysis/recording_pulse.h"
@@ -66,11 +67,31 @@ private:
         }
         const auto from = static_cast<std::int64_t>(std::floor(predicted - back));
         const auto to = static_cast<std::int64_t>(std::ceil(predicted + std::max(forward, back)));
-        const auto found = findTrigger(s_.plan, s_.recording, std::max<std::int64_t>(0, from), to);
+        const auto found = quietTrigger(std::max<std::int64_t>(0, from), to);
         if (!found) return std::nullopt;
         const double off = static_cast<double>(*found) - predicted;
         const double tolerance = 1.0 + s_.clockU95Ppm * 1e-6 * static_cast<double>(tone.pulseOffset);
         return std::fabs(off) <= tolerance ? 0.0 : std::round(off);
+    }
+
+    // A pulse follows the silence the layout puts before it: a trigger with
+    // anything near its level in the half of that silence before it is a tone
+    // (a low one at full scale holds its level as long as a pulse does), and
+    // no pulse can start within that half-silence of a loud sample.
+    std::optional<std::int64_t> quietTrigger(std::int64_t from, std::int64_t to) const {
+        const std::int64_t quiet = std::max(1, sweep::syncSettlingSamples(s_.plan.params()) / 2);
+        while (from < to) {
+            const auto found = findTrigger(s_.plan, s_.recording, from, to);
+            if (!found) return std::nullopt;
+            const int level = std::abs(static_cast<int>(s_.recording[static_cast<std::size_t>(*found)]));
+            std::int64_t loud = -1;
+            for (std::int64_t n = std::max<std::int64_t>(0, *found - quiet); n < *found; ++n) {
+                if (2 * std::abs(static_cast<int>(s_.recording[static_cast<std::size_t>(n)])) >= level) loud = n;
+            }
+            if (loud < 0) return found;
+            from = std::max(*found + 1, loud + quiet + 1);
+        }
+        return std::nullopt;
     }
 
     bool negligible(std::size_t i, double samples) const {
@@ -98,10 +119,15 @@ private:
             if (side == Side::After || side == Side::Holds || (side == Side::Either && !negligible(j, samples))) first = j;
         }
         record(first, samples, true);
+        // A tone that cannot tell which side it lies on comes after the jump
+        // once a tone before it was seen after it or holding it.
+        bool seen = false;
         for (std::size_t j = first; j < pulse; ++j) {
             const Side side = sides[j - from];
-            if (side == Side::After || (side == Side::Either && negligible(j, samples))) timeline_[j].shift += samples;
-            if (side == Side::Either && !negligible(j, samples)) timeline_[j].placed = false;
+            const bool either = side == Side::Either;
+            if (side == Side::After || (either && (seen || negligible(j, samples)))) timeline_[j].shift += samples;
+            if (either && !seen && !negligible(j, samples)) timeline_[j].placed = false;
+            seen = seen || side == Side::After || side == Side::Holds;
         }
         for (std::size_t j = pulse; j < timeline_.size(); ++j) timeline_[j].shift += samples;
     }
@@ -110,7 +136,9 @@ private:
         const std::size_t at = std::min(tone, usable() - 1);
         TimingJump jump;
         jump.tone = s_.tones[at].index;
-        jump.seconds = placeOnTimeline(s_.tones[at], static_cast<double>(s_.trigger), timeline_[at]).start / rate();
+        const BlockPlacement place = placeOnTimeline(s_.tones[at], static_cast<double>(s_.trigger), timeline_[at]);
+        jump.seconds = place.start / rate();
+        jump.sample = place.first;
         jump.samples = samples;
         jump.exact = exact;
         jumps_.push_back(jump);

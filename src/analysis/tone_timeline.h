@@ -28,6 +28,7 @@ std::vector<ToneTiming> constantTimeline(std::size_t tones, double ppm);
 struct TimingJump {
     std::uint32_t tone = 0;      // the first tone it moved
     double seconds = 0.0;        // where, in the recording: the start of that tone's block, before it moved
+    std::int64_t sample = 0;     // the same, in recording samples
     double samples = 0.0;        // its size
     bool exact = false;          // measured from a sync pulse to the sample (else estimated from the tones)
 };

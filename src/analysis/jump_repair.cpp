@@ -1,0 +1,38 @@
+#include "analysis/jump_repair.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace auralyn::analysis {
+
+std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recording, const std::vector<TimingJump>& jumps) {
+    std::vector<std::int16_t> repaired;
+    repaired.reserve(recording.size());
+    std::int64_t copied = 0;  // samples of the recording handled so far
+    const auto size = static_cast<std::int64_t>(recording.size());
+    for (const TimingJump& jump : jumps) {
+        const std::int64_t at = std::clamp<std::int64_t>(jump.sample, copied, size);
+        repaired.insert(repaired.end(), recording.begin() + copied, recording.begin() + at);
+        copied = at;
+        const auto samples = static_cast<std::int64_t>(std::llround(jump.samples));
+        if (samples > 0) copied = std::min(size, copied + samples);
+        if (samples < 0) repaired.insert(repaired.end(), static_cast<std::size_t>(-samples), std::int16_t{0});
+    }
+    repaired.insert(repaired.end(), recording.begin() + copied, recording.end());
+    return repaired;
+}
+
+void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
+    repaired.jumps = recorded.jumps;
+    for (std::size_t i = 0; i < repaired.tones.size() && i < recorded.tones.size(); ++i) {
+        if (recorded.tones[i].placed) continue;
+        ToneMeasurement& tone = repaired.tones[i];
+        tone.placed = false;
+        SteadinessCheck check = tone.steadiness.value_or(SteadinessCheck{});
+        check.flag = ToneFlag::Jump;
+        check.steady = false;
+        tone.steadiness = check;
+    }
+}
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "analysis/sweep_analysis.h"
+#include "analysis/tone_timeline.h"
+
+namespace auralyn::analysis {
+
+// The recording as it would have been without its jumps: at each jump's
+// sample, the samples it added (a player's underrun) taken out, or as many
+// zeros as it lost (a recorder's dropped buffer) put in, so that every tone
+// after it lies where the sweep's layout puts it again and one clock can be
+// found from all of them. The tone at the jump keeps what was damaged.
+std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recording, const std::vector<TimingJump>& jumps);
+
+// Carries what the measurement of the recording as recorded found onto that
+// of the repaired one: the jumps (where they are in the recording as
+// recorded), and the tones that could not be placed, flagged `jump`.
+void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired);
+
+}  // namespace auralyn::analysis
