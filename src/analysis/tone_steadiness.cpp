@@ -42,11 +42,14 @@ double residualVariance(const HarmonicFit& fit) {
 }
 
 // The noise behind the halves' comparison: the silence's at this frequency,
-// or the quieter half's residual (a burst or a ringing start in one half must
-// not hide itself by raising the noise it is judged against).
+// where there is a silence, else the quieter half's residual. Not the
+// residual where a silence tells: a burst, or a room still ringing with the
+// tones before, raises the residual across the band and would hide the very
+// change the halves are compared for.
 double halvesNoiseVariance(const ToneBlock& block, const Halves& halves) {
+    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, kRoundingVariance);
     const double quieter = std::min(residualVariance(halves.first), residualVariance(halves.second));
-    return std::max({block.leadInVariance, quieter, kRoundingVariance});
+    return std::max(quieter, kRoundingVariance);
 }
 
 // The halves' fundamentals differ by d = (dc, ds); under a steady tone d has

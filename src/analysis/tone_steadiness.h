@@ -35,7 +35,7 @@ struct ToneBlock {
     double firstTime = 0.0;       // of samples[0] after the block's start, in [0, 1)
     double cyclesPerSample = 0.0;
     HarmonicFit fit;              // of the whole block
-    double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: none)
+    double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: no silence)
     double clockU95Ppm = 0.0;     // what the clock ratio may still be wrong by
 };
 

@@ -47,20 +47,35 @@ std::int16_t quantised(double value) { return static_cast<std::int16_t>(std::lro
 
 }  // namespace
 
-std::vector<std::int16_t> synthesiseDriftedSweep(sweep::SweepPlan plan, double ppm) {
-    const double ratio = 1.0 + ppm * 1e-6;
+std::vector<double> synthesiseMappedSweep(sweep::SweepPlan plan, const std::function<double(double)>& playedTime,
+                                          std::size_t count, double gain) {
     double played = 0;
     const std::vector<Stretch> stretches = playedStretches(plan, played);
-    const auto count = static_cast<std::size_t>(std::llround(played * ratio));
-    std::vector<std::int16_t> samples(count, 0);
+    std::vector<double> samples(count, 0.0);
     std::size_t s = 0;
     for (std::size_t k = 0; k < count; ++k) {
-        const double t = static_cast<double>(k) / ratio;
+        const double t = playedTime(static_cast<double>(k));
+        while (s > 0 && t < stretches[s].start) --s;
         while (s < stretches.size() && t >= stretches[s].end) ++s;
         if (s == stretches.size()) break;
         const Stretch& x = stretches[s];
-        samples[k] = x.omega == 0 ? quantised(x.level) : quantised(32767.0 * std::sin(x.phase + x.omega * (t - x.start)));
+        samples[k] = gain * (x.omega == 0 ? x.level : 32767.0 * std::sin(x.phase + x.omega * (t - x.start)));
     }
+    return samples;
+}
+
+double playedSweepLength(sweep::SweepPlan plan) {
+    double played = 0;
+    playedStretches(plan, played);
+    return played;
+}
+
+std::vector<std::int16_t> synthesiseDriftedSweep(sweep::SweepPlan plan, double ppm) {
+    const double ratio = 1.0 + ppm * 1e-6;
+    const auto count = static_cast<std::size_t>(std::llround(playedSweepLength(plan) * ratio));
+    const std::vector<double> signal = synthesiseMappedSweep(plan, [ratio](double k) { return k / ratio; }, count);
+    std::vector<std::int16_t> samples(count);
+    for (std::size_t k = 0; k < count; ++k) samples[k] = quantised(signal[k]);
     return samples;
 }
 

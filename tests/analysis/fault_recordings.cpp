@@ -1,0 +1,55 @@
+#include "fault_recordings.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/recording_pulse.h"
+#include "analysis/tone_layout.h"
+#include "drifted_sweep.h"
+
+namespace auralyn::test {
+
+std::vector<std::int16_t> rounded(const std::vector<double>& signal) {
+    std::vector<std::int16_t> out(signal.size());
+    for (std::size_t i = 0; i < signal.size(); ++i)
+        out[i] = static_cast<std::int16_t>(std::clamp(std::lround(signal[i]), -32768L, 32767L));
+    return out;
+}
+
+std::vector<std::int16_t> noisySweep(const sweep::SweepPlan& plan, double gain, double noise, std::mt19937& random) {
+    const auto count = static_cast<std::size_t>(playedSweepLength(plan)) + 4800;
+    std::vector<double> signal = synthesiseMappedSweep(plan, [](double k) { return k; }, count, gain);
+    std::normal_distribution<double> gauss(0.0, noise);
+    if (noise > 0.0) {
+        for (double& x : signal) x += gauss(random);
+    }
+    return rounded(signal);
+}
+
+std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone) {
+    const auto trigger = analysis::findFirstTrigger(plan, recording);
+    if (!trigger) return -1;
+    return analysis::placeBlock(analysis::nominalTones(plan).at(tone), static_cast<double>(*trigger), 0.0).first;
+}
+
+std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone) {
+    return analysis::nominalTones(plan).at(tone).length;
+}
+
+analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
+    return analysis::analyzeRecording(plan, {recording, nullptr});
+}
+
+std::size_t countFlag(const analysis::RecordingAnalysis& a, analysis::ToneFlag flag) {
+    return static_cast<std::size_t>(std::count_if(a.sweep.tones.begin(), a.sweep.tones.end(), [flag](const auto& t) {
+        return t.steadiness && t.steadiness->flag == flag;
+    }));
+}
+
+std::size_t countUnsteady(const analysis::RecordingAnalysis& a) {
+    return static_cast<std::size_t>(std::count_if(a.sweep.tones.begin(), a.sweep.tones.end(), [](const auto& t) {
+        return t.steadiness && !t.steadiness->steady;
+    }));
+}
+
+}  // namespace auralyn::test

@@ -1,0 +1,32 @@
+#pragma once
+
+// Recordings with the faults real rooms, players and recorders bring, made
+// here by direct synthesis of the played sweep (drifted_sweep.h), not by the
+// kit's device simulator.
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "analysis/recording_analysis.h"
+#include "sweep/sweep_plan.h"
+
+namespace auralyn::test {
+
+// The sweep at `gain` of full scale on one clock, with white noise of
+// standard deviation `noise` (sample units), rounded to 16 bits.
+std::vector<std::int16_t> noisySweep(const sweep::SweepPlan& plan, double gain, double noise, std::mt19937& random);
+
+// Rounded to 16 bits, clamped to the range.
+std::vector<std::int16_t> rounded(const std::vector<double>& signal);
+
+// Where tone `tone`'s measured block starts in a recording on one clock whose first pulse is where it was played.
+std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone);
+std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone);
+
+analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
+
+// Tones of the analysis with the given steadiness flag.
+std::size_t countFlag(const analysis::RecordingAnalysis& a, analysis::ToneFlag flag);
+std::size_t countUnsteady(const analysis::RecordingAnalysis& a);
+
+}  // namespace auralyn::test
