@@ -24,6 +24,12 @@ std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recordin
 
 void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
     repaired.jumps = recorded.jumps;
+    // The tone a jump lies in lost or gained samples: whatever its check saw, it is a gap.
+    for (const TimingJump& jump : recorded.jumps) {
+        for (ToneMeasurement& tone : repaired.tones) {
+            if (tone.index == jump.tone && tone.steadiness && !tone.steadiness->steady) tone.steadiness->flag = ToneFlag::Gap;
+        }
+    }
     for (std::size_t i = 0; i < repaired.tones.size() && i < recorded.tones.size(); ++i) {
         if (recorded.tones[i].placed) continue;
         ToneMeasurement& tone = repaired.tones[i];

@@ -17,7 +17,8 @@ std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recordin
 
 // Carries what the measurement of the recording as recorded found onto that
 // of the repaired one: the jumps (where they are in the recording as
-// recorded), and the tones that could not be placed, flagged `jump`.
+// recorded), the tones that could not be placed, flagged `jump`, and the
+// unsteady tone a jump lies in, flagged `gap`.
 void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired);
 
 }  // namespace auralyn::analysis
