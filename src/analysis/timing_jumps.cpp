@@ -17,8 +17,12 @@ constexpr double kNegligibleDegrees = 0.05;
 // Unsteady tones in a row that the tones alone take for a jump, after at
 // least this many steady ones, with at least this share unsteady to the end.
 constexpr std::size_t kUnsteadyRun = 3;
-constexpr std::size_t kSteadyBefore = 2;
+constexpr std::size_t kSteadyBefore = 1;
 constexpr double kUnsteadyShare = 0.8;
+// A pulse found away from its place differs from the first by at most this share of its level.
+constexpr double kPulseLikeness = 0.25;
+// Pulses are searched away from their place only after this much silence (samples).
+constexpr std::int32_t kLeastSilence = 32;
 // How far the tones alone are searched for their new place (seconds).
 constexpr double kLongestJumpSeconds = 1.0;
 
@@ -54,6 +58,8 @@ private:
     // How far (whole samples) the pulse before tone i lies from where the
     // timeline puts it: 0 when in place, empty when it was not found.
     std::optional<double> pulseMoved(std::size_t i) {
+        // Without a silence before it a pulse cannot be told from the tone before it.
+        if (sweep::syncSettlingSamples(s_.plan.params()) < kLeastSilence) return std::nullopt;
         const NominalTone& tone = s_.tones[i];
         const ToneTiming& t = timeline_[i];
         const double predicted = static_cast<double>(s_.trigger) + t.shift +
@@ -71,7 +77,14 @@ private:
         if (!found) return std::nullopt;
         const double off = static_cast<double>(*found) - predicted;
         const double tolerance = 1.0 + s_.clockU95Ppm * 1e-6 * static_cast<double>(tone.pulseOffset);
-        return std::fabs(off) <= tolerance ? 0.0 : std::round(off);
+        if (std::fabs(off) <= tolerance) return 0.0;
+        // Something that looks like a pulse where none is due (a tone resuming
+        // after a dropout's silence) is taken only if it has the first pulse's
+        // shape and the tone after it then stands steady where it says.
+        if (!likeTheFirstPulse(*found)) return std::nullopt;
+        const TrialBlock after = s_.tryBlock(i, movedBy(i, std::round(off)));
+        if (!holdsTone(after, std::max(after.amplitude, s_.tryBlock(i, timeline_[i]).amplitude))) return std::nullopt;
+        return std::round(off);
     }
 
     // A pulse follows the silence the layout puts before it: a trigger with
@@ -94,14 +107,42 @@ private:
         return std::nullopt;
     }
 
+    // The samples of the pulse at `trigger` against those of the first
+    // pulse, as this recording holds them: within a quarter of its level.
+    bool likeTheFirstPulse(std::int64_t trigger) const {
+        const std::int64_t length = std::max(1, sweep::syncPulseSamples(s_.plan.params()));
+        const auto size = static_cast<std::int64_t>(s_.recording.size());
+        if (trigger + length > size || s_.trigger + length > size) return false;
+        double difference = 0.0, level = 0.0;
+        for (std::int64_t n = 0; n < length; ++n) {
+            const double first = s_.recording[static_cast<std::size_t>(s_.trigger + n)];
+            difference += std::fabs(s_.recording[static_cast<std::size_t>(trigger + n)] - first);
+            level += std::fabs(first);
+        }
+        return difference <= kPulseLikeness * level;
+    }
+
     bool negligible(std::size_t i, double samples) const {
         const double turn = 2.0 * kPi * s_.tones[i].frequency * samples / rate();
         return std::fabs(std::remainder(turn, 2.0 * kPi)) * 180.0 / kPi < kNegligibleDegrees;
     }
 
+    // A block is taken as the tone's only where it is steady and holds the
+    // tone at its level: a block wholly in another tone fits a tiny, steady nothing.
     Side sideOf(std::size_t i, double samples) const {
-        const bool old = s_.tryBlock(i, timeline_[i]).steady;
-        const bool moved = s_.tryBlock(i, movedBy(i, samples)).steady;
+        const TrialBlock there = s_.tryBlock(i, timeline_[i]);
+        const TrialBlock moved = s_.tryBlock(i, movedBy(i, samples));
+        const double loudest = std::max(there.amplitude, moved.amplitude);
+        const bool old = holdsTone(there, loudest);
+        const bool now = holdsTone(moved, loudest);
+        return sideFrom(old, now);
+    }
+
+    static bool holdsTone(const TrialBlock& b, double loudest) {
+        return b.inside && b.steady && b.amplitude >= 0.5 * loudest;
+    }
+
+    static Side sideFrom(bool old, bool moved) {
         if (old && !moved) return Side::Before;
         if (!old && moved) return Side::After;
         return old ? Side::Either : Side::Holds;
@@ -170,8 +211,7 @@ private:
     }
 
     bool validAt(std::size_t i, double samples, double loudest) const {
-        const TrialBlock b = s_.tryBlock(i, movedBy(i, samples));
-        return b.inside && b.steady && b.amplitude >= 0.5 * loudest;
+        return holdsTone(s_.tryBlock(i, movedBy(i, samples)), loudest);
     }
 
     // The edge of the valid shifts between a valid `inner` and an invalid `outer`, to a sample.

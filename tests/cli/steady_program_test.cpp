@@ -1,0 +1,123 @@
+// auralyn analyze on recordings whose timing jumped (a player's underrun):
+// the message naming the jump, the exit status, the JSON's jumps and
+// clock_model, and the tables' steady, flag and noise_source columns.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "program_runs.h"
+#include "sweep_recording.h"
+#include "wave_samples.h"
+
+namespace auralyn {
+namespace {
+
+using test::ProgramRun;
+using test::TempDir;
+
+// The sweep played with the player stalled for 50 ms at 60 % of its tones
+// (which follow 3.5 s of lead-in).
+void recordUnderrun(const TempDir& dir, const std::vector<std::string>& sweepOptions) {
+    std::vector<std::string> args{"sweep", "-q", "-o", "s.wav", "--start", "100", "--end", "15000", "--step", "3"};
+    args.insert(args.end(), sweepOptions.begin(), sweepOptions.end());
+    ASSERT_EQ(test::auralyn(dir, args).exitCode, 0);
+    std::vector<std::int16_t> samples = test::readWaveSamples(dir.file("s.wav"));
+    const std::size_t leadIn = 168000;
+    samples.insert(samples.begin() + static_cast<std::ptrdiff_t>(leadIn + (samples.size() - leadIn) * 6 / 10), 2400,
+                   std::int16_t{0});
+    samples.insert(samples.end(), 4800, std::int16_t{0});
+    test::writeWave(dir.file("u.wav"), 48000, samples);
+}
+
+ProgramRun analyze(const TempDir& dir, const std::string& recording, std::vector<std::string> extra = {}) {
+    std::vector<std::string> args{"analyze", recording, "s.swp", "--csv", "a.csv", "--json", "a.json", "-o", "a.txt"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    return test::auralyn(dir, args);
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const std::size_t end = text.find('\n', from);
+        out.push_back(text.substr(from, end - from));
+        if (end == std::string::npos) break;
+        from = end + 1;
+    }
+    return out;
+}
+
+std::string lastField(const std::string& row, int fromEnd) {
+    std::size_t end = row.size();
+    for (int i = 0; i < fromEnd; ++i) end = row.rfind(',', end - 1);
+    const std::size_t begin = row.rfind(',', end - 1) + 1;
+    return row.substr(begin, end - begin);
+}
+
+TEST(SteadyProgram, AnUnderrunWithoutPulsesIsNamedAndItsLaterTonesAreNotMeasured) {
+    TempDir dir;
+    recordUnderrun(dir, {});
+    const ProgramRun run = analyze(dir, "u.wav");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("auralyn: the recording jumps by "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(" ms at "), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("make the sweep with sync pulses"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("do not agree on one clock"), std::string::npos) << run.err;
+    const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+    EXPECT_EQ(json["status"], "jump");
+    ASSERT_EQ(json["jumps"].size(), 1u);
+    EXPECT_FALSE(json["jumps"][0]["exact"].get<bool>());
+    EXPECT_NEAR(json["jumps"][0]["size_s"].get<double>(), 0.05, 0.002);
+    const unsigned jumpTone = json["jumps"][0]["tone"];
+    const auto& tones = json["tones"];
+    for (unsigned i = 0; i < tones.size(); ++i) {
+        EXPECT_EQ(tones[i]["flag"] == "jump", i >= jumpTone) << i;
+        if (i >= jumpTone) {
+            EXPECT_TRUE(tones[i]["amplitude"].is_null()) << i;
+        }
+    }
+    const std::vector<std::string> csv = lines(test::readFileText(dir.file("a.csv")));
+    ASSERT_GT(csv.size(), 3u);
+    EXPECT_EQ(csv[0], "# failed: jump");
+    EXPECT_EQ(csv[1].substr(csv[1].size() - 25), ",steady,flag,noise_source");
+    EXPECT_EQ(lastField(csv[2], 1), "");  // the first tone: no flag
+    EXPECT_EQ(lastField(csv[2], 2), "true");
+    EXPECT_EQ(lastField(csv.back(), 1), "jump");
+}
+
+TEST(SteadyProgram, AnUnderrunBeforeAPulseIsMeasuredAfterIt) {
+    TempDir dir;
+    recordUnderrun(dir, {"--tones-per-sync", "4"});
+    const ProgramRun run = analyze(dir, "u.wav");
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("auralyn: the recording jumps by 50.0 ms at "), std::string::npos) << run.err;
+    const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+    EXPECT_EQ(json["status"], "ok");
+    ASSERT_EQ(json["jumps"].size(), 1u);
+    EXPECT_TRUE(json["jumps"][0]["exact"].get<bool>());
+    EXPECT_EQ(json["jumps"][0]["size_samples"].get<double>(), 2400.0);
+    EXPECT_EQ(json["clock_model"]["model"], "constant");
+    for (const auto& tone : json["tones"]) {
+        EXPECT_TRUE(tone["flag"] == "" || tone["flag"] == "gap") << tone["frequency_hz"];
+        EXPECT_FALSE(tone["amplitude"].is_null());
+    }
+}
+
+// echoprobe's walk stays as it was: no checks, no new columns or fields.
+TEST(SteadyProgram, WithoutTheClockCorrectionTheTablesStayAsTheyWere) {
+    TempDir dir;
+    recordUnderrun(dir, {});
+    analyze(dir, "s.wav", {"--clock-correction", "off"});
+    const std::vector<std::string> csv = lines(test::readFileText(dir.file("a.csv")));
+    EXPECT_EQ(csv[0].find("steady"), std::string::npos);
+    const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+    EXPECT_FALSE(json.contains("jumps"));
+    EXPECT_FALSE(json.contains("clock_model"));
+    EXPECT_FALSE(json["tones"][0].contains("flag"));
+}
+
+}  // namespace
+}  // namespace auralyn
