@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/tone_layout.h"
 #include "clock/clock_figure.h"
@@ -46,8 +47,8 @@ struct ClockCorrectedSweep {
 // disagree, or the ratio lies beyond +-1000 ppm).
 // One tone's joint fit in its block, placed as given.
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
-                             const std::vector<std::int16_t>& recording, double rate);
+                             const std::vector<Sample>& recording, double rate);
 
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording);
 
 }  // namespace auralyn::analysis

@@ -5,8 +5,8 @@
 
 namespace auralyn::analysis {
 
-std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recording, const std::vector<TimingJump>& jumps) {
-    std::vector<std::int16_t> repaired;
+std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std::vector<TimingJump>& jumps) {
+    std::vector<Sample> repaired;
     repaired.reserve(recording.size());
     std::int64_t copied = 0;  // samples of the recording handled so far
     const auto size = static_cast<std::int64_t>(recording.size());
@@ -16,7 +16,7 @@ std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recordin
         copied = at;
         const auto samples = static_cast<std::int64_t>(std::llround(jump.samples));
         if (samples > 0) copied = std::min(size, copied + samples);
-        if (samples < 0) repaired.insert(repaired.end(), static_cast<std::size_t>(-samples), std::int16_t{0});
+        if (samples < 0) repaired.insert(repaired.end(), static_cast<std::size_t>(-samples), Sample{0});
     }
     repaired.insert(repaired.end(), recording.begin() + copied, recording.end());
     return repaired;

@@ -6,6 +6,8 @@
 #include "analysis/sweep_analysis.h"
 #include "analysis/tone_timeline.h"
 
+#include "analysis/sample.h"
+
 namespace auralyn::analysis {
 
 // The recording as it would have been without its jumps: at each jump's
@@ -13,7 +15,7 @@ namespace auralyn::analysis {
 // zeros as it lost (a recorder's dropped buffer) put in, so that every tone
 // after it lies where the sweep's layout puts it again and one clock can be
 // found from all of them. The tone at the jump keeps what was damaged.
-std::vector<std::int16_t> withoutJumps(const std::vector<std::int16_t>& recording, const std::vector<TimingJump>& jumps);
+std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std::vector<TimingJump>& jumps);
 
 // Carries what the measurement of the recording as recorded found onto that
 // of the repaired one: the jumps (where they are in the recording as

@@ -5,7 +5,7 @@
 namespace auralyn::analysis {
 namespace {
 
-double stretchVariance(const std::int16_t* samples, std::size_t count) {
+double stretchVariance(const Sample* samples, std::size_t count) {
     double sum = 0.0, squares = 0.0;
     for (std::size_t n = 0; n < count; ++n) {
         const double x = samples[n];
@@ -16,7 +16,7 @@ double stretchVariance(const std::int16_t* samples, std::size_t count) {
     return std::max(0.0, squares / static_cast<double>(count) - mean * mean);
 }
 
-std::vector<double> stretchVariances(const std::int16_t* samples, std::size_t count, std::size_t stretch) {
+std::vector<double> stretchVariances(const Sample* samples, std::size_t count, std::size_t stretch) {
     std::vector<double> variances;
     if (samples == nullptr || stretch == 0) return variances;
     // Counted from the end, next to the sweep, as the noise blocks are.
@@ -34,20 +34,20 @@ double median(std::vector<double> values) {
 
 }  // namespace
 
-double medianStretchVariance(const std::int16_t* samples, std::size_t count, std::size_t stretch) {
+double medianStretchVariance(const Sample* samples, std::size_t count, std::size_t stretch) {
     return median(stretchVariances(samples, count, stretch));
 }
 
-std::vector<std::int16_t> quietStretches(const std::int16_t* samples, std::size_t count, std::size_t stretch) {
+std::vector<Sample> quietStretches(const Sample* samples, std::size_t count, std::size_t stretch) {
     const std::vector<double> variances = stretchVariances(samples, count, stretch);
-    std::vector<std::int16_t> quiet;
+    std::vector<Sample> quiet;
     if (variances.empty()) return quiet;
     // Rounding alone leaves 1/12: a digitally silent lead-in keeps every stretch.
     const double limit = kQuietLimit * std::max(median(variances), 1.0 / 12.0);
     quiet.reserve(count);
     for (std::size_t s = 0; s < variances.size(); ++s) {
         if (variances[s] > limit) continue;
-        const std::int16_t* first = samples + count % stretch + s * stretch;
+        const Sample* first = samples + count % stretch + s * stretch;
         quiet.insert(quiet.end(), first, first + stretch);
     }
     return quiet;

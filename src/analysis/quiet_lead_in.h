@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample.h"
+
 namespace auralyn::analysis {
 
 // A stretch louder than this many times the median stretch's variance (6 dB)
@@ -15,9 +17,9 @@ inline constexpr double kQuietLimit = 4.0;
 // the median of them all (whole stretches counted back from the end) (robust: half the stretches may hold clicks), and
 // the quiet ones kept, joined in their order. So a click before the sweep
 // does not set every tone's noise floor.
-std::vector<std::int16_t> quietStretches(const std::int16_t* samples, std::size_t count, std::size_t stretch);
+std::vector<Sample> quietStretches(const Sample* samples, std::size_t count, std::size_t stretch);
 
 // The median of the stretches' variances: the lead-in's broadband noise, robustly.
-double medianStretchVariance(const std::int16_t* samples, std::size_t count, std::size_t stretch);
+double medianStretchVariance(const Sample* samples, std::size_t count, std::size_t stretch);
 
 }  // namespace auralyn::analysis

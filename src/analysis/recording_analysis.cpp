@@ -35,12 +35,12 @@ std::size_t naturalFullScaleRun(double cyclesPerSample) {
 }
 
 struct BlockSamples {
-    const std::int16_t* samples = nullptr;
+    const Sample* samples = nullptr;
     std::size_t count = 0;
     double firstTime = 0.0;
 };
 
-BlockSamples blockIn(const std::vector<std::int16_t>& recording, const BlockPlacement& block) {
+BlockSamples blockIn(const std::vector<Sample>& recording, const BlockPlacement& block) {
     if (block.first < 0 || block.count <= 0 ||
         block.first + block.count > static_cast<std::int64_t>(recording.size()))
         return {};
@@ -99,7 +99,7 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
 }
 
 // The block as the steadiness check takes it, with the silence's noise at its frequency.
-ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<std::int16_t>& recording,
+ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
                        const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate) {
     ToneBlock block = toneBlockAt(tone, place, recording, rate);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
@@ -129,27 +129,35 @@ double medianResidualVariance(const ClockCorrectedSweep& sweep) {
 // leave in their fits (the whole lead-in holds clicks or talk that stopped when
 // the sweep began), it says nothing about the noise during the sweep and is
 // not used: the tones' own residuals then give their noise.
-LeadInSpan quietLeadIn(const std::vector<std::int16_t>& recording, const ClockCorrectedSweep& sweep,
-                       bool fitsAreThisChannel, double rate, std::vector<std::int16_t>& storage) {
-    const LeadInSpan whole = leadInBefore(recording, sweep.trigger);
-    if (whole.samples == nullptr) return {};
+LeadInSpan quietLeadIn(const std::vector<Sample>& recording, const ClockCorrectedSweep& sweep,
+                       bool fitsAreThisChannel, double rate, double step, std::vector<Sample>& storage) {
+    const LeadInSpan whole = leadInBefore(recording, sweep.trigger, step);
+    if (whole.samples == nullptr) return whole;
     const std::size_t stretch = quietStretch(rate);
     storage = quietStretches(whole.samples, whole.count, stretch);
     if (storage.empty()) return whole;
     if (fitsAreThisChannel) {
         const double during = medianResidualVariance(sweep);
         if (during > 0.0 && medianStretchVariance(storage.data(), storage.size(), stretch) > kQuietLimit * during)
-            return {};
+            return {nullptr, 0, whole.roundingVariance};
     }
-    return {storage.data(), storage.size()};
+    LeadInSpan quiet;
+    quiet.samples = storage.data();
+    quiet.count = storage.size();
+    quiet.roundingVariance = whole.roundingVariance;
+    return quiet;
 }
 
 }  // namespace
 
-LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigger, double step) {
+    LeadInSpan span;
+    span.roundingVariance = kQuantizationVariance * step * step;
     const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
-    if (end <= 0) return {};
-    return {recording.data(), static_cast<std::size_t>(end)};
+    if (end <= 0) return span;
+    span.samples = recording.data();
+    span.count = static_cast<std::size_t>(end);
+    return span;
 }
 
 namespace {
@@ -157,7 +165,7 @@ namespace {
 RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels, bool searchJumps) {
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
-    const std::vector<std::int16_t>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
+    const std::vector<Sample>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
     const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
     RecordingAnalysis result;
     result.clock = sweep.clock;
@@ -175,11 +183,11 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
     const double rate = plan.params().sampleRate;
-    std::vector<std::int16_t> deviceQuiet, referenceQuiet;
+    std::vector<Sample> deviceQuiet, referenceQuiet;
     const LeadInSpan deviceLeadIn =
-        quietLeadIn(channels.device, sweep, channels.reference == nullptr, rate, deviceQuiet);
+        quietLeadIn(channels.device, sweep, channels.reference == nullptr, rate, channels.step, deviceQuiet);
     LeadInSpan referenceLeadIn;
-    if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, referenceQuiet);
+    if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, channels.step, referenceQuiet);
     std::vector<ToneBlock> checked;
     std::vector<double> offsets;
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
@@ -231,16 +239,16 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     RecordingAnalysis recorded = measureRecording(plan, channels, true);
     const std::vector<TimingJump>& jumps = recorded.sweep.jumps;
     if (jumps.empty()) return recorded;
-    const std::vector<std::int16_t> device = withoutJumps(channels.device, jumps);
-    std::vector<std::int16_t> reference;
+    const std::vector<Sample> device = withoutJumps(channels.device, jumps);
+    std::vector<Sample> reference;
     if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
     RecordingAnalysis repaired =
-        measureRecording(plan, {device, channels.reference != nullptr ? &reference : nullptr}, false);
+        measureRecording(plan, {device, channels.reference != nullptr ? &reference : nullptr, channels.step}, false);
     carryJumps(recorded.sweep, repaired.sweep);
     return repaired;
 }
 
-void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis) {
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& recording, SweepAnalysis& analysis) {
     const auto trigger = findFirstTrigger(plan, recording);
     if (!trigger) return;
     const std::vector<NominalTone> nominal = nominalTones(plan);

@@ -23,7 +23,7 @@ std::vector<RatioReading> ratioReadings(const ClockCorrectedSweep& sweep, double
 
 }  // namespace
 
-ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<std::int16_t>& recording,
+ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
                       double rate) {
     ToneBlock block;
     block.cyclesPerSample = place.frequency / rate;
@@ -38,7 +38,7 @@ ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, cons
 }
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                               const ClockCorrectedSweep& sweep, const std::vector<std::int16_t>& timing,
+                               const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
                                bool searchJumps) {
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;

@@ -23,12 +23,12 @@ struct RecordingTimeline {
 // drifts, then the jumps of the timing found and the tones after them moved
 // (timing_jumps.h), all in the channel that gave the time base.
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                               const ClockCorrectedSweep& sweep, const std::vector<std::int16_t>& timing,
+                               const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
                                bool searchJumps = true);
 
 // The block of one tone on its timing with its whole fit, ready for the
 // steadiness check; its samples are nullptr when the recording does not hold it.
-ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<std::int16_t>& recording,
+ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
                       double rate);
 
 }  // namespace auralyn::analysis

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <optional>
 
 #include "analysis/recording_pulse.h"
@@ -96,10 +95,10 @@ private:
         while (from < to) {
             const auto found = findTrigger(s_.plan, s_.recording, from, to);
             if (!found) return std::nullopt;
-            const int level = std::abs(static_cast<int>(s_.recording[static_cast<std::size_t>(*found)]));
+            const double level = std::fabs(s_.recording[static_cast<std::size_t>(*found)]);
             std::int64_t loud = -1;
             for (std::int64_t n = std::max<std::int64_t>(0, *found - quiet); n < *found; ++n) {
-                if (2 * std::abs(static_cast<int>(s_.recording[static_cast<std::size_t>(n)])) >= level) loud = n;
+                if (2.0 * std::fabs(s_.recording[static_cast<std::size_t>(n)]) >= level) loud = n;
             }
             if (loud < 0) return found;
             from = std::max(*found + 1, loud + quiet + 1);

@@ -7,6 +7,8 @@
 #include "analysis/tone_timeline.h"
 #include "sweep/sweep_plan.h"
 
+#include "analysis/sample.h"
+
 namespace auralyn::analysis {
 
 // A tone's block on a trial timing, as the jump search judges it.
@@ -19,7 +21,7 @@ struct TrialBlock {
 struct JumpSearch {
     const sweep::SweepPlan& plan;
     const std::vector<NominalTone>& tones;
-    const std::vector<std::int16_t>& recording;  // the channel the pulses are found in
+    const std::vector<Sample>& recording;  // the channel the pulses are found in
     std::int64_t trigger = 0;
     double clockU95Ppm = 0.0;
     std::function<TrialBlock(std::size_t tone, const ToneTiming& timing)> tryBlock;

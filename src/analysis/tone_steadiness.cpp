@@ -176,7 +176,7 @@ bool breaksSteadiness(ToneFlag flag) {
            flag == ToneFlag::Unsteady || flag == ToneFlag::Jump;
 }
 
-std::size_t longestRepeatedRun(const std::int16_t* samples, std::size_t count) {
+std::size_t longestRepeatedRun(const Sample* samples, std::size_t count) {
     std::size_t longest = 0;
     std::size_t run = 0;
     for (std::size_t n = 0; n < count; ++n) {

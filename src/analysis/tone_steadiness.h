@@ -7,6 +7,8 @@
 
 #include "analysis/harmonic_fit.h"
 
+#include "analysis/sample.h"
+
 namespace auralyn::analysis {
 
 // Why a tone cannot be taken at the precision of a steady one.
@@ -30,7 +32,7 @@ bool breaksSteadiness(ToneFlag flag);
 
 // One tone's block as the steadiness check needs it.
 struct ToneBlock {
-    const std::int16_t* samples = nullptr;  // nullptr: the tone was not measured
+    const Sample* samples = nullptr;  // nullptr: the tone was not measured
     std::size_t count = 0;
     double firstTime = 0.0;       // of samples[0] after the block's start, in [0, 1)
     double cyclesPerSample = 0.0;
@@ -66,7 +68,7 @@ std::vector<SteadinessCheck> checkSteadiness(const std::vector<ToneBlock>& block
 SteadinessCheck checkBlock(const ToneBlock& block);
 
 // The longest run of one repeated sample value in the block.
-std::size_t longestRepeatedRun(const std::int16_t* samples, std::size_t count);
+std::size_t longestRepeatedRun(const Sample* samples, std::size_t count);
 
 // The check of one block on its own, without neighbours: its halves and gaps.
 SteadinessCheck checkBlock(const ToneBlock& block);

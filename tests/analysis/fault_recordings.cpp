@@ -26,8 +26,12 @@ std::vector<std::int16_t> noisySweep(const sweep::SweepPlan& plan, double gain, 
     return rounded(signal);
 }
 
+std::vector<analysis::Sample> samplesOf(const std::vector<std::int16_t>& recording) {
+    return std::vector<analysis::Sample>(recording.begin(), recording.end());
+}
+
 std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone) {
-    const auto trigger = analysis::findFirstTrigger(plan, recording);
+    const auto trigger = analysis::findFirstTrigger(plan, samplesOf(recording));
     if (!trigger) return -1;
     return analysis::placeBlock(analysis::nominalTones(plan).at(tone), static_cast<double>(*trigger), 0.0).first;
 }
@@ -37,7 +41,8 @@ std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone) {
 }
 
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
-    return analysis::analyzeRecording(plan, {recording, nullptr});
+    const std::vector<analysis::Sample> samples = samplesOf(recording);
+    return analysis::analyzeRecording(plan, {samples, nullptr});
 }
 
 std::size_t countFlag(const analysis::RecordingAnalysis& a, analysis::ToneFlag flag) {

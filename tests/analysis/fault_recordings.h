@@ -23,6 +23,9 @@ std::vector<std::int16_t> rounded(const std::vector<double>& signal);
 std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone);
 std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone);
 
+// The 16-bit codes as the measuring library takes them.
+std::vector<analysis::Sample> samplesOf(const std::vector<std::int16_t>& recording);
+
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
 
 // Tones of the analysis with the given steadiness flag.

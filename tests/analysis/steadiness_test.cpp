@@ -23,7 +23,7 @@ constexpr double kGain = 0.5;
 const double kTruthDb = 20.0 * std::log10(kGain);
 
 TEST(SteadinessParts, RepeatedRunsAndWhatRoundingMakesOfACrest) {
-    const std::vector<std::int16_t> samples{1, 1, 1, 2, 2, 0, 0, 0, 0, 5};
+    const std::vector<analysis::Sample> samples{1, 1, 1, 2, 2, 0, 0, 0, 0, 5};
     EXPECT_EQ(analysis::longestRepeatedRun(samples.data(), samples.size()), 4u);
     EXPECT_EQ(analysis::longestRepeatedRun(samples.data(), 0), 0u);
     // A full-scale 20 Hz sine at 48 kHz stays within half a step of its crest for 5 samples.
@@ -40,15 +40,15 @@ TEST(SteadinessParts, RepeatedRunsAndWhatRoundingMakesOfACrest) {
 TEST(SteadinessParts, QuietStretchesLeaveClicksOut) {
     std::mt19937 random(7);
     std::normal_distribution<double> gauss(0.0, 3.0);
-    std::vector<std::int16_t> leadIn(48000);
-    for (auto& x : leadIn) x = static_cast<std::int16_t>(std::lround(gauss(random)));
+    std::vector<analysis::Sample> leadIn(48000);
+    for (auto& x : leadIn) x = static_cast<analysis::Sample>(std::lround(gauss(random)));
     for (std::size_t at = 1000; at < leadIn.size(); at += 4800) leadIn[at] = 20000;
-    const std::vector<std::int16_t> quiet = analysis::quietStretches(leadIn.data(), leadIn.size(), 480);
+    const std::vector<analysis::Sample> quiet = analysis::quietStretches(leadIn.data(), leadIn.size(), 480);
     EXPECT_EQ(quiet.size(), leadIn.size() - 10 * 480);
     const double variance = analysis::medianStretchVariance(quiet.data(), quiet.size(), 480);
     EXPECT_NEAR(variance, 9.0 + 1.0 / 12.0, 1.0);
     // A digitally silent lead-in keeps every stretch.
-    const std::vector<std::int16_t> silent(4800, 0);
+    const std::vector<analysis::Sample> silent(4800, 0.0f);
     EXPECT_EQ(analysis::quietStretches(silent.data(), silent.size(), 480).size(), silent.size());
 }
 
@@ -57,14 +57,14 @@ TEST(SteadinessParts, HalvesSeeAGainStepThatTheWholeFitHides) {
     const double cycles = 1000.5 / 48000.0;
     std::mt19937 random(3);
     std::normal_distribution<double> gauss(0.0, 3.0);
-    std::vector<std::int16_t> steady(4800), stepped(4800);
+    std::vector<analysis::Sample> steady(4800), stepped(4800);
     for (std::size_t n = 0; n < steady.size(); ++n) {
         const double tone = 16000.0 * std::sin(2.0 * kPi * cycles * static_cast<double>(n));
         const double noise = gauss(random);
-        steady[n] = static_cast<std::int16_t>(std::lround(tone + noise));
-        stepped[n] = static_cast<std::int16_t>(std::lround((n < 2400 ? 1.0 : 1.01) * tone + noise));
+        steady[n] = static_cast<analysis::Sample>(std::lround(tone + noise));
+        stepped[n] = static_cast<analysis::Sample>(std::lround((n < 2400 ? 1.0 : 1.01) * tone + noise));
     }
-    auto block = [&](const std::vector<std::int16_t>& s) {
+    auto block = [&](const std::vector<analysis::Sample>& s) {
         analysis::ToneBlock b;
         b.samples = s.data();
         b.count = s.size();

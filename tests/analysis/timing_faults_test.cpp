@@ -53,19 +53,19 @@ std::vector<std::int16_t> withUnderrun(std::vector<std::int16_t> recording, std:
 }
 
 TEST(JumpRepair, TakesOutWhatAJumpAddedAndPutsBackWhatItLost) {
-    const std::vector<std::int16_t> original{1, 2, 3, 4, 5, 6, 7, 8};
-    std::vector<std::int16_t> late = original;
-    late.insert(late.begin() + 3, 2, std::int16_t{0});
+    const std::vector<analysis::Sample> original{1, 2, 3, 4, 5, 6, 7, 8};
+    std::vector<analysis::Sample> late = original;
+    late.insert(late.begin() + 3, 2, analysis::Sample{0});
     analysis::TimingJump added;
     added.sample = 3;
     added.samples = 2;
     EXPECT_EQ(analysis::withoutJumps(late, {added}), original);
-    std::vector<std::int16_t> early = original;
+    std::vector<analysis::Sample> early = original;
     early.erase(early.begin() + 2, early.begin() + 4);
     analysis::TimingJump lost;
     lost.sample = 2;
     lost.samples = -2;
-    EXPECT_EQ(analysis::withoutJumps(early, {lost}), (std::vector<std::int16_t>{1, 2, 0, 0, 5, 6, 7, 8}));
+    EXPECT_EQ(analysis::withoutJumps(early, {lost}), (std::vector<analysis::Sample>{1, 2, 0, 0, 5, 6, 7, 8}));
     // A jump past the end changes nothing but the end.
     added.sample = 100;
     EXPECT_EQ(analysis::withoutJumps(original, {added}), original);
