@@ -63,14 +63,18 @@ bool ringingTone(const ToneMeasurement& tone) {
 
 }  // namespace
 
-std::vector<ToneColumn> withCheckColumns(std::vector<ToneColumn> columns) {
+std::vector<ToneColumn> withoutUnplacedValues(std::vector<ToneColumn> columns) {
     for (ToneColumn& column : columns) {
-        if (column.name == "frequency_hz" || column.json) continue;
+        if (column.name == "frequency_hz" || column.json || column.text || column.name == "steady") continue;
         column.value = [get = column.value](const ToneMeasurement& t) -> std::optional<double> {
             if (!t.placed) return std::nullopt;
             return get(t);
         };
     }
+    return columns;
+}
+
+std::vector<ToneColumn> withCheckColumns(std::vector<ToneColumn> columns) {
     const auto none = [](const ToneMeasurement&) -> std::optional<double> { return std::nullopt; };
     columns.push_back({"steady",
                        [](const ToneMeasurement& t) -> std::optional<double> {

@@ -10,10 +10,13 @@
 
 namespace auralyn::cli {
 
-// The columns of the tones' checks: steady (true/false), flag (empty or the
-// reason) and noise_source (residual or lead_in); and every other column but
-// the frequency emptied for a tone that could not be placed after a jump.
+// The columns of the tones' checks added: steady (true/false), flag (empty or
+// the reason) and noise_source (residual or lead_in).
 std::vector<ToneColumn> withCheckColumns(std::vector<ToneColumn> columns);
+
+// Every column but the frequency and the checks emptied for a tone that could
+// not be placed after a jump: its numbers are no measurement.
+std::vector<ToneColumn> withoutUnplacedValues(std::vector<ToneColumn> columns);
 
 // The JSON's fields for the whole recording: "jumps" (each with its tone,
 // time and size) and "clock_model" (constant or drifting, with its figures).

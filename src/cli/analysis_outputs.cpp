@@ -36,8 +36,11 @@ bool tonesChecked(const analysis::SweepAnalysis& analysis) {
 
 std::vector<ToneColumn> tableColumns(const AnalysisDocument& document) {
     std::vector<ToneColumn> columns = analysisToneColumns();
+    // The checks follow the measured columns; physical units, where asked for, come last.
+    const bool checked = tonesChecked(document.analysis);
+    if (checked) columns = withCheckColumns(std::move(columns));
     if (document.adjustColumns) columns = document.adjustColumns(std::move(columns));
-    return tonesChecked(document.analysis) ? withCheckColumns(std::move(columns)) : columns;
+    return checked ? withoutUnplacedValues(std::move(columns)) : columns;
 }
 
 bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {
