@@ -19,6 +19,11 @@ std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std
         if (samples < 0) repaired.insert(repaired.end(), static_cast<std::size_t>(-samples), Sample{0});
     }
     repaired.insert(repaired.end(), recording.begin() + copied, recording.end());
+    // A size estimated from the tones may take out a little more than the jump
+    // added; the tones after it are not measured, and the recording's end
+    // must not look cut short for that.
+    const bool estimated = std::any_of(jumps.begin(), jumps.end(), [](const TimingJump& j) { return !j.exact; });
+    if (estimated && repaired.size() < recording.size()) repaired.resize(recording.size(), Sample{0});
     return repaired;
 }
 

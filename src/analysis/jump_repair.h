@@ -14,7 +14,8 @@ namespace auralyn::analysis {
 // sample, the samples it added (a player's underrun) taken out, or as many
 // zeros as it lost (a recorder's dropped buffer) put in, so that every tone
 // after it lies where the sweep's layout puts it again and one clock can be
-// found from all of them. The tone at the jump keeps what was damaged.
+// found from all of them. The tone at the jump keeps what was damaged. Where
+// a size was only estimated, the end is padded with zeros to the recording's length.
 std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std::vector<TimingJump>& jumps);
 
 // Carries what the measurement of the recording as recorded found onto that

@@ -59,12 +59,19 @@ TEST(JumpRepair, TakesOutWhatAJumpAddedAndPutsBackWhatItLost) {
     analysis::TimingJump added;
     added.sample = 3;
     added.samples = 2;
+    added.exact = true;
     EXPECT_EQ(analysis::withoutJumps(late, {added}), original);
+    // A size only estimated keeps the recording's length: zeros at the end.
+    analysis::TimingJump estimated = added;
+    estimated.exact = false;
+    estimated.samples = 3;
+    EXPECT_EQ(analysis::withoutJumps(late, {estimated}), (std::vector<analysis::Sample>{1, 2, 3, 5, 6, 7, 8, 0, 0, 0}));
     std::vector<analysis::Sample> early = original;
     early.erase(early.begin() + 2, early.begin() + 4);
     analysis::TimingJump lost;
     lost.sample = 2;
     lost.samples = -2;
+    lost.exact = true;
     EXPECT_EQ(analysis::withoutJumps(early, {lost}), (std::vector<analysis::Sample>{1, 2, 0, 0, 5, 6, 7, 8}));
     // A jump past the end changes nothing but the end.
     added.sample = 100;
