@@ -89,9 +89,11 @@ TEST(Delay, BehindABandPassIsFoundWithinOneSample) {
     EXPECT_LT(found.bandHigh, 20000.0);
 }
 
-TEST(Delay, OfADigitalSpeakerModelIsFoundWithinOneSample) {
-    LOAD_REFERENCE(speaker, "speaker_delayed.json");
-    EXPECT_NEAR(findDelay(speaker).seconds * 48000.0, 57.3, 1.0);
+TEST(Delay, OfDigitalAndAnalogueSpeakerModelsComputedByNumpyIsFoundWithinOneSample) {
+    for (const char* name : {"speaker_delayed.json", "analog_speaker_delayed.json"}) {
+        LOAD_REFERENCE(speaker, name);
+        EXPECT_NEAR(findDelay(speaker).seconds * 48000.0, 57.3, 1.0) << name;
+    }
 }
 
 TEST(Delay, RemovingAGivenDelayTurnsThePhaseAndAddsUp) {
