@@ -49,11 +49,13 @@ std::optional<LogUncertain> mismatchAt(const Compensation& compensation, const F
     LogUncertain mismatch = ratioWithErrors(*tone);
     const std::complex<double> shown = mismatch.value;
     std::complex<double> leads = 0.0;
-    for (int step = 0; step < 4; ++step) {
+    for (int step = 0; step < 50; ++step) {
         mismatch.value = shown / ratioForLoad(compensation.resistorOhms + leads, fixture);
         const std::optional<std::complex<double>> found = leadsThrough(compensation, fixture, frequency, mismatch);
         if (!found) break;
+        const bool settled = std::abs(*found - leads) <= 1e-13 * (compensation.resistorOhms + std::abs(leads));
         leads = *found;
+        if (settled) break;
     }
     return mismatch;
 }

@@ -6,8 +6,10 @@
 
 #include <fftw3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -78,6 +80,7 @@ ProgramRun measureImpedance(const TempDir& dir, const std::string& recording, do
 // truth inside the 95 % intervals at nine tones in ten or more.
 void expectImpedanceOf(const nlohmann::json& doc, const Driver& d) {
     std::size_t inside = 0, tones = 0;
+    double worstOhms = 0.0, worstDegrees = 0.0;
     for (const nlohmann::json& t : doc["tones"]) {
         const double f = t["frequency_hz"].get<double>();
         const std::complex<double> z = d.impedance(f);
@@ -85,12 +88,16 @@ void expectImpedanceOf(const nlohmann::json& doc, const Driver& d) {
         EXPECT_NEAR(ohms / std::abs(z), 1.0, 0.005) << f;
         const double phaseError = std::remainder(degrees - std::arg(z) * 180 / kPi, 360.0);
         EXPECT_LT(std::abs(phaseError), 0.5) << f;
+        worstOhms = std::max(worstOhms, std::abs(ohms / std::abs(z) - 1.0));
+        worstDegrees = std::max(worstDegrees, std::abs(phaseError));
         ++tones;
         inside += std::abs(ohms - std::abs(z)) <= t["impedance_u95_ohm"].get<double>() &&
                   std::abs(phaseError) <= t["impedance_phase_u95_deg"].get<double>();
     }
     EXPECT_GT(tones, 55u);
     EXPECT_GE(inside, 9 * tones / 10);
+    std::printf("figure: %s: |Z| worst %.3f %%, phase worst %.3f deg, truth inside both intervals at %zu of %zu tones\n",
+                d.description().c_str(), 100.0 * worstOhms, worstDegrees, inside, tones);
 }
 
 void expectParameters(const nlohmann::json& ts, const Driver& d) {
@@ -106,6 +113,10 @@ void expectParameters(const nlohmann::json& ts, const Driver& d) {
     near("qes", d.qes, 0.03);
     near("qts", d.qts(), 0.03);
     near("le_mh", d.leMh, 0.03);
+    const auto error = [&p](const char* key, double truth) { return 100.0 * (p[key]["value"].get<double>() / truth - 1.0); };
+    std::printf("figure: %s: errors (%%) Re %+.3f fs %+.3f Qms %+.3f Qes %+.3f Qts %+.3f Le %+.3f\n",
+                d.description().c_str(), error("re_ohm", d.re), error("fs_hz", d.fs), error("qms", d.qms),
+                error("qes", d.qes), error("qts", d.qts()), error("le_mh", d.leMh));
     EXPECT_NEAR(ts["classic"]["fs_hz"]["value"].get<double>() / d.fs, 1.0, 0.01);
 }
 
