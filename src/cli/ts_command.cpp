@@ -113,7 +113,7 @@ impedance::ImpedanceCurve modelCurve(const impedance::DriverModel& model, const 
     const double low = measured.front().frequency, high = measured.back().frequency;
     for (int i = 0; i < 400; ++i) {
         const double f = low * std::pow(high / low, i / 399.0);
-        curve.push_back({f, impedance::driverImpedance(model, f), 0.0, 0.0, std::nullopt});
+        curve.push_back({f, impedance::driverImpedance(model, f), 0.0, 0.0, std::nullopt, std::nullopt});
     }
     return curve;
 }

@@ -320,6 +320,51 @@ TEST(ImpedanceProgram, TheFixtureIsCompensatedEndToEnd) {
 
 }
 
+// The drive in volts: from a voltmeter's reading (the median tone), or from
+// a profile's volts calibration of the input; else dBFS only.
+TEST(ImpedanceProgram, TheDriveIsGivenInVoltsWhereTheDriveChannelIsCalibrated) {
+    TempDir dir;
+    makeSweep(dir);
+    simulateDriver(dir, "d.wav", {6.2, 0.45, 38.0, 3.1, 0.42}, 10.0);
+    ProgramRun run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--json", "dbfs.json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const nlohmann::json& t : readJson(dir, "dbfs.json")["tones"]) EXPECT_TRUE(t["drive_volts"].is_null());
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--drive-volts", "2.83",
+                              "--json", "v.json", "--csv", "v.csv"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    const nlohmann::json volts = readJson(dir, "v.json");
+    std::vector<double> v;
+    const nlohmann::json& first = volts["tones"][0];
+    for (const nlohmann::json& t : volts["tones"]) {
+        v.push_back(t["drive_volts"].get<double>());
+        // Every tone against the first by its level in dBFS.
+        EXPECT_NEAR(20 * std::log10(v.back() / first["drive_volts"].get<double>()),
+                    t["drive_dbfs"].get<double>() - first["drive_dbfs"].get<double>(), 1e-9);
+    }
+    std::sort(v.begin(), v.end());
+    EXPECT_NEAR(v[v.size() / 2], 2.83, 1e-9);
+    EXPECT_NE(test::readFileText(dir.file("v.csv")).find(",drive_dbfs,drive_volts\n"), std::string::npos);
+
+    // A profile: 1 V RMS reads -12 dBFS at the input, so a drive at -1 dBFS is 10^(11/20) V.
+    std::ofstream(dir.file("p.json")) << R"({"auralyn_calibration_profile": 1, "input": {"dbfs_at_1_vrms": -12.0, "source": "given"}})";
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--calibration", "p.json",
+                              "--json", "p.out.json"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const nlohmann::json& t : readJson(dir, "p.out.json")["tones"])
+        EXPECT_NEAR(t["drive_volts"].get<double>(), std::pow(10.0, (t["drive_dbfs"].get<double>() + 12.0) / 20.0), 1e-9);
+
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--drive-volts", "0"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("--drive-volts must be above 0"), std::string::npos) << run.err;
+    std::ofstream(dir.file("broken.json")) << "{";
+    run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--calibration", "broken.json",
+                              "-o", "b.zma"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("broken.json"), std::string::npos) << run.err;
+    EXPECT_FALSE(test::exists(dir, "b.zma"));
+}
+
 // plot draws ZMA files (and the impedance's JSON) as impedance: |Z| in ohms
 // on a log axis over the phase, bands where the file holds intervals.
 TEST(PlotProgram, DrawsImpedanceCurvesAsImpedance) {

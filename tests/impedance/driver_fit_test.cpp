@@ -120,13 +120,13 @@ TEST(ThreePoint, AgreesWithTheFitOnAModelDriver) {
 
 TEST(ThreePoint, FindsNothingOnAPlainResistor) {
     ImpedanceCurve flat;
-    for (double f : kTones) flat.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt});
+    for (double f : kTones) flat.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt, std::nullopt});
     EXPECT_FALSE(threePoint(flat, {8.0, 0.0}).found);
 }
 
 TEST(DriverFitVerdict, CurvesNoDriverMakesFailWithAReason) {
     ImpedanceCurve flat;
-    for (double f : kTones) flat.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt});
+    for (double f : kTones) flat.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt, std::nullopt});
     const DriverFit resistor = fitDriver(flat);
     EXPECT_EQ(resistor.verdict, FitVerdict::Failed);
     EXPECT_FALSE(resistor.reason.empty());
