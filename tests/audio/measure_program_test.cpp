@@ -132,7 +132,8 @@ protected:
 };
 
 TEST_F(MeasureProgram, LoopbackAtFullVolumeIsUnityOnEveryToneAndKeepsAValidRecording) {
-    const ProgramRun run = measure(joined(kShortSweep, {"--csv", "loop.csv", "--keep-recording", "rec.wav"}));
+    const ProgramRun run =
+        measure(joined(kShortSweep, {"--bits", "16", "--csv", "loop.csv", "--keep-recording", "rec.wav"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<Tone> tones = readCsv(dir_.file("loop.csv"));
     ASSERT_EQ(tones.size(), kShortSweepTones) << run.out;
@@ -332,8 +333,8 @@ int interruptAfter(pid_t pid, double seconds) {
 TEST_F(MeasureProgram, CtrlCStopsAtOnceAndLeavesOnlyTheKeptRecordingComplete) {
     // A sweep of some twenty seconds, interrupted well inside it.
     const std::vector<std::string> longSweep{"--start", "20", "--end", "20000", "--step", "12"};
-    const pid_t kept = spawnMeasure(dir_.path().string(), joined(longSweep, {"--keep-recording", "part.wav", "--csv",
-                                                                             "part.csv"}));
+    const pid_t kept = spawnMeasure(dir_.path().string(), joined(longSweep, {"--bits", "16", "--keep-recording",
+                                                                             "part.wav", "--csv", "part.csv"}));
     ASSERT_GT(kept, 0);
     EXPECT_EQ(interruptAfter(kept, 2.5), 130);
     const WaveFacts wave = readWave(dir_.file("part.wav"));
@@ -349,12 +350,11 @@ TEST_F(MeasureProgram, CtrlCStopsAtOnceAndLeavesOnlyTheKeptRecordingComplete) {
     EXPECT_TRUE(leftFiles().empty());
 }
 
-// A deeper capture is kept as 24-bit PCM and measured through the general
-// reader, at the same unity gain.
-TEST_F(MeasureProgram, TwentyFourBitCaptureIsKeptAndMeasured) {
-    const ProgramRun run =
-        measure(joined(kShortSweep, {"--bits", "24", "--level", "-20", "--json", "deep.json", "--csv", "deep.csv",
-                                     "--keep-recording", "rec24.wav"}));
+// By default a device that takes float samples is captured deeper, kept as
+// 24-bit PCM and measured through the general reader, at the same unity gain.
+TEST_F(MeasureProgram, TwentyFourBitCaptureIsTheDefaultAndIsKeptAndMeasured) {
+    const ProgramRun run = measure(joined(kShortSweep, {"--level", "-20", "--json", "deep.json", "--csv", "deep.csv",
+                                                        "--keep-recording", "rec24.wav"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     EXPECT_NE(run.out.find("24-bit samples"), std::string::npos) << run.out;
     const std::vector<Tone> tones = readCsv(dir_.file("deep.csv"));
