@@ -4,24 +4,33 @@
 #include <cmath>
 
 #include "analysis/fit_uncertainty.h"
+#include "analysis/lead_in_noise.h"
 
 namespace auralyn::analysis {
 namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDbPerNeper = 8.685889638065037;  // 20 / ln 10
+constexpr double kNormal95 = 1.959963984540054;
 
 void widen(ToneQuality& quality, double relativeAmplitude, double radians) {
     quality.magnitudeU95Db = std::min(kMaxMagnitudeU95Db, quality.magnitudeU95Db + kDbPerNeper * relativeAmplitude);
     quality.phaseU95Deg = std::min(kMaxPhaseU95Deg, quality.phaseU95Deg + radians * 180.0 / kPi);
 }
 
+void floorAt(ToneQuality& quality, double relativeAmplitude, double radians) {
+    quality.magnitudeU95Db = std::max(quality.magnitudeU95Db, kDbPerNeper * relativeAmplitude);
+    quality.phaseU95Deg = std::max(quality.phaseU95Deg, radians * 180.0 / kPi);
+}
+
 }  // namespace
 
-void addRoundingFloor(ToneQuality& quality, double playedAmplitude) {
-    if (!quality.fitted || !(quality.amplitude > 0.0) || !(playedAmplitude > 0.0)) return;
-    const double relative = kRoundingBoundSteps * (1.0 / quality.amplitude + 1.0 / playedAmplitude);
-    widen(quality, relative, relative);
+void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength) {
+    if (!quality.fitted || !(quality.amplitude > 0.0) || !(playedAmplitude > 0.0) || !(blockLength > 0.0)) return;
+    // Noise of a step or more dithers the recorder's rounding into the residual.
+    const double recorded = quality.residualRms < 1.0 ? kRoundingBoundSteps / quality.amplitude : 0.0;
+    const double played = kNormal95 * std::sqrt(2.0 * kQuantizationVariance / blockLength) / playedAmplitude;
+    floorAt(quality, recorded + played, recorded + played);
 }
 
 void addWalkBias(ToneMeasurement& tone) {

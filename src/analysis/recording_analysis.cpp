@@ -138,7 +138,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         ToneQuality quality = !timedByReference && block.samples != nullptr
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
-        addRoundingFloor(quality, kFullScale);
+        addRoundingFloor(quality, kFullScale, static_cast<double>(block.count));
         bool clips = clipped(block, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, blockPeak(block));
         if (timedByReference) {
@@ -147,7 +147,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
                 reference.samples != nullptr
                     ? qualityFromFit(tone.fit, reference.count, cyclesPerSample, referenceLeadIn)
                     : qualityOf(reference, cyclesPerSample, referenceLeadIn);
-            addRoundingFloor(referenceQuality, kFullScale);
+            addRoundingFloor(referenceQuality, kFullScale, static_cast<double>(block.count));
             // Both channels sit on the same time base: its error cancels in their ratio.
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
@@ -177,7 +177,7 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t
         if (block.samples == nullptr) continue;
         tone.quality = qualityOf(block, place.frequency / rate, leadIn);
         tone.clipped = clipped(block, place.frequency / rate);
-        addRoundingFloor(*tone.quality, kFullScale);
+        addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count));
         addWalkBias(tone);
     }
 }
