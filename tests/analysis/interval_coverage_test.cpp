@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/harmonic_detection.h"
 #include "analysis/recording_analysis.h"
 #include "clock_test_recordings.h"
 #include "independent_recording.h"
@@ -159,6 +160,92 @@ TEST(IntervalCoverage, PerfectLoopbackHoldsTheTruth) {
             EXPECT_LT(q.magnitudeU95Db, 0.002) << tone.frequency;
         }
     }
+}
+
+}  // namespace
+}  // namespace auralyn
+
+namespace auralyn {
+namespace {
+
+// Harmonics only where they are: a linear chain with noise shows none and
+// gives THD only as a bound; a device that makes them shows those that stand
+// clear of its noise.
+TEST(HarmonicReporting, LinearDeviceInNoiseShowsNoHarmonicsAndBoundsTheDistortion) {
+    const sweep::SweepPlan plan = test::defaultSweep();
+    for (std::uint64_t seed : {1u, 2u}) {
+        test::RecordingChain chain = white(-60.0, seed == 1 ? 0.0 : 70.0);
+        chain.seed = seed;
+        const test::IndependentRecording recording = test::recordIndependently(plan, chain);
+        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {recording.samples, nullptr});
+        std::size_t bounded = 0;
+        for (const analysis::ToneMeasurement& tone : measured.sweep.tones) {
+            ASSERT_TRUE(tone.quality) << tone.frequency;
+            const analysis::ToneQuality& q = *tone.quality;
+            for (int k = 2; k <= analysis::kMaxHarmonic; ++k) EXPECT_FALSE(q.harmonicDbc[k]) << tone.frequency << " H" << k;
+            EXPECT_FALSE(q.thdDb) << tone.frequency;
+            EXPECT_FALSE(q.thdPercent) << tone.frequency;
+            if (!q.thdDbUpper) continue;
+            ++bounded;
+            // The bound lies above nothing and below the noise's reach: the
+            // noise floor against the tone, plus the harmonics' count and the interval.
+            EXPECT_LT(*q.thdDbUpper, *q.noiseFloorDbfs - *q.levelDbfs + 25.0) << tone.frequency;
+        }
+        // Every tone with a harmonic below half the rate (up to 12 kHz) is bounded.
+        EXPECT_GT(bounded, measured.sweep.tones.size() * 3 / 4);
+    }
+}
+
+TEST(HarmonicReporting, HarmonicsClearOfTheNoiseAreReported) {
+    // A 1 kHz tone with H2 at -50 dBc and H3 at -74 dBc, noise 10 steps RMS
+    // (0.32 steps per coefficient over 2000 samples): H2 and H3 stand clear of
+    // it, the rest are not there.
+    const std::size_t n = 2000;
+    const double cps = 1000.0 / 48000.0;
+    std::vector<std::int16_t> block(n);
+    std::uint64_t state = 7;
+    const auto gaussian = [&state]() {
+        double sum = 0.0;  // Irwin-Hall: twelve uniforms less six
+        for (int i = 0; i < 12; ++i) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            sum += static_cast<double>(state >> 11) / 9007199254740992.0;
+        }
+        return sum - 6.0;
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = 2.0 * kPi * cps * static_cast<double>(i);
+        const double v = 20000.0 * std::sin(t) + 63.25 * std::sin(2.0 * t) + 4.0 * std::sin(3.0 * t) + 10.0 * gaussian();
+        block[i] = static_cast<std::int16_t>(std::lround(v));
+    }
+    const analysis::ToneQuality q = analysis::measureTone(block.data(), n, 0.0, cps, {});
+    ASSERT_TRUE(q.harmonicDbc[2] && q.harmonicDbc[3]);
+    EXPECT_NEAR(*q.harmonicDbc[2], -50.0, 0.1);
+    EXPECT_NEAR(*q.harmonicDbc[3], -74.0, 2.5);
+    for (int k = 4; k <= analysis::kMaxHarmonic; ++k) EXPECT_FALSE(q.harmonicDbc[k]) << k;
+    // H4..H10 at their upper limits move a THD that H2 dominates by far less
+    // than 0.1 dB: THD stands as a value, not a bound.
+    ASSERT_TRUE(q.thdDb);
+    EXPECT_NEAR(*q.thdDb, -50.0, 0.1);
+    EXPECT_FALSE(q.thdDbUpper);
+    // With H2 at -60 dBc the seven harmonics not seen, at their upper limits
+    // of about 2 steps each, could lift THD by 0.3 dB: it becomes a bound.
+    for (std::size_t i = 0; i < n; ++i) {
+        const double t = 2.0 * kPi * cps * static_cast<double>(i);
+        block[i] = static_cast<std::int16_t>(std::lround(20000.0 * std::sin(t) + 20.0 * std::sin(2.0 * t) + 10.0 * gaussian()));
+    }
+    const analysis::ToneQuality faint = analysis::measureTone(block.data(), n, 0.0, cps, {});
+    ASSERT_TRUE(faint.harmonicDbc[2]);
+    EXPECT_FALSE(faint.thdDb);
+    ASSERT_TRUE(faint.thdDbUpper);
+    EXPECT_GT(*faint.thdDbUpper, -60.0);
+    EXPECT_LT(*faint.thdDbUpper, -55.0);
+}
+
+TEST(HarmonicReporting, ClearanceThresholdIsTheFQuantile) {
+    // 2 F(2, v) at 0.95: 2 x 19.0 for v = 2, 2 x 3.89 for v = 20 (tables), -2 ln 0.05 for large v.
+    EXPECT_NEAR(analysis::clearanceThreshold(2.0, 0.05), 38.0, 0.01);
+    EXPECT_NEAR(analysis::clearanceThreshold(20.0, 0.05), 2.0 * 3.4928, 0.01);
+    EXPECT_NEAR(analysis::clearanceThreshold(1e7, 0.05), -2.0 * std::log(0.05), 1e-4);
 }
 
 }  // namespace
