@@ -115,7 +115,7 @@ std::vector<Case> recordingKinds() {
     return kinds;
 }
 
-TEST(IntervalCoverage, OneAndTwoClocksWithNoiseOffsetClicksAndDither) {
+TEST(ToneIntervalCoverage, OneAndTwoClocksWithNoiseOffsetClicksAndDither) {
     const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
     Pool pool;
     for (const Case& kind : recordingKinds()) {
@@ -129,7 +129,7 @@ TEST(IntervalCoverage, OneAndTwoClocksWithNoiseOffsetClicksAndDither) {
     EXPECT_LE(pool.all.phaseShare(), 0.995);
 }
 
-TEST(IntervalCoverage, DefaultAndLongSweeps) {
+TEST(ToneIntervalCoverage, DefaultAndLongSweeps) {
     expectHonest(coverageOf(test::defaultSweep(), white(-70.0, 90.0), 2, "default sweep, 90 ppm, white -70"),
                  "default");
     // 6 tones per octave of half a second: a 40-second sweep, whose last tones
@@ -142,7 +142,7 @@ TEST(IntervalCoverage, DefaultAndLongSweeps) {
     expectHonest(coverageOf(longPlan, white(-70.0, 150.0), 3, "40 s sweep, 150 ppm, white -70"), "long");
 }
 
-TEST(IntervalCoverage, PerfectLoopbackHoldsTheTruth) {
+TEST(ToneIntervalCoverage, PerfectLoopbackHoldsTheTruth) {
     // The generator's own sweep, recorded without a device: every tone full
     // scale at phase 0, inside its interval however narrow.
     for (double tonesPerOctave : {24.0, 3.0}) {

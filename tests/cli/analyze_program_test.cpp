@@ -118,7 +118,7 @@ TEST(AnalyzeProgram, TablesHoldTheReportsNumbersAtFullPrecision) {
     for (std::size_t i = 1; i < csv.size(); ++i) {
         const std::vector<std::string> row = fields(csv[i]);
         const std::vector<std::string> printed = fields(report[9 + i], ", ");
-        ASSERT_EQ(row.size(), 21u);
+        ASSERT_EQ(row.size(), 22u);
         const double frequency = std::strtod(row[0].c_str(), nullptr);
         const double amplitude = std::strtod(row[1].c_str(), nullptr);
         const double phase = std::strtod(row[3].c_str(), nullptr);
