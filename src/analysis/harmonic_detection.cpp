@@ -43,9 +43,10 @@ HarmonicReading readHarmonic(const HarmonicFit& fit, std::size_t count, double c
     const double threshold = clearanceThreshold(noise.dof, kFamilyAlpha);
     HarmonicReading r;
     r.amplitude = fit.amplitude(k);
-    // Rounding the played sweep (carried through the device's gain) and the
-    // recording may each leave this much at any frequency.
-    const double rounding = kRoundingBoundSteps * (1.0 + fit.amplitude(1) / kFullScale);
+    // Rounding the played sweep to 16 bits (carried through the device's gain)
+    // and the recording to its own resolution may each leave this much at any frequency.
+    const double recordedStep = std::sqrt(leadIn.roundingVariance / kQuantizationVariance);
+    const double rounding = kRoundingBoundSteps * (recordedStep + fit.amplitude(1) / kFullScale);
     const double radius = std::sqrt(threshold * noise.variance * largestEigenvalue(fit.covariance[k]));
     r.upperLimit = std::max(r.amplitude + radius, rounding);
     r.clear = mahalanobisSquared(fit.terms[k], fit.covariance[k], noise.variance) > threshold && r.amplitude > rounding;

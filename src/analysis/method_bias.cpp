@@ -25,10 +25,10 @@ void floorAt(ToneQuality& quality, double relativeAmplitude, double radians) {
 
 }  // namespace
 
-void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength) {
+void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step) {
     if (!quality.fitted || !(quality.amplitude > 0.0) || !(playedAmplitude > 0.0) || !(blockLength > 0.0)) return;
     // Noise of a step or more dithers the recorder's rounding into the residual.
-    const double recorded = quality.residualRms < 1.0 ? kRoundingBoundSteps / quality.amplitude : 0.0;
+    const double recorded = quality.residualRms < step ? kRoundingBoundSteps * step / quality.amplitude : 0.0;
     const double played = kNormal95 * std::sqrt(2.0 * kQuantizationVariance / blockLength) / playedAmplitude;
     floorAt(quality, recorded + played, recorded + played);
 }

@@ -12,15 +12,15 @@ namespace auralyn::analysis {
 // that the samples cannot hold.
 inline constexpr double kRoundingBoundSteps = 0.6366197723675814;
 
-// Holds a tone's intervals at least as wide as rounding to 16 bits may move
-// it. The recording's rounding, where no noise of a step or more dithers it,
-// may be lined up with the tone: at most kRoundingBoundSteps against the
-// fitted amplitude. The sweep's own rounding (a sine of `playedAmplitude`)
+// Holds a tone's intervals at least as wide as rounding may move it. The
+// recording's rounding to its resolution `step` (1 for 16 bits, 1/256 for
+// 24), where no noise of a step or more dithers it, may be lined up with the
+// tone: at most kRoundingBoundSteps steps against the fitted amplitude. The sweep's own rounding (a sine of `playedAmplitude`)
 // passes through the device with the tone; a tone whose period is not a whole
 // number of samples rounds like white noise of a twelfth of a step squared,
 // whose 95 % effect on a block of `blockLength` samples is the floor's second part.
 // A floor, not a term: noise larger than the rounding shows in the residual.
-void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength);
+void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step = 1.0);
 
 // echoprobe's walk reads amplitude and phase with its own analyzer (a
 // correlation corrected for a block of fractional cycles) from the block it

@@ -33,12 +33,12 @@ std::size_t naturalFullScaleRun(double cyclesPerSample) {
 }
 
 struct BlockSamples {
-    const std::int16_t* samples = nullptr;
+    const Sample* samples = nullptr;
     std::size_t count = 0;
     double firstTime = 0.0;
 };
 
-BlockSamples blockIn(const std::vector<std::int16_t>& recording, const BlockPlacement& block) {
+BlockSamples blockIn(const std::vector<Sample>& recording, const BlockPlacement& block) {
     if (block.first < 0 || block.count <= 0 ||
         block.first + block.count > static_cast<std::int64_t>(recording.size()))
         return {};
@@ -98,10 +98,14 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
 
 }  // namespace
 
-LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigger, double step) {
+    LeadInSpan span;
+    span.roundingVariance = kQuantizationVariance * step * step;
     const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
-    if (end <= 0) return {};
-    return {recording.data(), static_cast<std::size_t>(end)};
+    if (end <= 0) return span;
+    span.samples = recording.data();
+    span.count = static_cast<std::size_t>(end);
+    return span;
 }
 
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
@@ -122,11 +126,11 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     const std::vector<NominalTone> nominal = nominalTones(plan);
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
     const double rate = plan.params().sampleRate;
-    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger);
+    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger, channels.step);
     LeadInSpan referenceLeadIn;
-    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger);
+    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger, channels.step);
     const TimeBaseUncertainty timeBase =
-        sweepTimeBase(plan, sweep, channels.reference != nullptr ? *channels.reference : channels.device);
+        sweepTimeBase(plan, sweep, channels.reference != nullptr ? *channels.reference : channels.device, channels.step);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ClockCorrectedTone& tone = sweep.tones[i];
         const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
@@ -138,7 +142,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         ToneQuality quality = !timedByReference && block.samples != nullptr
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
-        addRoundingFloor(quality, kFullScale, static_cast<double>(block.count));
+        addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
         bool clips = clipped(block, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, blockPeak(block));
         if (timedByReference) {
@@ -147,7 +151,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
                 reference.samples != nullptr
                     ? qualityFromFit(tone.fit, reference.count, cyclesPerSample, referenceLeadIn)
                     : qualityOf(reference, cyclesPerSample, referenceLeadIn);
-            addRoundingFloor(referenceQuality, kFullScale, static_cast<double>(block.count));
+            addRoundingFloor(referenceQuality, kFullScale, static_cast<double>(block.count), channels.step);
             // Both channels sit on the same time base: its error cancels in their ratio.
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
@@ -164,7 +168,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     return result;
 }
 
-void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis) {
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& recording, SweepAnalysis& analysis) {
     const auto trigger = findFirstTrigger(plan, recording);
     if (!trigger) return;
     const std::vector<NominalTone> nominal = nominalTones(plan);
@@ -177,7 +181,7 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t
         if (block.samples == nullptr) continue;
         tone.quality = qualityOf(block, place.frequency / rate, leadIn);
         tone.clipped = clipped(block, place.frequency / rate);
-        addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count));
+        addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count), 1.0);
         addWalkBias(tone);
     }
 }

@@ -24,23 +24,21 @@ double upperTail(double margin, double sd) {
     return 0.5 * std::erfc(margin / (sd * std::sqrt(2.0)));
 }
 
-double magnitudeAt(const std::vector<std::int16_t>& recording, std::int64_t index) {
+double magnitudeAt(const std::vector<Sample>& recording, std::int64_t index) {
     if (index < 0 || index >= static_cast<std::int64_t>(recording.size())) return 0.0;
     return std::abs(static_cast<double>(recording[static_cast<std::size_t>(index)]));
 }
 
 }  // namespace
 
-double triggerShiftChance(const std::vector<std::int16_t>& recording, std::int64_t trigger, double threshold,
+double triggerShiftChance(const std::vector<Sample>& recording, std::int64_t trigger, double threshold,
                           double noiseSd) {
-    // Samples are whole numbers: a sample reaches the threshold at ceil(threshold).
-    const double needed = std::ceil(threshold);
-    const double earlier = upperTail(needed - 0.5 - magnitudeAt(recording, trigger - 1), noiseSd);
-    const double later = upperTail(magnitudeAt(recording, trigger) - needed + 0.5, noiseSd);
+    const double earlier = upperTail(threshold - magnitudeAt(recording, trigger - 1), noiseSd);
+    const double later = upperTail(magnitudeAt(recording, trigger) - threshold, noiseSd);
     return std::min(1.0, earlier + later);
 }
 
-double robustNoiseSd(const std::int16_t* samples, std::size_t count) {
+double robustNoiseSd(const Sample* samples, std::size_t count, double step) {
     if (samples == nullptr || count == 0) return 0.0;
     const std::size_t first = count > kNoiseSamples ? count - kNoiseSamples : 0;
     std::vector<double> values(samples + first, samples + count);
@@ -50,7 +48,7 @@ double robustNoiseSd(const std::int16_t* samples, std::size_t count) {
     for (double& v : values) v = std::fabs(v - median);
     std::nth_element(values.begin(), middle, values.end());
     // Below one step the samples are rounding, not noise: a step's uniform spread.
-    return std::max(1.4826 * *middle, std::sqrt(kQuantizationVariance));
+    return std::max(1.4826 * *middle, step * std::sqrt(kQuantizationVariance));
 }
 
 TimeBaseUncertainty timeBaseUncertainty(const clock::ClockFigure& figure, bool corrected, double triggerShift) {
@@ -66,10 +64,10 @@ TimeBaseUncertainty timeBaseUncertainty(const clock::ClockFigure& figure, bool c
 }
 
 TimeBaseUncertainty sweepTimeBase(const sweep::SweepPlan& plan, const ClockCorrectedSweep& sweep,
-                                  const std::vector<std::int16_t>& timed) {
-    const LeadInSpan leadIn = leadInBefore(timed, sweep.trigger);
+                                  const std::vector<Sample>& timed, double step) {
+    const LeadInSpan leadIn = leadInBefore(timed, sweep.trigger, step);
     const double threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
-    const double shift = triggerShiftChance(timed, sweep.trigger, threshold, robustNoiseSd(leadIn.samples, leadIn.count));
+    const double shift = triggerShiftChance(timed, sweep.trigger, threshold, robustNoiseSd(leadIn.samples, leadIn.count, step));
     return timeBaseUncertainty(sweep.clock, sweep.corrected, shift);
 }
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/sample.h"
 #include "analysis/tone_quality.h"
 #include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
@@ -24,7 +25,7 @@ struct TimeBaseUncertainty {
 // the trigger sample below it. Both chances, for Gaussian noise of the given
 // standard deviation (sample units), summed; above 2.5 % the origin is taken
 // as uncertain by a whole sample.
-double triggerShiftChance(const std::vector<std::int16_t>& recording, std::int64_t trigger, double threshold,
+double triggerShiftChance(const std::vector<Sample>& recording, std::int64_t trigger, double threshold,
                           double noiseSd);
 
 // The time base of a clock-corrected measurement: the figure's own interval
@@ -35,14 +36,15 @@ TimeBaseUncertainty timeBaseUncertainty(const clock::ClockFigure& figure, bool c
 
 // The standard deviation of the noise in a stretch of samples, from their
 // median absolute deviation about the median (1.4826 MAD, Gaussian-consistent),
-// so that a click or two in the lead-in does not set it.
-double robustNoiseSd(const std::int16_t* samples, std::size_t count);
+// so that a click or two in the lead-in does not set it; never below the
+// rounding to the recording's resolution `step`.
+double robustNoiseSd(const Sample* samples, std::size_t count, double step = 1.0);
 
 // The time base of a clock-corrected sweep, whose trigger and clock were
-// found in `timed` (the channel that carries the pulses), with the noise at
-// the pulse taken from the lead-in before it.
+// found in `timed` (the channel that carries the pulses, of resolution
+// `step`), with the noise at the pulse taken from the lead-in before it.
 TimeBaseUncertainty sweepTimeBase(const sweep::SweepPlan& plan, const ClockCorrectedSweep& sweep,
-                                  const std::vector<std::int16_t>& timed);
+                                  const std::vector<Sample>& timed, double step);
 
 // Widens a tone's intervals by the time base (GUM 5.1.2, law of propagation).
 // A block placed `centreTime` samples after the trigger, fitted at

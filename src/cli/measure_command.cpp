@@ -44,6 +44,7 @@ struct MeasureCommand {
     bool impedance = false;   // measure an impedance: the reference channel is the drive
     double senseOhms = 0.0;
     std::optional<double> levelDbfs;  // play the sweep (and its pulse) this far below full scale
+    std::string bits = "16";          // the recording's samples: 16, 24 or 32f
     CalibrationRequest calibration;
 };
 
@@ -104,6 +105,11 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
         ->type_name("DBFS")
         ->check(CLI::Range(-60.0, 0.0))
         ->default_str("0 (full scale)");
+    command->add_option("--bits", m.bits,
+                        "the recording's samples: 16 (what echoprobe also reads), 24 or 32f (float); deeper "
+                        "recordings keep the floor of a quiet microphone")
+        ->check(CLI::IsMember({"16", "24", "32f"}))
+        ->default_str("16");
 #ifdef AURALYN_HAVE_CALIBRATION
     addCalibrationOptions(command, m.calibration);
 #endif
@@ -121,6 +127,14 @@ std::vector<std::string> outputPaths(const MeasureCommand& m) {
 int checkCommandLine(const MeasureCommand& m) {
     if (m.impedance != (m.senseOhms != 0.0) || (m.impedance && !(m.senseOhms > 0.0))) {
         printDiagnostic("--impedance needs --sense-resistor OHMS above 0, and --sense-resistor goes with --impedance");
+        return kExitUsage;
+    }
+    if (m.bits != "16" && !deepCapturesWork()) {
+        printDiagnostic("--bits " + m.bits + ": this build records and measures 16-bit samples only");
+        return kExitUsage;
+    }
+    if (m.bits != "16" && m.impedance) {
+        printDiagnostic("--bits " + m.bits + " goes with response measurements; --impedance records 16-bit samples");
         return kExitUsage;
     }
     if (m.referenceChannel == m.inputChannel) {
@@ -167,6 +181,12 @@ int prepareSweep(const MeasureCommand& m, const ScratchFolder& scratch, SweepToP
     if (loadSweep(wavePath, sweep.parameterPath, sweep.plan, sweep.samples, error)) return kExitSuccess;
     printDiagnostic(error);
     return kExitFailure;
+}
+
+audio::CaptureFormat captureFormat(const std::string& bits) {
+    if (bits == "24") return audio::CaptureFormat::Int24;
+    if (bits == "32f") return audio::CaptureFormat::Float32;
+    return audio::CaptureFormat::Int16;
 }
 
 audio::OutputChannels outputChannels(const std::string& text) {
@@ -240,6 +260,8 @@ void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
                 sweep.plan.params().sampleRate, deviceName(m.outputDevice, "the default output").c_str(),
                 deviceName(m.inputDevice, "the default input").c_str(), m.inputChannel);
     if (m.referenceChannel != 0) std::printf(", reference channel %d", m.referenceChannel);
+    if (m.bits == "24") std::printf(", 24-bit samples");
+    if (m.bits == "32f") std::printf(", 32-bit float samples");
     std::printf(")\n");
     std::fflush(stdout);
 }
@@ -258,7 +280,8 @@ int keepInterrupted(const MeasureCommand& m, const audio::SessionResult& result)
         return kExitInterrupted;
     }
     std::string error;
-    if (!writeRecording(m.keepRecording, result.frames, result.channels, result.sampleRate, error)) {
+    if (!writeRecording(m.keepRecording, result.frames, result.channels, result.sampleRate, captureFormat(m.bits),
+                        error)) {
         printDiagnostic("interrupted; " + error);
         return kExitInterrupted;
     }
@@ -388,6 +411,7 @@ int runMeasure(const MeasureCommand& given) {
     request.inputChannels = std::max(m.inputChannel, m.referenceChannel);
     request.sampleRate = static_cast<int>(sweep.plan.params().sampleRate);
     request.sweep = sweep.samples;
+    request.capture = captureFormat(m.bits);
     request.cancel = &interrupt.flag();
     audio::SessionResult result;
     {
@@ -400,7 +424,7 @@ int runMeasure(const MeasureCommand& given) {
         return kExitFailure;
     }
     const std::string recordingPath = m.keepRecording.empty() ? scratch.file(kScratchRecording) : m.keepRecording;
-    if (!writeRecording(recordingPath, result.frames, result.channels, result.sampleRate, error)) {
+    if (!writeRecording(recordingPath, result.frames, result.channels, result.sampleRate, request.capture, error)) {
         printDiagnostic(error);
         return kExitFailure;
     }

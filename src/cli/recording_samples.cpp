@@ -16,7 +16,7 @@ std::uint64_t framesPresent(const wave::WaveFile& recording) {
 
 }  // namespace
 
-bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis::Sample>>& channels,
                      std::string& error) {
     const std::size_t count = recording.channels;
     if (count == 0 || recording.bitsPerSample != 16) {
@@ -34,7 +34,7 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<std::int
             error = recording.message != nullptr ? recording.message : "the samples could not be read";
             return false;
         }
-        for (std::size_t n = 0; n < chunk.size(); ++n) channels[n % count].push_back(chunk[n]);
+        for (std::size_t n = 0; n < chunk.size(); ++n) channels[n % count].push_back(static_cast<analysis::Sample>(chunk[n]));
         done += static_cast<std::uint64_t>(take);
     }
     return true;

@@ -14,6 +14,7 @@
 #include "analysis/recording_analysis.h"
 #include "clock_test_recordings.h"
 #include "independent_recording.h"
+#include "sample_vectors.h"
 #include "sweep_recording.h"
 
 namespace auralyn {
@@ -55,7 +56,8 @@ Coverage coverageOf(const sweep::SweepPlan& plan, test::RecordingChain chain, in
         chain.seed = 1000u + static_cast<std::uint64_t>(trial);
         if (chain.recorderPpm != 0.0) chain.startFraction = std::fmod(0.37 + 0.61803398875 * trial, 1.0);
         const test::IndependentRecording recording = test::recordIndependently(plan, chain);
-        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {recording.samples, nullptr});
+        const std::vector<analysis::Sample> samples = test::asSamples(recording.samples);
+        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {samples, nullptr});
         EXPECT_TRUE(measured.corrected) << name << " trial " << trial;
         countTones(measured, recording, rate, coverage);
     }
@@ -147,7 +149,7 @@ TEST(ToneIntervalCoverage, PerfectLoopbackHoldsTheTruth) {
     // scale at phase 0, inside its interval however narrow.
     for (double tonesPerOctave : {24.0, 3.0}) {
         const sweep::SweepPlan plan = test::defaultSweep(0, tonesPerOctave);
-        const std::vector<std::int16_t> recording = test::padded(test::synthesiseSweep(plan), 0, 4800);
+        const std::vector<analysis::Sample> recording = test::asSamples(test::padded(test::synthesiseSweep(plan), 0, 4800));
         const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {recording, nullptr});
         ASSERT_TRUE(measured.corrected);
         for (const analysis::ToneMeasurement& tone : measured.sweep.tones) {
@@ -177,7 +179,8 @@ TEST(HarmonicReporting, LinearDeviceInNoiseShowsNoHarmonicsAndBoundsTheDistortio
         test::RecordingChain chain = white(-60.0, seed == 1 ? 0.0 : 70.0);
         chain.seed = seed;
         const test::IndependentRecording recording = test::recordIndependently(plan, chain);
-        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {recording.samples, nullptr});
+        const std::vector<analysis::Sample> samples = test::asSamples(recording.samples);
+        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {samples, nullptr});
         std::size_t bounded = 0;
         for (const analysis::ToneMeasurement& tone : measured.sweep.tones) {
             ASSERT_TRUE(tone.quality) << tone.frequency;
@@ -202,7 +205,7 @@ TEST(HarmonicReporting, HarmonicsClearOfTheNoiseAreReported) {
     // it, the rest are not there.
     const std::size_t n = 2000;
     const double cps = 1000.0 / 48000.0;
-    std::vector<std::int16_t> block(n);
+    std::vector<analysis::Sample> block(n);
     std::uint64_t state = 7;
     const auto gaussian = [&state]() {
         double sum = 0.0;  // Irwin-Hall: twelve uniforms less six
@@ -215,7 +218,7 @@ TEST(HarmonicReporting, HarmonicsClearOfTheNoiseAreReported) {
     for (std::size_t i = 0; i < n; ++i) {
         const double t = 2.0 * kPi * cps * static_cast<double>(i);
         const double v = 20000.0 * std::sin(t) + 63.25 * std::sin(2.0 * t) + 4.0 * std::sin(3.0 * t) + 10.0 * gaussian();
-        block[i] = static_cast<std::int16_t>(std::lround(v));
+        block[i] = static_cast<analysis::Sample>(std::lround(v));
     }
     const analysis::ToneQuality q = analysis::measureTone(block.data(), n, 0.0, cps, {});
     ASSERT_TRUE(q.harmonicDbc[2] && q.harmonicDbc[3]);
@@ -231,7 +234,7 @@ TEST(HarmonicReporting, HarmonicsClearOfTheNoiseAreReported) {
     // of about 2 steps each, could lift THD by 0.3 dB: it becomes a bound.
     for (std::size_t i = 0; i < n; ++i) {
         const double t = 2.0 * kPi * cps * static_cast<double>(i);
-        block[i] = static_cast<std::int16_t>(std::lround(20000.0 * std::sin(t) + 20.0 * std::sin(2.0 * t) + 10.0 * gaussian()));
+        block[i] = static_cast<analysis::Sample>(std::lround(20000.0 * std::sin(t) + 20.0 * std::sin(2.0 * t) + 10.0 * gaussian()));
     }
     const analysis::ToneQuality faint = analysis::measureTone(block.data(), n, 0.0, cps, {});
     ASSERT_TRUE(faint.harmonicDbc[2]);

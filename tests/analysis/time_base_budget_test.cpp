@@ -62,36 +62,38 @@ TEST(TimeBaseBudget, TheRatioAppliedOrNotSetsTheRatiosPart) {
 
 TEST(TimeBaseBudget, TriggerMovesOnlyWhereNoiseCanCarryASampleAcrossTheThreshold) {
     // A step from 0 to 14745 against a threshold of 4915: no noise of 300 moves it.
-    std::vector<std::int16_t> step(100, 0);
-    for (std::size_t i = 50; i < 60; ++i) step[i] = 14745;
+    std::vector<analysis::Sample> step(100, 0.0f);
+    for (std::size_t i = 50; i < 60; ++i) step[i] = 14745.0f;
     EXPECT_LT(analysis::triggerShiftChance(step, 50, 4915.0, 300.0), 1e-9);
     EXPECT_EQ(analysis::triggerShiftChance(step, 50, 4915.0, 0.0), 0.0);
     // A smeared edge with a sample 30 below the threshold: noise of 300 lifts it nearly half the time.
-    step[49] = 4885;
-    EXPECT_NEAR(analysis::triggerShiftChance(step, 50, 4915.0, 300.0), 0.5 * std::erfc(29.5 / (300.0 * std::sqrt(2.0))),
+    step[49] = 4885.0f;
+    EXPECT_NEAR(analysis::triggerShiftChance(step, 50, 4915.0, 300.0), 0.5 * std::erfc(30.0 / (300.0 * std::sqrt(2.0))),
                 1e-12);
     // The trigger sample itself just over it may fall below.
-    step[49] = 0;
-    step[50] = 4920;
-    EXPECT_NEAR(analysis::triggerShiftChance(step, 50, 4915.0, 10.0), 0.5 * std::erfc(5.5 / (10.0 * std::sqrt(2.0))), 1e-12);
+    step[49] = 0.0f;
+    step[50] = 4920.0f;
+    EXPECT_NEAR(analysis::triggerShiftChance(step, 50, 4915.0, 10.0), 0.5 * std::erfc(5.0 / (10.0 * std::sqrt(2.0))), 1e-12);
 }
 
 TEST(TimeBaseBudget, NoiseAtThePulseIgnoresClicks) {
-    std::vector<std::int16_t> leadIn(10000);
+    std::vector<analysis::Sample> leadIn(10000);
     std::uint64_t state = 3;
-    for (std::int16_t& v : leadIn) {
+    for (analysis::Sample& v : leadIn) {
         double sum = 0.0;
         for (int i = 0; i < 12; ++i) {
             state = state * 6364136223846793005ULL + 1442695040888963407ULL;
             sum += static_cast<double>(state >> 11) / 9007199254740992.0;
         }
-        v = static_cast<std::int16_t>(std::lround(100.0 * (sum - 6.0)));
+        v = static_cast<analysis::Sample>(std::lround(100.0 * (sum - 6.0)));
     }
-    for (std::size_t i = 0; i < leadIn.size(); i += 500) leadIn[i] = 30000;  // clicks
+    for (std::size_t i = 0; i < leadIn.size(); i += 500) leadIn[i] = 30000.0f;  // clicks
     EXPECT_NEAR(analysis::robustNoiseSd(leadIn.data(), leadIn.size()), 100.0, 4.0);
     // Digital silence is rounding at most.
-    const std::vector<std::int16_t> silence(1000, 0);
+    const std::vector<analysis::Sample> silence(1000, 0.0f);
     EXPECT_NEAR(analysis::robustNoiseSd(silence.data(), silence.size()), std::sqrt(1.0 / 12.0), 1e-12);
+    // A 24-bit recording's silence: its own, finer rounding.
+    EXPECT_NEAR(analysis::robustNoiseSd(silence.data(), silence.size(), 1.0 / 256.0), std::sqrt(1.0 / 12.0) / 256.0, 1e-12);
     EXPECT_EQ(analysis::robustNoiseSd(nullptr, 0), 0.0);
 }
 

@@ -318,6 +318,23 @@ TEST_F(MeasureProgram, CtrlCStopsAtOnceAndLeavesOnlyTheKeptRecordingComplete) {
     EXPECT_TRUE(leftFiles().empty());
 }
 
+// A deeper capture is kept as 24-bit PCM and measured through the general
+// reader, at the same unity gain.
+TEST_F(MeasureProgram, TwentyFourBitCaptureIsKeptAndMeasured) {
+    const ProgramRun run =
+        measure(joined(kShortSweep, {"--bits", "24", "--level", "-20", "--json", "deep.json", "--csv", "deep.csv",
+                                     "--keep-recording", "rec24.wav"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("24-bit samples"), std::string::npos) << run.out;
+    const std::vector<Tone> tones = readCsv(dir_.file("deep.csv"));
+    ASSERT_EQ(tones.size(), kShortSweepTones) << run.out;
+    for (const Tone& tone : tones) EXPECT_NEAR(tone.magnitudeDb, 0.0, 0.02) << tone.frequency << " Hz";
+    const test::Bytes bytes = test::readFileBytes(dir_.file("rec24.wav"));
+    ASSERT_GE(bytes.size(), 44u);
+    EXPECT_EQ(test::loadU16(bytes, 34), 24);
+    EXPECT_NE(test::readFileText(dir_.file("deep.json")).find("24-bit PCM"), std::string::npos);
+}
+
 // Refused before any device opens: no server needed.
 TEST(MeasureCommandLine, RefusesWhatCannotBeMeasured) {
     TempDir dir;
@@ -330,6 +347,8 @@ TEST(MeasureCommandLine, RefusesWhatCannotBeMeasured) {
     EXPECT_EQ(run({"--sweep", "a.wav", "a.swp", "--rate", "44100"}).exitCode, 2);
     EXPECT_EQ(run({"--keep-recording", "x.wav", "--csv", "x.wav"}).exitCode, 2);
     EXPECT_EQ(run({"--rate", "5"}).exitCode, 2);
+    EXPECT_EQ(run({"--bits", "20"}).exitCode, 2);
+    EXPECT_EQ(run({"--bits", "24", "--impedance", "--sense-resistor", "10"}).exitCode, 2);
 
     // A sweep whose WAV file is not at its parameter file's rate.
     ASSERT_EQ(test::runProgram(AURALYN_PATH, {"sweep", "-o", "s48.wav", "--start", "1000", "--end", "2000"}, "",
