@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_warm_up.h"
 #include "cli/analyze_request.h"
 #include "cli/impedance_request.h"
 #include "cli/audio_commands.h"
@@ -386,6 +387,8 @@ MeasureCommand withImpedanceDefaults(MeasureCommand m) {
 int runMeasure(const MeasureCommand& given) {
     const MeasureCommand m = withImpedanceDefaults(given);
     if (const int status = checkCommandLine(m); status != kExitSuccess) return status;
+    // The audio system starts while the sweep is made.
+    audio::AudioWarmUp warmUp;
     InterruptScope interrupt;
     ScratchFolder scratch;
     std::string error;
@@ -412,8 +415,14 @@ int runMeasure(const MeasureCommand& given) {
     request.sampleRate = static_cast<int>(sweep.plan.params().sampleRate);
     request.sweep = sweep.samples;
     request.capture = captureFormat(m.bits);
+    // The sweep's own lead-in holds the silence the analysis needs: the
+    // session only keeps a device's start away from it, and the tail only
+    // covers a latency reported short.
+    request.leadSeconds = 0.1;
+    request.tailSeconds = 0.25;
     request.cancel = &interrupt.flag();
     audio::SessionResult result;
+    warmUp.wait();
     {
         SessionDisplay display(m.quiet, pulseWatch(sweep.plan));
         result = audio::playAndRecord(request, [&display](const audio::SessionProgress& p) { display.update(p); });
