@@ -8,6 +8,7 @@
 #include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/time_base_budget.h"
+#include "analysis/walk_time_base.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
 #include "measurer/recording_walk.h"
@@ -184,6 +185,7 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& rec
         addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count), 1.0);
         addWalkBias(tone);
     }
+    addWalkTimeBase(plan, nominal, recording, *trigger, analysis);
 }
 
 }  // namespace auralyn::analysis

@@ -251,6 +251,29 @@ TEST(AnalyzeClock, ALinearDeviceInNoiseShowsNoHarmonicsAndBoundsTheDistortion) {
     EXPECT_NE(row.find(",,,,,,,,,,"), std::string::npos) << row;
 }
 
+TEST(AnalyzeClock, TheWalksIntervalsHoldWhatAnotherClockDoesToItsPhases) {
+    // echoprobe's walk takes the recorder's clock for the sweep's: 100 ppm off,
+    // its phases drift away from the corrected ones, and its intervals must say so.
+    TempDir dir;
+    makeSweep(dir);
+    simulate(dir, "c100.wav", {"--gain", "-6", "--clock", "100", "--noise", "-70", "1"});
+    const Analysis corrected = analyze(dir, "c100.wav");
+    const Analysis walked = analyze(dir, "c100.wav", {"--clock-correction", "off"});
+    ASSERT_EQ(corrected.run.exitCode, 0) << corrected.run.err;
+    ASSERT_EQ(walked.tones.size(), corrected.tones.size());
+    for (std::size_t i = 0; i < walked.tones.size(); ++i) {
+        const double apart = std::fabs(wrappedDegrees(walked.tones[i].phaseDeg - corrected.tones[i].phaseDeg));
+        const double allowed = walked.tones[i].row["phase_u95_deg"].get<double>() +
+                               corrected.tones[i].row["phase_u95_deg"].get<double>();
+        EXPECT_LE(apart, allowed) << walked.tones[i].frequency;
+    }
+    EXPECT_EQ(walked.tones.back().row["phase_u95_deg"].get<double>(), 180.0);
+    // On one clock the walk's intervals stay narrow.
+    simulate(dir, "c0.wav", {"--gain", "-6", "--noise", "-70", "1"});
+    const Analysis oneClock = analyze(dir, "c0.wav", {"--clock-correction", "off"});
+    for (const Tone& tone : oneClock.tones) EXPECT_LT(tone.row["phase_u95_deg"].get<double>(), 1.0) << tone.frequency;
+}
+
 TEST(AnalyzeClock, NoiseAloneGivesRowsWithoutInventedNumbers) {
     TempDir dir;
     makeSweep(dir);
