@@ -9,7 +9,10 @@
 #include "analysis/jump_repair.h"
 #include "analysis/quiet_lead_in.h"
 #include "analysis/recording_timeline.h"
+#include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/time_base_budget.h"
+#include "analysis/walk_time_base.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
 #include "measurer/recording_walk.h"
@@ -190,6 +193,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, channels.step, referenceQuiet);
     std::vector<ToneBlock> checked;
     std::vector<double> offsets;
+    const TimeBaseUncertainty timeBase =
+        sweepTimeBase(plan, sweep, channels.reference != nullptr ? *channels.reference : channels.device, channels.step);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ToneTiming& when = timeline.timing[i];
         const BlockPlacement place = placeOnTimeline(nominal[i], static_cast<double>(sweep.trigger), when);
@@ -205,17 +210,23 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         ToneQuality quality = !timedByReference && block.samples != nullptr
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
+        addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
         bool clips = clipped(block, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, blockPeak(block));
         if (timedByReference) {
             const BlockSamples reference = blockIn(*channels.reference, place);
-            const ToneQuality referenceQuality =
+            ToneQuality referenceQuality =
                 reference.samples != nullptr
                     ? qualityFromFit(tone.fit, reference.count, cyclesPerSample, referenceLeadIn)
                     : qualityOf(reference, cyclesPerSample, referenceLeadIn);
+            addRoundingFloor(referenceQuality, kFullScale, static_cast<double>(block.count), channels.step);
+            // Both channels sit on the same time base: its error cancels in their ratio.
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
         }
+        if (!timedByReference)
+            addTimeBase(quality, timeBase, cyclesPerSample, place.start - static_cast<double>(sweep.trigger) + 0.5 * place.length,
+                        place.length);
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
@@ -261,7 +272,10 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& rec
         if (block.samples == nullptr) continue;
         tone.quality = qualityOf(block, place.frequency / rate, leadIn);
         tone.clipped = clipped(block, place.frequency / rate);
+        addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count), 1.0);
+        addWalkBias(tone);
     }
+    addWalkTimeBase(plan, nominal, recording, *trigger, analysis);
 }
 
 }  // namespace auralyn::analysis

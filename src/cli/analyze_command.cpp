@@ -322,6 +322,9 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
                               analysis, measured.clock ? &*measured.clock : nullptr,
                               runStatus(analysis, measured.clock, measured.followsPlan)};
     document.extraSummary = recordingFields;
+    // Phases divided by a loopback reference start at it: process and plot
+    // take `--delay reference` from this.
+    if (a.referenceChannel != 0 && a.clockCorrection) document.extraSummary.emplace_back("reference_channel", a.referenceChannel);
     if (a.clockCorrection) {
         const std::vector<SummaryField> checks = checkSummaryFields(analysis, plan.params().sampleRate);
         document.extraSummary.insert(document.extraSummary.end(), checks.begin(), checks.end());
