@@ -32,6 +32,7 @@ CsvLayout layoutOf(const std::vector<std::string>& names, Response& response, co
         else if (column == "sample_rate_hz") layout.sampleRate = at;
         else if (column == "reference_channel") layout.referenceChannel = at;
         else if (column == "reference_delay_s") layout.referenceDelay = at;
+        else if (isTextColumn(column)) continue;
         else if (!isDerivedColumn(column) && !column.empty()) {
             layout.extra.push_back(c);
             response.extraColumns.push_back(column);

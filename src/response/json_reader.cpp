@@ -24,7 +24,8 @@ std::string toneWhere(const std::string& name, std::size_t index, const std::str
 }
 
 // The carried columns: every key of any tone that is not read into the tone
-// itself, in the order first seen.
+// itself and holds numbers (not analyze's words, flags or component lists),
+// in the order first seen.
 std::vector<std::string> extraColumnsOf(const Json& tones) {
     std::vector<std::string> columns;
     for (const Json& tone : tones) {
@@ -32,8 +33,9 @@ std::vector<std::string> extraColumnsOf(const Json& tones) {
         for (const auto& item : tone.items()) {
             const std::string& key = item.key();
             if (key == "frequency_hz" || key == "magnitude_db" || key == "phase_deg" || key == "magnitude_u95_db" ||
-                key == "phase_u95_deg" || isDerivedColumn(key))
+                key == "phase_u95_deg" || isDerivedColumn(key) || isTextColumn(key))
                 continue;
+            if (!item.value().is_number() && !item.value().is_null()) continue;
             bool known = false;
             for (const std::string& column : columns) known = known || column == key;
             if (!known) columns.push_back(key);

@@ -71,6 +71,12 @@ bool isDerivedColumn(const std::string& name) {
     return false;
 }
 
+bool isTextColumn(const std::string& name) {
+    for (const char* text : {"steady", "flag", "noise_source", "calibrated"})
+        if (name == text) return true;
+    return false;
+}
+
 std::string csvText(const std::vector<Column>& columns) {
     std::string text;
     for (std::size_t c = 0; c < columns.size(); ++c) text += (c == 0 ? "" : ",") + columns[c].name;

@@ -33,6 +33,10 @@ std::vector<Column> csvColumns(const Response& response, bool unwrapped);
 // than carried along when a table is read back.
 bool isDerivedColumn(const std::string& name);
 
+// analyze's words about each tone (steady, flag, noise_source, calibrated):
+// text, which the numbers worked out from a response do not carry.
+bool isTextColumn(const std::string& name);
+
 // CSV: the names, then a row per tone, 17 significant digits, an empty field
 // for no value (never NaN or inf).
 std::string csvText(const std::vector<Column>& columns);
