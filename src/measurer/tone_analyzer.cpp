@@ -22,13 +22,10 @@ struct CorrelationSums {
 
 // theta_i = ((2 pi f) / R) * i: product and quotient in extended precision so that
 // every build lands on the same angle, rounded to double before sin and cos.
-// The index runs as an extended-precision counter (every integer below 2^64 is
-// exact there), which spares an integer conversion through memory per sample.
 void fillAngles(long double step, std::int32_t first, std::size_t count, double* angles) {
-    long double index = static_cast<long double>(first);
     for (std::size_t j = 0; j < count; ++j) {
+        const long double index = static_cast<long double>(first) + static_cast<long double>(j);
         angles[j] = static_cast<double>(step * index);
-        index += 1.0L;
     }
 }
 
