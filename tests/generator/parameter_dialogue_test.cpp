@@ -117,15 +117,9 @@ TEST(DialogueDefaults, PlanFromAnswersStoresWhatTheDialogueStores) {
 
     Dialogue d("44100\n2\n100\n5000\n50\n0.1\n0.01\n3\nn\n");
     ASSERT_TRUE(d.completed);
-    generator::SweepAnswers answers;
-    answers.sampleRate = 44100;
-    answers.octaveSweep = 0;
-    answers.startFrequency = 100;
-    answers.endFrequency = 5000;
-    answers.frequencyStep = 50;
-    answers.minToneDuration = 0.1;
-    answers.settlingTime = 0.01;
-    answers.tonesPerSyncPulse = 3;
+    const generator::SweepAnswers answers{.sampleRate = 44100, .octaveSweep = 0, .startFrequency = 100,
+                                          .endFrequency = 5000, .frequencyStep = 50, .minToneDuration = 0.1,
+                                          .settlingTime = 0.01, .tonesPerSyncPulse = 3};
     const sweep::SweepParameters p = generator::planFromAnswers(answers).params();
     const sweep::SweepParameters& asked = d.p();
     EXPECT_EQ(p.sampleRate, asked.sampleRate);
