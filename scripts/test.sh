@@ -39,8 +39,11 @@ build_and_test() {
 
 install_missing_packages
 build_and_test build/test-release -DCMAKE_BUILD_TYPE=Release
+# -O1 with line tables only: the sanitizers' reports keep their file and line,
+# and the build takes about half the time of -O2 -g.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    build_and_test build/test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAURALYN_SANITIZE=ON -DAURALYN_BENCH=OFF
+    build_and_test build/test-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DAURALYN_SANITIZE=ON -DAURALYN_BENCH=OFF \
+    "-DCMAKE_CXX_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG" "-DCMAKE_C_FLAGS_RELWITHDEBINFO=-O1 -g1 -DNDEBUG"
 
 shopt -s nullglob
 for stage in scripts/stages/*.sh; do

@@ -79,7 +79,8 @@ BENCHMARK(BM_ClockCorrectionAlone)->Arg(0)->Arg(20)->Unit(benchmark::kMillisecon
 
 void BM_FullAnalysis(benchmark::State& state) {
     const sweep::SweepPlan plan = bench::longSweepPlan();
-    const std::vector<std::int16_t>& recording = recordingAt(static_cast<double>(state.range(0)));
+    const std::vector<std::int16_t>& codes = recordingAt(static_cast<double>(state.range(0)));
+    const std::vector<analysis::Sample> recording(codes.begin(), codes.end());
     double ppm = 0.0;
     for (auto _ : state) {
         const analysis::RecordingAnalysis analysis = analysis::analyzeRecording(plan, analysis::RecordingChannels{recording});
@@ -97,7 +98,8 @@ void BM_FullAnalysisFromFile(benchmark::State& state) {
     const sweep::SweepPlan plan = bench::longSweepPlan();
     std::uint64_t samples = 0;
     for (auto _ : state) {
-        const std::vector<std::int16_t> recording = bench::readWholeRecording(longRecording());
+        const std::vector<std::int16_t> codes = bench::readWholeRecording(longRecording());
+        const std::vector<analysis::Sample> recording(codes.begin(), codes.end());
         samples = recording.size();
         const analysis::RecordingAnalysis analysis = analysis::analyzeRecording(plan, analysis::RecordingChannels{recording});
         benchmark::DoNotOptimize(analysis.sweep.tones.data());

@@ -77,7 +77,8 @@ void BM_ClockCorrectedFromFile(benchmark::State& state) {
             break;
         }
         samples = recording.size();
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
+        const std::vector<analysis::Sample> held(recording.begin(), recording.end());
+        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, held);
         if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         ppm = sweep.clock.ppm;
         benchmark::DoNotOptimize(sweep.tones.data());

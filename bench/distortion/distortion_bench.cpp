@@ -30,7 +30,7 @@ analysis::ToneQuality measureSpan(const bench::LoadedSweep& sweep, const bench::
 
 void BM_ToneQuality(benchmark::State& state) {
     const auto count = static_cast<std::size_t>(state.range(0));
-    std::vector<std::int16_t> samples(168000 + count);
+    std::vector<analysis::Sample> samples(168000 + count);
     for (std::size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<std::int16_t>(std::lround(30000.0 * std::sin(0.1309 * i + 0.2) + (i * 7919 % 13) - 6.0));
     const analysis::LeadInSpan leadIn{samples.data() + count, 168000};

@@ -16,9 +16,10 @@ LoadedSweep loadLongSweep(const std::string& folder) {
     wave::WaveFile wave;
     if (!wave.openRead((folder + "/rec.wav").c_str())) throw std::runtime_error("cannot read rec.wav");
     sweep.sampleRate = wave.sampleRate;
-    sweep.samples.resize(wave.dataSize / 2);
-    if (!wave.readSamples(sweep.samples.data(), static_cast<std::int32_t>(sweep.samples.size())))
+    std::vector<std::int16_t> codes(wave.dataSize / 2);
+    if (!wave.readSamples(codes.data(), static_cast<std::int32_t>(codes.size())))
         throw std::runtime_error("cannot read the samples of rec.wav");
+    sweep.samples.assign(codes.begin(), codes.end());
     sweep.leadIn = static_cast<std::size_t>(sweep::generatorLeadInSamples(plan.params()));
     sweep.tones = sweep::generatedToneSpans(plan);
     if (sweep.tones.empty() || sweep.tones.back().start + sweep.tones.back().length > sweep.samples.size())

@@ -14,7 +14,7 @@ using ToneSpan = sweep::ToneSpan;
 
 struct LoadedSweep {
     std::uint32_t sampleRate = 0;
-    std::vector<std::int16_t> samples;
+    std::vector<float> samples;  // as the measuring library takes them
     std::size_t leadIn = 0;  // silent samples before the first sync pulse
     std::vector<ToneSpan> tones;
 };

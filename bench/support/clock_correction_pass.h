@@ -16,8 +16,9 @@ namespace auralyn::bench {
 inline void timeClockCorrection(benchmark::State& state, const sweep::SweepPlan& plan,
                                 const std::vector<std::int16_t>& recording) {
     double ppm = 0.0;
+    const std::vector<analysis::Sample> samples(recording.begin(), recording.end());
     for (auto _ : state) {
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
+        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, samples);
         if (sweep.tones.size() != plan.toneCount()) state.SkipWithError("tones missing");
         ppm = sweep.clock.ppm;
         benchmark::DoNotOptimize(sweep.tones.data());

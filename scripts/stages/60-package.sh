@@ -12,7 +12,13 @@ fail() {
     exit 1
 }
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAURALYN_WERROR=ON -DBUILD_TESTING=OFF -DAURALYN_BENCH=OFF
+# The release build of the test run is packaged where there is one (it installs
+# the three programs only); otherwise a build of the programs alone.
+if [[ -f $root/build/test-release/CMakeCache.txt ]]; then
+    build=$root/build/test-release
+else
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DAURALYN_WERROR=ON -DBUILD_TESTING=OFF -DAURALYN_BENCH=OFF
+fi
 cmake --build "$build" -j 2 --target tonesmith echoprobe auralyn
 rm -f "$build"/*.deb
 (cd "$build" && cpack -G DEB)

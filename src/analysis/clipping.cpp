@@ -1,17 +1,19 @@
 #include "analysis/clipping.h"
 
-#include <cstdlib>
+#include <cmath>
 
 namespace auralyn::analysis {
 
-ClipCheck checkClipping(const std::int16_t* samples, std::size_t count) {
+ClipCheck checkClipping(const Sample* samples, std::size_t count) {
     ClipCheck check;
     if (samples == nullptr) return check;
     std::size_t run = 0;
     for (std::size_t n = 0; n < count; ++n) {
-        const int magnitude = std::abs(static_cast<int>(samples[n]));
-        if (magnitude > check.peak) check.peak = magnitude;
-        if (magnitude < 32767) {
+        const float magnitude = std::fabs(samples[n]);
+        const int code = magnitude >= 32768.0f ? 32768 : static_cast<int>(std::lround(magnitude));
+        if (code > check.peak) check.peak = code;
+        // A 24-bit recorder's top codes lie between 32767 and full scale.
+        if (magnitude < 32767.0f) {
             run = 0;
             continue;
         }

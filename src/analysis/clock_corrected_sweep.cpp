@@ -19,7 +19,7 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
 // (harmonic_fit.h), whose fundamental is the three-parameter fit of IEEE Std
 // 1057 freed of the harmonics' leakage. The quality analysis reuses it.
 ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<std::int16_t>& recording, double rate) {
+                               const std::vector<Sample>& recording, double rate) {
     ClockCorrectedTone result;
     result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
                               block.frequency / rate);
@@ -37,7 +37,7 @@ ClockCorrectedTone measureTone(const NominalTone& tone, const BlockPlacement& bl
 
 }  // namespace
 
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording) {
     const std::vector<NominalTone> tones = nominalTones(plan);
     ClockCorrectedSweep sweep;
     sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample.h"
 #include "analysis/harmonic_fit.h"
 #include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
@@ -42,6 +43,6 @@ struct ClockCorrectedSweep {
 // the recording holds at its corrected place and frequency. Tones are placed
 // at their nominal places when the clock figure is not Measured (the tones
 // disagree, or the ratio lies beyond +-1000 ppm).
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording);
 
 }  // namespace auralyn::analysis

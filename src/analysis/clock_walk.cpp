@@ -49,7 +49,7 @@ std::int32_t margin(std::int64_t offset, double doubt) {
 }
 
 FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<std::int16_t>& recording, double doubt, double rate) {
+                               const std::vector<Sample>& recording, double doubt, double rate) {
     const std::int32_t edge = margin(tone.blockOffset, doubt);
     const std::int32_t count = block.count - 2 * edge;
     if (count < kMinEstimateSamples) return {};
@@ -58,7 +58,7 @@ FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& bl
 
 // A later pulse, searched within the silence before it around where the
 // running ratio puts it.
-void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const std::vector<std::int16_t>& recording,
+void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const std::vector<Sample>& recording,
                   std::int64_t trigger, Progress& progress, std::uint32_t& found) {
     const double predicted = static_cast<double>(trigger) + tone.pulseOffset * (1.0 + progress.ppm() * 1e-6);
     const std::int64_t window = margin(tone.pulseOffset, progress.doubt()) + 1;
@@ -72,14 +72,14 @@ void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const s
                                                static_cast<double>(*pulse - trigger)));
 }
 
-bool holds(const BlockPlacement& block, const std::vector<std::int16_t>& recording) {
+bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
 
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+                    const std::vector<Sample>& recording, std::int64_t trigger) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;

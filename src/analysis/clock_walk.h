@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample.h"
 #include "clock/clock_figure.h"
 #include "clock/tone_frequency.h"
 #include "analysis/tone_layout.h"
@@ -25,6 +26,6 @@ struct ClockWalk {
 // tones are. Later sync pulses, searched where the ratio puts them, add the
 // spans between them.
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<std::int16_t>& recording, std::int64_t trigger);
+                    const std::vector<Sample>& recording, std::int64_t trigger);
 
 }  // namespace auralyn::analysis

@@ -79,18 +79,18 @@ struct Chains {
 // The correlations of harmonics 1..K over the whole block, times from the
 // block's first sample: each segment's sum shifted to its own start.
 template <int K, int S>
-void runSegments(const std::int16_t* samples, std::size_t count, double w, const ChainConstants* constants,
+void runSegments(const Sample* samples, std::size_t count, double w, const ChainConstants* constants,
                  GoertzelSums& out) {
     const std::size_t length = count / S;
     Chains<K, S> chains(constants);
-    std::int64_t sum = 0;
-    std::int64_t squares = 0;
+    double sum = 0.0;
+    double squares = 0.0;
     for (std::size_t n = 0; n < length; ++n) {
         double y[S];
         for (int seg = 0; seg < S; ++seg) {
-            const std::int32_t value = samples[seg * length + n];
+            const double value = samples[seg * length + n];
             sum += value;
-            squares += static_cast<std::int64_t>(value * value);
+            squares += value * value;
             y[seg] = value;
         }
         chains.step(y);
@@ -104,9 +104,9 @@ void runSegments(const std::int16_t* samples, std::size_t count, double w, const
         tailD[k] = chains.difference((S - 1) * K + k);
     }
     for (std::size_t n = S * length; n < count; ++n) {
-        const std::int32_t value = samples[n];
+        const double value = samples[n];
         sum += value;
-        squares += static_cast<std::int64_t>(value * value);
+        squares += value * value;
         for (int k = 0; k < K; ++k) {
             const double next = (constants[k].sigma * tailD[k] + value) + constants[k].lambda * tailS[k];
             tailS[k] = next + constants[k].sigma * tailS[k];
@@ -130,7 +130,7 @@ void runSegments(const std::int16_t* samples, std::size_t count, double w, const
     out.sumSquares = squares;
 }
 
-using SegmentRunner = void (*)(const std::int16_t*, std::size_t, double, const ChainConstants*, GoertzelSums&);
+using SegmentRunner = void (*)(const Sample*, std::size_t, double, const ChainConstants*, GoertzelSums&);
 
 template <int K>
 constexpr SegmentRunner kSplit = runSegments<K, segmentsFor(K)>;
@@ -146,7 +146,7 @@ constexpr std::size_t kShortestSplitBlock = 256;
 
 }  // namespace
 
-GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics) {
+GoertzelSums goertzelSums(const Sample* samples, std::size_t count, double w, int harmonics) {
     GoertzelSums sums;
     sums.count = count;
     if (harmonics < 1 || harmonics > kMaxHarmonic) return sums;

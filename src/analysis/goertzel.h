@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/sample.h"
 #include "analysis/harmonic_fit.h"
 
 namespace auralyn::analysis {
@@ -14,14 +15,14 @@ namespace auralyn::analysis {
 struct GoertzelSums {
     std::array<std::complex<double>, kMaxHarmonic> correlations{};
     std::size_t count = 0;
-    std::int64_t sum = 0;
-    std::int64_t sumSquares = 0;
+    double sum = 0.0;
+    double sumSquares = 0.0;
 };
 
 // One pass of the Goertzel recurrence s_n = y_n + 2 cos(k w) s_{n-1} - s_{n-2}
 // (Goertzel 1958; a second-order Chebyshev recurrence), in Reinsch's stable
 // form, for harmonics 1..harmonics of w (radians per sample).
-GoertzelSums goertzelSums(const std::int16_t* samples, std::size_t count, double w, int harmonics);
+GoertzelSums goertzelSums(const Sample* samples, std::size_t count, double w, int harmonics);
 
 // sum over n < count of values[n] exp(i theta n): the same recurrence over a
 // sequence of doubles (the coefficients of a trigonometric polynomial).

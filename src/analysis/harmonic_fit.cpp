@@ -21,7 +21,7 @@ int fittedHarmonics(double cyclesPerSample, std::size_t count) {
 // X^T y: the sum of the samples, then sum y cos(k w t), sum y sin(k w t).
 Vector dataCorrelations(const GoertzelSums& sums, double t0, double w, int harmonics) {
     Vector r{};
-    r[0] = static_cast<double>(sums.sum);
+    r[0] = sums.sum;
     for (int k = 1; k <= harmonics; ++k) {
         const std::complex<double> p = std::polar(1.0, k * w * t0) * sums.correlations[k - 1];
         r[2 * k - 1] = p.real();
@@ -60,7 +60,7 @@ bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
     return (1.0 - 2.0 * f) * static_cast<double>(count) >= 1.0;
 }
 
-HarmonicFit fitHarmonics(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
                          double cyclesPerSample) {
     HarmonicFit fit;
     fit.count = count;
@@ -84,7 +84,7 @@ HarmonicFit fitHarmonics(const std::int16_t* samples, std::size_t count, double 
     fit.harmonics = harmonics;
     fit.dc = beta[0];
     for (int k = 1; k <= harmonics; ++k) fit.terms[k] = HarmonicTerm{beta[2 * k - 1], beta[2 * k]};
-    fit.sumSquares = static_cast<double>(sums.sumSquares);
+    fit.sumSquares = sums.sumSquares;
     double explained = 0.0;
     for (int i = 0; i < n; ++i) explained += beta[i] * r[i];
     fit.residualSquares = std::fmax(0.0, fit.sumSquares - explained);

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "analysis/sample.h"
+
 namespace auralyn::analysis {
 
 inline constexpr int kMaxHarmonic = 10;
@@ -54,7 +56,7 @@ bool harmonicFits(int k, double cyclesPerSample, std::size_t count);
 // Goertzel recurrence per harmonic (a second-order Chebyshev recurrence) in one
 // pass over the block, the Gram matrix from the closed-form sums of cosines of
 // arithmetic progressions; the small system is solved by Cholesky.
-HarmonicFit fitHarmonics(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
                          double cyclesPerSample);
 
 }  // namespace auralyn::analysis

@@ -7,8 +7,9 @@
 namespace auralyn::analysis {
 namespace {
 
-// Samples of at most 2^15 in magnitude: products below 2^30, so sums of up to
-// 2^23 of them stay exact in a double.
+// 16-bit codes (at most 2^15 in magnitude): products below 2^30, so sums of up
+// to 2^23 of them stay exact in a double. Finer samples (24-bit) round in the
+// last bits, as a direct fit does.
 constexpr std::size_t kExactTerms = std::size_t{1} << 23;
 
 void addBlock(const std::vector<double>& y, LeadInMoments& m) {
@@ -41,7 +42,7 @@ bool momentsAreExact(std::size_t length, std::size_t blocks) {
     return length > 0 && blocks > 0 && length <= kExactTerms / blocks;
 }
 
-LeadInMoments leadInMoments(const std::int16_t* end, std::size_t length, std::size_t blocks) {
+LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t blocks) {
     LeadInMoments m;
     m.blockLength = length;
     m.blocks = blocks;
@@ -50,7 +51,7 @@ LeadInMoments leadInMoments(const std::int16_t* end, std::size_t length, std::si
     m.withSum.assign(length, 0.0);
     std::vector<double> y(length);
     for (std::size_t b = 0; b < blocks; ++b) {
-        const std::int16_t* start = end - (b + 1) * length;
+        const Sample* start = end - (b + 1) * length;
         for (std::size_t i = 0; i < length; ++i) y[i] = start[i];
         addBlock(y, m);
     }
@@ -67,7 +68,7 @@ BlockSpectrum blockSpectrum(const LeadInMoments& m, double w) {
     return s;
 }
 
-const LeadInMoments* LeadInMomentCache::find(const std::int16_t* end, std::size_t length, std::size_t blocks) {
+const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t length, std::size_t blocks) {
     if (!momentsAreExact(length, blocks)) return nullptr;
     const std::lock_guard<std::mutex> lock(mutex_);
     auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) {

@@ -3,6 +3,8 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
+
+#include "analysis/sample.h"
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -32,7 +34,7 @@ struct LeadInMoments {
 // The moments of `blocks` blocks of `length` samples counted back from `end`.
 // Every coefficient is an integer below 2^53 (checked by momentsAreExact), so
 // doubles hold them exactly.
-LeadInMoments leadInMoments(const std::int16_t* end, std::size_t length, std::size_t blocks);
+LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t blocks);
 bool momentsAreExact(std::size_t length, std::size_t blocks);
 
 // The sums above at angular frequency w (radians per sample).
@@ -51,11 +53,11 @@ BlockSpectrum blockSpectrum(const LeadInMoments& moments, double w);
 class LeadInMomentCache {
 public:
     // The moments for this length, or nullptr while direct fits are cheaper.
-    const LeadInMoments* find(const std::int16_t* end, std::size_t length, std::size_t blocks);
+    const LeadInMoments* find(const Sample* end, std::size_t length, std::size_t blocks);
 
 private:
     struct Entry {
-        const std::int16_t* end = nullptr;
+        const Sample* end = nullptr;
         std::size_t length = 0;
         std::size_t blocks = 0;
         std::size_t requests = 0;

@@ -17,7 +17,7 @@ constexpr int kBlocksAtOnce = 8;
 struct BlockState {
     double last = 0.0;
     double previous = 0.0;
-    std::int64_t sum = 0;
+    double sum = 0.0;
 };
 
 using Pair = double __attribute__((vector_size(16)));  // two chains per instruction (GCC, Clang)
@@ -25,21 +25,21 @@ using Pair = double __attribute__((vector_size(16)));  // two chains per instruc
 // B blocks' Goertzel recurrences at the same frequency side by side: the chains
 // are independent, so they overlap in the pipeline where one alone would wait.
 template <int B>
-void runBlocks(const std::int16_t* const* starts, std::size_t count, double coefficient, BlockState* out) {
+void runBlocks(const Sample* const* starts, std::size_t count, double coefficient, BlockState* out) {
     constexpr int kPairs = (B + 1) / 2;
     Pair s1[kPairs] = {};
     Pair s2[kPairs] = {};
     const Pair c = {coefficient, coefficient};
-    std::int64_t sum[B] = {};
+    double sum[B] = {};
     for (std::size_t n = 0; n < count; ++n) {
         for (int p = 0; p < kPairs; ++p) {
             const int first = 2 * p;
             const int second = first + 1 < B ? first + 1 : first;
-            const std::int32_t a = starts[first][n];
-            const std::int32_t b = starts[second][n];
+            const double a = starts[first][n];
+            const double b = starts[second][n];
             sum[first] += a;
             if (second != first) sum[second] += b;
-            const Pair input = {static_cast<double>(a), static_cast<double>(b)};
+            const Pair input = {a, b};
             const Pair s0 = (input - s2[p]) + c * s1[p];
             s2[p] = s1[p];
             s1[p] = s0;
@@ -48,7 +48,7 @@ void runBlocks(const std::int16_t* const* starts, std::size_t count, double coef
     for (int b = 0; b < B; ++b) out[b] = BlockState{s1[b / 2][b % 2], s2[b / 2][b % 2], sum[b]};
 }
 
-using BlockRunner = void (*)(const std::int16_t* const*, std::size_t, double, BlockState*);
+using BlockRunner = void (*)(const Sample* const*, std::size_t, double, BlockState*);
 
 constexpr BlockRunner kBlockRunners[kBlocksAtOnce] = {runBlocks<1>, runBlocks<2>, runBlocks<3>, runBlocks<4>,
                                                      runBlocks<5>, runBlocks<6>, runBlocks<7>, runBlocks<8>};
@@ -75,7 +75,7 @@ std::optional<ThreeParameterSolver> threeParameterSolver(std::size_t blockLength
 double fundamentalPower(const ThreeParameterSolver& solver, const BlockState& state, std::size_t count, double w) {
     const std::complex<double> p = toneCorrelation(state.last, state.previous, count, 0.0, w);
     Vector r{};
-    r[0] = static_cast<double>(state.sum);
+    r[0] = state.sum;
     r[1] = p.real();
     r[2] = p.imag();
     choleskySolve(solver.factor, 3, r);
@@ -83,13 +83,13 @@ double fundamentalPower(const ThreeParameterSolver& solver, const BlockState& st
 }
 
 // The fundamental's power summed over the blocks, one fit per block.
-double summedPowerByBlocks(const ThreeParameterSolver& solver, const std::int16_t* end, std::size_t length,
+double summedPowerByBlocks(const ThreeParameterSolver& solver, const Sample* end, std::size_t length,
                            std::size_t blocks, double w) {
     const double coefficient = 2.0 * std::cos(w);
     double power = 0.0;
     for (std::size_t first = 0; first < blocks; first += kBlocksAtOnce) {
         const int group = static_cast<int>(std::min<std::size_t>(kBlocksAtOnce, blocks - first));
-        const std::int16_t* starts[kBlocksAtOnce];
+        const Sample* starts[kBlocksAtOnce];
         for (int b = 0; b < group; ++b) starts[b] = end - (first + b + 1) * length;
         BlockState states[kBlocksAtOnce];
         kBlockRunners[group - 1](starts, length, coefficient, states);
@@ -145,7 +145,7 @@ std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::siz
     const auto tone = threeParameterSolver(blockLength, w);
     if (!solver || !tone) return std::nullopt;
 
-    const std::int16_t* const end = leadIn.samples + leadIn.count;
+    const Sample* const end = leadIn.samples + leadIn.count;
     const LeadInMoments* moments = leadIn.moments ? leadIn.moments->find(end, length, blocks) : nullptr;
     const double power = moments != nullptr ? summedPowerFromMoments(*solver, *moments, w)
                                             : summedPowerByBlocks(*solver, end, length, blocks, w);
@@ -155,8 +155,8 @@ std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::siz
     noise.blockLength = length;
     const double meanPower = power / static_cast<double>(blocks);
     noise.variance = meanPower / solver->noiseGain;
-    if (noise.variance < kQuantizationVariance) {
-        noise.variance = kQuantizationVariance;
+    if (noise.variance < leadIn.roundingVariance) {
+        noise.variance = leadIn.roundingVariance;
         noise.quantizationLimited = true;
     }
     noise.amplitudeRms = std::sqrt(noise.variance * tone->noiseGain);

@@ -5,16 +5,22 @@
 #include <memory>
 #include <optional>
 
+#include "analysis/sample.h"
 #include "analysis/lead_in_moments.h"
 
 namespace auralyn::analysis {
+
+// The variance that rounding to 16-bit codes alone leaves (a uniform error of
+// one step): no block of such samples resolves a smaller noise.
+inline constexpr double kQuantizationVariance = 1.0 / 12.0;
 
 // A stretch of the recording where nothing but the noise of the chain is
 // present (the silent lead-in before the first sync pulse). Borrowed. Its
 // copies share what the tones' noise fits over it have in common.
 struct LeadInSpan {
-    const std::int16_t* samples = nullptr;
+    const Sample* samples = nullptr;
     std::size_t count = 0;
+    double roundingVariance = kQuantizationVariance;  // of the recording's own resolution
     std::shared_ptr<LeadInMomentCache> moments = std::make_shared<LeadInMomentCache>();
 };
 
@@ -55,8 +61,9 @@ struct LeadInNoise {
 // closed form, the same sum up to rounding.
 //
 // A digitally silent lead-in gives no power at all; the floor is then taken as
-// that of the rounding to 16 bits (variance 1/12), below which no block of
-// samples can resolve anything.
+// that of the rounding to the recording's resolution (the span's
+// roundingVariance: 1/12 for 16 bits), below which no block of samples can
+// resolve anything.
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
                                               double cyclesPerSample);
 
@@ -66,7 +73,5 @@ std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, d
 // sum of the fundamental's two diagonal entries of (X^T X)^-1 for the
 // three-parameter fit of a block: E[c^2 + s^2] of white noise of unit variance.
 std::optional<double> threeParameterNoiseGain(std::size_t blockLength, double cyclesPerSample);
-
-inline constexpr double kQuantizationVariance = 1.0 / 12.0;
 
 }  // namespace auralyn::analysis

@@ -31,12 +31,12 @@ std::size_t naturalFullScaleRun(double cyclesPerSample) {
 }
 
 struct BlockSamples {
-    const std::int16_t* samples = nullptr;
+    const Sample* samples = nullptr;
     std::size_t count = 0;
     double firstTime = 0.0;
 };
 
-BlockSamples blockIn(const std::vector<std::int16_t>& recording, const BlockPlacement& block) {
+BlockSamples blockIn(const std::vector<Sample>& recording, const BlockPlacement& block) {
     if (block.first < 0 || block.count <= 0 ||
         block.first + block.count > static_cast<std::int64_t>(recording.size()))
         return {};
@@ -96,10 +96,14 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
 
 }  // namespace
 
-LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger) {
+LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigger, double step) {
+    LeadInSpan span;
+    span.roundingVariance = kQuantizationVariance * step * step;
     const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
-    if (end <= 0) return {};
-    return {recording.data(), static_cast<std::size_t>(end)};
+    if (end <= 0) return span;
+    span.samples = recording.data();
+    span.count = static_cast<std::size_t>(end);
+    return span;
 }
 
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
@@ -120,9 +124,9 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     const std::vector<NominalTone> nominal = nominalTones(plan);
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
     const double rate = plan.params().sampleRate;
-    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger);
+    const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger, channels.step);
     LeadInSpan referenceLeadIn;
-    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger);
+    if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger, channels.step);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ClockCorrectedTone& tone = sweep.tones[i];
         const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
@@ -156,7 +160,7 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     return result;
 }
 
-void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis) {
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& recording, SweepAnalysis& analysis) {
     const auto trigger = findFirstTrigger(plan, recording);
     if (!trigger) return;
     const std::vector<NominalTone> nominal = nominalTones(plan);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/sample.h"
 #include "clock/clock_figure.h"
 #include "analysis/lead_in_noise.h"
 #include "analysis/sweep_analysis.h"
@@ -13,8 +14,9 @@ namespace auralyn::analysis {
 // One channel of a recording, or the device under test's against a loopback
 // reference, as the measurement takes it: whole, from the data's first sample.
 struct RecordingChannels {
-    const std::vector<std::int16_t>& device;
-    const std::vector<std::int16_t>* reference = nullptr;  // a wire from the output; nullptr: none
+    const std::vector<Sample>& device;
+    const std::vector<Sample>* reference = nullptr;  // a wire from the output; nullptr: none
+    double step = 1.0;  // the recording's resolution in sample units: 1 for 16 bits, 1/256 for 24
 };
 
 // A clock-corrected measurement of a whole recording.
@@ -28,7 +30,8 @@ struct RecordingAnalysis {
 // The silent stretch of a recording before its first sync pulse: everything
 // up to kLeadInMargin samples before the trigger, whatever the recording was
 // started with, so the pulse's rise and a device's smearing of it stay out.
-LeadInSpan leadInBefore(const std::vector<std::int16_t>& recording, std::int64_t trigger);
+// `step` is the recording's resolution (see RecordingChannels).
+LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigger, double step = 1.0);
 inline constexpr std::int64_t kLeadInMargin = 1024;
 
 // The measurement analyze makes with the clock correction: the clock ratio
@@ -42,6 +45,6 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
 // The quality columns for echoprobe's walk (amplitude and phase stay
 // echoprobe's): measureTone at each tone's nominal place after the first pulse
 // as this recording holds it.
-void addToneQuality(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, SweepAnalysis& analysis);
+void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& recording, SweepAnalysis& analysis);
 
 }  // namespace auralyn::analysis

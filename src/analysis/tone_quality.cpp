@@ -75,7 +75,7 @@ double amplitudeDb(double ratio) {
     return 20.0 * std::log10(ratio);
 }
 
-ToneQuality measureTone(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+ToneQuality measureTone(const Sample* samples, std::size_t count, double firstSampleOffset,
                         double cyclesPerSample, const LeadInSpan& leadIn) {
     return qualityFromFit(fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample), count, cyclesPerSample,
                           leadIn);

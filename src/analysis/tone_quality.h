@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "analysis/sample.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/lead_in_noise.h"
 
@@ -48,7 +49,7 @@ struct ToneQuality {
 // has in the recording), the noise floor at that frequency and block length
 // over the lead-in, the SNR, distortion and the 95 % intervals of the
 // fundamental's level and phase.
-ToneQuality measureTone(const std::int16_t* samples, std::size_t count, double firstSampleOffset,
+ToneQuality measureTone(const Sample* samples, std::size_t count, double firstSampleOffset,
                         double cyclesPerSample, const LeadInSpan& leadIn);
 
 // The same from a joint harmonic fit already made of the block (fitHarmonics

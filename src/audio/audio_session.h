@@ -36,11 +36,16 @@ DeviceList listDevices();
 // Where the mono sweep goes on the output.
 enum class OutputChannels { Left, Right, Both };
 
+// What the input is captured as: 16-bit codes, or the device's samples as
+// floating point (which holds 24 bits exactly), kept as 24-bit or float.
+enum class CaptureFormat { Int16, Int24, Float32 };
+
 struct SessionRequest {
     std::string outputDevice;  // empty: the system's default output
     OutputChannels outputChannels = OutputChannels::Both;
     std::string inputDevice;   // empty: the system's default input
     int inputChannels = 1;     // channels to capture, interleaved in the result
+    CaptureFormat capture = CaptureFormat::Int16;
     int sampleRate = 48000;
     std::span<const std::int16_t> sweep;  // played once, whole
     double leadSeconds = 0.5;   // recording before playback starts
@@ -65,7 +70,7 @@ enum class SessionStatus {
     Complete,
     Cancelled,      // the cancel flag was set: `frames` holds what was recorded until then
     NoSuchDevice,
-    RateRefused,    // a device does not take this rate (or channel count) as 16-bit
+    RateRefused,    // a device does not take this rate (or channel count) in the sample format asked
     SilentInput,    // every captured sample is zero: `frames` holds the recording
     LostSamples,    // input overflow, output underflow during the sweep, or a frame count that fell short
     DeviceStopped,  // no callbacks for `stallSeconds`: unplugged, or the server went away
@@ -76,14 +81,17 @@ enum class SessionStatus {
 struct SessionResult {
     SessionStatus status = SessionStatus::DeviceError;
     std::string message;               // what happened, for "auralyn: " + message
-    std::vector<std::int16_t> frames;  // interleaved, `channels` samples per frame
+    // Interleaved, `channels` samples per frame, in the units of a 16-bit code
+    // (full scale 32768): a 16-bit capture holds whole numbers.
+    std::vector<float> frames;
     int channels = 0;
     int sampleRate = 0;
     std::uint64_t lostFrames = 0;      // frames known to be missing from `frames`
     bool ok() const { return status == SessionStatus::Complete; }
 };
 
-// Opens both devices at `sampleRate` as 16-bit, starts recording, plays the
+// Opens both devices at `sampleRate` (the output as 16-bit, the input in the
+// capture format asked), starts recording, plays the
 // sweep after `leadSeconds`, records `tailSeconds` beyond its end, closes the
 // devices and returns the recording. Never throws; never waits longer than the
 // session's length plus `stallSeconds` (and the devices' own latency).

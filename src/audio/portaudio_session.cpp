@@ -129,12 +129,12 @@ private:
     }
 
     void drainRecording() {
-        std::array<std::int16_t, 8192> chunk{};
+        std::array<float, 8192> chunk{};
         const std::size_t channels = static_cast<std::size_t>(request_.inputChannels);
         const std::size_t wholeFrames = chunk.size() / channels * channels;
         while (true) {
             const std::size_t got = shared_.recordRing.pop(std::span(chunk.data(), wholeFrames));
-            const std::span<const std::int16_t> samples(chunk.data(), got);
+            const std::span<const float> samples(chunk.data(), got);
             meter_.add(samples);
             // Frames beyond the longest possible session are not kept: memory stays bounded.
             const std::size_t room = maxFrames_ * channels - std::min(maxFrames_ * channels, result_.frames.size());
@@ -256,10 +256,12 @@ SessionResult playAndRecord(const SessionRequest& request, const ProgressObserve
                                                        "\" has no right channel");
     }
     const SessionPlan plan = planSession(request);
-    Shared shared(plan, request.sampleRate, outputChannels, request.outputChannels, request.inputChannels);
+    const bool floatInput = request.capture != CaptureFormat::Int16;
+    Shared shared(plan, request.sampleRate, outputChannels, request.outputChannels, request.inputChannels, floatInput);
     StreamHandle input;
     StreamHandle output;
-    if (auto failed = openStream({inputDevice.index, true, request.inputChannels, request.sampleRate}, shared, input)) {
+    if (auto failed = openStream({inputDevice.index, true, request.inputChannels, request.sampleRate, floatInput}, shared,
+                                 input)) {
         return *failed;
     }
     if (auto failed = openStream({outputDevice.index, false, outputChannels, request.sampleRate}, shared, output)) {

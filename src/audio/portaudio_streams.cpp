@@ -55,6 +55,23 @@ int onOutput(const void*, void* output, unsigned long frames, const PaStreamCall
     return paContinue;
 }
 
+// The captured samples into the ring in 16-bit units, converted a chunk at a time.
+void pushCaptured(Shared& shared, const void* input, std::size_t count) {
+    std::array<float, 1024> chunk{};
+    for (std::size_t done = 0; done < count;) {
+        const std::size_t take = std::min(chunk.size(), count - done);
+        if (shared.floatInput) {
+            const float* samples = static_cast<const float*>(input) + done;
+            for (std::size_t i = 0; i < take; ++i) chunk[i] = samples[i] * 32768.0f;
+        } else {
+            const std::int16_t* samples = static_cast<const std::int16_t*>(input) + done;
+            for (std::size_t i = 0; i < take; ++i) chunk[i] = samples[i];
+        }
+        shared.recordRing.push(std::span<const float>(chunk.data(), take));
+        done += take;
+    }
+}
+
 int onInput(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
             PaStreamCallbackFlags flags, void* user) {
     Shared& shared = *static_cast<Shared*>(user);
@@ -70,7 +87,7 @@ int onInput(const void* input, void*, unsigned long frames, const PaStreamCallba
     const std::size_t channels = static_cast<std::size_t>(shared.inputChannels);
     const std::size_t room = shared.recordRing.freeSpace() / channels;
     const std::size_t kept = input == nullptr ? 0 : std::min<std::size_t>(room, frames);
-    shared.recordRing.push(std::span(static_cast<const std::int16_t*>(input), kept * channels));
+    if (kept > 0) pushCaptured(shared, input, kept * channels);
     if (kept < frames) {
         shared.droppedFrames.fetch_add(frames - kept);
     }
@@ -95,7 +112,9 @@ std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared,
     const PaDeviceInfo* info = Pa_GetDeviceInfo(open.device);
     const std::string role = open.input ? "input" : "output";
     const std::string device = "the " + role + " device \"" + deviceName(open.device) + "\"";
-    PaStreamParameters parameters{open.device, open.channels, paInt16,
+    const PaSampleFormat format = open.floatSamples ? paFloat32 : paInt16;
+    const char* formatName = open.floatSamples ? "24-bit or float" : "16-bit";
+    PaStreamParameters parameters{open.device, open.channels, format,
                                   open.input ? info->defaultHighInputLatency : info->defaultHighOutputLatency,
                                   nullptr};
     const PaStreamParameters* in = open.input ? &parameters : nullptr;
@@ -103,7 +122,7 @@ std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared,
     const PaError supported = Pa_IsFormatSupported(in, out, open.rate);
     if (supported == paInvalidSampleRate) {
         return failure(SessionStatus::RateRefused,
-                       device + " does not take " + std::to_string(open.rate) + " Hz as 16-bit");
+                       device + " does not take " + std::to_string(open.rate) + " Hz as " + formatName);
     }
     if (supported == paInvalidChannelCount) {
         return failure(SessionStatus::RateRefused,

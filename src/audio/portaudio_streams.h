@@ -16,18 +16,19 @@ namespace auralyn::audio {
 
 // Everything the callbacks touch. Counters are written by one callback each.
 struct Shared {
-    Shared(const SessionPlan& plan, int rate, int outChannels, OutputChannels map, int inChannels)
+    Shared(const SessionPlan& plan, int rate, int outChannels, OutputChannels map, int inChannels, bool floatInput)
         : playRing(static_cast<std::size_t>(rate)),
           recordRing(static_cast<std::size_t>(rate) * 2 * static_cast<std::size_t>(inChannels)),
-          outputChannels(outChannels), mapping(map), inputChannels(inChannels),
+          outputChannels(outChannels), mapping(map), inputChannels(inChannels), floatInput(floatInput),
           leadFrames(plan.leadFrames), playFrames(plan.playFrames()), soundBegin(plan.soundBegin),
           soundEnd(plan.soundEnd) {}
 
     SpscRing<std::int16_t> playRing;    // mono samples: caller -> output callback
-    SpscRing<std::int16_t> recordRing;  // interleaved frames: input callback -> caller
+    SpscRing<float> recordRing;         // interleaved frames in 16-bit units: input callback -> caller
     const int outputChannels;
     const OutputChannels mapping;
     const int inputChannels;
+    const bool floatInput;  // the input stream delivers floats (full scale 1), else 16-bit codes
     const std::uint64_t leadFrames;
     const std::uint64_t playFrames;
     const std::uint64_t soundBegin;
@@ -68,9 +69,10 @@ struct OpenRequest {
     bool input;
     int channels;
     int rate;
+    bool floatSamples = false;  // float samples (deeper captures) rather than 16-bit
 };
 
-// Opens the device as 16-bit at the rate, with the session's callback for its
+// Opens the device as 16-bit (or float) at the rate, with the session's callback for its
 // direction; a refused rate or channel count is RateRefused.
 std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared, StreamHandle& handle);
 std::optional<SessionResult> startStream(StreamHandle& handle, const char* role);

@@ -64,18 +64,18 @@ int outputChannelsFor(OutputChannels mapping, int deviceChannels) {
     return std::min(deviceChannels, 2);
 }
 
-void PeakMeter::add(std::span<const std::int16_t> samples) {
-    for (const std::int16_t sample : samples) {
-        const int magnitude = std::abs(static_cast<int>(sample));
+void PeakMeter::add(std::span<const float> samples) {
+    for (const float sample : samples) {
+        const float magnitude = std::fabs(sample);
         peak_ = std::max(peak_, magnitude);
-        clipped_ = clipped_ || sample == 32767 || sample == -32768;
+        clipped_ = clipped_ || sample >= 32767.0f || sample <= -32768.0f;
     }
 }
 
 double PeakMeter::takeDbfs() {
-    const int peak = peak_;
-    peak_ = 0;
-    return peak == 0 ? -200.0 : 20.0 * std::log10(peak / 32767.0);
+    const float peak = peak_;
+    peak_ = 0.0f;
+    return peak == 0.0f ? -200.0 : 20.0 * std::log10(peak / 32767.0);
 }
 
 bool PeakMeter::takeClipped() {
@@ -84,8 +84,8 @@ bool PeakMeter::takeClipped() {
     return clipped;
 }
 
-bool allZero(std::span<const std::int16_t> samples) {
-    return std::all_of(samples.begin(), samples.end(), [](std::int16_t s) { return s == 0; });
+bool allZero(std::span<const float> samples) {
+    return std::all_of(samples.begin(), samples.end(), [](float s) { return s == 0.0f; });
 }
 
 bool StallWatch::stalled(std::uint64_t count, double limitSeconds) {

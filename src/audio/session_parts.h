@@ -43,16 +43,16 @@ inline void writeMappedFrame(std::int16_t sample, OutputChannels mapping, int ch
 // Peak level of the samples seen since the last take, for the caller's meter.
 class PeakMeter {
 public:
-    void add(std::span<const std::int16_t> samples);
+    void add(std::span<const float> samples);  // in 16-bit units
     double takeDbfs();  // relative to full scale 32767; -200 for nothing but zeros
     bool takeClipped();
 
 private:
-    int peak_ = 0;
+    float peak_ = 0.0f;
     bool clipped_ = false;
 };
 
-bool allZero(std::span<const std::int16_t> samples);
+bool allZero(std::span<const float> samples);
 
 // What the audio side counted while the session ran.
 struct SessionCounters {

@@ -175,7 +175,8 @@ private:
     }
 
     // Keeps what a returned buffer holds; frames beyond the longest possible session are not kept.
-    void keep(std::span<const std::int16_t> samples) {
+    void keep(std::span<const std::int16_t> codes) {
+        const std::vector<float> samples(codes.begin(), codes.end());
         meter_.add(samples);
         const std::uint64_t limit = maxFrames_ * static_cast<std::uint64_t>(request_.inputChannels);
         const std::uint64_t kept = std::min<std::uint64_t>(limit, result_.frames.size());
@@ -322,6 +323,10 @@ private:
 SessionResult playAndRecord(const SessionRequest& request, const ProgressObserver& observer) {
     if (auto refused = checkRequest(request)) {
         return *refused;
+    }
+    // WinMM's wave input is opened as 16-bit PCM here.
+    if (request.capture != CaptureFormat::Int16) {
+        return failure(SessionStatus::BadRequest, "this build records 16-bit samples only");
     }
     const WaveLookup outputDevice = findWaveDevice(request.outputDevice, false);
     if (!outputDevice.device) {

@@ -30,13 +30,19 @@ void applyCalibration(const LoadedCalibration& loaded, const analysis::SweepAnal
     }
 }
 
-std::vector<std::int16_t> int16SamplesFromFullScale(const std::vector<double>& samples) {
-    std::vector<std::int16_t> codes(samples.size());
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double code = std::round(samples[i] * 32768.0);
-        codes[i] = static_cast<std::int16_t>(code >= 32767.0 ? 32767.0 : code <= -32768.0 ? -32768.0 : code);
+std::vector<analysis::Sample> samplesFromFullScale(const std::vector<double>& samples) {
+    std::vector<analysis::Sample> scaled(samples.size());
+    for (std::size_t i = 0; i < samples.size(); ++i) scaled[i] = static_cast<analysis::Sample>(samples[i] * 32768.0);
+    return scaled;
+}
+
+double resolutionStep(recording::SampleEncoding encoding) {
+    switch (encoding) {
+    case recording::SampleEncoding::pcm8: return 256.0;
+    case recording::SampleEncoding::pcm16: return 1.0;
+    case recording::SampleEncoding::pcm32: return 1.0 / 65536.0;
+    default: return 1.0 / 256.0;
     }
-    return codes;
 }
 
 std::optional<std::vector<std::vector<double>>> readRecordingChannels(const std::string& path,

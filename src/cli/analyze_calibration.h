@@ -7,6 +7,7 @@
 
 #include "cli/analysis_outputs.h"
 #include "cli/analyze_request.h"
+#include "analysis/sample.h"
 #include "cli/calibration_setup.h"
 #include "recording/recording_format.h"
 
@@ -22,11 +23,16 @@ bool prepareCalibration(const AnalyzeRequest& request, double sampleRate, std::o
 // (and the recording's format); warns about tones outside the cal file.
 void applyCalibration(const LoadedCalibration& loaded, const analysis::SweepAnalysis& analysis, AnalysisDocument& document);
 
-// The analysis still measures 16-bit sample values: a recording of any
-// resolution, read as full-scale-normalised samples, enters it here, each
-// sample rounded to the nearest 16-bit code (full scale 1.0 = 32768,
-// clipped to -32768..32767). A 16-bit recording passes unchanged.
-std::vector<std::int16_t> int16SamplesFromFullScale(const std::vector<double>& samples);
+// A recording of any resolution, read as full-scale-normalised samples,
+// enters the measuring library here in its units (full scale 1.0 = 32768),
+// keeping every bit a 24-bit recording holds. A 16-bit recording passes
+// unchanged.
+std::vector<analysis::Sample> samplesFromFullScale(const std::vector<double>& samples);
+
+// The rounding step of a recording's samples in those units: 1 for 16 bits,
+// 1/256 for 24 bits and for float (a device's converter gives no more),
+// 1/65536 for 32-bit integers.
+double resolutionStep(recording::SampleEncoding encoding);
 
 // Reads every channel of the recording at `path` through the recording
 // library, for the analysis; prints the reason and gives nothing when the file

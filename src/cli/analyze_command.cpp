@@ -161,7 +161,7 @@ std::string runStatus(const analysis::SweepAnalysis& analysis, const std::option
 
 // echoprobe's walk over the file, byte for byte its numbers, with the
 // quality columns measured at the tones' nominal places.
-analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                               ProgressBar& bar) {
     wave::WaveFile recording;
     if (!recording.openRead(a.recordingPath.c_str())) return {};
@@ -182,7 +182,7 @@ struct Measured {
 // measures whatever its blocks hold. Taken as such only when both signs agree:
 // the tones, measured where the recording holds them, do not agree on one
 // clock, and most blocks hold more of other signals than of their tone.
-bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                      const analysis::SweepAnalysis& walked) {
     std::size_t foreign = 0;
     for (const analysis::ToneMeasurement& tone : walked.tones) {
@@ -194,8 +194,8 @@ bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<std::int16_
     return !(located.pulseFound && located.clock.verdict == clock::ClockVerdict::Disagree);
 }
 
-Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<std::int16_t>>& channels,
-                 ProgressBar& bar) {
+Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<analysis::Sample>>& channels,
+                 double step, ProgressBar& bar) {
     if (!a.clockCorrection) {
         Measured walked{walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
         walked.followsPlan = !walked.analysis.complete() || tonesFollowPlan(plan, channels[0], walked.analysis);
@@ -203,7 +203,8 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
     }
     const analysis::RecordingChannels input{channels[static_cast<std::size_t>(a.channel - 1)],
                                   a.referenceChannel != 0 ? &channels[static_cast<std::size_t>(a.referenceChannel - 1)]
-                                                          : nullptr};
+                                                          : nullptr,
+                                  step};
     analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
     Measured measured{std::move(result.sweep), std::nullopt};
     if (result.pulseFound) measured.clock = result.clock;
@@ -213,7 +214,7 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
 // The kit's own 16-bit reader: what echoprobe's walk (clock correction off) reads,
 // and every 16-bit PCM file, whose header it checks more strictly than a
 // general reader does (block align, the samples' end before trailing chunks).
-int loadInputs16(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels) {
+int loadInputs16(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<analysis::Sample>>& channels) {
     wave::WaveFile recording;
     if (!openRecording(a.recordingPath, recording) || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
@@ -230,8 +231,8 @@ int loadInputs16(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<st
 #ifdef AURALYN_HAVE_CALIBRATION
 
 // Recordings of 16, 24 or 32-bit integer or float samples, any channel count.
-int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
-                            std::vector<SummaryField>& fields) {
+int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<analysis::Sample>>& channels,
+                            double& step, std::vector<SummaryField>& fields) {
     if (std::error_code missing; !std::filesystem::exists(a.recordingPath, missing)) {
         printDiagnostic(a.recordingPath + ": no such file");
         return kExitFailure;
@@ -256,7 +257,8 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
         printDiagnostic(a.recordingPath + ": " + problem);
         return kExitUsage;
     }
-    for (const std::vector<double>& channel : *samples) channels.push_back(int16SamplesFromFullScale(channel));
+    for (const std::vector<double>& channel : *samples) channels.push_back(samplesFromFullScale(channel));
+    step = resolutionStep(format.encoding);
     fields.emplace_back("recording_format", recording::describe(format));
     return kExitSuccess;
 }
@@ -280,10 +282,10 @@ bool wantsGeneralReader(const AnalyzeRequest& a) {
 
 #endif
 
-int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<std::int16_t>>& channels,
-               [[maybe_unused]] std::vector<SummaryField>& fields) {
+int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<analysis::Sample>>& channels,
+               [[maybe_unused]] double& step, [[maybe_unused]] std::vector<SummaryField>& fields) {
 #ifdef AURALYN_HAVE_CALIBRATION
-    if (wantsGeneralReader(a)) return loadInputsAnyResolution(a, plan, channels, fields);
+    if (wantsGeneralReader(a)) return loadInputsAnyResolution(a, plan, channels, step, fields);
 #endif
     return loadInputs16(a, plan, channels);
 }
@@ -295,9 +297,10 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (!outputsAreDistinct(a, outputs)) return kExitUsage;
     if (!outputFoldersExist(outputs)) return kExitFailure;
     sweep::SweepPlan plan;
-    std::vector<std::vector<std::int16_t>> channels;
+    std::vector<std::vector<analysis::Sample>> channels;
     std::vector<SummaryField> recordingFields;
-    if (const int status = loadInputs(a, plan, channels, recordingFields); status != kExitSuccess) return status;
+    double step = 1.0;  // the recording's resolution in 16-bit steps
+    if (const int status = loadInputs(a, plan, channels, step, recordingFields); status != kExitSuccess) return status;
     if (!referenceIsAlive(a.recordingPath, a.referenceChannel, plan, channels)) return kExitFailure;
     if (!restsBelowThreshold(a.recordingPath, plan, channels[static_cast<std::size_t>(a.channel - 1)], a.channel))
         return kExitFailure;
@@ -307,7 +310,7 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
 #endif
 
     ProgressBar bar("analyze", a.quiet);
-    const Measured measured = measure(a, plan, channels, bar);
+    const Measured measured = measure(a, plan, channels, step, bar);
     const analysis::SweepAnalysis& analysis = measured.analysis;
     if (analysis.complete()) bar.update(100.0);
     bar.finish();

@@ -106,7 +106,7 @@ std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& 
         printDiagnostic(path + ": " + problem);
         return kExitUsage;
     }
-    std::vector<std::vector<std::int16_t>> channels;
+    std::vector<std::vector<analysis::Sample>> channels;
     std::string error;
     if (!readAllChannels(recording, channels, error)) {
         printDiagnostic(path + ": " + error);

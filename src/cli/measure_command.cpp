@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_warm_up.h"
 #include "cli/analyze_request.h"
 #include "cli/impedance_request.h"
 #include "cli/audio_commands.h"
@@ -44,6 +45,7 @@ struct MeasureCommand {
     bool impedance = false;   // measure an impedance: the reference channel is the drive
     double senseOhms = 0.0;
     std::optional<double> levelDbfs;  // play the sweep (and its pulse) this far below full scale
+    std::string bits = "auto";        // the recording's samples: auto, 16, 24 or 32f
     CalibrationRequest calibration;
 };
 
@@ -104,6 +106,11 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
         ->type_name("DBFS")
         ->check(CLI::Range(-60.0, 0.0))
         ->default_str("0 (full scale)");
+    command->add_option("--bits", m.bits,
+                        "the recording's samples: 16 (what echoprobe also reads), 24 or 32f (float); deeper "
+                        "recordings keep the floor of a quiet microphone")
+        ->check(CLI::IsMember({"auto", "16", "24", "32f"}))
+        ->default_str("auto: 24 where the input device takes it and the build can measure it, else 16");
 #ifdef AURALYN_HAVE_CALIBRATION
     addCalibrationOptions(command, m.calibration);
 #endif
@@ -121,6 +128,14 @@ std::vector<std::string> outputPaths(const MeasureCommand& m) {
 int checkCommandLine(const MeasureCommand& m) {
     if (m.impedance != (m.senseOhms != 0.0) || (m.impedance && !(m.senseOhms > 0.0))) {
         printDiagnostic("--impedance needs --sense-resistor OHMS above 0, and --sense-resistor goes with --impedance");
+        return kExitUsage;
+    }
+    if (m.bits != "16" && !deepCapturesWork()) {
+        printDiagnostic("--bits " + m.bits + ": this build records and measures 16-bit samples only");
+        return kExitUsage;
+    }
+    if (m.bits != "16" && m.impedance) {
+        printDiagnostic("--bits " + m.bits + " goes with response measurements; --impedance records 16-bit samples");
         return kExitUsage;
     }
     if (m.referenceChannel == m.inputChannel) {
@@ -167,6 +182,12 @@ int prepareSweep(const MeasureCommand& m, const ScratchFolder& scratch, SweepToP
     if (loadSweep(wavePath, sweep.parameterPath, sweep.plan, sweep.samples, error)) return kExitSuccess;
     printDiagnostic(error);
     return kExitFailure;
+}
+
+audio::CaptureFormat captureFormat(const std::string& bits) {
+    if (bits == "24") return audio::CaptureFormat::Int24;
+    if (bits == "32f") return audio::CaptureFormat::Float32;
+    return audio::CaptureFormat::Int16;
 }
 
 audio::OutputChannels outputChannels(const std::string& text) {
@@ -240,6 +261,7 @@ void printPlan(const MeasureCommand& m, const SweepToPlay& sweep) {
                 sweep.plan.params().sampleRate, deviceName(m.outputDevice, "the default output").c_str(),
                 deviceName(m.inputDevice, "the default input").c_str(), m.inputChannel);
     if (m.referenceChannel != 0) std::printf(", reference channel %d", m.referenceChannel);
+    std::printf(", %s samples", m.bits == "32f" ? "32-bit float" : m.bits == "24" ? "24-bit" : "16-bit");
     std::printf(")\n");
     std::fflush(stdout);
 }
@@ -252,13 +274,13 @@ PulseWatch pulseWatch(const sweep::SweepPlan& plan) {
     return watch;
 }
 
-int keepInterrupted(const MeasureCommand& m, const audio::SessionResult& result) {
+int keepInterrupted(const MeasureCommand& m, const audio::SessionResult& result, audio::CaptureFormat format) {
     if (m.keepRecording.empty()) {
         printDiagnostic("interrupted: playback stopped, nothing was written");
         return kExitInterrupted;
     }
     std::string error;
-    if (!writeRecording(m.keepRecording, result.frames, result.channels, result.sampleRate, error)) {
+    if (!writeRecording(m.keepRecording, result.frames, result.channels, result.sampleRate, format, error)) {
         printDiagnostic("interrupted; " + error);
         return kExitInterrupted;
     }
@@ -360,9 +382,31 @@ MeasureCommand withImpedanceDefaults(MeasureCommand m) {
     return m;
 }
 
+// 24-bit samples where this build can keep and measure them; an impedance is
+// measured from 16-bit samples.
+MeasureCommand withCaptureDefault(MeasureCommand m) {
+    if (m.bits == "auto") m.bits = deepCapturesWork() && !m.impedance ? "24" : "16";
+    return m;
+}
+
+// A device that takes no float samples at this rate records 16-bit ones when
+// the depth was left to the kit: said, and the session run again.
+audio::SessionResult recordWithFallback(audio::SessionRequest& request, bool depthChosen,
+                                        const audio::ProgressObserver& observer) {
+    audio::SessionResult result = audio::playAndRecord(request, observer);
+    if (result.status != audio::SessionStatus::RateRefused || depthChosen ||
+        request.capture == audio::CaptureFormat::Int16)
+        return result;
+    printDiagnostic("the input device takes no 24-bit samples here (" + result.message + "): recording 16-bit ones");
+    request.capture = audio::CaptureFormat::Int16;
+    return audio::playAndRecord(request, observer);
+}
+
 int runMeasure(const MeasureCommand& given) {
-    const MeasureCommand m = withImpedanceDefaults(given);
+    const MeasureCommand m = withCaptureDefault(withImpedanceDefaults(given));
     if (const int status = checkCommandLine(m); status != kExitSuccess) return status;
+    // The audio system starts while the sweep is made.
+    audio::AudioWarmUp warmUp;
     InterruptScope interrupt;
     ScratchFolder scratch;
     std::string error;
@@ -388,19 +432,27 @@ int runMeasure(const MeasureCommand& given) {
     request.inputChannels = std::max(m.inputChannel, m.referenceChannel);
     request.sampleRate = static_cast<int>(sweep.plan.params().sampleRate);
     request.sweep = sweep.samples;
+    request.capture = captureFormat(m.bits);
+    // The sweep's own lead-in holds the silence the analysis needs: the
+    // session only keeps a device's start away from it, and the tail only
+    // covers a latency reported short.
+    request.leadSeconds = 0.1;
+    request.tailSeconds = 0.25;
     request.cancel = &interrupt.flag();
     audio::SessionResult result;
+    warmUp.wait();
     {
         SessionDisplay display(m.quiet, pulseWatch(sweep.plan));
-        result = audio::playAndRecord(request, [&display](const audio::SessionProgress& p) { display.update(p); });
+        result = recordWithFallback(request, given.bits != "auto",
+                                    [&display](const audio::SessionProgress& p) { display.update(p); });
     }
-    if (result.status == audio::SessionStatus::Cancelled) return keepInterrupted(m, result);
+    if (result.status == audio::SessionStatus::Cancelled) return keepInterrupted(m, result, request.capture);
     if (!result.ok()) {
         printDiagnostic(result.message.empty() ? audio::describe(result.status) : result.message);
         return kExitFailure;
     }
     const std::string recordingPath = m.keepRecording.empty() ? scratch.file(kScratchRecording) : m.keepRecording;
-    if (!writeRecording(recordingPath, result.frames, result.channels, result.sampleRate, error)) {
+    if (!writeRecording(recordingPath, result.frames, result.channels, result.sampleRate, request.capture, error)) {
         printDiagnostic(error);
         return kExitFailure;
     }

@@ -10,6 +10,9 @@
 
 #include "platform/staged_file.h"
 #include "wave/wave_file.h"
+#ifdef AURALYN_HAVE_CALIBRATION
+#include "recording/recording_writer.h"
+#endif
 
 namespace auralyn::cli {
 
@@ -116,24 +119,56 @@ bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sw
     return true;
 }
 
-bool writeRecording(const std::string& path, const std::vector<std::int16_t>& frames, int channels, int rate,
-                    std::string& error) {
-    platform::StagedFile file(path);
+namespace {
+
+std::int16_t codeOf(float sample) {
+    return static_cast<std::int16_t>(std::clamp(std::nearbyint(sample), -32768.0f, 32767.0f));
+}
+
+// The kit's own 16-bit writer: a 16-bit capture holds whole codes.
+bool write16(const std::string& writePath, const std::vector<float>& frames, int channels, int rate) {
     wave::WaveFile wave;
-    if (!wave.openWrite(file.writePath().c_str())) {
-        error = path + ": cannot be opened for writing";
-        return false;
-    }
+    if (!wave.openWrite(writePath.c_str())) return false;
     wave.setFormat(static_cast<std::uint32_t>(rate), 16, static_cast<std::int16_t>(channels));
     bool written = true;
-    for (const std::int16_t sample : frames) {
-        if (!wave.writeSample(sample)) {
+    for (const float sample : frames) {
+        if (!wave.writeSample(codeOf(sample))) {
             written = false;
             break;
         }
     }
-    if (!wave.close() || !written) {
-        error = path + ": could not be written completely (is the disk full?)";
+    return wave.close() && written;
+}
+
+bool writeDeep([[maybe_unused]] const std::string& writePath, [[maybe_unused]] const std::vector<float>& frames,
+               [[maybe_unused]] int channels, [[maybe_unused]] int rate, [[maybe_unused]] audio::CaptureFormat format) {
+#ifdef AURALYN_HAVE_CALIBRATION
+    const auto encoding = format == audio::CaptureFormat::Int24 ? recording::WrittenEncoding::pcm24
+                                                                 : recording::WrittenEncoding::float32;
+    std::string ignored;
+    return recording::writeRecordingFile(writePath, frames, channels, rate, encoding, 32768.0, ignored);
+#else
+    return false;
+#endif
+}
+
+}  // namespace
+
+bool deepCapturesWork() {
+#ifdef AURALYN_HAVE_CALIBRATION
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool writeRecording(const std::string& path, const std::vector<float>& frames, int channels, int rate,
+                    audio::CaptureFormat format, std::string& error) {
+    platform::StagedFile file(path);
+    const bool written = format == audio::CaptureFormat::Int16 ? write16(file.writePath(), frames, channels, rate)
+                                                               : writeDeep(file.writePath(), frames, channels, rate, format);
+    if (!written) {
+        error = path + ": could not be written completely (can it be written? is the disk full?)";
         return false;
     }
     if (!file.commit(error)) {
@@ -143,20 +178,29 @@ bool writeRecording(const std::string& path, const std::vector<std::int16_t>& fr
     return true;
 }
 
-int channelPeak(const std::vector<std::int16_t>& frames, int channels, int channel) {
+int channelPeak(const std::vector<float>& frames, int channels, int channel) {
     int peak = 0;
     for (std::size_t i = static_cast<std::size_t>(channel); i < frames.size(); i += static_cast<std::size_t>(channels)) {
-        peak = std::max(peak, std::abs(static_cast<int>(frames[i])));
+        peak = std::max(peak, std::abs(static_cast<int>(codeOf(frames[i]))));
     }
     return peak;
 }
 
-std::size_t fullScaleCount(const std::vector<std::int16_t>& frames, int channels, int channel) {
+template <typename T>
+std::size_t countAtFullScale(const std::vector<T>& frames, int channels, int channel) {
     std::size_t count = 0;
     for (std::size_t i = static_cast<std::size_t>(channel); i < frames.size(); i += static_cast<std::size_t>(channels)) {
-        if (std::abs(static_cast<int>(frames[i])) >= 32767) ++count;
+        if (std::fabs(static_cast<float>(frames[i])) >= 32767.0f) ++count;
     }
     return count;
+}
+
+std::size_t fullScaleCount(const std::vector<float>& frames, int channels, int channel) {
+    return countAtFullScale(frames, channels, channel);
+}
+
+std::size_t fullScaleCount(const std::vector<std::int16_t>& frames, int channels, int channel) {
+    return countAtFullScale(frames, channels, channel);
 }
 
 double peakDbfs(int peak) { return peak <= 0 ? -200.0 : 20.0 * std::log10(peak / 32768.0); }

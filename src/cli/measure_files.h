@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/audio_session.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
@@ -32,15 +33,21 @@ private:
 bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sweep::SweepPlan& plan,
                std::vector<std::int16_t>& samples, std::string& error);
 
-// Interleaved 16-bit frames as a WAV file, under a temporary name renamed to
+// Interleaved frames in 16-bit units as a WAV file of the capture's format
+// (16-bit or 24-bit PCM, 32-bit float), under a temporary name renamed to
 // `path` when complete. False with the reason (the path included).
-bool writeRecording(const std::string& path, const std::vector<std::int16_t>& frames, int channels, int rate,
-                    std::string& error);
+bool writeRecording(const std::string& path, const std::vector<float>& frames, int channels, int rate,
+                    audio::CaptureFormat format, std::string& error);
 
-// The largest magnitude on one channel (counted from 0) of interleaved frames.
-int channelPeak(const std::vector<std::int16_t>& frames, int channels, int channel);
+// Whether this build can keep and measure captures deeper than 16 bits.
+bool deepCapturesWork();
+
+// The largest magnitude on one channel (counted from 0) of interleaved frames,
+// rounded to a 16-bit code.
+int channelPeak(const std::vector<float>& frames, int channels, int channel);
 
 // How many samples on one channel sit at full scale (32767 or -32768, or -32767).
+std::size_t fullScaleCount(const std::vector<float>& frames, int channels, int channel);
 std::size_t fullScaleCount(const std::vector<std::int16_t>& frames, int channels, int channel);
 
 // Full scale is 0 dBFS; silence is -200.

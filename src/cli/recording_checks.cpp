@@ -1,6 +1,7 @@
 #include "cli/recording_checks.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 #include "cli/diagnostics.h"
@@ -8,17 +9,23 @@
 namespace auralyn::cli {
 namespace {
 
-std::int32_t peakOf(const std::vector<std::int16_t>& samples) {
+// The 16-bit code a sample rounds to (finer recordings carry a fraction).
+std::int32_t codeOf(analysis::Sample sample) {
+    const double rounded = std::nearbyint(static_cast<double>(sample));
+    return static_cast<std::int32_t>(std::clamp(rounded, -32768.0, 32767.0));
+}
+
+std::int32_t peakOf(const std::vector<analysis::Sample>& samples) {
     std::int32_t peak = 0;
-    for (const std::int16_t sample : samples) peak = std::max(peak, std::abs(std::int32_t{sample}));
+    for (const analysis::Sample sample : samples) peak = std::max(peak, std::abs(codeOf(sample)));
     return peak;
 }
 
 // The median sample: the level the recording rests at between its tones and
-// pulses, found from a histogram of the 16-bit values without sorting a copy.
-std::int32_t restingLevel(const std::vector<std::int16_t>& samples) {
+// pulses, found from a histogram of the 16-bit codes without sorting a copy.
+std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
     std::vector<std::uint32_t> counts(65536, 0);
-    for (const std::int16_t sample : samples) ++counts[static_cast<std::size_t>(sample + 32768)];
+    for (const analysis::Sample sample : samples) ++counts[static_cast<std::size_t>(codeOf(sample) + 32768)];
     std::uint64_t seen = 0;
     for (std::size_t value = 0; value < counts.size(); ++value) {
         seen += counts[value];
@@ -30,7 +37,7 @@ std::int32_t restingLevel(const std::vector<std::int16_t>& samples) {
 }  // namespace
 
 bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
-                      const std::vector<std::vector<std::int16_t>>& channels) {
+                      const std::vector<std::vector<analysis::Sample>>& channels) {
     if (referenceChannel == 0) return true;
     const std::int32_t threshold = std::max(1, sweep::percentToAmplitude(plan.params().syncThreshold));
     const std::int32_t peak = peakOf(channels[static_cast<std::size_t>(referenceChannel - 1)]);
@@ -41,7 +48,7 @@ bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep
     return false;
 }
 
-bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                          int channel) {
     const std::int32_t threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
     const std::int32_t level = restingLevel(samples);

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/sample.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
@@ -15,12 +16,12 @@ namespace auralyn::cli {
 // channel (counted from 1; 0: none) that never reaches the pulse threshold is
 // dead, and a response measured over it would be noise over noise.
 bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
-                      const std::vector<std::vector<std::int16_t>>& channels);
+                      const std::vector<std::vector<analysis::Sample>>& channels);
 
 // The pulse search takes the first sample at the sync threshold for a pulse:
 // a recording that rests (its median) beyond the threshold would put every
 // tone in the wrong place, so it is refused rather than measured there.
-bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<std::int16_t>& samples,
+bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                          int channel);
 
 }  // namespace auralyn::cli

@@ -14,20 +14,20 @@ std::uint64_t framesPresent(const wave::WaveFile& recording) {
     return frames > 0 ? static_cast<std::uint64_t>(frames) : 0;
 }
 
-// Interleaved frames from `first` on into one vector per channel.
+// Interleaved frames into one vector per channel, from frame `first` on.
 void dealFrames(const std::vector<std::int16_t>& chunk, std::uint64_t first,
-                std::vector<std::vector<std::int16_t>>& channels) {
+                std::vector<std::vector<analysis::Sample>>& channels) {
     const std::size_t count = channels.size();
     const std::size_t frames = chunk.size() / count;
     for (std::size_t c = 0; c < count; ++c) {
-        std::int16_t* out = channels[c].data() + first;
-        for (std::size_t f = 0; f < frames; ++f) out[f] = chunk[f * count + c];
+        analysis::Sample* out = channels[c].data() + first;
+        for (std::size_t f = 0; f < frames; ++f) out[f] = static_cast<analysis::Sample>(chunk[f * count + c]);
     }
 }
 
 }  // namespace
 
-bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<std::int16_t>>& channels,
+bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis::Sample>>& channels,
                      std::string& error) {
     const std::size_t count = recording.channels;
     if (count == 0 || recording.bitsPerSample != 16) {
@@ -35,22 +35,17 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<std::int
         return false;
     }
     const std::uint64_t frames = framesPresent(recording);
-    channels.assign(count, std::vector<std::int16_t>(frames));
+    // Sized once: the file holds these frames, and a failed read leaves no caller using them.
+    channels.assign(count, std::vector<analysis::Sample>(frames));
     std::vector<std::int16_t> chunk;
     for (std::uint64_t done = 0; done < frames;) {
         const auto take = static_cast<std::int32_t>(std::min<std::uint64_t>(kChunkFrames, frames - done));
-        // A mono recording is read straight into its channel; others go through
-        // one chunk and are dealt out frame by frame.
-        std::int16_t* target = count == 1 ? channels[0].data() + done : nullptr;
-        if (target == nullptr) {
-            chunk.resize(static_cast<std::size_t>(take) * count);
-            target = chunk.data();
-        }
-        if (!recording.readSamples(target, take)) {
+        chunk.resize(static_cast<std::size_t>(take) * count);
+        if (!recording.readSamples(chunk.data(), take)) {
             error = recording.message != nullptr ? recording.message : "the samples could not be read";
             return false;
         }
-        if (count > 1) dealFrames(chunk, done, channels);
+        dealFrames(chunk, done, channels);
         done += static_cast<std::uint64_t>(take);
     }
     return true;

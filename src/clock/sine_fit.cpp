@@ -47,20 +47,33 @@ struct Reinsch {
     }
 };
 
-// sum over n of y_n exp(i omega n), with the samples' exact sum and sum of
-// squares: chain l correlates its samples at kChains omega, then turns by omega l.
-FitSums accumulate(const std::int16_t* samples, std::int32_t count, double firstTime, double omega) {
+// Sums of 16-bit codes are kept in integers, so they are exact; finer samples
+// (24-bit, float) in doubles.
+template <typename T>
+struct SampleSum {
+    using type = std::int64_t;
+};
+template <>
+struct SampleSum<float> {
+    using type = double;
+};
+
+// sum over n of y_n exp(i omega n), with the samples' sum and sum of squares:
+// chain l correlates its samples at kChains omega, then turns by omega l.
+template <typename T>
+FitSums accumulate(const T* samples, std::int32_t count, double firstTime, double omega) {
+    using Sum = typename SampleSum<T>::type;
     const double theta = kChains * omega;
     const Reinsch r(theta);
     double s[kChains] = {};
     double d[kChains] = {};
-    std::int64_t sum = 0;
-    std::int64_t squares = 0;
+    Sum sum = 0;
+    Sum squares = 0;
     const std::int32_t steps = count / kChains;
     for (std::int32_t m = 0; m < steps; ++m) {
-        const std::int16_t* y = samples + m * kChains;
+        const T* y = samples + m * kChains;
         for (int l = 0; l < kChains; ++l) {
-            const std::int32_t value = y[l];
+            const Sum value = y[l];
             sum += value;
             squares += value * value;
             const double next = (r.sigma * d[l] + value) + r.lambda * s[l];
@@ -72,7 +85,7 @@ FitSums accumulate(const std::int16_t* samples, std::int32_t count, double first
     for (int l = 0; l < kChains; ++l)
         correlation += std::polar(1.0, omega * l) * r.correlation(s[l], d[l], steps, theta);
     for (std::int32_t n = steps * kChains; n < count; ++n) {
-        const std::int32_t value = samples[n];
+        const Sum value = samples[n];
         sum += value;
         squares += value * value;
         correlation += std::polar(static_cast<double>(value), omega * static_cast<double>(n));
@@ -123,12 +136,21 @@ double SineFit::phase() const {
     return std::atan2(cosineCoefficient, sineCoefficient);
 }
 
-SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega) {
+template <typename T>
+SineFit fitSineTo(const T* samples, std::int32_t count, double firstTime, double omega) {
     SineFit fit;
     fit.count = count;
     if (samples == nullptr || count < 3) return fit;
     fit.solved = solve(accumulate(samples, count, firstTime, omega), static_cast<double>(count), fit);
     return fit;
+}
+
+SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega) {
+    return fitSineTo(samples, count, firstTime, omega);
+}
+
+SineFit fitSine(const float* samples, std::int32_t count, double firstTime, double omega) {
+    return fitSineTo(samples, count, firstTime, omega);
 }
 
 }  // namespace auralyn::clock

@@ -28,5 +28,7 @@ struct SineFit {
 // and cosines themselves in closed form (the Dirichlet kernel), so a fit costs
 // little more than one pass over the samples.
 SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega);
+// The same over samples in 16-bit units with a fraction (24-bit, float recordings).
+SineFit fitSine(const float* samples, std::int32_t count, double firstTime, double omega);
 
 }  // namespace auralyn::clock

@@ -23,7 +23,8 @@ struct HalvesFit {
     double centreDistance = 0.0;  // samples
 };
 
-HalvesFit fitHalves(const std::int16_t* samples, std::int32_t count, double omega) {
+template <typename T>
+HalvesFit fitHalves(const T* samples, std::int32_t count, double omega) {
     const std::int32_t firstCount = count / 2;
     const std::int32_t secondCount = count - firstCount;
     HalvesFit halves;
@@ -43,10 +44,15 @@ double omegaStandardError(const HalvesFit& h, double amplitude, double residualV
     return std::sqrt(v1 + v2) / h.centreDistance;
 }
 
-}  // namespace
+// Below the rounding of the samples' own resolution a residual means an exact
+// synthetic tone: 1/12 of a step for 16-bit codes, of a 24-bit step otherwise.
+template <typename T>
+constexpr double kRoundingVariance = 1.0 / 12.0;
+template <>
+constexpr double kRoundingVariance<float> = 1.0 / 12.0 / 65536.0;
 
-FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
-                                    double sampleRate) {
+template <typename T>
+FrequencyEstimate estimateFrom(const T* samples, std::int32_t count, double expectedFrequency, double sampleRate) {
     FrequencyEstimate estimate;
     if (samples == nullptr || count < kMinSamples || !(sampleRate > 0.0)) return estimate;
     if (!(expectedFrequency > 0.0) || !(expectedFrequency < 0.5 * sampleRate)) return estimate;
@@ -64,14 +70,25 @@ FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t co
     const double amplitude = 0.5 * (halves.first.amplitude() + halves.second.amplitude());
     const double dof = static_cast<double>(count) - 6.0;
     const double residualVariance = (halves.first.residualSquares + halves.second.residualSquares) / dof;
-    // Quantisation alone leaves 1/12; a residual below it means an exact synthetic tone.
-    const double noiseFloor = residualVariance > 1.0 / 12.0 ? residualVariance : 1.0 / 12.0;
+    const double noiseFloor = residualVariance > kRoundingVariance<T> ? residualVariance : kRoundingVariance<T>;
     estimate.amplitude = amplitude;
     estimate.signalToNoise = 0.5 * amplitude * amplitude / noiseFloor;
     estimate.frequency = omega * sampleRate / kTwoPi;
     estimate.standardError = omegaStandardError(halves, amplitude, noiseFloor) * sampleRate / kTwoPi;
     estimate.valid = estimate.signalToNoise >= kMinSignalToNoise && std::isfinite(estimate.standardError);
     return estimate;
+}
+
+}  // namespace
+
+FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate) {
+    return estimateFrom(samples, count, expectedFrequency, sampleRate);
+}
+
+FrequencyEstimate estimateFrequency(const float* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate) {
+    return estimateFrom(samples, count, expectedFrequency, sampleRate);
 }
 
 }  // namespace auralyn::clock

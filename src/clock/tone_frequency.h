@@ -32,5 +32,8 @@ inline constexpr double kMinSignalToNoise = 10.0;
 // capture on tones whose nominal frequency may be 1000 ppm off).
 FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
                                     double sampleRate);
+// The same over samples in 16-bit units with a fraction (24-bit, float recordings).
+FrequencyEstimate estimateFrequency(const float* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate);
 
 }  // namespace auralyn::clock

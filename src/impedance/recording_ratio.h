@@ -12,8 +12,8 @@ namespace auralyn::impedance {
 // The two channels of an impedance recording: the driver's (or, across the
 // resistor, the load's) and the one it is divided by.
 struct ChannelPair {
-    const std::vector<std::int16_t>& driver;
-    const std::vector<std::int16_t>& drive;
+    const std::vector<analysis::Sample>& driver;
+    const std::vector<analysis::Sample>& drive;
 };
 
 struct RecordingRatio {

@@ -1,6 +1,7 @@
 #include "measurer/sync_search.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <optional>
 #include <vector>
@@ -49,14 +50,22 @@ private:
 
 // Samples held in memory, seen as the search sees what it has read: from the
 // search's first sample on.
+// Finer samples are judged as the 16-bit codes they round to.
+std::int16_t code(std::int16_t sample) { return sample; }
+std::int16_t code(float sample) {
+    const float rounded = std::nearbyint(sample);
+    return static_cast<std::int16_t>(rounded >= 32767.0f ? 32767.0f : rounded <= -32768.0f ? -32768.0f : rounded);
+}
+
+template <typename T>
 class HeldSamples {
 public:
-    HeldSamples(const std::int16_t* samples, std::int64_t first) : samples_(samples), first_(first) {}
-    std::int16_t operator[](std::int64_t index) const { return samples_[index]; }
+    HeldSamples(const T* samples, std::int64_t first) : samples_(samples), first_(first) {}
+    std::int16_t operator[](std::int64_t index) const { return code(samples_[index]); }
     std::int64_t first() const { return first_; }
 
 private:
-    const std::int16_t* samples_;
+    const T* samples_;
     std::int64_t first_;
 };
 
@@ -183,22 +192,37 @@ bool findSyncPulse(const sweep::SweepPlan& plan, wave::WaveFile& recording, std:
     }
 }
 
-std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
+namespace {
+
+template <typename T>
+std::optional<std::int64_t> findHeldTrigger(const sweep::SweepPlan& plan, const T* samples, std::int64_t count,
                                             std::int64_t from, std::int64_t to, std::int64_t silence) {
     const PulseShape shape = pulseShape(plan.params());
     if (!pulseCanBeFound(plan.params(), shape)) return std::nullopt;
     from = std::max<std::int64_t>(from, 0);
     const std::int64_t end = std::min(to, count);
-    const HeldSamples seen(samples, from);
+    const HeldSamples<T> seen(samples, from);
     const bool checkShape = shape.threshold >= 4;
     for (std::int64_t trigger = from + std::max<std::int64_t>(silence, 0); trigger < end; ++trigger) {
-        if (magnitude(samples[trigger]) < shape.threshold) continue;
+        if (magnitude(seen[trigger]) < shape.threshold) continue;
         // The streaming search needs the samples it looks at behind the trigger.
         if (trigger + shape.look > count) return std::nullopt;
         if (checkShape && !looksLikeAPulse(seen, trigger, shape)) continue;
         return trigger;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
+                                            std::int64_t from, std::int64_t to, std::int64_t silence) {
+    return findHeldTrigger(plan, samples, count, from, to, silence);
+}
+
+std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const float* samples, std::int64_t count,
+                                            std::int64_t from, std::int64_t to, std::int64_t silence) {
+    return findHeldTrigger(plan, samples, count, from, to, silence);
 }
 
 std::uint16_t trackPeak(std::uint16_t peak, const std::int16_t* samples, std::int32_t count) {

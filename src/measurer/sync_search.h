@@ -24,6 +24,10 @@ bool findSyncPulse(const sweep::SweepPlan& plan, wave::WaveFile& recording, std:
 // before `to`.
 std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const std::int16_t* samples, std::int64_t count,
                                             std::int64_t from, std::int64_t to, std::int64_t silence = 0);
+// The same over samples in 16-bit units with a fraction (24-bit, float
+// recordings), each judged as the code it rounds to.
+std::optional<std::int64_t> findSyncTrigger(const sweep::SweepPlan& plan, const float* samples, std::int64_t count,
+                                            std::int64_t from, std::int64_t to, std::int64_t silence = 0);
 
 // The larger of `peak` and the largest absolute sample value among `count`
 // samples; -32768 counts as 32768.

@@ -10,11 +10,17 @@
 #include "drifted_sweep.h"
 #include "analysis/clock_corrected_sweep.h"
 #include "sweep_recording.h"
+#include "sample_vectors.h"
 
 namespace auralyn {
 namespace {
 
 using clock::ClockVerdict;
+
+// The recordings here are 16-bit codes, as a recorder writes them.
+analysis::ClockCorrectedSweep measureCodes(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& codes) {
+    return analysis::measureWithClockCorrection(plan, test::asSamples(codes));
+}
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kRate = 48000.0;
@@ -76,7 +82,7 @@ TEST(ClockCorrection, OneClockSweepReadsAsEchoprobeWould) {
     // the one echoprobe reads, and every tone reads full scale at phase 0.
     const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
     const std::vector<std::int16_t> recording = test::synthesiseSweep(plan);
-    const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
+    const analysis::ClockCorrectedSweep sweep = measureCodes(plan, recording);
     ASSERT_TRUE(sweep.pulseFound);
     EXPECT_EQ(sweep.clock.verdict, ClockVerdict::Measured);
     EXPECT_NEAR(sweep.clock.ppm, 0.0, 0.01);
@@ -101,7 +107,7 @@ TEST(ClockCorrection, ExactDriftReadsAsOneClock) {
     // at phase 0 but for the fraction of a sample by which the trigger lags.
     const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
     for (double ppm : {-1000.0, -200.0, 20.0, 1000.0}) {
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, test::synthesiseDriftedSweep(plan, ppm));
+        const analysis::ClockCorrectedSweep sweep = measureCodes(plan, test::synthesiseDriftedSweep(plan, ppm));
         ASSERT_EQ(sweep.clock.verdict, ClockVerdict::Measured) << ppm;
         EXPECT_NEAR(sweep.clock.ppm, ppm, 0.05);
         EXPECT_LE(std::fabs(sweep.clock.ppm - ppm), sweep.clock.u95) << ppm;
@@ -119,14 +125,14 @@ TEST(ClockCorrection, ExactDriftReadsAsOneClock) {
 TEST(ClockCorrection, EmptyAndTruncatedRecordingsMeasureWhatTheyHold) {
     const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
     const std::vector<std::int16_t> full = test::synthesiseDriftedSweep(plan, 100.0);
-    const analysis::ClockCorrectedSweep empty = analysis::measureWithClockCorrection(plan, {});
+    const analysis::ClockCorrectedSweep empty = measureCodes(plan, {});
     EXPECT_FALSE(empty.pulseFound);
     EXPECT_EQ(empty.tonesMissing, plan.toneCount());
     EXPECT_TRUE(empty.tones.empty());
     // Cut just behind the pulse, then inside the second tone: nothing to agree on.
     for (std::size_t keep : {std::size_t{175000}, std::size_t{205000}}) {
         const std::vector<std::int16_t> cut(full.begin(), full.begin() + keep);
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, cut);
+        const analysis::ClockCorrectedSweep sweep = measureCodes(plan, cut);
         EXPECT_TRUE(sweep.pulseFound) << keep;
         EXPECT_EQ(sweep.clock.verdict, ClockVerdict::Disagree) << keep;
         EXPECT_FALSE(sweep.corrected);
@@ -136,7 +142,7 @@ TEST(ClockCorrection, EmptyAndTruncatedRecordingsMeasureWhatTheyHold) {
     // The pulse found, the rest of the recording a constant level: no tones.
     std::vector<std::int16_t> flat(full.begin(), full.begin() + 175000);
     flat.resize(full.size(), 20000);
-    EXPECT_EQ(analysis::measureWithClockCorrection(plan, flat).clock.verdict, ClockVerdict::Disagree);
+    EXPECT_EQ(measureCodes(plan, flat).clock.verdict, ClockVerdict::Disagree);
 }
 
 #ifdef AURALYN_HAVE_SIMULATION
@@ -156,12 +162,12 @@ simulation::Device filteringDevice(double ppm, double noiseDbfs = 0.0) {
 void expectOneClockResult(const sweep::SweepPlan& plan, const char* name) {
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
     const analysis::ClockCorrectedSweep reference =
-        analysis::measureWithClockCorrection(plan, test::throughDevice(played, filteringDevice(0.0), kRate));
+        measureCodes(plan, test::throughDevice(played, filteringDevice(0.0), kRate));
     ASSERT_EQ(reference.clock.verdict, ClockVerdict::Measured);
     EXPECT_NEAR(reference.clock.ppm, 0.0, 0.05);
     for (double ppm : {-1000.0, -200.0, -20.0, 0.0, 20.0, 50.0, 1000.0}) {
         const std::vector<std::int16_t> recording = test::throughDevice(played, filteringDevice(ppm), kRate);
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, recording);
+        const analysis::ClockCorrectedSweep sweep = measureCodes(plan, recording);
         ASSERT_EQ(sweep.clock.verdict, ClockVerdict::Measured) << ppm;
         ASSERT_EQ(sweep.tones.size(), reference.tones.size()) << ppm;
         const Agreement a = compare(sweep, reference);
@@ -187,7 +193,7 @@ TEST(ClockCorrectionThroughDevice, ClockWithinOnePpmInNoise) {
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
     for (double ppm : {-1000.0, -20.0, 50.0, 1000.0}) {
         const analysis::ClockCorrectedSweep sweep =
-            analysis::measureWithClockCorrection(plan, test::throughDevice(played, filteringDevice(ppm, -60.0), kRate));
+            measureCodes(plan, test::throughDevice(played, filteringDevice(ppm, -60.0), kRate));
         ASSERT_EQ(sweep.clock.verdict, ClockVerdict::Measured) << ppm;
         std::printf("noise -60 dBFS %+7.0f ppm: clock error %+.4f ppm, U95 %.4f\n", ppm, sweep.clock.ppm - ppm,
                     sweep.clock.u95);
@@ -206,7 +212,7 @@ void expectCoverage(const sweep::SweepPlan& plan, double noiseDbfs, int trials) 
         simulation::Device device = filteringDevice(0.0);
         device.parts.push_back(simulation::NoisePart{noiseDbfs, static_cast<std::uint64_t>(seed)});
         device.parts.push_back(simulation::ClockPart{37.0});
-        const analysis::ClockCorrectedSweep sweep = analysis::measureWithClockCorrection(plan, test::throughDevice(played, device, kRate));
+        const analysis::ClockCorrectedSweep sweep = measureCodes(plan, test::throughDevice(played, device, kRate));
         ASSERT_EQ(sweep.clock.verdict, ClockVerdict::Measured) << seed;
         covered += std::fabs(sweep.clock.ppm - 37.0) <= sweep.clock.u95;
         relative += std::fabs(sweep.clock.ppm - 37.0) / sweep.clock.u95;
@@ -227,11 +233,11 @@ TEST(ClockCorrectionThroughDevice, PaddedAndCutRecordings) {
     const sweep::SweepPlan plan = test::defaultSweep(0, 6.0);
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
     const std::vector<std::int16_t> recording = test::throughDevice(played, filteringDevice(300.0), kRate);
-    const analysis::ClockCorrectedSweep plain = analysis::measureWithClockCorrection(plan, recording);
+    const analysis::ClockCorrectedSweep plain = measureCodes(plan, recording);
     ASSERT_EQ(plain.clock.verdict, ClockVerdict::Measured);
 
     // Started 1.3 s early and stopped 2 s late: the same tones, later.
-    const analysis::ClockCorrectedSweep early = analysis::measureWithClockCorrection(plan, test::padded(recording, 62400, 96000));
+    const analysis::ClockCorrectedSweep early = measureCodes(plan, test::padded(recording, 62400, 96000));
     ASSERT_EQ(early.clock.verdict, ClockVerdict::Measured);
     EXPECT_NEAR(early.clock.ppm, plain.clock.ppm, 1e-9);
     ASSERT_EQ(early.tones.size(), plain.tones.size());
@@ -243,7 +249,7 @@ TEST(ClockCorrectionThroughDevice, PaddedAndCutRecordings) {
 
     // Stopped inside the sweep: the tones it holds, the rest counted missing.
     const std::vector<std::int16_t> cut(recording.begin(), recording.begin() + recording.size() * 2 / 3);
-    const analysis::ClockCorrectedSweep part = analysis::measureWithClockCorrection(plan, cut);
+    const analysis::ClockCorrectedSweep part = measureCodes(plan, cut);
     ASSERT_EQ(part.clock.verdict, ClockVerdict::Measured);
     EXPECT_NEAR(part.clock.ppm, 300.0, 0.2);
     EXPECT_GT(part.tones.size(), 0u);
@@ -260,7 +266,7 @@ TEST(ClockCorrectionThroughDevice, BeyondThousandPpmIsReportedNotUsed) {
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
     for (double ppm : {-1500.0, 1500.0}) {
         const analysis::ClockCorrectedSweep sweep =
-            analysis::measureWithClockCorrection(plan, test::throughDevice(played, filteringDevice(ppm), kRate));
+            measureCodes(plan, test::throughDevice(played, filteringDevice(ppm), kRate));
         EXPECT_EQ(sweep.clock.verdict, ClockVerdict::OutOfRange) << ppm;
         EXPECT_NEAR(sweep.clock.ppm, ppm, 1.0);
         EXPECT_FALSE(sweep.corrected);
@@ -273,7 +279,7 @@ TEST(ClockCorrectionThroughDevice, SomethingElseGivesNoFigure) {
     const std::vector<std::int16_t> played = test::synthesiseSweep(plan);
     const std::size_t length = played.size();
     // Silence: no pulse, no figure.
-    const analysis::ClockCorrectedSweep silence = analysis::measureWithClockCorrection(plan, std::vector<std::int16_t>(length, 0));
+    const analysis::ClockCorrectedSweep silence = measureCodes(plan, std::vector<std::int16_t>(length, 0));
     EXPECT_FALSE(silence.pulseFound);
     EXPECT_EQ(silence.clock.verdict, ClockVerdict::Disagree);
     EXPECT_EQ(silence.tonesMissing, silence.tonesExpected);
@@ -281,7 +287,7 @@ TEST(ClockCorrectionThroughDevice, SomethingElseGivesNoFigure) {
     simulation::Device noise;
     noise.parts.push_back(simulation::GainPart{-200.0});
     noise.parts.push_back(simulation::NoisePart{-12.0, 3});
-    const analysis::ClockCorrectedSweep noisy = analysis::measureWithClockCorrection(plan, test::throughDevice(played, noise, kRate));
+    const analysis::ClockCorrectedSweep noisy = measureCodes(plan, test::throughDevice(played, noise, kRate));
     EXPECT_FALSE(noisy.pulseFound);
     EXPECT_EQ(noisy.clock.verdict, ClockVerdict::Disagree);
     EXPECT_FALSE(noisy.corrected);
@@ -292,7 +298,7 @@ TEST(ClockCorrectionThroughDevice, SomethingElseGivesNoFigure) {
     other.endFrequency = 15000;
     other.frequencyStep = 150;
     sweep::SweepPlan otherPlan(other);
-    const analysis::ClockCorrectedSweep foreign = analysis::measureWithClockCorrection(
+    const analysis::ClockCorrectedSweep foreign = measureCodes(
         plan, test::throughDevice(test::synthesiseSweep(otherPlan), filteringDevice(20.0), kRate));
     EXPECT_TRUE(foreign.pulseFound);
     EXPECT_EQ(foreign.clock.verdict, ClockVerdict::Disagree) << foreign.clock.ppm << " " << foreign.clock.agreeing;

@@ -185,7 +185,8 @@ TEST(DistortionMeasurement, FundamentalAgreesWithTheToneAnalyzerOnALinearDevice)
     double worstDb = 0.0;
     double worstDeg = 0.0;
     for (const TonePlace& tone : sweep.tones) {
-        analyzer.setSamples(sweep.block(tone));
+        const std::vector<std::int16_t> codes(sweep.block(tone), sweep.block(tone) + tone.length);
+        analyzer.setSamples(codes.data());
         analyzer.setTone(tone.frequency, static_cast<std::int32_t>(tone.length));
         const analysis::ToneQuality q = measure(sweep, tone);
         if (analyzer.amplitude() < 32767.0 * 1e-2) continue;  // far down the filter's slope

@@ -23,9 +23,9 @@ struct Partial {
     double phase;  // of amplitude * sin(k w t + phase)
 };
 
-std::vector<std::int16_t> block(std::size_t count, double offset, double cps, const std::vector<Partial>& partials,
+std::vector<analysis::Sample> block(std::size_t count, double offset, double cps, const std::vector<Partial>& partials,
                                 double dc = 0.0) {
-    std::vector<std::int16_t> out(count);
+    std::vector<analysis::Sample> out(count);
     for (std::size_t n = 0; n < count; ++n) {
         const double t = offset + static_cast<double>(n);
         double v = dc;
@@ -141,7 +141,7 @@ void expectFinite(const analysis::ToneQuality& q) {
 TEST(ToneQuality, ToneBuriedInNoiseGetsLargeIntervalsAndNoHarmonics) {
     std::mt19937_64 engine(7);
     std::normal_distribution<double> normal(0.0, 300.0);
-    std::vector<std::int16_t> noise(20000);
+    std::vector<analysis::Sample> noise(20000);
     for (auto& s : noise) s = static_cast<std::int16_t>(std::lround(normal(engine)));
     const double cps = 1000.0 / 48000.0;
     const analysis::ToneQuality q = analysis::measureTone(noise.data(), 960, 0.0, cps, {noise.data() + 960, noise.size() - 960});
@@ -155,7 +155,7 @@ TEST(ToneQuality, ToneBuriedInNoiseGetsLargeIntervalsAndNoHarmonics) {
 }
 
 TEST(ToneQuality, SilenceAndMissingBlocksYieldNoNumbersThatAreNotThere) {
-    const std::vector<std::int16_t> silence(960, 0);
+    const std::vector<analysis::Sample> silence(960, 0);
     const double cps = 1000.0 / 48000.0;
     const analysis::ToneQuality q = analysis::measureTone(silence.data(), silence.size(), 0.0, cps, {silence.data(), silence.size()});
     expectFinite(q);
@@ -180,7 +180,7 @@ TEST(ToneQuality, SilenceAndMissingBlocksYieldNoNumbersThatAreNotThere) {
 TEST(ToneQuality, LeadInNoiseFloorFollowsTheBlockLength) {
     std::mt19937_64 engine(3);
     std::normal_distribution<double> normal(0.0, 50.0);
-    std::vector<std::int16_t> leadIn(200000);
+    std::vector<analysis::Sample> leadIn(200000);
     for (auto& s : leadIn) s = static_cast<std::int16_t>(std::lround(normal(engine)));
     const double sigma = std::sqrt(2500.0 + 1.0 / 12.0);
     for (const std::size_t n : {960u, 4800u, 24000u}) {
@@ -207,12 +207,12 @@ TEST(FitUncertainty, StudentQuantileMatchesTables) {
 }
 
 TEST(Clipping, CountsSamplesAtEitherEndOfTheRange) {
-    const std::vector<std::int16_t> samples = {0, 32767, 32766, -32767, -32768, -5};
+    const std::vector<analysis::Sample> samples = {0, 32767, 32766, -32767, -32768, -5};
     const analysis::ClipCheck check = analysis::checkClipping(samples.data(), samples.size());
     EXPECT_EQ(check.peak, 32768);
     EXPECT_EQ(check.samplesAtFullScale, 3u);
     EXPECT_TRUE(check.touchesFullScale());
-    const std::vector<std::int16_t> quiet = {100, -32766, 32766};
+    const std::vector<analysis::Sample> quiet = {100, -32766, 32766};
     EXPECT_FALSE(analysis::checkClipping(quiet.data(), quiet.size()).touchesFullScale());
     EXPECT_FALSE(analysis::checkClipping(nullptr, 10).touchesFullScale());
 }

@@ -13,17 +13,17 @@ namespace {
 
 using namespace auralyn::analysis;
 
-std::vector<std::int16_t> humAndNoise(std::size_t count) {
+std::vector<auralyn::analysis::Sample> humAndNoise(std::size_t count) {
     std::mt19937 random(17);
     std::normal_distribution<double> noise(0.0, 30.0);
-    std::vector<std::int16_t> samples(count);
+    std::vector<auralyn::analysis::Sample> samples(count);
     for (std::size_t n = 0; n < count; ++n)
         samples[n] = static_cast<std::int16_t>(std::lround(120.0 + 400.0 * std::sin(0.00654 * n) + noise(random)));
     return samples;
 }
 
 TEST(LeadInMoments, GiveTheBlockByBlockNoiseAtEveryFrequency) {
-    const std::vector<std::int16_t> leadIn = humAndNoise(24000);
+    const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(24000);
     const LeadInSpan shared{leadIn.data(), leadIn.size()};
     for (int tone = 1; tone < 400; ++tone) {
         const double cyclesPerSample = 0.0011 * tone;
@@ -38,7 +38,7 @@ TEST(LeadInMoments, GiveTheBlockByBlockNoiseAtEveryFrequency) {
 }
 
 TEST(LeadInMoments, SilenceStaysAtTheRoundingFloor) {
-    const std::vector<std::int16_t> silence(24000, 0);
+    const std::vector<auralyn::analysis::Sample> silence(24000, 0);
     const LeadInSpan span{silence.data(), silence.size()};
     for (int tone = 1; tone < 200; ++tone) {
         const auto noise = measureLeadInNoise(span, 4800, 0.002 * tone);

@@ -11,7 +11,8 @@ sweep::SweepParameters defaultSweep() { return dialogueDefaults(); }
 SimulatedSweep plainSweep(const sweep::SweepParameters& p) {
     SimulatedSweep sweep;
     sweep.sampleRate = p.sampleRate;
-    sweep.samples = synthesiseSweep(sweep::SweepPlan(p));
+    const std::vector<std::int16_t> codes = synthesiseSweep(sweep::SweepPlan(p));
+    sweep.samples.assign(codes.begin(), codes.end());
     sweep.tones = sweep::generatedToneSpans(sweep::SweepPlan(p));
     sweep.leadIn = static_cast<std::size_t>(sweep::generatorLeadInSamples(p));
     return sweep;

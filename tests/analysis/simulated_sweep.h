@@ -15,12 +15,12 @@ using TonePlace = sweep::ToneSpan;
 
 struct SimulatedSweep {
     std::uint32_t sampleRate = 0;
-    std::vector<std::int16_t> samples;
+    std::vector<analysis::Sample> samples;
     std::vector<TonePlace> tones;
     std::size_t leadIn = 0;  // silent samples before the first sync pulse
 
     analysis::LeadInSpan leadInSpan() const { return {samples.data(), leadIn}; }
-    const std::int16_t* block(const TonePlace& tone) const { return samples.data() + tone.start; }
+    const analysis::Sample* block(const TonePlace& tone) const { return samples.data() + tone.start; }
 };
 
 // The sweep record the generator's dialogue stores with every default:

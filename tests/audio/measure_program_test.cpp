@@ -131,7 +131,8 @@ protected:
 };
 
 TEST_F(MeasureProgram, LoopbackAtFullVolumeIsUnityOnEveryToneAndKeepsAValidRecording) {
-    const ProgramRun run = measure(joined(kShortSweep, {"--csv", "loop.csv", "--keep-recording", "rec.wav"}));
+    const ProgramRun run =
+        measure(joined(kShortSweep, {"--bits", "16", "--csv", "loop.csv", "--keep-recording", "rec.wav"}));
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const std::vector<Tone> tones = readCsv(dir_.file("loop.csv"));
     ASSERT_EQ(tones.size(), kShortSweepTones) << run.out;
@@ -301,8 +302,8 @@ int interruptAfter(pid_t pid, double seconds) {
 TEST_F(MeasureProgram, CtrlCStopsAtOnceAndLeavesOnlyTheKeptRecordingComplete) {
     // A sweep of some twenty seconds, interrupted well inside it.
     const std::vector<std::string> longSweep{"--start", "20", "--end", "20000", "--step", "12"};
-    const pid_t kept = spawnMeasure(dir_.path().string(), joined(longSweep, {"--keep-recording", "part.wav", "--csv",
-                                                                             "part.csv"}));
+    const pid_t kept = spawnMeasure(dir_.path().string(), joined(longSweep, {"--bits", "16", "--keep-recording",
+                                                                             "part.wav", "--csv", "part.csv"}));
     ASSERT_GT(kept, 0);
     EXPECT_EQ(interruptAfter(kept, 2.5), 130);
     const WaveFacts wave = readWave(dir_.file("part.wav"));
@@ -318,6 +319,22 @@ TEST_F(MeasureProgram, CtrlCStopsAtOnceAndLeavesOnlyTheKeptRecordingComplete) {
     EXPECT_TRUE(leftFiles().empty());
 }
 
+// By default a device that takes float samples is captured deeper, kept as
+// 24-bit PCM and measured through the general reader, at the same unity gain.
+TEST_F(MeasureProgram, TwentyFourBitCaptureIsTheDefaultAndIsKeptAndMeasured) {
+    const ProgramRun run = measure(joined(kShortSweep, {"--level", "-20", "--json", "deep.json", "--csv", "deep.csv",
+                                                        "--keep-recording", "rec24.wav"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.out.find("24-bit samples"), std::string::npos) << run.out;
+    const std::vector<Tone> tones = readCsv(dir_.file("deep.csv"));
+    ASSERT_EQ(tones.size(), kShortSweepTones) << run.out;
+    for (const Tone& tone : tones) EXPECT_NEAR(tone.magnitudeDb, 0.0, 0.02) << tone.frequency << " Hz";
+    const test::Bytes bytes = test::readFileBytes(dir_.file("rec24.wav"));
+    ASSERT_GE(bytes.size(), 44u);
+    EXPECT_EQ(test::loadU16(bytes, 34), 24);
+    EXPECT_NE(test::readFileText(dir_.file("deep.json")).find("24-bit PCM"), std::string::npos);
+}
+
 // Refused before any device opens: no server needed.
 TEST(MeasureCommandLine, RefusesWhatCannotBeMeasured) {
     TempDir dir;
@@ -330,6 +347,8 @@ TEST(MeasureCommandLine, RefusesWhatCannotBeMeasured) {
     EXPECT_EQ(run({"--sweep", "a.wav", "a.swp", "--rate", "44100"}).exitCode, 2);
     EXPECT_EQ(run({"--keep-recording", "x.wav", "--csv", "x.wav"}).exitCode, 2);
     EXPECT_EQ(run({"--rate", "5"}).exitCode, 2);
+    EXPECT_EQ(run({"--bits", "20"}).exitCode, 2);
+    EXPECT_EQ(run({"--bits", "24", "--impedance", "--sense-resistor", "10"}).exitCode, 2);
 
     // A sweep whose WAV file is not at its parameter file's rate.
     ASSERT_EQ(test::runProgram(AURALYN_PATH, {"sweep", "-o", "s48.wav", "--start", "1000", "--end", "2000"}, "",

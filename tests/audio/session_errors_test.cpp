@@ -1,6 +1,8 @@
 // The session's refusals that need no sound server, and its platform-independent parts.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <cstdint>
 #include <vector>
 
@@ -57,14 +59,20 @@ TEST(SessionParts, MapsTheMonoSweepToTheChosenChannels) {
 
 TEST(SessionParts, MetersPeaksAndClipping) {
     PeakMeter meter;
-    const std::vector<std::int16_t> half{0, -16384, 100};
+    const std::vector<float> half{0, -16384, 100};
     meter.add(half);
     EXPECT_NEAR(meter.takeDbfs(), -6.02, 0.01);
     EXPECT_FALSE(meter.takeClipped());
     EXPECT_EQ(meter.takeDbfs(), -200.0);
-    const std::vector<std::int16_t> clipped{-32768};
+    const std::vector<float> clipped{-32768};
     meter.add(clipped);
     EXPECT_TRUE(meter.takeClipped());
+    EXPECT_NEAR(meter.takeDbfs(), 20.0 * std::log10(32768.0 / 32767.0), 1e-9);
+    // A deeper capture's fraction counts: just below the top code is no clip.
+    const std::vector<float> fine{32766.5f, -0.25f};
+    meter.add(fine);
+    EXPECT_FALSE(meter.takeClipped());
+    EXPECT_NEAR(meter.takeDbfs(), 20.0 * std::log10(32766.5 / 32767.0), 1e-6);
 }
 
 TEST(SessionParts, JudgesLossBeforeSilence) {
@@ -93,7 +101,7 @@ TEST(SessionParts, FinishingCutsTheRecordingAtTheTailAndJudgesIt) {
     result.channels = 2;
     result.frames = {0, 0, 5, -5, 7, 7};
     finishRecording(result, 2, {});
-    EXPECT_EQ(result.frames, (std::vector<std::int16_t>{0, 0, 5, -5}));
+    EXPECT_EQ(result.frames, (std::vector<float>{0, 0, 5, -5}));
     EXPECT_EQ(result.status, SessionStatus::Complete);
     finishRecording(result, 10, {});  // a short recording is kept whole
     EXPECT_EQ(result.frames.size(), 4u);

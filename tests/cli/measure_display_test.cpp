@@ -64,7 +64,7 @@ TEST(MeasureDisplay, WarnsOnlyWhenThePulseArrivesBelowTheThreshold) {
 }
 
 TEST(MeasureFiles, PeaksAndFullScaleCountsPerChannel) {
-    const std::vector<std::int16_t> frames{0, 100, -32768, 5, 32767, -7, 12, 32767};
+    const std::vector<float> frames{0, 100, -32768, 5, 32767, -7, 12, 32767};
     EXPECT_EQ(channelPeak(frames, 2, 0), 32768);
     EXPECT_EQ(channelPeak(frames, 2, 1), 32767);
     EXPECT_EQ(fullScaleCount(frames, 2, 0), 2u);

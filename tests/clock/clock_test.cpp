@@ -57,7 +57,8 @@ TEST(SineFit, DegenerateInputs) {
     EXPECT_EQ(silent.amplitude(), 0.0);
     EXPECT_EQ(silent.phase(), 0.0);
     EXPECT_FALSE(fitSine(zeros.data(), 2, 0.0, 0.3).solved);
-    EXPECT_FALSE(fitSine(nullptr, 100, 0.0, 0.3).solved);
+    EXPECT_FALSE(fitSine(static_cast<const std::int16_t*>(nullptr), 100, 0.0, 0.3).solved);
+    EXPECT_FALSE(fitSine(static_cast<const float*>(nullptr), 100, 0.0, 0.3).solved);
     EXPECT_FALSE(fitSine(zeros.data(), 100, 0.0, 0.0).solved);  // a sine of frequency 0 is no sine
 }
 

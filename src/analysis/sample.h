@@ -1,0 +1,15 @@
+#pragma once
+
+#include <vector>
+
+namespace auralyn::analysis {
+
+// A recorded sample as the measuring library takes it: floating point in the
+// units of a 16-bit code (full scale is 32768), so that 16-bit recordings are
+// held exactly and a 24-bit one keeps its eight further bits (a float's 24-bit
+// significand holds every 24-bit code exactly at this scale). Levels,
+// thresholds and reported amplitudes keep the units that echoprobe's report
+// uses, whatever the file's resolution.
+using Sample = float;
+
+}  // namespace auralyn::analysis

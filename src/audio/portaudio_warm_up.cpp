@@ -1,0 +1,30 @@
+#include <thread>
+
+#include <portaudio.h>
+
+#include "audio/audio_warm_up.h"
+
+namespace auralyn::audio {
+
+// PortAudio counts its initialisations: the one held here makes the
+// session's own a mere count, and ends with this object.
+struct AudioWarmUp::Start {
+    std::thread thread;
+    bool initialised = false;
+};
+
+AudioWarmUp::AudioWarmUp() : start_(std::make_unique<Start>()) {
+    Start* start = start_.get();
+    start->thread = std::thread([start] { start->initialised = Pa_Initialize() == paNoError; });
+}
+
+AudioWarmUp::~AudioWarmUp() {
+    wait();
+    if (start_->initialised) Pa_Terminate();
+}
+
+void AudioWarmUp::wait() {
+    if (start_->thread.joinable()) start_->thread.join();
+}
+
+}  // namespace auralyn::audio
