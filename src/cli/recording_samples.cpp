@@ -5,7 +5,9 @@
 namespace auralyn::cli {
 namespace {
 
-constexpr std::int32_t kChunkFrames = 1 << 16;
+// At least the reader's buffer (1 MiB), so that the C library reads the
+// samples straight into the chunk rather than through its buffer.
+constexpr std::int32_t kChunkFrames = 1 << 20;
 
 // Frames the data chunk holds within the file: a header that claims more
 // (or was never finalised) allocates only what is there.
@@ -14,15 +16,15 @@ std::uint64_t framesPresent(const wave::WaveFile& recording) {
     return frames > 0 ? static_cast<std::uint64_t>(frames) : 0;
 }
 
-// Interleaved frames into one vector per channel, from frame `first` on.
-void dealFrames(const std::vector<std::int16_t>& chunk, std::uint64_t first,
-                std::vector<std::vector<analysis::Sample>>& channels) {
+// Interleaved frames appended to one vector per channel; a mono chunk in one go.
+void appendFrames(const std::vector<std::int16_t>& chunk, std::vector<std::vector<analysis::Sample>>& channels) {
     const std::size_t count = channels.size();
-    const std::size_t frames = chunk.size() / count;
-    for (std::size_t c = 0; c < count; ++c) {
-        analysis::Sample* out = channels[c].data() + first;
-        for (std::size_t f = 0; f < frames; ++f) out[f] = static_cast<analysis::Sample>(chunk[f * count + c]);
+    if (count == 1) {
+        channels[0].insert(channels[0].end(), chunk.begin(), chunk.end());
+        return;
     }
+    for (std::size_t c = 0; c < count; ++c)
+        for (std::size_t n = c; n < chunk.size(); n += count) channels[c].push_back(static_cast<analysis::Sample>(chunk[n]));
 }
 
 }  // namespace
@@ -35,8 +37,8 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis
         return false;
     }
     const std::uint64_t frames = framesPresent(recording);
-    // Sized once: the file holds these frames, and a failed read leaves no caller using them.
-    channels.assign(count, std::vector<analysis::Sample>(frames));
+    channels.assign(count, {});
+    for (auto& channel : channels) channel.reserve(frames);
     std::vector<std::int16_t> chunk;
     for (std::uint64_t done = 0; done < frames;) {
         const auto take = static_cast<std::int32_t>(std::min<std::uint64_t>(kChunkFrames, frames - done));
@@ -45,7 +47,7 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis
             error = recording.message != nullptr ? recording.message : "the samples could not be read";
             return false;
         }
-        dealFrames(chunk, done, channels);
+        appendFrames(chunk, channels);
         done += static_cast<std::uint64_t>(take);
     }
     return true;
