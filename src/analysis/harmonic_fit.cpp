@@ -42,6 +42,17 @@ double remainderWithoutFundamental(const SquareMatrix& gram, const Vector& beta,
     return std::fmax(0.0, sumSquares - 2.0 * cross + quadratic);
 }
 
+// Columns 2k-1 and 2k of (X^T X)^-1, solved from the Cholesky factor.
+TermCovariance termCovariance(const SquareMatrix& factor, int n, int k) {
+    Vector unitCosine{};
+    unitCosine[2 * k - 1] = 1.0;
+    choleskySolve(factor, n, unitCosine);
+    Vector unitSine{};
+    unitSine[2 * k] = 1.0;
+    choleskySolve(factor, n, unitSine);
+    return {unitCosine[2 * k - 1], unitSine[2 * k], unitCosine[2 * k]};
+}
+
 }  // namespace
 
 double HarmonicFit::amplitude(int k) const {
@@ -90,15 +101,10 @@ HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstS
     fit.residualSquares = std::fmax(0.0, fit.sumSquares - explained);
     fit.remainderSquares = remainderWithoutFundamental(gram, beta, r, fit.sumSquares);
 
-    Vector unitCosine{};
-    unitCosine[1] = 1.0;
-    choleskySolve(factor, n, unitCosine);
-    Vector unitSine{};
-    unitSine[2] = 1.0;
-    choleskySolve(factor, n, unitSine);
-    fit.cosineVariance = unitCosine[1];
-    fit.sineVariance = unitSine[2];
-    fit.cosineSineCovariance = unitCosine[2];
+    for (int k = 1; k <= harmonics; ++k) fit.covariance[k] = termCovariance(factor, n, k);
+    fit.cosineVariance = fit.covariance[1].cosine;
+    fit.sineVariance = fit.covariance[1].sine;
+    fit.cosineSineCovariance = fit.covariance[1].cross;
     return fit;
 }
 

@@ -16,6 +16,14 @@ struct HarmonicTerm {
     double sine = 0.0;
 };
 
+// One harmonic's 2x2 block of (X^T X)^-1 (cosine, sine order): the
+// covariance of its two coefficients per unit noise variance.
+struct TermCovariance {
+    double cosine = 0.0;
+    double sine = 0.0;
+    double cross = 0.0;
+};
+
 // The joint least-squares fit of one block to DC, the fundamental and its
 // harmonics 2..harmonics, with time t measured from the block start.
 struct HarmonicFit {
@@ -32,6 +40,7 @@ struct HarmonicFit {
     double cosineVariance = 0.0;
     double sineVariance = 0.0;
     double cosineSineCovariance = 0.0;
+    std::array<TermCovariance, kMaxHarmonic + 1> covariance{};  // index k; [1] repeats the three above
 
     int parameters() const { return 1 + 2 * harmonics; }
     double amplitude(int k) const;  // of harmonic k, sample units

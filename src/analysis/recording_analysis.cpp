@@ -5,7 +5,10 @@
 
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/time_base_budget.h"
+#include "analysis/walk_time_base.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
 #include "measurer/recording_walk.h"
@@ -127,6 +130,8 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     const LeadInSpan deviceLeadIn = leadInBefore(channels.device, sweep.trigger, channels.step);
     LeadInSpan referenceLeadIn;
     if (channels.reference != nullptr) referenceLeadIn = leadInBefore(*channels.reference, sweep.trigger, channels.step);
+    const TimeBaseUncertainty timeBase =
+        sweepTimeBase(plan, sweep, channels.reference != nullptr ? *channels.reference : channels.device, channels.step);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ClockCorrectedTone& tone = sweep.tones[i];
         const BlockPlacement place = placeBlock(nominal[i], static_cast<double>(sweep.trigger), ppm);
@@ -138,19 +143,25 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
         ToneQuality quality = !timedByReference && block.samples != nullptr
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
+        addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
         // One pass over the block gives both its peak and its clipping.
         const ClipCheck clipCheck = checkClipping(block.samples, block.count);
         bool clips = clipped(clipCheck, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, static_cast<std::uint16_t>(clipCheck.peak));
         if (timedByReference) {
             const BlockSamples reference = blockIn(*channels.reference, place);
-            const ToneQuality referenceQuality =
+            ToneQuality referenceQuality =
                 reference.samples != nullptr
                     ? qualityFromFit(tone.fit, reference.count, cyclesPerSample, referenceLeadIn)
                     : qualityOf(reference, cyclesPerSample, referenceLeadIn);
+            addRoundingFloor(referenceQuality, kFullScale, static_cast<double>(block.count), channels.step);
+            // Both channels sit on the same time base: its error cancels in their ratio.
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
         }
+        if (!timedByReference)
+            addTimeBase(quality, timeBase, cyclesPerSample, place.start - static_cast<double>(sweep.trigger) + 0.5 * place.length,
+                        place.length);
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
@@ -173,7 +184,10 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& rec
         if (block.samples == nullptr) continue;
         tone.quality = qualityOf(block, place.frequency / rate, leadIn);
         tone.clipped = clipped(block, place.frequency / rate);
+        addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count), 1.0);
+        addWalkBias(tone);
     }
+    addWalkTimeBase(plan, nominal, recording, *trigger, analysis);
 }
 
 }  // namespace auralyn::analysis

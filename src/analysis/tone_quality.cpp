@@ -3,28 +3,12 @@
 #include <cmath>
 
 #include "analysis/fit_uncertainty.h"
+#include "analysis/harmonic_detection.h"
 
 namespace auralyn::analysis {
 namespace {
 
 constexpr double kSmallestRatio = 1e-20;
-
-// Harmonic distortion as the standard defines it (IEC 60268-3, IEEE Std 1057
-// 4.7): the root sum of squares of harmonics 2..10 that lie below half the
-// sampling rate, against the fundamental.
-void fillDistortion(const HarmonicFit& fit, ToneQuality& q) {
-    const double fundamental = fit.amplitude(1);
-    double squares = 0.0;
-    for (int k = 2; k <= fit.harmonics; ++k) {
-        const double h = fit.amplitude(k);
-        squares += h * h;
-        q.harmonicDbc[k] = amplitudeDb(h / fundamental);
-    }
-    if (fit.harmonics < 2) return;
-    const double thd = std::sqrt(squares) / fundamental;
-    q.thdDb = amplitudeDb(thd);
-    q.thdPercent = 100.0 * thd;
-}
 
 // THD+N: the RMS of everything in the block but DC and the fundamental,
 // against the fundamental's RMS (A / sqrt 2).
@@ -106,7 +90,7 @@ ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyc
     fillNoiseFloor(fit, leadInNoise, fit.residualSquares / (static_cast<double>(count) - fit.parameters()), q);
     q.thdnDb = thdPlusNoise(fit);
     // Below its own noise a tone's harmonics would be numbers read off the noise.
-    if (q.snrDb && *q.snrDb >= 0.0) fillDistortion(fit, q);
+    if (q.snrDb && *q.snrDb >= 0.0) fillDistortion(fit, count, cyclesPerSample, leadIn, q);
     return q;
 }
 

@@ -30,9 +30,11 @@ struct ToneQuality {
     double dc = 0.0;                  // sample units
     double residualRms = 0.0;         // RMS of what the whole fit leaves, sample units
     // h_dbc[k] for k = 2..10: harmonic k against the fundamental; empty where
-    // k f lies at or above half the sampling rate, or the tone is below its noise.
+    // k f lies at or above half the sampling rate, the tone is below its noise,
+    // or the harmonic does not stand clear of the noise at its own frequency.
     std::array<std::optional<double>, kMaxHarmonic + 1> harmonicDbc{};
     std::optional<double> thdDb;       // RSS of the harmonics present, against the fundamental
+    std::optional<double> thdDbUpper;  // where some harmonic is lost in its noise: THD is at most this
     std::optional<double> thdPercent;
     std::optional<double> thdnDb;      // RMS of all but fundamental and DC against the fundamental's RMS
     std::optional<double> noiseFloorDbfs;  // this measurement's RMS amplitude on noise alone

@@ -26,9 +26,25 @@ std::vector<SummaryField> summaryFields(const AnalysisDocument& document) {
     return fields;
 }
 
-std::vector<ToneColumn> tableColumns(const AnalysisDocument& document) {
-    std::vector<ToneColumn> columns = analysisToneColumns();
+std::vector<ToneColumn> tableColumns(const AnalysisDocument& document, std::vector<ToneColumn> columns) {
     return document.adjustColumns ? document.adjustColumns(std::move(columns)) : columns;
+}
+
+std::vector<ToneColumn> tableColumns(const AnalysisDocument& document) { return tableColumns(document, analysisToneColumns()); }
+
+ToneColumn constantColumn(std::string name, double value) {
+    return {std::move(name), [value](const analysis::ToneMeasurement&) -> std::optional<double> { return value; }};
+}
+
+// A CSV file has no place for the JSON's summary: what readers need of it
+// (the sampling rate, for the minimum phase's axis; the reference channel,
+// for --delay reference) rides along as columns of one value.
+std::vector<ToneColumn> csvColumns(const AnalysisDocument& document) {
+    std::vector<ToneColumn> columns = analysisToneColumns();
+    columns.push_back(constantColumn("sample_rate_hz", document.plan.params().sampleRate));
+    for (const SummaryField& field : document.extraSummary)
+        if (field.first == "reference_channel") columns.push_back(constantColumn("reference_channel", field.second.get<double>()));
+    return tableColumns(document, std::move(columns));
 }
 
 bool writeReportFile(const AnalysisDocument& document, const platform::StagedFile& file, std::string& error) {
@@ -82,7 +98,7 @@ void writeReport(const AnalysisDocument& document, std::FILE* out) {
 }
 
 std::string csvText(const AnalysisDocument& document) {
-    return failureLine(document) + toneTableCsv(tableColumns(document), document.analysis.tones);
+    return failureLine(document) + toneTableCsv(csvColumns(document), document.analysis.tones);
 }
 
 std::string jsonText(const AnalysisDocument& document) {

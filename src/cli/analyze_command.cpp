@@ -320,6 +320,9 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
                               analysis, measured.clock ? &*measured.clock : nullptr,
                               runStatus(analysis, measured.clock, measured.followsPlan)};
     document.extraSummary = recordingFields;
+    // Phases divided by a loopback reference start at it: process and plot
+    // take `--delay reference` from this.
+    if (a.referenceChannel != 0 && a.clockCorrection) document.extraSummary.emplace_back("reference_channel", a.referenceChannel);
 #ifdef AURALYN_HAVE_CALIBRATION
     if (calibration) applyCalibration(*calibration, analysis, document);
 #endif

@@ -1,6 +1,7 @@
 // auralyn impedance: a driver's (or any load's) impedance per tone from a
 // two-channel recording of the sweep through a sense resistor, as ZMA, CSV,
 // JSON and a plot.
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "cli/analyze_summary.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
+#include "cli/impedance_drive.h"
 #include "cli/impedance_files.h"
 #include "cli/impedance_request.h"
 #include "cli/recording_input.h"
@@ -55,6 +57,13 @@ void addOptions(CLI::App* c, ImpedanceRequest& r) {
     c->add_option("--sense-tolerance", r.senseTolerance, "Rs's tolerance in percent, added to the intervals")
         ->type_name("PCT")
         ->default_str("0");
+    auto* profile = c->add_option("--calibration", r.calibrationPath,
+                                  "a calibration profile: its input's volts calibration gives the drive in volts")
+                        ->type_name("PROFILE.json");
+    c->add_option("--drive-volts", r.driveVolts,
+                  "the drive's RMS voltage as a voltmeter reads it while the sweep plays: the drive in volts")
+        ->type_name("V")
+        ->excludes(profile);
     c->add_option("-o,--output", r.zmaPath, "write the ZMA file")->type_name("Z.zma")->default_str(
         "without -o, --csv, --json and --plot: the recording's name with .zma, here");
     c->add_option("--csv", r.csvPath, "write one row per tone with the intervals")->type_name("FILE");
@@ -67,6 +76,7 @@ std::string requestProblem(const ImpedanceRequest& r) {
     if (!(r.senseOhms > 0.0)) return "--sense-resistor must be above 0 ohms";
     if (r.inputImpedance && !(*r.inputImpedance > 0.0)) return "--input-impedance must be above 0 ohms";
     if (!(r.senseTolerance >= 0.0 && r.senseTolerance < 100.0)) return "--sense-tolerance must lie from 0 to 100 percent";
+    if (r.driveVolts && !(*r.driveVolts > 0.0 && std::isfinite(*r.driveVolts))) return "--drive-volts must be above 0";
     if (r.channel == r.referenceChannel) return "--reference-channel must name another channel than --channel";
     if (!r.referenceResistor.empty()) {
         char* end = nullptr;
@@ -242,11 +252,12 @@ int runImpedanceRequest(const ImpedanceRequest& r) {
         compensation.resistor = &resistor;
         compensation.resistorOhms = std::strtod(r.referenceResistor[1].c_str(), nullptr);
     }
-    const impedance::ImpedanceMeasurement m = impedance::measureImpedance(tones, fixtureOf(r), compensation);
+    impedance::ImpedanceMeasurement m = impedance::measureImpedance(tones, fixtureOf(r), compensation);
     if (!m.ok()) {
         printDiagnostic(r.recordingPath + ": " + impedance::describe(m.problem));
         return kExitFailure;
     }
+    if (!addDriveVolts(r, m.curve)) return kExitFailure;
     const bool written = writeOutputs(r, m);
     printImpedanceSummary(m);
     return written ? kExitSuccess : kExitFailure;

@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "cli/diagnostics.h"
 #include "platform/staged_file.h"
+#include "impedance/impedance_table.h"
 #include "plot/impedance_plot.h"
 
 namespace auralyn::cli {
@@ -20,6 +22,16 @@ bool writeWholeFile(const std::string& path, const std::string& text) {
 }
 
 bool readWholeFile(const std::string& path, std::size_t limit, std::string& text) {
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (!std::filesystem::exists(status)) {
+        printDiagnostic(path + ": no such file");
+        return false;
+    }
+    if (std::filesystem::is_directory(status)) {
+        printDiagnostic(path + ": is a folder, not a file");
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         printDiagnostic(path + ": cannot be opened");
@@ -35,6 +47,20 @@ bool readWholeFile(const std::string& path, std::size_t limit, std::string& text
             return false;
         }
     }
+    return true;
+}
+
+bool readImpedanceCurveFile(const std::string& path, impedance::ImpedanceCurve& curve) {
+    constexpr std::size_t kMaxCurveBytes = 64u << 20;
+    std::string text;
+    if (!readWholeFile(path, kMaxCurveBytes, text)) return false;
+    std::istringstream in(text);
+    impedance::CurveReading reading = impedance::readImpedanceCurve(in);
+    if (!reading.ok()) {
+        printDiagnostic(path + ": not an impedance curve: " + reading.error);
+        return false;
+    }
+    curve = std::move(reading.curve);
     return true;
 }
 

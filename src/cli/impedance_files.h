@@ -14,6 +14,10 @@ bool writeWholeFile(const std::string& path, const std::string& text);
 // Reads a whole text file of at most `limit` bytes; prints why not.
 bool readWholeFile(const std::string& path, std::size_t limit, std::string& text);
 
+// An impedance curve from a file (ZMA, or the CSV or JSON of auralyn
+// impedance) of at most 64 MiB; prints why not (naming the file).
+bool readImpedanceCurveFile(const std::string& path, impedance::ImpedanceCurve& curve);
+
 // The SVG of impedance curves (|Z| and phase with their bands) and of the
 // fitted models drawn over them.
 struct ImpedanceTraceInput {

@@ -19,6 +19,8 @@ struct ImpedanceRequest {
     std::string shortPath;
     std::vector<std::string> referenceResistor;  // REC.wav OHMS
     double senseTolerance = 0.0;
+    std::string calibrationPath;       // a profile whose input calibration reads the drive in volts
+    std::optional<double> driveVolts;  // the drive's voltage, as a voltmeter reads it during the sweep
     std::string zmaPath, csvPath, jsonPath, plotPath;
 };
 

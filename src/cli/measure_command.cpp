@@ -355,6 +355,7 @@ ImpedanceRequest impedanceOf(const MeasureCommand& m, const std::string& recordi
     r.senseOhms = m.senseOhms;
     r.channel = m.inputChannel;
     r.referenceChannel = m.referenceChannel;
+    r.calibrationPath = m.calibration.profilePath;
     r.zmaPath = m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.plotPath.empty()
                     ? "measurement.zma"
                     : m.reportPath;

@@ -9,6 +9,7 @@
 
 #include "cli/commands.h"
 #include "plot/plausible_values.h"
+#include "cli/plot_impedance.h"
 #include "cli/plot_processing.h"
 #include "plot/plot_job.h"
 #ifdef AURALYN_HAVE_CALIBRATION
@@ -52,9 +53,33 @@ bool addUnits(const CalibrationRequest& c, plot::PlotRequest& request) {
 
 #endif
 
+// Impedance curves are drawn as impedance, on their own: none of the
+// response's options applies to them. Empty when the inputs are responses;
+// else what is wrong with the command line, or "impedance".
+std::string impedanceChoice(const PlotCommand& command) {
+    const plot::PlotRequest& r = command.request;
+    std::size_t curves = 0;
+    std::string first;
+    for (const std::string& path : r.measurements) {
+        if (!isImpedanceCurve(path)) continue;
+        if (curves++ == 0) first = path;
+    }
+    if (curves == 0) return {};
+    if (curves < r.measurements.size())
+        return first + " is an impedance curve: impedance curves and frequency responses cannot share a plot";
+    const PlotProcessing& p = command.processing;
+    const bool responseOptions = r.frd || r.normalizeHz || r.distortion || r.uncertainty || !r.targets.empty() ||
+                                 !p.smooth.empty() || !p.delay.empty() || p.groupDelay || p.minPhase ||
+                                 command.calibration.any();
+    if (responseOptions)
+        return "impedance curves (" + first + ") are drawn as they are: the options for frequency responses do not apply";
+    return "impedance";
+}
+
 int runPlotCommand(PlotCommand& command) {
     plot::PlotRequest& request = command.request;
-    std::string usage;
+    std::string usage = impedanceChoice(command);
+    if (usage == "impedance") return plotImpedanceCurves(request.measurements, request.output);
     if (command.targetOffset != "auto") {
         char* end = nullptr;
         request.targetOffsetDb = std::strtod(command.targetOffset.c_str(), &end);
@@ -129,8 +154,9 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
         ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
         ->type_name("power|complex|db|variable");
     command->add_option("--delay", processing->delay,
-                        "auto: find each curve's time of flight and take it out of its phase (printed); or SECONDS")
-        ->type_name("auto|SECONDS");
+                        "auto: find each curve's time of flight and take it out of its phase (printed); reference: "
+                        "take out the delay of the time reference the file names; or SECONDS")
+        ->type_name("auto|reference|SECONDS");
     command->add_flag("--group-delay", processing->groupDelay, "Add a panel of group delay (ms)");
     command->add_flag("--min-phase", processing->minPhase,
                       "Draw the minimum phase the magnitude implies, dashed in the phase panel");

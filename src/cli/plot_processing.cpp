@@ -17,6 +17,8 @@ using plot::ResponsePoint;
 response::Response responseOf(const Measurement& m, std::vector<std::size_t>& drawn) {
     response::Response r;
     if (m.sampleRate != 0) r.sampleRate = m.sampleRate;
+    r.referenceChannel = m.referenceChannel;
+    r.referenceDelay = m.referenceDelay;
     for (std::size_t i = 0; i < m.points.size(); ++i) {
         if (!m.points[i]) continue;
         response::Tone tone;
@@ -38,12 +40,14 @@ std::optional<double> column(const response::Response& r, std::size_t tone, cons
 bool prepare(const response::ProcessOptions& options, const PlotProcessing& asked, Measurement& m, std::string& error) {
     std::vector<std::size_t> drawn;
     try {
-        response::Response r = responseOf(m, drawn);
-        response::checkResponse(r, m.path);
-        const response::Processed p = response::process(std::move(r), options);
+        const response::Response before = responseOf(m, drawn);
+        response::checkResponse(before, m.path);
+        const response::Processed p = response::process(before, options);
         if (p.delayFound) std::printf("%s: %s\n", m.path.c_str(), delayLine(*p.delayFound, p.response.sampleRate).c_str());
+        if (p.referenceRemoved) std::printf("%s: %s\n", m.path.c_str(), referenceDelayLine(*p.referenceRemoved, before).c_str());
         if (asked.groupDelay) m.groupDelayMs.assign(m.points.size(), std::nullopt);
         if (asked.minPhase) m.minPhaseDeg.assign(m.points.size(), std::nullopt);
+        if (p.minimum) m.minPhaseExtension = plot::MagnitudeExtension{p.minimum->lowDbPerOctave, p.minimum->highDbPerOctave};
         for (std::size_t k = 0; k < drawn.size(); ++k) {
             const response::Tone& tone = p.response.tones[k];
             m.points[drawn[k]] = ResponsePoint{tone.frequency, tone.magnitudeDb(), tone.phaseDeg()};
@@ -51,7 +55,8 @@ bool prepare(const response::ProcessOptions& options, const PlotProcessing& aske
             if (asked.minPhase) m.minPhaseDeg[drawn[k]] = column(p.response, k, "min_phase_deg");
         }
     } catch (const response::Error& e) {
-        error = e.what();
+        const std::string what = e.what();
+        error = what.compare(0, m.path.size(), m.path) == 0 ? what : m.path + ": " + what;
         return false;
     }
     return true;
@@ -61,6 +66,8 @@ bool readFrequencyTable(const std::string& path, Measurement& m, std::string& er
     try {
         const response::Response r = response::readResponseFile(path).response;
         if (r.sampleRate) m.sampleRate = static_cast<std::uint32_t>(*r.sampleRate);
+        m.referenceChannel = r.referenceChannel;
+        m.referenceDelay = r.referenceDelay;
         for (const response::Tone& tone : r.tones)
             m.points.push_back(ResponsePoint{tone.frequency, tone.magnitudeDb(), tone.phaseDeg()});
     } catch (const response::Error& e) {

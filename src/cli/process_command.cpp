@@ -54,6 +54,16 @@ response::Response readInput(const std::string& path) {
     return std::move(read.response);
 }
 
+// The operations' refusals name the file they refuse.
+response::Processed processNamed(const response::Response& input, const response::ProcessOptions& options,
+                                 const std::string& path) {
+    try {
+        return response::process(input, options);
+    } catch (const Error& e) {
+        throw Error(path + ": " + e.what());
+    }
+}
+
 std::string smoothingText(const ProcessRequest& request) {
     if (request.smoothMode == "variable") return "variable";
     if (request.smooth.empty()) return {};
@@ -73,9 +83,11 @@ int runProcess(const ProcessRequest& request) {
     std::string error;
     if (!checkProcessOutputs(request.outputs, {request.input}, error)) throw UsageError{error};
     const response::ProcessOptions options = optionsOf(request);
-    const response::Processed processed = response::process(readInput(request.input), options);
+    const response::Response input = readInput(request.input);
+    const response::Processed processed = processNamed(input, options, request.input);
     const response::Response& r = processed.response;
     if (processed.delayFound) std::printf("%s\n", delayLine(*processed.delayFound, r.sampleRate).c_str());
+    if (processed.referenceRemoved) std::printf("%s\n", referenceDelayLine(*processed.referenceRemoved, input).c_str());
     if (processed.minimum)
         std::printf("Minimum phase: the magnitude extended at %+.2f dB/octave below %.6g Hz and %+.2f dB/octave above %.6g Hz\n",
                     processed.minimum->lowDbPerOctave, r.tones.front().frequency, processed.minimum->highDbPerOctave,
@@ -84,6 +96,8 @@ int runProcess(const ProcessRequest& request) {
         {"sample_rate", optionalNumber(r.sampleRate)},
         {"delay_s", processed.delayFound ? response::jsonValue(processed.delayFound->seconds) : nlohmann::ordered_json(nullptr)},
         {"delay_removed_s", response::jsonValue(r.delayRemoved)},
+        {"reference_channel", r.referenceChannel ? nlohmann::ordered_json(*r.referenceChannel) : nlohmann::ordered_json(nullptr)},
+        {"reference_delay_s", optionalNumber(r.referenceDelay)},
         {"smoothing", smoothingText(request).empty() ? nlohmann::ordered_json(nullptr)
                                                      : nlohmann::ordered_json(smoothingText(request))},
         {"extend_low_db_per_octave", slopeField(processed, true)},
@@ -209,9 +223,9 @@ void addProcessCommand(CLI::App& app, int& exitCode) {
         ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
         ->type_name("power|complex|db|variable");
     command->add_option("--delay", request->delay,
-                        "auto: find the time of flight (the linear phase of the excess phase) and remove it; or "
-                        "remove SECONDS")
-        ->type_name("auto|SECONDS");
+                        "auto: find the time of flight (the linear phase of the excess phase) and remove it; "
+                        "reference: remove the delay of the time reference the input names; or remove SECONDS")
+        ->type_name("auto|reference|SECONDS");
     command->add_flag("--min-phase", request->minimumPhase,
                       "Add the minimum phase the magnitude implies, the excess phase and excess group delay");
     command->add_option("--extend-low", request->extendLow,

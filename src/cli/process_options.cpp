@@ -41,16 +41,23 @@ std::optional<response::Smoothing> smoothingOption(const std::string& smooth, co
 
 void delayOption(const std::string& text, response::ProcessOptions& options) {
     if (text.empty()) return;
-    if (text == "auto") {
-        options.delay = response::DelayChoice::automatic;
+    if (text == "auto" || text == "reference") {
+        options.delay = text == "auto" ? response::DelayChoice::automatic : response::DelayChoice::reference;
         return;
     }
     char* end = nullptr;
     const double seconds = std::strtod(text.c_str(), &end);
     if (end == text.c_str() || *end != '\0' || !std::isfinite(seconds) || std::abs(seconds) > 100.0)
-        throw UsageError{"--delay: expected auto or a number of seconds (within ±100), not '" + text + "'"};
+        throw UsageError{"--delay: expected auto, reference or a number of seconds (within ±100), not '" + text + "'"};
     options.delay = response::DelayChoice::given;
     options.delaySeconds = seconds;
+}
+
+std::string referenceDelayLine(double seconds, const response::Response& r) {
+    if (!r.referenceDelay && r.referenceChannel)
+        return "Delay: measured against reference channel " + std::to_string(*r.referenceChannel) +
+               ", whose delay the measurement divided out: the phase already starts at the reference; nothing more removed";
+    return "Delay: the reference's " + formatted("%.4f ms", seconds * 1000.0) + " removed";
 }
 
 std::string delayLine(const response::DelayEstimate& delay, const std::optional<double>& sampleRate) {

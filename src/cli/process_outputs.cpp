@@ -19,7 +19,7 @@ std::vector<Pending> renderOutputs(const ProcessOutputs& outputs, const response
                                    const std::vector<response::SummaryField>& summary, const std::string& comment) {
     const bool unwrapped = outputs.phase.value_or("unwrapped") == "unwrapped";
     std::vector<Pending> pending;
-    if (!outputs.csv.empty()) pending.push_back({outputs.csv, response::csvText(response::responseColumns(r, unwrapped))});
+    if (!outputs.csv.empty()) pending.push_back({outputs.csv, response::csvText(response::csvColumns(r, unwrapped))});
     if (!outputs.json.empty())
         pending.push_back({outputs.json, response::jsonText(summary, response::responseColumns(r, unwrapped))});
     if (!outputs.frd.empty()) {

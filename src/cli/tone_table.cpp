@@ -61,6 +61,7 @@ std::vector<ToneColumn> qualityToneColumns() {
         columns.push_back(fromQuality(name, [k](const analysis::ToneQuality& q) { return q.harmonicDbc[k]; }));
     }
     columns.push_back(fromQuality("thd_db", [](const analysis::ToneQuality& q) { return q.thdDb; }));
+    columns.push_back(fromQuality("thd_db_upper", [](const analysis::ToneQuality& q) { return q.thdDbUpper; }));
     columns.push_back(fromQuality("thd_percent", [](const analysis::ToneQuality& q) { return q.thdPercent; }));
     columns.push_back(fromQuality("thdn_db", [](const analysis::ToneQuality& q) { return q.thdnDb; }));
     columns.push_back(fromQuality("noise_floor_dbfs", [](const analysis::ToneQuality& q) { return q.noiseFloorDbfs; }));

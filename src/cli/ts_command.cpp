@@ -25,8 +25,6 @@ struct TsRequest {
     std::string loadedPath, boxedPath, jsonPath, plotPath;
 };
 
-constexpr std::size_t kMaxCurveBytes = 64u << 20;
-
 void addOptions(CLI::App* c, TsRequest& r) {
     c->add_option("CURVE", r.curvePath, "the free-air impedance: ZMA, or the CSV or JSON of auralyn impedance")
         ->required()
@@ -56,19 +54,6 @@ std::string requestProblem(const TsRequest& r) {
                                       std::pair{"--re", r.re}})
         if (value && !(*value > 0.0 && std::isfinite(*value))) return std::string(name) + " must be above 0";
     return {};
-}
-
-bool readCurve(const std::string& path, impedance::ImpedanceCurve& curve) {
-    std::string text;
-    if (!readWholeFile(path, kMaxCurveBytes, text)) return false;
-    std::istringstream in(text);
-    impedance::CurveReading reading = impedance::readImpedanceCurve(in);
-    if (!reading.ok()) {
-        printDiagnostic(path + ": not an impedance curve: " + reading.error);
-        return false;
-    }
-    curve = std::move(reading.curve);
-    return true;
 }
 
 std::optional<double> sdSquareMetres(const TsRequest& r) {
@@ -128,7 +113,7 @@ impedance::ImpedanceCurve modelCurve(const impedance::DriverModel& model, const 
     const double low = measured.front().frequency, high = measured.back().frequency;
     for (int i = 0; i < 400; ++i) {
         const double f = low * std::pow(high / low, i / 399.0);
-        curve.push_back({f, impedance::driverImpedance(model, f), 0.0, 0.0, std::nullopt});
+        curve.push_back({f, impedance::driverImpedance(model, f), 0.0, 0.0, std::nullopt, std::nullopt});
     }
     return curve;
 }
@@ -161,13 +146,13 @@ int runTs(const TsRequest& r) {
     impedance::DriverRequest request;
     request.re = r.re;
     request.sdSquareMetres = sdSquareMetres(r);
-    if (!readCurve(r.curvePath, request.freeAir)) return kExitFailure;
+    if (!readImpedanceCurveFile(r.curvePath, request.freeAir)) return kExitFailure;
     if (!r.loadedPath.empty() || !r.boxedPath.empty()) {
         impedance::LoadedRun run;
         const bool mass = !r.loadedPath.empty();
         run.load = mass ? impedance::LoadedRun::Load::AddedMass : impedance::LoadedRun::Load::Box;
         run.amount = mass ? *r.addedMassGrams * 1e-3 : *r.boxLitres * 1e-3;
-        if (!readCurve(mass ? r.loadedPath : r.boxedPath, run.curve)) return kExitFailure;
+        if (!readImpedanceCurveFile(mass ? r.loadedPath : r.boxedPath, run.curve)) return kExitFailure;
         request.loaded = std::move(run);
     }
     const impedance::DriverParameters p = impedance::analyzeDriver(request);

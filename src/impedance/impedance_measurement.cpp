@@ -26,13 +26,37 @@ bool coversAll(const std::vector<RatioTone>& tones, const std::vector<RatioTone>
                        [other](const RatioTone& t) { return !t.measured || toneAt(*other, t.frequency) != nullptr; });
 }
 
+// The leads' impedance from their shorted recording, seen through a mismatch.
+std::optional<std::complex<double>> leadsThrough(const Compensation& compensation, const Fixture& fixture,
+                                                 double frequency, const LogUncertain& mismatch) {
+    if (compensation.shortCircuit == nullptr) return std::nullopt;
+    const RatioTone* shorted = toneAt(*compensation.shortCircuit, frequency);
+    if (shorted == nullptr || !shorted->measured) return std::nullopt;
+    const std::optional<LogUncertain> leads = impedanceFromRatio(quotientOf(ratioWithErrors(*shorted), mismatch), fixture);
+    if (!leads) return std::nullopt;
+    return leads->value;
+}
+
 // The ratio the resistor's recording shows over the ratio it should show: the
-// channels' relative gain and phase at this tone.
+// channels' relative gain and phase at this tone. The resistor was recorded
+// behind the leads; with their own recording (the short) the two unknowns,
+// the mismatch and the leads' impedance, are found together by fixed-point
+// steps: the leads are small against the resistor, so every step gains
+// orders of magnitude.
 std::optional<LogUncertain> mismatchAt(const Compensation& compensation, const Fixture& fixture, double frequency) {
     const RatioTone* tone = toneAt(*compensation.resistor, frequency);
     if (tone == nullptr || !tone->measured) return std::nullopt;
     LogUncertain mismatch = ratioWithErrors(*tone);
-    mismatch.value /= ratioForLoad(compensation.resistorOhms, fixture);
+    const std::complex<double> shown = mismatch.value;
+    std::complex<double> leads = 0.0;
+    for (int step = 0; step < 50; ++step) {
+        mismatch.value = shown / ratioForLoad(compensation.resistorOhms + leads, fixture);
+        const std::optional<std::complex<double>> found = leadsThrough(compensation, fixture, frequency, mismatch);
+        if (!found) break;
+        const bool settled = std::abs(*found - leads) <= 1e-13 * (compensation.resistorOhms + std::abs(leads));
+        leads = *found;
+        if (settled) break;
+    }
     return mismatch;
 }
 

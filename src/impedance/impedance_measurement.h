@@ -13,8 +13,10 @@ namespace auralyn::impedance {
 struct Compensation {
     // The leads shorted where the driver goes: their impedance is subtracted.
     const std::vector<RatioTone>* shortCircuit = nullptr;
-    // A precision resistor in the driver's place: what it shows against its
-    // known value is the channels' gain and phase mismatch at each tone.
+    // A precision resistor in the driver's place (behind the leads): what it
+    // shows against its known value is the channels' gain and phase mismatch
+    // at each tone. With the short the leads are known and resistorOhms is
+    // the resistor's own value; without, its value plus the leads'.
     const std::vector<RatioTone>* resistor = nullptr;
     double resistorOhms = 0.0;
 };

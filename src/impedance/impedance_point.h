@@ -13,6 +13,7 @@ struct ImpedancePoint {
     double magnitudeU95 = 0.0;       // ohms
     double phaseU95Deg = 0.0;        // degrees
     std::optional<double> driveDbfs; // the drive's level where it was recorded
+    std::optional<double> driveVolts; // the same in volts RMS, where the drive channel is calibrated
 };
 
 using ImpedanceCurve = std::vector<ImpedancePoint>;

@@ -126,11 +126,12 @@ CurveReading readCsv(std::istream& in) {
 }  // namespace
 
 void writeImpedanceCsv(std::ostream& out, const ImpedanceCurve& curve) {
-    out << "frequency_hz,impedance_ohm,impedance_phase_deg,impedance_u95_ohm,impedance_phase_u95_deg,drive_dbfs\n";
+    out << "frequency_hz,impedance_ohm,impedance_phase_deg,impedance_u95_ohm,impedance_phase_u95_deg,drive_dbfs,drive_volts\n";
     for (const ImpedancePoint& p : curve) {
         out << shortest(p.frequency) << ',' << shortest(magnitudeOf(p)) << ',' << shortest(phaseDegOf(p)) << ','
             << shortest(p.magnitudeU95) << ',' << shortest(p.phaseU95Deg) << ','
-            << (p.driveDbfs ? shortest(*p.driveDbfs) : std::string()) << '\n';
+            << (p.driveDbfs ? shortest(*p.driveDbfs) : std::string()) << ','
+            << (p.driveVolts ? shortest(*p.driveVolts) : std::string()) << '\n';
     }
 }
 
@@ -142,6 +143,7 @@ nlohmann::json impedanceJson(const ImpedanceCurve& curve, const nlohmann::json& 
                             {"impedance_phase_deg", phaseDegOf(p)}, {"impedance_u95_ohm", p.magnitudeU95},
                             {"impedance_phase_u95_deg", p.phaseU95Deg}};
         t["drive_dbfs"] = p.driveDbfs ? nlohmann::json(*p.driveDbfs) : nlohmann::json(nullptr);
+        t["drive_volts"] = p.driveVolts ? nlohmann::json(*p.driveVolts) : nlohmann::json(nullptr);
         tones.push_back(t);
     }
     doc["tones"] = tones;

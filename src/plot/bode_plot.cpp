@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <utility>
 
 #include "plot/plot_axes.h"
 #include "plot/svg_panel.h"
@@ -59,6 +60,32 @@ void includeValues(Range& range, const Curve& curve, const std::vector<std::opti
         if (values[i] && curve.points[i]) range.include(*values[i]);
 }
 
+// The first and the last drawn tone, if any.
+std::optional<std::pair<ResponsePoint, ResponsePoint>> drawnEnds(const Curve& curve) {
+    std::optional<ResponsePoint> first, last;
+    for (const std::optional<ResponsePoint>& p : curve.points) {
+        if (!p) continue;
+        if (!first) first = p;
+        last = p;
+    }
+    if (!first) return std::nullopt;
+    return std::make_pair(*first, *last);
+}
+
+// An octave of each extension: straight lines on the log-frequency axis, so
+// their two ends draw them; a gap between the two.
+Series extensionSeries(const Curve& curve) {
+    const auto ends = curve.extension ? drawnEnds(curve) : std::nullopt;
+    if (!ends) return {};
+    const ResponsePoint& first = ends->first;
+    const ResponsePoint& last = ends->second;
+    return {SeriesPoint{first.frequency / 2.0, first.magnitudeDb - curve.extension->lowDbPerOctave},
+            SeriesPoint{first.frequency, first.magnitudeDb},
+            std::nullopt,
+            SeriesPoint{last.frequency, last.magnitudeDb},
+            SeriesPoint{last.frequency * 2.0, last.magnitudeDb + curve.extension->highDbPerOctave}};
+}
+
 Ranges rangesOf(const BodePlot& plot) {
     Ranges r;
     for (const Curve& curve : plot.curves) {
@@ -69,6 +96,11 @@ Ranges rangesOf(const BodePlot& plot) {
             if (!curve.target) r.phase.include(p->phaseDegrees);
         }
         includeValues(r.phase, curve, curve.minPhaseDeg);
+        for (const std::optional<SeriesPoint>& p : extensionSeries(curve)) {
+            if (!p) continue;
+            r.frequency.include(p->frequency);
+            r.magnitude.include(p->value);
+        }
         if (plot.groupDelay) includeValues(r.groupDelay, curve, curve.groupDelayMs);
         if (!plot.distortion) continue;
         for (const QualityRow& tone : curve.quality) {
@@ -118,8 +150,10 @@ Series qualitySeries(const Curve& curve, const Quantity& quantity) {
 
 LineStyle curveStyle(std::size_t index) { return {index >= kColourCount ? "6 3" : nullptr, Marker::Circle, 1.5}; }
 
-// Target curves and the minimum phase: dashed lines without markers.
+// Target curves and the minimum phase: dashed lines without markers; the
+// magnitude's extension in shorter dashes.
 constexpr LineStyle kDashed{"8 4", Marker::Circle, 1.4};
+constexpr LineStyle kExtension{"3 3", Marker::Circle, 1.4};
 constexpr MarkerSpacing kNoMarkers{static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)};
 
 Series valueSeries(const Curve& curve, const std::vector<std::optional<double>>& values) {
@@ -153,6 +187,12 @@ void drawResponse(std::string& svg, const LogAxis& axis, const Panel& panel, con
         }
         drawSeries(svg, axis, panel, responseSeries(curve, value), curveColour(i), curveStyle(i), panel.pointClass,
                    markerSize(curve));
+        if (magnitude && curve.extension) {
+            svg += "<g class=\"min-phase-extension\">\n";
+            drawSeries(svg, axis, panel, extensionSeries(curve), curveColour(i), kExtension, "extension-point", 0.0,
+                       kNoMarkers);
+            svg += "</g>\n";
+        }
         if (!magnitude && !curve.minPhaseDeg.empty())
             drawSeries(svg, axis, panel, valueSeries(curve, curve.minPhaseDeg), curveColour(i), kDashed,
                        "min-phase-point", 0.0, kNoMarkers);
@@ -198,9 +238,17 @@ void drawTitles(std::string& svg, const BodePlot& plot) {
            escapeXml(plot.note) + "</text>\n";
 }
 
+bool showsMinimumPhase(const BodePlot& plot) {
+    for (const Curve& curve : plot.curves)
+        if (!curve.minPhaseDeg.empty() || curve.extension) return true;
+    return false;
+}
+
+bool hasQuantityLegend(const BodePlot& plot) { return plot.distortion || plot.uncertainty || showsMinimumPhase(plot); }
+
 std::size_t legendRows(const BodePlot& plot) {
     const std::size_t rows = (plot.curves.size() + kLegendColumns - 1) / kLegendColumns;
-    return rows + (plot.distortion || plot.uncertainty ? 1 : 0);
+    return rows + (hasQuantityLegend(plot) ? 1 : 0);
 }
 
 // Below the frequency axis's title: a line sample in each curve's colour and
@@ -241,6 +289,18 @@ void drawQuantityLegend(std::string& svg, const BodePlot& plot, double y) {
                       y - 6.0, kGrey);
         svg += format("<text class=\"quantity-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">95 %% interval</text>\n",
                       x + 40.0, y + 4.5);
+        x += 40.0 + 8.0 * 13.0 + 18.0;
+    }
+    if (!showsMinimumPhase(plot)) return;
+    const std::pair<const LineStyle*, const char*> entries[] = {
+        {&kDashed, "minimum phase"}, {&kExtension, "magnitude extended for the minimum phase"}};
+    for (const auto& [style, label] : entries) {
+        svg += format("<line x1=\"%.2f\" y1=\"%.2f\" x2=\"%.2f\" y2=\"%.2f\" stroke=\"%s\" stroke-width=\"2\" "
+                      "stroke-dasharray=\"%s\"/>\n",
+                      x, y, x + 34.0, y, kGrey, style->dashArray);
+        svg += format("<text class=\"quantity-label\" x=\"%.2f\" y=\"%.2f\" font-size=\"13\">%s</text>\n", x + 40.0,
+                      y + 4.5, label);
+        x += 40.0 + 7.0 * static_cast<double>(std::char_traits<char>::length(label)) + 18.0;
     }
 }
 
@@ -248,7 +308,7 @@ void drawLegend(std::string& svg, const BodePlot& plot, double top) {
     svg += "<g class=\"legend\">\n";
     drawCurveLegend(svg, plot, top);
     const std::size_t curveRows = (plot.curves.size() + kLegendColumns - 1) / kLegendColumns;
-    if (plot.distortion || plot.uncertainty)
+    if (hasQuantityLegend(plot))
         drawQuantityLegend(svg, plot, top + kLegendRowHeight * static_cast<double>(curveRows) + 6.0);
     svg += "</g>\n";
 }

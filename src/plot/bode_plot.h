@@ -18,6 +18,9 @@ struct Curve {
     std::vector<std::optional<double>> groupDelayMs = {};  // one per point, or none
     std::vector<std::optional<double>> minPhaseDeg = {};   // one per point, or none: dashed in the phase panel
     bool target = false;  // a target curve: dashed, magnitude only
+    // With the minimum phase: the magnitude as it assumed it an octave beyond
+    // the first and the last drawn tone, dashed in the magnitude panel.
+    std::optional<MagnitudeExtension> extension = {};
 };
 
 // What one SVG shows: panels stacked on a shared logarithmic frequency axis,
@@ -40,8 +43,10 @@ struct BodePlot {
 // marker of class "thd-point", "h2-point", "h3-point" or "noise-floor-point";
 // the bands are of class "magnitude-band" and "phase-band"; group delay
 // points are of class "group-delay-point", and the minimum phase and target
-// curves are dashed lines without markers. The legend names
-// every curve in its colour and every quantity of the distortion panel.
+// curves are dashed lines without markers; the minimum phase's extension of
+// the magnitude is a dashed line in a group of class "min-phase-extension".
+// The legend names every curve in its colour, every quantity of the
+// distortion panel, and the minimum phase and its extension where drawn.
 std::string renderBodePlot(const BodePlot& plot);
 
 // One report alone, titled with the measured file and the sampling rate.

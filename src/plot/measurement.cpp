@@ -123,6 +123,26 @@ bool parseQualityFields(std::string_view line, std::size_t index, const std::vec
     return true;
 }
 
+// The value of a column that holds one value for the whole file (analyze's
+// sample_rate_hz, reference_channel), from the first tone's row.
+std::optional<double> fileWideValue(const std::vector<std::string_view>& lines, std::string_view name) {
+    if (lines.size() < 2) return std::nullopt;
+    const std::vector<std::string_view> names = split(lines[0], ',');
+    const std::vector<std::string_view> fields = split(lines[1], ',');
+    for (std::size_t i = 0; i < names.size() && i < fields.size(); ++i) {
+        double value = 0.0;
+        if (names[i] == name && parseField(fields[i], value) == Field::Number) return value;
+    }
+    return std::nullopt;
+}
+
+void readFileWideValues(const std::vector<std::string_view>& lines, Measurement& measurement) {
+    if (const auto rate = fileWideValue(lines, "sample_rate_hz"); rate && *rate >= 1.0 && *rate <= 1e7)
+        measurement.sampleRate = static_cast<std::uint32_t>(*rate);
+    if (const auto channel = fileWideValue(lines, "reference_channel"); channel && *channel >= 1.0 && *channel <= 1024.0)
+        measurement.referenceChannel = static_cast<int>(*channel);
+}
+
 }  // namespace
 
 std::vector<std::optional<ResponsePoint>> responsePoints(const Report& report) {
@@ -174,6 +194,7 @@ bool parseCsvMeasurement(const std::string& text, Measurement& measurement, std:
         error = "the file holds its column names but no tones";
         return false;
     }
+    readFileWideValues(lines, measurement);
     return true;
 }
 

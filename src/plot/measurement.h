@@ -26,6 +26,11 @@ struct Measurement {
     // measurement for drawing: group delay and the minimum phase.
     std::vector<std::optional<double>> groupDelayMs = {};
     std::vector<std::optional<double>> minPhaseDeg = {};
+    std::optional<MagnitudeExtension> minPhaseExtension = {};  // the slopes the minimum phase assumed
+    // The time reference where the file names one (read by the response
+    // library's reader): the loopback channel, the reference's delay (s).
+    std::optional<int> referenceChannel = {};
+    std::optional<double> referenceDelay = {};
 };
 
 // True when the file named every one of `columns`; else false, with the

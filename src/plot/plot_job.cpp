@@ -146,7 +146,7 @@ std::size_t convertToUnit(Measurement& m, const std::function<std::optional<doub
 }
 
 // A file that starts like a frequency table ('*' comment lines or a row of
-// numbers), not like a report or analyze's CSV file.
+// numbers) or a JSON document, not like a report or analyze's CSV file.
 bool looksLikeFrequencyTable(const std::string& path) {
     std::FILE* in = std::fopen(path.c_str(), "rb");
     if (in == nullptr) return false;
@@ -158,7 +158,7 @@ bool looksLikeFrequencyTable(const std::string& path) {
     const bool failedMark = c == '#' && std::fgets(mark, sizeof mark, in) != nullptr && std::string(mark) == " failed:";
     std::fclose(in);
     if (failedMark) return false;
-    return c == '*' || c == '#' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
+    return c == '*' || c == '#' || c == '{' || c == '-' || c == '+' || c == '.' || (c >= '0' && c <= '9');
 }
 
 bool readCurve(const PlotRequest& request, const std::string& path, Measurement& m, std::string& error) {
@@ -309,7 +309,8 @@ bool runPlot(const PlotRequest& request, PlotResult& result, std::string& error)
         if (!request.groupDelay) m.groupDelayMs.clear();
         if (!request.minPhase) m.minPhaseDeg.clear();
         plot.curves.push_back(Curve{fileName(m.path), std::move(m.points), std::move(m.quality), std::move(m.groupDelayMs),
-                                    std::move(m.minPhaseDeg), false});
+                                    std::move(m.minPhaseDeg), false,
+                                    request.minPhase ? m.minPhaseExtension : std::nullopt});
     }
     for (Curve& target : targets) plot.curves.push_back(std::move(target));
     files[0] = {result.plotPath, renderBodePlot(plot)};

@@ -11,4 +11,11 @@ struct ResponsePoint {
 
 inline constexpr double kFullScaleTone = 32767.0;
 
+// How the minimum phase took the magnitude on beyond the first and the last
+// tone: straight lines on the log-frequency axis, in dB per octave.
+struct MagnitudeExtension {
+    double lowDbPerOctave = 0.0;
+    double highDbPerOctave = 0.0;
+};
+
 }  // namespace auralyn::plot

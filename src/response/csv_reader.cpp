@@ -12,11 +12,13 @@ using reading::numberField;
 // Where each column the reader knows lies in a row (-1: absent).
 struct CsvLayout {
     long frequency = -1, magnitude = -1, phase = -1, magnitudeU95 = -1, phaseU95 = -1;
+    long sampleRate = -1, referenceChannel = -1, referenceDelay = -1;  // the JSON's summary, as columns of one value
     std::vector<std::size_t> extra;  // positions of the carried columns, in order
     std::size_t fields = 0;
 };
 
-CsvLayout layoutOf(const std::vector<std::string>& names, Response& response, const std::string& name) {
+CsvLayout layoutOf(const std::vector<std::string>& names, Response& response, const std::string& name,
+                   std::size_t line) {
     CsvLayout layout;
     layout.fields = names.size();
     for (std::size_t c = 0; c < names.size(); ++c) {
@@ -27,18 +29,30 @@ CsvLayout layoutOf(const std::vector<std::string>& names, Response& response, co
         else if (column == "phase_deg") layout.phase = at;
         else if (column == "magnitude_u95_db") layout.magnitudeU95 = at;
         else if (column == "phase_u95_deg") layout.phaseU95 = at;
+        else if (column == "sample_rate_hz") layout.sampleRate = at;
+        else if (column == "reference_channel") layout.referenceChannel = at;
+        else if (column == "reference_delay_s") layout.referenceDelay = at;
         else if (!isDerivedColumn(column) && !column.empty()) {
             layout.extra.push_back(c);
             response.extraColumns.push_back(column);
         }
     }
     if (layout.frequency < 0 || layout.magnitude < 0 || layout.phase < 0)
-        throw Error(name + ", line 1: expected the column names frequency_hz, magnitude_db and phase_deg");
+        throw Error(name + ", line " + std::to_string(line) +
+                    ": expected the column names frequency_hz, magnitude_db and phase_deg");
     return layout;
 }
 
 std::string lineWhere(const std::string& name, std::size_t line, const std::string& column) {
     return name + ", line " + std::to_string(line) + ", column " + column;
+}
+
+// A column that holds one value for the whole response: the same in every
+// row that has it.
+void takeConstant(std::optional<double> value, std::optional<double>& into, const std::string& where) {
+    if (!value) return;
+    if (into && *into != *value) throw Error(where + ": differs from the rows above; it must be one value for the whole file");
+    into = value;
 }
 
 // A level of -inf is how a silent tone may be written.
@@ -48,11 +62,13 @@ bool silentLevel(const std::string& field) { return field == "-inf" || field == 
 
 ReadResponse parseCsvResponse(const std::string& text, const std::string& name) {
     const std::vector<std::string> lines = reading::textLines(text);
-    if (lines.empty()) throw Error(name + ": the file is empty");
     ReadResponse read;
     Response& response = read.response;
-    const CsvLayout layout = layoutOf(reading::splitLine(lines[0], ","), response, name);
-    for (std::size_t l = 1; l < lines.size(); ++l) {
+    const std::size_t header = reading::readCsvComments(lines, response, name);
+    if (header >= lines.size()) throw Error(name + ": the file is empty");
+    const CsvLayout layout = layoutOf(reading::splitLine(lines[header], ","), response, name, header + 1);
+    std::optional<double> sampleRate, referenceChannel, referenceDelay;
+    for (std::size_t l = header + 1; l < lines.size(); ++l) {
         if (lines[l].empty()) continue;
         const std::vector<std::string> fields = reading::splitLine(lines[l], ",");
         if (fields.size() != layout.fields)
@@ -61,6 +77,14 @@ ReadResponse parseCsvResponse(const std::string& text, const std::string& name) 
         const auto field = [&](long c, const char* column) {
             return numberField(fields[static_cast<std::size_t>(c)], lineWhere(name, l + 1, column));
         };
+        if (layout.sampleRate >= 0)
+            takeConstant(field(layout.sampleRate, "sample_rate_hz"), sampleRate, lineWhere(name, l + 1, "sample_rate_hz"));
+        if (layout.referenceChannel >= 0)
+            takeConstant(field(layout.referenceChannel, "reference_channel"), referenceChannel,
+                         lineWhere(name, l + 1, "reference_channel"));
+        if (layout.referenceDelay >= 0)
+            takeConstant(field(layout.referenceDelay, "reference_delay_s"), referenceDelay,
+                         lineWhere(name, l + 1, "reference_delay_s"));
         const std::optional<double> frequency = field(layout.frequency, "frequency_hz");
         if (!frequency) throw Error(name + ", line " + std::to_string(l + 1) + ": the frequency is missing");
         const bool silent = silentLevel(fields[static_cast<std::size_t>(layout.magnitude)]);
@@ -77,6 +101,13 @@ ReadResponse parseCsvResponse(const std::string& text, const std::string& name) 
             tone.extra.push_back(field(static_cast<long>(layout.extra[k]), response.extraColumns[k].c_str()));
         response.tones.push_back(std::move(tone));
     }
+    if (sampleRate) {
+        if (!(*sampleRate > 0.0)) throw Error(lineWhere(name, header + 2, "sample_rate_hz") + ": not a sampling rate");
+        response.sampleRate = sampleRate;
+    }
+    if (referenceDelay) response.referenceDelay = referenceDelay;
+    if (referenceChannel)
+        response.referenceChannel = reading::channelNumber(referenceChannel, lineWhere(name, header + 2, "reference_channel"));
     reading::finish(response, name);
     return read;
 }

@@ -66,4 +66,11 @@ DelayEstimate findDelay(const Response& response, const Extension& extension) {
     return estimate;
 }
 
+double referenceDelay(const Response& response) {
+    if (response.referenceDelay) return *response.referenceDelay;
+    if (response.referenceChannel) return 0.0;
+    throw Error("has no time reference (it was not measured against a reference channel and states no "
+                "reference_delay_s): --delay reference has nothing to take out; use --delay auto or SECONDS");
+}
+
 }  // namespace auralyn::response

@@ -22,4 +22,11 @@ struct DelayEstimate {
 // delay longer than the tone spacing can follow is still found. Throws Error when fewer than two tones lie in the band.
 DelayEstimate findDelay(const Response& response, const Extension& extension = {});
 
+// The delay of the response's time reference still in its phase, in seconds:
+// the reference delay its source states; else, for a response measured
+// against a loopback reference channel, 0 (dividing by the reference took
+// the delay the reference saw out, so the phase already starts at the
+// reference). Throws Error for a response without a time reference.
+double referenceDelay(const Response& response);
+
 }  // namespace auralyn::response

@@ -64,6 +64,11 @@ ReadResponse parseJsonResponse(const std::string& text, const std::string& name)
     if (document.contains("sample_rate")) response.sampleRate = numberOf(document["sample_rate"], name + ": \"sample_rate\"");
     if (document.contains("delay_removed_s"))
         response.delayRemoved = numberOf(document["delay_removed_s"], name + ": \"delay_removed_s\"").value_or(0.0);
+    if (document.contains("reference_channel"))
+        response.referenceChannel = reading::channelNumber(numberOf(document["reference_channel"], name + ": \"reference_channel\""),
+                                                           name + ": \"reference_channel\"");
+    if (document.contains("reference_delay_s"))
+        response.referenceDelay = numberOf(document["reference_delay_s"], name + ": \"reference_delay_s\"");
     const Json& tones = document["tones"];
     response.extraColumns = extraColumnsOf(tones);
     for (std::size_t i = 0; i < tones.size(); ++i) {

@@ -25,6 +25,11 @@ Processed process(Response response, const ProcessOptions& options) {
         response = removeDelay(std::move(response), out.delayFound->seconds);
     } else if (options.delay == DelayChoice::given) {
         response = removeDelay(std::move(response), options.delaySeconds);
+    } else if (options.delay == DelayChoice::reference) {
+        out.referenceRemoved = referenceDelay(response);
+        response = removeDelay(std::move(response), *out.referenceRemoved);
+        // What is left of the reference's delay in the phase: none.
+        if (response.referenceDelay) response.referenceDelay = 0.0;
     }
     if (options.smoothing) response = smooth(response, *options.smoothing);
 

@@ -9,7 +9,7 @@
 
 namespace auralyn::response {
 
-enum class DelayChoice { keep, automatic, given };
+enum class DelayChoice { keep, automatic, given, reference };
 
 // What `auralyn process` (and the plot) do to one response, in this order:
 // the delay is found on the response as measured and taken out; then the
@@ -32,6 +32,7 @@ struct Processed {
     // excess_group_delay_ms.
     Response response;
     std::optional<DelayEstimate> delayFound;
+    std::optional<double> referenceRemoved;  // seconds, with DelayChoice::reference
     std::optional<MinimumPhase> minimum;  // its slopes; its phases are in the columns
 };
 

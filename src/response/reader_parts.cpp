@@ -53,6 +53,31 @@ std::vector<std::string> textLines(const std::string& text) {
     return lines;
 }
 
+std::optional<int> channelNumber(std::optional<double> value, const std::string& where) {
+    if (!value) return std::nullopt;
+    if (*value < 1.0 || *value > 1024.0 || *value != std::floor(*value))
+        throw Error(where + ": expected a channel number from 1 to 1024");
+    return static_cast<int>(*value);
+}
+
+std::size_t readCsvComments(const std::vector<std::string>& lines, Response& response, const std::string& name) {
+    std::size_t l = 0;
+    for (; l < lines.size() && !lines[l].empty() && lines[l][0] == '#'; ++l) {
+        const std::string& line = lines[l];
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        const std::string key = trimmed(line.substr(1, colon - 1));
+        const std::string where = name + ", line " + std::to_string(l + 1) + ", " + key;
+        const auto value = [&] { return numberField(line.substr(colon + 1), where); };
+        if (key == "failed") throw Error(name + ": the measurement failed (" + trimmed(line.substr(colon + 1)) + ")");
+        if (key == "reference_channel") response.referenceChannel = channelNumber(value(), where);
+        else if (key == "reference_delay_s") response.referenceDelay = value();
+        else if (key == "sample_rate") response.sampleRate = value();
+        else if (key == "delay_removed_s") response.delayRemoved = value().value_or(0.0);
+    }
+    return l;
+}
+
 Tone toneOf(double frequency, double magnitudeDb, double phaseDeg) {
     Tone tone;
     tone.frequency = frequency;

@@ -47,6 +47,11 @@ struct Response {
     std::vector<std::string> extraColumns;  // columns carried along from the input, by name
     std::optional<double> sampleRate;       // Hz, where the source says
     double delayRemoved = 0.0;              // seconds taken out of the phase so far
+    // The time reference, where the source names one: the loopback channel
+    // the response was divided by (whose delay that division took out), and
+    // the reference's own delay still in the phase, where the source states it.
+    std::optional<int> referenceChannel;
+    std::optional<double> referenceDelay;  // seconds
 };
 
 inline constexpr double kFullScale = 32767.0;

@@ -6,6 +6,21 @@
 #include "response/response_reader.h"
 
 namespace auralyn::response {
+namespace {
+
+// A CSV table starts with its column names (frequency_hz first), after
+// comment lines "# ..." if any.
+bool startsCsvTable(const std::string& text) {
+    std::size_t at = 0;
+    while (at < text.size() && text[at] == '#') {
+        const std::size_t end = text.find('\n', at);
+        if (end == std::string::npos) return false;
+        at = end + 1;
+    }
+    return text.compare(at, 12, "frequency_hz") == 0;
+}
+
+}  // namespace
 
 ReadResponse readResponseFile(const std::string& path) {
     std::error_code ignored;
@@ -23,8 +38,8 @@ ReadResponse readResponseFile(const std::string& path) {
     const auto first = text.find_first_not_of(" \t\r\n");
     if (first == std::string::npos) throw Error(path + ": the file is empty");
     if (text[first] == '{') return parseJsonResponse(text, path);
-    if (text.compare(0, 12, "frequency_hz") == 0 || text.compare(0, 15, "\xEF\xBB\xBF" "frequency_hz") == 0)
-        return parseCsvResponse(text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? text.substr(3) : text, path);
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);
+    if (startsCsvTable(text)) return parseCsvResponse(text, path);
     return parseFrdResponse(text, path);
 }
 

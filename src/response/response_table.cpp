@@ -54,6 +54,17 @@ std::vector<Column> responseColumns(const Response& response, bool unwrapped) {
     return columns;
 }
 
+std::vector<Column> csvColumns(const Response& response, bool unwrapped) {
+    std::vector<Column> columns = responseColumns(response, unwrapped);
+    const auto constant = [&response](const char* name, double value) {
+        return Column{name, std::vector<std::optional<double>>(response.tones.size(), value)};
+    };
+    if (response.sampleRate) columns.push_back(constant("sample_rate_hz", *response.sampleRate));
+    if (response.referenceChannel) columns.push_back(constant("reference_channel", *response.referenceChannel));
+    if (response.referenceDelay) columns.push_back(constant("reference_delay_s", *response.referenceDelay));
+    return columns;
+}
+
 bool isDerivedColumn(const std::string& name) {
     for (const char* derived : {"amplitude", "group_delay_ms", "min_phase_deg", "excess_phase_deg", "excess_group_delay_ms"})
         if (name == derived) return true;

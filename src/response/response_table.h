@@ -24,6 +24,11 @@ struct Column {
 // phase_u95_deg where any tone has them.
 std::vector<Column> responseColumns(const Response& response, bool unwrapped);
 
+// The columns of a CSV file: responseColumns, then what the JSON keeps in its
+// summary as columns of one value: sample_rate_hz, reference_channel and
+// reference_delay_s, where the response has them.
+std::vector<Column> csvColumns(const Response& response, bool unwrapped);
+
 // Names of the columns that are worked out again from the response rather
 // than carried along when a table is read back.
 bool isDerivedColumn(const std::string& name);

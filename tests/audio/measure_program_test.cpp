@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -216,6 +217,36 @@ TEST_F(MeasureProgram, SinkVolumeAt70PercentMeasuresTheServersCubicCurve) {
         EXPECT_NEAR(tone.magnitudeDb, expectedDb, 0.01) << tone.frequency << " Hz, volume " << volume;
         EXPECT_NEAR(tone.phaseDeg, 0.0, 0.1) << tone.frequency << " Hz";
     }
+}
+
+// measure --impedance live: the sink's left channel (the "driver's") at
+// 70 %, its right (the drive) at 100 %, so the two channels differ by the
+// server's cubic volume curve g, which the wiring reads as a resistor of
+// Rs g / (1 - g) at every tone.
+TEST_F(MeasureProgram, ImpedanceOfTheServersVolumeDividerIsAResistor) {
+    ASSERT_TRUE(server_->setSinkVolume(PulseServer::kSink48k, "70% 100%"));
+    const long volume = server_->sinkVolume(PulseServer::kSink48k);
+    ASSERT_GT(volume, 0);
+    const double g = std::pow(volume / 65536.0, 3.0);
+    const double ohms = 10.0 * g / (1.0 - g);
+    const ProgramRun run = measure(joined(kShortSweep, {"--impedance", "--sense-resistor", "10", "--output-channels", "LR",
+                                                        "--input-channel", "1", "--reference-channel", "2", "--csv",
+                                                        "z.csv", "-q"}));
+    ASSERT_EQ(run.exitCode, 0) << run.err << run.out;
+    std::istringstream text(test::readFileText(dir_.file("z.csv")));
+    std::string line;
+    std::getline(text, line);
+    EXPECT_EQ(line.rfind("frequency_hz,impedance_ohm,impedance_phase_deg,", 0), 0u) << line;
+    std::size_t tones = 0;
+    while (std::getline(text, line)) {
+        double f = 0, z = 0, degrees = 0;
+        ASSERT_EQ(std::sscanf(line.c_str(), "%lf,%lf,%lf", &f, &z, &degrees), 3) << line;
+        EXPECT_NEAR(z / ohms, 1.0, 0.005) << f << " Hz";
+        EXPECT_NEAR(degrees, 0.0, 0.5) << f << " Hz";
+        ++tones;
+    }
+    EXPECT_EQ(tones, kShortSweepTones);
+    EXPECT_EQ(leftFiles(), (std::vector<std::string>{"z.csv"}));
 }
 
 TEST_F(MeasureProgram, ResamplingSinkLosesNoToneAndHasASmoothResponse) {

@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "program_runs.h"
+#include "response_texts.h"
 
 namespace auralyn {
 namespace {
@@ -20,78 +21,13 @@ namespace {
 using test::ProgramRun;
 using test::TempDir;
 
-constexpr double kPi = 3.14159265358979323846;
-
-std::vector<double> logTones(int perOctave, double low = 20.0, double high = 20000.0) {
-    std::vector<double> tones;
-    for (int k = static_cast<int>(std::ceil(perOctave * std::log2(low / 1000.0)));
-         k <= static_cast<int>(std::floor(perOctave * std::log2(high / 1000.0))); ++k)
-        tones.push_back(1000.0 * std::exp2(static_cast<double>(k) / perOctave));
-    return tones;
-}
-
-// A CSV file in analyze's layout of the system h, phases unwrapped.
-std::string csvOf(const std::vector<double>& tones, const std::function<std::complex<double>(double)>& h) {
-    std::string text = "frequency_hz,amplitude,magnitude_db,phase_deg\n";
-    double previous = 0.0;
-    for (std::size_t i = 0; i < tones.size(); ++i) {
-        const std::complex<double> v = h(tones[i]);
-        double phase = std::arg(v) * 180.0 / kPi;
-        if (i > 0) phase = previous + std::remainder(phase - previous, 360.0);
-        previous = phase;
-        char row[160];
-        std::snprintf(row, sizeof row, "%.17g,%.17g,%.17g,%.17g\n", tones[i], 32767.0 * std::abs(v),
-                      20.0 * std::log10(std::abs(v)), phase);
-        text += row;
-    }
-    return text;
-}
-
-// The same as analyze's JSON, with a sample rate.
-std::string jsonOf(const std::string& csv, double rate) {
-    nlohmann::json doc;
-    doc["sample_rate"] = rate;
-    doc["tones"] = nlohmann::json::array();
-    std::istringstream in(csv);
-    std::string line;
-    std::getline(in, line);
-    while (std::getline(in, line)) {
-        double f, a, db, ph;
-        std::sscanf(line.c_str(), "%lf,%lf,%lf,%lf", &f, &a, &db, &ph);
-        doc["tones"].push_back({{"frequency_hz", f}, {"amplitude", a}, {"magnitude_db", db}, {"phase_deg", ph}});
-    }
-    return doc.dump();
-}
-
-void writeText(const TempDir& dir, const std::string& name, const std::string& text) {
-    test::writeFileBytes(dir.file(name), test::Bytes(text.begin(), text.end()));
-}
-
-std::vector<std::string> lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
-// Column `name` of a CSV text, as numbers (NaN for an empty field).
-std::vector<double> csvColumn(const std::string& text, const std::string& name) {
-    const std::vector<std::string> rows = lines(text);
-    std::vector<std::string> names;
-    std::stringstream header(rows.at(0));
-    for (std::string field; std::getline(header, field, ',');) names.push_back(field);
-    std::size_t at = 0;
-    while (at < names.size() && names[at] != name) ++at;
-    EXPECT_LT(at, names.size()) << "no column " << name;
-    std::vector<double> values;
-    for (std::size_t r = 1; r < rows.size(); ++r) {
-        std::stringstream row(rows[r]);
-        std::string field;
-        for (std::size_t c = 0; c <= at; ++c) std::getline(row, field, ',');
-        values.push_back(field.empty() ? NAN : std::stod(field));
-    }
-    return values;
-}
+using test::csvColumn;
+using test::csvOf;
+using test::jsonOf;
+using test::kPi;
+using test::lines;
+using test::logTones;
+using test::writeText;
 
 std::complex<double> bandPass(double f) {
     const std::complex<double> s(0.0, f / 80.0), t(0.0, f / 6000.0);
@@ -120,7 +56,7 @@ TEST(ProcessProgram, FindsAndRemovesADelayAndWritesCsvJsonAndFrd) {
     EXPECT_EQ(doc["sample_rate"], 48000.0);
     const std::string csv = test::readFileText(dir.file("out.csv"));
     EXPECT_EQ(lines(csv)[0], "frequency_hz,amplitude,magnitude_db,phase_deg,group_delay_ms,min_phase_deg,"
-                             "excess_phase_deg,excess_group_delay_ms");
+                             "excess_phase_deg,excess_group_delay_ms,sample_rate_hz");
     const std::vector<double> f = csvColumn(csv, "frequency_hz"), excess = csvColumn(csv, "excess_phase_deg");
     for (std::size_t i = 0; i < f.size(); ++i) {
         if (f[i] < 80.0 || f[i] > 5000.0) continue;

@@ -13,8 +13,8 @@ namespace {
 
 ImpedanceCurve sample() {
     ImpedanceCurve c;
-    c.push_back({20.0, std::polar(7.5, 0.3), 0.01, 0.2, -6.0});
-    c.push_back({40.0, std::polar(31.25, -0.1), 0.05, 0.5, std::nullopt});
+    c.push_back({20.0, std::polar(7.5, 0.3), 0.01, 0.2, -6.0, std::nullopt});
+    c.push_back({40.0, std::polar(31.25, -0.1), 0.05, 0.5, std::nullopt, std::nullopt});
     return c;
 }
 
@@ -32,7 +32,8 @@ TEST(ImpedanceTable, CsvAndJsonRoundTripWithTheirIntervals) {
     std::stringstream csv;
     writeImpedanceCsv(csv, sample());
     EXPECT_EQ(csv.str().substr(0, csv.str().find('\n')),
-              "frequency_hz,impedance_ohm,impedance_phase_deg,impedance_u95_ohm,impedance_phase_u95_deg,drive_dbfs");
+              "frequency_hz,impedance_ohm,impedance_phase_deg,impedance_u95_ohm,impedance_phase_u95_deg,drive_dbfs,"
+              "drive_volts");
     const CurveReading fromCsv = readImpedanceCurve(csv);
     ASSERT_TRUE(fromCsv.ok()) << fromCsv.error;
     expectSameCurve(fromCsv.curve, sample());
@@ -65,7 +66,7 @@ TEST(ImpedanceTable, BrokenTablesAreRefusedWithWhere) {
 
 TEST(DriverJson, AFailedFitHasAReasonAndNoParameters) {
     DriverRequest request;
-    for (double f = 10; f < 20000; f *= 1.1) request.freeAir.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt});
+    for (double f = 10; f < 20000; f *= 1.1) request.freeAir.push_back({f, {8.0, 0.0}, 0.01, 0.1, std::nullopt, std::nullopt});
     const nlohmann::json doc = driverJson(analyzeDriver(request));
     EXPECT_EQ(doc["fit"]["verdict"], "failed");
     EXPECT_FALSE(doc["fit"]["reason"].get<std::string>().empty());

@@ -69,13 +69,14 @@ TEST(Wiring, RatiosNoPassiveLoadCanGiveAreLeftOut) {
 
 TEST(Compensation, ReferenceResistorRemovesTheChannelsMismatchAndShortRemovesTheLeads) {
     const std::vector<double> f = test::toneFrequencies(20, 20000, 3);
-    const std::complex<double> leads(0.3, 0.0);
     const double reference = 8.2;
     Fixture fixture;
     fixture.senseOhms = 10.0;
     std::vector<RatioTone> dut, shorted, resistor;
     for (double v : f) {
-        // The driver's channel reads 3 % high and 2 degrees late, rising with frequency.
+        // Leads of 0.3 ohm and 5 uH; the driver's channel reads 3 % high and
+        // 2 degrees late, rising with frequency.
+        const std::complex<double> leads(0.3, 2.0 * 3.14159265358979 * v * 5e-6);
         const std::complex<double> mismatch = std::polar(1.03, -2.0 * 3.14159265358979 / 180.0 * v / 20000.0);
         const std::complex<double> load = std::complex<double>(6.0, 2e-3 * v) + leads;
         dut.push_back(exactTone(v, mismatch * load / (10.0 + load)));
@@ -85,8 +86,8 @@ TEST(Compensation, ReferenceResistorRemovesTheChannelsMismatchAndShortRemovesThe
     Compensation compensation;
     compensation.shortCircuit = &shorted;
     compensation.resistor = &resistor;
-    // The resistor's own recording holds the leads too: it is the leads plus the resistor.
-    compensation.resistorOhms = reference + leads.real();
+    // Recorded behind the leads, which the short tells: the resistor's own value.
+    compensation.resistorOhms = reference;
     const ImpedanceMeasurement m = measureImpedance(dut, fixture, compensation);
     ASSERT_TRUE(m.ok());
     ASSERT_EQ(m.curve.size(), f.size());

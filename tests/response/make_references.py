@@ -103,6 +103,29 @@ def response_of(filters, f):
     return h
 
 
+# --- the same sections as analogue systems (the cookbook's prototypes in s) ---
+
+def analog_section(kind, f0, q, gain_db=0.0):
+    a = 10.0 ** (gain_db / 40.0)
+    if kind == "lowpass":
+        return [1.0], [1.0, 1.0 / q, 1.0], f0
+    if kind == "highpass":
+        return [0.0, 0.0, 1.0], [1.0, 1.0 / q, 1.0], f0
+    if kind == "peaking":
+        return [1.0, a / q, 1.0], [1.0, 1.0 / (a * q), 1.0], f0
+    raise ValueError(kind)
+
+
+def analog_response_of(sections, f):
+    """Each section's numerator over denominator, polynomials in s = j f / f0
+    given from the constant term up."""
+    h = np.ones_like(f, dtype=complex)
+    for num, den, f0 in sections:
+        s = 1j * f / f0
+        h *= np.polyval(num[::-1], s) / np.polyval(den[::-1], s)
+    return h
+
+
 def polynomial_delay(c, f):
     """Group delay in seconds of the polynomial Σ c_k z^-k on the unit circle."""
     z1 = np.exp(-2j * np.pi * f / RATE)
@@ -124,6 +147,15 @@ MINIMUM_PHASE_CASES = {
     "speaker": [biquad("highpass", 50.0, 0.8), biquad("lowpass", 8000.0, 0.6), biquad("peaking", 400.0, 1.5, 4.0)],
 }
 
+ANALOG_CASES = {
+    "analog_lowpass_2k": [analog_section("lowpass", 2000.0, 0.707)],
+    "analog_highpass_80": [analog_section("highpass", 80.0, 0.9)],
+    "analog_peak_1k": [analog_section("peaking", 1000.0, 2.0, 6.0)],
+    "analog_dip_3k": [analog_section("peaking", 3000.0, 4.0, -10.0)],
+    "analog_speaker": [analog_section("highpass", 50.0, 0.8), analog_section("lowpass", 8000.0, 0.6),
+                       analog_section("peaking", 400.0, 1.5, 4.0)],
+}
+
 
 def main():
     out = sys.argv[1]
@@ -143,6 +175,13 @@ def main():
     speaker = MINIMUM_PHASE_CASES["speaker"]
     h = response_of(speaker, f) * np.exp(-2j * np.pi * f * delay)
     write_json(os.path.join(out, "speaker_delayed.json"), f, h, {}, {"sample_rate": RATE, "ref_delay_s": delay})
+
+    f = log_tones(48)
+    for name, sections in ANALOG_CASES.items():
+        h = analog_response_of(sections, f)
+        write_json(os.path.join(out, name + ".json"), f, h, {"ref_phase_deg": np.degrees(np.unwrap(np.angle(h)))}, {})
+    h = analog_response_of(ANALOG_CASES["analog_speaker"], f) * np.exp(-2j * np.pi * f * delay)
+    write_json(os.path.join(out, "analog_speaker_delayed.json"), f, h, {}, {"ref_delay_s": delay})
 
     # All-passes on a linear tone list with a gap: group delay against the exact one.
     f = np.concatenate([np.arange(20.0, 2000.0, 10.0), np.arange(2500.0, 20000.0, 37.0)])

@@ -1,0 +1,45 @@
+#include "analysis/method_bias.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/fit_uncertainty.h"
+#include "analysis/lead_in_noise.h"
+
+namespace auralyn::analysis {
+namespace {
+
+constexpr double kPi = 3.141592653589793;
+constexpr double kDbPerNeper = 8.685889638065037;  // 20 / ln 10
+constexpr double kNormal95 = 1.959963984540054;
+
+void widen(ToneQuality& quality, double relativeAmplitude, double radians) {
+    quality.magnitudeU95Db = std::min(kMaxMagnitudeU95Db, quality.magnitudeU95Db + kDbPerNeper * relativeAmplitude);
+    quality.phaseU95Deg = std::min(kMaxPhaseU95Deg, quality.phaseU95Deg + radians * 180.0 / kPi);
+}
+
+void floorAt(ToneQuality& quality, double relativeAmplitude, double radians) {
+    quality.magnitudeU95Db = std::max(quality.magnitudeU95Db, kDbPerNeper * relativeAmplitude);
+    quality.phaseU95Deg = std::max(quality.phaseU95Deg, radians * 180.0 / kPi);
+}
+
+}  // namespace
+
+void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step) {
+    if (!quality.fitted || !(quality.amplitude > 0.0) || !(playedAmplitude > 0.0) || !(blockLength > 0.0)) return;
+    // Noise of a step or more dithers the recorder's rounding into the residual.
+    const double recorded = quality.residualRms < step ? kRoundingBoundSteps * step / quality.amplitude : 0.0;
+    const double played = kNormal95 * std::sqrt(2.0 * kQuantizationVariance / blockLength) / playedAmplitude;
+    floorAt(quality, recorded + played, recorded + played);
+}
+
+void addWalkBias(ToneMeasurement& tone) {
+    if (!tone.quality || !tone.quality->fitted) return;
+    ToneQuality& quality = *tone.quality;
+    if (!(tone.amplitude > 0.0) || !(quality.amplitude > 0.0)) return;
+    const double relative = std::fabs(std::log(tone.amplitude / quality.amplitude));
+    const double radians = std::fabs(std::remainder(tone.phase - quality.phase, 2.0 * kPi));
+    widen(quality, relative, radians);
+}
+
+}  // namespace auralyn::analysis

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "analysis/sweep_analysis.h"
+#include "analysis/tone_quality.h"
+
+namespace auralyn::analysis {
+
+// The largest error that rounding to 16 bits can leave in a fitted sine's
+// coefficients, in steps: rounding errors of at most half a step, all lined up
+// with the sine, project onto it as (2/N) sum 0.5 |cos| = 2/pi. No interval
+// may be narrower than that: noise-free recordings otherwise claim a precision
+// that the samples cannot hold.
+inline constexpr double kRoundingBoundSteps = 0.6366197723675814;
+
+// Holds a tone's intervals at least as wide as rounding may move it. The
+// recording's rounding to its resolution `step` (1 for 16 bits, 1/256 for
+// 24), where no noise of a step or more dithers it, may be lined up with the
+// tone: at most kRoundingBoundSteps steps against the fitted amplitude. The sweep's own rounding (a sine of `playedAmplitude`)
+// passes through the device with the tone; a tone whose period is not a whole
+// number of samples rounds like white noise of a twelfth of a step squared,
+// whose 95 % effect on a block of `blockLength` samples is the floor's second part.
+// A floor, not a term: noise larger than the rounding shows in the residual.
+void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step = 1.0);
+
+// echoprobe's walk reads amplitude and phase with its own analyzer (a
+// correlation corrected for a block of fractional cycles) from the block it
+// synchronised to; the intervals come from the joint least-squares fit of the
+// block at its nominal place. The difference of the two readings is the walk's
+// own bias on this tone (leakage the correction leaves, a block placed by a
+// later pulse), added to the half-widths.
+void addWalkBias(ToneMeasurement& tone);
+
+}  // namespace auralyn::analysis
