@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "generator/parameter_dialogue.h"
 #include "sweep/sweep_plan.h"
 #include "wave_bytes.h"
 #include "wave/wave_file.h"
@@ -98,24 +99,7 @@ bool writePlan(const fs::path& path, const std::function<void(auralyn::sweep::Sw
 }
 
 // The values the generator's dialogue stores when every question takes its default.
-void dialogueDefaults(auralyn::sweep::SweepPlan& plan) {
-    plan.setSampleRate(48000);
-    plan.setOctaveSweep(1);
-    plan.setStartFrequency(20);
-    plan.setEndFrequency(20000);
-    plan.setFrequencyStep(24);
-    plan.setMinToneDuration(0.02);
-    plan.setSettlingTime(0.04);
-    plan.setTonesPerSyncPulse(0);
-    plan.setMaxExtraSamples(400);
-    plan.setSyncPulseLevel(90);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setMinCyclesPerTone(10);
-    plan.setMaxFractionalCycle(1.0);
-    plan.setSyncThreshold(15);
-    plan.setSyncPulseDuration(0.0002);
-    plan.setLeadInTime(0.5);
-}
+void dialogueDefaults(auralyn::sweep::SweepPlan& plan) { plan = auralyn::generator::planFromAnswers({}); }
 
 void writeSweepSeeds(const fs::path& dir) {
     writePlan(dir / "defaults.swp", dialogueDefaults);

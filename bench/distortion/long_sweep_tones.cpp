@@ -10,21 +10,6 @@
 
 namespace auralyn::bench {
 
-std::vector<ToneSpan> toneSpans(sweep::SweepPlan plan) {
-    const sweep::SweepParameters& p = plan.params();
-    std::vector<ToneSpan> spans;
-    plan.rewind();
-    std::int64_t position = sweep::generatorLeadInSamples(p);
-    do {
-        if (plan.isSyncTone()) position += sweep::syncSettlingSamples(p) + sweep::syncDriftSamples(p) + sweep::syncPulseSamples(p);
-        const std::int64_t lead = plan.settlingSamples();
-        spans.push_back(ToneSpan{p.toneFrequency, static_cast<std::size_t>(position + lead),
-                                 static_cast<std::size_t>(p.toneLength)});
-        position += lead + p.toneLength + plan.driftSamples();
-    } while (plan.nextTone());
-    return spans;
-}
-
 LoadedSweep loadLongSweep(const std::string& folder) {
     LoadedSweep sweep;
     const sweep::SweepPlan plan = longSweepPlan();
@@ -36,7 +21,7 @@ LoadedSweep loadLongSweep(const std::string& folder) {
         throw std::runtime_error("cannot read the samples of rec.wav");
     sweep.samples.assign(codes.begin(), codes.end());
     sweep.leadIn = static_cast<std::size_t>(sweep::generatorLeadInSamples(plan.params()));
-    sweep.tones = toneSpans(plan);
+    sweep.tones = sweep::generatedToneSpans(plan);
     if (sweep.tones.empty() || sweep.tones.back().start + sweep.tones.back().length > sweep.samples.size())
         throw std::runtime_error("rec.wav does not hold the long sweep");
     return sweep;

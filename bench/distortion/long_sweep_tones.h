@@ -5,16 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "sweep/sweep_plan.h"
+#include "sweep/sweep_layout.h"
 
 namespace auralyn::bench {
 
 // One tone's measured block in the long recording.
-struct ToneSpan {
-    double frequency = 0.0;
-    std::size_t start = 0;
-    std::size_t length = 0;
-};
+using ToneSpan = sweep::ToneSpan;
 
 struct LoadedSweep {
     std::uint32_t sampleRate = 0;
@@ -22,9 +18,6 @@ struct LoadedSweep {
     std::size_t leadIn = 0;  // silent samples before the first sync pulse
     std::vector<ToneSpan> tones;
 };
-
-// Every tone's block along the plan's schedule, laid out as the generator writes it.
-std::vector<ToneSpan> toneSpans(sweep::SweepPlan plan);
 
 // The long recording written by writeLongSweep in FOLDER, in memory, with its tones.
 LoadedSweep loadLongSweep(const std::string& folder);

@@ -4,16 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/non_copyable.h"
+
 namespace auralyn::bench {
 
 // Sends standard output to /dev/null while it lives: echoprobe's loop prints
 // its progress.
-class QuietStdout {
+class QuietStdout : platform::NonCopyable {
 public:
     QuietStdout();
     ~QuietStdout();
-    QuietStdout(const QuietStdout&) = delete;
-    QuietStdout& operator=(const QuietStdout&) = delete;
 
 private:
     int saved_;

@@ -10,17 +10,11 @@
 
 namespace auralyn::bench {
 sweep::SweepPlan longSweepPlan() {
-    sweep::SweepPlan plan;
-    plan.setSampleRate(48000);
-    plan.setOctaveSweep(0);
-    plan.setStartFrequency(20.0);
-    plan.setEndFrequency(20000.0);
-    plan.setFrequencyStep(10.0);
-    plan.setMinToneDuration(0.1);
-    plan.setSettlingTime(0.04);
-    plan.setTonesPerSyncPulse(0);
-    generator::storeAdvancedDefaults(plan);
-    generator::storeFixedValues(plan);
+    generator::SweepAnswers answers;
+    answers.octaveSweep = 0;
+    answers.frequencyStep = 10.0;
+    answers.minToneDuration = 0.1;
+    sweep::SweepPlan plan = generator::planFromAnswers(answers);
     plan.lock();
     return plan;
 }

@@ -54,13 +54,13 @@ ToneQuality qualityOf(const BlockSamples& block, double cyclesPerSample, const L
     return measureTone(block.samples, block.count, block.firstTime, cyclesPerSample, leadIn);
 }
 
-bool clipped(const BlockSamples& block, double cyclesPerSample) {
-    const std::size_t run = checkClipping(block.samples, block.count).longestRunAtFullScale;
+bool clipped(const ClipCheck& check, double cyclesPerSample) {
+    const std::size_t run = check.longestRunAtFullScale;
     return run >= 2 && run > naturalFullScaleRun(cyclesPerSample);
 }
 
-std::uint16_t blockPeak(const BlockSamples& block) {
-    return static_cast<std::uint16_t>(checkClipping(block.samples, block.count).peak);
+bool clipped(const BlockSamples& block, double cyclesPerSample) {
+    return clipped(checkClipping(block.samples, block.count), cyclesPerSample);
 }
 
 double wrapped(double radians) { return std::remainder(radians, 2.0 * kPi); }
@@ -211,8 +211,10 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                   ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
         addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
-        bool clips = clipped(block, cyclesPerSample);
-        analysis.peak = std::max(analysis.peak, blockPeak(block));
+        // One pass over the block gives both its peak and its clipping.
+        const ClipCheck clipCheck = checkClipping(block.samples, block.count);
+        bool clips = clipped(clipCheck, cyclesPerSample);
+        analysis.peak = std::max(analysis.peak, static_cast<std::uint16_t>(clipCheck.peak));
         if (timedByReference) {
             const BlockSamples reference = blockIn(*channels.reference, place);
             ToneQuality referenceQuality =

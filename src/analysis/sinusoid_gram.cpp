@@ -4,33 +4,13 @@
 #include <cmath>
 #include <complex>
 
+#include "clock/progression_sum.h"
+
 namespace auralyn::analysis {
-namespace {
-
-constexpr double kPi = 3.141592653589793;
-
-// sum over n < count of exp(i theta (t0 + n)) = exp(i theta (t0 + (count-1)/2)) sin(count theta/2) / sin(theta/2).
-std::complex<double> progressionSum(std::size_t count, double t0, double theta) {
-    const double n = static_cast<double>(count);
-    const double half = 0.5 * theta;
-    const double denominator = std::sin(half);
-    double kernel = 0.0;
-    if (std::fabs(denominator) < 1e-12) {
-        // theta/2 at a multiple of pi: every term has the same sign pattern.
-        const double turns = std::round(half / kPi);
-        const bool odd = std::fmod(std::fabs(turns), 2.0) == 1.0;
-        kernel = (odd && count % 2 == 0) ? -n : n;
-    } else {
-        kernel = std::sin(n * half) / denominator;
-    }
-    return std::polar(kernel, theta * (t0 + 0.5 * (n - 1.0)));
-}
-
-}  // namespace
 
 void sinusoidGram(std::size_t count, double t0, double w, int harmonics, SquareMatrix& gram) {
     std::array<std::complex<double>, 2 * kMaxParameters> d{};
-    for (int m = 0; m <= 2 * harmonics; ++m) d[m] = progressionSum(count, t0, w * m);
+    for (int m = 0; m <= 2 * harmonics; ++m) d[m] = clock::progressionSum(count, t0, w * m);
     // sum cos(j.) cos(k.) = (Re D(j-k) + Re D(j+k)) / 2, and so on; D(-m) = conj D(m).
     auto difference = [&](int j, int k) { return j >= k ? d[j - k] : std::conj(d[k - j]); };
     gram[0][0] = static_cast<double>(count);

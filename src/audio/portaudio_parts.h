@@ -5,15 +5,15 @@
 
 #include <string>
 
+#include "platform/non_copyable.h"
+
 namespace auralyn::audio {
 
 // Pa_Initialize for the lifetime of the object (PortAudio counts the calls).
-class PortAudioLibrary {
+class PortAudioLibrary : platform::NonCopyable {
 public:
     PortAudioLibrary();
     ~PortAudioLibrary();
-    PortAudioLibrary(const PortAudioLibrary&) = delete;
-    PortAudioLibrary& operator=(const PortAudioLibrary&) = delete;
     bool ok() const { return error_ == paNoError; }
     std::string errorText() const;
 

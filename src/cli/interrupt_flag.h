@@ -7,14 +7,14 @@
 // when the scope ends.
 #include <atomic>
 
+#include "platform/non_copyable.h"
+
 namespace auralyn::cli {
 
-class InterruptScope {
+class InterruptScope : platform::NonCopyable {
 public:
     InterruptScope();
     ~InterruptScope();
-    InterruptScope(const InterruptScope&) = delete;
-    InterruptScope& operator=(const InterruptScope&) = delete;
 
     // The flag the handler sets; valid for the program's lifetime.
     const std::atomic<bool>& flag() const;

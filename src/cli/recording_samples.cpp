@@ -5,13 +5,26 @@
 namespace auralyn::cli {
 namespace {
 
-constexpr std::int32_t kChunkFrames = 1 << 16;
+// At least the reader's buffer (1 MiB), so that the C library reads the
+// samples straight into the chunk rather than through its buffer.
+constexpr std::int32_t kChunkFrames = 1 << 20;
 
 // Frames the data chunk holds within the file: a header that claims more
 // (or was never finalised) allocates only what is there.
 std::uint64_t framesPresent(const wave::WaveFile& recording) {
     const std::int64_t frames = recording.remainingFrames();
     return frames > 0 ? static_cast<std::uint64_t>(frames) : 0;
+}
+
+// Interleaved frames appended to one vector per channel; a mono chunk in one go.
+void appendFrames(const std::vector<std::int16_t>& chunk, std::vector<std::vector<analysis::Sample>>& channels) {
+    const std::size_t count = channels.size();
+    if (count == 1) {
+        channels[0].insert(channels[0].end(), chunk.begin(), chunk.end());
+        return;
+    }
+    for (std::size_t c = 0; c < count; ++c)
+        for (std::size_t n = c; n < chunk.size(); n += count) channels[c].push_back(static_cast<analysis::Sample>(chunk[n]));
 }
 
 }  // namespace
@@ -34,7 +47,7 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis
             error = recording.message != nullptr ? recording.message : "the samples could not be read";
             return false;
         }
-        for (std::size_t n = 0; n < chunk.size(); ++n) channels[n % count].push_back(static_cast<analysis::Sample>(chunk[n]));
+        appendFrames(chunk, channels);
         done += static_cast<std::uint64_t>(take);
     }
     return true;

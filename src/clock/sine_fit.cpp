@@ -4,10 +4,11 @@
 #include <cmath>
 #include <complex>
 
+#include "clock/progression_sum.h"
+
 namespace auralyn::clock {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
 // Interleaved chains: chain l runs over samples l, l + 8, l + 16... so that
 // eight independent recurrences overlap in the pipeline.
 constexpr int kChains = 8;
@@ -16,23 +17,6 @@ constexpr int kChains = 8;
 struct FitSums {
     double c = 0, s = 0, cc = 0, ss = 0, sc = 0, y = 0, yc = 0, ys = 0, yy = 0;
 };
-
-// sum over n < count of exp(i theta (t0 + n)): the Dirichlet kernel
-// exp(i theta (t0 + (count - 1) / 2)) sin(count theta / 2) / sin(theta / 2).
-std::complex<double> progressionSum(std::int32_t count, double t0, double theta) {
-    const double n = static_cast<double>(count);
-    const double half = 0.5 * theta;
-    const double denominator = std::sin(half);
-    double kernel = 0.0;
-    if (std::fabs(denominator) < 1e-12) {
-        const double turns = std::round(half / kPi);
-        const bool odd = std::fmod(std::fabs(turns), 2.0) == 1.0;
-        kernel = (odd && count % 2 == 0) ? -n : n;
-    } else {
-        kernel = std::sin(n * half) / denominator;
-    }
-    return std::polar(kernel, theta * (t0 + 0.5 * (n - 1.0)));
-}
 
 // Reinsch's stable form of the Goertzel recurrence (s_n = y_n + 2 cos(theta)
 // s_{n-1} - s_{n-2}), which keeps its accuracy where cos(theta) nears +-1:
@@ -107,8 +91,8 @@ FitSums accumulate(const T* samples, std::int32_t count, double firstTime, doubl
         correlation += std::polar(static_cast<double>(value), omega * static_cast<double>(n));
     }
     correlation *= std::polar(1.0, omega * firstTime);
-    const std::complex<double> once = progressionSum(count, firstTime, omega);
-    const std::complex<double> twice = progressionSum(count, firstTime, 2.0 * omega);
+    const std::complex<double> once = progressionSum(static_cast<std::size_t>(count), firstTime, omega);
+    const std::complex<double> twice = progressionSum(static_cast<std::size_t>(count), firstTime, 2.0 * omega);
     const double n = static_cast<double>(count);
     FitSums t;
     t.c = once.real();

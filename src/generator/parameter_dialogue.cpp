@@ -167,4 +167,19 @@ void storeFixedValues(sweep::SweepPlan& plan) {
     plan.setLeadInTime(0.5);
 }
 
+sweep::SweepPlan planFromAnswers(const SweepAnswers& answers) {
+    sweep::SweepPlan plan;
+    plan.setSampleRate(answers.sampleRate);
+    plan.setOctaveSweep(answers.octaveSweep);
+    plan.setStartFrequency(answers.startFrequency);
+    plan.setEndFrequency(answers.endFrequency);
+    plan.setFrequencyStep(answers.frequencyStep);
+    plan.setMinToneDuration(answers.minToneDuration);
+    plan.setSettlingTime(answers.settlingTime);
+    plan.setTonesPerSyncPulse(answers.tonesPerSyncPulse);
+    storeAdvancedDefaults(plan);
+    storeFixedValues(plan);
+    return plan;
+}
+
 }  // namespace auralyn::generator

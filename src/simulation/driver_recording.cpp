@@ -7,7 +7,6 @@
 
 #include "simulation/device_processor.h"
 #include "simulation/sample_output.h"
-#include "platform/staged_file.h"
 #include "simulation/exact_response_filter.h"
 #include "wave/wave_file.h"
 
@@ -138,25 +137,10 @@ bool runDriverOnWave(const DriverWiring& wiring, const Device& recorder, const s
                   std::move(*driverRecorder), std::move(*driveRecorder), {}};
     chains.driveDelay.assign(chains.wiring.delay(), 0.0);
 
-    platform::StagedFile staged(outputPath);
-    wave::WaveFile out;
-    if (!out.openWrite(staged.writePath().c_str())) {
-        error = outputPath + ": cannot be written in its folder";
-        return false;
-    }
-    out.setFormat(in.sampleRate, 16, 2);
-    StereoWriter writer(out, summary);
-    bool written = streamInput(in, sampleCount, chains, writer, inputPath, error);
-    if (!out.close() && written) {
-        error = outputPath + ": the output could not be completed (" + (out.message ? out.message : "unknown error") +
-                ")";
-        written = false;
-    }
-    if (!written) return false;  // the staged file removes what was written
-    std::string reason;
-    if (staged.commit(reason)) return true;
-    error = outputPath + ": cannot be written (" + reason + ")";
-    return false;
+    return writeStagedWave(outputPath, in.sampleRate, 2, [&](wave::WaveFile& out) {
+        StereoWriter writer(out, summary);
+        return streamInput(in, sampleCount, chains, writer, inputPath, error);
+    }, error);
 }
 
 }  // namespace auralyn::simulation

@@ -5,7 +5,6 @@
 #include <system_error>
 #include <vector>
 
-#include "platform/staged_file.h"
 #include "simulation/device_processor.h"
 #include "simulation/sample_output.h"
 #include "wave/wave_file.h"
@@ -86,24 +85,9 @@ bool runDeviceOnWave(const Device& device, const std::string& inputPath, const s
     std::optional<DeviceProcessor> processor = DeviceProcessor::create(device, in.sampleRate, error);
     if (!processor) return false;
 
-    platform::StagedFile staged(outputPath);
-    wave::WaveFile out;
-    if (!out.openWrite(staged.writePath().c_str())) {
-        error = outputPath + ": cannot be written in its folder";
-        return false;
-    }
-    out.setFormat(in.sampleRate, 16, 1);
-    bool written = streamThroughDevice(in, sampleCount, *processor, out, summary, inputPath, error);
-    if (!out.close() && written) {
-        error = outputPath + ": the output could not be completed (" + (out.message ? out.message : "unknown error") +
-                ")";
-        written = false;
-    }
-    if (!written) return false;  // the staged file removes what was written
-    std::string reason;
-    if (staged.commit(reason)) return true;
-    error = outputPath + ": cannot be written (" + reason + ")";
-    return false;
+    return writeStagedWave(outputPath, in.sampleRate, 1, [&](wave::WaveFile& out) {
+        return streamThroughDevice(in, sampleCount, *processor, out, summary, inputPath, error);
+    }, error);
 }
 
 }  // namespace auralyn::simulation

@@ -43,4 +43,19 @@ std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit) {
     return total > 0 ? static_cast<std::uint64_t>(total) : 0;
 }
 
+std::vector<ToneSpan> generatedToneSpans(SweepPlan plan) {
+    const SweepParameters& p = plan.params();
+    std::vector<ToneSpan> spans;
+    plan.rewind();
+    std::int64_t position = generatorLeadInSamples(p);
+    do {
+        if (plan.isSyncTone()) position += syncSettlingSamples(p) + syncDriftSamples(p) + syncPulseSamples(p);
+        const std::int64_t lead = plan.settlingSamples();
+        spans.push_back(ToneSpan{p.toneFrequency, static_cast<std::size_t>(position + lead),
+                                 static_cast<std::size_t>(p.toneLength)});
+        position += lead + p.toneLength + plan.driftSamples();
+    } while (plan.nextTone());
+    return spans;
+}
+
 }  // namespace auralyn::sweep

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "sweep/sweep_plan.h"
 
@@ -25,5 +27,18 @@ inline constexpr std::uint64_t kMaxWaveSamples16 = kMaxWaveDataBytes / 2;
 // `limit`) as soon as the count passes `limit`, or when the walk runs past
 // kMaxToneCount tones (a step too small to advance the frequency).
 std::uint64_t sweepSampleCount(const SweepPlan& plan, std::uint64_t limit = kMaxWaveSamples16);
+
+// Where one tone's measured part (after its settling) lies in the sweep file.
+struct ToneSpan {
+    double frequency = 0.0;
+    std::size_t start = 0;   // samples from the file's first sample
+    std::size_t length = 0;
+};
+
+// Every tone's measured part along the plan's schedule, as the generator lays
+// the file out: lead-in, then per tone its sync pulse where one is due, its
+// settling, the tone, and its drift allowance. A recording made with no delay
+// on the player's own clock holds each tone at the same place.
+std::vector<ToneSpan> generatedToneSpans(SweepPlan plan);
 
 }  // namespace auralyn::sweep

@@ -22,11 +22,20 @@ std::int32_t saturate32(std::int64_t value) {
 
 bool hasFormType(const char* id) { return std::strcmp(id, "RIFF") == 0 || std::strcmp(id, "LIST") == 0; }
 
+constexpr std::size_t kReadBufferBytes = std::size_t{1} << 20;
+
 }  // namespace
 
 RiffFile::RiffFile(const char* fileName) {
     if (fileName == nullptr) return;
     file_ = std::fopen(fileName, "rb");
+    // Recordings are read front to back in tone-sized pieces with short skips
+    // between them: a large buffer turns thousands of small reads into a few
+    // (each a system call), and most skips land inside it.
+    if (file_ != nullptr) {
+        buffer_ = std::make_unique<char[]>(kReadBufferBytes);
+        std::setvbuf(file_, buffer_.get(), _IOFBF, kReadBufferBytes);
+    }
     if (file_ != nullptr && !rewind()) {
         std::fclose(file_);
         file_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace auralyn::wave {
@@ -53,6 +54,9 @@ private:
     // False when the header is cut short by the end of the file or a read error.
     bool readChunkHeader(OpenChunk& chunk);
 
+    // The stream's buffer, larger than the C library's default; it outlives the
+    // stream, which the destructor closes first.
+    std::unique_ptr<char[]> buffer_;
     std::FILE* file_ = nullptr;
     std::vector<OpenChunk> chunks_;
 };

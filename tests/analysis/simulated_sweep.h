@@ -5,17 +5,13 @@
 #include <vector>
 
 #include "analysis/lead_in_noise.h"
-#include "sweep/sweep_plan.h"
+#include "sweep/sweep_layout.h"
 
 namespace auralyn::test {
 
 // Where one tone's measured block lies in a recording laid out exactly as the
 // generator writes the sweep (no delay, one clock).
-struct TonePlace {
-    double frequency = 0.0;
-    std::size_t start = 0;
-    std::size_t length = 0;
-};
+using TonePlace = sweep::ToneSpan;
 
 struct SimulatedSweep {
     std::uint32_t sampleRate = 0;
@@ -30,9 +26,6 @@ struct SimulatedSweep {
 // The sweep record the generator's dialogue stores with every default:
 // 48000 Hz, 20 Hz to 20 kHz, 24 tones per octave.
 sweep::SweepParameters defaultSweep();
-
-// Every tone's block position along the plan's schedule.
-std::vector<TonePlace> tonePlaces(sweep::SweepPlan plan);
 
 // The sweep as the generator writes it, without a device.
 SimulatedSweep plainSweep(const sweep::SweepParameters& p);

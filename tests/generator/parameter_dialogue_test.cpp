@@ -112,6 +112,29 @@ TEST(DialogueDefaults, EndOfInputTakesEveryDefaultAndNo) {
     expectDefaultValues(d.p());
 }
 
+TEST(DialogueDefaults, PlanFromAnswersStoresWhatTheDialogueStores) {
+    expectDefaultValues(generator::planFromAnswers({}).params());
+
+    Dialogue d("44100\n2\n100\n5000\n50\n0.1\n0.01\n3\nn\n");
+    ASSERT_TRUE(d.completed);
+    const generator::SweepAnswers answers{.sampleRate = 44100, .octaveSweep = 0, .startFrequency = 100,
+                                          .endFrequency = 5000, .frequencyStep = 50, .minToneDuration = 0.1,
+                                          .settlingTime = 0.01, .tonesPerSyncPulse = 3};
+    const sweep::SweepParameters p = generator::planFromAnswers(answers).params();
+    const sweep::SweepParameters& asked = d.p();
+    EXPECT_EQ(p.sampleRate, asked.sampleRate);
+    EXPECT_EQ(p.octaveSweep, asked.octaveSweep);
+    EXPECT_EQ(p.startFrequency, asked.startFrequency);
+    EXPECT_EQ(p.endFrequency, asked.endFrequency);
+    EXPECT_EQ(p.frequencyStep, asked.frequencyStep);
+    EXPECT_EQ(p.minToneDuration, asked.minToneDuration);
+    EXPECT_EQ(p.settlingTime, asked.settlingTime);
+    EXPECT_EQ(p.tonesPerSyncPulse, asked.tonesPerSyncPulse);
+    EXPECT_EQ(p.maxExtraSamples, asked.maxExtraSamples);
+    EXPECT_EQ(p.syncThreshold, asked.syncThreshold);
+    EXPECT_FALSE(p.locked);
+}
+
 TEST(DialogueDefaults, RunTimeFieldsComeFromTheStepQuestionsRewind) {
     // Question 5 rewinds while the minimum tone duration is still 0: 10 cycles of 20 Hz.
     Dialogue d(kEightDefaults + "n\n");

@@ -17,18 +17,11 @@ using Samples = std::vector<std::int16_t>;
 
 // The dialogue's defaults for a sweep of one tone at `frequency`.
 sweep::SweepPlan singleTonePlan(std::uint32_t rate, double frequency) {
-    sweep::SweepPlan plan;
-    plan.setSampleRate(rate);
-    plan.setOctaveSweep(1);
-    plan.setStartFrequency(frequency);
-    plan.setEndFrequency(frequency);
-    plan.setFrequencyStep(24);
-    plan.setMinToneDuration(0.02);
-    plan.setSettlingTime(0.04);
-    plan.setTonesPerSyncPulse(0);
-    generator::storeAdvancedDefaults(plan);
-    generator::storeFixedValues(plan);
-    return plan;
+    generator::SweepAnswers answers;
+    answers.sampleRate = rate;
+    answers.startFrequency = frequency;
+    answers.endFrequency = frequency;
+    return generator::planFromAnswers(answers);
 }
 
 Samples readSamples(const std::string& path) {

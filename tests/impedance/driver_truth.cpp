@@ -2,25 +2,13 @@
 
 #include <cmath>
 
+#include "simulation/driver_wiring.h"
+
 namespace auralyn::impedance::test {
-namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
-
-}  // namespace
-
-// Ces = Qes / (omega_s Re), Les = 1 / (omega_s^2 Ces), Res = Qms / (omega_s Ces);
-// the motional branch as the admittance of the three in parallel.
+// The simulator's driver model, which shares no code with the impedance library.
 std::complex<double> trueImpedance(const TrueDriver& d, double frequency) {
-    const double ws = kTwoPi * d.fs;
-    const double ces = d.qes / (ws * d.re);
-    const double les = 1.0 / (ws * ws * ces);
-    const double res = d.qms / (ws * ces);
-    const std::complex<double> jw(0.0, kTwoPi * frequency);
-    const std::complex<double> motional = 1.0 / (1.0 / res + jw * ces + 1.0 / (jw * les));
-    std::complex<double> coil = d.re + jw * d.le;
-    if (d.l2 > 0.0 && d.r2 > 0.0) coil += 1.0 / (1.0 / d.r2 + 1.0 / (jw * d.l2));
-    return coil + motional;
+    return simulation::driverImpedance({d.re, d.le, d.fs, d.qms, d.qes, d.l2, d.r2}, frequency);
 }
 
 std::vector<double> toneFrequencies(double low, double high, int perOctave) {

@@ -9,7 +9,8 @@
 namespace auralyn::impedance::test {
 
 // A driver as the tests know it, independently of the library's model: the
-// circuit's elements from the usual figures, and its impedance from them.
+// circuit's elements from the usual figures, and its impedance from the
+// simulator's circuit, which the impedance library does not share.
 struct TrueDriver {
     double re = 6.2;
     double le = 0.45e-3;

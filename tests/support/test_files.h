@@ -6,16 +6,15 @@
 #include <vector>
 
 #include "little_endian.h"
+#include "platform/non_copyable.h"
 
 namespace auralyn::test {
 
 // A fresh folder below the system's temporary folder, removed with everything in it.
-class TempDir {
+class TempDir : platform::NonCopyable {
 public:
     TempDir();
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }

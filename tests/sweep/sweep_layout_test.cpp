@@ -36,6 +36,23 @@ TEST(SweepSampleCount, SyncSegmentsFollowTonesPerPulse) {
     EXPECT_EQ(sweep::sweepSampleCount(sweep::SweepPlan(p)), 172866u + 1938 + 1920 + 960 + 9);
 }
 
+TEST(GeneratedToneSpans, EachToneAfterItsPulseAndSettling) {
+    sweep::SweepParameters p = test::linearSweep(1000, 15000, 14000);
+    p.tonesPerSyncPulse = 1;
+    const std::vector<sweep::ToneSpan> spans = sweep::generatedToneSpans(sweep::SweepPlan(p));
+    ASSERT_EQ(spans.size(), 2u);
+    // 168000 opening, 1920 + 9 + 9 sync, 1920 settling.
+    EXPECT_EQ(spans[0].start, 171858u);
+    EXPECT_EQ(spans[0].length, 960u);
+    EXPECT_DOUBLE_EQ(spans[0].frequency, 1000.0);
+    // 960 tone and 48 drift, then the second pulse (1938) and settling.
+    EXPECT_EQ(spans[1].start, 171858u + 960 + 48 + 1938 + 1920);
+    EXPECT_EQ(spans[1].length, 960u);
+    EXPECT_DOUBLE_EQ(spans[1].frequency, 15000.0);
+    // The last tone's drift allowance (9 samples) ends the file.
+    EXPECT_EQ(spans[1].start + spans[1].length + 9, sweep::sweepSampleCount(sweep::SweepPlan(p)));
+}
+
 TEST(SweepSampleCount, LowToneLayout) {
     // 20 Hz: 2400 lead, 24000 block, 2400 tail.
     const sweep::SweepPlan plan(test::linearSweep(20, 20, 10));

@@ -219,18 +219,7 @@ void writeRecording(const std::string& path) {
 void writeSweepParameters(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr);
-    // The dialogue's defaults.
-    sweep::SweepPlan plan;
-    plan.setSampleRate(48000);
-    plan.setOctaveSweep(1);
-    plan.setStartFrequency(20);
-    plan.setEndFrequency(20000);
-    plan.setFrequencyStep(24);
-    plan.setMinToneDuration(0.02);
-    plan.setSettlingTime(0.04);
-    plan.setTonesPerSyncPulse(0);
-    generator::storeAdvancedDefaults(plan);
-    generator::storeFixedValues(plan);
+    sweep::SweepPlan plan = generator::planFromAnswers({});  // the dialogue's defaults
     plan.lock();
     EXPECT_TRUE(plan.writeParameters(file));
     std::fclose(file);
