@@ -12,6 +12,10 @@ constexpr double kPi = 3.14159265358979323846;
 // What rounding to integers alone leaves in any block (variance of a uniform
 // error of one step): the floor under every noise estimate here.
 constexpr double kRoundingVariance = 1.0 / 12.0;
+// Below a residual of one 16-bit step RMS what differs from tone to tone is
+// the rounding and the chain's own deterministic leftovers (a resampler near
+// the band's edge), not noise that came and went: no burst is told there.
+constexpr double kBurstFloorVariance = 1.0;
 // The halves are compared to this relative precision at best: the arithmetic
 // of the fits and the sweep's own 16-bit rounding leave less than this.
 constexpr double kRelativeFloor = 1e-5;
@@ -141,8 +145,8 @@ double residualRatio(const std::vector<ToneBlock>& blocks, std::size_t i) {
         if (j != i && blocks[j].samples != nullptr && blocks[j].fit.valid) around.push_back(residualVariance(blocks[j].fit));
     }
     if (around.size() < 2) return 1.0;
-    const double reference = std::max(median(std::move(around)), kRoundingVariance);
-    return std::max(residualVariance(fit), kRoundingVariance) / reference;
+    const double reference = std::max(median(std::move(around)), kBurstFloorVariance);
+    return std::max(residualVariance(fit), kBurstFloorVariance) / reference;
 }
 
 ToneFlag classify(const ToneBlock& block, const SteadinessCheck& check) {
