@@ -60,8 +60,7 @@ std::vector<ToneColumn> qualityToneColumns() {
     std::vector<ToneColumn> columns{
         {"frequency_measured_hz", [](const analysis::ToneMeasurement& t) { return t.measuredFrequency; }}};
     for (int k = 2; k <= analysis::kMaxHarmonic; ++k) {
-        char name[16];
-        std::snprintf(name, sizeof name, "h%d_dbc", k);
+        const std::string name = "h" + std::to_string(k) + "_dbc";
         columns.push_back(fromQuality(name, [k](const analysis::ToneQuality& q) { return q.harmonicDbc[k]; }));
     }
     columns.push_back(fromQuality("thd_db", [](const analysis::ToneQuality& q) { return q.thdDb; }));
