@@ -328,7 +328,8 @@ TEST(ImpedanceProgram, TheDriveIsGivenInVoltsWhereTheDriveChannelIsCalibrated) {
     simulateDriver(dir, "d.wav", {6.2, 0.45, 38.0, 3.1, 0.42}, 10.0);
     ProgramRun run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--json", "dbfs.json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const nlohmann::json& t : readJson(dir, "dbfs.json")["tones"]) EXPECT_TRUE(t["drive_volts"].is_null());
+    const nlohmann::json uncalibrated = readJson(dir, "dbfs.json");  // kept alive while its tones are read
+    for (const nlohmann::json& t : uncalibrated["tones"]) EXPECT_TRUE(t["drive_volts"].is_null());
 
     run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--drive-volts", "2.83",
                               "--json", "v.json", "--csv", "v.csv"});
@@ -351,7 +352,8 @@ TEST(ImpedanceProgram, TheDriveIsGivenInVoltsWhereTheDriveChannelIsCalibrated) {
     run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--calibration", "p.json",
                               "--json", "p.out.json"});
     ASSERT_EQ(run.exitCode, 0) << run.err;
-    for (const nlohmann::json& t : readJson(dir, "p.out.json")["tones"])
+    const nlohmann::json profiled = readJson(dir, "p.out.json");
+    for (const nlohmann::json& t : profiled["tones"])
         EXPECT_NEAR(t["drive_volts"].get<double>(), std::pow(10.0, (t["drive_dbfs"].get<double>() + 12.0) / 20.0), 1e-9);
 
     run = test::auralyn(dir, {"impedance", "d.wav", "s.swp", "--sense-resistor", "10", "--drive-volts", "0"});
