@@ -60,7 +60,9 @@ std::vector<ToneColumn> qualityToneColumns() {
     std::vector<ToneColumn> columns{
         {"frequency_measured_hz", [](const analysis::ToneMeasurement& t) { return t.measuredFrequency; }}};
     for (int k = 2; k <= analysis::kMaxHarmonic; ++k) {
-        const std::string name = "h" + std::to_string(k) + "_dbc";
+        std::string name = "h";  // appended piece by piece: GCC 12 warns wrongly on "h" + string
+        name += std::to_string(k);
+        name += "_dbc";
         columns.push_back(fromQuality(name, [k](const analysis::ToneQuality& q) { return q.harmonicDbc[k]; }));
     }
     columns.push_back(fromQuality("thd_db", [](const analysis::ToneQuality& q) { return q.thdDb; }));
