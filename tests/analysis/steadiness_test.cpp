@@ -138,6 +138,26 @@ TEST(FlaggedTones, ABurstDuringOneToneIsFlaggedThatTone) {
     EXPECT_EQ(test::countUnsteady(a), 1u);
 }
 
+// A noiseless chain leaves only its own deterministic leftovers (here a
+// ripple of one step during one tone, as a resampler leaves near the band's
+// edge): no noise came and went, so no burst is told.
+TEST(FlaggedTones, LeftoversBelowAStepAreNoBurst) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
+    std::mt19937 random(3);
+    std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 0.0, random);
+    const std::size_t tone = 12;
+    const std::int64_t at = test::blockStartOf(plan, recording, tone);
+    const std::int32_t length = test::blockLengthOf(plan, tone);
+    for (std::int32_t n = 0; n < length; ++n) {
+        const double ripple = std::sin(2.0 * kPi * 0.37 * n);
+        recording[static_cast<std::size_t>(at + n)] =
+            static_cast<std::int16_t>(recording[static_cast<std::size_t>(at + n)] + std::lround(ripple));
+    }
+    const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
+    EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::None);
+    EXPECT_EQ(test::countUnsteady(a), 0u);
+}
+
 // Two seconds of clicks before the sweep: the noise comes from between them,
 // so every tone's SNR stays that of the clean recording.
 TEST(NoiseFromWhereItIs, ClicksBeforeTheSweepDoNotSetTheFloor) {
