@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace auralyn::analysis {
@@ -11,5 +14,11 @@ namespace auralyn::analysis {
 // thresholds and reported amplitudes keep the units that echoprobe's report
 // uses, whatever the file's resolution.
 using Sample = float;
+
+// The 16-bit code a sample rounds to (the nearest, clipped to the range), for
+// what is judged in codes: sync levels, peaks, a 16-bit file's samples.
+inline std::int16_t nearestCode(Sample sample) {
+    return static_cast<std::int16_t>(std::clamp(std::nearbyint(sample), -32768.0f, 32767.0f));
+}
 
 }  // namespace auralyn::analysis

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <random>
 
+#include "analysis/sample.h"
 #include "platform/staged_file.h"
 #include "wave/wave_file.h"
 #ifdef AURALYN_HAVE_CALIBRATION
@@ -121,10 +122,6 @@ bool loadSweep(const std::string& wavePath, const std::string& parameterPath, sw
 
 namespace {
 
-std::int16_t codeOf(float sample) {
-    return static_cast<std::int16_t>(std::clamp(std::nearbyint(sample), -32768.0f, 32767.0f));
-}
-
 // The kit's own 16-bit writer: a 16-bit capture holds whole codes.
 bool write16(const std::string& writePath, const std::vector<float>& frames, int channels, int rate) {
     wave::WaveFile wave;
@@ -132,7 +129,7 @@ bool write16(const std::string& writePath, const std::vector<float>& frames, int
     wave.setFormat(static_cast<std::uint32_t>(rate), 16, static_cast<std::int16_t>(channels));
     bool written = true;
     for (const float sample : frames) {
-        if (!wave.writeSample(codeOf(sample))) {
+        if (!wave.writeSample(analysis::nearestCode(sample))) {
             written = false;
             break;
         }
@@ -181,7 +178,7 @@ bool writeRecording(const std::string& path, const std::vector<float>& frames, i
 int channelPeak(const std::vector<float>& frames, int channels, int channel) {
     int peak = 0;
     for (std::size_t i = static_cast<std::size_t>(channel); i < frames.size(); i += static_cast<std::size_t>(channels)) {
-        peak = std::max(peak, std::abs(static_cast<int>(codeOf(frames[i]))));
+        peak = std::max(peak, std::abs(static_cast<int>(analysis::nearestCode(frames[i]))));
     }
     return peak;
 }

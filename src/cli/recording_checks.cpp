@@ -9,15 +9,9 @@
 namespace auralyn::cli {
 namespace {
 
-// The 16-bit code a sample rounds to (finer recordings carry a fraction).
-std::int32_t codeOf(analysis::Sample sample) {
-    const double rounded = std::nearbyint(static_cast<double>(sample));
-    return static_cast<std::int32_t>(std::clamp(rounded, -32768.0, 32767.0));
-}
-
 std::int32_t peakOf(const std::vector<analysis::Sample>& samples) {
     std::int32_t peak = 0;
-    for (const analysis::Sample sample : samples) peak = std::max(peak, std::abs(codeOf(sample)));
+    for (const analysis::Sample sample : samples) peak = std::max(peak, std::abs(std::int32_t{analysis::nearestCode(sample)}));
     return peak;
 }
 
@@ -25,7 +19,7 @@ std::int32_t peakOf(const std::vector<analysis::Sample>& samples) {
 // pulses, found from a histogram of the 16-bit codes without sorting a copy.
 std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
     std::vector<std::uint32_t> counts(65536, 0);
-    for (const analysis::Sample sample : samples) ++counts[static_cast<std::size_t>(codeOf(sample) + 32768)];
+    for (const analysis::Sample sample : samples) ++counts[static_cast<std::size_t>(analysis::nearestCode(sample) + 32768)];
     std::uint64_t seen = 0;
     for (std::size_t value = 0; value < counts.size(); ++value) {
         seen += counts[value];

@@ -6,6 +6,7 @@
 #include "analysis/recording_pulse.h"
 #include "analysis/tone_layout.h"
 #include "drifted_sweep.h"
+#include "sample_vectors.h"
 
 namespace auralyn::test {
 
@@ -26,12 +27,18 @@ std::vector<std::int16_t> noisySweep(const sweep::SweepPlan& plan, double gain, 
     return rounded(signal);
 }
 
-std::vector<analysis::Sample> samplesOf(const std::vector<std::int16_t>& recording) {
-    return std::vector<analysis::Sample>(recording.begin(), recording.end());
+void addDuringTone(const sweep::SweepPlan& plan, std::vector<std::int16_t>& recording, std::size_t tone,
+                   const std::function<double(std::int32_t, std::int32_t)>& added) {
+    const std::int64_t at = blockStartOf(plan, recording, tone);
+    const std::int32_t length = blockLengthOf(plan, tone);
+    for (std::int32_t n = 0; n < length; ++n) {
+        std::int16_t& sample = recording[static_cast<std::size_t>(at + n)];
+        sample = static_cast<std::int16_t>(sample + std::lround(added(n, length)));
+    }
 }
 
 std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone) {
-    const auto trigger = analysis::findFirstTrigger(plan, samplesOf(recording));
+    const auto trigger = analysis::findFirstTrigger(plan, asSamples(recording));
     if (!trigger) return -1;
     return analysis::placeBlock(analysis::nominalTones(plan).at(tone), static_cast<double>(*trigger), 0.0).first;
 }
@@ -41,7 +48,7 @@ std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone) {
 }
 
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
-    const std::vector<analysis::Sample> samples = samplesOf(recording);
+    const std::vector<analysis::Sample> samples = asSamples(recording);
     return analysis::analyzeRecording(plan, {samples, nullptr});
 }
 

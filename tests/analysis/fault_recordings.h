@@ -4,6 +4,7 @@
 // here by direct synthesis of the played sweep (drifted_sweep.h), not by the
 // kit's device simulator.
 #include <cstdint>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -23,8 +24,10 @@ std::vector<std::int16_t> rounded(const std::vector<double>& signal);
 std::int64_t blockStartOf(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording, std::size_t tone);
 std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone);
 
-// The 16-bit codes as the measuring library takes them.
-std::vector<analysis::Sample> samplesOf(const std::vector<std::int16_t>& recording);
+// Adds added(n, length) (sample units, rounded) to each sample n of tone
+// `tone`'s measured block.
+void addDuringTone(const sweep::SweepPlan& plan, std::vector<std::int16_t>& recording, std::size_t tone,
+                   const std::function<double(std::int32_t, std::int32_t)>& added);
 
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
 

@@ -126,13 +126,9 @@ TEST(FlaggedTones, ABurstDuringOneToneIsFlaggedThatTone) {
     std::mt19937 random(9);
     std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 3.0, random);
     const std::size_t tone = 12;
-    const std::int64_t at = test::blockStartOf(plan, recording, tone);
-    const std::int32_t length = test::blockLengthOf(plan, tone);
-    for (std::int32_t n = 0; n < length; ++n) {
-        const double rumble = 400.0 * std::sin(2.0 * kPi * 31.0 * n / 48000.0) * std::sin(kPi * n / length);
-        recording[static_cast<std::size_t>(at + n)] =
-            static_cast<std::int16_t>(recording[static_cast<std::size_t>(at + n)] + std::lround(rumble));
-    }
+    test::addDuringTone(plan, recording, tone, [](std::int32_t n, std::int32_t length) {
+        return 400.0 * std::sin(2.0 * kPi * 31.0 * n / 48000.0) * std::sin(kPi * n / length);
+    });
     const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
     EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::Burst);
     EXPECT_EQ(test::countUnsteady(a), 1u);
@@ -146,13 +142,7 @@ TEST(FlaggedTones, LeftoversBelowAStepAreNoBurst) {
     std::mt19937 random(3);
     std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 0.0, random);
     const std::size_t tone = 12;
-    const std::int64_t at = test::blockStartOf(plan, recording, tone);
-    const std::int32_t length = test::blockLengthOf(plan, tone);
-    for (std::int32_t n = 0; n < length; ++n) {
-        const double ripple = std::sin(2.0 * kPi * 0.37 * n);
-        recording[static_cast<std::size_t>(at + n)] =
-            static_cast<std::int16_t>(recording[static_cast<std::size_t>(at + n)] + std::lround(ripple));
-    }
+    test::addDuringTone(plan, recording, tone, [](std::int32_t n, std::int32_t) { return std::sin(2.0 * kPi * 0.37 * n); });
     const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
     EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::None);
     EXPECT_EQ(test::countUnsteady(a), 0u);
