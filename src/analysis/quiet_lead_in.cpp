@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "analysis/median.h"
+
 namespace auralyn::analysis {
 namespace {
 
@@ -23,13 +25,6 @@ std::vector<double> stretchVariances(const Sample* samples, std::size_t count, s
     for (std::size_t first = count % stretch; first + stretch <= count; first += stretch)
         variances.push_back(stretchVariance(samples + first, stretch));
     return variances;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    const std::size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
-    return values[middle];
 }
 
 }  // namespace

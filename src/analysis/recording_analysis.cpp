@@ -7,6 +7,7 @@
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/jump_repair.h"
+#include "analysis/median.h"
 #include "analysis/quiet_lead_in.h"
 #include "analysis/recording_timeline.h"
 #include "analysis/method_bias.h"
@@ -121,10 +122,7 @@ double medianResidualVariance(const ClockCorrectedSweep& sweep) {
         const double dof = static_cast<double>(tone.fit.count) - tone.fit.parameters();
         if (tone.fit.valid && dof >= 1.0) variances.push_back(tone.fit.residualSquares / dof);
     }
-    if (variances.empty()) return 0.0;
-    const std::size_t middle = variances.size() / 2;
-    std::nth_element(variances.begin(), variances.begin() + static_cast<std::ptrdiff_t>(middle), variances.end());
-    return variances[middle];
+    return median(std::move(variances));
 }
 
 // The lead-in without its loud stretches (quiet_lead_in.h), kept in

@@ -5,6 +5,8 @@
 #include <cmath>
 #include <complex>
 
+#include "analysis/median.h"
+
 namespace auralyn::analysis {
 namespace {
 
@@ -125,13 +127,6 @@ SteadinessCheck checkHalves(const ToneBlock& block) {
     if (a1 > 0.0 && a2 > 0.0) check.magnitudeSpreadDb = std::fabs(20.0 * std::log10(a1 / a2));
     check.phaseSpreadDeg = std::fabs(wrappedDegrees(halves.first.phase() - halves.second.phase()));
     return check;
-}
-
-double median(std::vector<double> values) {
-    if (values.empty()) return 0.0;
-    const std::size_t middle = values.size() / 2;
-    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
-    return values[middle];
 }
 
 // The tone's residual variance over the median of its neighbours'.
