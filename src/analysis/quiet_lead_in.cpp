@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "analysis/lead_in_noise.h"
 #include "analysis/median.h"
 
 namespace auralyn::analysis {
@@ -38,7 +39,7 @@ std::vector<Sample> quietStretches(const Sample* samples, std::size_t count, std
     std::vector<Sample> quiet;
     if (variances.empty()) return quiet;
     // Rounding alone leaves 1/12: a digitally silent lead-in keeps every stretch.
-    const double limit = kQuietLimit * std::max(median(variances), 1.0 / 12.0);
+    const double limit = kQuietLimit * std::max(median(variances), kQuantizationVariance);
     quiet.reserve(count);
     for (std::size_t s = 0; s < variances.size(); ++s) {
         if (variances[s] > limit) continue;

@@ -5,15 +5,13 @@
 #include <cmath>
 #include <complex>
 
+#include "analysis/lead_in_noise.h"
 #include "analysis/median.h"
 
 namespace auralyn::analysis {
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-// What rounding to integers alone leaves in any block (variance of a uniform
-// error of one step): the floor under every noise estimate here.
-constexpr double kRoundingVariance = 1.0 / 12.0;
 // Below a residual of one 16-bit step RMS what differs from tone to tone is
 // the rounding and the chain's own deterministic leftovers (a resampler near
 // the band's edge), not noise that came and went: no burst is told there.
@@ -53,9 +51,9 @@ double residualVariance(const HarmonicFit& fit) {
 // tones before, raises the residual across the band and would hide the very
 // change the halves are compared for.
 double halvesNoiseVariance(const ToneBlock& block, const Halves& halves) {
-    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, kRoundingVariance);
+    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, kQuantizationVariance);
     const double quieter = std::min(residualVariance(halves.first), residualVariance(halves.second));
-    return std::max(quieter, kRoundingVariance);
+    return std::max(quieter, kQuantizationVariance);
 }
 
 // The halves' fundamentals differ by d = (dc, ds); under a steady tone d has
