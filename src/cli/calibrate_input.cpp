@@ -147,15 +147,13 @@ int runInput(const CalibrateInput& c) {
 }  // namespace
 
 void addCalibrateInput(CLI::App& calibrate, int& exitCode) {
-    CLI::App* command = calibrate.add_subcommand(
-        "input",
+    addRequestCommand<CalibrateInput>(
+        calibrate, exitCode, "input",
         "The input's sensitivity: from a recording of an acoustic calibrator (--spl 94 or 114: a steady tone, "
         "refused with the reason when it clips, is silent, holds two tones or varies by more than 0.5 dB), from a "
         "recording of a known voltage (--volts-rms), given directly (--sensitivity), or from a cal file's header "
-        "with the input's gain (--mic-cal with --input-gain-dbv)");
-    auto state = std::make_shared<CalibrateInput>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runInput(*state); });
+        "with the input's gain (--mic-cal with --input-gain-dbv)",
+        addOptions, runInput);
 }
 
 }  // namespace auralyn::cli

@@ -144,14 +144,12 @@ int runOutput(const CalibrateOutput& c) {
 }  // namespace
 
 void addCalibrateOutput(CLI::App& calibrate, int& exitCode) {
-    CLI::App* command = calibrate.add_subcommand(
-        "output",
+    addRequestCommand<CalibrateOutput>(
+        calibrate, exitCode, "output",
         "The output's volts RMS at full scale: plays a steady tone (--frequency, --level) until Enter while you "
         "read it with a voltmeter, then takes --volts-rms; or measures a LOOPBACK recording of a tone played at "
-        "--level into an input calibrated in volts");
-    auto state = std::make_shared<CalibrateOutput>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runOutput(*state); });
+        "--level into an input calibrated in volts",
+        addOptions, runOutput);
 }
 
 }  // namespace auralyn::cli

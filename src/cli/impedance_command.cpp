@@ -264,14 +264,12 @@ int runImpedanceRequest(const ImpedanceRequest& r) {
 }
 
 void addImpedanceCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "impedance",
+    addRequestCommand<ImpedanceRequest>(
+        app, exitCode, "impedance",
         "Measure an impedance (a loudspeaker driver's) from a two-channel recording of the sweep through a sense "
         "resistor: channel 1 across the driver, channel 2 the drive. Writes ZMA (default: the recording's name with "
-        ".zma, here), and with --csv and --json each tone's |Z| and phase with their 95 % intervals.");
-    auto state = std::make_shared<ImpedanceRequest>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runImpedanceRequest(*state); });
+        ".zma, here), and with --csv and --json each tone's |Z| and phase with their 95 % intervals.",
+        addOptions, runImpedanceRequest);
 }
 
 }  // namespace auralyn::cli
