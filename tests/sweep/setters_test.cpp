@@ -118,24 +118,24 @@ TEST(DurationSetters, DropNegativeKeepZero) {
 }
 
 TEST(LevelSetters, ClampToPercentRange) {
+    struct Level {
+        void (sweep::SweepPlan::*set)(double);
+        double sweep::SweepParameters::*stored;
+    };
+    struct Clamp {
+        double given;
+        double kept;
+    };
+    const Level levels[] = {{&sweep::SweepPlan::setSyncPulseLevel, &sweep::SweepParameters::syncPulseLevel},
+                            {&sweep::SweepPlan::setSyncThreshold, &sweep::SweepParameters::syncThreshold}};
+    const Clamp clamps[] = {{150, 100}, {-5, 0}, {90, 90}, {15, 15}, {std::nan(""), 0}};
     sweep::SweepPlan plan;
-    plan.setSyncPulseLevel(150);
-    EXPECT_EQ(plan.params().syncPulseLevel, 100.0);
-    plan.setSyncPulseLevel(-5);
-    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
-    plan.setSyncPulseLevel(90);
-    EXPECT_EQ(plan.params().syncPulseLevel, 90.0);
-    plan.setSyncPulseLevel(std::nan(""));
-    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
-
-    plan.setSyncThreshold(150);
-    EXPECT_EQ(plan.params().syncThreshold, 100.0);
-    plan.setSyncThreshold(-5);
-    EXPECT_EQ(plan.params().syncThreshold, 0.0);
-    plan.setSyncThreshold(15);
-    EXPECT_EQ(plan.params().syncThreshold, 15.0);
-    plan.setSyncThreshold(std::nan(""));
-    EXPECT_EQ(plan.params().syncThreshold, 0.0);
+    for (const Level& level : levels) {
+        for (const Clamp& clamp : clamps) {
+            (plan.*level.set)(clamp.given);
+            EXPECT_EQ(plan.params().*level.stored, clamp.kept) << clamp.given;
+        }
+    }
 }
 
 TEST(IntegerSetters, StoreAnyValue) {
