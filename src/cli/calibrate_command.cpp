@@ -13,16 +13,18 @@
 
 namespace auralyn::cli {
 
-std::optional<calibration::CalibrationProfile> existingProfile(const std::string& path, bool& failed) {
-    failed = false;
+ProfileToUpdate profileToUpdate(const std::string& command, const std::string& usageProblem, const std::string& path) {
+    if (!usageProblem.empty()) {
+        printDiagnostic(command + ": " + usageProblem);
+        return {std::nullopt, kExitUsage};
+    }
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) return std::nullopt;
+    if (!std::filesystem::exists(path, error)) return {};
     try {
-        return calibration::readProfile(path);
+        return {calibration::readProfile(path), kExitSuccess};
     } catch (const calibration::ProfileError& e) {
         printDiagnostic(std::string(e.what()) + " (not overwritten; choose another -o file)");
-        failed = true;
-        return std::nullopt;
+        return {std::nullopt, kExitFailure};
     }
 }
 

@@ -118,13 +118,9 @@ bool fromMicCalHeader(const CalibrateInput& c, InputCalibration& input) {
 }
 
 int runInput(const CalibrateInput& c) {
-    if (const std::string problem = usageProblem(c); !problem.empty()) {
-        printDiagnostic("calibrate input: " + problem);
-        return kExitUsage;
-    }
-    bool failed = false;
-    const auto profile = existingProfile(c.profilePath, failed);
-    if (failed) return kExitFailure;
+    const ProfileToUpdate target = profileToUpdate("calibrate input", usageProblem(c), c.profilePath);
+    if (target.refusal != kExitSuccess) return target.refusal;
+    const auto& profile = target.existing;
     // The input side is updated field by field: an acoustic and an electrical
     // calibration of one input live side by side.
     InputCalibration input = profile && profile->input ? *profile->input : InputCalibration{};

@@ -119,13 +119,9 @@ bool fromVoltmeter(const CalibrateOutput& c, OutputCalibration& output) {
 }
 
 int runOutput(const CalibrateOutput& c) {
-    if (const std::string problem = usageProblem(c); !problem.empty()) {
-        printDiagnostic("calibrate output: " + problem);
-        return kExitUsage;
-    }
-    bool failed = false;
-    const auto profile = existingProfile(c.profilePath, failed);
-    if (failed) return kExitFailure;
+    const ProfileToUpdate target = profileToUpdate("calibrate output", usageProblem(c), c.profilePath);
+    if (target.refusal != kExitSuccess) return target.refusal;
+    const auto& profile = target.existing;
     OutputCalibration output;
     output.toleranceDb = c.toleranceDb;
     if (!c.loopbackPath.empty()) {

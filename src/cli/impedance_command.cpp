@@ -23,6 +23,7 @@
 #include "impedance/recording_ratio.h"
 #include "impedance/zma_file.h"
 #include "platform/path_names.h"
+#include "platform/utc_time.h"
 
 namespace auralyn::cli {
 namespace {
@@ -135,18 +136,7 @@ std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& 
     return std::nullopt;
 }
 
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
-    return text;
-}
+std::string today() { return platform::utcText(std::time(nullptr), "%Y-%m-%d"); }
 
 std::string number(double v) {
     char text[32];
