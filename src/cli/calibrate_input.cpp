@@ -8,12 +8,11 @@
 #include <string>
 
 #include "calibration/cal_file.h"
-#include "calibration/calibrator_tone.h"
 #include "calibration/tone_conversion.h"
 #include "cli/calibrate_parts.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
-#include "cli/recording_channel.h"
+#include "recording/recording_format.h"
 
 namespace auralyn::cli {
 namespace {
@@ -54,8 +53,7 @@ void addOptions(CLI::App* command, CalibrateInput& c) {
         ->check(CLI::PositiveNumber)->default_str("1");
     command->add_option("--input-device", c.inputDevice, "the input's name, kept to warn when another is measured")
         ->type_name("NAME");
-    command->add_option("-o,--output", c.profilePath, "the profile to write or update")->required()
-        ->type_name("PROFILE.json");
+    addProfileOption(command, c.profilePath);
 }
 
 // Exactly one way to the input's figure, or a bad command line.
@@ -72,14 +70,9 @@ std::string usageProblem(const CalibrateInput& c) {
 }
 
 bool fromRecording(const CalibrateInput& c, InputCalibration& input) {
-    const auto channel = readRecordingChannel(c.recordingPath, c.channel);
-    if (!channel) return false;
-    const auto result = calibration::analyzeCalibratorTone(channel->samples, channel->format.sampleRate);
-    if (!result.tone) {
-        printDiagnostic(c.recordingPath + ": refused: " + result.refusal);
-        return false;
-    }
-    const calibration::CalibratorTone& tone = *result.tone;
+    const auto recorded = recordedCalibrationTone(c.recordingPath, c.channel);
+    if (!recorded) return false;
+    const calibration::CalibratorTone& tone = recorded->tone;
     if (c.spl) {
         input.dbfsAt94DbSpl = tone.levelDbfs - (*c.spl - 94.0);
         input.frequencyHz = tone.frequencyHz;
@@ -92,8 +85,8 @@ bool fromRecording(const CalibrateInput& c, InputCalibration& input) {
         std::printf("calibrate: %.6g Hz at %.3f dBFS for %.6g V RMS: 1 V RMS reads %.3f dBFS\n", tone.frequencyHz,
                     tone.levelDbfs, *c.voltsRms, *input.dbfsAt1Vrms);
     }
-    input.source = "recording " + c.recordingPath + " (" + recording::describe(channel->format) + ")";
-    input.sampleRateHz = channel->format.sampleRate;
+    input.source = "recording " + c.recordingPath + " (" + recording::describe(recorded->format) + ")";
+    input.sampleRateHz = recorded->format.sampleRate;
     input.channel = c.channel;
     return true;
 }

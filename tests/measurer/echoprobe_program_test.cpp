@@ -159,22 +159,24 @@ TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
     expectCleanReport(readText(dir.file("fine.txt")), 4, "rec.wav");
 }
 
+// echoprobe, measuring rec.wav against sweep.swp in `dir`, fails with
+// `message` as its last words before the end prompt.
+void expectFailureEndingWith(const TempDir& dir, const std::string& message) {
+    const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.out.find(message + test::kEndPrompt), std::string::npos) << run.out;
+}
+
 TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
     TempDir dir;
     const sweep::SweepPlan plan = test::shortSweepPlan();
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
     test::writeWave(dir.file("rec.wav"), 44100, test::synthesiseSweep(plan));
-    const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.out.find("\nshould be 48000 Hz." + test::kEndPrompt), std::string::npos) << run.out;
+    expectFailureEndingWith(dir, "\nshould be 48000 Hz.");
     EXPECT_EQ(readText(dir.file("rec.txt")), "");
 
     test::writeWave(dir.file("rec.wav"), 48000, std::vector<std::int16_t>(200, 0), 2);
-    const ProgramRun stereo = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(stereo.exitCode, 0);
-    EXPECT_NE(stereo.out.find("\nError: Please only use input wave files with one channel (mono)." + test::kEndPrompt),
-              std::string::npos)
-        << stereo.out;
+    expectFailureEndingWith(dir, "\nError: Please only use input wave files with one channel (mono).");
 }
 
 TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
@@ -182,19 +184,11 @@ TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
     const sweep::SweepPlan plan = test::shortSweepPlan();
     // Exactly the lead-in: the skip must leave at least one sample.
     writeSweep(dir, plan, std::vector<std::int16_t>(static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params())), 0));
-    const ProgramRun shortRun = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(shortRun.exitCode, 0);
-    EXPECT_NE(shortRun.out.find("\nError: Input wave file ended before expected." + test::kEndPrompt),
-              std::string::npos)
-        << shortRun.out;
+    expectFailureEndingWith(dir, "\nError: Input wave file ended before expected.");
     EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 
     writeSweep(dir, plan, std::vector<std::int16_t>(48000 * 5, 0));
-    const ProgramRun silent = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(silent.exitCode, 0);
-    EXPECT_NE(silent.out.find("\nError: The synchronization pulse could not be found." + test::kEndPrompt),
-              std::string::npos)
-        << silent.out;
+    expectFailureEndingWith(dir, "\nError: The synchronization pulse could not be found.");
     EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 }
 
