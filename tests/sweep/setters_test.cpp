@@ -4,6 +4,7 @@
 
 #include "sweep/parameter_file.h"
 #include "sweep/sweep_plan.h"
+#include "sweep_settings_check.h"
 
 namespace auralyn {
 namespace {
@@ -15,27 +16,16 @@ bool sameRecord(const sweep::SweepParameters& a, const sweep::SweepParameters& b
 
 TEST(Constructor, HoldsPlaceholderValues) {
     const sweep::SweepPlan plan;
-    const sweep::SweepParameters& p = plan.params();
-    EXPECT_FALSE(p.locked);
-    EXPECT_EQ(p.startFrequency, 1.0);
-    EXPECT_EQ(p.endFrequency, 1.0);
-    EXPECT_EQ(p.frequencyStep, 1.0);
-    EXPECT_EQ(p.minToneDuration, 0.0);
-    EXPECT_EQ(p.syncPulseDuration, 0.0);
-    EXPECT_EQ(p.settlingTime, 0.0);
-    EXPECT_EQ(p.maxTimeDrift, 0.0);
-    EXPECT_EQ(p.leadInTime, 0.0);
-    EXPECT_EQ(p.sampleRate, 1u);
-    EXPECT_EQ(p.maxExtraSamples, 0u);
-    EXPECT_EQ(p.maxFractionalCycle, 1.0);
-    EXPECT_EQ(p.toneFrequency, 1.0);
-    EXPECT_EQ(p.tonesPerSyncPulse, 0u);
-    EXPECT_EQ(p.toneIndex, 0u);
-    EXPECT_EQ(p.toneLength, 0);
-    EXPECT_EQ(p.octaveSweep, 0);
-    EXPECT_EQ(p.syncPulseLevel, 0.0);
-    EXPECT_EQ(p.syncThreshold, 0.0);
-    EXPECT_EQ(p.minCyclesPerTone, 0u);
+    const sweep::SweepParameters placeholders{
+        .locked = false, .startFrequency = 1.0, .endFrequency = 1.0, .frequencyStep = 1.0, .minToneDuration = 0.0,
+        .syncPulseDuration = 0.0, .settlingTime = 0.0, .maxTimeDrift = 0.0, .leadInTime = 0.0, .sampleRate = 1,
+        .maxExtraSamples = 0, .maxFractionalCycle = 1.0, .toneFrequency = 1.0, .tonesPerSyncPulse = 0,
+        .toneIndex = 0, .toneLength = 0, .octaveSweep = 0, .syncPulseLevel = 0.0, .syncThreshold = 0.0,
+        .minCyclesPerTone = 0};
+    test::expectSameSettings(plan.params(), placeholders);
+    EXPECT_EQ(plan.params().toneFrequency, 1.0);
+    EXPECT_EQ(plan.params().toneIndex, 0u);
+    EXPECT_EQ(plan.params().toneLength, 0);
 }
 
 TEST(FrequencySetters, KeepStartAtOrBelowEnd) {
