@@ -107,6 +107,7 @@ ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, con
                        const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate) {
     ToneBlock block = toneBlockAt(tone, place, recording, rate);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
+    block.roundingVariance = leadIn.roundingVariance;
     if (block.samples == nullptr) return block;
     const std::optional<LeadInNoise> noise = measureLeadInNoise(leadIn, block.count, block.cyclesPerSample);
     if (noise) block.leadInVariance = noise->variance;
@@ -179,7 +180,7 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     if (!sweep.pulseFound) return result;
 
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing, searchJumps);
+    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * channels.step * channels.step, searchJumps);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;

@@ -51,9 +51,9 @@ double residualVariance(const HarmonicFit& fit) {
 // tones before, raises the residual across the band and would hide the very
 // change the halves are compared for.
 double halvesNoiseVariance(const ToneBlock& block, const Halves& halves) {
-    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, kQuantizationVariance);
+    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, block.roundingVariance);
     const double quieter = std::min(residualVariance(halves.first), residualVariance(halves.second));
-    return std::max(quieter, kQuantizationVariance);
+    return std::max(quieter, block.roundingVariance);
 }
 
 // The halves' fundamentals differ by d = (dc, ds); under a steady tone d has

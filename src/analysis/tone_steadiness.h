@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/harmonic_fit.h"
+#include "analysis/lead_in_noise.h"
 
 #include "analysis/sample.h"
 
@@ -39,6 +40,9 @@ struct ToneBlock {
     HarmonicFit fit;              // of the whole block
     double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: no silence)
     double clockU95Ppm = 0.0;     // what the clock ratio may still be wrong by
+    // What rounding to the recording's resolution alone leaves per sample: no
+    // noise below it is believed (1/12 for 16 bits, 1/12 / 256^2 for 24).
+    double roundingVariance = kQuantizationVariance;
 };
 
 // What the check found for one tone.
