@@ -22,6 +22,7 @@ enum class ToneFlag {
     Jump,        // it lies after a jump of the recording's timing and could not be placed again
     BelowNoise,  // its SNR is too low for the interval's first-order model
     Clipped,     // its block shows a flattened top at full scale
+    Quantized,   // rounded to a coarse grid without dither: its error follows the tone (coarse_rounding.h)
 };
 
 // The word the tables write: empty for None, else "unsettled", "gap", ...

@@ -179,6 +179,9 @@ void printCheckMessages(const std::string& path, const analysis::SweepAnalysis& 
         {ToneFlag::Unsteady, "the tone changed along its block: check the connections and measure again"},
         {ToneFlag::BelowNoise, "the tone lies below or near the noise: raise the playback level or move the "
                                "microphone closer"},
+        {ToneFlag::Quantized, "the recording was rounded to a coarse resolution without dither, so its error "
+                              "follows the tone: their intervals were widened to that rounding's worst case; record "
+                              "at 16 bits or more, or with dither"},
     };
     for (const auto& [flag, text] : advice) {
         const std::size_t count = countFlag(analysis, flag);
