@@ -52,6 +52,16 @@ TEST(SteadinessParts, QuietStretchesLeaveClicksOut) {
     EXPECT_EQ(analysis::quietStretches(silent.data(), silent.size(), 480).size(), silent.size());
 }
 
+// The samples as one tone's block, fitted whole.
+analysis::ToneBlock wholeBlock(const std::vector<analysis::Sample>& s, double cycles) {
+    analysis::ToneBlock b;
+    b.samples = s.data();
+    b.count = s.size();
+    b.cyclesPerSample = cycles;
+    b.fit = analysis::fitHarmonics(s.data(), s.size(), 0.0, cycles);
+    return b;
+}
+
 // A steady block, then the same with its second half's gain stepped by 1 %.
 TEST(SteadinessParts, HalvesSeeAGainStepThatTheWholeFitHides) {
     const double cycles = 1000.5 / 48000.0;
@@ -64,14 +74,7 @@ TEST(SteadinessParts, HalvesSeeAGainStepThatTheWholeFitHides) {
         steady[n] = static_cast<analysis::Sample>(std::lround(tone + noise));
         stepped[n] = static_cast<analysis::Sample>(std::lround((n < 2400 ? 1.0 : 1.01) * tone + noise));
     }
-    auto block = [&](const std::vector<analysis::Sample>& s) {
-        analysis::ToneBlock b;
-        b.samples = s.data();
-        b.count = s.size();
-        b.cyclesPerSample = cycles;
-        b.fit = analysis::fitHarmonics(s.data(), s.size(), 0.0, cycles);
-        return b;
-    };
+    auto block = [&](const std::vector<analysis::Sample>& s) { return wholeBlock(s, cycles); };
     const analysis::SteadinessCheck calm = analysis::checkBlock(block(steady));
     EXPECT_TRUE(calm.steady);
     EXPECT_LT(calm.halvesStatistic, analysis::kHalvesLimit);
@@ -98,11 +101,7 @@ TEST(SteadinessParts, HalvesResolveWhatA24BitRecordingResolves) {
     }
     for (const double silence : {0.0, 0.005 * 0.005}) {
         auto block = [&](const std::vector<analysis::Sample>& s) {
-            analysis::ToneBlock b;
-            b.samples = s.data();
-            b.count = s.size();
-            b.cyclesPerSample = cycles;
-            b.fit = analysis::fitHarmonics(s.data(), s.size(), 0.0, cycles);
+            analysis::ToneBlock b = wholeBlock(s, cycles);
             b.leadInVariance = silence;
             b.roundingVariance = step * step / 12.0;
             return b;
