@@ -72,35 +72,33 @@ PhaseCoverage phasesFrom(const analysis::RecordingAnalysis& a, const test::Indep
     return c;
 }
 
-// One sample lost before tone 150 (1.5 kHz) and one repeated before tone 200
-// (6.4 kHz), at -60 and -40 dBFS of white noise: the jump is found, sized to
+// One sample lost before tone 150 (1.5 kHz) at -60 dBFS of white noise, one
+// repeated before tone 200 (6.4 kHz) at -40 dBFS: the jump is found, sized to
 // the sample and the later tones measured on their new place.
 TEST(SampleJumps, ADroppedOrRepeatedSampleIsFoundAndTheLaterTonesMeasuredAgain) {
     const sweep::SweepPlan plan = test::defaultSweep();
-    for (const double noise : {-60.0, -40.0}) {
+    for (const int change : {-1, 1}) {
         test::RecordingChain chain;
+        const double noise = change < 0 ? -60.0 : -40.0;
         chain.whiteDbfs = noise;
         chain.seed = 7;
-        const test::IndependentRecording clean = test::recordIndependently(plan, chain);
-        for (const int change : {-1, 1}) {
-            const std::size_t tone = change < 0 ? 150 : 200;
-            test::IndependentRecording changed = clean;
-            const auto at = changed.samples.begin() + (test::blockStartOf(plan, clean.samples, tone) - 40);
-            if (change < 0) changed.samples.erase(at);
-            else changed.samples.insert(at, *at);
-            const analysis::RecordingAnalysis a = test::analyzed(plan, changed.samples);
-            ASSERT_EQ(a.sweep.jumps.size(), 1u) << noise << " " << change;
-            const analysis::TimingJump& jump = a.sweep.jumps[0];
-            EXPECT_EQ(jump.samples, change);
-            EXPECT_TRUE(jump.exact);
-            EXPECT_TRUE(jump.fromPhases);
-            EXPECT_EQ(jump.tone, tone);
-            const PhaseCoverage c = phasesFrom(a, changed, tone);
-            std::printf("%+d sample at tone %zu, white %.0f dBFS: %zu of %zu later phases inside\n", change, tone, noise,
-                        c.inside, c.tones);
-            EXPECT_GE(c.tones, a.sweep.tones.size() - tone - 2);
-            EXPECT_GE(static_cast<double>(c.inside), 0.9 * static_cast<double>(c.tones));
-        }
+        test::IndependentRecording r = test::recordIndependently(plan, chain);
+        const std::size_t tone = change < 0 ? 150 : 200;
+        const auto at = r.samples.begin() + (test::blockStartOf(plan, r.samples, tone) - 40);
+        if (change < 0) r.samples.erase(at);
+        else r.samples.insert(at, *at);
+        const analysis::RecordingAnalysis a = test::analyzed(plan, r.samples);
+        ASSERT_EQ(a.sweep.jumps.size(), 1u) << change;
+        const analysis::TimingJump& jump = a.sweep.jumps[0];
+        EXPECT_EQ(jump.samples, change);
+        EXPECT_TRUE(jump.exact);
+        EXPECT_TRUE(jump.fromPhases);
+        EXPECT_EQ(jump.tone, tone);
+        const PhaseCoverage c = phasesFrom(a, r, tone);
+        std::printf("%+d sample at tone %zu, white %.0f dBFS: %zu of %zu later phases inside\n", change, tone, noise,
+                    c.inside, c.tones);
+        EXPECT_GE(c.tones, a.sweep.tones.size() - tone - 2);
+        EXPECT_GE(static_cast<double>(c.inside), 0.9 * static_cast<double>(c.tones));
     }
 }
 
@@ -108,11 +106,11 @@ TEST(SampleJumps, ADroppedOrRepeatedSampleIsFoundAndTheLaterTonesMeasuredAgain) 
 TEST(SampleJumps, CleanRecordingsShowNoStep) {
     const sweep::SweepPlan plan = test::defaultSweep();
     std::size_t jumps = 0;
-    for (int trial = 0; trial < 6; ++trial) {
+    for (int trial = 0; trial < 4; ++trial) {
         test::RecordingChain chain;
-        chain.whiteDbfs = -70.0 + 10.0 * (trial % 4);
+        chain.whiteDbfs = -70.0 + 10.0 * trial;
         chain.pinkDbfs = trial % 2 == 0 ? -400.0 : -60.0;
-        chain.recorderPpm = trial < 3 ? 0.0 : 40.0 * trial - 150.0;
+        chain.recorderPpm = trial < 2 ? 0.0 : 40.0 * trial - 150.0;
         chain.startFraction = 0.3;
         chain.seed = 100 + static_cast<std::uint64_t>(trial);
         const test::IndependentRecording r = test::recordIndependently(plan, chain);
