@@ -321,18 +321,26 @@ void warnOfClipping(const MeasureCommand& m, const SweepToPlay& sweep, const aud
     }
 }
 
+// What an analysis and an impedance run of the recording take alike: the
+// recording, its sweep, the channels and the tables and plot asked for.
+template <typename Request>
+void setSharedInputs(Request& request, const MeasureCommand& m, const std::string& recordingPath,
+                     const std::string& parameters) {
+    request.recordingPath = recordingPath;
+    request.parameterPath = parameters;
+    request.channel = m.inputChannel;
+    request.referenceChannel = m.referenceChannel;
+    request.csvPath = m.csvPath;
+    request.jsonPath = m.jsonPath;
+    request.plotPath = m.plotPath;
+}
+
 AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters,
                           double level) {
     AnalyzeRequest a;
-    a.recordingPath = recordingPath;
-    a.parameterPath = parameters;
+    setSharedInputs(a, m, recordingPath, parameters);
     a.reportPath = m.reportPath;
-    a.csvPath = m.csvPath;
-    a.jsonPath = m.jsonPath;
-    a.plotPath = m.plotPath;
     a.quiet = m.quiet;
-    a.channel = m.inputChannel;
-    a.referenceChannel = m.referenceChannel;
     a.calibration = m.calibration;
     a.calibration.playbackLevelDb = level;
     a.calibration.inputDevice = m.inputDevice;
@@ -346,18 +354,12 @@ AnalyzeRequest analysisOf(const MeasureCommand& m, const std::string& recordingP
 // The impedance of the recording, its outputs where the analysis' would go.
 ImpedanceRequest impedanceOf(const MeasureCommand& m, const std::string& recordingPath, const std::string& parameters) {
     ImpedanceRequest r;
-    r.recordingPath = recordingPath;
-    r.parameterPath = parameters;
+    setSharedInputs(r, m, recordingPath, parameters);
     r.senseOhms = m.senseOhms;
-    r.channel = m.inputChannel;
-    r.referenceChannel = m.referenceChannel;
     r.calibrationPath = m.calibration.profilePath;
     r.zmaPath = m.reportPath.empty() && m.csvPath.empty() && m.jsonPath.empty() && m.plotPath.empty()
                     ? "measurement.zma"
                     : m.reportPath;
-    r.csvPath = m.csvPath;
-    r.jsonPath = m.jsonPath;
-    r.plotPath = m.plotPath;
     return r;
 }
 

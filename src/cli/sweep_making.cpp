@@ -20,6 +20,37 @@ CLI::Option* addNumber(CLI::App* command, NumberOption& number, const char* name
     return number.option;
 }
 
+// How --start ... --max-drift read in the help, in the order they are listed.
+struct NumberOptionText {
+    NumberOption SweepOptionValues::*number;
+    const char* name;
+    const char* unit;
+    const char* what;
+    const char* defaultText;
+};
+
+constexpr NumberOptionText kToneOptions[] = {
+    {&SweepOptionValues::start, "--start", "HZ", "frequency of the first tone, 0.1 to rate/2", "20"},
+    {&SweepOptionValues::end, "--end", "HZ", "no tone lies above it, start to rate/2", "20000, or rate/2 if lower"},
+    {&SweepOptionValues::step, "--step", "X",
+     "tones per octave, 0.1 to 5000 (octave); Hz from tone to tone, 0.01 to 1e10 (linear)",
+     "24 (octave), 10 (linear)"},
+    {&SweepOptionValues::minDuration, "--min-duration", "S", "shortest measured part of a tone, 0 to 1000", "0.02"},
+    {&SweepOptionValues::settling, "--settling", "S",
+     "time the device needs to settle on a tone, 0 to 1 (speakers 0.040, headphones 0.025, circuits 0.005)", "0.04"},
+    {&SweepOptionValues::tonesPerSync, "--tones-per-sync", "N",
+     "tones after each sync pulse, 0 to 4294967295 (0: one pulse, at the start)", "0"},
+    {&SweepOptionValues::syncLevel, "--sync-level", "PCT", "sync pulse level, percent of full scale, 10 to 100", "90"},
+    {&SweepOptionValues::minCycles, "--min-cycles", "N",
+     "minimum cycles per tone, 0 to 200 (recorded; the tone-length search always uses 10)", "10"},
+    {&SweepOptionValues::maxFractionalCycle, "--max-fractional-cycle", "X",
+     "error bound of the tone-length search, 0 to 1 (1: no search)", "1"},
+    {&SweepOptionValues::maxExtraSamples, "--max-extra-samples", "N", "samples the search may add to a tone, 0 to 3000",
+     "400"},
+    {&SweepOptionValues::maxDrift, "--max-drift", "S", "largest clock drift between player and recorder, 0 to 1",
+     "0.0002"},
+};
+
 SweepOptions typedOptions(const SweepOptionValues& s) {
     SweepOptions o;
     o.rate = s.rate.given();
@@ -93,31 +124,9 @@ std::vector<CLI::Option*> addSweepOptions(CLI::App* command, SweepOptionValues& 
     linear->excludes(octave);
     added.push_back(octave);
     added.push_back(linear);
-    added.push_back(addNumber(command, s.start, "--start", "HZ", "frequency of the first tone, 0.1 to rate/2", "20"));
-    added.push_back(addNumber(command, s.end, "--end", "HZ", "no tone lies above it, start to rate/2",
-                              "20000, or rate/2 if lower"));
-    added.push_back(addNumber(command, s.step, "--step", "X",
-                              "tones per octave, 0.1 to 5000 (octave); Hz from tone to tone, 0.01 to 1e10 (linear)",
-                              "24 (octave), 10 (linear)"));
-    added.push_back(addNumber(command, s.minDuration, "--min-duration", "S",
-                              "shortest measured part of a tone, 0 to 1000", "0.02"));
-    added.push_back(addNumber(
-        command, s.settling, "--settling", "S",
-        "time the device needs to settle on a tone, 0 to 1 (speakers 0.040, headphones 0.025, circuits 0.005)",
-        "0.04"));
-    added.push_back(addNumber(command, s.tonesPerSync, "--tones-per-sync", "N",
-                              "tones after each sync pulse, 0 to 4294967295 (0: one pulse, at the start)", "0"));
-    added.push_back(addNumber(command, s.syncLevel, "--sync-level", "PCT",
-                              "sync pulse level, percent of full scale, 10 to 100", "90"));
-    added.push_back(addNumber(command, s.minCycles, "--min-cycles", "N",
-                              "minimum cycles per tone, 0 to 200 (recorded; the tone-length search always uses 10)",
-                              "10"));
-    added.push_back(addNumber(command, s.maxFractionalCycle, "--max-fractional-cycle", "X",
-                              "error bound of the tone-length search, 0 to 1 (1: no search)", "1"));
-    added.push_back(addNumber(command, s.maxExtraSamples, "--max-extra-samples", "N",
-                              "samples the search may add to a tone, 0 to 3000", "400"));
-    added.push_back(addNumber(command, s.maxDrift, "--max-drift", "S",
-                              "largest clock drift between player and recorder, 0 to 1", "0.0002"));
+    for (const NumberOptionText& text : kToneOptions) {
+        added.push_back(addNumber(command, s.*text.number, text.name, text.unit, text.what, text.defaultText));
+    }
     return added;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <complex>
+#include <functional>
 #include <random>
 #include <vector>
 
@@ -158,31 +159,40 @@ TEST(FlaggedTones, ADropoutIsAGapWithAnIntervalThatHoldsTheTruth) {
     EXPECT_EQ(test::countUnsteady(a), 1u);
 }
 
-TEST(FlaggedTones, ABurstDuringOneToneIsFlaggedThatTone) {
+// A default sweep through the chain with noise of `noiseRms`, `added` laid
+// over tone 12's measured block, and what the analysis tells of tone 12.
+struct DisturbedTone {
+    ToneFlag flag;
+    std::size_t unsteadyTones;
+};
+
+DisturbedTone disturbTone12(unsigned seed, double noiseRms,
+                            const std::function<double(std::int32_t, std::int32_t)>& added) {
     const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
-    std::mt19937 random(9);
-    std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 3.0, random);
+    std::mt19937 random(seed);
+    std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, noiseRms, random);
     const std::size_t tone = 12;
-    test::addDuringTone(plan, recording, tone, [](std::int32_t n, std::int32_t length) {
+    test::addDuringTone(plan, recording, tone, added);
+    const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
+    return {a.sweep.tones.at(tone).steadiness->flag, test::countUnsteady(a)};
+}
+
+TEST(FlaggedTones, ABurstDuringOneToneIsFlaggedThatTone) {
+    const DisturbedTone burst = disturbTone12(9, 3.0, [](std::int32_t n, std::int32_t length) {
         return 400.0 * std::sin(2.0 * kPi * 31.0 * n / 48000.0) * std::sin(kPi * n / length);
     });
-    const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
-    EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::Burst);
-    EXPECT_EQ(test::countUnsteady(a), 1u);
+    EXPECT_EQ(burst.flag, ToneFlag::Burst);
+    EXPECT_EQ(burst.unsteadyTones, 1u);
 }
 
 // A noiseless chain leaves only its own deterministic leftovers (here a
 // ripple of one step during one tone, as a resampler leaves near the band's
 // edge): no noise came and went, so no burst is told.
 TEST(FlaggedTones, LeftoversBelowAStepAreNoBurst) {
-    const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
-    std::mt19937 random(3);
-    std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 0.0, random);
-    const std::size_t tone = 12;
-    test::addDuringTone(plan, recording, tone, [](std::int32_t n, std::int32_t) { return std::sin(2.0 * kPi * 0.37 * n); });
-    const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
-    EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::None);
-    EXPECT_EQ(test::countUnsteady(a), 0u);
+    const DisturbedTone ripple =
+        disturbTone12(3, 0.0, [](std::int32_t n, std::int32_t) { return std::sin(2.0 * kPi * 0.37 * n); });
+    EXPECT_EQ(ripple.flag, ToneFlag::None);
+    EXPECT_EQ(ripple.unsteadyTones, 0u);
 }
 
 // Two seconds of clicks before the sweep: the noise comes from between them,

@@ -2,7 +2,10 @@
 // refuse what the dialogue would silently ask again for.
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/number_text.h"
@@ -37,6 +40,15 @@ sweep::SweepPlan planFromOptions(const SweepOptions& options) {
     return plan;
 }
 
+using O = SweepOptions;
+
+// Options with the given fields set, the others left out.
+SweepOptions optionsGiving(std::initializer_list<std::pair<std::optional<std::string> O::*, const char*>> given) {
+    SweepOptions options;
+    for (const auto& [field, text] : given) options.*field = text;
+    return options;
+}
+
 struct Case {
     SweepOptions options;
     std::string answers;  // questions 1 to 9, then the advanced ones (from a pipe the rest
@@ -46,37 +58,17 @@ struct Case {
 TEST(SweepOptions, GiveTheDialoguesRecordForTheSameAnswers) {
     std::vector<Case> cases;
     cases.push_back({SweepOptions{}, "\n\n\n\n\n\n\n\nn\n"});
-    {
-        SweepOptions o;
-        o.rate = "44100.9";  // truncated to 44100, as the dialogue does
-        o.linear = true;
-        o.start = "1000";
-        o.end = "1000.3";
-        o.step = "0.1";
-        cases.push_back({o, "44100.9\n2\n1000\n1000.3\n0.1\n\n\n\nn\n"});
-    }
-    {
-        SweepOptions o;
-        o.rate = "8000";
-        o.start = "0.1";
-        o.step = "3.5";
-        o.minDuration = "0.1";
-        o.settling = "0.005";
-        o.tonesPerSync = "7.9";
-        o.maxFractionalCycle = "0.01";
-        o.maxExtraSamples = "3000";
-        cases.push_back({o, "8000\n1\n0.1\n\n3.5\n0.1\n0.005\n7.9\ny\n\n0.01\n3000\n\n"});
-    }
-    {
-        SweepOptions o;
-        o.rate = "96000";
-        o.end = "48000";
-        o.tonesPerSync = "4294967295";
-        o.syncLevel = "10";
-        o.minCycles = "199.7";
-        o.maxDrift = "1";
-        cases.push_back({o, "96000\n\n\n48000\n\n\n\n4294967295\ny10\n199.7\n\n\n1\n"});
-    }
+    SweepOptions linear = optionsGiving(
+        {{&O::rate, "44100.9"}, {&O::start, "1000"}, {&O::end, "1000.3"}, {&O::step, "0.1"}});
+    linear.linear = true;  // the rate is truncated to 44100, as the dialogue does
+    cases.push_back({linear, "44100.9\n2\n1000\n1000.3\n0.1\n\n\n\nn\n"});
+    cases.push_back({optionsGiving({{&O::rate, "8000"}, {&O::start, "0.1"}, {&O::step, "3.5"}, {&O::minDuration, "0.1"},
+                                    {&O::settling, "0.005"}, {&O::tonesPerSync, "7.9"},
+                                    {&O::maxFractionalCycle, "0.01"}, {&O::maxExtraSamples, "3000"}}),
+                     "8000\n1\n0.1\n\n3.5\n0.1\n0.005\n7.9\ny\n\n0.01\n3000\n\n"});
+    cases.push_back({optionsGiving({{&O::rate, "96000"}, {&O::end, "48000"}, {&O::tonesPerSync, "4294967295"},
+                                    {&O::syncLevel, "10"}, {&O::minCycles, "199.7"}, {&O::maxDrift, "1"}}),
+                     "96000\n\n\n48000\n\n\n\n4294967295\ny10\n199.7\n\n\n1\n"});
     for (const Case& c : cases) {
         EXPECT_EQ(savedRecord(planFromOptions(c.options)), savedRecord(planFromDialogue(c.answers))) << c.answers;
     }

@@ -19,8 +19,7 @@ analysis::ToneMeasurement tone(double frequency, double amplitude, double unwrap
     analysis::ToneMeasurement t;
     t.frequency = frequency;
     t.amplitude = amplitude;
-    t.phase = unwrappedPhase;
-    t.unwrappedPhase = unwrappedPhase;
+    t.phase = t.unwrappedPhase = unwrappedPhase;  // these tones need no unwrapping
     return t;
 }
 

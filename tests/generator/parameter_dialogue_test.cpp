@@ -129,33 +129,34 @@ TEST(DialogueDefaults, RunTimeFieldsComeFromTheStepQuestionsRewind) {
     EXPECT_EQ(d.p().toneLength, 24000);
 }
 
-TEST(DialogueRanges, SamplingRate8000LimitsTheFrequenciesTo4000) {
-    Dialogue d("8000\n\n4001\n4000\n\n");
-    ASSERT_TRUE(d.completed);
-    EXPECT_EQ(d.p().startFrequency, 4000.0);
-    EXPECT_EQ(d.p().endFrequency, 4000.0);
-    EXPECT_NE(d.out.text().find("(between 4000 and 4000; default=4000): "), std::string::npos);
+// The answers (end of input takes the defaults), the frequencies they leave
+// and the end question's prompt.
+struct RangeCase {
+    const char* answers;
+    double start;
+    double end;
+    const char* endPrompt;
+};
 
-    Dialogue defaults("8000\n");
-    EXPECT_EQ(defaults.p().endFrequency, 4000.0);
-    EXPECT_NE(defaults.out.text().find("(between 20 and 4000; default=4000): "), std::string::npos);
-}
-
-TEST(DialogueRanges, SamplingRate44100KeepsTheEndDefaultBelowItsBound) {
-    Dialogue d("44100\n\n\n22051\n22050\n");
-    ASSERT_TRUE(d.completed);
-    EXPECT_EQ(d.p().endFrequency, 22050.0);
-    EXPECT_NE(d.out.text().find("(between 20 and 22050; default=20000): "), std::string::npos);
-    Dialogue defaults("44100\n");
-    EXPECT_EQ(defaults.p().endFrequency, 20000.0);
-}
-
-TEST(DialogueRanges, StartAbove20000RefusesAnEmptyEndAnswer) {
-    Dialogue d("\n\n21000\n\n20000\n23000\n");
-    ASSERT_TRUE(d.completed);
-    EXPECT_EQ(d.p().startFrequency, 21000.0);
-    EXPECT_EQ(d.p().endFrequency, 23000.0);
-    EXPECT_NE(d.out.text().find("(between 21000 and 24000; default=20000): "), std::string::npos);
+TEST(DialogueRanges, TheRateAndTheStartBoundTheEndQuestion) {
+    const RangeCase cases[] = {
+        // A sampling rate of 8000 limits the frequencies to 4000.
+        {"8000\n\n4001\n4000\n\n", 4000, 4000, "(between 4000 and 4000; default=4000): "},
+        {"8000\n", 20, 4000, "(between 20 and 4000; default=4000): "},
+        // At 44100 the end default stays below its bound.
+        {"44100\n\n\n22051\n22050\n", 20, 22050, "(between 20 and 22050; default=20000): "},
+        {"44100\n", 20, 20000, "(between 20 and 22050; default=20000): "},
+        // A start above 20000 refuses an empty end answer.
+        {"\n\n21000\n\n20000\n23000\n", 21000, 23000, "(between 21000 and 24000; default=20000): "},
+    };
+    for (const RangeCase& c : cases) {
+        SCOPED_TRACE(c.answers);
+        Dialogue d(c.answers);
+        EXPECT_TRUE(d.completed);
+        EXPECT_EQ(d.p().startFrequency, c.start);
+        EXPECT_EQ(d.p().endFrequency, c.end);
+        EXPECT_NE(d.out.text().find(c.endPrompt), std::string::npos);
+    }
 }
 
 TEST(DialogueRanges, EndOfInputAtAQuestionWithoutAcceptableDefaultFails) {

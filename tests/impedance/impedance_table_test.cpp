@@ -7,6 +7,7 @@
 
 #include "impedance/driver_parameters.h"
 #include "impedance/impedance_table.h"
+#include "refused_texts.h"
 
 namespace auralyn::impedance {
 namespace {
@@ -45,7 +46,7 @@ TEST(ImpedanceTable, CsvAndJsonRoundTripWithTheirIntervals) {
 }
 
 TEST(ImpedanceTable, BrokenTablesAreRefusedWithWhere) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
+    const std::vector<test::RefusedText> cases = {
         {"frequency_hz,impedance_ohm\n10,5\n", "no column impedance_phase_deg"},
         {"frequency_hz,impedance_ohm,impedance_phase_deg,impedance_u95_ohm,impedance_phase_u95_deg\n10,5,0,x,1\n",
          "line 2"},
@@ -56,12 +57,7 @@ TEST(ImpedanceTable, BrokenTablesAreRefusedWithWhere) {
         {"{\"tones\": [", "not an impedance JSON"},
         {"{\"tones\": []}", "no tones"},
     };
-    for (const auto& [text, expected] : cases) {
-        std::istringstream in(text);
-        const CurveReading r = readImpedanceCurve(in);
-        EXPECT_FALSE(r.ok()) << text;
-        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
-    }
+    test::expectEachRefused(cases, [](std::istream& in) { return readImpedanceCurve(in); });
 }
 
 TEST(DriverJson, AFailedFitHasAReasonAndNoParameters) {

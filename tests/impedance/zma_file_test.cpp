@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "impedance/zma_file.h"
+#include "refused_texts.h"
 
 namespace auralyn::impedance {
 namespace {
@@ -49,7 +50,7 @@ TEST(ZmaReading, TakesOtherToolsFilesWithTabsCarriageReturnsAndBlankLines) {
 }
 
 TEST(ZmaReading, RefusesWhatIsNotAnImpedanceFileWithTheLine) {
-    const std::vector<std::pair<std::string, std::string>> cases = {
+    const std::vector<test::RefusedText> cases = {
         {"10 5 0\n5 5 0\n", "line 2"},             // descending
         {"10 5 0\n10 5 0\n", "line 2"},            // repeated
         {"* c\n10 -5 0\n", "line 2"},              // negative ohms
@@ -62,13 +63,11 @@ TEST(ZmaReading, RefusesWhatIsNotAnImpedanceFileWithTheLine) {
         {"* only comments\n", "no impedance lines"},
         {"", "no impedance lines"},
     };
-    for (const auto& [text, expected] : cases) {
-        std::istringstream file(text);
-        const ZmaReading r = readZma(file);
-        EXPECT_FALSE(r.ok()) << text;
+    test::expectEachRefused(cases, [](std::istream& file) {
+        ZmaReading r = readZma(file);
         EXPECT_TRUE(r.curve.empty());
-        EXPECT_NE(r.error.find(expected), std::string::npos) << r.error;
-    }
+        return r;
+    });
 }
 
 }  // namespace

@@ -85,26 +85,27 @@ TEST(DurationSetters, DropNegativeKeepZero) {
     plan.setMinToneDuration(std::nan(""));
     EXPECT_EQ(plan.params().minToneDuration, 0.0);
 
-    plan.setSyncPulseDuration(-1);
-    plan.setSettlingTime(-1);
-    plan.setMaxTimeDrift(-1);
-    plan.setLeadInTime(-1);
-    plan.setMaxFractionalCycle(-1);
+    // Each other duration's setter, the field it sets and a value it keeps.
+    struct DurationSetter {
+        void (sweep::SweepPlan::*set)(double);
+        double sweep::SweepParameters::*field;
+        double kept;
+    };
+    const DurationSetter setters[] = {
+        {&sweep::SweepPlan::setSyncPulseDuration, &sweep::SweepParameters::syncPulseDuration, 0.0002},
+        {&sweep::SweepPlan::setSettlingTime, &sweep::SweepParameters::settlingTime, 0.04},
+        {&sweep::SweepPlan::setMaxTimeDrift, &sweep::SweepParameters::maxTimeDrift, 0.0002},
+        {&sweep::SweepPlan::setLeadInTime, &sweep::SweepParameters::leadInTime, 0.5},
+        {&sweep::SweepPlan::setMaxFractionalCycle, &sweep::SweepParameters::maxFractionalCycle, 0},
+    };
+    for (const DurationSetter& s : setters) (plan.*s.set)(-1);
     EXPECT_TRUE(sameRecord(plan.params(), [] {
         sweep::SweepParameters p;
         return p;
     }()));
 
-    plan.setSyncPulseDuration(0.0002);
-    plan.setSettlingTime(0.04);
-    plan.setMaxTimeDrift(0.0002);
-    plan.setLeadInTime(0.5);
-    plan.setMaxFractionalCycle(0);
-    EXPECT_EQ(plan.params().syncPulseDuration, 0.0002);
-    EXPECT_EQ(plan.params().settlingTime, 0.04);
-    EXPECT_EQ(plan.params().maxTimeDrift, 0.0002);
-    EXPECT_EQ(plan.params().leadInTime, 0.5);
-    EXPECT_EQ(plan.params().maxFractionalCycle, 0.0);
+    for (const DurationSetter& s : setters) (plan.*s.set)(s.kept);
+    for (const DurationSetter& s : setters) EXPECT_EQ(plan.params().*s.field, s.kept);
 }
 
 TEST(LevelSetters, ClampToPercentRange) {

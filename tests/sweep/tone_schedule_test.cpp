@@ -47,39 +47,52 @@ TEST(ToneLengthSearch, WorkedLengthsAt48000) {
     EXPECT_EQ(plan.toneLengthFor(24000), 960);    // exactly half the rate
 }
 
-TEST(ToneLengthSearch, StopsAtFirstCandidateWithinBound) {
-    EXPECT_EQ(sweep::SweepPlan(searchAt44100()).toneLengthFor(10000.5), 904);
+// A search changed in one or two fields, the tone asked for and the length it must give.
+struct LengthCase {
+    const char* why;
+    sweep::SweepParameters params;
+    double frequency;
+    double length;
+};
+
+template <typename Change>
+sweep::SweepParameters changed(sweep::SweepParameters p, Change change) {
+    change(p);
+    return p;
 }
 
-TEST(ToneLengthSearch, ZeroBoundSearchesEveryCandidate) {
-    sweep::SweepParameters p = searchAt44100();
-    p.maxFractionalCycle = 0;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 1173);
-}
-
-TEST(ToneLengthSearch, NoExtraSamplesGivesMinimumLength) {
-    sweep::SweepParameters p = searchAt44100();
-    p.maxExtraSamples = 0;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 886);
-    p.maxFractionalCycle = 0;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(10000.5), 886);
-}
-
-TEST(ToneLengthSearch, DoublePrecisionGoesPastNoisyWholeCycle) {
-    sweep::SweepParameters p = dialogueDefaults();
-    p.sampleRate = 22050;
-    p.maxFractionalCycle = 0;
-    p.minToneDuration = 0;
-    p.maxExtraSamples = 3000;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(9975), 231);
-}
-
-TEST(ToneLengthSearch, MinimumCyclesStayTenWhateverTheRecordSays) {
-    sweep::SweepParameters p = searchAt48000();
-    p.minCyclesPerTone = 200;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(20), 24000);
-    p.minCyclesPerTone = 0;
-    EXPECT_EQ(sweep::SweepPlan(p).toneLengthFor(20), 24000);
+TEST(ToneLengthSearch, SearchBoundsGiveWorkedLengths) {
+    const LengthCase cases[] = {
+        {"stops at the first candidate within the bound", searchAt44100(), 10000.5, 904},
+        {"a zero bound searches every candidate",
+         changed(searchAt44100(), [](auto& p) { p.maxFractionalCycle = 0; }), 10000.5, 1173},
+        {"no extra samples gives the minimum length",
+         changed(searchAt44100(), [](auto& p) { p.maxExtraSamples = 0; }), 10000.5, 886},
+        {"no extra samples and a zero bound still give the minimum length",
+         changed(searchAt44100(),
+                 [](auto& p) {
+                     p.maxExtraSamples = 0;
+                     p.maxFractionalCycle = 0;
+                 }),
+         10000.5, 886},
+        {"double precision goes past a noisy whole cycle",
+         changed(dialogueDefaults(),
+                 [](auto& p) {
+                     p.sampleRate = 22050;
+                     p.maxFractionalCycle = 0;
+                     p.minToneDuration = 0;
+                     p.maxExtraSamples = 3000;
+                 }),
+         9975, 231},
+        // The minimum stays ten cycles whatever the record says.
+        {"200 minimum cycles in the record", changed(searchAt48000(), [](auto& p) { p.minCyclesPerTone = 200; }), 20,
+         24000},
+        {"0 minimum cycles in the record", changed(searchAt48000(), [](auto& p) { p.minCyclesPerTone = 0; }), 20,
+         24000},
+    };
+    for (const LengthCase& c : cases) {
+        EXPECT_EQ(sweep::SweepPlan(c.params).toneLengthFor(c.frequency), c.length) << c.why;
+    }
 }
 
 TEST(ToneLengthSearch, HalfRateToneTruncatesRateTimesDuration) {

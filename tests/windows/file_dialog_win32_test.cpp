@@ -58,15 +58,21 @@ DialogAnswer cancelled(DWORD extendedError = 0) {
     return answer;
 }
 
-class Win32Dialogs : public ::testing::Test {
+// Fresh fakes for each test, standard input of the given kind, a scratch folder.
+template <StandardInput (*standardInput)()>
+class FakeWindows : public ::testing::Test {
 protected:
     void SetUp() override {
         resetFakes();
-        fakes().standardInput = console();
+        fakes().standardInput = standardInput();
     }
     void TearDown() override { resetFakes(); }
 
     TempDir dir;
+};
+
+class Win32Dialogs : public FakeWindows<console> {
+protected:
     std::string folder = dir.path().string();
 };
 
@@ -298,22 +304,14 @@ TEST_F(Win32Dialogs, MeasurerRefusesFilesWithItsOwnMessages) {
 
 // With standard input redirected nobody sits at a dialog: the console questions
 // read the answers, and errors are console lines.
-class RedirectedInput : public ::testing::Test {
+class RedirectedInput : public FakeWindows<pipe> {
 protected:
-    void SetUp() override {
-        resetFakes();
-        fakes().standardInput = pipe();
-    }
-    void TearDown() override { resetFakes(); }
-
     // Standard input now reads the given answers.
     void answer(const std::string& text) {
         const std::string path = dir.file("answers.txt");
         test::writeFileBytes(path, test::Bytes(text.begin(), text.end()));
         ASSERT_NE(std::freopen(path.c_str(), "r", stdin), nullptr);
     }
-
-    TempDir dir;
 };
 
 TEST_F(RedirectedInput, QuestionsAreAskedOnTheConsole) {
