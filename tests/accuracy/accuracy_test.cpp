@@ -81,12 +81,11 @@ SweepSettings octaveSweep(std::uint32_t rate) {
     return sweep;
 }
 
+// 200 Hz to the default end, 20 kHz, in steps of 900 Hz.
 SweepSettings linearSweep(std::uint32_t rate) {
-    SweepSettings sweep;
-    sweep.sampleRate = rate;
+    SweepSettings sweep = octaveSweep(rate);
     sweep.octave = false;
     sweep.startFrequency = 200.0;
-    sweep.endFrequency = 20000.0;
     sweep.step = 900.0;
     return sweep;
 }

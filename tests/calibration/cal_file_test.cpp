@@ -5,6 +5,7 @@
 
 #include "calibration/cal_file.h"
 #include "test_files.h"
+#include "thrown_refusal.h"
 
 namespace auralyn::calibration {
 namespace {
@@ -108,17 +109,14 @@ TEST(CalFile, MalformedFilesNameFileLineAndText) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        try {
-            parseCalText(c.text, "bad.txt");
-            ADD_FAILURE() << "accepted";
-        } catch (const CalFileError& error) {
+        test::expectRefusal<CalFileError>([&] { parseCalText(c.text, "bad.txt"); }, [&](const CalFileError& error) {
             EXPECT_EQ(error.fileName(), "bad.txt");
             EXPECT_EQ(error.line(), c.line);
             const std::string message = error.what();
             EXPECT_NE(message.find("bad.txt line " + std::to_string(c.line)), std::string::npos) << message;
             EXPECT_NE(message.find(c.reasonPart), std::string::npos) << message;
             EXPECT_FALSE(error.text().empty());
-        }
+        });
     }
 }
 

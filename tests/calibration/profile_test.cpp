@@ -4,6 +4,7 @@
 
 #include "calibration/profile.h"
 #include "test_files.h"
+#include "thrown_refusal.h"
 
 namespace auralyn::calibration {
 namespace {
@@ -93,13 +94,10 @@ TEST(Profile, HostileProfilesNameTheField) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        try {
-            parseProfile(c.text, "p.json");
-            ADD_FAILURE() << "accepted";
-        } catch (const ProfileError& error) {
+        test::expectRefusal<ProfileError>([&] { parseProfile(c.text, "p.json"); }, [&](const ProfileError& error) {
             EXPECT_NE(std::string(error.what()).find(c.messagePart), std::string::npos) << error.what();
             EXPECT_EQ(std::string(error.what()).rfind("p.json", 0), 0u);
-        }
+        });
     }
     EXPECT_THROW(updatedProfileJson("not json", "p.json", {someInput(), std::nullopt}), ProfileError);
 }

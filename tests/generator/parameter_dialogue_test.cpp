@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 #include "scratch_stream.h"
@@ -166,21 +167,27 @@ TEST(DialogueRanges, EndOfInputAtAQuestionWithoutAcceptableDefaultFails) {
 }
 
 TEST(DialogueRanges, BoundsThemselvesAreTaken) {
-    Dialogue d("96000\n\n0.1\n48000\n5000\n1000\n1\n");
-    ASSERT_TRUE(d.completed);
-    EXPECT_EQ(d.p().sampleRate, 96000u);
-    EXPECT_EQ(d.p().startFrequency, 0.1);
-    EXPECT_EQ(d.p().endFrequency, 48000.0);
-    EXPECT_EQ(d.p().frequencyStep, 5000.0);
-    EXPECT_EQ(d.p().minToneDuration, 1000.0);
-    EXPECT_EQ(d.p().settlingTime, 1.0);
-
-    Dialogue low("8000\n\n0.09\n0.1\n0.1\n0.09\n0.1\n0\n0\n");
-    ASSERT_TRUE(low.completed);
-    EXPECT_EQ(low.p().sampleRate, 8000u);
-    EXPECT_EQ(low.p().endFrequency, 0.1);
-    EXPECT_EQ(low.p().frequencyStep, 0.1);
-    EXPECT_EQ(low.p().minToneDuration, 0.0);
+    struct Bounds {
+        const char* answers;
+        std::uint32_t rate;
+        double start, end, step, minToneDuration, settling;
+    };
+    const Bounds cases[] = {
+        {"96000\n\n0.1\n48000\n5000\n1000\n1\n", 96000, 0.1, 48000, 5000, 1000, 1},
+        // 0.09 is asked again for the start and the step.
+        {"8000\n\n0.09\n0.1\n0.1\n0.09\n0.1\n0\n0\n", 8000, 0.1, 0.1, 0.1, 0, 0},
+    };
+    for (const Bounds& c : cases) {
+        SCOPED_TRACE(c.answers);
+        Dialogue d(c.answers);
+        ASSERT_TRUE(d.completed);
+        EXPECT_EQ(d.p().sampleRate, c.rate);
+        EXPECT_EQ(d.p().startFrequency, c.start);
+        EXPECT_EQ(d.p().endFrequency, c.end);
+        EXPECT_EQ(d.p().frequencyStep, c.step);
+        EXPECT_EQ(d.p().minToneDuration, c.minToneDuration);
+        EXPECT_EQ(d.p().settlingTime, c.settling);
+    }
 }
 
 TEST(DialogueRanges, SampleRateIsTruncatedAndTextWithUnitsTaken) {

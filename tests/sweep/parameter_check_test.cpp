@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 
@@ -22,31 +23,30 @@ TEST(RecordCheck, DialogueDefaultsLoad) {
     EXPECT_EQ(sweep::findRecordFault(dialogueDefaults()), sweep::RecordFault::none);
 }
 
+// A record at `rate` that waits on each tone the longest the dialogue allows.
+sweep::SweepParameters waitingLongest(sweep::SweepParameters p, std::uint32_t rate) {
+    p.sampleRate = rate;
+    p.settlingTime = 1;
+    p.maxTimeDrift = 1;
+    return p;
+}
+
 TEST(RecordCheck, DialogueExtremesLoad) {
     // One tone at the highest start: a 1e10 Hz step leaves the range at once.
-    sweep::SweepParameters single = linearSweep(48000, 48000, 1e10);
-    single.sampleRate = 96000;
+    sweep::SweepParameters single = waitingLongest(linearSweep(48000, 48000, 1e10), 96000);
     single.minToneDuration = 1000;
-    single.settlingTime = 1;
-    single.maxTimeDrift = 1;
     single.tonesPerSyncPulse = 4294967295u;
     EXPECT_EQ(sweep::findRecordFault(single), sweep::RecordFault::none);
 
-    sweep::SweepParameters fine = linearSweep(1000, 1100, 0.01);
-    fine.sampleRate = 8000;
+    sweep::SweepParameters fine = waitingLongest(linearSweep(1000, 1100, 0.01), 8000);
     fine.maxFractionalCycle = 0;
     fine.maxExtraSamples = 3000;
-    fine.settlingTime = 1;
-    fine.maxTimeDrift = 1;
     EXPECT_EQ(sweep::findRecordFault(fine), sweep::RecordFault::none);
 
-    sweep::SweepParameters sparse = dialogueDefaults();
-    sparse.sampleRate = 96000;
+    sweep::SweepParameters sparse = waitingLongest(dialogueDefaults(), 96000);
     sparse.startFrequency = 0.1;
     sparse.endFrequency = 48000;
     sparse.frequencyStep = 0.1;  // tones at 0.1 Hz and 102.4 Hz
-    sparse.settlingTime = 1;
-    sparse.maxTimeDrift = 1;
     EXPECT_EQ(sweep::findRecordFault(sparse), sweep::RecordFault::none);
 
     sweep::SweepParameters dense = dialogueDefaults();
@@ -168,11 +168,9 @@ TEST(RecordCheck, RefusesSweepsThatCannotFitAWaveFile) {
 // which the cheap bounds leave open. 528000 samples per tone in all.
 sweep::SweepParameters slowTones(int count) {
     sweep::SweepParameters p = linearSweep(1, 1 + (count - 0.5) * 1e-9, 1e-9);
-    p.minToneDuration = 0;
-    p.settlingTime = 0;
+    // Nothing but the tones and the drift margin takes time.
+    p.minToneDuration = p.settlingTime = p.leadInTime = p.syncPulseDuration = 0;
     p.maxTimeDrift = 0.5;
-    p.leadInTime = 0;
-    p.syncPulseDuration = 0;
     return p;
 }
 
