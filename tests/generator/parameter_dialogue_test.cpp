@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <tuple>
 
 #include "scratch_stream.h"
 #include "sweep_settings_check.h"
@@ -178,15 +179,13 @@ TEST(DialogueRanges, BoundsThemselvesAreTaken) {
         {"8000\n\n0.09\n0.1\n0.1\n0.09\n0.1\n0\n0\n", 8000, 0.1, 0.1, 0.1, 0, 0},
     };
     for (const Bounds& c : cases) {
-        SCOPED_TRACE(c.answers);
-        Dialogue d(c.answers);
-        ASSERT_TRUE(d.completed);
-        EXPECT_EQ(d.p().sampleRate, c.rate);
-        EXPECT_EQ(d.p().startFrequency, c.start);
-        EXPECT_EQ(d.p().endFrequency, c.end);
-        EXPECT_EQ(d.p().frequencyStep, c.step);
-        EXPECT_EQ(d.p().minToneDuration, c.minToneDuration);
-        EXPECT_EQ(d.p().settlingTime, c.settling);
+        const Dialogue d(c.answers);
+        ASSERT_TRUE(d.completed) << c.answers;
+        const sweep::SweepParameters& p = d.p();
+        EXPECT_EQ(std::tuple(p.sampleRate, p.startFrequency, p.endFrequency, p.frequencyStep, p.minToneDuration,
+                             p.settlingTime),
+                  std::tuple(c.rate, c.start, c.end, c.step, c.minToneDuration, c.settling))
+            << c.answers;
     }
 }
 
