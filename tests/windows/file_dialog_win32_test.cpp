@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "generator/parameter_dialogue.h"
@@ -233,6 +234,23 @@ void writeSweepParameters(const std::string& path) {
 
 // The measurer's three questions: the parameter dialog starts empty, the report
 // dialog proposes the recording's name without folder and last extension.
+// What a dialog call must have shown and asked for.
+struct ExpectedDialog {
+    bool save;
+    std::string title;
+    std::string filter;
+    std::optional<std::string> defaultExtension;
+    DWORD flags;
+};
+
+void expectDialog(const DialogCall& call, const ExpectedDialog& expected) {
+    EXPECT_EQ(call.save, expected.save);
+    EXPECT_EQ(call.title, expected.title);
+    EXPECT_EQ(call.filter, expected.filter);
+    EXPECT_EQ(call.defaultExtension, expected.defaultExtension);
+    EXPECT_EQ(call.record.Flags, expected.flags);
+}
+
 TEST_F(Win32Dialogs, MeasurerProposesTheRecordingsBaseNameForTheReport) {
     writeRecording(dir.file("rec.take1.wav"));
     writeSweepParameters(dir.file("sweep.swp"));
@@ -248,27 +266,18 @@ TEST_F(Win32Dialogs, MeasurerProposesTheRecordingsBaseNameForTheReport) {
 
     ASSERT_EQ(fakes().dialogs.size(), 3u);
     const DialogCall& recordingCall = fakes().dialogs[0];
-    EXPECT_FALSE(recordingCall.save);
-    EXPECT_EQ(recordingCall.title, "Select the recorded sample");
-    EXPECT_EQ(recordingCall.filter, filterText(kWaveFilter, sizeof kWaveFilter));
-    EXPECT_FALSE(recordingCall.defaultExtension.has_value());
-    EXPECT_EQ(recordingCall.record.Flags, 0x1000u);
+    expectDialog(recordingCall, {false, "Select the recorded sample", filterText(kWaveFilter, sizeof kWaveFilter),
+                                 std::nullopt, 0x1000u});
     EXPECT_EQ(recordingCall.record.lStructSize, kRecordSize);
 
     const DialogCall& parameterCall = fakes().dialogs[1];
-    EXPECT_FALSE(parameterCall.save);
-    EXPECT_EQ(parameterCall.title, "Select the sweep paramters file");
-    EXPECT_EQ(parameterCall.filter, filterText(kParameterFilter, sizeof kParameterFilter));
-    EXPECT_EQ(parameterCall.defaultExtension, "swp");
-    EXPECT_EQ(parameterCall.record.Flags, 0x1000u);
+    expectDialog(parameterCall, {false, "Select the sweep paramters file",
+                                 filterText(kParameterFilter, sizeof kParameterFilter), "swp", 0x1000u});
     EXPECT_EQ(parameterCall.pathOnEntry, "");
 
     const DialogCall& reportCall = fakes().dialogs[2];
-    EXPECT_TRUE(reportCall.save);
-    EXPECT_EQ(reportCall.title, "Enter a filename for the output");
-    EXPECT_EQ(reportCall.filter, filterText(kTextFilter, sizeof kTextFilter));
-    EXPECT_EQ(reportCall.defaultExtension, "txt");
-    EXPECT_EQ(reportCall.record.Flags, 0x8002u);
+    expectDialog(reportCall,
+                 {true, "Enter a filename for the output", filterText(kTextFilter, sizeof kTextFilter), "txt", 0x8002u});
     EXPECT_EQ(reportCall.pathOnEntry, "rec.take1");
     EXPECT_EQ(reportCall.address, recordingCall.address);
 }
