@@ -18,10 +18,14 @@ void addBlock(const std::vector<double>& y, LeadInMoments& m) {
     for (double v : y) sum += v;
     m.sumSquared += sum * sum;
     for (std::size_t i = 0; i < n; ++i) m.withSum[i] += sum * y[i];
-    for (std::size_t k = 0; k < n; ++k) {
-        double lag = 0.0;
-        for (std::size_t i = 0; i + k < n; ++i) lag += y[i] * y[i + k];
-        m.lags[k] += lag;
+    // Row by row rather than lag by lag, so that the inner loop is an
+    // independent multiply-add per element (vectorized); the sums are exact
+    // integers either way.
+    for (std::size_t i = 0; i < n; ++i) {
+        const double yi = y[i];
+        const double* tail = y.data() + i;
+        double* lag = m.lags.data();
+        for (std::size_t k = 0; k + i < n; ++k) lag[k] += yi * tail[k];
     }
     for (std::size_t i = 0; i < n; ++i) {
         const double yi = y[i];
@@ -60,12 +64,31 @@ LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t b
 
 BlockSpectrum blockSpectrum(const LeadInMoments& m, double w) {
     BlockSpectrum s;
-    const std::complex<double> lagSum = sequenceCorrelation(m.lags.data(), m.lags.size(), w);
-    s.power = 2.0 * lagSum.real() - m.lags[0];
-    s.square = sequenceCorrelation(m.squares.data(), m.squares.size(), w);
-    s.withSum = sequenceCorrelation(m.withSum.data(), m.withSum.size(), w);
-    s.sumSquared = m.sumSquared;
+    blockSpectra(m, &w, 1, &s);
     return s;
+}
+
+void blockSpectra(const LeadInMoments& m, const double* w, std::size_t count, BlockSpectrum* out) {
+    // Three chains per frequency: the lags, the squares, the sum-weighted samples.
+    std::vector<const double*> values;
+    std::vector<std::size_t> lengths;
+    std::vector<double> thetas;
+    for (std::size_t f = 0; f < count; ++f) {
+        for (const std::vector<double>* sequence : {&m.lags, &m.squares, &m.withSum}) {
+            values.push_back(sequence->data());
+            lengths.push_back(sequence->size());
+            thetas.push_back(w[f]);
+        }
+    }
+    std::vector<std::complex<double>> sums(values.size());
+    sequenceCorrelations(values.data(), lengths.data(), thetas.data(), values.size(), sums.data());
+    for (std::size_t f = 0; f < count; ++f) {
+        BlockSpectrum& s = out[f];
+        s.power = 2.0 * sums[3 * f].real() - m.lags[0];
+        s.square = sums[3 * f + 1];
+        s.withSum = sums[3 * f + 2];
+        s.sumSquared = m.sumSquared;
+    }
 }
 
 const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t length, std::size_t blocks) {

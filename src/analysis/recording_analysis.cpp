@@ -55,6 +55,13 @@ ToneQuality qualityOf(const BlockSamples& block, double cyclesPerSample, const L
     return measureTone(block.samples, block.count, block.firstTime, cyclesPerSample, leadIn);
 }
 
+// The lead-in's noise at the tone, measured once for both the tone's
+// uncertainty and its steadiness check.
+std::optional<LeadInNoise> noiseAt(const BlockSamples& block, double cyclesPerSample, const LeadInSpan& leadIn) {
+    if (block.samples == nullptr) return std::nullopt;
+    return measureLeadInNoise(leadIn, block.count, cyclesPerSample);
+}
+
 bool clipped(const ClipCheck& check, double cyclesPerSample) {
     const std::size_t run = check.longestRunAtFullScale;
     return run >= 2 && run > naturalFullScaleRun(cyclesPerSample);
@@ -102,13 +109,16 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
     return recordingLength <= leadIn ? measurer::WalkEnd::RecordingEnded : measurer::WalkEnd::PulseNotFound;
 }
 
-// The block as the steadiness check takes it, with the silence's noise at its frequency.
+// The block as the steadiness check takes it, with the silence's noise at its
+// frequency; `fitted`, when given, is its fit made already, `halves` those of
+// the jump search's last trial of the tone (taken if they are this block's).
 ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                       const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate) {
-    ToneBlock block = toneBlockAt(tone, place, recording, rate);
+                       const std::optional<LeadInNoise>& noise, const ClockCorrectedSweep& sweep, double rate,
+                       const HarmonicFit* fitted, const HalvesFit* halves) {
+    ToneBlock block = toneBlockAt(tone, place, recording, rate, fitted);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
+    block.halves = halves;
     if (block.samples == nullptr) return block;
-    const std::optional<LeadInNoise> noise = measureLeadInNoise(leadIn, block.count, block.cyclesPerSample);
     if (noise) block.leadInVariance = noise->variance;
     return block;
 }
@@ -205,8 +215,11 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                             : fitToneAt(nominal[i], place, timing, rate);
         const double cyclesPerSample = place.frequency / rate;
         const bool timedByReference = channels.reference != nullptr;
-        ToneQuality quality = !timedByReference && block.samples != nullptr
-                                  ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
+        const std::optional<LeadInNoise> deviceNoise = noiseAt(block, cyclesPerSample, deviceLeadIn);
+        // Timed by its own pulses, the device channel is the one the tone's fit was made in.
+        const HarmonicFit* deviceFit = !timedByReference && block.samples != nullptr ? &tone.fit : nullptr;
+        ToneQuality quality = deviceFit != nullptr
+                                  ? qualityFromFit(*deviceFit, block.count, cyclesPerSample, deviceLeadIn, deviceNoise)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
         addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
         // One pass over the block gives both its peak and its clipping.
@@ -230,7 +243,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
-        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, sweep, rate));
+        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceNoise, sweep, rate, deviceFit,
+                                       i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
     applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);

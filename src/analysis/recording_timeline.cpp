@@ -24,17 +24,25 @@ std::vector<RatioReading> ratioReadings(const ClockCorrectedSweep& sweep, double
 }  // namespace
 
 ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                      double rate) {
+                      double rate, const HarmonicFit* fitted) {
     ToneBlock block;
     block.cyclesPerSample = place.frequency / rate;
     if (place.first < 0 || place.count <= 0 ||
         place.first + place.count > static_cast<std::int64_t>(recording.size()))
         return block;
-    block.fit = fitToneAt(tone, place, recording, rate).fit;
+    block.fit = fitted != nullptr ? *fitted : fitToneAt(tone, place, recording, rate).fit;
     block.samples = recording.data() + place.first;
     block.count = static_cast<std::size_t>(place.count);
     block.firstTime = place.firstTime;
     return block;
+}
+
+const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place) {
+    if (i >= sweep.tones.size()) return nullptr;
+    const ClockCorrectedTone& tone = sweep.tones[i];
+    const bool same = tone.blockStart == place.start && tone.blockLength == place.length &&
+                      tone.fittedFrequency == place.frequency;
+    return same ? &tone.fit : nullptr;
 }
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
@@ -51,13 +59,20 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     if (!searchJumps) return found;
     const double trigger = static_cast<double>(sweep.trigger);
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    found.halves.resize(tones.size());
+    // Most trials are the tone's own block, fitted by the sweep already; the
+    // halves of the last trial of each tone are kept for the steadiness check.
     JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,
                       [&](std::size_t i, const ToneTiming& t) {
-                          ToneBlock block = toneBlockAt(tones[i], placeOnTimeline(tones[i], trigger, t), timing, rate);
+                          const BlockPlacement place = placeOnTimeline(tones[i], trigger, t);
+                          ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
                           block.clockU95Ppm = clockU95;
                           TrialBlock trial;
                           trial.inside = block.samples != nullptr;
                           if (!trial.inside || !block.fit.valid) return trial;
+                          HalvesFit& halves = found.halves[i];
+                          if (!halvesOf(halves, block)) halves = fitHalves(block);
+                          block.halves = &halves;
                           trial.steady = checkBlock(block).steady;
                           trial.amplitude = block.fit.amplitude(1);
                           return trial;

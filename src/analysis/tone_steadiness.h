@@ -30,6 +30,8 @@ std::string flagName(ToneFlag flag);
 // whole block is then not what the data support).
 bool breaksSteadiness(ToneFlag flag);
 
+struct HalvesFit;
+
 // One tone's block as the steadiness check needs it.
 struct ToneBlock {
     const Sample* samples = nullptr;  // nullptr: the tone was not measured
@@ -39,7 +41,32 @@ struct ToneBlock {
     HarmonicFit fit;              // of the whole block
     double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: no silence)
     double clockU95Ppm = 0.0;     // what the clock ratio may still be wrong by
+    const HalvesFit* halves = nullptr;  // its halves fitted already (taken only if they are this block's)
 };
+
+// What the fits of a block's two halves give, apart from the noise they are
+// judged against: both fitted with the block's start as their time origin, so
+// that a steady tone gives both the same fundamental. Kept with the block
+// they came from, so that a later check of the same block need not fit again.
+struct HalvesFit {
+    const Sample* samples = nullptr;
+    std::size_t count = 0;
+    double firstTime = 0.0;
+    double cyclesPerSample = 0.0;
+    bool valid = false;
+    double cosineDifference = 0.0;  // first half's fundamental less the second's
+    double sineDifference = 0.0;
+    double cosineVariance = 0.0;    // of that difference per unit noise variance (the halves' sum)
+    double sineVariance = 0.0;
+    double cosineSineCovariance = 0.0;
+    double quieterResidualVariance = 0.0;  // the smaller of the halves' residual variances
+    double magnitudeSpreadDb = 0.0;
+    double phaseSpreadDeg = 0.0;
+};
+
+HalvesFit fitHalves(const ToneBlock& block);
+// Whether the halves were fitted from this very block.
+bool halvesOf(const HalvesFit& halves, const ToneBlock& block);
 
 // What the check found for one tone.
 struct SteadinessCheck {
@@ -69,9 +96,6 @@ SteadinessCheck checkBlock(const ToneBlock& block);
 
 // The longest run of one repeated sample value in the block.
 std::size_t longestRepeatedRun(const Sample* samples, std::size_t count);
-
-// The check of one block on its own, without neighbours: its halves and gaps.
-SteadinessCheck checkBlock(const ToneBlock& block);
 
 // The longest run of one repeated value a sine of this amplitude (sample
 // units) rounded to integers shows at its crests.
