@@ -94,7 +94,9 @@ bool holdsGap(const ToneBlock& block) {
     if (!(amplitude >= kMinGapAmplitude)) return false;
     const double natural = naturalRepeatedRun(amplitude, block.cyclesPerSample);
     const double limit = std::max(static_cast<double>(kMinGapRun), 4.0 * natural);
-    return static_cast<double>(longestRepeatedRun(block.samples, block.count)) > limit;
+    const bool measured = block.halves != nullptr && halvesOf(*block.halves, block);
+    const std::size_t run = measured ? block.halves->longestRun : longestRepeatedRun(block.samples, block.count);
+    return static_cast<double>(run) > limit;
 }
 
 SteadinessCheck checkHalves(const ToneBlock& block) {
@@ -162,6 +164,7 @@ HalvesFit fitHalves(const ToneBlock& block) {
     h.firstTime = block.firstTime;
     h.cyclesPerSample = block.cyclesPerSample;
     if (block.samples == nullptr) return h;
+    h.longestRun = longestRepeatedRun(block.samples, block.count);
     // Only the fundamental's covariance enters the comparison.
     const std::size_t half = block.count / 2;
     const HarmonicFit first =
@@ -190,13 +193,17 @@ bool halvesOf(const HalvesFit& halves, const ToneBlock& block) {
 }
 
 std::size_t longestRepeatedRun(const Sample* samples, std::size_t count) {
-    std::size_t longest = 0;
-    std::size_t run = 0;
-    for (std::size_t n = 0; n < count; ++n) {
-        run = n > 0 && samples[n] == samples[n - 1] ? run + 1 : 1;
-        longest = std::max(longest, run);
+    if (count == 0) return 0;
+    // A run is measured only where it ends: a tone changes at nearly every
+    // sample, and the test that it did is all the loop then does.
+    std::size_t longest = 1;
+    std::size_t start = 0;
+    for (std::size_t n = 1; n < count; ++n) {
+        if (samples[n] == samples[n - 1]) continue;
+        longest = std::max(longest, n - start);
+        start = n;
     }
-    return longest;
+    return std::max(longest, count - start);
 }
 
 double naturalRepeatedRun(double amplitude, double cyclesPerSample) {

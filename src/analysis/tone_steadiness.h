@@ -46,8 +46,9 @@ struct ToneBlock {
 
 // What the fits of a block's two halves give, apart from the noise they are
 // judged against: both fitted with the block's start as their time origin, so
-// that a steady tone gives both the same fundamental. Kept with the block
-// they came from, so that a later check of the same block need not fit again.
+// that a steady tone gives both the same fundamental; with the block's longest
+// run of one value. Kept with the block they came from, so that a later check
+// of the same block need not pass over its samples again.
 struct HalvesFit {
     const Sample* samples = nullptr;
     std::size_t count = 0;
@@ -62,6 +63,7 @@ struct HalvesFit {
     double quieterResidualVariance = 0.0;  // the smaller of the halves' residual variances
     double magnitudeSpreadDb = 0.0;
     double phaseSpreadDeg = 0.0;
+    std::size_t longestRun = 0;  // of one repeated sample value in the block (longestRepeatedRun)
 };
 
 HalvesFit fitHalves(const ToneBlock& block);
