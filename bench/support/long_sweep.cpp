@@ -19,8 +19,20 @@ sweep::SweepPlan longSweepPlan() {
     return plan;
 }
 
-std::uint64_t writeLongSweep(const std::string& folder) {
-    sweep::SweepPlan plan = longSweepPlan();
+sweep::SweepPlan denseSweepPlan() {
+    generator::SweepAnswers answers;
+    answers.octaveSweep = 0;
+    answers.frequencyStep = 10.0;
+    answers.minToneDuration = 0.05;
+    answers.settlingTime = 0.01;
+    sweep::SweepPlan plan = generator::planFromAnswers(answers);
+    plan.lock();
+    return plan;
+}
+
+std::uint64_t writeLongSweep(const std::string& folder) { return writeSweep(longSweepPlan(), folder); }
+
+std::uint64_t writeSweep(sweep::SweepPlan plan, const std::string& folder) {
     const sweep::SweepParameters& p = plan.params();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> parameters(std::fopen((folder + "/sweep.swp").c_str(), "wb"),
                                                               std::fclose);

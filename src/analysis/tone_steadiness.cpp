@@ -24,6 +24,8 @@ constexpr double kMinResidualDof = 16.0;
 // Below this amplitude (sample units) a run of one value is what rounding makes of the tone.
 constexpr double kMinGapAmplitude = 4.0;
 constexpr std::size_t kMinGapRun = 32;
+// The residual's model takes its phase afresh this often (samples).
+constexpr std::size_t kExactPhasorEvery = 64;
 
 double residualVariance(const HarmonicFit& fit) {
     const double dof = static_cast<double>(fit.count) - fit.parameters();
@@ -67,9 +69,14 @@ std::array<double, 4> residualQuarters(const ToneBlock& block) {
     std::array<double, 4> quarters{};
     const HarmonicFit& fit = block.fit;
     const double w = 2.0 * kPi * block.cyclesPerSample;
+    const std::complex<double> advance = std::polar(1.0, w);
+    std::complex<double> phasor;
     for (std::size_t n = 0; n < block.count; ++n) {
+        // exp(i w t) by rotation from sample to sample, taken afresh every
+        // kExactPhasorEvery samples before rounding can gather.
         const double t = block.firstTime + static_cast<double>(n);
-        const std::complex<double> step = std::polar(1.0, w * t);
+        phasor = n % kExactPhasorEvery == 0 ? std::polar(1.0, w * t) : phasor * advance;
+        const std::complex<double> step = phasor;
         std::complex<double> rotation = step;
         double model = fit.dc;
         for (int k = 1; k <= fit.harmonics; ++k) {
