@@ -12,7 +12,9 @@ namespace {
 // last bits, as a direct fit does.
 constexpr std::size_t kExactTerms = std::size_t{1} << 23;
 
-void addBlock(const std::vector<double>& y, LeadInMoments& m) {
+// `diagonal` gathers the squares of the samples by position; the products
+// above the diagonal go into m.squares once (see leadInMoments).
+void addBlock(const std::vector<double>& y, std::vector<double>& diagonal, LeadInMoments& m) {
     const std::size_t n = y.size();
     double sum = 0.0;
     for (double v : y) sum += v;
@@ -30,13 +32,14 @@ void addBlock(const std::vector<double>& y, LeadInMoments& m) {
     for (std::size_t i = 0; i < n; ++i) {
         const double yi = y[i];
         double* row = m.squares.data() + i;
-        for (std::size_t j = 0; j < n; ++j) row[j] += yi * y[j];
+        for (std::size_t j = i + 1; j < n; ++j) row[j] += yi * y[j];
+        diagonal[i] += yi * yi;
     }
 }
 
 // How many tones must ask for one block length before its moments pay off:
 // building them costs about one block's length of direct fits per block
-// (the self-convolution and autocorrelation, 1.5 length^2 multiply-adds,
+// (the self-convolution and autocorrelation, length^2 multiply-adds,
 // against about 5 operations per sample of a recurrence per tone).
 std::size_t requestsBeforeBuilding(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
 
@@ -54,11 +57,17 @@ LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t b
     m.squares.assign(2 * length - 1, 0.0);
     m.withSum.assign(length, 0.0);
     std::vector<double> y(length);
+    std::vector<double> diagonal(length, 0.0);
     for (std::size_t b = 0; b < blocks; ++b) {
         const Sample* start = end - (b + 1) * length;
         for (std::size_t i = 0; i < length; ++i) y[i] = start[i];
-        addBlock(y, m);
+        addBlock(y, diagonal, m);
     }
+    // The self-convolution holds each product y_i y_j with i != j twice and
+    // each square once: half the products are formed, and the sums (exact
+    // integers) doubled.
+    for (double& square : m.squares) square *= 2.0;
+    for (std::size_t i = 0; i < length; ++i) m.squares[2 * i] += diagonal[i];
     return m;
 }
 

@@ -157,11 +157,10 @@ TEST(SharedWork, FitsWithoutTheHarmonicsCovariancesAgreeOnTheRest) {
         fitHarmonics(samples.data(), samples.size(), 0.4, cycles, FitCovariances::FundamentalOnly);
     ASSERT_TRUE(every.valid && fundamental.valid);
     EXPECT_EQ(fundamental.harmonics, every.harmonics);
-    EXPECT_EQ(fundamental.dc, every.dc);
-    EXPECT_EQ(fundamental.residualSquares, every.residualSquares);
-    EXPECT_EQ(fundamental.cosineVariance, every.cosineVariance);
-    EXPECT_EQ(fundamental.sineVariance, every.sineVariance);
-    EXPECT_EQ(fundamental.cosineSineCovariance, every.cosineSineCovariance);
+    for (const double HarmonicFit::*member : {&HarmonicFit::dc, &HarmonicFit::residualSquares, &HarmonicFit::remainderSquares,
+                                              &HarmonicFit::cosineVariance, &HarmonicFit::sineVariance,
+                                              &HarmonicFit::cosineSineCovariance})
+        EXPECT_EQ(fundamental.*member, every.*member);
     for (int k = 1; k <= every.harmonics; ++k) {
         EXPECT_EQ(fundamental.terms[k].cosine, every.terms[k].cosine);
         EXPECT_EQ(fundamental.terms[k].sine, every.terms[k].sine);
