@@ -6,6 +6,7 @@
 #include "analysis/checked_tones.h"
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/coarse_rounding.h"
 #include "analysis/jump_repair.h"
 #include "analysis/median.h"
 #include "analysis/quiet_lead_in.h"
@@ -113,10 +114,12 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
 // frequency; `fitted`, when given, is its fit made already, `halves` those of
 // the jump search's last trial of the tone (taken if they are this block's).
 ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                       const std::optional<LeadInNoise>& noise, const ClockCorrectedSweep& sweep, double rate,
-                       const HarmonicFit* fitted, const HalvesFit* halves) {
+                       const LeadInSpan& leadIn, const std::optional<LeadInNoise>& noise,
+                       const ClockCorrectedSweep& sweep, double rate, double grid, const HarmonicFit* fitted,
+                       const HalvesFit* halves) {
     ToneBlock block = toneBlockAt(tone, place, recording, rate, fitted);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
+    block.roundingVariance = std::max(leadIn.roundingVariance, kQuantizationVariance * grid * grid);
     block.halves = halves;
     if (block.samples == nullptr) return block;
     if (noise) block.leadInVariance = noise->variance;
@@ -188,8 +191,15 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     analysis.end = endOf(sweep, channels.device.size(), plan);
     if (!sweep.pulseFound) return result;
 
+    // The resolution the samples really have: an 8-bit recording kept in a
+    // 16-bit file rounds to steps of 256. The steadiness checks take that
+    // rounding as their floor; the intervals' own rounding term stays the
+    // file's, since a residual on such a grid already holds the rounding.
+    const double grid = std::max(sampleGrid(channels.device, channels.step),
+                                 channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing, searchJumps);
+    const RecordingTimeline timeline =
+        findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
@@ -243,11 +253,12 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
-        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceNoise, sweep, rate, deviceFit,
-                                       i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
+        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, deviceNoise, sweep, rate, grid,
+                                       deviceFit, i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
     applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);
+    boundCoarseRounding(grid, channels.step, analysis.tones);
     if (timeline.clockModel && timeline.clockModel->drifting)
         addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);
     unwrapAlongSweep(analysis.tones);
