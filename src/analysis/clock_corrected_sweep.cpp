@@ -1,10 +1,15 @@
 #include "analysis/clock_corrected_sweep.h"
 
+#include <cmath>
 #include <limits>
+#include <optional>
 
 #include "analysis/clock_walk.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/harmonic_fit.h"
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+#include "analysis/sweep_locator.h"
+#endif
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -15,6 +20,47 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+// Where the tones are placed from, and whether later pulses may time them.
+struct TimeOrigin {
+    bool found = false;
+    std::int64_t trigger = -1;
+    bool byPulse = false;
+    double margin = 0.0;
+};
+
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+// A pulse's trigger is the sweep's origin when it lies where the tones put
+// the start, within their uncertainty and two samples (the pulse's rise
+// through the threshold); a device that smears or delays the pulse puts it
+// elsewhere, and then the tones' start is used.
+constexpr double kPulseAgreementSigmas = 4.0;
+constexpr double kPulseAgreementSamples = 2.0;
+
+TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
+                      std::optional<std::int64_t> pulse) {
+    const std::optional<double> hint =
+        pulse ? std::optional<double>(static_cast<double>(*pulse)) : std::nullopt;
+    const SweepLocation location = locateSweep(sweepTemplate(plan), RecordingView::of(recording), hint);
+    TimeOrigin origin;
+    origin.margin = location.margin;
+    // The stretches may all miss where the sweep's tones are long and the
+    // clock far off; a pulse found is then the origin, as for echoprobe, and
+    // the tones' clock figure still refuses a recording of something else.
+    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin} : origin;
+    origin.found = true;
+    const double agreement = kPulseAgreementSigmas * location.startSigma + kPulseAgreementSamples;
+    origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - location.start) <= agreement;
+    origin.trigger = origin.byPulse ? *pulse : std::llround(location.start);
+    return origin;
+}
+#else
+// Without the correlator (a build without FFTW) the first pulse alone places the sweep.
+TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::optional<std::int64_t> pulse) {
+    if (!pulse) return {};
+    return {true, *pulse, true, 0.0};
+}
+#endif
+
 }  // namespace
 
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
@@ -23,7 +69,9 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate) {
     ClockCorrectedTone result;
-    result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
+    // A block before the recording's first sample (recorded too late) holds nothing: no fit.
+    if (block.first >= 0)
+        result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
                               block.frequency / rate);
     result.index = tone.index;
     result.nominalFrequency = tone.frequency;
@@ -42,18 +90,22 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     ClockCorrectedSweep sweep;
     sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
     sweep.tonesMissing = sweep.tonesExpected;
-    const auto trigger = findFirstTrigger(plan, recording);
-    if (!trigger) return sweep;
-    sweep.pulseFound = true;
-    sweep.trigger = *trigger;
-    const ClockWalk walk = walkClock(plan, tones, recording, *trigger);
+    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
+    sweep.pulseFound = pulse.has_value();
+    const TimeOrigin origin = findOrigin(plan, recording, pulse);
+    sweep.locatorMargin = origin.margin;
+    if (!origin.found) return sweep;
+    sweep.located = true;
+    sweep.timedByPulse = origin.byPulse;
+    sweep.trigger = origin.trigger;
+    const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger, origin.byPulse);
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
     const double ppm = sweep.corrected ? walk.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     for (std::size_t i = 0; i < tones.size(); ++i) {
-        const BlockPlacement block = placeBlock(tones[i], static_cast<double>(*trigger), ppm);
+        const BlockPlacement block = placeBlock(tones[i], static_cast<double>(sweep.trigger), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
         ClockCorrectedTone tone = fitToneAt(tones[i], block, recording, rate);
         tone.measuredFrequency = measuredFrequency(walk, i);

@@ -79,19 +79,24 @@ bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger) {
+                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;
     for (const NominalTone& tone : tones) {
-        if (tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
+        if (usePulses && tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
         const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
         if (!holds(block, recording)) break;
+        // A recording started late holds nothing of the sweep's first tones.
+        if (block.first < 0) {
+            walk.estimates.emplace_back();
+            continue;
+        }
         const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), rate);
         walk.estimates.push_back(estimate);
+        if (!estimate.valid) continue;
         ++progress.offered;
-        if (estimate.valid)
-            progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
+        progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
     }
     walk.figure = clock::combineObservations(progress.observations, progress.offered);
     return walk;

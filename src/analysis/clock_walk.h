@@ -24,8 +24,12 @@ struct ClockWalk {
 // nominal / ratio. So a recording 1000 ppm off, whose late tones lie
 // thousands of samples from their nominal places, is still read where its
 // tones are. Later sync pulses, searched where the ratio puts them, add the
-// spans between them.
+// spans between them, when `trigger` is the first pulse's trigger (not where
+// the sweep's tones put its start: a smeared pulse's trigger lies elsewhere).
+// A block with no clear tone (a high-pass's stop band, a tone below the
+// noise) is no observation and is not offered: the tones that are there
+// decide the ratio.
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger);
+                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses = true);
 
 }  // namespace auralyn::analysis
