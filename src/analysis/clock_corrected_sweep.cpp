@@ -10,6 +10,7 @@
 #ifdef AURALYN_HAVE_SWEEP_LOCATOR
 #include "analysis/sweep_locator.h"
 #endif
+#include "analysis/sweep_origin.h"
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -26,9 +27,10 @@ struct TimeOrigin {
     std::int64_t trigger = -1;
     bool byPulse = false;
     double margin = 0.0;
+    double start = 0.0;       // where the stretches put the sweep's start, fractional
+    double startSigma = 0.0;  // and its standard uncertainty; 0: not located by them
 };
 
-#ifdef AURALYN_HAVE_SWEEP_LOCATOR
 // A pulse's trigger is the sweep's origin when it lies where the tones put
 // the start, within their uncertainty and two samples (the pulse's rise
 // through the threshold); a device that smears or delays the pulse puts it
@@ -36,6 +38,7 @@ struct TimeOrigin {
 constexpr double kPulseAgreementSigmas = 4.0;
 constexpr double kPulseAgreementSamples = 2.0;
 
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
 TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
                       std::optional<std::int64_t> pulse) {
     const std::optional<double> hint =
@@ -46,20 +49,58 @@ TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& r
     // The stretches may all miss where the sweep's tones are long and the
     // clock far off; a pulse found is then the origin, as for echoprobe, and
     // the tones' clock figure still refuses a recording of something else.
-    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin} : origin;
+    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin, 0.0, 0.0} : origin;
     origin.found = true;
-    const double agreement = kPulseAgreementSigmas * location.startSigma + kPulseAgreementSamples;
-    origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - location.start) <= agreement;
-    origin.trigger = origin.byPulse ? *pulse : std::llround(location.start);
+    origin.start = location.start;
+    origin.startSigma = location.startSigma;
+    origin.trigger = std::llround(location.start);
     return origin;
 }
 #else
 // Without the correlator (a build without FFTW) the first pulse alone places the sweep.
 TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::optional<std::int64_t> pulse) {
     if (!pulse) return {};
-    return {true, *pulse, true, 0.0};
+    return {true, *pulse, true, 0.0, 0.0, 0.0};
 }
 #endif
+
+// The stretches place the start to tens of samples, too coarsely for blocks
+// that must hold one tone each. A first walk with every block's ends kept
+// clear of that doubt gives the clock; the tones fitted there put the start
+// to a fraction of a sample (sweep_origin.h). Returns the start and its
+// standard uncertainty, or the stretches' where the tones cannot tell.
+struct RefinedStart {
+    double start = 0.0;
+    double sigma = 0.0;
+};
+
+RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                         const std::vector<Sample>& recording, const TimeOrigin& origin) {
+    const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
+    const ClockWalk rough = walkClock(plan, tones, recording, origin.trigger, false, doubt);
+    const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
+    const double rate = plan.params().sampleRate;
+    std::vector<ClockCorrectedTone> fitted;
+    for (const NominalTone& tone : tones) {
+        const BlockPlacement block = placeBlock(tone, static_cast<double>(origin.trigger), ppm);
+        if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
+        fitted.push_back(fitToneAt(tone, block, recording, rate));
+    }
+    const double trigger = static_cast<double>(origin.trigger);
+    const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
+    if (!shift.valid) return {origin.start, origin.startSigma};
+    return {trigger + shift.shift, shift.sigma};
+}
+
+// The pulse times the tones where it lies where the stretches put the start
+// (a device that smears or delays it puts its trigger elsewhere); else the
+// start the tones put, rounded.
+void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                   const std::vector<Sample>& recording, std::optional<std::int64_t> pulse, TimeOrigin& origin) {
+    const double agreement = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
+    origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - origin.start) <= agreement;
+    origin.trigger = origin.byPulse ? *pulse : std::llround(refineStart(plan, tones, recording, origin).start);
+}
 
 }  // namespace
 
@@ -92,9 +133,10 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     sweep.tonesMissing = sweep.tonesExpected;
     const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
     sweep.pulseFound = pulse.has_value();
-    const TimeOrigin origin = findOrigin(plan, recording, pulse);
+    TimeOrigin origin = findOrigin(plan, recording, pulse);
     sweep.locatorMargin = origin.margin;
     if (!origin.found) return sweep;
+    if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
     sweep.located = true;
     sweep.timedByPulse = origin.byPulse;
     sweep.trigger = origin.trigger;

@@ -21,6 +21,13 @@ constexpr double kPriorPpm = 2.0 * clock::kMaxClockPpm;
 constexpr double kTrustSigmas = 5.0;
 constexpr double kTrustFloorPpm = 0.05;
 constexpr std::int32_t kMinEstimateSamples = 16;
+// A tone counts when its block as a whole stands clear of the noise: each
+// half's phase then known to 0.1 radian (A^2 n / 4 sigma^2 of 100, the
+// variance of a half's phase being 2 sigma^2 / (A^2 n / 2)). Noise alone
+// reaches it once in e^50 blocks. The per-sample criterion of the frequency
+// estimate (10 dB) would leave out a quiet microphone's tones, which the
+// matched filter found.
+constexpr double kMinBlockSignalToNoise = 100.0;
 
 struct Progress {
     RunningClock running;
@@ -49,11 +56,14 @@ std::int32_t margin(std::int64_t offset, double doubt) {
 }
 
 FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<Sample>& recording, double doubt, double rate) {
-    const std::int32_t edge = margin(tone.blockOffset, doubt);
+                               const std::vector<Sample>& recording, double doubt, double originDoubt, double rate) {
+    const std::int32_t edge = margin(tone.blockOffset, doubt) + static_cast<std::int32_t>(std::ceil(originDoubt));
     const std::int32_t count = block.count - 2 * edge;
     if (count < kMinEstimateSamples) return {};
-    return clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
+    FrequencyEstimate estimate = clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
+    const double blockSignalToNoise = 0.5 * estimate.signalToNoise * static_cast<double>(count);
+    if (std::isfinite(estimate.standardError) && blockSignalToNoise >= kMinBlockSignalToNoise) estimate.valid = true;
+    return estimate;
 }
 
 // A later pulse, searched within the silence before it around where the
@@ -79,7 +89,8 @@ bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses) {
+                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses,
+                    double originDoubt) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;
@@ -92,7 +103,7 @@ ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>
             walk.estimates.emplace_back();
             continue;
         }
-        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), rate);
+        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), originDoubt, rate);
         walk.estimates.push_back(estimate);
         if (!estimate.valid) continue;
         ++progress.offered;

@@ -28,8 +28,10 @@ struct ClockWalk {
 // the sweep's tones put its start: a smeared pulse's trigger lies elsewhere).
 // A block with no clear tone (a high-pass's stop band, a tone below the
 // noise) is no observation and is not offered: the tones that are there
-// decide the ratio.
+// decide the ratio. `originDoubt` (samples) keeps each block's ends clear
+// of the neighbouring tones where the origin itself is known only that well.
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses = true);
+                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses = true,
+                    double originDoubt = 0.0);
 
 }  // namespace auralyn::analysis

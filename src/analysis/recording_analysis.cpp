@@ -194,11 +194,13 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
     const bool byTones = !sweep.timedByPulse && !referenced;
     const Origin origin =
         byTones ? sweepOrigin(timed, result.sweep.tones, trigger, timeBase, rate) : Origin{0.0, timeBase.originSamples, 0.0};
-    // A wrong ratio turns each tone by 2 pi nu dr (its time + the start's
-    // sensitivity to the ratio): in a sweep the start takes up much of it.
-    timeBase.originSamples = origin.noiseU95;
+    // A wrong ratio moves the start too (in a sweep a clock error looks much
+    // like a delay): the start's interval holds both. Each tone then adds the
+    // ratio's own turn over its time; the two are correlated, and taken in
+    // quadrature as if they were not, which can only widen the interval.
     result.delaySamples = trigger + origin.shift;
     result.delayU95Samples = std::hypot(origin.noiseU95, origin.ratioSensitivity * timeBase.ratio);
+    if (byTones) timeBase.originSamples = result.delayU95Samples;
     result.sync = syncOf(sweep, referenced);
     if (referenced) return;
     for (std::size_t i = 0; i < result.sweep.tones.size() && i < places.size(); ++i) {
@@ -209,7 +211,7 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
         ToneQuality& quality = *tone.quality;
         quality.phase = wrapped(quality.phase + 2.0 * kPi * cyclesPerSample * origin.shift);
         tone.phase = quality.phase;
-        const double centre = place.start - trigger + 0.5 * place.length + origin.ratioSensitivity;
+        const double centre = place.start - trigger + 0.5 * place.length;
         addTimeBase(quality, timeBase, cyclesPerSample, centre, place.length);
     }
 }
