@@ -1,5 +1,6 @@
 #include "analysis/clock_corrected_sweep.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -10,7 +11,9 @@
 #ifdef AURALYN_HAVE_SWEEP_LOCATOR
 #include "analysis/sweep_locator.h"
 #endif
+#include "analysis/recording_analysis.h"
 #include "analysis/sweep_origin.h"
+#include "analysis/time_base_budget.h"
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -19,6 +22,16 @@ namespace {
 double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     if (position < walk.estimates.size() && walk.estimates[position].valid) return walk.estimates[position].frequency;
     return std::numeric_limits<double>::quiet_NaN();
+}
+
+// The noise per sample before the sweep (its lead-in, clear of the first
+// pulse), 0 where the recording holds too little of it to tell.
+double noiseBefore(const std::vector<Sample>& recording, std::int64_t trigger) {
+    constexpr std::int64_t kMinSamples = 1024;
+    const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
+    if (end < kMinSamples) return 0.0;
+    const double sd = robustNoiseSd(recording.data(), static_cast<std::size_t>(end));
+    return sd * sd;
 }
 
 // Where the tones are placed from, and whether later pulses may time them.
@@ -77,7 +90,8 @@ struct RefinedStart {
 RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                          const std::vector<Sample>& recording, const TimeOrigin& origin) {
     const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
-    const ClockWalk rough = walkClock(plan, tones, recording, origin.trigger, false, doubt);
+    const ClockWalk rough =
+        walkClock(plan, tones, recording, origin.trigger, {false, doubt, noiseBefore(recording, origin.trigger)});
     const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     std::vector<ClockCorrectedTone> fitted;
@@ -140,7 +154,8 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     sweep.located = true;
     sweep.timedByPulse = origin.byPulse;
     sweep.trigger = origin.trigger;
-    const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger, origin.byPulse);
+    const ClockWalk walk =
+        walkClock(plan, tones, recording, sweep.trigger, {origin.byPulse, 0.0, noiseBefore(recording, sweep.trigger)});
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;

@@ -82,6 +82,16 @@ void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const s
                                                static_cast<double>(*pulse - trigger)));
 }
 
+// What is left once the estimate's tone is taken out, per sample, against
+// the noise: within kBelowNoiseFactor of it, the block held nothing else.
+constexpr double kBelowNoiseFactor = 2.0;
+
+bool belowNoise(const FrequencyEstimate& estimate, double noiseVariance) {
+    if (!(noiseVariance > 0.0) || !(estimate.signalToNoise > 0.0)) return false;
+    const double residual = 0.5 * estimate.amplitude * estimate.amplitude / estimate.signalToNoise;
+    return residual <= kBelowNoiseFactor * noiseVariance;
+}
+
 bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
@@ -89,13 +99,12 @@ bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger, bool usePulses,
-                    double originDoubt) {
+                    const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;
     for (const NominalTone& tone : tones) {
-        if (usePulses && tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
+        if (options.usePulses && tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
         const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
         if (!holds(block, recording)) break;
         // A recording started late holds nothing of the sweep's first tones.
@@ -103,11 +112,11 @@ ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>
             walk.estimates.emplace_back();
             continue;
         }
-        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), originDoubt, rate);
+        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), options.originDoubt, rate);
         walk.estimates.push_back(estimate);
-        if (!estimate.valid) continue;
+        if (!estimate.valid && belowNoise(estimate, options.noiseVariance)) continue;
         ++progress.offered;
-        progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
+        if (estimate.valid) progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
     }
     walk.figure = clock::combineObservations(progress.observations, progress.offered);
     return walk;

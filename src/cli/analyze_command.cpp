@@ -198,7 +198,7 @@ bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<analysis::S
     }
     if (walked.tones.empty() || 2 * foreign <= walked.tones.size()) return true;
     const analysis::RecordingAnalysis located = analysis::analyzeRecording(plan, {samples, nullptr});
-    return !(located.pulseFound && located.clock.verdict == clock::ClockVerdict::Disagree);
+    return located.located && located.clock.verdict != clock::ClockVerdict::Disagree;
 }
 
 Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<analysis::Sample>>& channels,
@@ -216,7 +216,8 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
     analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
     Measured measured;
     measured.analysis = std::move(result.sweep);
-    measured.sweepNotFound = !result.located;
+    // A recording too short to hold the sweep's lead-in ended early; any other holds no sweep.
+    measured.sweepNotFound = !result.located && result.sweep.end != measurer::WalkEnd::RecordingEnded;
     if (!result.located) return measured;
     measured.clock = result.clock;
     measured.start = sweepStart(result, plan.params().sampleRate);
