@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root=$PWD
 jobs=$(nproc 2>/dev/null || echo 2)
 
-log() { printf '\n==> %s\n' "$*"; }
+log() { printf '\n==> [%ds] %s\n' "$SECONDS" "$*"; }
 
 install_missing_packages() {
     local wanted=() pkg

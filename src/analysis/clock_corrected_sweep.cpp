@@ -85,35 +85,48 @@ TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::
 struct RefinedStart {
     double start = 0.0;
     double sigma = 0.0;
+    double coherence = 0.0;  // how well the tones line up there (sweep_origin.h)
 };
 
 RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                         const std::vector<Sample>& recording, const TimeOrigin& origin) {
+                         const std::vector<Sample>& recording, const TimeOrigin& origin, std::int64_t seed) {
     const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
-    const ClockWalk rough =
-        walkClock(plan, tones, recording, origin.trigger, {false, doubt, noiseBefore(recording, origin.trigger)});
+    const ClockWalk rough = walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed)});
     const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     std::vector<ClockCorrectedTone> fitted;
     for (const NominalTone& tone : tones) {
-        const BlockPlacement block = placeBlock(tone, static_cast<double>(origin.trigger), ppm);
+        const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
         fitted.push_back(fitToneAt(tone, block, recording, rate));
     }
-    const double trigger = static_cast<double>(origin.trigger);
+    const double trigger = static_cast<double>(seed);
     const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
-    if (!shift.valid) return {origin.start, origin.startSigma};
-    return {trigger + shift.shift, shift.sigma};
+    if (!shift.valid) return {origin.start, origin.startSigma, 0.0};
+    return {trigger + shift.shift, shift.sigma, shift.coherence};
 }
 
 // The pulse times the tones where it lies where the stretches put the start
-// (a device that smears or delays it puts its trigger elsewhere); else the
-// start the tones put, rounded.
+// (a device that smears or delays it puts its trigger elsewhere). Where the
+// two disagree, the start is refined from each, and the one at which the
+// tones line up better wins (the stretches may be misled where the
+// recording's tones differ from the sweep's between their blocks); the pulse
+// is kept where it lies near that start.
 void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                    const std::vector<Sample>& recording, std::optional<std::int64_t> pulse, TimeOrigin& origin) {
     const double agreement = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
     origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - origin.start) <= agreement;
-    origin.trigger = origin.byPulse ? *pulse : std::llround(refineStart(plan, tones, recording, origin).start);
+    if (origin.byPulse) {
+        origin.trigger = *pulse;
+        return;
+    }
+    RefinedStart best = refineStart(plan, tones, recording, origin, std::llround(origin.start));
+    if (pulse) {
+        const RefinedStart fromPulse = refineStart(plan, tones, recording, origin, *pulse);
+        if (fromPulse.coherence > best.coherence) best = fromPulse;
+        origin.byPulse = std::fabs(static_cast<double>(*pulse) - best.start) <= agreement;
+    }
+    origin.trigger = origin.byPulse ? *pulse : std::llround(best.start);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "analysis/checked_tones.h"
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
+#include "analysis/coarse_rounding.h"
 #include "analysis/jump_repair.h"
 #include "analysis/median.h"
 #include "analysis/quiet_lead_in.h"
@@ -105,9 +106,10 @@ measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingL
 
 // The block as the steadiness check takes it, with the silence's noise at its frequency.
 ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                       const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate) {
+                       const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate, double grid) {
     ToneBlock block = toneBlockAt(tone, place, recording, rate);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
+    block.roundingVariance = std::max(leadIn.roundingVariance, kQuantizationVariance * grid * grid);
     if (block.samples == nullptr) return block;
     const std::optional<LeadInNoise> noise = measureLeadInNoise(leadIn, block.count, block.cyclesPerSample);
     if (noise) block.leadInVariance = noise->variance;
@@ -246,8 +248,15 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     result.located = sweep.located;
     if (!sweep.located) return result;
 
+    // The resolution the samples really have: an 8-bit recording kept in a
+    // 16-bit file rounds to steps of 256. The steadiness checks take that
+    // rounding as their floor; the intervals' own rounding term stays the
+    // file's, since a residual on such a grid already holds the rounding.
+    const double grid = std::max(sampleGrid(channels.device, channels.step),
+                                 channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline = findTimeline(plan, nominal, sweep, timing, searchJumps);
+    const RecordingTimeline timeline =
+        findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
@@ -297,12 +306,13 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
-        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, sweep, rate));
+        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, sweep, rate, grid));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
     const TimeBaseUncertainty timeBase = sweepTimeBase(plan, sweep, timing, channels.step);
     applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);
     referToOrigin(sweep, timed, places, timeBase, channels.reference != nullptr, rate, result);
+    boundCoarseRounding(grid, channels.step, analysis.tones);
     if (timeline.clockModel && timeline.clockModel->drifting)
         addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);
     unwrapAlongSweep(analysis.tones);

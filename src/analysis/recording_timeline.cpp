@@ -1,8 +1,10 @@
 #include "analysis/recording_timeline.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/clock_drift.h"
+#include "analysis/phase_steps.h"
 #include "analysis/timing_jumps.h"
 #include "clock/clock_figure.h"
 
@@ -19,6 +21,51 @@ std::vector<RatioReading> ratioReadings(const ClockCorrectedSweep& sweep, double
         readings.push_back({centre / rate, o.ppm, o.standardError});
     }
     return readings;
+}
+
+// A phase no better than this (radians) tells nothing of a step of a sample.
+constexpr double kLeastUsefulPhaseSd = 0.2;
+
+// What one tone's block on its timing says of its phase, for the search for
+// steps of a sample: usable only where the block is steady and clear.
+TonePhase tonePhaseAt(const ToneBlock& block, double frequency) {
+    TonePhase phase;
+    phase.frequency = frequency;
+    if (block.samples == nullptr || !block.fit.valid || !checkBlock(block).steady) return phase;
+    const HarmonicFit& fit = block.fit;
+    const double amplitude = fit.amplitude(1);
+    const double dof = static_cast<double>(fit.count) - fit.parameters();
+    if (!(amplitude > 0.0) || dof < 1.0) return phase;
+    // Gauss-Markov: the phase's variance is the noise's times the fundamental's
+    // mean coefficient variance over the amplitude squared.
+    const double noise = std::max(fit.residualSquares / dof, block.roundingVariance);
+    phase.phase = fit.phase();
+    phase.sd = std::sqrt(noise * 0.5 * (fit.cosineVariance + fit.sineVariance)) / amplitude;
+    phase.usable = phase.sd < kLeastUsefulPhaseSd;
+    return phase;
+}
+
+// The jumps of a sample or a few that the tones' phases show (phase_steps.h),
+// placed between the blocks they lie between, and the tones after each moved.
+void addPhaseSteps(const std::vector<NominalTone>& tones, const std::vector<TonePhase>& phases, double trigger,
+                   double rate, RecordingTimeline& found) {
+    for (const PhaseStep& step : findPhaseSteps(phases, rate)) {
+        if (step.tone == 0 || step.tone >= found.timing.size()) continue;
+        const BlockPlacement before = placeOnTimeline(tones[step.tone - 1], trigger, found.timing[step.tone - 1]);
+        const BlockPlacement after = placeOnTimeline(tones[step.tone], trigger, found.timing[step.tone]);
+        const double between = 0.5 * (before.start + before.length + after.start);
+        TimingJump jump;
+        jump.tone = tones[step.tone].index;
+        jump.seconds = between / rate;
+        jump.sample = static_cast<std::int64_t>(std::llround(between));
+        jump.samples = step.samples;
+        jump.exact = true;
+        jump.fromPhases = true;
+        found.jumps.push_back(jump);
+        for (std::size_t j = step.tone; j < found.timing.size(); ++j) found.timing[j].shift += step.samples;
+    }
+    std::sort(found.jumps.begin(), found.jumps.end(),
+              [](const TimingJump& a, const TimingJump& b) { return a.sample < b.sample; });
 }
 
 }  // namespace
@@ -39,11 +86,11 @@ ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, cons
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                                const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
-                               bool searchJumps) {
+                               double roundingVariance, bool searchJumps) {
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
     found.timing = constantTimeline(tones.size(), sweep.corrected ? sweep.clock.ppm : 0.0);
-    if (!sweep.pulseFound) return found;
+    if (!sweep.timedByPulse) return found;
     if (sweep.corrected) {
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);
@@ -55,6 +102,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
                       [&](std::size_t i, const ToneTiming& t) {
                           ToneBlock block = toneBlockAt(tones[i], placeOnTimeline(tones[i], trigger, t), timing, rate);
                           block.clockU95Ppm = clockU95;
+                          block.roundingVariance = roundingVariance;
                           TrialBlock trial;
                           trial.inside = block.samples != nullptr;
                           if (!trial.inside || !block.fit.valid) return trial;
@@ -63,6 +111,19 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
                           return trial;
                       }};
     found.jumps = findJumps(search, found.timing);
+    std::vector<TonePhase> phases;
+    for (std::size_t i = 0; i < tones.size() && i < found.timing.size(); ++i) {
+        if (!found.timing[i].placed) {
+            phases.push_back(TonePhase{});
+            continue;
+        }
+        const BlockPlacement place = placeOnTimeline(tones[i], trigger, found.timing[i]);
+        ToneBlock block = toneBlockAt(tones[i], place, timing, rate);
+        block.clockU95Ppm = clockU95;
+        block.roundingVariance = roundingVariance;
+        phases.push_back(tonePhaseAt(block, place.frequency));
+    }
+    addPhaseSteps(tones, phases, trigger, rate, found);
     return found;
 }
 

@@ -21,10 +21,11 @@ struct RecordingTimeline {
 // The clock-corrected sweep's constant ratio, tested against the tones' own
 // readings of it along the recording (clock_drift.h) and followed where it
 // drifts, then the jumps of the timing found and the tones after them moved
-// (timing_jumps.h), all in the channel that gave the time base.
+// (timing_jumps.h), all in the channel that gave the time base, whose
+// resolution leaves `roundingVariance` per sample.
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                                const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
-                               bool searchJumps = true);
+                               double roundingVariance, bool searchJumps = true);
 
 // The block of one tone on its timing with its whole fit, ready for the
 // steadiness check; its samples are nullptr when the recording does not hold it.

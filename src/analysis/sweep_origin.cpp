@@ -24,9 +24,9 @@ struct Envelope {
     double curvature() const { return 2.0 * (std::norm(dz) + std::real(std::conj(z) * ddz)); }
 };
 
-Envelope envelopeAt(std::span<const TonePhase> tones, double s) {
+Envelope envelopeAt(std::span<const StartPhase> tones, double s) {
     Envelope e;
-    for (const TonePhase& t : tones) {
+    for (const StartPhase& t : tones) {
         const double omega = kTwoPi * t.cyclesPerSample;
         const Complex term = t.weight * std::polar(1.0, t.phase + omega * s);
         e.z += term;
@@ -36,21 +36,21 @@ Envelope envelopeAt(std::span<const TonePhase> tones, double s) {
     return e;
 }
 
-double gridStep(std::span<const TonePhase> tones) {
+double gridStep(std::span<const StartPhase> tones) {
     double strongest = 0.0;
-    for (const TonePhase& t : tones) strongest = std::max(strongest, t.weight);
+    for (const StartPhase& t : tones) strongest = std::max(strongest, t.weight);
     double highest = 0.0;
-    for (const TonePhase& t : tones)
+    for (const StartPhase& t : tones)
         if (t.weight >= kGridWeightShare * strongest) highest = std::max(highest, t.cyclesPerSample);
     return highest > 0.0 ? 1.0 / (kGridPerPeriod * highest) : 1.0;
 }
 
 // The envelope's power on the grid, each tone turned step by step (one
 // complex product per tone and lag).
-double bestOnGrid(std::span<const TonePhase> tones, double reach, double step) {
+double bestOnGrid(std::span<const StartPhase> tones, double reach, double step) {
     const auto points = static_cast<std::size_t>(std::floor(2.0 * reach / step)) + 1;
     std::vector<Complex> z(points);
-    for (const TonePhase& t : tones) {
+    for (const StartPhase& t : tones) {
         const double omega = kTwoPi * t.cyclesPerSample;
         Complex term = t.weight * std::polar(1.0, t.phase - omega * reach);
         const Complex turn = std::polar(1.0, omega * step);
@@ -67,7 +67,7 @@ double bestOnGrid(std::span<const TonePhase> tones, double reach, double step) {
 
 // Newton's method on the envelope's power, kept within a grid step of the
 // grid's best lag (where the peak must lie).
-double refinedPeak(std::span<const TonePhase> tones, double start, double step) {
+double refinedPeak(std::span<const StartPhase> tones, double start, double step) {
     double s = start;
     for (int i = 0; i < kNewtonSteps; ++i) {
         const Envelope e = envelopeAt(tones, s);
@@ -88,10 +88,10 @@ struct Sensitivity {
     double ratio = 0.0;
 };
 
-Sensitivity shiftSensitivity(std::span<const TonePhase> tones, double s) {
+Sensitivity shiftSensitivity(std::span<const StartPhase> tones, double s) {
     const double angle = std::arg(envelopeAt(tones, s).z);
     double a = 0.0, b = 0.0, d = 0.0;
-    for (const TonePhase& t : tones) {
+    for (const StartPhase& t : tones) {
         const double omega = kTwoPi * t.cyclesPerSample;
         const double wc = t.weight * std::cos(t.phase + omega * s - angle);
         a += wc * omega * omega;
@@ -101,7 +101,7 @@ Sensitivity shiftSensitivity(std::span<const TonePhase> tones, double s) {
     const double det = a * d - b * b;
     if (!(det > 0.0)) return {std::numeric_limits<double>::infinity(), 0.0};
     double variance = 0.0, ratio = 0.0;
-    for (const TonePhase& t : tones) {
+    for (const StartPhase& t : tones) {
         const double omega = kTwoPi * t.cyclesPerSample;
         const double wc = t.weight * std::cos(t.phase + omega * s - angle);
         const double derivative = wc * (b - d * omega) / det;
@@ -113,7 +113,7 @@ Sensitivity shiftSensitivity(std::span<const TonePhase> tones, double s) {
 
 }  // namespace
 
-OriginShift originShift(std::span<const TonePhase> tones, double reach) {
+OriginShift originShift(std::span<const StartPhase> tones, double reach) {
     OriginShift result;
     if (tones.size() < 2 || !(reach > 0.0)) return result;
     const double step = gridStep(tones);
@@ -124,11 +124,14 @@ OriginShift originShift(std::span<const TonePhase> tones, double reach) {
     result.shift = s;
     result.sigma = sensitivity.sigma;
     result.ratioSensitivity = sensitivity.ratio;
+    double weights = 0.0;
+    for (const StartPhase& t : tones) weights += t.weight;
+    result.coherence = weights > 0.0 ? std::abs(envelopeAt(tones, s).z) / weights : 0.0;
     return result;
 }
 
-std::vector<TonePhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate) {
-    std::vector<TonePhase> phases;
+std::vector<StartPhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate) {
+    std::vector<StartPhase> phases;
     for (const ClockCorrectedTone& tone : tones) {
         const HarmonicFit& fit = tone.fit;
         const double dof = static_cast<double>(fit.count) - fit.parameters();

@@ -8,7 +8,7 @@
 namespace auralyn::analysis {
 
 // One tone's phase as fitted at its block's start, placed from a trial origin.
-struct TonePhase {
+struct StartPhase {
     double cyclesPerSample = 0.0;  // the tone's frequency in the recording over the sampling rate
     double weight = 0.0;           // the tone's amplitude
     double phase = 0.0;            // radians
@@ -25,6 +25,9 @@ struct OriginShift {
     // 2 pi nu dr time, which in a sweep (frequency rising with time) looks
     // like a delay and moves the start by ratioSensitivity x dr.
     double ratioSensitivity = 0.0;
+    // |Z(s)| over the sum of the weights: 1 where every tone lines up, near 0
+    // where the trial origin is no start of this sweep.
+    double coherence = 0.0;
 };
 
 // The sweep's start as the matched filter of the whole sweep puts it: the
@@ -41,7 +44,7 @@ struct OriginShift {
 // highest tone that counts, then by Newton's method on the envelope. The
 // standard uncertainty follows from the tones' by first-order propagation
 // (GUM 5.1.2) through the peak's two conditions (in lag and in phase).
-OriginShift originShift(std::span<const TonePhase> tones, double reach);
+OriginShift originShift(std::span<const StartPhase> tones, double reach);
 
 // Fitted tones as originShift takes them: each
 // fitted tone with its phase's standard uncertainty from the fit's residual
@@ -49,7 +52,7 @@ OriginShift originShift(std::span<const TonePhase> tones, double reach);
 // counted from `trialOrigin`. Tones
 // whose phase is uncertain by more than kMaxOriginPhaseSigma (below or near
 // the noise) are left out.
-std::vector<TonePhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate);
+std::vector<StartPhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate);
 inline constexpr double kMaxOriginPhaseSigma = 0.2;
 
 // How far the start may lie from the trial origin: a woofer's group delay

@@ -51,9 +51,9 @@ double residualVariance(const HarmonicFit& fit) {
 // tones before, raises the residual across the band and would hide the very
 // change the halves are compared for.
 double halvesNoiseVariance(const ToneBlock& block, const Halves& halves) {
-    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, kQuantizationVariance);
+    if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, block.roundingVariance);
     const double quieter = std::min(residualVariance(halves.first), residualVariance(halves.second));
-    return std::max(quieter, kQuantizationVariance);
+    return std::max(quieter, block.roundingVariance);
 }
 
 // The halves' fundamentals differ by d = (dc, ds); under a steady tone d has
@@ -105,7 +105,9 @@ bool residualDecays(const ToneBlock& block) {
 }
 
 bool holdsGap(const ToneBlock& block) {
-    const double amplitude = block.fit.amplitude(1);
+    // In steps of the recording's resolution: a coarse one holds each value longer at the crests.
+    const double step = std::sqrt(block.roundingVariance / kQuantizationVariance);
+    const double amplitude = block.fit.amplitude(1) / step;
     if (!(amplitude >= kMinGapAmplitude)) return false;
     const double natural = naturalRepeatedRun(amplitude, block.cyclesPerSample);
     const double limit = std::max(static_cast<double>(kMinGapRun), 4.0 * natural);
@@ -164,6 +166,7 @@ std::string flagName(ToneFlag flag) {
         case ToneFlag::Jump: return "jump";
         case ToneFlag::BelowNoise: return "below_noise";
         case ToneFlag::Clipped: return "clipped";
+        case ToneFlag::Quantized: return "quantized";
     }
     return "";
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/harmonic_fit.h"
+#include "analysis/lead_in_noise.h"
 
 #include "analysis/sample.h"
 
@@ -21,6 +22,7 @@ enum class ToneFlag {
     Jump,        // it lies after a jump of the recording's timing and could not be placed again
     BelowNoise,  // its SNR is too low for the interval's first-order model
     Clipped,     // its block shows a flattened top at full scale
+    Quantized,   // rounded to a coarse grid without dither: its error follows the tone (coarse_rounding.h)
 };
 
 // The word the tables write: empty for None, else "unsettled", "gap", ...
@@ -39,6 +41,9 @@ struct ToneBlock {
     HarmonicFit fit;              // of the whole block
     double leadInVariance = 0.0;  // the silence's noise variance at this tone's frequency (0: no silence)
     double clockU95Ppm = 0.0;     // what the clock ratio may still be wrong by
+    // What rounding to the recording's resolution alone leaves per sample: no
+    // noise below it is believed (1/12 for 16 bits, 1/12 / 256^2 for 24).
+    double roundingVariance = kQuantizationVariance;
 };
 
 // What the check found for one tone.

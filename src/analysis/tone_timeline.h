@@ -31,6 +31,7 @@ struct TimingJump {
     std::int64_t sample = 0;     // the same, in recording samples
     double samples = 0.0;        // its size
     bool exact = false;          // measured from a sync pulse to the sample (else estimated from the tones)
+    bool fromPhases = false;     // exact, measured from the step it left in the tones' phases (phase_steps.h)
 };
 
 // The recorder's clock against the sweep's along the recording: one ratio,

@@ -15,6 +15,12 @@ using analysis::ToneMeasurement;
 
 // A block whose tone stands this far (dB) above all else in it holds that tone.
 constexpr double kRingingThdnDb = -10.0;
+// A room that rings far into every block (its reverberation as loud as the
+// direct sound) leaves less of the tone above the rest; the tones still
+// stand above it, and when nearly all of them ring, some visibly decaying,
+// that is the room: another recording's blocks would not ring alike.
+constexpr double kLoudRoomThdnDb = 0.0;
+constexpr double kLoudRoomShare = 0.8;
 
 ToneFlag flagOf(const ToneMeasurement& tone) {
     return tone.steadiness ? tone.steadiness->flag : ToneFlag::None;
@@ -40,10 +46,18 @@ std::string fixed(double value, int decimals) {
 std::string toneCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " tone" : " tones"); }
 
 void printJump(const std::string& path, const analysis::TimingJump& jump, double rate) {
-    printDiagnostic("the recording jumps by " + fixed(1000.0 * jump.samples / rate, 1) + " ms at " +
+    // A jump of a sample or a few is a few hundredths of a millisecond.
+    const double ms = 1000.0 * jump.samples / rate;
+    printDiagnostic("the recording jumps by " + fixed(ms, std::fabs(ms) < 1.0 ? 3 : 1) + " ms at " +
                     fixed(jump.seconds, 1) + " s (tone " + std::to_string(jump.tone) + ")");
-    const std::string size = fixed(std::fabs(jump.samples), 0) + " samples " + (jump.samples > 0 ? "late" : "early");
-    if (jump.exact) {
+    const double count = std::fabs(jump.samples);
+    const std::string size =
+        fixed(count, 0) + (count == 1.0 ? " sample " : " samples ") + (jump.samples > 0 ? "late" : "early");
+    if (jump.fromPhases) {
+        printDiagnostic(path + ": every later tone comes " + size +
+                        " (a recorder that dropped or repeated samples); the step in the tones' phases gave their "
+                        "new place and they were measured there");
+    } else if (jump.exact) {
         printDiagnostic(path + ": every later tone comes " + size +
                         "; the sync pulse after the jump gave their new place and they were measured there");
     } else {
@@ -61,11 +75,29 @@ bool ringingTone(const ToneMeasurement& tone) {
     return tone.quality && tone.quality->thdnDb && *tone.quality->thdnDb < kRingingThdnDb;
 }
 
+bool ringsAboveTheRest(const ToneMeasurement& tone) {
+    const ToneFlag flag = flagOf(tone);
+    if (flag != ToneFlag::Unsettled && flag != ToneFlag::Unsteady) return false;
+    return tone.quality && tone.quality->thdnDb && *tone.quality->thdnDb < kLoudRoomThdnDb;
+}
+
+bool loudRoom(const analysis::SweepAnalysis& analysis) {
+    const auto ringing =
+        static_cast<double>(std::count_if(analysis.tones.begin(), analysis.tones.end(), ringsAboveTheRest));
+    return countFlag(analysis, ToneFlag::Unsettled) > 0 && ringing >= kLoudRoomShare * static_cast<double>(analysis.tones.size());
+}
+
+// The recording's own constants (its sampling rate, the reference channel)
+// hold for a tone that could not be placed as for any other.
+bool knownWithoutPlace(const std::string& name) {
+    return name == "frequency_hz" || name == "steady" || name == "sample_rate_hz" || name == "reference_channel";
+}
+
 }  // namespace
 
 std::vector<ToneColumn> withoutUnplacedValues(std::vector<ToneColumn> columns) {
     for (ToneColumn& column : columns) {
-        if (column.name == "frequency_hz" || column.json || column.text || column.name == "steady") continue;
+        if (knownWithoutPlace(column.name) || column.json || column.text) continue;
         column.value = [get = column.value](const ToneMeasurement& t) -> std::optional<double> {
             if (!t.placed) return std::nullopt;
             return get(t);
@@ -99,7 +131,8 @@ std::vector<SummaryField> checkSummaryFields(const analysis::SweepAnalysis& anal
                          {"time_s", jsonNumber(jump.seconds)},
                          {"size_s", jsonNumber(jump.samples / rate)},
                          {"size_samples", jsonNumber(jump.samples)},
-                         {"exact", jump.exact}});
+                         {"exact", jump.exact},
+                         {"found_by", jump.fromPhases ? "phases" : (jump.exact ? "sync_pulse" : "tones")}});
     }
     nlohmann::ordered_json model = nullptr;
     if (analysis.clockModel) {
@@ -117,7 +150,8 @@ std::vector<SummaryField> checkSummaryFields(const analysis::SweepAnalysis& anal
 bool checksExplainClock(const analysis::SweepAnalysis& analysis) {
     if (!analysis.jumps.empty()) return true;
     const auto ringing = static_cast<std::size_t>(std::count_if(analysis.tones.begin(), analysis.tones.end(), ringingTone));
-    return 2 * ringing > analysis.tones.size();
+    if (2 * ringing > analysis.tones.size()) return true;
+    return loudRoom(analysis);
 }
 
 std::string checkStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock) {
@@ -145,6 +179,9 @@ void printCheckMessages(const std::string& path, const analysis::SweepAnalysis& 
         {ToneFlag::Unsteady, "the tone changed along its block: check the connections and measure again"},
         {ToneFlag::BelowNoise, "the tone lies below or near the noise: raise the playback level or move the "
                                "microphone closer"},
+        {ToneFlag::Quantized, "the recording was rounded to a coarse resolution without dither, so its error "
+                              "follows the tone: their intervals were widened to that rounding's worst case; record "
+                              "at 16 bits or more, or with dither"},
     };
     for (const auto& [flag, text] : advice) {
         const std::size_t count = countFlag(analysis, flag);

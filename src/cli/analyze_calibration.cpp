@@ -57,4 +57,27 @@ std::optional<std::vector<std::vector<double>>> readRecordingChannels(const std:
     }
 }
 
+bool readsAsDeeperThan16Bits(const std::string& path) {
+    try {
+        return recording::probeRecording(path).encoding != recording::SampleEncoding::pcm16;
+    } catch (const recording::RecordingError&) {
+        return false;
+    }
+}
+
+bool checkMeasurableFormat(const std::string& path, const recording::RecordingFormat& format, std::uint32_t rate) {
+    if (format.encoding == recording::SampleEncoding::pcm8 || format.encoding == recording::SampleEncoding::float64) {
+        const std::string bits = std::to_string(recording::bitsOf(format.encoding)) + "-bit";
+        printDiagnostic(path + ": has " + bits + (recording::isFloat(format.encoding) ? " float" : "") +
+                        " samples; only 16-bit, 24-bit and 32-bit PCM and 32-bit float samples can be measured");
+        return false;
+    }
+    if (format.sampleRate != static_cast<double>(rate)) {
+        printDiagnostic(path + ": its sampling rate, " + std::to_string(std::llround(format.sampleRate)) +
+                        " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz");
+        return false;
+    }
+    return true;
+}
+
 }  // namespace auralyn::cli

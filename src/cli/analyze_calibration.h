@@ -40,4 +40,15 @@ double resolutionStep(recording::SampleEncoding encoding);
 std::optional<std::vector<std::vector<double>>> readRecordingChannels(const std::string& path,
                                                                       recording::RecordingFormat& format);
 
+// Whether the recording at `path` goes through the general reader: a file it
+// reads as anything but 16-bit PCM (24-bit, 32-bit, float). 16-bit files and
+// files it cannot read at all go through the kit's own reader, whose messages
+// name what is wrong.
+bool readsAsDeeperThan16Bits(const std::string& path);
+
+// What the general reader read but the measuring library does not take: 8-bit
+// and 64-bit float samples, a sampling rate other than the sweep's. Prints
+// the reason.
+bool checkMeasurableFormat(const std::string& path, const recording::RecordingFormat& format, std::uint32_t rate);
+
 }  // namespace auralyn::cli

@@ -254,18 +254,7 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
     const auto samples = readRecordingChannels(a.recordingPath, format);
     if (!samples || !loadParameters(a.parameterPath, plan)) return kExitFailure;
     plan.lock();
-    const std::uint32_t rate = plan.params().sampleRate;
-    if (format.encoding == recording::SampleEncoding::pcm8 || format.encoding == recording::SampleEncoding::float64) {
-        const std::string bits = std::to_string(recording::bitsOf(format.encoding)) + "-bit";
-        printDiagnostic(a.recordingPath + ": has " + bits + (recording::isFloat(format.encoding) ? " float" : "") +
-                        " samples; only 16-bit, 24-bit and 32-bit PCM and 32-bit float samples can be measured");
-        return kExitFailure;
-    }
-    if (format.sampleRate != static_cast<double>(rate)) {
-        printDiagnostic(a.recordingPath + ": its sampling rate, " + std::to_string(std::llround(format.sampleRate)) +
-                        " Hz, is not that of the sweep; it should be " + std::to_string(rate) + " Hz");
-        return kExitFailure;
-    }
+    if (!checkMeasurableFormat(a.recordingPath, format, plan.params().sampleRate)) return kExitFailure;
     if (const std::string problem = channelProblem(a, format.channels); !problem.empty()) {
         printDiagnostic(a.recordingPath + ": " + problem);
         return kExitUsage;
@@ -281,24 +270,12 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
 
 #ifdef AURALYN_HAVE_CALIBRATION
 
-// A file that the general reader sees as anything but 16-bit PCM (24-bit,
-// 32-bit, float) goes through it; 16-bit files and files it cannot read at all
-// go through the kit's own reader, whose messages name what is wrong.
-bool wantsGeneralReader(const AnalyzeRequest& a) {
-    if (!a.clockCorrection) return false;
-    try {
-        return recording::probeRecording(a.recordingPath).encoding != recording::SampleEncoding::pcm16;
-    } catch (const recording::RecordingError&) {
-        return false;
-    }
-}
-
 #endif
 
 int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<analysis::Sample>>& channels,
                [[maybe_unused]] double& step, [[maybe_unused]] std::vector<SummaryField>& fields) {
 #ifdef AURALYN_HAVE_CALIBRATION
-    if (wantsGeneralReader(a)) return loadInputsAnyResolution(a, plan, channels, step, fields);
+    if (a.clockCorrection && readsAsDeeperThan16Bits(a.recordingPath)) return loadInputsAnyResolution(a, plan, channels, step, fields);
 #endif
     return loadInputs16(a, plan, channels);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/analyze_calibration.h"
 #include "cli/analyze_summary.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
@@ -107,23 +108,47 @@ std::string channelProblem(const ImpedanceRequest& r, int channels) {
     return {};
 }
 
-// The ratio per tone of one recording; the exit status when it cannot be had.
-std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& plan, const std::string& path,
-                             std::vector<RatioTone>& tones) {
+// Every channel of a 16-bit recording through the kit's own reader (whose
+// header checks are stricter), of a deeper one through the general reader;
+// the exit status when they cannot be had.
+std::optional<int> readChannels(const ImpedanceRequest& r, const sweep::SweepPlan& plan, const std::string& path,
+                                std::vector<std::vector<analysis::Sample>>& channels, double& step) {
+    if (readsAsDeeperThan16Bits(path)) {
+        recording::RecordingFormat format;
+        const auto samples = readRecordingChannels(path, format);
+        if (!samples || !checkMeasurableFormat(path, format, plan.params().sampleRate)) return kExitFailure;
+        if (const std::string problem = channelProblem(r, format.channels); !problem.empty()) {
+            printDiagnostic(path + ": " + problem);
+            return kExitUsage;
+        }
+        for (const std::vector<double>& channel : *samples) channels.push_back(samplesFromFullScale(channel));
+        step = resolutionStep(format.encoding);
+        return std::nullopt;
+    }
     wave::WaveFile recording;
     if (!openRecording(path, recording) || !checkRecordingFormat(path, recording, plan)) return kExitFailure;
     if (const std::string problem = channelProblem(r, recording.channels); !problem.empty()) {
         printDiagnostic(path + ": " + problem);
         return kExitUsage;
     }
-    std::vector<std::vector<analysis::Sample>> channels;
     std::string error;
     if (!readAllChannels(recording, channels, error)) {
         printDiagnostic(path + ": " + error);
         return kExitFailure;
     }
+    step = 1.0;
+    return std::nullopt;
+}
+
+// The ratio per tone of one recording; the exit status when it cannot be had.
+std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& plan, const std::string& path,
+                             std::vector<RatioTone>& tones) {
+    std::vector<std::vector<analysis::Sample>> channels;
+    double step = 1.0;
+    if (const auto status = readChannels(r, plan, path, channels, step)) return status;
     const impedance::RecordingRatio ratio = impedance::ratioOfRecording(
-        plan, {channels[static_cast<std::size_t>(r.channel - 1)], channels[static_cast<std::size_t>(r.referenceChannel - 1)]});
+        plan, {channels[static_cast<std::size_t>(r.channel - 1)], channels[static_cast<std::size_t>(r.referenceChannel - 1)],
+               step});
     const analysis::SweepAnalysis& analysis = ratio.ratio.sweep;
     printClipping(path, analysis);
     if (!analysis.complete()) {

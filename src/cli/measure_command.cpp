@@ -134,10 +134,6 @@ int checkCommandLine(const MeasureCommand& m) {
         printDiagnostic("--bits " + m.bits + ": this build records and measures 16-bit samples only");
         return kExitUsage;
     }
-    if (m.bits != "16" && m.impedance) {
-        printDiagnostic("--bits " + m.bits + " goes with response measurements; --impedance records 16-bit samples");
-        return kExitUsage;
-    }
     if (m.referenceChannel == m.inputChannel) {
         printDiagnostic("--reference-channel " + std::to_string(m.referenceChannel) +
                         " is the --input-channel; the reference is another input channel");
@@ -383,10 +379,9 @@ MeasureCommand withImpedanceDefaults(MeasureCommand m) {
     return m;
 }
 
-// 24-bit samples where this build can keep and measure them; an impedance is
-// measured from 16-bit samples.
+// 24-bit samples where this build can keep and measure them.
 MeasureCommand withCaptureDefault(MeasureCommand m) {
-    if (m.bits == "auto") m.bits = deepCapturesWork() && !m.impedance ? "24" : "16";
+    if (m.bits == "auto") m.bits = deepCapturesWork() ? "24" : "16";
     return m;
 }
 

@@ -22,8 +22,8 @@ RatioTone ratioTone(const analysis::ToneMeasurement& tone) {
 
 RecordingRatio ratioOfRecording(const sweep::SweepPlan& plan, const ChannelPair& channels) {
     RecordingRatio result;
-    result.ratio = analysis::analyzeRecording(plan, {channels.driver, &channels.drive});
-    const analysis::RecordingAnalysis drive = analysis::analyzeRecording(plan, {channels.drive, nullptr});
+    result.ratio = analysis::analyzeRecording(plan, {channels.driver, &channels.drive, channels.step});
+    const analysis::RecordingAnalysis drive = analysis::analyzeRecording(plan, {channels.drive, nullptr, channels.step});
     for (const analysis::ToneMeasurement& tone : result.ratio.sweep.tones) {
         RatioTone r = ratioTone(tone);
         for (const analysis::ToneMeasurement& d : drive.sweep.tones)

@@ -14,6 +14,7 @@ namespace auralyn::impedance {
 struct ChannelPair {
     const std::vector<analysis::Sample>& driver;
     const std::vector<analysis::Sample>& drive;
+    double step = 1.0;  // the samples' resolution: 1 for 16 bits, 1/256 for 24
 };
 
 struct RecordingRatio {

@@ -60,15 +60,15 @@ void addNoise(std::vector<double>& signal, const RecordingChain& chain, double r
 }
 
 // Rounded to `bits` bits (as a recorder of that resolution stores it) with
-// triangular dither of one step, then held in 16-bit samples.
-std::vector<std::int16_t> stored(const std::vector<double>& signal, int bits, std::uint64_t seed) {
+// triangular dither of one step (unless told not to), then held in 16-bit samples.
+std::vector<std::int16_t> stored(const std::vector<double>& signal, int bits, bool dither, std::uint64_t seed) {
     std::vector<std::int16_t> out(signal.size());
     const double step = bits < 16 ? std::ldexp(1.0, 16 - bits) : 1.0;
     std::mt19937_64 random(seed ^ 0x9e3779b97f4a7c15ULL);
     std::uniform_real_distribution<double> uniform(-0.5, 0.5);
     for (std::size_t i = 0; i < signal.size(); ++i) {
         double v = signal[i] / step;
-        if (bits < 16) v += uniform(random) + uniform(random);
+        if (bits < 16 && dither) v += uniform(random) + uniform(random);
         const double rounded = std::round(v) * step;
         out[i] = static_cast<std::int16_t>(std::clamp(rounded, -32768.0, 32767.0));
     }
@@ -116,7 +116,7 @@ IndependentRecording recordIndependently(const sweep::SweepPlan& plan, const Rec
     }
     addNoise(signal, chain, rate);
     IndependentRecording recording;
-    recording.samples = stored(signal, chain.bits, chain.seed);
+    recording.samples = stored(signal, chain.bits, chain.dither, chain.seed);
     // The trigger: the first recorder sample inside the pulse.
     const double trigger = std::ceil((pulse + chain.startFraction) * ratio);
     recording.triggerLag = played(static_cast<std::size_t>(trigger)) - pulse;

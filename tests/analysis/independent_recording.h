@@ -18,6 +18,7 @@ struct RecordingChain {
     double clicksPerSecond = 0.0; // single-sample clicks of +-clickLevel at random places
     double clickLevel = 0.0;
     int bits = 16;                // below 16: stored at that resolution with triangular dither
+    bool dither = true;           // false: rounded to `bits` without dither (the error follows the signal)
     std::uint64_t seed = 1;
 };
 

@@ -144,6 +144,44 @@ TEST(ToneIntervalCoverage, DefaultAndLongSweeps) {
     expectHonest(coverageOf(longPlan, white(-70.0, 150.0), 3, "40 s sweep, 150 ppm, white -70"), "long");
 }
 
+// A recording rounded to 8 bits without dither: its rounding error follows
+// the tone (harmonics and their aliases, not noise), so no interval from the
+// residual's level can claim 95 %. Its tones are flagged `quantized` with an
+// interval of the rounding's worst case, which must hold every one; any tone
+// left unflagged must hold its interval as often as claimed.
+TEST(ToneIntervalCoverage, UnditheredCoarseSamplesAreFlaggedAndBounded) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
+    const double rate = plan.params().sampleRate;
+    Coverage plain, flagged;
+    for (int trial = 0; trial < 5; ++trial) {
+        test::RecordingChain chain = white(-400.0, trial == 0 ? 0.0 : 40.0 * trial - 90.0);
+        chain.bits = 8;
+        chain.dither = false;
+        chain.seed = 2000u + static_cast<std::uint64_t>(trial);
+        chain.startFraction = std::fmod(0.37 + 0.61803398875 * trial, 1.0);
+        const test::IndependentRecording recording = test::recordIndependently(plan, chain);
+        const std::vector<analysis::Sample> samples = test::asSamples(recording.samples);
+        const analysis::RecordingAnalysis measured = analysis::analyzeRecording(plan, {samples, nullptr});
+        for (const analysis::ToneMeasurement& tone : measured.sweep.tones) {
+            if (!tone.quality || !tone.quality->fitted || !tone.steadiness || !tone.steadiness->steady) continue;
+            analysis::RecordingAnalysis one = measured;
+            one.sweep.tones = {tone};
+            countTones(one, recording, rate, tone.steadiness->flag == analysis::ToneFlag::Quantized ? flagged : plain);
+        }
+    }
+    std::printf("undithered 8 bits: %zu tones flagged quantized (magnitude held %zu, phase %zu), %zu not "
+                "(magnitude %.1f %%, phase %.1f %%)\n",
+                flagged.tones, flagged.magnitude, flagged.phase, plain.tones, 100.0 * plain.magnitudeShare(),
+                100.0 * plain.phaseShare());
+    EXPECT_GE(flagged.tones + plain.tones, 100u);
+    EXPECT_EQ(flagged.magnitude, flagged.tones);
+    EXPECT_EQ(flagged.phase, flagged.tones);
+    if (plain.tones >= 20) {
+        EXPECT_GE(plain.magnitudeShare(), 0.90);
+        EXPECT_GE(plain.phaseShare(), 0.90);
+    }
+}
+
 TEST(ToneIntervalCoverage, PerfectLoopbackHoldsTheTruth) {
     // The generator's own sweep, recorded without a device: every tone full
     // scale at phase 0, inside its interval however narrow.

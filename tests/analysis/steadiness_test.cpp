@@ -52,6 +52,16 @@ TEST(SteadinessParts, QuietStretchesLeaveClicksOut) {
     EXPECT_EQ(analysis::quietStretches(silent.data(), silent.size(), 480).size(), silent.size());
 }
 
+// The samples as one tone's block, fitted whole.
+analysis::ToneBlock wholeBlock(const std::vector<analysis::Sample>& s, double cycles) {
+    analysis::ToneBlock b;
+    b.samples = s.data();
+    b.count = s.size();
+    b.cyclesPerSample = cycles;
+    b.fit = analysis::fitHarmonics(s.data(), s.size(), 0.0, cycles);
+    return b;
+}
+
 // A steady block, then the same with its second half's gain stepped by 1 %.
 TEST(SteadinessParts, HalvesSeeAGainStepThatTheWholeFitHides) {
     const double cycles = 1000.5 / 48000.0;
@@ -64,20 +74,47 @@ TEST(SteadinessParts, HalvesSeeAGainStepThatTheWholeFitHides) {
         steady[n] = static_cast<analysis::Sample>(std::lround(tone + noise));
         stepped[n] = static_cast<analysis::Sample>(std::lround((n < 2400 ? 1.0 : 1.01) * tone + noise));
     }
-    auto block = [&](const std::vector<analysis::Sample>& s) {
-        analysis::ToneBlock b;
-        b.samples = s.data();
-        b.count = s.size();
-        b.cyclesPerSample = cycles;
-        b.fit = analysis::fitHarmonics(s.data(), s.size(), 0.0, cycles);
-        return b;
-    };
+    auto block = [&](const std::vector<analysis::Sample>& s) { return wholeBlock(s, cycles); };
     const analysis::SteadinessCheck calm = analysis::checkBlock(block(steady));
     EXPECT_TRUE(calm.steady);
     EXPECT_LT(calm.halvesStatistic, analysis::kHalvesLimit);
     const analysis::SteadinessCheck step = analysis::checkBlock(block(stepped));
     EXPECT_FALSE(step.steady);
     EXPECT_NEAR(step.magnitudeSpreadDb, 20.0 * std::log10(1.01), 0.01);
+}
+
+// A quiet tone (100 units, -50 dBFS) recorded at 24 bits with noise far
+// below a 16-bit step: its second half 0.03 % louder (0.0026 dB) is many
+// times what its halves resolve, though a 16-bit rounding floor would hide it.
+TEST(SteadinessParts, HalvesResolveWhatA24BitRecordingResolves) {
+    const double cycles = 1000.5 / 48000.0;
+    const double step = 1.0 / 256.0;
+    std::mt19937 random(13);
+    std::normal_distribution<double> gauss(0.0, 0.005);
+    std::vector<analysis::Sample> steady(4800), stepped(4800);
+    const auto atResolution = [step](double x) { return static_cast<analysis::Sample>(std::nearbyint(x / step) * step); };
+    for (std::size_t n = 0; n < steady.size(); ++n) {
+        const double tone = 100.0 * std::sin(2.0 * kPi * cycles * static_cast<double>(n));
+        const double noise = gauss(random);
+        steady[n] = atResolution(tone + noise);
+        stepped[n] = atResolution((n < 2400 ? 1.0 : 1.0003) * tone + noise);
+    }
+    for (const double silence : {0.0, 0.005 * 0.005}) {
+        auto block = [&](const std::vector<analysis::Sample>& s) {
+            analysis::ToneBlock b = wholeBlock(s, cycles);
+            b.leadInVariance = silence;
+            b.roundingVariance = step * step / 12.0;
+            return b;
+        };
+        EXPECT_TRUE(analysis::checkBlock(block(steady)).steady) << silence;
+        const analysis::SteadinessCheck stepCheck = analysis::checkBlock(block(stepped));
+        EXPECT_FALSE(stepCheck.steady) << silence;
+        EXPECT_GT(stepCheck.halvesStatistic, 10.0 * analysis::kHalvesLimit) << silence;
+        // At 16 bits the same halves lie within their rounding: no flag is due there.
+        analysis::ToneBlock sixteen = block(stepped);
+        sixteen.roundingVariance = analysis::kQuantizationVariance;
+        EXPECT_TRUE(analysis::checkBlock(sixteen).steady) << silence;
+    }
 }
 
 // Many noisy recordings of a clean sweep: not one tone may be flagged, and

@@ -25,6 +25,12 @@ bool onPath(const std::string& program) {
     return std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+// A loopback from a sink's monitor into the keep-alive sink, at 20 ms.
+std::string keepAlive(const char* sink) {
+    return std::string("module-loopback source=") + sink + ".monitor sink=" + PulseServer::kKeepAliveSink +
+           " latency_msec=20 source_dont_move=true sink_dont_move=true";
+}
+
 std::string lastLines(const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -72,7 +78,15 @@ bool PulseServer::start() {
         "--system=no", "--log-target=file:" + log, "--disable-shm=yes",
         "-L", "module-native-protocol-unix socket=" + socket + " auth-anonymous=1",
         "-L", std::string("module-null-sink sink_name=") + kSink48k + " rate=48000 format=s16le channels=2",
-        "-L", std::string("module-null-sink sink_name=") + kSink44k + " rate=44100 format=s16le channels=2"};
+        "-L", std::string("module-null-sink sink_name=") + kSink44k + " rate=44100 format=s16le channels=2",
+        // An idle null sink renders two-second blocks, so a client's first
+        // samples could wait up to 2 s; a sound card runs on short periods.
+        // A short-latency listener on the 48000 Hz sink's monitor keeps it
+        // running as a card does (not the 44100 Hz one: a listener there
+        // could move that sink to the listener's rate, and its test is of
+        // the server resampling).
+        "-L", std::string("module-null-sink sink_name=") + kKeepAliveSink + " rate=48000 format=s16le channels=2",
+        "-L", keepAlive(kSink48k)};
     std::vector<char*> argv;
     for (std::string& argument : arguments) {
         argv.push_back(argument.data());

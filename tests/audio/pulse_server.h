@@ -14,6 +14,7 @@ class PulseServer {
 public:
     static constexpr const char* kSink48k = "auralyn_test_48k";
     static constexpr const char* kSink44k = "auralyn_test_44k";
+    static constexpr const char* kKeepAliveSink = "auralyn_keep_alive";
 
     PulseServer() = default;
     ~PulseServer() { stop(); }

@@ -21,6 +21,8 @@
 #include <nlohmann/json.hpp>
 
 #include "program_runs.h"
+#include "test_files.h"
+#include "wave_bytes.h"
 #include "wave/wave_file.h"
 
 namespace auralyn {
@@ -177,11 +179,18 @@ std::complex<double> wiringRatio(const Load& load, double rs, const Fixture& x, 
     return channel * z / (rs + z);
 }
 
+// How the test's own recorder keeps its samples: the bits of its codes and
+// its Gaussian noise (dB re a full-scale sine).
+struct OwnRecorder {
+    int bits = 16;
+    double noiseDb = -90.0;
+};
+
 // The test's own wiring: the sweep through wiringRatio by one transform of
-// the whole file (zero-padded), the drive unchanged, both with Gaussian noise
-// at -90 dBFS and rounded to 16 bits.
+// the whole file (zero-padded), the drive unchanged, both with the recorder's
+// noise and rounded to its codes.
 void writeOwnRecording(const TempDir& dir, const Load& load, double rs, const std::string& out,
-                       const Fixture& fixture = {}, unsigned seed = 99) {
+                       const Fixture& fixture = {}, unsigned seed = 99, OwnRecorder recorder = {}) {
     wave::WaveFile in;
     ASSERT_TRUE(in.openRead(dir.file("s.wav").c_str()));
     std::vector<std::int16_t> sweep(in.dataSize / 2);
@@ -204,15 +213,13 @@ void writeOwnRecording(const TempDir& dir, const Load& load, double rs, const st
     fftw_destroy_plan(forward);
     fftw_destroy_plan(backward);
     std::mt19937_64 random(seed);
-    std::normal_distribution<double> noise(0.0, 32767.0 * std::pow(10.0, -90.0 / 20.0) / std::sqrt(2.0));
-    wave::WaveFile w;
-    ASSERT_TRUE(w.openWrite(dir.file(out).c_str()));
-    w.setFormat(static_cast<std::uint32_t>(kRate), 16, 2);
+    std::normal_distribution<double> noise(0.0, std::pow(10.0, recorder.noiseDb / 20.0) / std::sqrt(2.0));
+    std::vector<std::vector<double>> channels(2);
     for (std::size_t i = 0; i < sweep.size(); ++i) {
-        w.writeSample(static_cast<std::int16_t>(std::lround(y[i] + noise(random))));
-        w.writeSample(static_cast<std::int16_t>(std::lround(x[i] + noise(random))));
+        channels[0].push_back(y[i] / 32768.0 + noise(random));
+        channels[1].push_back(x[i] / 32768.0 + noise(random));
     }
-    ASSERT_TRUE(w.close());
+    test::writeFileBytes(dir.file(out), test::pcmWave(channels, static_cast<std::uint32_t>(kRate), recorder.bits));
 }
 
 void writeOwnRecording(const TempDir& dir, const Driver& d, double rs, const std::string& out) {
@@ -251,6 +258,41 @@ TEST(ImpedanceProgram, ARecordingOfAnIndependentWiringModelIsMeasuredToTheTarget
     }
     EXPECT_GT(rows, 55u);
     EXPECT_NE(zma.find("* Sense resistor: 22 ohm"), std::string::npos);
+}
+
+// The median of the tones' |Z| intervals over |Z|.
+double medianRelativeInterval(const nlohmann::json& doc) {
+    std::vector<double> widths;
+    for (const nlohmann::json& t : doc["tones"])
+        widths.push_back(t["impedance_u95_ohm"].get<double>() / t["impedance_ohm"].get<double>());
+    std::nth_element(widths.begin(), widths.begin() + widths.size() / 2, widths.end());
+    return widths[widths.size() / 2];
+}
+
+TEST(ImpedanceProgram, TwentyFourBitRecordingsKeepTheirQuieterFloor) {
+    TempDir dir;
+    makeSweep(dir);
+    const Driver driver{5.0, 0.8, 55.0, 5.0, 0.6};
+    const Load load = [&driver](double f) { return driver.impedance(f); };
+    writeOwnRecording(dir, load, 22.0, "r16.wav", {}, 7, {16, -90.0});
+    writeOwnRecording(dir, load, 22.0, "r24.wav", {}, 7, {24, -120.0});
+    ASSERT_EQ(measureImpedance(dir, "r16.wav", 22.0, "z16.json").exitCode, 0);
+    const ProgramRun deep = measureImpedance(dir, "r24.wav", 22.0, "z24.json");
+    ASSERT_EQ(deep.exitCode, 0) << deep.err;
+    const nlohmann::json z24 = readJson(dir, "z24.json");
+    expectImpedanceOf(z24, driver);
+    // 30 dB less noise: intervals several times narrower, not held at 16 bits'
+    // rounding (the floor the sweep's own 16-bit codes and the method set stays).
+    const double narrow = medianRelativeInterval(z24), wide = medianRelativeInterval(readJson(dir, "z16.json"));
+    std::printf("figure: median |Z| interval %.5f %% at 24 bits, %.5f %% at 16 bits\n", 100 * narrow, 100 * wide);
+    EXPECT_LT(narrow, wide / 4.0);
+    // A 24-bit recording of the fixture shorted is read too; a short of 0 ohm takes nothing away.
+    writeOwnRecording(dir, [](double) { return std::complex<double>(0.0, 0.0); }, 22.0, "short24.wav", {}, 8,
+                      {24, -120.0});
+    const ProgramRun shorted = test::auralyn(dir, {"impedance", "r24.wav", "s.swp", "--sense-resistor", "22", "--short",
+                                                   "short24.wav", "--json", "zs.json"});
+    ASSERT_EQ(shorted.exitCode, 0) << shorted.err;
+    expectImpedanceOf(readJson(dir, "zs.json"), driver);
 }
 
 TEST(ImpedanceProgram, HostileWiringsAndCommandLines) {

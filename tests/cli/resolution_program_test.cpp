@@ -21,23 +21,6 @@ namespace {
 
 using Json = nlohmann::json;
 
-// Full-scale-normalised channels, interleaved into PCM of `bits` (16 or 24),
-// rounded to the nearest code.
-test::Bytes pcmWave(const std::vector<std::vector<double>>& channels, std::uint32_t rate, int bits) {
-    const double scale = std::ldexp(1.0, bits - 1);
-    test::Bytes data;
-    for (std::size_t n = 0; n < channels[0].size(); ++n) {
-        for (const auto& channel : channels) {
-            const double code = std::clamp(std::round(channel[n] * scale), -scale, scale - 1.0);
-            const auto value = static_cast<std::uint32_t>(static_cast<std::int32_t>(code));
-            for (int byte = 0; byte < bits / 8; ++byte) data.push_back(static_cast<std::uint8_t>(value >> (8 * byte)));
-        }
-    }
-    const auto count = static_cast<std::uint16_t>(channels.size());
-    return test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(count, rate, static_cast<std::uint16_t>(bits))),
-                                    test::chunk("data", data)}));
-}
-
 double median(std::vector<double> values) {
     std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
     return values[values.size() / 2];
@@ -69,7 +52,7 @@ protected:
 
     Json analyze(int bits) {
         const std::string name = "rec" + std::to_string(bits) + ".wav";
-        test::writeFileBytes(dir_.file(name), pcmWave(channels_, rate_, bits));
+        test::writeFileBytes(dir_.file(name), test::pcmWave(channels_, rate_, bits));
         const auto result = run({"analyze", name, "s.swp", "--reference-channel", "2", "--json", "out.json", "-q"});
         EXPECT_EQ(result.exitCode, 0) << result.err;
         return Json::parse(test::readFileText(dir_.file("out.json")));

@@ -1,5 +1,8 @@
 #include "wave_bytes.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace auralyn::test {
 
 Bytes concat(std::initializer_list<Bytes> parts) {
@@ -57,6 +60,20 @@ Bytes samples(const std::vector<std::int16_t>& values) {
 
 Bytes waveBytes(const std::vector<std::int16_t>& values, std::uint32_t rate, std::uint16_t channels, std::uint16_t bits) {
     return riff(concat({chunk("fmt ", pcmFormat(channels, rate, bits)), chunk("data", samples(values))}));
+}
+
+Bytes pcmWave(const std::vector<std::vector<double>>& channels, std::uint32_t rate, int bits) {
+    const double scale = std::ldexp(1.0, bits - 1);
+    Bytes data;
+    for (std::size_t n = 0; n < channels[0].size(); ++n) {
+        for (const auto& channel : channels) {
+            const double code = std::clamp(std::round(channel[n] * scale), -scale, scale - 1.0);
+            const auto value = static_cast<std::uint32_t>(static_cast<std::int32_t>(code));
+            for (int byte = 0; byte < bits / 8; ++byte) data.push_back(static_cast<std::uint8_t>(value >> (8 * byte)));
+        }
+    }
+    const auto count = static_cast<std::uint16_t>(channels.size());
+    return riff(concat({chunk("fmt ", pcmFormat(count, rate, static_cast<std::uint16_t>(bits))), chunk("data", data)}));
 }
 
 }  // namespace auralyn::test

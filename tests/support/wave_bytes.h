@@ -31,4 +31,8 @@ Bytes samples(const std::vector<std::int16_t>& values);
 Bytes waveBytes(const std::vector<std::int16_t>& values, std::uint32_t rate, std::uint16_t channels = 1,
                 std::uint16_t bits = 16);
 
+// Full-scale-normalised channels (each the same length), interleaved into
+// PCM of `bits` (16 or 24), each sample rounded to its nearest code.
+Bytes pcmWave(const std::vector<std::vector<double>>& channels, std::uint32_t rate, int bits);
+
 }  // namespace auralyn::test

@@ -1,0 +1,135 @@
+#include "analysis/phase_steps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+#include "analysis/small_cholesky.h"
+
+namespace auralyn::analysis {
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+// Usable tones fitted on each side of a boundary, and the fewest taken.
+constexpr std::size_t kSide = 4;
+constexpr std::size_t kLeastBefore = 3;
+constexpr std::size_t kLeastAfter = 2;
+// A step must lower the weighted misfit by this much (chi-squared with one
+// degree of freedom passes 40 about once in 4e9 on noise alone) ...
+constexpr double kEvidence = 40.0;
+// ... to a 25th of what it was (or of its degrees of freedom, where the
+// quadratic fits to the noise), and the next best number of samples must
+// leave at least four times the best one's misfit.
+constexpr double kExplained = 25.0;
+constexpr double kRunnerUp = 4.0;
+// No phase is believed closer than this (radians): the arithmetic of the fits.
+constexpr double kPhaseFloor = 1e-5;
+constexpr int kMostSteps = 16;
+
+double wrapped(double radians) { return std::remainder(radians, 2.0 * kPi); }
+
+// The tones of one boundary's window: positions in the list of usable tones.
+struct Window {
+    std::size_t from = 0, step = 0, to = 0;  // [from, to), the later ones from `step`
+};
+
+// The weighted misfit of a quadratic in frequency to the window's phases,
+// those from the step on turned back by `samples`. Neighbouring phases are
+// unwrapped against each other, which takes the response to turn by less than
+// half a cycle from tone to tone.
+double misfit(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable, const Window& w,
+              double samples, double rate) {
+    const double reference = tones[usable[w.step]].frequency;
+    const std::size_t n = w.to - w.from;
+    std::vector<double> q(n), weight(n), u(n);
+    double previous = 0.0;
+    SquareMatrix g{};
+    Vector b{};
+    for (std::size_t k = 0; k < n; ++k) {
+        const TonePhase& t = tones[usable[w.from + k]];
+        const double turn = w.from + k >= w.step ? 2.0 * kPi * t.frequency * samples / rate : 0.0;
+        const double p = t.phase + turn;
+        q[k] = k == 0 ? p : q[k - 1] + wrapped(p - previous);
+        previous = p;
+        weight[k] = 1.0 / (t.sd * t.sd + kPhaseFloor * kPhaseFloor);
+        u[k] = t.frequency / reference - 1.0;
+        const double basis[3] = {1.0, u[k], u[k] * u[k]};
+        for (int i = 0; i < 3; ++i) {
+            b[i] += weight[k] * basis[i] * q[k];
+            for (int j = 0; j < 3; ++j) g[i][j] += weight[k] * basis[i] * basis[j];
+        }
+    }
+    if (!choleskyFactor(g, 3)) return 0.0;
+    choleskySolve(g, 3, b);
+    double chi2 = 0.0;
+    for (std::size_t k = 0; k < n; ++k) {
+        const double r = q[k] - (b[0] + b[1] * u[k] + b[2] * u[k] * u[k]);
+        chi2 += weight[k] * r * r;
+    }
+    return chi2;
+}
+
+struct Candidate {
+    std::size_t position = 0;  // in the usable list: the first tone after the step
+    double samples = 0.0;
+    double evidence = 0.0;
+};
+
+std::optional<Candidate> testBoundary(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
+                                      std::size_t p, double rate) {
+    const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kSide)};
+    if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastAfter) return std::nullopt;
+    const double none = misfit(tones, usable, w, 0.0, rate);
+    double best = none, second = none, bestSamples = 0.0;
+    for (int d = -kLongestPhaseStep; d <= kLongestPhaseStep; ++d) {
+        if (d == 0) continue;
+        const double chi2 = misfit(tones, usable, w, d, rate);
+        if (chi2 < best) {
+            second = best;
+            best = chi2;
+            bestSamples = d;
+        } else {
+            second = std::min(second, chi2);
+        }
+    }
+    const double freedom = static_cast<double>(w.to - w.from) - 3.0;
+    const double floor = std::max(best, freedom);
+    if (bestSamples == 0.0 || none - best < kEvidence || none < kExplained * floor || second < kRunnerUp * floor)
+        return std::nullopt;
+    return Candidate{p, bestSamples, none - best};
+}
+
+std::optional<Candidate> strongestStep(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
+                                       double rate) {
+    std::optional<Candidate> strongest;
+    for (std::size_t p = 1; p < usable.size(); ++p) {
+        const std::optional<Candidate> c = testBoundary(tones, usable, p, rate);
+        if (c && (!strongest || c->evidence > strongest->evidence)) strongest = c;
+    }
+    return strongest;
+}
+
+}  // namespace
+
+std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, double rate) {
+    std::vector<TonePhase> tones = input;
+    std::vector<std::size_t> usable;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        if (tones[i].usable && std::isfinite(tones[i].phase) && std::isfinite(tones[i].sd)) usable.push_back(i);
+    }
+    std::vector<PhaseStep> steps;
+    for (int round = 0; round < kMostSteps; ++round) {
+        const std::optional<Candidate> c = strongestStep(tones, usable, rate);
+        if (!c) break;
+        // The later tones turned back, so that the next round sees the recording without this step.
+        for (std::size_t k = c->position; k < usable.size(); ++k) {
+            TonePhase& t = tones[usable[k]];
+            t.phase = wrapped(t.phase + 2.0 * kPi * t.frequency * c->samples / rate);
+        }
+        steps.push_back({usable[c->position - 1] + 1, c->samples});
+    }
+    std::sort(steps.begin(), steps.end(), [](const PhaseStep& a, const PhaseStep& b) { return a.tone < b.tone; });
+    return steps;
+}
+
+}  // namespace auralyn::analysis
