@@ -39,7 +39,15 @@ namespace {
 
 using AnalyzeCommand = AnalyzeRequest;
 
-void addOptions(CLI::App* command, AnalyzeCommand& a) {
+// The request, and its --channel option: whether that was given only the
+// parsed command line can tell.
+struct AnalyzeCommandLine {
+    AnalyzeCommand request;
+    const CLI::Option* channel = nullptr;
+};
+
+void addOptions(CLI::App* command, AnalyzeCommandLine& line) {
+    AnalyzeCommand& a = line.request;
     command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a WAV file of 16, 24 or 32-bit integer or 32-bit float samples (16-bit with "
                         "--clock-correction off), mono or with --channel")
         ->required()
@@ -66,9 +74,9 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
         ->check(CLI::IsMember({"on", "off"}))
         ->type_name("on|off")
         ->default_str("on");
-    command->add_option("--channel", a.channel, "the channel of the device under test, counted from 1")
-        ->type_name("N")
-        ->default_str("1; a recording of several channels needs it or --reference-channel");
+    line.channel = command->add_option("--channel", a.channel, "the channel of the device under test, counted from 1")
+                       ->type_name("N")
+                       ->default_str("1; a recording of several channels needs it or --reference-channel");
     command->add_option("--reference-channel", a.referenceChannel,
                         "a loopback wire from the output: the response is the device's channel over this one")
         ->type_name("M")
@@ -76,6 +84,11 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
 #ifdef AURALYN_HAVE_CALIBRATION
     addCalibrationOptions(command, a.calibration);
 #endif
+}
+
+int runCommandLine(AnalyzeCommandLine& line) {
+    line.request.channelGiven = line.channel->count() > 0;
+    return runAnalyzeRequest(line.request);
 }
 
 std::string channelProblem(const AnalyzeCommand& a, int channels) {
@@ -349,20 +362,15 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
 }
 
 void addAnalyzeCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "analyze",
+    addRequestCommand<AnalyzeCommandLine>(
+        app, exitCode, "analyze",
         "Measure a recording of the sweep: with the clock correction (the default) as if player and recorder shared "
         "one clock, with each tone's distortion, noise floor, SNR and 95 % uncertainty; with --clock-correction off "
         "as echoprobe does. Without -o, --csv and --json the report goes to the "
         "recording's name with .txt in the current folder. When the measurement fails (the recording ends early, "
         "say), the outputs hold the tones measured, marked as failed in their first line (\"status\" in the "
-        "JSON), and the exit status is 1.");
-    auto state = std::make_shared<AnalyzeCommand>();
-    addOptions(command, *state);
-    command->callback([state, command, &exitCode] {
-        state->channelGiven = command->count("--channel") > 0;
-        exitCode = runAnalyzeRequest(*state);
-    });
+        "JSON), and the exit status is 1.",
+        addOptions, runCommandLine);
 }
 
 }  // namespace auralyn::cli
