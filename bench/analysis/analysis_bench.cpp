@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <filesystem>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,10 @@
 #include "analysis/clock_corrected_sweep.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
+#include "analysis/recording_pulse.h"
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+#include "analysis/sweep_locator.h"
+#endif
 #include "measurer/analysis_loop.h"
 #include "sweep/sweep_layout.h"
 #include "wave/wave_file.h"
@@ -142,6 +148,49 @@ void BM_FullAnalysisFromFile(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples));
 }
 BENCHMARK(BM_FullAnalysisFromFile)->Unit(benchmark::kMillisecond);
+
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+// Finding the sweep by its tones alone (the matched filter of its
+// stretches): near the first pulse's trigger (Arg 1) and searching the whole
+// recording (Arg 0), against the full analysis above.
+void BM_LocateSweep(benchmark::State& state) {
+    const sweep::SweepPlan plan = bench::longSweepPlan();
+    const std::vector<std::int16_t>& codes = recordingAt(0.0);
+    const std::vector<analysis::Sample> recording(codes.begin(), codes.end());
+    const analysis::SweepTemplate sweep = analysis::sweepTemplate(plan);
+    const bool hinted = state.range(0) != 0;
+    for (auto _ : state) {
+        std::optional<double> hint;
+        if (hinted) {
+            const auto trigger = analysis::findFirstTrigger(plan, recording);
+            if (trigger) hint = static_cast<double>(*trigger);
+        }
+        const analysis::SweepLocation found =
+            analysis::locateSweep(sweep, analysis::RecordingView::of(std::span<const analysis::Sample>(recording)), hint);
+        if (!found.found) state.SkipWithError("sweep not found");
+        benchmark::DoNotOptimize(found.start);
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(recording.size()));
+}
+BENCHMARK(BM_LocateSweep)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// The whole analysis of the same recording 40 dB down, its pulse far below
+// the threshold: the tones alone place it (the start refined before the walk).
+void BM_FullAnalysisWithoutPulse(benchmark::State& state) {
+    const sweep::SweepPlan plan = bench::longSweepPlan();
+    const std::vector<std::int16_t>& codes = recordingAt(0.0);
+    std::vector<analysis::Sample> recording;
+    recording.reserve(codes.size());
+    for (const std::int16_t code : codes) recording.push_back(std::nearbyint(0.01f * static_cast<float>(code)));
+    for (auto _ : state) {
+        const analysis::RecordingAnalysis analysis = analysis::analyzeRecording(plan, analysis::RecordingChannels{recording});
+        if (!analysis.located || analysis.sync != analysis::TimeBase::Sweep) state.SkipWithError("not found by its tones");
+        benchmark::DoNotOptimize(analysis.sweep.tones.data());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(recording.size()));
+}
+BENCHMARK(BM_FullAnalysisWithoutPulse)->Unit(benchmark::kMillisecond);
+#endif
 
 }  // namespace
 

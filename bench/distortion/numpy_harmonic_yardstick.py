@@ -27,6 +27,9 @@ os.environ.setdefault('OPENBLAS_NUM_THREADS', '1')
 os.environ.setdefault('OMP_NUM_THREADS', '1')
 import numpy as np  # noqa: E402  (after the thread limits)
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from yardstick_timing import best_time  # noqa: E402
+
 TWO_PI = 6.283185307179586
 MAX_HARMONIC = 10
 MAX_NOISE_BLOCKS = 128
@@ -152,15 +155,6 @@ def measure(folder):
     return [(f,) + measure_tone(x, start, n, f / rate, lead) for start, n, f in tones], len(x)
 
 
-def best_time(runs, action):
-    times = []
-    for _ in range(runs):
-        start = time.process_time()
-        action()
-        times.append(time.process_time() - start)
-    return min(times)
-
-
 def bench_figures(bench, pin, runs):
     out = subprocess.run(pin + [bench, '--benchmark_filter=^BM_DistortionLongSweep', '--benchmark_format=json',
                                 '--benchmark_repetitions=%d' % runs], check=True, capture_output=True, text=True)
@@ -179,7 +173,7 @@ def compare(bench, runs):
             os.sched_setaffinity(0, {0})
         ours_cpu, ours_real = bench_figures(bench, pin, runs)
         results, samples = measure(folder)
-        numpy_cpu = best_time(runs, lambda: measure(folder))
+        numpy_cpu = best_time(runs, lambda: measure(folder), clock=time.process_time)
 
         lines = subprocess.run([bench, '--measure', folder], check=True, capture_output=True,
                                text=True).stdout.splitlines()

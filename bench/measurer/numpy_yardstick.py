@@ -16,11 +16,13 @@ import struct
 import subprocess
 import sys
 import tempfile
-import time
 
 os.environ.setdefault('OPENBLAS_NUM_THREADS', '1')
 os.environ.setdefault('OMP_NUM_THREADS', '1')
 import numpy as np  # noqa: E402  (after the thread limits)
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'support'))
+from yardstick_timing import best_time  # noqa: E402
 
 TWO_PI = 6.283185307179586
 N_MIN = 10.0
@@ -134,15 +136,6 @@ def measure(wav_path, swp_path):
         span = int(math.ceil(p['drift'] * f + n / rate * f) / f * rate)
         pos += span
     return results, len(x)
-
-
-def best_time(runs, action):
-    times = []
-    for _ in range(runs):
-        start = time.perf_counter()
-        action()
-        times.append(time.perf_counter() - start)
-    return min(times)
 
 
 def report_rows(path):

@@ -84,12 +84,13 @@ ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, cons
     return block;
 }
 
+bool fittedAt(const ClockCorrectedTone& tone, const BlockPlacement& place) {
+    return tone.blockStart == place.start && tone.blockLength == place.length && tone.fittedFrequency == place.frequency;
+}
+
 const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place) {
-    if (i >= sweep.tones.size()) return nullptr;
-    const ClockCorrectedTone& tone = sweep.tones[i];
-    const bool same = tone.blockStart == place.start && tone.blockLength == place.length &&
-                      tone.fittedFrequency == place.frequency;
-    return same ? &tone.fit : nullptr;
+    if (i >= sweep.tones.size() || !fittedAt(sweep.tones[i], place)) return nullptr;
+    return &sweep.tones[i].fit;
 }
 
 namespace {
@@ -109,7 +110,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
     found.timing = constantTimeline(tones.size(), sweep.corrected ? sweep.clock.ppm : 0.0);
-    if (!sweep.pulseFound) return found;
+    if (!sweep.timedByPulse) return found;
     if (sweep.corrected) {
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);

@@ -37,6 +37,9 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
 ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
                       double rate, const HarmonicFit* fitted = nullptr);
 
+// Whether the tone's fit was made of the block at `place`.
+bool fittedAt(const ClockCorrectedTone& tone, const BlockPlacement& place);
+
 // The clock-corrected sweep's fit of tone i where `place` is the block it
 // fitted (no jump or drift moved it), else nullptr.
 const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place);

@@ -7,6 +7,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "platform/utc_time.h"
+
 namespace auralyn::calibration {
 namespace {
 
@@ -189,17 +191,6 @@ std::vector<std::string> profileWarnings(const CalibrationProfile& profile, cons
     return warnings;
 }
 
-std::string utcNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm parts{};
-#ifdef _WIN32
-    gmtime_s(&parts, &now);
-#else
-    gmtime_r(&now, &parts);
-#endif
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &parts);
-    return text;
-}
+std::string utcNow() { return platform::utcText(std::time(nullptr), "%Y-%m-%dT%H:%M:%SZ"); }
 
 }  // namespace auralyn::calibration

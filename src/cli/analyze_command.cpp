@@ -26,6 +26,7 @@
 #include "cli/recording_checks.h"
 #include "cli/recording_input.h"
 #include "cli/recording_samples.h"
+#include "cli/sweep_start.h"
 #include "platform/staged_file.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
@@ -38,7 +39,15 @@ namespace {
 
 using AnalyzeCommand = AnalyzeRequest;
 
-void addOptions(CLI::App* command, AnalyzeCommand& a) {
+// The request, and its --channel option: whether that was given only the
+// parsed command line can tell.
+struct AnalyzeCommandLine {
+    AnalyzeCommand request;
+    const CLI::Option* channel = nullptr;
+};
+
+void addOptions(CLI::App* command, AnalyzeCommandLine& line) {
+    AnalyzeCommand& a = line.request;
     command->add_option("RECORDING", a.recordingPath, "the recording of the sweep: a WAV file of 16, 24 or 32-bit integer or 32-bit float samples (16-bit with "
                         "--clock-correction off), mono or with --channel")
         ->required()
@@ -65,9 +74,9 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
         ->check(CLI::IsMember({"on", "off"}))
         ->type_name("on|off")
         ->default_str("on");
-    command->add_option("--channel", a.channel, "the channel of the device under test, counted from 1")
-        ->type_name("N")
-        ->default_str("1; a recording of several channels needs it or --reference-channel");
+    line.channel = command->add_option("--channel", a.channel, "the channel of the device under test, counted from 1")
+                       ->type_name("N")
+                       ->default_str("1; a recording of several channels needs it or --reference-channel");
     command->add_option("--reference-channel", a.referenceChannel,
                         "a loopback wire from the output: the response is the device's channel over this one")
         ->type_name("M")
@@ -75,6 +84,11 @@ void addOptions(CLI::App* command, AnalyzeCommand& a) {
 #ifdef AURALYN_HAVE_CALIBRATION
     addCalibrationOptions(command, a.calibration);
 #endif
+}
+
+int runCommandLine(AnalyzeCommandLine& line) {
+    line.request.channelGiven = line.channel->count() > 0;
+    return runAnalyzeRequest(line.request);
 }
 
 std::string channelProblem(const AnalyzeCommand& a, int channels) {
@@ -151,7 +165,8 @@ bool outputFoldersExist(const std::vector<OutputRequest>& outputs) {
 
 // "ok", or the first reason the run failed, as the outputs name it.
 std::string runStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock,
-                      bool followsPlan) {
+                      bool followsPlan, bool sweepNotFound) {
+    if (sweepNotFound) return "no_sweep";
     if (analysis.end == measurer::WalkEnd::PulseNotFound) return "pulse_not_found";
     if (!followsPlan) return "tones_disagree_with_plan";
     if (analysis.end == measurer::WalkEnd::RecordingEnded) return "recording_ended";
@@ -175,8 +190,11 @@ analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPla
 
 struct Measured {
     analysis::SweepAnalysis analysis;
-    std::optional<clock::ClockFigure> clock;  // found where a pulse was
+    std::optional<clock::ClockFigure> clock;  // found where the sweep was
     bool followsPlan = true;                  // false: the tones are not where the plan puts them
+    // With the clock correction: where the sweep begins, or that nothing in the recording is this sweep.
+    std::optional<SweepStart> start;
+    bool sweepNotFound = false;
 };
 
 // The tones of a recording of another sweep (or measured against another
@@ -193,13 +211,14 @@ bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<analysis::S
     }
     if (walked.tones.empty() || 2 * foreign <= walked.tones.size()) return true;
     const analysis::RecordingAnalysis located = analysis::analyzeRecording(plan, {samples, nullptr});
-    return !(located.pulseFound && located.clock.verdict == clock::ClockVerdict::Disagree);
+    return located.located && located.clock.verdict != clock::ClockVerdict::Disagree;
 }
 
 Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<analysis::Sample>>& channels,
                  double step, ProgressBar& bar) {
     if (!a.clockCorrection) {
-        Measured walked{walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+        Measured walked;
+        walked.analysis = walkAsEchoprobe(a, plan, channels[0], bar);
         walked.followsPlan = !walked.analysis.complete() || tonesFollowPlan(plan, channels[0], walked.analysis);
         return walked;
     }
@@ -208,8 +227,13 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
                                                           : nullptr,
                                   step};
     analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
-    Measured measured{std::move(result.sweep), std::nullopt};
-    if (result.pulseFound) measured.clock = result.clock;
+    Measured measured;
+    measured.analysis = std::move(result.sweep);
+    // A recording too short to hold the sweep's lead-in ended early; any other holds no sweep.
+    measured.sweepNotFound = !result.located && result.sweep.end != measurer::WalkEnd::RecordingEnded;
+    if (!result.located) return measured;
+    measured.clock = result.clock;
+    measured.start = sweepStart(result, plan.params().sampleRate);
     return measured;
 }
 
@@ -297,8 +321,12 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
     AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
                               analysis, measured.clock ? &*measured.clock : nullptr,
-                              runStatus(analysis, measured.clock, measured.followsPlan)};
+                              runStatus(analysis, measured.clock, measured.followsPlan, measured.sweepNotFound)};
     document.extraSummary = recordingFields;
+    if (a.clockCorrection) {
+        const std::vector<SummaryField> start = startSummaryFields(measured.start);
+        document.extraSummary.insert(document.extraSummary.end(), start.begin(), start.end());
+    }
     // Phases divided by a loopback reference start at it: process and plot
     // take `--delay reference` from this.
     if (a.referenceChannel != 0 && a.clockCorrection) document.extraSummary.emplace_back("reference_channel", a.referenceChannel);
@@ -310,6 +338,13 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (calibration) applyCalibration(*calibration, analysis, document);
 #endif
     const bool written = writeOutputs(document, outputs);
+    if (measured.sweepNotFound) {
+        printDiagnostic(a.recordingPath + ": found no sweep: nothing in the recording matches this sweep's tones "
+                                          "clearly enough (is it a recording of this sweep, made with its .swp, "
+                                          "and do its tones stand above the noise?)");
+        return kExitFailure;
+    }
+    if (measured.start) std::printf("%s\n", startLine(*measured.start).c_str());
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     // The tones' own checks name a cause more surely than the clock's refusal does.
     const bool clockExplained = checksExplainClock(analysis);
@@ -327,20 +362,15 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
 }
 
 void addAnalyzeCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "analyze",
+    addRequestCommand<AnalyzeCommandLine>(
+        app, exitCode, "analyze",
         "Measure a recording of the sweep: with the clock correction (the default) as if player and recorder shared "
         "one clock, with each tone's distortion, noise floor, SNR and 95 % uncertainty; with --clock-correction off "
         "as echoprobe does. Without -o, --csv and --json the report goes to the "
         "recording's name with .txt in the current folder. When the measurement fails (the recording ends early, "
         "say), the outputs hold the tones measured, marked as failed in their first line (\"status\" in the "
-        "JSON), and the exit status is 1.");
-    auto state = std::make_shared<AnalyzeCommand>();
-    addOptions(command, *state);
-    command->callback([state, command, &exitCode] {
-        state->channelGiven = command->count("--channel") > 0;
-        exitCode = runAnalyzeRequest(*state);
-    });
+        "JSON), and the exit status is 1.",
+        addOptions, runCommandLine);
 }
 
 }  // namespace auralyn::cli

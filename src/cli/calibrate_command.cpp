@@ -9,21 +9,41 @@
 #include "cli/calibrate_parts.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
+#include "cli/recording_channel.h"
 #include "platform/staged_file.h"
 
 namespace auralyn::cli {
 
-std::optional<calibration::CalibrationProfile> existingProfile(const std::string& path, bool& failed) {
-    failed = false;
+ProfileToUpdate profileToUpdate(const std::string& command, const std::string& usageProblem, const std::string& path) {
+    if (!usageProblem.empty()) {
+        printDiagnostic(command + ": " + usageProblem);
+        return {std::nullopt, kExitUsage};
+    }
     std::error_code error;
-    if (!std::filesystem::exists(path, error)) return std::nullopt;
+    if (!std::filesystem::exists(path, error)) return {};
     try {
-        return calibration::readProfile(path);
+        return {calibration::readProfile(path), kExitSuccess};
     } catch (const calibration::ProfileError& e) {
         printDiagnostic(std::string(e.what()) + " (not overwritten; choose another -o file)");
-        failed = true;
+        return {std::nullopt, kExitFailure};
+    }
+}
+
+void addProfileOption(CLI::App* command, std::string& profilePath) {
+    command->add_option("-o,--output", profilePath, "the profile to write or update")
+        ->required()
+        ->type_name("PROFILE.json");
+}
+
+std::optional<RecordedTone> recordedCalibrationTone(const std::string& path, int channel) {
+    const auto recorded = readRecordingChannel(path, channel);
+    if (!recorded) return std::nullopt;
+    const auto result = calibration::analyzeCalibratorTone(recorded->samples, recorded->format.sampleRate);
+    if (!result.tone) {
+        printDiagnostic(path + ": refused: " + result.refusal);
         return std::nullopt;
     }
+    return RecordedTone{*result.tone, recorded->format};
 }
 
 bool writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides) {

@@ -8,12 +8,11 @@
 #include <string>
 
 #include "calibration/cal_file.h"
-#include "calibration/calibrator_tone.h"
 #include "calibration/tone_conversion.h"
 #include "cli/calibrate_parts.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
-#include "cli/recording_channel.h"
+#include "recording/recording_format.h"
 
 namespace auralyn::cli {
 namespace {
@@ -54,8 +53,7 @@ void addOptions(CLI::App* command, CalibrateInput& c) {
         ->check(CLI::PositiveNumber)->default_str("1");
     command->add_option("--input-device", c.inputDevice, "the input's name, kept to warn when another is measured")
         ->type_name("NAME");
-    command->add_option("-o,--output", c.profilePath, "the profile to write or update")->required()
-        ->type_name("PROFILE.json");
+    addProfileOption(command, c.profilePath);
 }
 
 // Exactly one way to the input's figure, or a bad command line.
@@ -72,14 +70,9 @@ std::string usageProblem(const CalibrateInput& c) {
 }
 
 bool fromRecording(const CalibrateInput& c, InputCalibration& input) {
-    const auto channel = readRecordingChannel(c.recordingPath, c.channel);
-    if (!channel) return false;
-    const auto result = calibration::analyzeCalibratorTone(channel->samples, channel->format.sampleRate);
-    if (!result.tone) {
-        printDiagnostic(c.recordingPath + ": refused: " + result.refusal);
-        return false;
-    }
-    const calibration::CalibratorTone& tone = *result.tone;
+    const auto recorded = recordedCalibrationTone(c.recordingPath, c.channel);
+    if (!recorded) return false;
+    const calibration::CalibratorTone& tone = recorded->tone;
     if (c.spl) {
         input.dbfsAt94DbSpl = tone.levelDbfs - (*c.spl - 94.0);
         input.frequencyHz = tone.frequencyHz;
@@ -92,8 +85,8 @@ bool fromRecording(const CalibrateInput& c, InputCalibration& input) {
         std::printf("calibrate: %.6g Hz at %.3f dBFS for %.6g V RMS: 1 V RMS reads %.3f dBFS\n", tone.frequencyHz,
                     tone.levelDbfs, *c.voltsRms, *input.dbfsAt1Vrms);
     }
-    input.source = "recording " + c.recordingPath + " (" + recording::describe(channel->format) + ")";
-    input.sampleRateHz = channel->format.sampleRate;
+    input.source = "recording " + c.recordingPath + " (" + recording::describe(recorded->format) + ")";
+    input.sampleRateHz = recorded->format.sampleRate;
     input.channel = c.channel;
     return true;
 }
@@ -118,13 +111,9 @@ bool fromMicCalHeader(const CalibrateInput& c, InputCalibration& input) {
 }
 
 int runInput(const CalibrateInput& c) {
-    if (const std::string problem = usageProblem(c); !problem.empty()) {
-        printDiagnostic("calibrate input: " + problem);
-        return kExitUsage;
-    }
-    bool failed = false;
-    const auto profile = existingProfile(c.profilePath, failed);
-    if (failed) return kExitFailure;
+    const ProfileToUpdate target = profileToUpdate("calibrate input", usageProblem(c), c.profilePath);
+    if (target.refusal != kExitSuccess) return target.refusal;
+    const auto& profile = target.existing;
     // The input side is updated field by field: an acoustic and an electrical
     // calibration of one input live side by side.
     InputCalibration input = profile && profile->input ? *profile->input : InputCalibration{};
@@ -147,15 +136,13 @@ int runInput(const CalibrateInput& c) {
 }  // namespace
 
 void addCalibrateInput(CLI::App& calibrate, int& exitCode) {
-    CLI::App* command = calibrate.add_subcommand(
-        "input",
+    addRequestCommand<CalibrateInput>(
+        calibrate, exitCode, "input",
         "The input's sensitivity: from a recording of an acoustic calibrator (--spl 94 or 114: a steady tone, "
         "refused with the reason when it clips, is silent, holds two tones or varies by more than 0.5 dB), from a "
         "recording of a known voltage (--volts-rms), given directly (--sensitivity), or from a cal file's header "
-        "with the input's gain (--mic-cal with --input-gain-dbv)");
-    auto state = std::make_shared<CalibrateInput>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runInput(*state); });
+        "with the input's gain (--mic-cal with --input-gain-dbv)",
+        addOptions, runInput);
 }
 
 }  // namespace auralyn::cli

@@ -7,12 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "calibration/calibrator_tone.h"
 #include "cli/calibrate_parts.h"
 #include "cli/calibration_tone_player.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
-#include "cli/recording_channel.h"
 
 namespace auralyn::cli {
 namespace {
@@ -57,8 +55,7 @@ void addOptions(CLI::App* command, CalibrateOutput& c) {
         ->type_name("S")->check(CLI::Range(1.0, 600.0))->default_str("120");
     command->add_option("--calibration", c.calibrationPath, "a profile whose input side is calibrated in volts")
         ->type_name("PROFILE.json");
-    command->add_option("-o,--output", c.profilePath, "the profile to write or update")->required()
-        ->type_name("PROFILE.json");
+    addProfileOption(command, c.profilePath);
 }
 
 std::string usageProblem(const CalibrateOutput& c) {
@@ -87,18 +84,13 @@ std::optional<double> inputVolts(const CalibrateOutput& c, const std::optional<c
 }
 
 bool fromLoopback(const CalibrateOutput& c, double dbfsAt1V, OutputCalibration& output) {
-    const auto channel = readRecordingChannel(c.loopbackPath, c.channel);
-    if (!channel) return false;
-    const auto result = calibration::analyzeCalibratorTone(channel->samples, channel->format.sampleRate);
-    if (!result.tone) {
-        printDiagnostic(c.loopbackPath + ": refused: " + result.refusal);
-        return false;
-    }
+    const auto recorded = recordedCalibrationTone(c.loopbackPath, c.channel);
+    if (!recorded) return false;
     // The tone's dBV at the input is its dBV at the output; full scale lies --level above it.
-    const double toneDbv = result.tone->levelDbfs - dbfsAt1V;
+    const double toneDbv = recorded->tone.levelDbfs - dbfsAt1V;
     output.voltsRmsAtFullScale = std::pow(10.0, (toneDbv - *c.levelDbfs) / 20.0);
-    output.frequencyHz = result.tone->frequencyHz;
-    output.sampleRateHz = channel->format.sampleRate;
+    output.frequencyHz = recorded->tone.frequencyHz;
+    output.sampleRateHz = recorded->format.sampleRate;
     output.source = "loopback " + c.loopbackPath;
     return true;
 }
@@ -119,13 +111,9 @@ bool fromVoltmeter(const CalibrateOutput& c, OutputCalibration& output) {
 }
 
 int runOutput(const CalibrateOutput& c) {
-    if (const std::string problem = usageProblem(c); !problem.empty()) {
-        printDiagnostic("calibrate output: " + problem);
-        return kExitUsage;
-    }
-    bool failed = false;
-    const auto profile = existingProfile(c.profilePath, failed);
-    if (failed) return kExitFailure;
+    const ProfileToUpdate target = profileToUpdate("calibrate output", usageProblem(c), c.profilePath);
+    if (target.refusal != kExitSuccess) return target.refusal;
+    const auto& profile = target.existing;
     OutputCalibration output;
     output.toleranceDb = c.toleranceDb;
     if (!c.loopbackPath.empty()) {
@@ -144,14 +132,12 @@ int runOutput(const CalibrateOutput& c) {
 }  // namespace
 
 void addCalibrateOutput(CLI::App& calibrate, int& exitCode) {
-    CLI::App* command = calibrate.add_subcommand(
-        "output",
+    addRequestCommand<CalibrateOutput>(
+        calibrate, exitCode, "output",
         "The output's volts RMS at full scale: plays a steady tone (--frequency, --level) until Enter while you "
         "read it with a voltmeter, then takes --volts-rms; or measures a LOOPBACK recording of a tone played at "
-        "--level into an input calibrated in volts");
-    auto state = std::make_shared<CalibrateOutput>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runOutput(*state); });
+        "--level into an input calibrated in volts",
+        addOptions, runOutput);
 }
 
 }  // namespace auralyn::cli

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <utility>
+
 #include <CLI/CLI.hpp>
 
 namespace auralyn::cli {
@@ -21,5 +25,18 @@ void addProcessCommand(CLI::App& app, int& exitCode);
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;
 inline constexpr int kExitUsage = 2;
+
+// The usual shape of a subcommand: `bindOptions` binds its options to a request
+// the command owns (shared with the callback, which outlives this call), and once
+// the command line is parsed `run(request)` carries it out and gives the exit status.
+template <typename Request, typename Run>
+CLI::App* addRequestCommand(CLI::App& parent, int& exitCode, std::string name, std::string description,
+                            void (*bindOptions)(CLI::App*, Request&), Run run) {
+    CLI::App* command = parent.add_subcommand(std::move(name), std::move(description));
+    auto request = std::make_shared<Request>();
+    bindOptions(command, *request);
+    command->callback([request, run, &exitCode] { exitCode = run(*request); });
+    return command;
+}
 
 }  // namespace auralyn::cli

@@ -24,6 +24,7 @@
 #include "impedance/recording_ratio.h"
 #include "impedance/zma_file.h"
 #include "platform/path_names.h"
+#include "platform/utc_time.h"
 
 namespace auralyn::cli {
 namespace {
@@ -160,18 +161,7 @@ std::optional<int> loadRatio(const ImpedanceRequest& r, const sweep::SweepPlan& 
     return std::nullopt;
 }
 
-std::string today() {
-    const std::time_t now = std::time(nullptr);
-    std::tm utc{};
-#ifdef _WIN32
-    gmtime_s(&utc, &now);
-#else
-    gmtime_r(&now, &utc);
-#endif
-    char text[16];
-    std::strftime(text, sizeof text, "%Y-%m-%d", &utc);
-    return text;
-}
+std::string today() { return platform::utcText(std::time(nullptr), "%Y-%m-%d"); }
 
 std::string number(double v) {
     char text[32];
@@ -289,14 +279,12 @@ int runImpedanceRequest(const ImpedanceRequest& r) {
 }
 
 void addImpedanceCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "impedance",
+    addRequestCommand<ImpedanceRequest>(
+        app, exitCode, "impedance",
         "Measure an impedance (a loudspeaker driver's) from a two-channel recording of the sweep through a sense "
         "resistor: channel 1 across the driver, channel 2 the drive. Writes ZMA (default: the recording's name with "
-        ".zma, here), and with --csv and --json each tone's |Z| and phase with their 95 % intervals.");
-    auto state = std::make_shared<ImpedanceRequest>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runImpedanceRequest(*state); });
+        ".zma, here), and with --csv and --json each tone's |Z| and phase with their 95 % intervals.",
+        addOptions, runImpedanceRequest);
 }
 
 }  // namespace auralyn::cli

@@ -477,8 +477,8 @@ int runMeasure(const MeasureCommand&) {
 }  // namespace
 
 void addMeasureCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "measure",
+    addRequestCommand<MeasureCommand>(
+        app, exitCode, "measure",
         "Play the sweep on an output device and record an input device at the same time, then analyse the "
         "recording as analyze does and write the same files. The sweep is made from the sweep options (as "
         "sweep makes it) into a temporary folder, or given with --sweep. Recording starts 0.5 s before playback "
@@ -486,10 +486,8 @@ void addMeasureCommand(CLI::App& app, int& exitCode) {
         "the current folder (REC.txt with --keep-recording REC.wav). Ctrl-C stops playback at once and leaves "
         "no files but the --keep-recording one, complete up to that point; the exit status is then 130. A "
         "device that is missing, refuses the rate, records silence, loses samples or goes away ends the run "
-        "with exit status 1 and no report.");
-    auto state = std::make_shared<MeasureCommand>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runMeasure(*state); });
+        "with exit status 1 and no report.",
+        addOptions, runMeasure);
 }
 
 }  // namespace auralyn::cli

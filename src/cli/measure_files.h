@@ -8,18 +8,17 @@
 #include <vector>
 
 #include "audio/audio_session.h"
+#include "platform/non_copyable.h"
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::cli {
 
 // A folder of its own under the system's temporary folder, removed with
 // everything in it when the object goes.
-class ScratchFolder {
+class ScratchFolder : platform::NonCopyable {
 public:
     ScratchFolder() = default;
     ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
 
     bool create(std::string& error);
     std::string file(const std::string& name) const;

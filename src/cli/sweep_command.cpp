@@ -67,13 +67,11 @@ int runSweep(SweepCommand& s) {
 }  // namespace
 
 void addSweepCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "sweep",
+    addRequestCommand<SweepCommand>(
+        app, exitCode, "sweep",
         "Write a stepped-sine sweep: a mono 16-bit WAV file to play through the device, and its parameter file "
-        "(.swp) for analyze. The files are byte for byte what tonesmith writes for the same answers.");
-    auto state = std::make_shared<SweepCommand>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runSweep(*state); });
+        "(.swp) for analyze. The files are byte for byte what tonesmith writes for the same answers.",
+        addOptions, runSweep);
 }
 
 }  // namespace auralyn::cli

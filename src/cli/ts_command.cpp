@@ -174,15 +174,13 @@ int runTs(const TsRequest& r) {
 }  // namespace
 
 void addTsCommand(CLI::App& app, int& exitCode) {
-    CLI::App* command = app.add_subcommand(
-        "ts",
+    addRequestCommand<TsRequest>(
+        app, exitCode, "ts",
         "Fit a loudspeaker driver's small-signal parameters to its impedance curve (Re, fs, Qms, Qes, Qts, Le; with "
         "Sd and an added mass or a known box also Vas, Mms, Cms, Bl, Rms, efficiency and sensitivity), each with its "
         "95 % interval, a verdict on the fit, and the three-point method as a cross-check. Exit status 1 when the "
-        "fit fails.");
-    auto state = std::make_shared<TsRequest>();
-    addOptions(command, *state);
-    command->callback([state, &exitCode] { exitCode = runTs(*state); });
+        "fit fails.",
+        addOptions, runTs);
 }
 
 }  // namespace auralyn::cli

@@ -2,22 +2,17 @@
 
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <istream>
 #include <ostream>
 #include <sstream>
 
 #include "impedance/estimate.h"
+#include "platform/printed.h"
 
 namespace auralyn::impedance {
 namespace {
 
-// printf's "%.4f" in the C locale (the library never sets another).
-std::string fixed4(double v) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.4f", v);
-    return text;
-}
+std::string fixed4(double v) { return platform::printed("%.4f", v); }
 
 // Comments keep to printable ASCII so that every reader takes the file.
 std::string asciiOnly(const std::string& text) {

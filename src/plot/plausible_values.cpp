@@ -1,17 +1,14 @@
 #include "plot/plausible_values.h"
 
 #include <cmath>
-#include <cstdio>
 #include <optional>
+
+#include "platform/printed.h"
 
 namespace auralyn::plot {
 namespace {
 
-std::string numberText(double value) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%g", value);
-    return text;
-}
+std::string numberText(double value) { return platform::printed("%g", value); }
 
 std::string toneError(std::size_t index, const std::string& what) {
     return "tone " + std::to_string(index + 1) + ": " + what;

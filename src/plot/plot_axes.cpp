@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+
+#include "platform/printed.h"
 
 namespace auralyn::plot {
 namespace {
@@ -85,12 +86,8 @@ std::vector<FrequencyTick> frequencyTicks(const LogAxis& axis) {
 }
 
 std::string frequencyLabel(double frequency) {
-    char text[32];
-    if (frequency >= 1000.0)
-        std::snprintf(text, sizeof text, "%gk", frequency / 1000.0);
-    else
-        std::snprintf(text, sizeof text, "%g", frequency);
-    return text;
+    if (frequency >= 1000.0) return platform::printed("%gk", frequency / 1000.0);
+    return platform::printed("%g", frequency);
 }
 
 }  // namespace auralyn::plot

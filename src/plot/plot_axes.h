@@ -5,17 +5,6 @@
 
 namespace auralyn::plot {
 
-// A value axis from `low` to `high` with grid lines every `step`.
-struct LinearAxis {
-    double low = 0.0;
-    double high = 1.0;
-    double step = 1.0;
-};
-
-// Grid steps of 1, 2 and 5 times a power of ten; phase axes prefer 15, 30, 45,
-// 90 and 180 degrees. The axis spans at least `minimumSpan`, centred on the data.
-LinearAxis linearAxisFor(double minimum, double maximum, double minimumSpan, bool degrees);
-
 // A logarithmic frequency axis whose ends are 1, 2 or 5 times a power of ten.
 struct LogAxis {
     double low = 1.0;
@@ -36,5 +25,16 @@ std::vector<FrequencyTick> frequencyTicks(const LogAxis& axis);
 
 // "20", "500", "1k", "2.5k", "10k".
 std::string frequencyLabel(double frequency);
+
+// A value axis from `low` to `high` with grid lines every `step`.
+struct LinearAxis {
+    double low = 0.0;
+    double high = 1.0;
+    double step = 1.0;
+};
+
+// Grid steps of 1, 2 and 5 times a power of ten; phase axes prefer 15, 30, 45,
+// 90 and 180 degrees. The axis spans at least `minimumSpan`, centred on the data.
+LinearAxis linearAxisFor(double minimum, double maximum, double minimumSpan, bool degrees);
 
 }  // namespace auralyn::plot

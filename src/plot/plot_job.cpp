@@ -14,6 +14,7 @@
 #include "plot/measurement.h"
 #include "platform/path_names.h"
 #include "platform/staged_file.h"
+#include "platform/utc_time.h"
 #include "plot/plausible_values.h"
 
 namespace auralyn::plot {
@@ -235,11 +236,8 @@ std::string modificationTimeOf(const std::string& path) {
     if (failure) return "at an unknown time";
     const std::time_t seconds =
         std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
-    const std::tm* utc = std::gmtime(&seconds);
-    char text[64];
-    if (utc == nullptr || std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", utc) == 0)
-        return "at an unknown time";
-    return text;
+    const std::string text = platform::utcText(seconds, "%Y-%m-%d %H:%M:%S UTC");
+    return text.empty() ? "at an unknown time" : text;
 }
 
 std::string frdDocument(const Measurement& m, const std::string& measuredAt, const std::string& unit,

@@ -1,16 +1,13 @@
 #include "response/response.h"
 
 #include <cmath>
-#include <cstdio>
+
+#include "platform/printed.h"
 
 namespace auralyn::response {
 namespace {
 
-std::string hertz(double frequency) {
-    char text[40];
-    std::snprintf(text, sizeof text, "%.6g Hz", frequency);
-    return text;
-}
+std::string hertz(double frequency) { return platform::printed("%.6g Hz", frequency); }
 
 void checkTone(const Tone& tone, std::size_t extraColumns, const std::string& name) {
     if (!std::isfinite(tone.frequency) || !(tone.frequency > 0.0))

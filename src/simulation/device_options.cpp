@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "platform/printed.h"
+
 namespace auralyn::simulation {
 
 const char* const kUsage =
@@ -122,11 +124,7 @@ public:
     }
 
 private:
-    static std::string shortNumber(double x) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", x);
-        return text;
-    }
+    static std::string shortNumber(double x) { return platform::printed("%g", x); }
 
     const std::vector<std::string>& args_;
     std::string& error_;

@@ -3,10 +3,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <sstream>
+
+#include "platform/printed.h"
 
 namespace auralyn::simulation {
 namespace {
@@ -56,11 +57,7 @@ const std::map<std::string, Field>& fields() {
     return known;
 }
 
-std::string number(double v) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", v);
-    return text;
-}
+std::string number(double v) { return platform::printed("%g", v); }
 
 bool parseField(const std::string& word, DriverSpec& driver, std::map<std::string, bool>& seen, std::string& error) {
     const std::size_t equals = word.find('=');

@@ -1,6 +1,7 @@
 #include "sweep/sweep_plan.h"
 
 #include <array>
+#include <type_traits>
 
 #include "sweep/parameter_check.h"
 #include "sweep/parameter_file.h"
@@ -17,12 +18,22 @@ double clampPercent(double percent) {
     return 0;
 }
 
+// A setting is stored as given unless the plan is locked (the record of a
+// sweep already written no longer changes).
+template <typename Value>
+void store(SweepParameters& record, Value SweepParameters::*field, std::type_identity_t<Value> value) {
+    if (!record.locked) record.*field = value;
+}
+
+// Durations and the fractional cycle take any value from 0 up; a negative
+// value or a NaN leaves the setting as it was.
+void storeNonNegative(SweepParameters& record, double SweepParameters::*field, double value) {
+    if (value >= 0) store(record, field, value);
+}
+
 }  // namespace
 
-void SweepPlan::setSampleRate(std::uint32_t rate) {
-    if (record_.locked) return;
-    record_.sampleRate = rate;
-}
+void SweepPlan::setSampleRate(std::uint32_t rate) { store(record_, &SweepParameters::sampleRate, rate); }
 
 void SweepPlan::setOctaveSweep(std::int32_t octave) {
     if (record_.locked) return;
@@ -50,58 +61,41 @@ void SweepPlan::setFrequencyStep(double step) {
 }
 
 void SweepPlan::setMinToneDuration(double seconds) {
-    if (record_.locked || !(seconds >= 0)) return;
-    record_.minToneDuration = seconds;
+    storeNonNegative(record_, &SweepParameters::minToneDuration, seconds);
 }
 
 void SweepPlan::setSyncPulseDuration(double seconds) {
-    if (record_.locked || !(seconds >= 0)) return;
-    record_.syncPulseDuration = seconds;
+    storeNonNegative(record_, &SweepParameters::syncPulseDuration, seconds);
 }
 
-void SweepPlan::setSettlingTime(double seconds) {
-    if (record_.locked || !(seconds >= 0)) return;
-    record_.settlingTime = seconds;
-}
+void SweepPlan::setSettlingTime(double seconds) { storeNonNegative(record_, &SweepParameters::settlingTime, seconds); }
 
-void SweepPlan::setMaxTimeDrift(double seconds) {
-    if (record_.locked || !(seconds >= 0)) return;
-    record_.maxTimeDrift = seconds;
-}
+void SweepPlan::setMaxTimeDrift(double seconds) { storeNonNegative(record_, &SweepParameters::maxTimeDrift, seconds); }
 
-void SweepPlan::setLeadInTime(double seconds) {
-    if (record_.locked || !(seconds >= 0)) return;
-    record_.leadInTime = seconds;
-}
+void SweepPlan::setLeadInTime(double seconds) { storeNonNegative(record_, &SweepParameters::leadInTime, seconds); }
 
 void SweepPlan::setMaxFractionalCycle(double cycles) {
-    if (record_.locked || !(cycles >= 0)) return;
-    record_.maxFractionalCycle = cycles;
+    storeNonNegative(record_, &SweepParameters::maxFractionalCycle, cycles);
 }
 
 void SweepPlan::setTonesPerSyncPulse(std::uint32_t tones) {
-    if (record_.locked) return;
-    record_.tonesPerSyncPulse = tones;
+    store(record_, &SweepParameters::tonesPerSyncPulse, tones);
 }
 
 void SweepPlan::setMinCyclesPerTone(std::uint32_t cycles) {
-    if (record_.locked) return;
-    record_.minCyclesPerTone = cycles;
+    store(record_, &SweepParameters::minCyclesPerTone, cycles);
 }
 
 void SweepPlan::setMaxExtraSamples(std::uint32_t samples) {
-    if (record_.locked) return;
-    record_.maxExtraSamples = samples;
+    store(record_, &SweepParameters::maxExtraSamples, samples);
 }
 
 void SweepPlan::setSyncPulseLevel(double percent) {
-    if (record_.locked) return;
-    record_.syncPulseLevel = clampPercent(percent);
+    store(record_, &SweepParameters::syncPulseLevel, clampPercent(percent));
 }
 
 void SweepPlan::setSyncThreshold(double percent) {
-    if (record_.locked) return;
-    record_.syncThreshold = clampPercent(percent);
+    store(record_, &SweepParameters::syncThreshold, clampPercent(percent));
 }
 
 bool SweepPlan::writeParameters(std::FILE* out) const {

@@ -5,6 +5,8 @@
 #include <string>
 
 #include "scratch_stream.h"
+#include "sweep_settings_check.h"
+#include "sweep_test_plans.h"
 
 namespace auralyn {
 namespace {
@@ -32,23 +34,7 @@ struct Dialogue {
 const std::string kEightDefaults(8, '\n');
 
 void expectDefaultValues(const sweep::SweepParameters& p) {
-    EXPECT_FALSE(p.locked);
-    EXPECT_EQ(p.sampleRate, 48000u);
-    EXPECT_EQ(p.octaveSweep, 1);
-    EXPECT_EQ(p.startFrequency, 20.0);
-    EXPECT_EQ(p.endFrequency, 20000.0);
-    EXPECT_EQ(p.frequencyStep, 24.0);
-    EXPECT_EQ(p.minToneDuration, 0.02);
-    EXPECT_EQ(p.settlingTime, 0.04);
-    EXPECT_EQ(p.tonesPerSyncPulse, 0u);
-    EXPECT_EQ(p.maxExtraSamples, 400u);
-    EXPECT_EQ(p.syncPulseLevel, 90.0);
-    EXPECT_EQ(p.maxTimeDrift, 0.0002);
-    EXPECT_EQ(p.minCyclesPerTone, 10u);
-    EXPECT_EQ(p.maxFractionalCycle, 1.0);
-    EXPECT_EQ(p.syncThreshold, 15.0);
-    EXPECT_EQ(p.syncPulseDuration, 0.0002);
-    EXPECT_EQ(p.leadInTime, 0.5);
+    test::expectSameSettings(p, test::dialogueDefaults());
 }
 
 const char* const kDefaultTranscript =

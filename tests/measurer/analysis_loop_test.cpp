@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +70,15 @@ void expectFullScaleInPhase(const Analysis& analysis) {
     }
 }
 
+// The sample read next behind the sync pulse found in `samples`; nothing
+// where no pulse is found.
+std::optional<std::int16_t> sampleBehindPulse(const std::vector<std::int16_t>& samples, double thresholdPercent,
+                                              double pulseSeconds) {
+    Recording recording(samples);
+    if (!measurer::findSyncPulse(pulsePlan(thresholdPercent, pulseSeconds), recording.wave)) return std::nullopt;
+    return recording.next();
+}
+
 TEST(SyncSearch, FindsPositiveAndNegativePulsesAndStopsBehindThem) {
     // 0.0002 s at 48000 Hz: a pulse of 9 samples.
     for (std::int16_t level : {std::int16_t{29490}, std::int16_t{-29490}, std::int16_t{-32768}}) {
@@ -76,9 +86,7 @@ TEST(SyncSearch, FindsPositiveAndNegativePulsesAndStopsBehindThem) {
         samples[5] = 4000;  // below the 15 % threshold of 4915, before the silence
         for (int i = 20; i < 29; ++i) samples[i] = level;
         samples[29] = 777;
-        Recording recording(samples);
-        ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave)) << level;
-        EXPECT_EQ(recording.next(), 777) << level;
+        EXPECT_EQ(sampleBehindPulse(samples, 15.0, 0.0002), std::optional<std::int16_t>{777}) << level;
     }
 }
 
@@ -86,31 +94,24 @@ TEST(SyncSearch, ThresholdIsInclusive) {
     std::vector<std::int16_t> samples(50, 0);
     for (int i = 5; i < 14; ++i) samples[i] = -4915;
     samples[14] = 55;
-    Recording recording(samples);
-    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
-    EXPECT_EQ(recording.next(), 55);
+    EXPECT_EQ(sampleBehindPulse(samples, 15.0, 0.0002), std::optional<std::int16_t>{55});
 }
 
 TEST(SyncSearch, ZeroThresholdTakesTheFirstSample) {
     std::vector<std::int16_t> samples(50, 0);
     samples[9] = 99;
-    Recording recording(samples);
-    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(0.0, 0.0002), recording.wave));
-    EXPECT_EQ(recording.next(), 99);
+    EXPECT_EQ(sampleBehindPulse(samples, 0.0, 0.0002), std::optional<std::int16_t>{99});
 }
 
 TEST(SyncSearch, PulseShorterThanOneSampleSkipsNothing) {
     std::vector<std::int16_t> samples(50, 0);
     samples[3] = 20000;
     samples[4] = 42;
-    Recording recording(samples);
-    ASSERT_TRUE(measurer::findSyncPulse(pulsePlan(15.0, 0.00001), recording.wave));
-    EXPECT_EQ(recording.next(), 42);
+    EXPECT_EQ(sampleBehindPulse(samples, 15.0, 0.00001), std::optional<std::int16_t>{42});
 }
 
 TEST(SyncSearch, SilenceRunsToTheEndAndFails) {
-    Recording recording(std::vector<std::int16_t>(1000, 100));
-    EXPECT_FALSE(measurer::findSyncPulse(pulsePlan(15.0, 0.0002), recording.wave));
+    EXPECT_EQ(sampleBehindPulse(std::vector<std::int16_t>(1000, 100), 15.0, 0.0002), std::nullopt);
 }
 
 TEST(PeakTracking, KeepsTheLargestMagnitude) {

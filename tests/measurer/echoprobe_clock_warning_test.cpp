@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "drifted_sweep.h"
+#include "echoprobe_texts.h"
 #include "run_program.h"
 #include "sweep_recording.h"
 #include "test_files.h"
@@ -16,9 +17,6 @@ namespace {
 
 using test::ProgramRun;
 using test::TempDir;
-
-const std::string kPeak = "\r100%  \n\nPeak recording level: 100%\n";
-const std::string kPrompt = "\nPress <Enter> to end the program.\n";
 
 struct Measured {
     ProgramRun run;
@@ -41,16 +39,17 @@ TEST(EchoprobeClockWarning, DriftingRecorderIsNamedAfterThePeakLine) {
     const Measured drifted = measure(plan, test::synthesiseDriftedSweep(plan, 20.0));
     EXPECT_EQ(drifted.run.exitCode, 0);
     const std::string warning = "\nWarning: the recorder's clock runs +20.0 ppm against the sweep's: phases drift by ";
-    const std::size_t at = drifted.run.out.find(kPeak + warning);
+    const std::size_t at = drifted.run.out.find(test::kFullScalePeak + warning);
     ASSERT_NE(at, std::string::npos) << drifted.run.out;
-    const std::string rest = drifted.run.out.substr(at + kPeak.size() + warning.size());
-    EXPECT_NE(rest.find("`auralyn analyze` corrects it." + kPrompt), std::string::npos) << rest;
-    EXPECT_EQ(rest.find('\n'), rest.find(kPrompt)) << "one line";
+    const std::string rest = drifted.run.out.substr(at + test::kFullScalePeak.size() + warning.size());
+    EXPECT_NE(rest.find("`auralyn analyze` corrects it." + test::kEndPrompt), std::string::npos) << rest;
+    EXPECT_EQ(rest.find('\n'), rest.find(test::kEndPrompt)) << "one line";
     // The report itself is echoprobe's, line for line as many tones.
     EXPECT_EQ(std::count(drifted.report.begin(), drifted.report.end(), '\n'), 10 + 5);
 
     const Measured slow = measure(plan, test::synthesiseDriftedSweep(plan, -35.0));
-    EXPECT_NE(slow.run.out.find(kPeak + "\nWarning: the recorder's clock runs -35.0 ppm against the sweep's"),
+    EXPECT_NE(slow.run.out.find(test::kFullScalePeak +
+                                "\nWarning: the recorder's clock runs -35.0 ppm against the sweep's"),
               std::string::npos)
         << slow.run.out;
 }
@@ -59,7 +58,7 @@ TEST(EchoprobeClockWarning, OneClockOrHarmlessDriftGivesNoLine) {
     const sweep::SweepPlan plan = test::shortSweepPlan(48000, 16000.0);
     const Measured straight = measure(plan, test::synthesiseSweep(plan));
     EXPECT_EQ(straight.run.exitCode, 0);
-    EXPECT_NE(straight.run.out.find(kPeak + kPrompt), std::string::npos) << straight.run.out;
+    EXPECT_NE(straight.run.out.find(test::kFullScalePeak + test::kEndPrompt), std::string::npos) << straight.run.out;
     EXPECT_EQ(straight.run.out.find("Warning"), std::string::npos);
     // 0.5 ppm is measurable on this sweep but turns its phases by less than a degree.
     const Measured slight = measure(plan, test::synthesiseDriftedSweep(plan, 0.5));

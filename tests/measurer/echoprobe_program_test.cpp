@@ -11,6 +11,7 @@
 
 #include "run_program.h"
 #include "sweep/sweep_layout.h"
+#include "echoprobe_texts.h"
 #include "sweep_recording.h"
 #include "test_files.h"
 
@@ -20,7 +21,6 @@ namespace {
 using test::ProgramRun;
 using test::TempDir;
 
-const std::string kPrompt = "\nPress <Enter> to end the program.\n";
 const std::string kColumns = "Frequency, Amplitude, Norm. Amp., Norm. Amp. (dB), Phase (deg)";
 
 using test::withLineFeeds;
@@ -80,7 +80,7 @@ TEST(EchoprobeRun, MeasuresACleanSweepIntoTheProposedFile) {
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
     EXPECT_EQ(run.exitCode, 0) << run.out << run.err;
     EXPECT_EQ(run.out.rfind("\n--- Echoprobe ---\n", 0), 0u) << run.out;
-    EXPECT_NE(run.out.find("\r100%  \n\nPeak recording level: 100%\n" + kPrompt), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(test::kFullScalePeak + test::kEndPrompt), std::string::npos) << run.out;
     ASSERT_TRUE(exists(dir, "rec.txt"));
     expectCleanReport(readText(dir.file("rec.txt")), 4, "rec.wav");
 }
@@ -109,13 +109,13 @@ TEST(EchoprobeRun, CancelledQuestionsEndAtOnceWithoutAReport) {
     writeSweep(dir, plan, std::vector<std::int16_t>(100, 0));
     const ProgramRun first = echoprobe(dir, "");
     EXPECT_EQ(first.exitCode, 0);
-    EXPECT_EQ(first.out.find(kPrompt), std::string::npos);
+    EXPECT_EQ(first.out.find(test::kEndPrompt), std::string::npos);
     const ProgramRun second = echoprobe(dir, "rec.wav\n");
     EXPECT_EQ(second.exitCode, 0);
-    EXPECT_EQ(second.out.find(kPrompt), std::string::npos);
+    EXPECT_EQ(second.out.find(test::kEndPrompt), std::string::npos);
     const ProgramRun third = echoprobe(dir, "rec.wav\nsweep.swp\n");
     EXPECT_EQ(third.exitCode, 0);
-    EXPECT_EQ(third.out.find(kPrompt), std::string::npos);
+    EXPECT_EQ(third.out.find(test::kEndPrompt), std::string::npos);
     EXPECT_FALSE(exists(dir, "rec.txt"));
 }
 
@@ -159,22 +159,24 @@ TEST(EchoprobeRun, ReportIsNeverWrittenOverItsOwnInputs) {
     expectCleanReport(readText(dir.file("fine.txt")), 4, "rec.wav");
 }
 
+// echoprobe, measuring rec.wav against sweep.swp in `dir`, fails with
+// `message` as its last words before the end prompt.
+void expectFailureEndingWith(const TempDir& dir, const std::string& message) {
+    const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
+    EXPECT_NE(run.exitCode, 0);
+    EXPECT_NE(run.out.find(message + test::kEndPrompt), std::string::npos) << run.out;
+}
+
 TEST(EchoprobeRun, WrongFormatFailsAfterThePromptWithAnEmptyReport) {
     TempDir dir;
     const sweep::SweepPlan plan = test::shortSweepPlan();
     test::writeSweepParameters(dir.file("sweep.swp"), plan);
     test::writeWave(dir.file("rec.wav"), 44100, test::synthesiseSweep(plan));
-    const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(run.exitCode, 0);
-    EXPECT_NE(run.out.find("\nshould be 48000 Hz." + kPrompt), std::string::npos) << run.out;
+    expectFailureEndingWith(dir, "\nshould be 48000 Hz.");
     EXPECT_EQ(readText(dir.file("rec.txt")), "");
 
     test::writeWave(dir.file("rec.wav"), 48000, std::vector<std::int16_t>(200, 0), 2);
-    const ProgramRun stereo = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(stereo.exitCode, 0);
-    EXPECT_NE(stereo.out.find("\nError: Please only use input wave files with one channel (mono)." + kPrompt),
-              std::string::npos)
-        << stereo.out;
+    expectFailureEndingWith(dir, "\nError: Please only use input wave files with one channel (mono).");
 }
 
 TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
@@ -182,17 +184,11 @@ TEST(EchoprobeRun, ShortOrSilentRecordingsLeaveTheHeaderAlone) {
     const sweep::SweepPlan plan = test::shortSweepPlan();
     // Exactly the lead-in: the skip must leave at least one sample.
     writeSweep(dir, plan, std::vector<std::int16_t>(static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params())), 0));
-    const ProgramRun shortRun = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(shortRun.exitCode, 0);
-    EXPECT_NE(shortRun.out.find("\nError: Input wave file ended before expected." + kPrompt), std::string::npos)
-        << shortRun.out;
+    expectFailureEndingWith(dir, "\nError: Input wave file ended before expected.");
     EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 
     writeSweep(dir, plan, std::vector<std::int16_t>(48000 * 5, 0));
-    const ProgramRun silent = echoprobe(dir, "rec.wav\nsweep.swp\n\n\n");
-    EXPECT_NE(silent.exitCode, 0);
-    EXPECT_NE(silent.out.find("\nError: The synchronization pulse could not be found." + kPrompt), std::string::npos)
-        << silent.out;
+    expectFailureEndingWith(dir, "\nError: The synchronization pulse could not be found.");
     EXPECT_EQ(lines(readText(dir.file("rec.txt"))).size(), 9u);
 }
 
@@ -202,7 +198,7 @@ TEST(EchoprobeRun, EndOfInputAtTheEnterPromptEndsTheProgram) {
     writeSweep(dir, plan, test::synthesiseSweep(plan));
     const ProgramRun run = echoprobe(dir, "rec.wav\nsweep.swp\n\n");
     EXPECT_EQ(run.exitCode, 0);
-    EXPECT_TRUE(run.out.ends_with(kPrompt)) << run.out;
+    EXPECT_TRUE(run.out.ends_with(test::kEndPrompt)) << run.out;
 }
 
 TEST(EchoprobeRun, HelpAndVersion) {

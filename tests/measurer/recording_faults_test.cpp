@@ -61,6 +61,13 @@ struct Recording {
     std::vector<std::int16_t> samples;
 };
 
+Recording withSilenceAppended(Recording r, double seconds) {
+    r.samples.resize(r.samples.size() + static_cast<std::size_t>(seconds * r.rate), 0);
+    return r;
+}
+
+sim::Device gain(double db) { return sim::Device{{sim::GainPart{db}}}; }
+
 class RecordingFaults : public testing::Test {
 protected:
     void makeSweep(const std::string& questions) {
@@ -72,6 +79,12 @@ protected:
         sim::DeviceRunSummary summary;
         std::string error;
         ASSERT_TRUE(sim::runDeviceOnWave(device, file("sweep.wav"), file(output), summary, error)) << error;
+    }
+
+    // The sweep through a gain of `db`, with a second of silence after it.
+    void playWithSilenceAfter(double db, const std::string& output) {
+        playThrough(gain(db), output);
+        save(output, withSilenceAppended(load(output), 1.0));
     }
 
     Recording load(const std::string& name) const {
@@ -149,17 +162,10 @@ protected:
     test::TempDir dir;
 };
 
-Recording withSilenceAppended(Recording r, double seconds) {
-    r.samples.resize(r.samples.size() + static_cast<std::size_t>(seconds * r.rate), 0);
-    return r;
-}
-
 Recording cutAt(Recording r, std::size_t samples) {
     r.samples.resize(samples);
     return r;
 }
-
-sim::Device gain(double db) { return sim::Device{{sim::GainPart{db}}}; }
 
 sweep::SweepPlan loadPlan(const std::string& path) {
     sweep::SweepPlan plan;
@@ -225,15 +231,13 @@ TEST_F(RecordingFaults, APulseLevelBelowTheThresholdIsRefusedNotMeasured) {
 TEST_F(RecordingFaults, APulseTooWeakToFindIsRefusedWhileTheTonesAreLoud) {
     makeSweep(kThirdOctaves);
     for (double db : {-15.6, -16.0, -16.3}) {
-        playThrough(gain(db), "quiet.wav");
-        save("quiet.wav", withSilenceAppended(load("quiet.wav"), 1.0));
+        playWithSilenceAfter(db, "quiet.wav");
         SCOPED_TRACE(db);
         expectRefused("quiet.wav", kPulseNotFound);
     }
     // A gain that keeps the pulse above the threshold still measures: every tone
     // at the gain, in phase.
-    playThrough(gain(-15.5), "loud.wav");
-    save("loud.wav", withSilenceAppended(load("loud.wav"), 1.0));
+    playWithSilenceAfter(-15.5, "loud.wav");
     const std::vector<std::vector<double>> table = measuredTable("loud.wav");
     ASSERT_EQ(table.size(), 30u);
     for (const std::vector<double>& row : table) {
@@ -248,8 +252,7 @@ TEST_F(RecordingFaults, APulseTooWeakToFindIsRefusedWhileTheTonesAreLoud) {
 TEST_F(RecordingFaults, AOneSamplePulseTooWeakToFindIsRefused) {
     makeSweep("8000\n1\n777\n\n3\n\n\n\nn\n");
     for (double db : {-15.7, -16.0, -16.4}) {
-        playThrough(gain(db), "quiet.wav");
-        save("quiet.wav", withSilenceAppended(load("quiet.wav"), 1.0));
+        playWithSilenceAfter(db, "quiet.wav");
         SCOPED_TRACE(db);
         expectRefused("quiet.wav", kPulseNotFound);
     }

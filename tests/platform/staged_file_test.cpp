@@ -40,13 +40,18 @@ TEST(StagedFile, AppearsUnderItsNameOnlyWhenCommitted) {
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
+// "link.txt" pointing at "real.txt", which holds "a".
+void makeLinkToRealFile(const test::TempDir& dir) {
+    test::writeFileBytes(dir.file("real.txt"), {'a'});
+    fs::create_symlink("real.txt", dir.file("link.txt"));
+}
+
 TEST(StagedFile, ALinkKeepsPointingAtTheReplacedFile) {
 #ifdef _WIN32
     GTEST_SKIP() << "symbolic links need privileges on Windows";
 #endif
     test::TempDir dir;
-    test::writeFileBytes(dir.file("real.txt"), {'a'});
-    fs::create_symlink("real.txt", dir.file("link.txt"));
+    makeLinkToRealFile(dir);
     StagedFile file(dir.file("link.txt"));
     std::string error;
     ASSERT_TRUE(writeStagedText(file, "b", error));
@@ -60,8 +65,7 @@ TEST(StagedFile, ALinkWrittenThroughIsWrittenInPlace) {
     GTEST_SKIP() << "symbolic links need privileges on Windows";
 #endif
     test::TempDir dir;
-    test::writeFileBytes(dir.file("real.txt"), {'a'});
-    fs::create_symlink("real.txt", dir.file("link.txt"));
+    makeLinkToRealFile(dir);
     StagedFile file(dir.file("link.txt"), LinkedFile::writtenThrough);
     EXPECT_EQ(file.writePath(), dir.file("link.txt"));
     std::string error;

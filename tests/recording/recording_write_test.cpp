@@ -20,12 +20,16 @@ namespace {
 const std::vector<float> kFrames = {0.0f,      1.0f / 256, -32768.0f, 32767.99609375f, 12345.5f,
                                     -0.00390625f, 40000.0f, -1.5f};
 
+// kFrames written to `path` (16-bit units, so full scale is 32768) and read back.
+Recording<double> writtenAndRead(const std::string& path, int channels, int rate, WrittenEncoding encoding) {
+    std::string error;
+    EXPECT_TRUE(writeRecordingFile(path, kFrames, channels, rate, encoding, 32768.0, error)) << error;
+    return readRecording(path);
+}
+
 TEST(RecordingWriter, TwentyFourBitCodesReadBackExactlyAndClipAtFullScale) {
     const test::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(writeRecordingFile(dir.file("deep.wav"), kFrames, 2, 48000, WrittenEncoding::pcm24, 32768.0, error))
-        << error;
-    const Recording<double> read = readRecording(dir.file("deep.wav"));
+    const Recording<double> read = writtenAndRead(dir.file("deep.wav"), 2, 48000, WrittenEncoding::pcm24);
     EXPECT_EQ(read.format.encoding, SampleEncoding::pcm24);
     ASSERT_EQ(read.channels.size(), 2u);
     ASSERT_EQ(read.channels[0].size(), 4u);
@@ -37,10 +41,7 @@ TEST(RecordingWriter, TwentyFourBitCodesReadBackExactlyAndClipAtFullScale) {
 
 TEST(RecordingWriter, FloatKeepsEverySampleBeyondFullScaleToo) {
     const test::TempDir dir;
-    std::string error;
-    ASSERT_TRUE(writeRecordingFile(dir.file("f.wav"), kFrames, 1, 96000, WrittenEncoding::float32, 32768.0, error))
-        << error;
-    const Recording<double> read = readRecording(dir.file("f.wav"));
+    const Recording<double> read = writtenAndRead(dir.file("f.wav"), 1, 96000, WrittenEncoding::float32);
     EXPECT_EQ(read.format.encoding, SampleEncoding::float32);
     EXPECT_EQ(read.format.sampleRate, 96000.0);
     ASSERT_EQ(read.channels[0].size(), kFrames.size());

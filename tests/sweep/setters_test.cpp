@@ -4,6 +4,7 @@
 
 #include "sweep/parameter_file.h"
 #include "sweep/sweep_plan.h"
+#include "sweep_settings_check.h"
 
 namespace auralyn {
 namespace {
@@ -15,27 +16,16 @@ bool sameRecord(const sweep::SweepParameters& a, const sweep::SweepParameters& b
 
 TEST(Constructor, HoldsPlaceholderValues) {
     const sweep::SweepPlan plan;
-    const sweep::SweepParameters& p = plan.params();
-    EXPECT_FALSE(p.locked);
-    EXPECT_EQ(p.startFrequency, 1.0);
-    EXPECT_EQ(p.endFrequency, 1.0);
-    EXPECT_EQ(p.frequencyStep, 1.0);
-    EXPECT_EQ(p.minToneDuration, 0.0);
-    EXPECT_EQ(p.syncPulseDuration, 0.0);
-    EXPECT_EQ(p.settlingTime, 0.0);
-    EXPECT_EQ(p.maxTimeDrift, 0.0);
-    EXPECT_EQ(p.leadInTime, 0.0);
-    EXPECT_EQ(p.sampleRate, 1u);
-    EXPECT_EQ(p.maxExtraSamples, 0u);
-    EXPECT_EQ(p.maxFractionalCycle, 1.0);
-    EXPECT_EQ(p.toneFrequency, 1.0);
-    EXPECT_EQ(p.tonesPerSyncPulse, 0u);
-    EXPECT_EQ(p.toneIndex, 0u);
-    EXPECT_EQ(p.toneLength, 0);
-    EXPECT_EQ(p.octaveSweep, 0);
-    EXPECT_EQ(p.syncPulseLevel, 0.0);
-    EXPECT_EQ(p.syncThreshold, 0.0);
-    EXPECT_EQ(p.minCyclesPerTone, 0u);
+    const sweep::SweepParameters placeholders{
+        .locked = false, .startFrequency = 1.0, .endFrequency = 1.0, .frequencyStep = 1.0, .minToneDuration = 0.0,
+        .syncPulseDuration = 0.0, .settlingTime = 0.0, .maxTimeDrift = 0.0, .leadInTime = 0.0, .sampleRate = 1,
+        .maxExtraSamples = 0, .maxFractionalCycle = 1.0, .toneFrequency = 1.0, .tonesPerSyncPulse = 0,
+        .toneIndex = 0, .toneLength = 0, .octaveSweep = 0, .syncPulseLevel = 0.0, .syncThreshold = 0.0,
+        .minCyclesPerTone = 0};
+    test::expectSameSettings(plan.params(), placeholders);
+    EXPECT_EQ(plan.params().toneFrequency, 1.0);
+    EXPECT_EQ(plan.params().toneIndex, 0u);
+    EXPECT_EQ(plan.params().toneLength, 0);
 }
 
 TEST(FrequencySetters, KeepStartAtOrBelowEnd) {
@@ -118,24 +108,24 @@ TEST(DurationSetters, DropNegativeKeepZero) {
 }
 
 TEST(LevelSetters, ClampToPercentRange) {
+    struct Level {
+        void (sweep::SweepPlan::*set)(double);
+        double sweep::SweepParameters::*stored;
+    };
+    struct Clamp {
+        double given;
+        double kept;
+    };
+    const Level levels[] = {{&sweep::SweepPlan::setSyncPulseLevel, &sweep::SweepParameters::syncPulseLevel},
+                            {&sweep::SweepPlan::setSyncThreshold, &sweep::SweepParameters::syncThreshold}};
+    const Clamp clamps[] = {{150, 100}, {-5, 0}, {90, 90}, {15, 15}, {std::nan(""), 0}};
     sweep::SweepPlan plan;
-    plan.setSyncPulseLevel(150);
-    EXPECT_EQ(plan.params().syncPulseLevel, 100.0);
-    plan.setSyncPulseLevel(-5);
-    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
-    plan.setSyncPulseLevel(90);
-    EXPECT_EQ(plan.params().syncPulseLevel, 90.0);
-    plan.setSyncPulseLevel(std::nan(""));
-    EXPECT_EQ(plan.params().syncPulseLevel, 0.0);
-
-    plan.setSyncThreshold(150);
-    EXPECT_EQ(plan.params().syncThreshold, 100.0);
-    plan.setSyncThreshold(-5);
-    EXPECT_EQ(plan.params().syncThreshold, 0.0);
-    plan.setSyncThreshold(15);
-    EXPECT_EQ(plan.params().syncThreshold, 15.0);
-    plan.setSyncThreshold(std::nan(""));
-    EXPECT_EQ(plan.params().syncThreshold, 0.0);
+    for (const Level& level : levels) {
+        for (const Clamp& clamp : clamps) {
+            (plan.*level.set)(clamp.given);
+            EXPECT_EQ(plan.params().*level.stored, clamp.kept) << clamp.given;
+        }
+    }
 }
 
 TEST(IntegerSetters, StoreAnyValue) {
