@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 
 #include "generator/parameter_dialogue.h"
@@ -9,18 +10,30 @@
 #include "wave/wave_file.h"
 
 namespace auralyn::bench {
-sweep::SweepPlan longSweepPlan() {
+namespace {
+
+// A locked linear sweep from 20 Hz to 20 kHz in 10 Hz steps at 48 kHz, with
+// the dialogue's other defaults.
+sweep::SweepPlan linearPlan(double minToneDuration, std::optional<double> settlingTime) {
     generator::SweepAnswers answers;
     answers.octaveSweep = 0;
     answers.frequencyStep = 10.0;
-    answers.minToneDuration = 0.1;
+    answers.minToneDuration = minToneDuration;
+    if (settlingTime) answers.settlingTime = *settlingTime;
     sweep::SweepPlan plan = generator::planFromAnswers(answers);
     plan.lock();
     return plan;
 }
 
-std::uint64_t writeLongSweep(const std::string& folder) {
-    sweep::SweepPlan plan = longSweepPlan();
+}  // namespace
+
+sweep::SweepPlan longSweepPlan() { return linearPlan(0.1, std::nullopt); }
+
+sweep::SweepPlan denseSweepPlan() { return linearPlan(0.05, 0.01); }
+
+std::uint64_t writeLongSweep(const std::string& folder) { return writeSweep(longSweepPlan(), folder); }
+
+std::uint64_t writeSweep(sweep::SweepPlan plan, const std::string& folder) {
     const sweep::SweepParameters& p = plan.params();
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> parameters(std::fopen((folder + "/sweep.swp").c_str(), "wb"),
                                                               std::fclose);

@@ -8,10 +8,10 @@ ClipCheck checkClipping(const Sample* samples, std::size_t count) {
     ClipCheck check;
     if (samples == nullptr) return check;
     std::size_t run = 0;
+    float loudest = 0.0f;
     for (std::size_t n = 0; n < count; ++n) {
         const float magnitude = std::fabs(samples[n]);
-        const int code = magnitude >= 32768.0f ? 32768 : static_cast<int>(std::lround(magnitude));
-        if (code > check.peak) check.peak = code;
+        loudest = magnitude > loudest ? magnitude : loudest;
         // A 24-bit recorder's top codes lie between 32767 and full scale.
         if (magnitude < 32767.0f) {
             run = 0;
@@ -20,6 +20,9 @@ ClipCheck checkClipping(const Sample* samples, std::size_t count) {
         ++check.samplesAtFullScale;
         if (++run > check.longestRunAtFullScale) check.longestRunAtFullScale = run;
     }
+    // Rounding never reverses an order, so the loudest sample's code is the
+    // largest code: one rounding per block instead of one per sample.
+    check.peak = loudest >= 32768.0f ? 32768 : static_cast<int>(std::lround(loudest));
     return check;
 }
 

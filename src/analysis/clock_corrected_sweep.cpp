@@ -1,10 +1,19 @@
 #include "analysis/clock_corrected_sweep.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
+#include <optional>
 
 #include "analysis/clock_walk.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/harmonic_fit.h"
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+#include "analysis/sweep_locator.h"
+#endif
+#include "analysis/recording_analysis.h"
+#include "analysis/sweep_origin.h"
+#include "analysis/time_base_budget.h"
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -15,6 +24,111 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     return std::numeric_limits<double>::quiet_NaN();
 }
 
+// The noise per sample before the sweep (its lead-in, clear of the first
+// pulse), 0 where the recording holds too little of it to tell.
+double noiseBefore(const std::vector<Sample>& recording, std::int64_t trigger) {
+    constexpr std::int64_t kMinSamples = 1024;
+    const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
+    if (end < kMinSamples) return 0.0;
+    const double sd = robustNoiseSd(recording.data(), static_cast<std::size_t>(end));
+    return sd * sd;
+}
+
+// Where the tones are placed from, and whether later pulses may time them.
+struct TimeOrigin {
+    bool found = false;
+    std::int64_t trigger = -1;
+    bool byPulse = false;
+    double margin = 0.0;
+    double start = 0.0;       // where the stretches put the sweep's start, fractional
+    double startSigma = 0.0;  // and its standard uncertainty; 0: not located by them
+};
+
+// A pulse's trigger is the sweep's origin when it lies where the tones put
+// the start, within their uncertainty and two samples (the pulse's rise
+// through the threshold); a device that smears or delays the pulse puts it
+// elsewhere, and then the tones' start is used.
+constexpr double kPulseAgreementSigmas = 4.0;
+constexpr double kPulseAgreementSamples = 2.0;
+
+#ifdef AURALYN_HAVE_SWEEP_LOCATOR
+TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
+                      std::optional<std::int64_t> pulse) {
+    const std::optional<double> hint =
+        pulse ? std::optional<double>(static_cast<double>(*pulse)) : std::nullopt;
+    const SweepLocation location = locateSweep(sweepTemplate(plan), RecordingView::of(recording), hint);
+    TimeOrigin origin;
+    origin.margin = location.margin;
+    // The stretches may all miss where the sweep's tones are long and the
+    // clock far off; a pulse found is then the origin, as for echoprobe, and
+    // the tones' clock figure still refuses a recording of something else.
+    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin, 0.0, 0.0} : origin;
+    origin.found = true;
+    origin.start = location.start;
+    origin.startSigma = location.startSigma;
+    origin.trigger = std::llround(location.start);
+    return origin;
+}
+#else
+// Without the correlator (a build without FFTW) the first pulse alone places the sweep.
+TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::optional<std::int64_t> pulse) {
+    if (!pulse) return {};
+    return {true, *pulse, true, 0.0, 0.0, 0.0};
+}
+#endif
+
+// The stretches place the start to tens of samples, too coarsely for blocks
+// that must hold one tone each. A first walk with every block's ends kept
+// clear of that doubt gives the clock; the tones fitted there put the start
+// to a fraction of a sample (sweep_origin.h). Returns the start and its
+// standard uncertainty, or the stretches' where the tones cannot tell.
+struct RefinedStart {
+    double start = 0.0;
+    double sigma = 0.0;
+    double coherence = 0.0;  // how well the tones line up there (sweep_origin.h)
+};
+
+RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                         const std::vector<Sample>& recording, const TimeOrigin& origin, std::int64_t seed) {
+    const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
+    const ClockWalk rough = walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed)});
+    const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
+    const double rate = plan.params().sampleRate;
+    std::vector<ClockCorrectedTone> fitted;
+    for (const NominalTone& tone : tones) {
+        const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
+        if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
+        fitted.push_back(fitToneAt(tone, block, recording, rate));
+    }
+    const double trigger = static_cast<double>(seed);
+    const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
+    if (!shift.valid) return {origin.start, origin.startSigma, 0.0};
+    return {trigger + shift.shift, shift.sigma, shift.coherence};
+}
+
+// The pulse times the tones where it lies where the stretches put the start
+// (a device that smears or delays it puts its trigger elsewhere). Where the
+// two disagree, the start is refined from each, and the one at which the
+// tones line up better wins (the stretches may be misled where the
+// recording's tones differ from the sweep's between their blocks); the pulse
+// is kept where it lies near that start.
+void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                   const std::vector<Sample>& recording, std::optional<std::int64_t> pulse, TimeOrigin& origin) {
+    const double agreement = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
+    origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - origin.start) <= agreement;
+    if (origin.byPulse) {
+        origin.trigger = *pulse;
+        return;
+    }
+    RefinedStart best = refineStart(plan, tones, recording, origin, std::llround(origin.start));
+    if (pulse) {
+        const RefinedStart fromPulse = refineStart(plan, tones, recording, origin, *pulse);
+        if (fromPulse.coherence > best.coherence) best = fromPulse;
+        origin.byPulse = std::fabs(static_cast<double>(*pulse) - best.start) <= agreement;
+    }
+    origin.trigger = origin.byPulse ? *pulse : std::llround(best.start);
+}
+
 }  // namespace
 
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
@@ -23,7 +137,9 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate) {
     ClockCorrectedTone result;
-    result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
+    // A block before the recording's first sample (recorded too late) holds nothing: no fit.
+    if (block.first >= 0)
+        result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
                               block.frequency / rate);
     result.index = tone.index;
     result.nominalFrequency = tone.frequency;
@@ -42,18 +158,24 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     ClockCorrectedSweep sweep;
     sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
     sweep.tonesMissing = sweep.tonesExpected;
-    const auto trigger = findFirstTrigger(plan, recording);
-    if (!trigger) return sweep;
-    sweep.pulseFound = true;
-    sweep.trigger = *trigger;
-    const ClockWalk walk = walkClock(plan, tones, recording, *trigger);
+    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
+    sweep.pulseFound = pulse.has_value();
+    TimeOrigin origin = findOrigin(plan, recording, pulse);
+    sweep.locatorMargin = origin.margin;
+    if (!origin.found) return sweep;
+    if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
+    sweep.located = true;
+    sweep.timedByPulse = origin.byPulse;
+    sweep.trigger = origin.trigger;
+    const ClockWalk walk =
+        walkClock(plan, tones, recording, sweep.trigger, {origin.byPulse, 0.0, noiseBefore(recording, sweep.trigger)});
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
     const double ppm = sweep.corrected ? walk.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     for (std::size_t i = 0; i < tones.size(); ++i) {
-        const BlockPlacement block = placeBlock(tones[i], static_cast<double>(*trigger), ppm);
+        const BlockPlacement block = placeBlock(tones[i], static_cast<double>(sweep.trigger), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
         ClockCorrectedTone tone = fitToneAt(tones[i], block, recording, rate);
         tone.measuredFrequency = measuredFrequency(walk, i);

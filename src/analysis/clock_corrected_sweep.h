@@ -31,24 +31,31 @@ struct ClockCorrectedTone {
 struct ClockCorrectedSweep {
     clock::ClockFigure clock;           // the ratio found; applied only when its verdict is Measured
     bool corrected = false;             // tones were placed with clock.ppm (else at 0 ppm, nominal places)
-    bool pulseFound = false;            // the first sync pulse was found
-    std::int64_t trigger = -1;          // its trigger sample
+    bool pulseFound = false;            // the first sync pulse was found (a hint for the search only)
+    bool located = false;               // the sweep was found in the recording: nothing is measured otherwise
+    bool timedByPulse = false;          // `trigger` is the first pulse's, which the tones confirmed
+    double locatorMargin = 0.0;         // the matched filter's strongest peak over its correlation's RMS
+    // The sample the tones are placed from: the first pulse's trigger where
+    // the tones confirm it, else where they put the sweep's start, rounded.
+    std::int64_t trigger = -1;
     std::uint32_t pulsesFound = 0;      // later pulses found where the clock put them
     std::vector<ClockCorrectedTone> tones;  // in schedule order, the tones the recording holds
     std::uint32_t tonesExpected = 0;    // the schedule's tones (bounded by its tone count)
     std::uint32_t tonesMissing = 0;     // those whose block lies past the recording's end
 };
 
-// The whole measurement of a recording (its 16-bit mono samples, from the
-// first sample of the data): finds the first sync pulse as echoprobe does,
-// the clock ratio from the tones (and later pulses), then measures every tone
-// the recording holds at its corrected place and frequency. Tones are placed
-// at their nominal places when the clock figure is not Measured (the tones
-// disagree, or the ratio lies beyond +-1000 ppm).
 // One tone's joint fit in its block, placed as given.
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate);
 
+// The whole measurement of a recording (its mono samples, from the first
+// sample of the data): finds the sweep by its tones (sweep_locator.h; the
+// first sync pulse, searched as echoprobe does, is a hint and, where the
+// tones confirm it, the time origin), the clock ratio from the tones (and
+// later pulses), then measures every tone the recording holds at its
+// corrected place and frequency. Tones are placed at their nominal places
+// when the clock figure is not Measured (the tones disagree, or the ratio
+// lies beyond +-1000 ppm). Nothing is measured where the sweep is not found.
 ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording);
 
 }  // namespace auralyn::analysis

@@ -21,6 +21,13 @@ constexpr double kPriorPpm = 2.0 * clock::kMaxClockPpm;
 constexpr double kTrustSigmas = 5.0;
 constexpr double kTrustFloorPpm = 0.05;
 constexpr std::int32_t kMinEstimateSamples = 16;
+// A tone counts when its block as a whole stands clear of the noise: each
+// half's phase then known to 0.1 radian (A^2 n / 4 sigma^2 of 100, the
+// variance of a half's phase being 2 sigma^2 / (A^2 n / 2)). Noise alone
+// reaches it once in e^50 blocks. The per-sample criterion of the frequency
+// estimate (10 dB) would leave out a quiet microphone's tones, which the
+// matched filter found.
+constexpr double kMinBlockSignalToNoise = 100.0;
 
 struct Progress {
     RunningClock running;
@@ -49,11 +56,14 @@ std::int32_t margin(std::int64_t offset, double doubt) {
 }
 
 FrequencyEstimate estimateTone(const NominalTone& tone, const BlockPlacement& block,
-                               const std::vector<Sample>& recording, double doubt, double rate) {
-    const std::int32_t edge = margin(tone.blockOffset, doubt);
+                               const std::vector<Sample>& recording, double doubt, double originDoubt, double rate) {
+    const std::int32_t edge = margin(tone.blockOffset, doubt) + static_cast<std::int32_t>(std::ceil(originDoubt));
     const std::int32_t count = block.count - 2 * edge;
     if (count < kMinEstimateSamples) return {};
-    return clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
+    FrequencyEstimate estimate = clock::estimateFrequency(recording.data() + block.first + edge, count, block.frequency, rate);
+    const double blockSignalToNoise = 0.5 * estimate.signalToNoise * static_cast<double>(count);
+    if (std::isfinite(estimate.standardError) && blockSignalToNoise >= kMinBlockSignalToNoise) estimate.valid = true;
+    return estimate;
 }
 
 // A later pulse, searched within the silence before it around where the
@@ -72,6 +82,16 @@ void measurePulse(const sweep::SweepPlan& plan, const NominalTone& tone, const s
                                                static_cast<double>(*pulse - trigger)));
 }
 
+// What is left once the estimate's tone is taken out, per sample, against
+// the noise: within kBelowNoiseFactor of it, the block held nothing else.
+constexpr double kBelowNoiseFactor = 2.0;
+
+bool belowNoise(const FrequencyEstimate& estimate, double noiseVariance) {
+    if (!(noiseVariance > 0.0) || !(estimate.signalToNoise > 0.0)) return false;
+    const double residual = 0.5 * estimate.amplitude * estimate.amplitude / estimate.signalToNoise;
+    return residual <= kBelowNoiseFactor * noiseVariance;
+}
+
 bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
@@ -79,19 +99,24 @@ bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
 }  // namespace
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger) {
+                    const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
     Progress progress;
     for (const NominalTone& tone : tones) {
-        if (tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
+        if (options.usePulses && tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
         const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
         if (!holds(block, recording)) break;
-        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), rate);
+        // A recording started late holds nothing of the sweep's first tones.
+        if (block.first < 0) {
+            walk.estimates.emplace_back();
+            continue;
+        }
+        const FrequencyEstimate estimate = estimateTone(tone, block, recording, progress.doubt(), options.originDoubt, rate);
         walk.estimates.push_back(estimate);
+        if (!estimate.valid && belowNoise(estimate, options.noiseVariance)) continue;
         ++progress.offered;
-        if (estimate.valid)
-            progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
+        if (estimate.valid) progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
     }
     walk.figure = clock::combineObservations(progress.observations, progress.offered);
     return walk;

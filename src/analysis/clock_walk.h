@@ -24,8 +24,24 @@ struct ClockWalk {
 // nominal / ratio. So a recording 1000 ppm off, whose late tones lie
 // thousands of samples from their nominal places, is still read where its
 // tones are. Later sync pulses, searched where the ratio puts them, add the
-// spans between them.
+// spans between them, when the options allow.
+struct WalkOptions {
+    // `trigger` is the first pulse's trigger (not where the sweep's tones put
+    // its start: a smeared pulse's trigger lies elsewhere).
+    bool usePulses = true;
+    // Samples by which the origin itself may be wrong: each block's ends are
+    // kept that much clearer of the neighbouring tones.
+    double originDoubt = 0.0;
+    // The recording's noise (variance per sample) before the sweep, 0 where
+    // unknown. A block with no clear tone whose residual is no louder than
+    // this (a high-pass's stop band, a tone below the noise) is no
+    // observation and is not offered: the tones that are there decide the
+    // ratio. A block that holds something else (another sweep's tone) counts
+    // against the ratio.
+    double noiseVariance = 0.0;
+};
+
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger);
+                    const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options = {});
 
 }  // namespace auralyn::analysis

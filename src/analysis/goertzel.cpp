@@ -1,6 +1,8 @@
 #include "analysis/goertzel.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace auralyn::analysis {
 namespace {
@@ -168,6 +170,86 @@ std::complex<double> sequenceCorrelation(const double* values, std::size_t count
         d = next;
     }
     return chainCorrelation(s, d, count, theta, c.sigma);
+}
+
+namespace {
+
+// Up to this many chains of sequenceCorrelations advance together.
+constexpr std::size_t kChainsAtOnce = 8;
+
+// G chains over their common length `count`, from and to the states s, d.
+template <std::size_t G>
+void advanceChains(const double* const* values, std::size_t from, std::size_t to, const ChainConstants* c,
+                   double* s, double* d) {
+    double ls[G], ld[G], lambda[G], sigma[G];
+    for (std::size_t g = 0; g < G; ++g) {
+        ls[g] = s[g];
+        ld[g] = d[g];
+        lambda[g] = c[g].lambda;
+        sigma[g] = c[g].sigma;
+    }
+    for (std::size_t n = from; n < to; ++n) {
+        for (std::size_t g = 0; g < G; ++g) {
+            const double next = (sigma[g] * ld[g] + values[g][n]) + lambda[g] * ls[g];
+            ls[g] = next + sigma[g] * ls[g];
+            ld[g] = next;
+        }
+    }
+    for (std::size_t g = 0; g < G; ++g) {
+        s[g] = ls[g];
+        d[g] = ld[g];
+    }
+}
+
+using ChainAdvance = void (*)(const double* const*, std::size_t, std::size_t, const ChainConstants*, double*, double*);
+constexpr ChainAdvance kChainAdvances[kChainsAtOnce] = {advanceChains<1>, advanceChains<2>, advanceChains<3>,
+                                                        advanceChains<4>, advanceChains<5>, advanceChains<6>,
+                                                        advanceChains<7>, advanceChains<8>};
+
+// One group of chains, sorted by length (longest first): all run to the
+// shortest's end together, then the longer ones on without it.
+void correlateGroup(const double* const* values, const std::size_t* counts, const double* thetas, std::size_t chains,
+                    std::complex<double>* out) {
+    ChainConstants constants[kChainsAtOnce];
+    double s[kChainsAtOnce] = {};
+    double d[kChainsAtOnce] = {};
+    for (std::size_t g = 0; g < chains; ++g) constants[g] = chainConstants(thetas[g]);
+    std::size_t done = 0;
+    for (std::size_t running = chains; running > 0; --running) {
+        const std::size_t end = counts[running - 1];
+        if (end > done) kChainAdvances[running - 1](values, done, end, constants, s, d);
+        done = std::max(done, end);
+    }
+    for (std::size_t g = 0; g < chains; ++g)
+        out[g] = counts[g] == 0 ? std::complex<double>() : chainCorrelation(s[g], d[g], counts[g], thetas[g], constants[g].sigma);
+}
+
+}  // namespace
+
+void sequenceCorrelations(const double* const* values, const std::size_t* counts, const double* thetas,
+                          std::size_t chains, std::complex<double>* out) {
+    // Longest first, so that a group's chains drop out from its end.
+    constexpr std::size_t kLocalChains = 64;
+    std::size_t local[kLocalChains];
+    std::vector<std::size_t> many(chains > kLocalChains ? chains : 0);
+    std::size_t* const order = chains > kLocalChains ? many.data() : local;
+    for (std::size_t c = 0; c < chains; ++c) order[c] = c;
+    std::stable_sort(order, order + chains, [&](std::size_t a, std::size_t b) { return counts[a] > counts[b]; });
+    for (std::size_t first = 0; first < chains; first += kChainsAtOnce) {
+        const std::size_t group = std::min(kChainsAtOnce, chains - first);
+        const double* groupValues[kChainsAtOnce];
+        std::size_t groupCounts[kChainsAtOnce];
+        double groupThetas[kChainsAtOnce];
+        std::complex<double> groupOut[kChainsAtOnce];
+        for (std::size_t g = 0; g < group; ++g) {
+            const std::size_t c = order[first + g];
+            groupValues[g] = values[c];
+            groupCounts[g] = counts[c];
+            groupThetas[g] = thetas[c];
+        }
+        correlateGroup(groupValues, groupCounts, groupThetas, group, groupOut);
+        for (std::size_t g = 0; g < group; ++g) out[order[first + g]] = groupOut[g];
+    }
 }
 
 std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta) {

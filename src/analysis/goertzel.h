@@ -28,6 +28,13 @@ GoertzelSums goertzelSums(const Sample* samples, std::size_t count, double w, in
 // sequence of doubles (the coefficients of a trigonometric polynomial).
 std::complex<double> sequenceCorrelation(const double* values, std::size_t count, double theta);
 
+// Several such sums at once, each chain with its own sequence and angle:
+// out[c] = sum over n < counts[c] of values[c][n] exp(i thetas[c] n). The
+// chains run side by side, so that the pipeline is not left waiting on one
+// chain's recurrence; each gives exactly what sequenceCorrelation gives.
+void sequenceCorrelations(const double* const* values, const std::size_t* counts, const double* thetas,
+                          std::size_t chains, std::complex<double>* out);
+
 // sum over n of y_n exp(i theta (t0 + n)) from a recurrence's final state:
 // exp(i theta (t0 + N - 1)) (s_{N-1} - exp(i theta) s_{N-2}).
 std::complex<double> toneCorrelation(double last, double previous, std::size_t count, double t0, double theta);

@@ -1,6 +1,7 @@
 #include "analysis/harmonic_detection.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 
@@ -37,9 +38,19 @@ double largestEigenvalue(const TermCovariance& c) {
     return mean + std::hypot(half, c.cross);
 }
 
-HarmonicReading readHarmonic(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, int k,
-                             const LeadInSpan& leadIn) {
-    const HarmonicNoise noise = harmonicNoise(fit, count, cyclesPerSample, k, leadIn);
+// The residual's noise, or the lead-in's at the harmonic where that is larger.
+HarmonicNoise noiseWith(const HarmonicFit& fit, const std::optional<LeadInNoise>& atHarmonic) {
+    HarmonicNoise noise;
+    noise.dof = static_cast<double>(fit.count) - fit.parameters();
+    noise.variance = noise.dof > 0.0 ? fit.residualSquares / noise.dof : 0.0;
+    if (atHarmonic && atHarmonic->variance > noise.variance) {
+        noise.variance = atHarmonic->variance;
+        noise.dof = 2.0 * static_cast<double>(atHarmonic->blocks);
+    }
+    return noise;
+}
+
+HarmonicReading readHarmonic(const HarmonicFit& fit, int k, const HarmonicNoise& noise, const LeadInSpan& leadIn) {
     const double threshold = clearanceThreshold(noise.dof, kFamilyAlpha);
     HarmonicReading r;
     r.amplitude = fit.amplitude(k);
@@ -62,26 +73,24 @@ double clearanceThreshold(double dof, double alpha) {
 
 HarmonicNoise harmonicNoise(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, int k,
                             const LeadInSpan& leadIn) {
-    HarmonicNoise noise;
-    noise.dof = static_cast<double>(fit.count) - fit.parameters();
-    noise.variance = noise.dof > 0.0 ? fit.residualSquares / noise.dof : 0.0;
-    const std::optional<LeadInNoise> atHarmonic = measureLeadInNoise(leadIn, count, k * cyclesPerSample);
-    if (atHarmonic && atHarmonic->variance > noise.variance) {
-        noise.variance = atHarmonic->variance;
-        noise.dof = 2.0 * static_cast<double>(atHarmonic->blocks);
-    }
-    return noise;
+    return noiseWith(fit, measureLeadInNoise(leadIn, count, k * cyclesPerSample));
 }
 
 void fillDistortion(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn,
                     ToneQuality& quality) {
     const double fundamental = fit.amplitude(1);
     if (fit.harmonics < 2 || !(fundamental > 0.0)) return;
+    // The lead-in's noise at every harmonic at once (their sums run side by side).
+    std::array<double, kMaxHarmonic + 1> frequencies{};
+    for (int k = 2; k <= fit.harmonics; ++k) frequencies[k] = k * cyclesPerSample;
+    std::array<std::optional<LeadInNoise>, kMaxHarmonic + 1> leadInNoise{};
+    measureLeadInNoise(leadIn, count, frequencies.data() + 2, static_cast<std::size_t>(fit.harmonics - 1),
+                       leadInNoise.data() + 2);
     double squares = 0.0;
     double upperSquares = 0.0;
     double unseenSquares = 0.0;
     for (int k = 2; k <= fit.harmonics; ++k) {
-        const HarmonicReading h = readHarmonic(fit, count, cyclesPerSample, k, leadIn);
+        const HarmonicReading h = readHarmonic(fit, k, noiseWith(fit, leadInNoise[k]), leadIn);
         if (!h.clear) {
             unseenSquares += h.upperLimit * h.upperLimit;
             continue;

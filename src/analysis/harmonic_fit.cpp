@@ -72,7 +72,7 @@ bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
 }
 
 HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
-                         double cyclesPerSample) {
+                         double cyclesPerSample, FitCovariances covariances) {
     HarmonicFit fit;
     fit.count = count;
     const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset)) ? 0
@@ -101,7 +101,8 @@ HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstS
     fit.residualSquares = std::fmax(0.0, fit.sumSquares - explained);
     fit.remainderSquares = remainderWithoutFundamental(gram, beta, r, fit.sumSquares);
 
-    for (int k = 1; k <= harmonics; ++k) fit.covariance[k] = termCovariance(factor, n, k);
+    const int lastCovariance = covariances == FitCovariances::Every ? harmonics : 1;
+    for (int k = 1; k <= lastCovariance; ++k) fit.covariance[k] = termCovariance(factor, n, k);
     fit.cosineVariance = fit.covariance[1].cosine;
     fit.sineVariance = fit.covariance[1].sine;
     fit.cosineSineCovariance = fit.covariance[1].cross;

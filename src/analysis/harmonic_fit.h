@@ -65,7 +65,11 @@ bool harmonicFits(int k, double cyclesPerSample, std::size_t count);
 // Goertzel recurrence per harmonic (a second-order Chebyshev recurrence) in one
 // pass over the block, the Gram matrix from the closed-form sums of cosines of
 // arithmetic progressions; the small system is solved by Cholesky.
+// FundamentalOnly leaves the harmonics' covariances (HarmonicFit::covariance
+// beyond [1]) at zero, for callers that only compare fundamentals: they cost
+// two solves of the system each.
+enum class FitCovariances { Every, FundamentalOnly };
 HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
-                         double cyclesPerSample);
+                         double cyclesPerSample, FitCovariances covariances = FitCovariances::Every);
 
 }  // namespace auralyn::analysis

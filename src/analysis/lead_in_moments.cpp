@@ -12,27 +12,34 @@ namespace {
 // last bits, as a direct fit does.
 constexpr std::size_t kExactTerms = std::size_t{1} << 23;
 
-void addBlock(const std::vector<double>& y, LeadInMoments& m) {
+// `diagonal` gathers the squares of the samples by position; the products
+// above the diagonal go into m.squares once (see leadInMoments).
+void addBlock(const std::vector<double>& y, std::vector<double>& diagonal, LeadInMoments& m) {
     const std::size_t n = y.size();
     double sum = 0.0;
     for (double v : y) sum += v;
     m.sumSquared += sum * sum;
     for (std::size_t i = 0; i < n; ++i) m.withSum[i] += sum * y[i];
-    for (std::size_t k = 0; k < n; ++k) {
-        double lag = 0.0;
-        for (std::size_t i = 0; i + k < n; ++i) lag += y[i] * y[i + k];
-        m.lags[k] += lag;
+    // Row by row rather than lag by lag, so that the inner loop is an
+    // independent multiply-add per element (vectorized); the sums are exact
+    // integers either way.
+    for (std::size_t i = 0; i < n; ++i) {
+        const double yi = y[i];
+        const double* tail = y.data() + i;
+        double* lag = m.lags.data();
+        for (std::size_t k = 0; k + i < n; ++k) lag[k] += yi * tail[k];
     }
     for (std::size_t i = 0; i < n; ++i) {
         const double yi = y[i];
         double* row = m.squares.data() + i;
-        for (std::size_t j = 0; j < n; ++j) row[j] += yi * y[j];
+        for (std::size_t j = i + 1; j < n; ++j) row[j] += yi * y[j];
+        diagonal[i] += yi * yi;
     }
 }
 
 // How many tones must ask for one block length before its moments pay off:
 // building them costs about one block's length of direct fits per block
-// (the self-convolution and autocorrelation, 1.5 length^2 multiply-adds,
+// (the self-convolution and autocorrelation, length^2 multiply-adds,
 // against about 5 operations per sample of a recurrence per tone).
 std::size_t requestsBeforeBuilding(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
 
@@ -50,22 +57,47 @@ LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t b
     m.squares.assign(2 * length - 1, 0.0);
     m.withSum.assign(length, 0.0);
     std::vector<double> y(length);
+    std::vector<double> diagonal(length, 0.0);
     for (std::size_t b = 0; b < blocks; ++b) {
         const Sample* start = end - (b + 1) * length;
         for (std::size_t i = 0; i < length; ++i) y[i] = start[i];
-        addBlock(y, m);
+        addBlock(y, diagonal, m);
     }
+    // The self-convolution holds each product y_i y_j with i != j twice and
+    // each square once: half the products are formed, and the sums (exact
+    // integers) doubled.
+    for (double& square : m.squares) square *= 2.0;
+    for (std::size_t i = 0; i < length; ++i) m.squares[2 * i] += diagonal[i];
     return m;
 }
 
 BlockSpectrum blockSpectrum(const LeadInMoments& m, double w) {
     BlockSpectrum s;
-    const std::complex<double> lagSum = sequenceCorrelation(m.lags.data(), m.lags.size(), w);
-    s.power = 2.0 * lagSum.real() - m.lags[0];
-    s.square = sequenceCorrelation(m.squares.data(), m.squares.size(), w);
-    s.withSum = sequenceCorrelation(m.withSum.data(), m.withSum.size(), w);
-    s.sumSquared = m.sumSquared;
+    blockSpectra(m, &w, 1, &s);
     return s;
+}
+
+void blockSpectra(const LeadInMoments& m, const double* w, std::size_t count, BlockSpectrum* out) {
+    // Three chains per frequency: the lags, the squares, the sum-weighted samples.
+    std::vector<const double*> values;
+    std::vector<std::size_t> lengths;
+    std::vector<double> thetas;
+    for (std::size_t f = 0; f < count; ++f) {
+        for (const std::vector<double>* sequence : {&m.lags, &m.squares, &m.withSum}) {
+            values.push_back(sequence->data());
+            lengths.push_back(sequence->size());
+            thetas.push_back(w[f]);
+        }
+    }
+    std::vector<std::complex<double>> sums(values.size());
+    sequenceCorrelations(values.data(), lengths.data(), thetas.data(), values.size(), sums.data());
+    for (std::size_t f = 0; f < count; ++f) {
+        BlockSpectrum& s = out[f];
+        s.power = 2.0 * sums[3 * f].real() - m.lags[0];
+        s.square = sums[3 * f + 1];
+        s.withSum = sums[3 * f + 2];
+        s.sumSquared = m.sumSquared;
+    }
 }
 
 const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t length, std::size_t blocks) {

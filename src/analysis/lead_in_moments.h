@@ -45,6 +45,8 @@ struct BlockSpectrum {
     double sumSquared = 0.0;            // sum_b S_b^2
 };
 BlockSpectrum blockSpectrum(const LeadInMoments& moments, double w);
+// The same at several frequencies at once: their sums run side by side.
+void blockSpectra(const LeadInMoments& moments, const double* w, std::size_t count, BlockSpectrum* out);
 
 // A lead-in's moments, built per block length once enough tones have asked
 // for that length that building them costs less than fitting each tone's

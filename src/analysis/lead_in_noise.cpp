@@ -98,11 +98,11 @@ double summedPowerByBlocks(const ThreeParameterSolver& solver, const Sample* end
     return power;
 }
 
-// The same sum from the blocks' moments: each block's fitted coefficients are
-// u.r_b and v.r_b (u, v the solver's rows, r_b = (S_b, Re X_b, Im X_b)), so
-// the summed power is u^T M u + v^T M v with M = sum_b r_b r_b^T.
-double summedPowerFromMoments(const ThreeParameterSolver& solver, const LeadInMoments& moments, double w) {
-    const BlockSpectrum s = blockSpectrum(moments, w);
+// The same sum from the blocks' moments, given their sums at w
+// (blockSpectrum): each block's fitted coefficients are u.r_b and v.r_b (u, v
+// the solver's rows, r_b = (S_b, Re X_b, Im X_b)), so the summed power is
+// u^T M u + v^T M v with M = sum_b r_b r_b^T.
+double summedPowerFromSpectrum(const ThreeParameterSolver& solver, const BlockSpectrum& s) {
     double m[3][3];
     m[0][0] = s.sumSquared;
     m[0][1] = m[1][0] = s.withSum.real();
@@ -117,6 +117,77 @@ double summedPowerFromMoments(const ThreeParameterSolver& solver, const LeadInMo
         }
     }
     return std::fmax(0.0, power);
+}
+
+// One frequency's measurement, planned: its blocks, its fits' solvers, and
+// the lead-in's moments where they are built for its block length.
+struct NoiseAtFrequency {
+    double w = 0.0;
+    std::size_t length = 0;
+    std::size_t blocks = 0;
+    ThreeParameterSolver solver;
+    double toneGain = 0.0;  // the tone's own block's noise gain
+    const LeadInMoments* moments = nullptr;
+    double power = 0.0;     // the fundamental's power summed over the blocks
+};
+
+std::optional<NoiseAtFrequency> planNoise(const LeadInSpan& leadIn, std::size_t blockLength, double cyclesPerSample) {
+    if (leadIn.samples == nullptr || blockLength < 4 || !(cyclesPerSample > 0.0 && cyclesPerSample < 0.5))
+        return std::nullopt;
+    NoiseAtFrequency plan;
+    plan.length = noiseBlockLength(leadIn.count, blockLength, cyclesPerSample);
+    plan.blocks = std::min(leadIn.count / plan.length, kMaxNoiseBlocks);
+    if (plan.blocks == 0) return std::nullopt;
+    plan.w = kTwoPi * cyclesPerSample;
+    const auto solver = threeParameterSolver(plan.length, plan.w);
+    const auto tone = threeParameterSolver(blockLength, plan.w);
+    if (!solver || !tone) return std::nullopt;
+    plan.solver = *solver;
+    plan.toneGain = tone->noiseGain;
+    const Sample* const end = leadIn.samples + leadIn.count;
+    plan.moments = leadIn.moments ? leadIn.moments->find(end, plan.length, plan.blocks) : nullptr;
+    return plan;
+}
+
+// Every planned frequency's summed power: those that share moments have
+// their sums evaluated together, the others are fitted block by block.
+void sumPowers(const LeadInSpan& leadIn, std::vector<NoiseAtFrequency*>& plans) {
+    const Sample* const end = leadIn.samples + leadIn.count;
+    std::vector<double> w;
+    std::vector<BlockSpectrum> spectra;
+    for (std::size_t i = 0; i < plans.size(); ++i) {
+        NoiseAtFrequency& plan = *plans[i];
+        if (plan.moments == nullptr) {
+            plan.power = summedPowerByBlocks(plan.solver, end, plan.length, plan.blocks, plan.w);
+            continue;
+        }
+        // The first of its moments gathers the rest of them.
+        bool earlier = false;
+        for (std::size_t j = 0; j < i && !earlier; ++j) earlier = plans[j]->moments == plan.moments;
+        if (earlier) continue;
+        std::vector<NoiseAtFrequency*> sharing;
+        for (std::size_t j = i; j < plans.size(); ++j)
+            if (plans[j]->moments == plan.moments) sharing.push_back(plans[j]);
+        w.clear();
+        for (const NoiseAtFrequency* p : sharing) w.push_back(p->w);
+        spectra.assign(w.size(), BlockSpectrum{});
+        blockSpectra(*plan.moments, w.data(), w.size(), spectra.data());
+        for (std::size_t k = 0; k < sharing.size(); ++k) sharing[k]->power = summedPowerFromSpectrum(sharing[k]->solver, spectra[k]);
+    }
+}
+
+LeadInNoise noiseFrom(const NoiseAtFrequency& plan, double roundingVariance) {
+    LeadInNoise noise;
+    noise.blocks = plan.blocks;
+    noise.blockLength = plan.length;
+    const double meanPower = plan.power / static_cast<double>(plan.blocks);
+    noise.variance = meanPower / plan.solver.noiseGain;
+    if (noise.variance < roundingVariance) {
+        noise.variance = roundingVariance;
+        noise.quantizationLimited = true;
+    }
+    noise.amplitudeRms = std::sqrt(noise.variance * plan.toneGain);
+    return noise;
 }
 
 }  // namespace
@@ -135,32 +206,23 @@ std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, d
 
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
                                               double cyclesPerSample) {
-    if (leadIn.samples == nullptr || blockLength < 4 || !(cyclesPerSample > 0.0 && cyclesPerSample < 0.5))
-        return std::nullopt;
-    const std::size_t length = noiseBlockLength(leadIn.count, blockLength, cyclesPerSample);
-    const std::size_t blocks = std::min(leadIn.count / length, kMaxNoiseBlocks);
-    if (blocks == 0) return std::nullopt;
-    const double w = kTwoPi * cyclesPerSample;
-    const auto solver = threeParameterSolver(length, w);
-    const auto tone = threeParameterSolver(blockLength, w);
-    if (!solver || !tone) return std::nullopt;
-
-    const Sample* const end = leadIn.samples + leadIn.count;
-    const LeadInMoments* moments = leadIn.moments ? leadIn.moments->find(end, length, blocks) : nullptr;
-    const double power = moments != nullptr ? summedPowerFromMoments(*solver, *moments, w)
-                                            : summedPowerByBlocks(*solver, end, length, blocks, w);
-
-    LeadInNoise noise;
-    noise.blocks = blocks;
-    noise.blockLength = length;
-    const double meanPower = power / static_cast<double>(blocks);
-    noise.variance = meanPower / solver->noiseGain;
-    if (noise.variance < leadIn.roundingVariance) {
-        noise.variance = leadIn.roundingVariance;
-        noise.quantizationLimited = true;
-    }
-    noise.amplitudeRms = std::sqrt(noise.variance * tone->noiseGain);
+    std::optional<LeadInNoise> noise;
+    measureLeadInNoise(leadIn, blockLength, &cyclesPerSample, 1, &noise);
     return noise;
+}
+
+void measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength, const double* cyclesPerSample,
+                        std::size_t count, std::optional<LeadInNoise>* out) {
+    std::vector<std::optional<NoiseAtFrequency>> plans;
+    plans.reserve(count);
+    std::vector<NoiseAtFrequency*> planned;
+    for (std::size_t f = 0; f < count; ++f) {
+        plans.push_back(planNoise(leadIn, blockLength, cyclesPerSample[f]));
+        if (plans.back()) planned.push_back(&*plans.back());
+    }
+    sumPowers(leadIn, planned);
+    for (std::size_t f = 0; f < count; ++f)
+        out[f] = plans[f] ? std::optional<LeadInNoise>(noiseFrom(*plans[f], leadIn.roundingVariance)) : std::nullopt;
 }
 
 }  // namespace auralyn::analysis

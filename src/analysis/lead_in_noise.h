@@ -66,6 +66,11 @@ struct LeadInNoise {
 // resolve anything.
 std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength,
                                               double cyclesPerSample);
+// The same at `count` frequencies at once (a tone's harmonics): out[f] for
+// cyclesPerSample[f]. Where they share the lead-in's moments their sums are
+// evaluated side by side, which costs little more than one of them.
+void measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength, const double* cyclesPerSample,
+                        std::size_t count, std::optional<LeadInNoise>* out);
 
 // The length of the lead-in blocks measured for a tone of `blockLength` samples.
 std::size_t noiseBlockLength(std::size_t leadInCount, std::size_t blockLength, double cyclesPerSample);

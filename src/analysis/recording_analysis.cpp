@@ -13,6 +13,7 @@
 #include "analysis/recording_timeline.h"
 #include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/sweep_origin.h"
 #include "analysis/time_base_budget.h"
 #include "analysis/walk_time_base.h"
 #include "analysis/tone_layout.h"
@@ -56,6 +57,13 @@ ToneQuality qualityOf(const BlockSamples& block, double cyclesPerSample, const L
     return measureTone(block.samples, block.count, block.firstTime, cyclesPerSample, leadIn);
 }
 
+// The lead-in's noise at the tone, measured once for both the tone's
+// uncertainty and its steadiness check.
+std::optional<LeadInNoise> noiseAt(const BlockSamples& block, double cyclesPerSample, const LeadInSpan& leadIn) {
+    if (block.samples == nullptr) return std::nullopt;
+    return measureLeadInNoise(leadIn, block.count, cyclesPerSample);
+}
+
 bool clipped(const ClipCheck& check, double cyclesPerSample) {
     const std::size_t run = check.longestRunAtFullScale;
     return run >= 2 && run > naturalFullScaleRun(cyclesPerSample);
@@ -97,20 +105,24 @@ ToneMeasurement measuredTone(const ClockCorrectedTone& tone, const ToneQuality& 
 
 measurer::WalkEnd endOf(const ClockCorrectedSweep& sweep, std::size_t recordingLength, const sweep::SweepPlan& plan) {
     if (sweep.tonesMissing == 0) return measurer::WalkEnd::Complete;
-    if (sweep.pulseFound) return measurer::WalkEnd::RecordingEnded;
+    if (sweep.located) return measurer::WalkEnd::RecordingEnded;
     // A recording no longer than the lead-in ends before any pulse could be due.
     const auto leadIn = static_cast<std::size_t>(sweep::measurerLeadInSamples(plan.params()));
     return recordingLength <= leadIn ? measurer::WalkEnd::RecordingEnded : measurer::WalkEnd::PulseNotFound;
 }
 
-// The block as the steadiness check takes it, with the silence's noise at its frequency.
+// The block as the steadiness check takes it, with the silence's noise at its
+// frequency; `fitted`, when given, is its fit made already, `halves` those of
+// the jump search's last trial of the tone (taken if they are this block's).
 ToneBlock checkedBlock(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                       const LeadInSpan& leadIn, const ClockCorrectedSweep& sweep, double rate, double grid) {
-    ToneBlock block = toneBlockAt(tone, place, recording, rate);
+                       const LeadInSpan& leadIn, const std::optional<LeadInNoise>& noise,
+                       const ClockCorrectedSweep& sweep, double rate, double grid, const HarmonicFit* fitted,
+                       const HalvesFit* halves) {
+    ToneBlock block = toneBlockAt(tone, place, recording, rate, fitted);
     block.clockU95Ppm = sweep.corrected ? sweep.clock.u95 : 0.0;
     block.roundingVariance = std::max(leadIn.roundingVariance, kQuantizationVariance * grid * grid);
+    block.halves = halves;
     if (block.samples == nullptr) return block;
-    const std::optional<LeadInNoise> noise = measureLeadInNoise(leadIn, block.count, block.cyclesPerSample);
     if (noise) block.leadInVariance = noise->variance;
     return block;
 }
@@ -151,6 +163,72 @@ LeadInSpan quietLeadIn(const std::vector<Sample>& recording, const ClockCorrecte
     return quiet;
 }
 
+// The sweep's start to a fraction of a sample, from the tones of the channel
+// that gave the time base; where too few tones stand clear of the noise, the
+// trigger stays the origin with what noise may have moved it by.
+struct Origin {
+    double shift = 0.0;             // samples after the trigger
+    double noiseU95 = 0.0;          // samples, what the tones' noise leaves in it
+    double ratioSensitivity = 0.0;  // d shift / d ratio (sweep_origin.h)
+};
+
+constexpr double kNormal95 = 1.959963984540054;
+
+// Only tones that measured steadily place the start: a tone with a gap or a
+// burst in its block has a phase that no delay explains.
+Origin sweepOrigin(const std::vector<ClockCorrectedTone>& timed, const std::vector<ToneMeasurement>& measured,
+                   double trigger, const TimeBaseUncertainty& triggerBase, double rate) {
+    std::vector<ClockCorrectedTone> steady;
+    for (std::size_t i = 0; i < timed.size() && i < measured.size(); ++i) {
+        const ToneMeasurement& tone = measured[i];
+        const bool flagged = tone.steadiness && tone.steadiness->flag != ToneFlag::None;
+        if (tone.placed && !flagged) steady.push_back(timed[i]);
+    }
+    const OriginShift shift = originShift(tonePhases(steady, trigger, rate), kOriginReach);
+    if (!shift.valid) return {0.0, triggerBase.originSamples, 0.0};
+    return {shift.shift, kNormal95 * shift.sigma, shift.ratioSensitivity};
+}
+
+TimeBase syncOf(const ClockCorrectedSweep& sweep, bool referenced) {
+    if (referenced) return TimeBase::Reference;
+    return sweep.timedByPulse ? TimeBase::Pulse : TimeBase::Sweep;
+}
+
+// Refers every phase to the sweep's start as the timing channel's tones put
+// it where no pulse gave it (with a reference, the device's phase over the
+// reference's needs no origin), and widens each tone's intervals by the time base, whose origin
+// term is now that start's uncertainty.
+void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorrectedTone>& timed,
+                   const std::vector<BlockPlacement>& places, TimeBaseUncertainty timeBase, bool referenced,
+                   double rate, RecordingAnalysis& result) {
+    const double trigger = static_cast<double>(sweep.trigger);
+    // A pulse the tones confirmed (or the reference's) stays the origin; the
+    // tones' own start is taken where no pulse could be trusted.
+    const bool byTones = !sweep.timedByPulse && !referenced;
+    const Origin origin =
+        byTones ? sweepOrigin(timed, result.sweep.tones, trigger, timeBase, rate) : Origin{0.0, timeBase.originSamples, 0.0};
+    // A wrong ratio moves the start too (in a sweep a clock error looks much
+    // like a delay): the start's interval holds both. Each tone then adds the
+    // ratio's own turn over its time; the two are correlated, and taken in
+    // quadrature as if they were not, which can only widen the interval.
+    result.delaySamples = trigger + origin.shift;
+    result.delayU95Samples = std::hypot(origin.noiseU95, origin.ratioSensitivity * timeBase.ratio);
+    if (byTones) timeBase.originSamples = result.delayU95Samples;
+    result.sync = syncOf(sweep, referenced);
+    if (referenced) return;
+    for (std::size_t i = 0; i < result.sweep.tones.size() && i < places.size(); ++i) {
+        ToneMeasurement& tone = result.sweep.tones[i];
+        if (!tone.quality) continue;
+        const BlockPlacement& place = places[i];
+        const double cyclesPerSample = place.frequency / rate;
+        ToneQuality& quality = *tone.quality;
+        quality.phase = wrapped(quality.phase + 2.0 * kPi * cyclesPerSample * origin.shift);
+        tone.phase = quality.phase;
+        const double centre = place.start - trigger + 0.5 * place.length;
+        addTimeBase(quality, timeBase, cyclesPerSample, centre, place.length);
+    }
+}
+
 }  // namespace
 
 LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigger, double step) {
@@ -178,7 +256,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     analysis.tonesExpected = sweep.tonesExpected;
     analysis.tonesMissing = sweep.tonesMissing;
     analysis.end = endOf(sweep, channels.device.size(), plan);
-    if (!sweep.pulseFound) return result;
+    result.located = sweep.located;
+    if (!sweep.located) return result;
 
     // The resolution the samples really have: an 8-bit recording kept in a
     // 16-bit file rounds to steps of 256. The steadiness checks take that
@@ -200,8 +279,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, channels.step, referenceQuiet);
     std::vector<ToneBlock> checked;
     std::vector<double> offsets;
-    const TimeBaseUncertainty timeBase =
-        sweepTimeBase(plan, sweep, channels.reference != nullptr ? *channels.reference : channels.device, channels.step);
+    std::vector<ClockCorrectedTone> timed;  // each tone's fit in the timing channel, where it was measured
+    std::vector<BlockPlacement> places;
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ToneTiming& when = timeline.timing[i];
         const BlockPlacement place = placeOnTimeline(nominal[i], static_cast<double>(sweep.trigger), when);
@@ -214,8 +293,11 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                             : fitToneAt(nominal[i], place, timing, rate);
         const double cyclesPerSample = place.frequency / rate;
         const bool timedByReference = channels.reference != nullptr;
-        ToneQuality quality = !timedByReference && block.samples != nullptr
-                                  ? qualityFromFit(tone.fit, block.count, cyclesPerSample, deviceLeadIn)
+        const std::optional<LeadInNoise> deviceNoise = noiseAt(block, cyclesPerSample, deviceLeadIn);
+        // Timed by its own pulses, the device channel is the one the tone's fit was made in.
+        const HarmonicFit* deviceFit = !timedByReference && block.samples != nullptr ? &tone.fit : nullptr;
+        ToneQuality quality = deviceFit != nullptr
+                                  ? qualityFromFit(*deviceFit, block.count, cyclesPerSample, deviceLeadIn, deviceNoise)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
         addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
         // One pass over the block gives both its peak and its clipping.
@@ -233,16 +315,20 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
         }
-        if (!timedByReference)
-            addTimeBase(quality, timeBase, cyclesPerSample, place.start - static_cast<double>(sweep.trigger) + 0.5 * place.length,
-                        place.length);
+        timed.push_back(tone);
+        places.push_back(place);
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
         analysis.tones.push_back(measured);
-        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, sweep, rate, grid));
+        // The check takes the tone's fit where it was made of this very block.
+        const HarmonicFit* checkedFit = deviceFit != nullptr && fittedAt(tone, place) ? deviceFit : nullptr;
+        checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, deviceNoise, sweep, rate, grid,
+                                       checkedFit, i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
+    const TimeBaseUncertainty timeBase = sweepTimeBase(plan, sweep, timing, channels.step);
     applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);
+    referToOrigin(sweep, timed, places, timeBase, channels.reference != nullptr, rate, result);
     boundCoarseRounding(grid, channels.step, analysis.tones);
     if (timeline.clockModel && timeline.clockModel->drifting)
         addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);

@@ -19,12 +19,27 @@ struct RecordingChannels {
     double step = 1.0;  // the recording's resolution in sample units: 1 for 16 bits, 1/256 for 24
 };
 
+// What gave a measurement its time base.
+enum class TimeBase {
+    Pulse,      // the first sync pulse, where the sweep's tones confirmed it
+    Sweep,      // the sweep's tones alone (the pulse missing, too weak or smeared)
+    Reference,  // the reference channel
+};
+
 // A clock-corrected measurement of a whole recording.
 struct RecordingAnalysis {
     SweepAnalysis sweep;            // every tone with its quality; end tells why tones are missing
-    clock::ClockFigure clock;       // meaningful only when pulseFound
-    bool pulseFound = false;
+    clock::ClockFigure clock;       // meaningful only when located
+    bool pulseFound = false;        // the first sync pulse was found (a hint only)
+    bool located = false;           // the sweep was found in the recording; nothing is measured otherwise
     bool corrected = false;         // the tones were placed with clock.ppm
+    // Where the sweep begins in the recording (the first sample of its first
+    // sync pulse as played, at the envelope peak of its matched filter,
+    // sweep_origin.h), fractional, with the half-width of its 95 % interval.
+    // Without a reference every phase refers to it.
+    double delaySamples = 0.0;
+    double delayU95Samples = 0.0;
+    TimeBase sync = TimeBase::Sweep;
 };
 
 // The silent stretch of a recording before its first sync pulse: everything

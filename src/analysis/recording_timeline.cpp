@@ -71,18 +71,38 @@ void addPhaseSteps(const std::vector<NominalTone>& tones, const std::vector<Tone
 }  // namespace
 
 ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                      double rate) {
+                      double rate, const HarmonicFit* fitted) {
     ToneBlock block;
     block.cyclesPerSample = place.frequency / rate;
     if (place.first < 0 || place.count <= 0 ||
         place.first + place.count > static_cast<std::int64_t>(recording.size()))
         return block;
-    block.fit = fitToneAt(tone, place, recording, rate).fit;
+    block.fit = fitted != nullptr ? *fitted : fitToneAt(tone, place, recording, rate).fit;
     block.samples = recording.data() + place.first;
     block.count = static_cast<std::size_t>(place.count);
     block.firstTime = place.firstTime;
     return block;
 }
+
+bool fittedAt(const ClockCorrectedTone& tone, const BlockPlacement& place) {
+    return tone.blockStart == place.start && tone.blockLength == place.length && tone.fittedFrequency == place.frequency;
+}
+
+const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place) {
+    if (i >= sweep.tones.size() || !fittedAt(sweep.tones[i], place)) return nullptr;
+    return &sweep.tones[i].fit;
+}
+
+namespace {
+
+// The block's halves from `kept` where they are this block's, else fitted
+// and kept there for the checks that follow.
+void takeHalves(HalvesFit& kept, ToneBlock& block) {
+    if (!halvesOf(kept, block)) kept = fitHalves(block);
+    block.halves = &kept;
+}
+
+}  // namespace
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                                const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
@@ -90,7 +110,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
     found.timing = constantTimeline(tones.size(), sweep.corrected ? sweep.clock.ppm : 0.0);
-    if (!sweep.pulseFound) return found;
+    if (!sweep.timedByPulse) return found;
     if (sweep.corrected) {
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);
@@ -98,14 +118,19 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     if (!searchJumps) return found;
     const double trigger = static_cast<double>(sweep.trigger);
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    found.halves.resize(tones.size());
+    // Most trials are the tone's own block, fitted by the sweep already; the
+    // halves of the last trial of each tone are kept for the steadiness check.
     JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,
                       [&](std::size_t i, const ToneTiming& t) {
-                          ToneBlock block = toneBlockAt(tones[i], placeOnTimeline(tones[i], trigger, t), timing, rate);
+                          const BlockPlacement place = placeOnTimeline(tones[i], trigger, t);
+                          ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
                           block.clockU95Ppm = clockU95;
                           block.roundingVariance = roundingVariance;
                           TrialBlock trial;
                           trial.inside = block.samples != nullptr;
                           if (!trial.inside || !block.fit.valid) return trial;
+                          takeHalves(found.halves[i], block);
                           trial.steady = checkBlock(block).steady;
                           trial.amplitude = block.fit.amplitude(1);
                           return trial;
@@ -118,9 +143,10 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
             continue;
         }
         const BlockPlacement place = placeOnTimeline(tones[i], trigger, found.timing[i]);
-        ToneBlock block = toneBlockAt(tones[i], place, timing, rate);
+        ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
         block.clockU95Ppm = clockU95;
         block.roundingVariance = roundingVariance;
+        if (block.samples != nullptr) takeHalves(found.halves[i], block);
         phases.push_back(tonePhaseAt(block, place.frequency));
     }
     addPhaseSteps(tones, phases, trigger, rate, found);

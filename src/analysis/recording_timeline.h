@@ -16,6 +16,10 @@ struct RecordingTimeline {
     std::vector<ToneTiming> timing;        // one per tone of the plan's schedule
     std::vector<TimingJump> jumps;
     std::optional<ClockModel> clockModel;  // where the clock was measured
+    // Per tone, the halves of the block the jump search last tried for it
+    // (empty without a search): the steadiness check takes them where the
+    // tone stayed on that block.
+    std::vector<HalvesFit> halves;
 };
 
 // The clock-corrected sweep's constant ratio, tested against the tones' own
@@ -28,8 +32,16 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
                                double roundingVariance, bool searchJumps = true);
 
 // The block of one tone on its timing with its whole fit, ready for the
-// steadiness check; its samples are nullptr when the recording does not hold it.
+// steadiness check; its samples are nullptr when the recording does not hold
+// it. `fitted`, when given, is the fit of this very block, made already.
 ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, const std::vector<Sample>& recording,
-                      double rate);
+                      double rate, const HarmonicFit* fitted = nullptr);
+
+// Whether the tone's fit was made of the block at `place`.
+bool fittedAt(const ClockCorrectedTone& tone, const BlockPlacement& place);
+
+// The clock-corrected sweep's fit of tone i where `place` is the block it
+// fitted (no jump or drift moved it), else nullptr.
+const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place);
 
 }  // namespace auralyn::analysis

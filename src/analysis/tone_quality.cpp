@@ -66,10 +66,14 @@ ToneQuality measureTone(const Sample* samples, std::size_t count, double firstSa
 }
 
 ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn) {
+    return qualityFromFit(fit, count, cyclesPerSample, leadIn, measureLeadInNoise(leadIn, count, cyclesPerSample));
+}
+
+ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn,
+                           const std::optional<LeadInNoise>& leadInNoise) {
     ToneQuality q;
     q.magnitudeU95Db = kMaxMagnitudeU95Db;
     q.phaseU95Deg = kMaxPhaseU95Deg;
-    const std::optional<LeadInNoise> leadInNoise = measureLeadInNoise(leadIn, count, cyclesPerSample);
     if (!fit.valid) {
         if (leadInNoise) q.noiseFloorDbfs = amplitudeDb(leadInNoise->amplitudeRms / kFullScale);
         q.noiseFloorFromLeadIn = leadInNoise.has_value();

@@ -57,6 +57,10 @@ ToneQuality measureTone(const Sample* samples, std::size_t count, double firstSa
 // The same from a joint harmonic fit already made of the block (fitHarmonics
 // of its `count` samples at cyclesPerSample), so that a tone is fitted once.
 ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn);
+// The same with the lead-in's noise at the tone measured already
+// (measureLeadInNoise(leadIn, count, cyclesPerSample)).
+ToneQuality qualityFromFit(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, const LeadInSpan& leadIn,
+                           const std::optional<LeadInNoise>& leadInNoise);
 
 // Decibels of a ratio of amplitudes, finite: ratios below 1e-20 give -400 dB.
 double amplitudeDb(double ratio);

@@ -24,20 +24,8 @@ constexpr double kMinResidualDof = 16.0;
 // Below this amplitude (sample units) a run of one value is what rounding makes of the tone.
 constexpr double kMinGapAmplitude = 4.0;
 constexpr std::size_t kMinGapRun = 32;
-
-struct Halves {
-    HarmonicFit first;
-    HarmonicFit second;
-};
-
-// Both halves fitted with the block's start as their time origin, so that a
-// steady tone gives both the same coefficients.
-Halves fitHalves(const ToneBlock& block) {
-    const std::size_t half = block.count / 2;
-    return {fitHarmonics(block.samples, half, block.firstTime, block.cyclesPerSample),
-            fitHarmonics(block.samples + half, block.count - half, block.firstTime + static_cast<double>(half),
-                         block.cyclesPerSample)};
-}
+// The residual's model takes its phase afresh this often (samples).
+constexpr std::size_t kExactPhasorEvery = 64;
 
 double residualVariance(const HarmonicFit& fit) {
     const double dof = static_cast<double>(fit.count) - fit.parameters();
@@ -45,33 +33,32 @@ double residualVariance(const HarmonicFit& fit) {
     return fit.residualSquares / dof;
 }
 
+double wrappedDegrees(double radians) { return std::remainder(radians, 2.0 * kPi) * 180.0 / kPi; }
+
 // The noise behind the halves' comparison: the silence's at this frequency,
 // where there is a silence, else the quieter half's residual. Not the
 // residual where a silence tells: a burst, or a room still ringing with the
 // tones before, raises the residual across the band and would hide the very
 // change the halves are compared for.
-double halvesNoiseVariance(const ToneBlock& block, const Halves& halves) {
+double halvesNoiseVariance(const ToneBlock& block, const HalvesFit& halves) {
     if (block.leadInVariance > 0.0) return std::max(block.leadInVariance, block.roundingVariance);
-    const double quieter = std::min(residualVariance(halves.first), residualVariance(halves.second));
-    return std::max(quieter, block.roundingVariance);
+    return std::max(halves.quieterResidualVariance, block.roundingVariance);
 }
 
 // The halves' fundamentals differ by d = (dc, ds); under a steady tone d has
 // covariance noise x (C1 + C2) (each half's (X^T X)^-1, Gauss-Markov) plus
 // what the clock's remaining error turns into between the halves' centres
 // (a phase of 2 pi f x half x u), plus a relative floor. Returns d^T S^-1 d.
-double halvesDistance(const ToneBlock& block, const Halves& h, double variance) {
-    const HarmonicTerm& a = h.first.terms[1];
-    const HarmonicTerm& b = h.second.terms[1];
-    const double dc = a.cosine - b.cosine;
-    const double ds = a.sine - b.sine;
+double halvesDistance(const ToneBlock& block, const HalvesFit& h, double variance) {
+    const double dc = h.cosineDifference;
+    const double ds = h.sineDifference;
     const double amplitude = block.fit.amplitude(1);
     const double clockPhase = 2.0 * kPi * block.cyclesPerSample * 0.5 * static_cast<double>(block.count) *
                               block.clockU95Ppm * 1e-6 / 1.96;
     const double floor = amplitude * amplitude * (clockPhase * clockPhase + kRelativeFloor * kRelativeFloor);
-    const double scc = variance * (h.first.cosineVariance + h.second.cosineVariance) + floor;
-    const double sss = variance * (h.first.sineVariance + h.second.sineVariance) + floor;
-    const double scs = variance * (h.first.cosineSineCovariance + h.second.cosineSineCovariance);
+    const double scc = variance * h.cosineVariance + floor;
+    const double sss = variance * h.sineVariance + floor;
+    const double scs = variance * h.cosineSineCovariance;
     const double det = scc * sss - scs * scs;
     if (!(det > 0.0)) return 0.0;
     return (dc * dc * sss - 2.0 * dc * ds * scs + ds * ds * scc) / det;
@@ -82,9 +69,14 @@ std::array<double, 4> residualQuarters(const ToneBlock& block) {
     std::array<double, 4> quarters{};
     const HarmonicFit& fit = block.fit;
     const double w = 2.0 * kPi * block.cyclesPerSample;
+    const std::complex<double> advance = std::polar(1.0, w);
+    std::complex<double> phasor;
     for (std::size_t n = 0; n < block.count; ++n) {
+        // exp(i w t) by rotation from sample to sample, taken afresh every
+        // kExactPhasorEvery samples before rounding can gather.
         const double t = block.firstTime + static_cast<double>(n);
-        const std::complex<double> step = std::polar(1.0, w * t);
+        phasor = n % kExactPhasorEvery == 0 ? std::polar(1.0, w * t) : phasor * advance;
+        const std::complex<double> step = phasor;
         std::complex<double> rotation = step;
         double model = fit.dc;
         for (int k = 1; k <= fit.harmonics; ++k) {
@@ -111,21 +103,20 @@ bool holdsGap(const ToneBlock& block) {
     if (!(amplitude >= kMinGapAmplitude)) return false;
     const double natural = naturalRepeatedRun(amplitude, block.cyclesPerSample);
     const double limit = std::max(static_cast<double>(kMinGapRun), 4.0 * natural);
-    return static_cast<double>(longestRepeatedRun(block.samples, block.count)) > limit;
+    const bool measured = block.halves != nullptr && halvesOf(*block.halves, block);
+    const std::size_t run = measured ? block.halves->longestRun : longestRepeatedRun(block.samples, block.count);
+    return static_cast<double>(run) > limit;
 }
-
-double wrappedDegrees(double radians) { return std::remainder(radians, 2.0 * kPi) * 180.0 / kPi; }
 
 SteadinessCheck checkHalves(const ToneBlock& block) {
     SteadinessCheck check;
     if (block.samples == nullptr || !block.fit.valid || block.count < 8) return check;
-    const Halves halves = fitHalves(block);
-    if (!halves.first.valid || !halves.second.valid) return check;
+    const bool fittedAlready = block.halves != nullptr && halvesOf(*block.halves, block);
+    const HalvesFit halves = fittedAlready ? *block.halves : fitHalves(block);
+    if (!halves.valid) return check;
     check.halvesStatistic = halvesDistance(block, halves, halvesNoiseVariance(block, halves));
-    const double a1 = halves.first.amplitude(1);
-    const double a2 = halves.second.amplitude(1);
-    if (a1 > 0.0 && a2 > 0.0) check.magnitudeSpreadDb = std::fabs(20.0 * std::log10(a1 / a2));
-    check.phaseSpreadDeg = std::fabs(wrappedDegrees(halves.first.phase() - halves.second.phase()));
+    check.magnitudeSpreadDb = halves.magnitudeSpreadDb;
+    check.phaseSpreadDeg = halves.phaseSpreadDeg;
     return check;
 }
 
@@ -176,14 +167,53 @@ bool breaksSteadiness(ToneFlag flag) {
            flag == ToneFlag::Unsteady || flag == ToneFlag::Jump;
 }
 
+HalvesFit fitHalves(const ToneBlock& block) {
+    HalvesFit h;
+    h.samples = block.samples;
+    h.count = block.count;
+    h.firstTime = block.firstTime;
+    h.cyclesPerSample = block.cyclesPerSample;
+    if (block.samples == nullptr) return h;
+    h.longestRun = longestRepeatedRun(block.samples, block.count);
+    // Only the fundamental's covariance enters the comparison.
+    const std::size_t half = block.count / 2;
+    const HarmonicFit first =
+        fitHarmonics(block.samples, half, block.firstTime, block.cyclesPerSample, FitCovariances::FundamentalOnly);
+    const HarmonicFit second = fitHarmonics(block.samples + half, block.count - half,
+                                            block.firstTime + static_cast<double>(half), block.cyclesPerSample,
+                                            FitCovariances::FundamentalOnly);
+    if (!first.valid || !second.valid) return h;
+    h.valid = true;
+    h.cosineDifference = first.terms[1].cosine - second.terms[1].cosine;
+    h.sineDifference = first.terms[1].sine - second.terms[1].sine;
+    h.cosineVariance = first.cosineVariance + second.cosineVariance;
+    h.sineVariance = first.sineVariance + second.sineVariance;
+    h.cosineSineCovariance = first.cosineSineCovariance + second.cosineSineCovariance;
+    h.quieterResidualVariance = std::min(residualVariance(first), residualVariance(second));
+    const double a1 = first.amplitude(1);
+    const double a2 = second.amplitude(1);
+    if (a1 > 0.0 && a2 > 0.0) h.magnitudeSpreadDb = std::fabs(20.0 * std::log10(a1 / a2));
+    h.phaseSpreadDeg = std::fabs(wrappedDegrees(first.phase() - second.phase()));
+    return h;
+}
+
+bool halvesOf(const HalvesFit& halves, const ToneBlock& block) {
+    return halves.samples != nullptr && halves.samples == block.samples && halves.count == block.count &&
+           halves.firstTime == block.firstTime && halves.cyclesPerSample == block.cyclesPerSample;
+}
+
 std::size_t longestRepeatedRun(const Sample* samples, std::size_t count) {
-    std::size_t longest = 0;
-    std::size_t run = 0;
-    for (std::size_t n = 0; n < count; ++n) {
-        run = n > 0 && samples[n] == samples[n - 1] ? run + 1 : 1;
-        longest = std::max(longest, run);
+    if (count == 0) return 0;
+    // A run is measured only where it ends: a tone changes at nearly every
+    // sample, and the test that it did is all the loop then does.
+    std::size_t longest = 1;
+    std::size_t start = 0;
+    for (std::size_t n = 1; n < count; ++n) {
+        if (samples[n] == samples[n - 1]) continue;
+        longest = std::max(longest, n - start);
+        start = n;
     }
-    return longest;
+    return std::max(longest, count - start);
 }
 
 double naturalRepeatedRun(double amplitude, double cyclesPerSample) {

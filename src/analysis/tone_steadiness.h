@@ -32,6 +32,8 @@ std::string flagName(ToneFlag flag);
 // whole block is then not what the data support).
 bool breaksSteadiness(ToneFlag flag);
 
+struct HalvesFit;
+
 // One tone's block as the steadiness check needs it.
 struct ToneBlock {
     const Sample* samples = nullptr;  // nullptr: the tone was not measured
@@ -44,7 +46,34 @@ struct ToneBlock {
     // What rounding to the recording's resolution alone leaves per sample: no
     // noise below it is believed (1/12 for 16 bits, 1/12 / 256^2 for 24).
     double roundingVariance = kQuantizationVariance;
+    const HalvesFit* halves = nullptr;  // its halves fitted already (taken only if they are this block's)
 };
+
+// What the fits of a block's two halves give, apart from the noise they are
+// judged against: both fitted with the block's start as their time origin, so
+// that a steady tone gives both the same fundamental; with the block's longest
+// run of one value. Kept with the block they came from, so that a later check
+// of the same block need not pass over its samples again.
+struct HalvesFit {
+    const Sample* samples = nullptr;
+    std::size_t count = 0;
+    double firstTime = 0.0;
+    double cyclesPerSample = 0.0;
+    bool valid = false;
+    double cosineDifference = 0.0;  // first half's fundamental less the second's
+    double sineDifference = 0.0;
+    double cosineVariance = 0.0;    // of that difference per unit noise variance (the halves' sum)
+    double sineVariance = 0.0;
+    double cosineSineCovariance = 0.0;
+    double quieterResidualVariance = 0.0;  // the smaller of the halves' residual variances
+    double magnitudeSpreadDb = 0.0;
+    double phaseSpreadDeg = 0.0;
+    std::size_t longestRun = 0;  // of one repeated sample value in the block (longestRepeatedRun)
+};
+
+HalvesFit fitHalves(const ToneBlock& block);
+// Whether the halves were fitted from this very block.
+bool halvesOf(const HalvesFit& halves, const ToneBlock& block);
 
 // What the check found for one tone.
 struct SteadinessCheck {
@@ -74,9 +103,6 @@ SteadinessCheck checkBlock(const ToneBlock& block);
 
 // The longest run of one repeated sample value in the block.
 std::size_t longestRepeatedRun(const Sample* samples, std::size_t count);
-
-// The check of one block on its own, without neighbours: its halves and gaps.
-SteadinessCheck checkBlock(const ToneBlock& block);
 
 // The longest run of one repeated value a sine of this amplitude (sample
 // units) rounded to integers shows at its crests.

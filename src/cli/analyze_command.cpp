@@ -26,6 +26,7 @@
 #include "cli/recording_checks.h"
 #include "cli/recording_input.h"
 #include "cli/recording_samples.h"
+#include "cli/sweep_start.h"
 #include "platform/staged_file.h"
 #include "analysis/recording_analysis.h"
 #include "analysis/sweep_analysis.h"
@@ -164,7 +165,8 @@ bool outputFoldersExist(const std::vector<OutputRequest>& outputs) {
 
 // "ok", or the first reason the run failed, as the outputs name it.
 std::string runStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock,
-                      bool followsPlan) {
+                      bool followsPlan, bool sweepNotFound) {
+    if (sweepNotFound) return "no_sweep";
     if (analysis.end == measurer::WalkEnd::PulseNotFound) return "pulse_not_found";
     if (!followsPlan) return "tones_disagree_with_plan";
     if (analysis.end == measurer::WalkEnd::RecordingEnded) return "recording_ended";
@@ -188,8 +190,11 @@ analysis::SweepAnalysis walkAsEchoprobe(const AnalyzeCommand& a, sweep::SweepPla
 
 struct Measured {
     analysis::SweepAnalysis analysis;
-    std::optional<clock::ClockFigure> clock;  // found where a pulse was
+    std::optional<clock::ClockFigure> clock;  // found where the sweep was
     bool followsPlan = true;                  // false: the tones are not where the plan puts them
+    // With the clock correction: where the sweep begins, or that nothing in the recording is this sweep.
+    std::optional<SweepStart> start;
+    bool sweepNotFound = false;
 };
 
 // The tones of a recording of another sweep (or measured against another
@@ -206,13 +211,14 @@ bool tonesFollowPlan(const sweep::SweepPlan& plan, const std::vector<analysis::S
     }
     if (walked.tones.empty() || 2 * foreign <= walked.tones.size()) return true;
     const analysis::RecordingAnalysis located = analysis::analyzeRecording(plan, {samples, nullptr});
-    return !(located.pulseFound && located.clock.verdict == clock::ClockVerdict::Disagree);
+    return located.located && located.clock.verdict != clock::ClockVerdict::Disagree;
 }
 
 Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vector<std::vector<analysis::Sample>>& channels,
                  double step, ProgressBar& bar) {
     if (!a.clockCorrection) {
-        Measured walked{walkAsEchoprobe(a, plan, channels[0], bar), std::nullopt};
+        Measured walked;
+        walked.analysis = walkAsEchoprobe(a, plan, channels[0], bar);
         walked.followsPlan = !walked.analysis.complete() || tonesFollowPlan(plan, channels[0], walked.analysis);
         return walked;
     }
@@ -221,8 +227,13 @@ Measured measure(const AnalyzeCommand& a, sweep::SweepPlan& plan, const std::vec
                                                           : nullptr,
                                   step};
     analysis::RecordingAnalysis result = analysis::analyzeRecording(plan, input);
-    Measured measured{std::move(result.sweep), std::nullopt};
-    if (result.pulseFound) measured.clock = result.clock;
+    Measured measured;
+    measured.analysis = std::move(result.sweep);
+    // A recording too short to hold the sweep's lead-in ended early; any other holds no sweep.
+    measured.sweepNotFound = !result.located && result.sweep.end != measurer::WalkEnd::RecordingEnded;
+    if (!result.located) return measured;
+    measured.clock = result.clock;
+    measured.start = sweepStart(result, plan.params().sampleRate);
     return measured;
 }
 
@@ -310,8 +321,12 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     const platform::PathOffsets offsets = platform::pathOffsets(a.recordingPath);
     AnalysisDocument document{plan, platform::recordingName(a.recordingPath, offsets.file, offsets.extension).fileName,
                               analysis, measured.clock ? &*measured.clock : nullptr,
-                              runStatus(analysis, measured.clock, measured.followsPlan)};
+                              runStatus(analysis, measured.clock, measured.followsPlan, measured.sweepNotFound)};
     document.extraSummary = recordingFields;
+    if (a.clockCorrection) {
+        const std::vector<SummaryField> start = startSummaryFields(measured.start);
+        document.extraSummary.insert(document.extraSummary.end(), start.begin(), start.end());
+    }
     // Phases divided by a loopback reference start at it: process and plot
     // take `--delay reference` from this.
     if (a.referenceChannel != 0 && a.clockCorrection) document.extraSummary.emplace_back("reference_channel", a.referenceChannel);
@@ -323,6 +338,13 @@ int runAnalyzeRequest(const AnalyzeRequest& a) {
     if (calibration) applyCalibration(*calibration, analysis, document);
 #endif
     const bool written = writeOutputs(document, outputs);
+    if (measured.sweepNotFound) {
+        printDiagnostic(a.recordingPath + ": found no sweep: nothing in the recording matches this sweep's tones "
+                                          "clearly enough (is it a recording of this sweep, made with its .swp, "
+                                          "and do its tones stand above the noise?)");
+        return kExitFailure;
+    }
+    if (measured.start) std::printf("%s\n", startLine(*measured.start).c_str());
     printSummary(analysis, measured.clock ? clockLine(*measured.clock) : std::string());
     // The tones' own checks name a cause more surely than the clock's refusal does.
     const bool clockExplained = checksExplainClock(analysis);

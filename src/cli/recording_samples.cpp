@@ -1,6 +1,9 @@
 #include "cli/recording_samples.h"
 
 #include <algorithm>
+#include <memory>
+
+#include "platform/memory_advice.h"
 
 namespace auralyn::cli {
 namespace {
@@ -17,14 +20,14 @@ std::uint64_t framesPresent(const wave::WaveFile& recording) {
 }
 
 // Interleaved frames appended to one vector per channel; a mono chunk in one go.
-void appendFrames(const std::vector<std::int16_t>& chunk, std::vector<std::vector<analysis::Sample>>& channels) {
+void appendFrames(const std::int16_t* chunk, std::size_t size, std::vector<std::vector<analysis::Sample>>& channels) {
     const std::size_t count = channels.size();
     if (count == 1) {
-        channels[0].insert(channels[0].end(), chunk.begin(), chunk.end());
+        channels[0].insert(channels[0].end(), chunk, chunk + size);
         return;
     }
     for (std::size_t c = 0; c < count; ++c)
-        for (std::size_t n = c; n < chunk.size(); n += count) channels[c].push_back(static_cast<analysis::Sample>(chunk[n]));
+        for (std::size_t n = c; n < size; n += count) channels[c].push_back(static_cast<analysis::Sample>(chunk[n]));
 }
 
 }  // namespace
@@ -38,16 +41,20 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis
     }
     const std::uint64_t frames = framesPresent(recording);
     channels.assign(count, {});
-    for (auto& channel : channels) channel.reserve(frames);
-    std::vector<std::int16_t> chunk;
+    for (auto& channel : channels) {
+        channel.reserve(frames);
+        platform::adviseLargePages(channel.data(), channel.capacity() * sizeof(analysis::Sample));
+    }
+    // Left unset: the reader fills what is used of it.
+    const auto chunkSize = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, frames)) * count;
+    const std::unique_ptr<std::int16_t[]> chunk(new std::int16_t[chunkSize]);
     for (std::uint64_t done = 0; done < frames;) {
         const auto take = static_cast<std::int32_t>(std::min<std::uint64_t>(kChunkFrames, frames - done));
-        chunk.resize(static_cast<std::size_t>(take) * count);
-        if (!recording.readSamples(chunk.data(), take)) {
+        if (!recording.readSamples(chunk.get(), take)) {
             error = recording.message != nullptr ? recording.message : "the samples could not be read";
             return false;
         }
-        appendFrames(chunk, channels);
+        appendFrames(chunk.get(), static_cast<std::size_t>(take) * count, channels);
         done += static_cast<std::uint64_t>(take);
     }
     return true;

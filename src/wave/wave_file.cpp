@@ -100,8 +100,10 @@ WaveFile::~WaveFile() { close(); }
 
 bool WaveFile::openRead(const char* name) {
     if (reader_ != nullptr || file_ != nullptr) close();
+    readPosition_ = -1;
     try {
         openReader(name);
+        readPosition_ = -1;
         return true;
     } catch (...) {
         // A failure text, or an allocation failure that leaves `message` as it was.
@@ -275,9 +277,11 @@ bool WaveFile::readBytes(void* buffer, std::size_t count) {
         return false;
     }
     if (count > 0 && (!withinData(count) || std::fread(buffer, 1, count, in) != count)) {
+        readPosition_ = -1;
         message = kCouldntReadSamples;
         return false;
     }
+    if (readPosition_ >= 0) readPosition_ += static_cast<std::int64_t>(count);
     return true;
 }
 
@@ -288,18 +292,25 @@ bool WaveFile::readBytes(void* buffer, std::size_t count) {
 bool WaveFile::skipSamples(std::int32_t frames) {
     if (reader_ == nullptr) return false;
     std::FILE* in = reader_->file();
-    const std::int64_t position = tellPosition(in);
+    const std::int64_t position = readPosition();
     if (position < static_cast<std::int64_t>(dataStart)) return false;
     const std::int64_t bytes = std::int64_t{frames} * blockAlign;
     const std::int64_t target = position + bytes;
     if (target < static_cast<std::int64_t>(dataStart) || target > dataEnd_ - std::int64_t{blockAlign}) return false;
-    return seekPosition(in, bytes, SEEK_CUR);
+    const bool moved = seekPosition(in, bytes, SEEK_CUR);
+    readPosition_ = moved ? target : -1;
+    return moved;
 }
 
 // In read mode nothing past the samples is read: what follows them is not audio.
+std::int64_t WaveFile::readPosition() const {
+    if (readPosition_ < 0) readPosition_ = tellPosition(reader_->file());
+    return readPosition_;
+}
+
 bool WaveFile::withinData(std::size_t count) const {
     if (reader_ == nullptr) return true;
-    const std::int64_t position = tellPosition(reader_->file());
+    const std::int64_t position = readPosition();
     return position >= 0 && position <= dataEnd_ && static_cast<std::uint64_t>(dataEnd_ - position) >= count;
 }
 
@@ -310,11 +321,12 @@ void WaveFile::endBeforeTrailingChunks() {
     if (position < 0) return;
     dataEnd_ = std::max<std::int64_t>(position, trailingChunksStart(in, dataStart, dataEnd_));
     seekPosition(in, position, SEEK_SET);
+    readPosition_ = -1;
 }
 
 std::int64_t WaveFile::remainingFrames() const {
     if (reader_ == nullptr || blockAlign == 0) return 0;
-    const std::int64_t position = tellPosition(reader_->file());
+    const std::int64_t position = readPosition();
     if (position < 0 || position >= dataEnd_) return 0;
     return (dataEnd_ - position) / blockAlign;
 }

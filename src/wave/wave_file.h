@@ -62,11 +62,16 @@ private:
     bool writeBytes(const std::uint8_t* bytes, std::size_t count);
     bool readBytes(void* buffer, std::size_t count);
     bool withinData(std::size_t count) const;
+    std::int64_t readPosition() const;
 
     std::unique_ptr<RiffFile> reader_;
     // File offset just past the last sample byte in read mode: the data chunk's
     // end, or the file's end when the chunk claims more or was never finalised.
     std::int64_t dataEnd_ = 0;
+    // The reader's file offset as the reads and skips of samples moved it; -1
+    // when unknown (then asked of the stream). Asking costs a system call, and
+    // the walk asks several times per tone.
+    mutable std::int64_t readPosition_ = -1;
     std::FILE* file_ = nullptr;
 };
 

@@ -308,18 +308,19 @@ TEST(AnalyzeProgram, DrawsAProgressBarOnlyOnATerminalAndNotWhenQuiet) {
     EXPECT_EQ(quiet, "");
 }
 
-TEST(AnalyzeProgram, ASilentRecordingHasNoSyncPulse) {
+TEST(AnalyzeProgram, ASilentRecordingHoldsNoSweep) {
     TempDir dir;
     makeSweep(dir, "s", {"--start", "1000", "--end", "4000", "--step", "1"});
     test::writeWave(dir.file("silence.wav"), 48000, std::vector<std::int16_t>(48000 * 5));
     test::writeWave(dir.file("tiny.wav"), 48000, std::vector<std::int16_t>(100));
     ProgramRun run = test::auralyn(dir, {"analyze", "silence.wav", "s.swp", "--csv", "s.csv"});
     EXPECT_EQ(run.exitCode, 1);
-    EXPECT_EQ(run.out, "Tones measured: 0 of 3\nTones not measured: 3\n");
-    EXPECT_EQ(run.err, "auralyn: silence.wav: the synchronization pulse could not be found; 3 of 3 tones could not "
-                       "be measured\n");
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "auralyn: silence.wav: found no sweep: nothing in the recording matches this sweep's tones "
+                       "clearly enough (is it a recording of this sweep, made with its .swp, and do its tones stand "
+                       "above the noise?)\n");
     const std::string csv = test::readFileText(dir.file("s.csv"));
-    EXPECT_EQ(lines(csv)[0], "# failed: pulse_not_found");
+    EXPECT_EQ(lines(csv)[0], "# failed: no_sweep");
     EXPECT_EQ(lines(csv)[1].rfind("frequency_hz,amplitude,magnitude_db,phase_deg,", 0), 0u);
     EXPECT_EQ(lines(csv).size(), 2u);
     run = test::auralyn(dir, {"analyze", "tiny.wav", "s.swp", "--csv", "t.csv"});

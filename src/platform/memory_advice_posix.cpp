@@ -1,0 +1,22 @@
+#include "platform/memory_advice.h"
+
+#include <cstdint>
+
+#include <sys/mman.h>
+
+namespace auralyn::platform {
+
+void adviseLargePages([[maybe_unused]] const void* data, [[maybe_unused]] std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+    // Only whole large pages inside the buffer: advice never reaches memory
+    // the buffer shares with its neighbours.
+    constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+    const auto start = reinterpret_cast<std::uintptr_t>(data);
+    const std::uintptr_t first = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
+    if (data == nullptr || end <= first) return;
+    madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
+}
+
+}  // namespace auralyn::platform

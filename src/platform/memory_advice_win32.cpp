@@ -1,0 +1,8 @@
+#include "platform/memory_advice.h"
+
+namespace auralyn::platform {
+
+// Windows gives large pages only to a privileged process: nothing to ask.
+void adviseLargePages(const void*, std::size_t) {}
+
+}  // namespace auralyn::platform
