@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "generator/parameter_dialogue.h"
 #include "tonesmith/tonesmith_driver.h"
@@ -244,11 +245,8 @@ struct ExpectedDialog {
 };
 
 void expectDialog(const DialogCall& call, const ExpectedDialog& expected) {
-    EXPECT_EQ(call.save, expected.save);
-    EXPECT_EQ(call.title, expected.title);
-    EXPECT_EQ(call.filter, expected.filter);
-    EXPECT_EQ(call.defaultExtension, expected.defaultExtension);
-    EXPECT_EQ(call.record.Flags, expected.flags);
+    EXPECT_EQ(std::tie(call.save, call.title, call.filter, call.defaultExtension, call.record.Flags),
+              std::tie(expected.save, expected.title, expected.filter, expected.defaultExtension, expected.flags));
 }
 
 TEST_F(Win32Dialogs, MeasurerProposesTheRecordingsBaseNameForTheReport) {
