@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#ifdef AURALYN_HAVE_CALIBRATION
 #include "cli/analyze_calibration.h"
+#endif
 #include "cli/analyze_summary.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
@@ -109,23 +111,34 @@ std::string channelProblem(const ImpedanceRequest& r, int channels) {
     return {};
 }
 
+#ifdef AURALYN_HAVE_CALIBRATION
+
+// Every channel of a recording deeper than 16 bits through the general
+// reader; the exit status when they cannot be had.
+std::optional<int> readDeepChannels(const ImpedanceRequest& r, const sweep::SweepPlan& plan, const std::string& path,
+                                    std::vector<std::vector<analysis::Sample>>& channels, double& step) {
+    recording::RecordingFormat format;
+    const auto samples = readRecordingChannels(path, format);
+    if (!samples || !checkMeasurableFormat(path, format, plan.params().sampleRate)) return kExitFailure;
+    if (const std::string problem = channelProblem(r, format.channels); !problem.empty()) {
+        printDiagnostic(path + ": " + problem);
+        return kExitUsage;
+    }
+    for (const std::vector<double>& channel : *samples) channels.push_back(samplesFromFullScale(channel));
+    step = resolutionStep(format.encoding);
+    return std::nullopt;
+}
+
+#endif
+
 // Every channel of a 16-bit recording through the kit's own reader (whose
-// header checks are stricter), of a deeper one through the general reader;
-// the exit status when they cannot be had.
+// header checks are stricter), of a deeper one through the general reader
+// where the build has it; the exit status when they cannot be had.
 std::optional<int> readChannels(const ImpedanceRequest& r, const sweep::SweepPlan& plan, const std::string& path,
                                 std::vector<std::vector<analysis::Sample>>& channels, double& step) {
-    if (readsAsDeeperThan16Bits(path)) {
-        recording::RecordingFormat format;
-        const auto samples = readRecordingChannels(path, format);
-        if (!samples || !checkMeasurableFormat(path, format, plan.params().sampleRate)) return kExitFailure;
-        if (const std::string problem = channelProblem(r, format.channels); !problem.empty()) {
-            printDiagnostic(path + ": " + problem);
-            return kExitUsage;
-        }
-        for (const std::vector<double>& channel : *samples) channels.push_back(samplesFromFullScale(channel));
-        step = resolutionStep(format.encoding);
-        return std::nullopt;
-    }
+#ifdef AURALYN_HAVE_CALIBRATION
+    if (readsAsDeeperThan16Bits(path)) return readDeepChannels(r, plan, path, channels, step);
+#endif
     wave::WaveFile recording;
     if (!openRecording(path, recording) || !checkRecordingFormat(path, recording, plan)) return kExitFailure;
     if (const std::string problem = channelProblem(r, recording.channels); !problem.empty()) {
