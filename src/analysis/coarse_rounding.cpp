@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/angles.h"
 #include "analysis/fit_uncertainty.h"
 
 namespace auralyn::analysis {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kCoarsestGrid = 4096.0;
 // The worst case of a block of few cycles exceeds 2 / pi a little.
 constexpr double kFewCyclesMargin = 1.1;

@@ -4,12 +4,12 @@
 #include <cmath>
 #include <optional>
 
+#include "analysis/angles.h"
 #include "analysis/small_cholesky.h"
 
 namespace auralyn::analysis {
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 // Usable tones fitted on each side of a boundary, and the fewest taken.
 constexpr std::size_t kSide = 4;
 constexpr std::size_t kLeastBefore = 3;
@@ -26,7 +26,6 @@ constexpr double kRunnerUp = 4.0;
 constexpr double kPhaseFloor = 1e-5;
 constexpr int kMostSteps = 16;
 
-double wrapped(double radians) { return std::remainder(radians, 2.0 * kPi); }
 
 // The tones of one boundary's window: positions in the list of usable tones.
 struct Window {
@@ -49,7 +48,7 @@ double misfit(const std::vector<TonePhase>& tones, const std::vector<std::size_t
         const TonePhase& t = tones[usable[w.from + k]];
         const double turn = w.from + k >= w.step ? 2.0 * kPi * t.frequency * samples / rate : 0.0;
         const double p = t.phase + turn;
-        q[k] = k == 0 ? p : q[k - 1] + wrapped(p - previous);
+        q[k] = k == 0 ? p : q[k - 1] + wrappedRadians(p - previous);
         previous = p;
         weight[k] = 1.0 / (t.sd * t.sd + kPhaseFloor * kPhaseFloor);
         u[k] = t.frequency / reference - 1.0;
@@ -124,7 +123,7 @@ std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, doubl
         // The later tones turned back, so that the next round sees the recording without this step.
         for (std::size_t k = c->position; k < usable.size(); ++k) {
             TonePhase& t = tones[usable[k]];
-            t.phase = wrapped(t.phase + 2.0 * kPi * t.frequency * c->samples / rate);
+            t.phase = wrappedRadians(t.phase + 2.0 * kPi * t.frequency * c->samples / rate);
         }
         steps.push_back({usable[c->position - 1] + 1, c->samples});
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/angles.h"
 #include "analysis/checked_tones.h"
 #include "analysis/clipping.h"
 #include "analysis/clock_corrected_sweep.h"
@@ -25,7 +26,6 @@ namespace auralyn::analysis {
 namespace {
 
 
-constexpr double kPi = 3.14159265358979323846;
 
 // The longest run of samples that a sine of exactly full scale rounds to
 // full scale at its crest: those within half a step of 32767, i.e. phases
@@ -73,7 +73,6 @@ bool clipped(const BlockSamples& block, double cyclesPerSample) {
     return clipped(checkClipping(block.samples, block.count), cyclesPerSample);
 }
 
-double wrapped(double radians) { return std::remainder(radians, 2.0 * kPi); }
 
 // The device's tone over the reference's, to first order in their errors: the
 // level in dB and the phase are differences, so their 95 % half-widths add in
@@ -84,7 +83,7 @@ void divideByReference(ToneQuality& device, const ToneQuality& reference) {
         device.levelDbfs.reset();
     } else {
         device.amplitude = kFullScale * device.amplitude / reference.amplitude;
-        device.phase = wrapped(device.phase - reference.phase);
+        device.phase = wrappedRadians(device.phase - reference.phase);
         device.levelDbfs = amplitudeDb(device.amplitude / kFullScale);
     }
     device.magnitudeU95Db = std::hypot(device.magnitudeU95Db, reference.magnitudeU95Db);
@@ -222,7 +221,7 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
         const BlockPlacement& place = places[i];
         const double cyclesPerSample = place.frequency / rate;
         ToneQuality& quality = *tone.quality;
-        quality.phase = wrapped(quality.phase + 2.0 * kPi * cyclesPerSample * origin.shift);
+        quality.phase = wrappedRadians(quality.phase + 2.0 * kPi * cyclesPerSample * origin.shift);
         tone.phase = quality.phase;
         const double centre = place.start - trigger + 0.5 * place.length;
         addTimeBase(quality, timeBase, cyclesPerSample, centre, place.length);

@@ -5,10 +5,11 @@
 #include <complex>
 #include <limits>
 
+#include "analysis/angles.h"
+
 namespace auralyn::analysis {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 // Tones weaker than this share of the strongest do not set the grid's step.
 constexpr double kGridWeightShare = 0.01;
 constexpr double kGridPerPeriod = 8.0;

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/angles.h"
+
 namespace auralyn::analysis {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr std::size_t kMinStretches = 3;
 constexpr double kResolvingCycles = 2.0;
 

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/angles.h"
 #include "sweep/sweep_layout.h"
 
 namespace auralyn::analysis {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 constexpr double kFullScale = 32767.0;
 
 }  // namespace
