@@ -174,17 +174,25 @@ struct Origin {
 constexpr double kNormal95 = 1.959963984540054;
 
 // Only tones that measured steadily place the start: a tone with a gap or a
-// burst in its block has a phase that no delay explains.
-Origin sweepOrigin(const std::vector<ClockCorrectedTone>& timed, const std::vector<ToneMeasurement>& measured,
+// burst in its block has a phase that no delay explains. Those that do are
+// marked, since the start of a device whose delay varies with frequency is
+// that of this very set.
+Origin sweepOrigin(const std::vector<ClockCorrectedTone>& timed, std::vector<ToneMeasurement>& measured,
                    double trigger, const TimeBaseUncertainty& triggerBase, double rate) {
-    std::vector<ClockCorrectedTone> steady;
+    std::vector<StartPhase> phases;
+    std::vector<std::size_t> used;
     for (std::size_t i = 0; i < timed.size() && i < measured.size(); ++i) {
         const ToneMeasurement& tone = measured[i];
         const bool flagged = tone.steadiness && tone.steadiness->flag != ToneFlag::None;
-        if (tone.placed && !flagged) steady.push_back(timed[i]);
+        if (!tone.placed || flagged) continue;
+        const std::optional<StartPhase> phase = tonePhase(timed[i], trigger, rate);
+        if (!phase) continue;
+        phases.push_back(*phase);
+        used.push_back(i);
     }
-    const OriginShift shift = originShift(tonePhases(steady, trigger, rate), kOriginReach);
+    const OriginShift shift = originShift(phases, kOriginReach);
     if (!shift.valid) return {0.0, triggerBase.originSamples, 0.0};
+    for (const std::size_t i : used) measured[i].placesStart = true;
     return {shift.shift, kNormal95 * shift.sigma, shift.ratioSensitivity};
 }
 

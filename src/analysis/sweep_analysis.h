@@ -30,6 +30,10 @@ struct ToneMeasurement {
     // The clock-corrected analysis's checks of the tone (checked_tones.h).
     std::optional<SteadinessCheck> steadiness;
     bool placed = true;  // false: after a jump it could not be placed; its values are no measurement
+    // It is one of the tones whose phases put the sweep's start (sweep_origin.h):
+    // steady, clear of the noise. A device whose delay varies with frequency
+    // moves that start with the set of tones, so the set is kept with them.
+    bool placesStart = false;
 };
 
 // Everything one walk through a recording measured.

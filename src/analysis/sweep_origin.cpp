@@ -131,18 +131,21 @@ OriginShift originShift(std::span<const StartPhase> tones, double reach) {
     return result;
 }
 
+std::optional<StartPhase> tonePhase(const ClockCorrectedTone& tone, double trialOrigin, double sampleRate) {
+    const HarmonicFit& fit = tone.fit;
+    const double dof = static_cast<double>(fit.count) - fit.parameters();
+    if (!fit.valid || dof < 1.0 || !(tone.amplitude > 0.0)) return std::nullopt;
+    const double residualVariance = fit.residualSquares / dof;
+    const double sigma = std::sqrt(2.0 * residualVariance / static_cast<double>(fit.count)) / tone.amplitude;
+    if (!(sigma <= kMaxOriginPhaseSigma)) return std::nullopt;
+    const double time = tone.blockStart + 0.5 * tone.blockLength - trialOrigin;
+    return StartPhase{tone.fittedFrequency / sampleRate, tone.amplitude, tone.phase, sigma, time};
+}
+
 std::vector<StartPhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate) {
     std::vector<StartPhase> phases;
-    for (const ClockCorrectedTone& tone : tones) {
-        const HarmonicFit& fit = tone.fit;
-        const double dof = static_cast<double>(fit.count) - fit.parameters();
-        if (!fit.valid || dof < 1.0 || !(tone.amplitude > 0.0)) continue;
-        const double residualVariance = fit.residualSquares / dof;
-        const double sigma = std::sqrt(2.0 * residualVariance / static_cast<double>(fit.count)) / tone.amplitude;
-        if (!(sigma <= kMaxOriginPhaseSigma)) continue;
-        const double time = tone.blockStart + 0.5 * tone.blockLength - trialOrigin;
-        phases.push_back({tone.fittedFrequency / sampleRate, tone.amplitude, tone.phase, sigma, time});
-    }
+    for (const ClockCorrectedTone& tone : tones)
+        if (const std::optional<StartPhase> phase = tonePhase(tone, trialOrigin, sampleRate)) phases.push_back(*phase);
     return phases;
 }
 

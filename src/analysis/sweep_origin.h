@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -53,6 +54,8 @@ OriginShift originShift(std::span<const StartPhase> tones, double reach);
 // whose phase is uncertain by more than kMaxOriginPhaseSigma (below or near
 // the noise) are left out.
 std::vector<StartPhase> tonePhases(const std::vector<ClockCorrectedTone>& tones, double trialOrigin, double sampleRate);
+// One tone as tonePhases takes it, or nothing where it would leave it out.
+std::optional<StartPhase> tonePhase(const ClockCorrectedTone& tone, double trialOrigin, double sampleRate);
 inline constexpr double kMaxOriginPhaseSigma = 0.2;
 
 // How far the start may lie from the trial origin: a woofer's group delay

@@ -68,16 +68,14 @@ const char* syncName(analysis::TimeBase base) {
 // The start a noise-free recording of the device gives, from the pulse's
 // first sample as played: phases refer to the peak of the sweep's
 // matched-filter envelope, which the device's own phase moves by a fixed lag.
-// Found from the device's exact response at the tones the measurement placed
-// the start with (steady ones above the noise), each weighted by its level as
+// Found from the device's exact response at the very tones the measurement
+// placed the start with (steady ones clear of the noise), each weighted by its level as
 // the measurement weights it. Each phase's interval must hold the error of the
 // measured start as well as the tone's own.
 double noiseFreeLag(const Device& d, const analysis::RecordingAnalysis& result) {
     std::vector<analysis::StartPhase> exact;
     for (const analysis::ToneMeasurement& t : result.sweep.tones) {
-        const bool flagged = t.steadiness && t.steadiness->flag != analysis::ToneFlag::None;
-        if (!t.quality || !t.quality->fitted || !t.placed || flagged) continue;
-        if (!t.quality->snrDb || *t.quality->snrDb < 14.0) continue;
+        if (!t.placesStart) continue;
         const std::complex<double> h = d.gain * responseOf(d.sections, t.frequency, kRate);
         exact.push_back({t.frequency / kRate, t.quality->amplitude, std::arg(h), 1e-6, 0.0});
     }
