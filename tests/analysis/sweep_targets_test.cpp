@@ -165,6 +165,9 @@ TEST(SweepTargets, QuietAndBandLimitedDevicesOnTwoClocks) {
         {{"gain -40 dB", {}, 0.01}, 200.0, 1234.375, 0.02},
         {{"gain -20 dB", {}, 0.1}, -200.0, 17.75, 0.02},
         {{"low-pass 200 Hz", {lowPass(200)}}, -200.0, 777.5, 1.0},
+        // Its delay falls by hundreds of samples along the sweep: the start
+        // moves by samples with the set of tones that place it.
+        {{"low-pass 40 Hz", {lowPass(40)}}, 0.0, 1234.375, 1.0},
     };
     std::uint64_t seed = 11;
     for (const auto& c : cases) {
@@ -174,6 +177,28 @@ TEST(SweepTargets, QuietAndBandLimitedDevicesOnTwoClocks) {
         EXPECT_LE(f.worstDb, c.worstDb) << c.device.name;
         EXPECT_EQ(f.sync, "sweep") << c.device.name;
     }
+}
+
+// The tones that place the start are steady ones clear of the noise: none
+// flagged (below the noise, unsteady, ...) and none that a jump left unplaced.
+// A 40 Hz low-pass buries the top of the sweep and leaves a band of unsteady
+// tones: plenty of steady ones remain to place it.
+TEST(SweepTargets, OnlySteadyTonesClearOfTheNoisePlaceTheStart) {
+    const Device device{"low-pass 40 Hz", {lowPass(40)}};
+    const std::vector<analysis::Sample> samples = recording(device, 321.25, 0.0, 31);
+    const analysis::RecordingAnalysis result = analysis::analyzeRecording(plan(), {samples, nullptr});
+    ASSERT_TRUE(result.located);
+    std::size_t placing = 0, belowNoise = 0;
+    for (const analysis::ToneMeasurement& t : result.sweep.tones) {
+        const bool flagged = t.steadiness && t.steadiness->flag != analysis::ToneFlag::None;
+        belowNoise += t.steadiness && t.steadiness->flag == analysis::ToneFlag::BelowNoise ? 1 : 0;
+        if (!t.placesStart) continue;
+        ++placing;
+        EXPECT_FALSE(flagged) << t.frequency;
+        EXPECT_TRUE(t.placed) << t.frequency;
+    }
+    EXPECT_GT(placing, 50u);
+    EXPECT_GT(belowNoise, 0u);
 }
 
 // A recorder's linear-phase anti-aliasing filter (here the resampler's
