@@ -18,6 +18,7 @@ namespace auralyn {
 namespace {
 
 using analysis::ToneFlag;
+using test::countFlag;
 
 constexpr double kGain = 0.5;
 const double kTruthDb = 20.0 * std::log10(kGain);
@@ -145,6 +146,54 @@ TEST(Jumps, LostSamplesAreFoundByThePulseAfterThem) {
         EXPECT_GE(c.measured + unplaced + 1, a.sweep.tones.size() - tone) << lost;  // the tone at the loss may be flagged
         EXPECT_EQ(c.phaseInside, c.measured) << lost;
     }
+}
+
+// Jumps shorter than the settling time (10 ms against 40 ms) leave every
+// later block inside its own tone: only the tone holding the jump is
+// unsteady. 10 ms late (silence put in) and 10 ms early (samples lost), and
+// 20 ms late at the next tone: found, with their size to a few samples and
+// their sign; the later tones are not measured at the old place.
+TEST(Jumps, JumpsShorterThanTheSettlingTimeAreFoundWithTheirSizeAndSign) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 3.0);
+    std::mt19937 random(41);
+    std::vector<std::int16_t> clean = test::noisySweep(plan, kGain, 3.0, random);
+    clean.insert(clean.end(), 48000, std::int16_t{0});
+    struct Case {
+        std::size_t tone;
+        int samples;  // positive: silence put in; negative: samples lost
+    };
+    for (const Case c : {Case{13, 480}, Case{13, -480}, Case{14, 960}}) {
+        const std::int64_t at = test::blockStartOf(plan, clean, c.tone) + test::blockLengthOf(plan, c.tone) / 3;
+        std::vector<std::int16_t> recording = clean;
+        if (c.samples > 0) recording = withUnderrun(clean, at, static_cast<std::size_t>(c.samples));
+        if (c.samples < 0) recording.erase(recording.begin() + at, recording.begin() + at - c.samples);
+        const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
+        ASSERT_EQ(a.sweep.jumps.size(), 1u) << c.samples;
+        const analysis::TimingJump& jump = a.sweep.jumps[0];
+        EXPECT_FALSE(jump.exact);
+        EXPECT_NEAR(jump.samples, c.samples, 8.0) << c.samples;
+        EXPECT_EQ(jump.tone, c.tone);
+        for (std::size_t i = 0; i < a.sweep.tones.size(); ++i) EXPECT_EQ(a.sweep.tones[i].placed, i < c.tone) << i;
+        EXPECT_EQ(countFlag(a, ToneFlag::Jump), a.sweep.tones.size() - c.tone);
+    }
+}
+
+// Bursts of loud noise inside a dozen tones make them unsteady as a jump
+// does, but move no tone: no jump is found and every tone is placed.
+TEST(Jumps, BurstsInsideTonesAreNoJumps) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 6.0);
+    std::mt19937 random(43);
+    std::vector<std::int16_t> recording = test::noisySweep(plan, kGain, 3.0, random);
+    std::normal_distribution<double> loud(0.0, 3000.0);
+    for (std::size_t tone = 5; tone < 60; tone += 5) {
+        test::addDuringTone(plan, recording, tone, [&](std::int32_t n, std::int32_t length) {
+            return n > length / 4 && n < length / 4 + 400 ? loud(random) : 0.0;
+        });
+    }
+    const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
+    EXPECT_TRUE(a.sweep.jumps.empty());
+    EXPECT_GE(test::countUnsteady(a), 8u);
+    for (const auto& t : a.sweep.tones) EXPECT_TRUE(t.placed) << t.frequency;
 }
 
 TEST(ClockModel, AStraightLineThroughTheReadingsAndItsSlopeTest) {
