@@ -3,6 +3,7 @@
 // lost, and a clock that drifts from 0 to +1 ppm along the recording.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -220,8 +221,10 @@ TEST(ClockModel, AStraightLineThroughTheReadingsAndItsSlopeTest) {
 
 // A recorder's crystal warming up: 0 to +1 ppm along the recording. The
 // drift is found, followed, and the tones' phases hold their intervals.
-TEST(ClockModel, AClockDriftingAlongTheRecordingIsFollowed) {
-    const sweep::SweepPlan plan = test::defaultSweep(0, 6.0);
+// The sweep's samples on a recorder's clock that drifts from 0 to +1 ppm over
+// the sweep (a crystal warming up), with white noise; `withoutPulse` leaves
+// the first sync pulse out, so that the tones alone time the recording.
+std::vector<std::int16_t> driftingRecording(const sweep::SweepPlan& plan, bool withoutPulse) {
     const double length = test::playedSweepLength(plan);
     const double slope = 1e-6 / length;  // ratio deviation per recording sample
     // From the first pulse on (where the time origin lies on a whole sample),
@@ -234,15 +237,42 @@ TEST(ClockModel, AClockDriftingAlongTheRecordingIsFollowed) {
     };
     std::mt19937 random(41);
     std::vector<double> signal = test::synthesiseMappedSweep(plan, played, static_cast<std::size_t>(length) + 4800, kGain);
+    if (withoutPulse) {
+        const auto first = static_cast<std::size_t>(pulse);
+        std::fill(signal.begin() + static_cast<std::ptrdiff_t>(first),
+                  signal.begin() + static_cast<std::ptrdiff_t>(first + sweep::syncPulseSamples(p)), 0.0);
+    }
     std::normal_distribution<double> gauss(0.0, 3.0);
     for (double& x : signal) x += gauss(random);
-    const analysis::RecordingAnalysis a = test::analyzed(plan, test::rounded(signal));
+    return test::rounded(signal);
+}
+
+TEST(ClockModel, AClockDriftingAlongTheRecordingIsFollowed) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 6.0);
+    const double length = test::playedSweepLength(plan);
+    const analysis::RecordingAnalysis a = test::analyzed(plan, driftingRecording(plan, false));
     ASSERT_TRUE(a.sweep.clockModel.has_value());
     EXPECT_TRUE(a.sweep.clockModel->drifting);
     EXPECT_NEAR(a.sweep.clockModel->slopePpmPerSecond, 48000.0 / length, a.sweep.clockModel->slopeU95);
     const Coverage c = coverage(a, 0);
     std::printf("drifting clock: %.3f ppm/s (truth %.3f), phases inside %zu of %zu, magnitudes %zu\n",
                 a.sweep.clockModel->slopePpmPerSecond, 48000.0 / length, c.phaseInside, c.measured, c.magnitudeInside);
+    EXPECT_GE(c.measured, a.sweep.tones.size() - 1);
+    EXPECT_GE(static_cast<double>(c.phaseInside), 0.9 * static_cast<double>(c.measured));
+}
+
+// The same recording without its first sync pulse: the tones alone time it,
+// and the drift is followed all the same.
+TEST(ClockModel, ADriftingClockIsFollowedWhereTheTonesAloneTimeTheRecording) {
+    const sweep::SweepPlan plan = test::defaultSweep(0, 6.0);
+    const analysis::RecordingAnalysis a = test::analyzed(plan, driftingRecording(plan, true));
+    ASSERT_TRUE(a.located);
+    EXPECT_EQ(a.sync, analysis::TimeBase::Sweep);
+    ASSERT_TRUE(a.sweep.clockModel.has_value());
+    EXPECT_TRUE(a.sweep.clockModel->drifting);
+    const Coverage c = coverage(a, 0);
+    std::printf("drifting clock timed by its tones: phases inside %zu of %zu, magnitudes %zu\n", c.phaseInside,
+                c.measured, c.magnitudeInside);
     EXPECT_GE(c.measured, a.sweep.tones.size() - 1);
     EXPECT_GE(static_cast<double>(c.phaseInside), 0.9 * static_cast<double>(c.measured));
 }
