@@ -37,7 +37,7 @@ TEST(HighSnrCoverage, NoiseBelowAStepGivesIntervalsThatHoldAsClaimed) {
     std::mt19937 random(53);
     Held held;
     // -90 dBFS: 0.73 of a step against a full-scale sine.
-    for (int trial = 0; trial < 16; ++trial) count(test::analyzed(plan, test::noisySweep(plan, gain, 0.73, random)), gain, held);
+    for (int trial = 0; trial < 10; ++trial) count(test::analyzed(plan, test::noisySweep(plan, gain, 0.73, random)), gain, held);
     const double n = static_cast<double>(held.measured);
     std::printf("noise at -90 dBFS: %zu tones, magnitude %.1f %%, phase %.1f %%\n", held.measured,
                 100.0 * held.magnitude / n, 100.0 * held.phase / n);
