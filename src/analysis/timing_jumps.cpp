@@ -284,10 +284,12 @@ private:
     }
 
     // Where tone i's tone ends, from the highest shift its block stays steady
-    // at: the halves check notices the next tone only once about one period
-    // of it has come into the block (at 100 Hz that is 480 samples at 48
-    // kHz, at 10 kHz 5), so that period is taken off; what is left differs
-    // from tone to tone by a few samples.
+    // at. A low tone's block stays steady for about one period of shift (480
+    // samples at 100 Hz and 48 kHz), a high one's up to the room the layout
+    // leaves after its block (its drift allowance and the margin before the
+    // next tone, tens of samples); the period is taken off, and what is left
+    // differs between neighbouring tones by up to that room: sizes come out
+    // within a few per cent and a dozen samples, their sign right.
     double toneEnd(std::size_t i, double highestShift) const {
         return highestShift - rate() / s_.tones[i].frequency;
     }
