@@ -43,6 +43,7 @@ struct LeadInNoise {
     std::size_t blocks = 0;     // blocks measured
     std::size_t blockLength = 0;  // their length: the tone's, or shorter where the lead-in is short
     bool quantizationLimited = false;  // below what 16-bit rounding alone leaves: raised to that
+    bool fromSilences = false;  // measured in the silences before later sync pulses (silence_noise.h)
 };
 
 // Fits DC and the tone's sine and cosine (the three-parameter fit of IEEE Std

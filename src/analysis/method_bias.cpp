@@ -25,10 +25,18 @@ void floorAt(ToneQuality& quality, double relativeAmplitude, double radians) {
 
 }  // namespace
 
+bool dithered(double residualRms, double step) {
+    return residualRms * residualRms >= (kDitheringNoiseSteps * kDitheringNoiseSteps + kQuantizationVariance) * step * step;
+}
+
 void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step) {
     if (!quality.fitted || !(quality.amplitude > 0.0) || !(playedAmplitude > 0.0) || !(blockLength > 0.0)) return;
-    // Noise of a step or more dithers the recorder's rounding into the residual.
-    const double recorded = quality.residualRms < step ? kRoundingBoundSteps * step / quality.amplitude : 0.0;
+    // Gaussian noise of half a step or more dithers the recorder's rounding:
+    // its error is then uniform and independent of the tone to within a few
+    // per cent (Widrow and Kollar, Quantization Noise, 2008, ch. 11), so the
+    // residual holds it as noise of a twelfth of a step squared and the
+    // interval's own noise term covers it. Below that it may line up with the tone.
+    const double recorded = !dithered(quality.residualRms, step) ? kRoundingBoundSteps * step / quality.amplitude : 0.0;
     const double played = kNormal95 * std::sqrt(2.0 * kQuantizationVariance / blockLength) / playedAmplitude;
     floorAt(quality, recorded + played, recorded + played);
 }

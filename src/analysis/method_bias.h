@@ -22,6 +22,12 @@ inline constexpr double kRoundingBoundSteps = 0.6366197723675814;
 // A floor, not a term: noise larger than the rounding shows in the residual.
 void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step = 1.0);
 
+// Noise of this many steps (standard deviation) dithers rounding to a grid of
+// that step, and a residual of that noise and the rounding's own twelfth of a
+// step squared shows it.
+inline constexpr double kDitheringNoiseSteps = 0.5;
+bool dithered(double residualRms, double step);
+
 // echoprobe's walk reads amplitude and phase with its own analyzer (a
 // correlation corrected for a block of fractional cycles) from the block it
 // synchronised to; the intervals come from the joint least-squares fit of the

@@ -14,6 +14,7 @@
 #include "analysis/recording_timeline.h"
 #include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/silence_noise.h"
 #include "analysis/sweep_origin.h"
 #include "analysis/time_base_budget.h"
 #include "analysis/walk_time_base.h"
@@ -62,6 +63,17 @@ ToneQuality qualityOf(const BlockSamples& block, double cyclesPerSample, const L
 std::optional<LeadInNoise> noiseAt(const BlockSamples& block, double cyclesPerSample, const LeadInSpan& leadIn) {
     if (block.samples == nullptr) return std::nullopt;
     return measureLeadInNoise(leadIn, block.count, cyclesPerSample);
+}
+
+// Past the first later sync pulse, the silences nearest the tone say more of
+// the noise where it is than the lead-in does (noise that grows along the
+// recording, a rumble that starts): their noise is taken in its place.
+std::optional<LeadInNoise> nearestNoise(std::optional<LeadInNoise> leadIn, const std::vector<Silence>& silences,
+                                        const BlockSamples& block, const BlockPlacement& place, double cyclesPerSample) {
+    if (block.samples == nullptr || silences.empty() || place.start < silences.front().centre) return leadIn;
+    const std::optional<LeadInNoise> near =
+        nearestSilenceNoise(silences, place.start + 0.5 * place.length, block.count, cyclesPerSample);
+    return near ? near : leadIn;
 }
 
 bool clipped(const ClipCheck& check, double cyclesPerSample) {
@@ -290,6 +302,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         quietLeadIn(channels.device, sweep, channels.reference == nullptr, rate, channels.step, deviceQuiet);
     LeadInSpan referenceLeadIn;
     if (channels.reference != nullptr) referenceLeadIn = quietLeadIn(*channels.reference, sweep, true, rate, channels.step, referenceQuiet);
+    const std::vector<Silence> deviceSilences = silencesBeforePulses(
+        plan, nominal, static_cast<double>(sweep.trigger), timeline.timing, channels.device, channels.step);
     std::vector<ToneBlock> checked;
     std::vector<double> offsets;
     std::vector<ClockCorrectedTone> timed;  // each tone's fit in the timing channel, where it was measured
@@ -306,7 +320,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                             : fitToneAt(nominal[i], place, timing, rate);
         const double cyclesPerSample = place.frequency / rate;
         const bool timedByReference = channels.reference != nullptr;
-        const std::optional<LeadInNoise> deviceNoise = noiseAt(block, cyclesPerSample, deviceLeadIn);
+        const std::optional<LeadInNoise> deviceNoise =
+            nearestNoise(noiseAt(block, cyclesPerSample, deviceLeadIn), deviceSilences, block, place, cyclesPerSample);
         // Timed by its own pulses, the device channel is the one the tone's fit was made in.
         const HarmonicFit* deviceFit = !timedByReference && block.samples != nullptr ? &tone.fit : nullptr;
         ToneQuality quality = deviceFit != nullptr

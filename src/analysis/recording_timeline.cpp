@@ -110,12 +110,15 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
     found.timing = constantTimeline(tones.size(), sweep.corrected ? sweep.clock.ppm : 0.0);
-    if (!sweep.timedByPulse) return found;
+    // The clock model needs only the tones' own readings of the ratio: it is
+    // followed where the tones alone time the recording too.
     if (sweep.corrected) {
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);
     }
-    if (!searchJumps) return found;
+    // The jump searches start from the first pulse's place (and the phase-step
+    // search needs the tones measured from it).
+    if (!searchJumps || !sweep.timedByPulse) return found;
     const double trigger = static_cast<double>(sweep.trigger);
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
     found.halves.resize(tones.size());

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <optional>
 
+#include "analysis/phase_steps.h"
 #include "analysis/recording_pulse.h"
 #include "sweep/sweep_layout.h"
 
@@ -24,6 +25,11 @@ constexpr double kPulseLikeness = 0.25;
 constexpr std::int32_t kLeastSilence = 32;
 // How far the tones alone are searched for their new place (seconds).
 constexpr double kLongestJumpSeconds = 1.0;
+// Unsteady tones tested for a jump that left the tones after them steady.
+constexpr std::size_t kMostHiddenTrials = 16;
+// A steady tone this far below the one before it (12 dB) is taken for a block
+// that lies in another tone, not for the response falling.
+constexpr double kLevelAfterJump = 0.25;
 
 enum class Side { Before, After, Holds, Either };
 
@@ -40,7 +46,7 @@ public:
             if (*moved != 0.0) resolveSpan(anchor, i, *moved);
             anchor = i;
         }
-        searchTail(anchor);
+        if (!searchTail(anchor)) searchWithinSettling(anchor);
         return jumps_;
     }
 
@@ -188,10 +194,15 @@ private:
     // steady ones: where the tones alone say the timing jumped.
     std::optional<std::size_t> unsteadyRun(std::size_t anchor) const {
         std::vector<bool> steady;
+        double level = 0.0;  // of the last tone held
         for (std::size_t j = anchor; j < usable(); ++j) {
             const TrialBlock b = s_.tryBlock(j, timeline_[j]);
             if (!b.inside) break;
-            steady.push_back(b.steady);
+            // A block that a jump moved wholly into another tone fits a tiny,
+            // steady nothing: that is no tone held.
+            const bool held = b.steady && b.amplitude >= kLevelAfterJump * level;
+            if (held) level = b.amplitude;
+            steady.push_back(held);
         }
         std::size_t steadySeen = anchor > 0 ? kSteadyBefore : 0;
         for (std::size_t k = 0; k < steady.size(); ++k) {
@@ -251,20 +262,101 @@ private:
         return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest)};
     }
 
-    void searchTail(std::size_t anchor) {
+    bool searchTail(std::size_t anchor) {
         const std::optional<std::size_t> start = unsteadyRun(anchor);
-        if (!start || *start == 0) return;
+        if (!start || *start == 0) return false;
         const std::size_t k = *start;
         const std::size_t after = k + 1 < usable() ? k + 1 : k;
         const std::optional<Range> moved = validShifts(after);
         const std::optional<Range> home = validShifts(k - 1);
         // A room still ringing leaves its tones no steady place at all, or one
         // hard by the old; a jump moves the whole range its tones have.
-        if (!moved || !home || moved->width() < 0.5 * home->width()) return;
-        const double samples = std::round(moved->middle() - home->middle());
-        if (moved->low <= 0.0 && 0.0 <= moved->high) return;
+        if (!moved || !home || moved->width() < 0.5 * home->width()) return false;
+        // The ends of the ranges, where each block meets the next tone, are
+        // what a jump moves: their starts are blurred by what the settling
+        // time leaves of the tone before (and a jump shorter than it leaves
+        // the moved range's start where the old one's was).
+        const double samples = std::round(toneEnd(after, moved->high) - toneEnd(k - 1, home->high));
+        if (moved->low <= 0.0 && 0.0 <= moved->high) return false;
         record(k, samples, false);
+        unplaceFrom(k);
+        return true;
+    }
+
+    // Where tone i's tone ends, from the highest shift its block stays steady
+    // at. A low tone's block stays steady for about one period of shift (480
+    // samples at 100 Hz and 48 kHz), a high one's up to the room the layout
+    // leaves after its block (its drift allowance and the margin before the
+    // next tone, tens of samples); the period is taken off, and what is left
+    // differs between neighbouring tones by up to that room: sizes come out
+    // within a few per cent and a dozen samples, their sign right.
+    double toneEnd(std::size_t i, double highestShift) const {
+        return highestShift - rate() / s_.tones[i].frequency;
+    }
+
+    void unplaceFrom(std::size_t k) {
         for (std::size_t j = k; j < timeline_.size(); ++j) timeline_[j].placed = false;
+    }
+
+    // The largest shift from a valid `from` at which tone i's block still
+    // holds it steadily, to a sample: where the block meets the next tone.
+    // Searched in doubling steps up to `reach`; empty where it goes on beyond.
+    std::optional<double> highEdge(std::size_t i, double from, double reach, double loudest) const {
+        double inner = from;
+        for (double step = 1.0; step <= 2.0 * reach; step *= 2.0) {
+            const double outer = from + step;
+            if (!validAt(i, outer, loudest)) return edge(i, inner, outer, loudest);
+            inner = outer;
+        }
+        return std::nullopt;
+    }
+
+    // How far the ends of tones `later` lie from those of tones `earlier`
+    // (tone_end), each pair within `reach` of its place and holding the tone
+    // at the louder one's level; empty where a pair cannot tell.
+    std::optional<double> endsMoved(std::size_t earlier, std::size_t later, double reach) const {
+        const TrialBlock before = s_.tryBlock(earlier, timeline_[earlier]);
+        const TrialBlock after = s_.tryBlock(later, timeline_[later]);
+        const double loudest = std::max(before.amplitude, after.amplitude);
+        if (!holdsTone(before, loudest) || !holdsTone(after, loudest)) return std::nullopt;
+        const std::optional<double> home = highEdge(earlier, 0.0, reach, loudest);
+        const std::optional<double> moved = highEdge(later, 0.0, reach, loudest);
+        if (!home || !moved) return std::nullopt;
+        return std::round(toneEnd(later, *moved) - toneEnd(earlier, *home));
+    }
+
+    // What toneEnd may be wrong by at tone i: a sample or two at high
+    // frequencies, a good part of a period at low ones, more where noise or a
+    // burst near its end hides where the next tone begins.
+    double endTolerance(std::size_t i) const { return kLongestPhaseStep + 0.25 * rate() / s_.tones[i].frequency; }
+
+    // A jump shorter than the settling time, late, or early by less than the
+    // drift allowance, leaves every later block inside its own tone: only the
+    // tone that holds it is unsteady, and the tones after it are steady but
+    // turned by 2 pi f n / R. For each unsteady tone between steady ones the
+    // ends of its neighbours' tones tell (toneEnd): a jump moves the later
+    // ones' by its size. Two pairs of neighbours (the nearest, and the next
+    // on either side) must both show it, and agree; sizes within what the
+    // phases resolve (phase_steps.h) or the ends' own doubt are left alone.
+    // The size is had to a few samples only, which gives no phase: the tones
+    // from it on are left unplaced.
+    void searchWithinSettling(std::size_t anchor) {
+        const double reach = s_.plan.settlingSamples() + std::max(0, s_.plan.driftSamples()) + kLongestPhaseStep;
+        std::size_t tried = 0;
+        for (std::size_t k = std::max<std::size_t>(anchor, 2); k + 2 < usable() && tried < kMostHiddenTrials; ++k) {
+            const TrialBlock at = s_.tryBlock(k, timeline_[k]);
+            if (!at.inside || at.steady) continue;
+            ++tried;
+            const std::optional<double> near = endsMoved(k - 1, k + 1, reach);
+            if (!near) continue;
+            const double tolerance = std::max(endTolerance(k - 2), endTolerance(k - 1));
+            if (std::fabs(*near) <= tolerance) continue;
+            const std::optional<double> far = endsMoved(k - 2, k + 2, reach);
+            if (!far || std::fabs(*far - *near) > tolerance) continue;
+            record(k, *near, false);
+            unplaceFrom(k);
+            return;
+        }
     }
 
     const JumpSearch& s_;

@@ -35,7 +35,7 @@ NoiseEstimate noiseVariance(const HarmonicFit& fit, const std::optional<LeadInNo
     if (leadIn && leadIn->variance > estimate.variance) {
         estimate.variance = leadIn->variance;
         estimate.dof = 2.0 * static_cast<double>(leadIn->blocks);
-        estimate.source = NoiseSource::LeadIn;
+        estimate.source = leadIn->fromSilences ? NoiseSource::Silence : NoiseSource::LeadIn;
     }
     return estimate;
 }

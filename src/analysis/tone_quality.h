@@ -18,6 +18,7 @@ inline constexpr double kFullScale = 32767.0;
 enum class NoiseSource {
     Residual,  // the residual of the block's own fit
     LeadIn,    // the lead-in's noise at this frequency, which was the larger
+    Silence,   // that of the silences nearest the tone, before later sync pulses (silence_noise.h)
 };
 
 // Everything measured about one tone. Values that cannot be had are empty,

@@ -34,7 +34,12 @@ std::size_t countFlag(const analysis::SweepAnalysis& analysis, ToneFlag flag) {
 
 std::string noiseSourceName(const ToneMeasurement& tone) {
     if (!tone.quality || !tone.quality->fitted) return "";
-    return tone.quality->noiseSource == analysis::NoiseSource::LeadIn ? "lead_in" : "residual";
+    switch (tone.quality->noiseSource) {
+    case analysis::NoiseSource::LeadIn: return "lead_in";
+    case analysis::NoiseSource::Silence: return "silence";
+    case analysis::NoiseSource::Residual: break;
+    }
+    return "residual";
 }
 
 std::string fixed(double value, int decimals) {

@@ -11,7 +11,7 @@
 namespace auralyn::cli {
 
 // The columns of the tones' checks added: steady (true/false), flag (empty or
-// the reason) and noise_source (residual or lead_in).
+// the reason) and noise_source (residual, lead_in or silence).
 std::vector<ToneColumn> withCheckColumns(std::vector<ToneColumn> columns);
 
 // Every column but the frequency and the checks emptied for a tone that could

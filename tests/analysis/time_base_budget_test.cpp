@@ -110,6 +110,19 @@ TEST(MethodBias, RoundingIsAFloorNotATerm) {
     analysis::addRoundingFloor(q, 32767.0, 1000.0);
     EXPECT_EQ(q.magnitudeU95Db, 0.5);
     EXPECT_EQ(q.phaseU95Deg, 3.0);
+    // Noise of half a step dithers the rounding already: a residual of
+    // sqrt(0.25 + 1/12) steps or more keeps the noise's own interval, however
+    // narrow, but for the sweep's rounding; just below it the worst case holds.
+    const double played = 1.959963984540054 * std::sqrt(2.0 / 12.0 / 1000.0) / 32767.0;
+    q = fittedTone(16384.0, 0.0, 0.0, 0.58);
+    analysis::addRoundingFloor(q, 32767.0, 1000.0);
+    EXPECT_NEAR(q.magnitudeU95Db, 8.685889638065037 * played, 1e-12);
+    q = fittedTone(16384.0, 0.0, 0.0, 0.57);
+    analysis::addRoundingFloor(q, 32767.0, 1000.0);
+    EXPECT_NEAR(q.magnitudeU95Db, 8.685889638065037 * (analysis::kRoundingBoundSteps / 16384.0 + played), 1e-12);
+    // A 24-bit recording's step scales the same threshold.
+    EXPECT_TRUE(analysis::dithered(0.58 / 256.0, 1.0 / 256.0));
+    EXPECT_FALSE(analysis::dithered(0.57 / 256.0, 1.0 / 256.0));
 }
 
 TEST(MethodBias, TheWalksReadingAgainstTheFitWidensItsInterval) {

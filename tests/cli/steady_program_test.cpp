@@ -21,18 +21,20 @@ namespace {
 using test::ProgramRun;
 using test::TempDir;
 
-// The sweep played with the player stalled for 50 ms at 60 % of its tones
-// (which follow 3.5 s of lead-in).
-void recordUnderrun(const TempDir& dir, const std::vector<std::string>& sweepOptions) {
+// The sweep played with the player stalled for 50 ms (or `samples`; lost
+// where negative, a recorder's dropped buffer) at 60 % of its tones (which
+// follow 3.5 s of lead-in).
+void recordUnderrun(const TempDir& dir, const std::vector<std::string>& sweepOptions, int samples = 2400) {
     std::vector<std::string> args{"sweep", "-q", "-o", "s.wav", "--start", "100", "--end", "15000", "--step", "3"};
     args.insert(args.end(), sweepOptions.begin(), sweepOptions.end());
     ASSERT_EQ(test::auralyn(dir, args).exitCode, 0);
-    std::vector<std::int16_t> samples = test::readWaveSamples(dir.file("s.wav"));
+    std::vector<std::int16_t> sweep = test::readWaveSamples(dir.file("s.wav"));
     const std::size_t leadIn = 168000;
-    samples.insert(samples.begin() + static_cast<std::ptrdiff_t>(leadIn + (samples.size() - leadIn) * 6 / 10), 2400,
-                   std::int16_t{0});
-    samples.insert(samples.end(), 4800, std::int16_t{0});
-    test::writeWave(dir.file("u.wav"), 48000, samples);
+    const auto at = static_cast<std::ptrdiff_t>(leadIn + (sweep.size() - leadIn) * 6 / 10);
+    if (samples > 0) sweep.insert(sweep.begin() + at, static_cast<std::size_t>(samples), std::int16_t{0});
+    if (samples < 0) sweep.erase(sweep.begin() + at, sweep.begin() + at - samples);
+    sweep.insert(sweep.end(), 4800, std::int16_t{0});
+    test::writeWave(dir.file("u.wav"), 48000, sweep);
 }
 
 ProgramRun analyze(const TempDir& dir, const std::string& recording, std::vector<std::string> extra = {}) {
@@ -109,6 +111,35 @@ TEST(SteadyProgram, AnUnderrunBeforeAPulseIsMeasuredAfterIt) {
     for (const auto& tone : json["tones"]) {
         EXPECT_TRUE(tone["flag"] == "" || tone["flag"] == "gap") << tone["frequency_hz"];
         EXPECT_FALSE(tone["amplitude"].is_null());
+    }
+}
+
+// Jumps of 10 ms, shorter than the settling time of 40 ms, without a sync
+// pulse after them: named with their size and direction, the later tones
+// not measured, exit 1.
+TEST(SteadyProgram, AJumpShorterThanTheSettlingTimeIsNamedWithItsSizeAndDirection) {
+    struct Case {
+        int samples;
+        const char* message;
+        const char* direction;
+    };
+    for (const Case c : {Case{480, "auralyn: the recording jumps by 1", " samples late"},
+                         Case{-480, "auralyn: the recording jumps by -", " samples early"}}) {
+        TempDir dir;
+        recordUnderrun(dir, {}, c.samples);
+        const ProgramRun run = analyze(dir, "u.wav");
+        EXPECT_EQ(run.exitCode, 1) << c.samples;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.direction), std::string::npos) << run.err;
+        const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+        EXPECT_EQ(json["status"], "jump");
+        ASSERT_EQ(json["jumps"].size(), 1u) << c.samples;
+        EXPECT_FALSE(json["jumps"][0]["exact"].get<bool>());
+        EXPECT_NEAR(json["jumps"][0]["size_samples"].get<double>(), c.samples, 12.0 + 0.05 * std::abs(c.samples));
+        const unsigned jumpTone = json["jumps"][0]["tone"];
+        for (unsigned i = jumpTone; i < json["tones"].size(); ++i) {
+            EXPECT_TRUE(json["tones"][i]["amplitude"].is_null()) << i;
+        }
     }
 }
 
