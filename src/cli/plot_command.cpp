@@ -11,7 +11,7 @@
 #include "plot/plausible_values.h"
 #include "cli/plot_impedance.h"
 #include "cli/plot_processing.h"
-#include "cli/processing_options.h"
+#include "cli/shared_options.h"
 #include "plot/plot_job.h"
 #ifdef AURALYN_HAVE_CALIBRATION
 #include "calibration/tone_conversion.h"

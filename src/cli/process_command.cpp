@@ -11,7 +11,7 @@
 #ifdef AURALYN_HAVE_PROCESS
 #include "cli/process_options.h"
 #include "cli/process_outputs.h"
-#include "cli/processing_options.h"
+#include "cli/shared_options.h"
 #include "response/averaging.h"
 #include "response/processing.h"
 #include "response/response_reader.h"

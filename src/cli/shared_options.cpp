@@ -1,4 +1,4 @@
-#include "cli/processing_options.h"
+#include "cli/shared_options.h"
 
 namespace auralyn::cli {
 
@@ -9,6 +9,15 @@ void addProcessingOptions(CLI::App* command, std::string& smooth, std::string& s
         ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
         ->type_name("power|complex|db|variable");
     command->add_option("--delay", delay, help.delay)->type_name("auto|reference|SECONDS");
+}
+
+void addReportFileOptions(CLI::App* command, std::string& reportPath, std::string& csvPath, std::string& jsonPath,
+                          const ReportFileHelp& help) {
+    command->add_option("-o,--output", reportPath, "write the report in echoprobe's format")
+        ->type_name("REPORT.txt")
+        ->default_str(help.reportDefault);
+    command->add_option("--csv", csvPath, help.csv)->type_name("FILE")->default_str("none");
+    command->add_option("--json", jsonPath, help.json)->type_name("FILE")->default_str("none");
 }
 
 }  // namespace auralyn::cli
