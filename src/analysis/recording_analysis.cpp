@@ -321,8 +321,10 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         analysis.tones.push_back(measured);
         // The check takes the tone's fit where it was made of this very block.
         const HarmonicFit* checkedFit = deviceFit != nullptr && fittedAt(tone, place) ? deviceFit : nullptr;
+        // The halves the timeline kept, else the sweep's own fit's (either taken only if they are this block's).
+        const HalvesFit* halves = i < timeline.halves.size() ? &timeline.halves[i] : &sweep.tones[i].halves;
         checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, deviceNoise, sweep, rate, grid,
-                                       checkedFit, i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
+                                       checkedFit, halves));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
     const TimeBaseUncertainty timeBase = sweepTimeBase(plan, sweep, timing, channels.step);

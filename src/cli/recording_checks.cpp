@@ -28,6 +28,23 @@ std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
     return 0;
 }
 
+// Whether the median sample's code lies strictly within +-threshold: the
+// median is the least code v with 2 count(<= v) >= n, so it lies above
+// -threshold when fewer than half round to -threshold or below, and below
+// threshold when at least half round to threshold - 1 or below. Two counts in
+// one pass, without the histogram restingLevel needs for the message.
+bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t threshold) {
+    std::uint64_t low = 0;
+    std::uint64_t belowHigh = 0;
+    for (const analysis::Sample sample : samples) {
+        const std::int32_t code = analysis::nearestCode(sample);
+        low += code <= -threshold ? 1 : 0;
+        belowHigh += code <= threshold - 1 ? 1 : 0;
+    }
+    const std::uint64_t n = samples.size();
+    return 2 * low < n && 2 * belowHigh >= n;
+}
+
 }  // namespace
 
 bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
@@ -45,8 +62,8 @@ bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep
 bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                          int channel) {
     const std::int32_t threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
+    if (threshold <= 0 || medianWithin(samples, threshold)) return true;
     const std::int32_t level = restingLevel(samples);
-    if (threshold <= 0 || std::abs(level) < threshold) return true;
     printDiagnostic(path + ": channel " + std::to_string(channel) + " rests at a DC offset of " +
                     std::to_string(level) + ", beyond the sync threshold (" + std::to_string(threshold) +
                     "): the sync pulses cannot be told from it; remove the offset (AC coupling, a high-pass "
