@@ -145,6 +145,7 @@ ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& bloc
                                        block.firstTime, block.frequency / rate);
         result.fit = split.whole;
         result.halves = split.halves;
+        result.clip = checkClipping(recording.data() + block.first, static_cast<std::size_t>(block.count));
     }
     result.index = tone.index;
     result.nominalFrequency = tone.frequency;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "analysis/sample.h"
+#include "analysis/clipping.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_steadiness.h"
@@ -23,6 +24,7 @@ struct ClockCorrectedTone {
     double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
     HarmonicFit fit;                  // the block's joint fit (DC, fundamental, harmonics), made once per tone
     HalvesFit halves;                 // its halves' fits, from the same pass (empty where too short)
+    ClipCheck clip;                   // the block's clipping check, made while its samples were at hand
     double blockStart = 0.0;          // recording samples from the data's first sample, fractional
     double blockLength = 0.0;         // recording samples, fractional
     // The block covers the whole samples from ceil(blockStart) before

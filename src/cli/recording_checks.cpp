@@ -34,15 +34,21 @@ std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
 // threshold when at least half round to threshold - 1 or below. Two counts in
 // one pass, without the histogram restingLevel needs for the message.
 bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t threshold) {
-    std::uint64_t low = 0;
-    std::uint64_t belowHigh = 0;
+    // Each sample rounded as nearestCode rounds it, left a float so that the
+    // loop vectorizes; no clamp is needed, since one beyond the 16-bit range
+    // falls on the same side of both limits (which lie within it) either way.
+    constexpr float kRounder = 12582912.0f;
+    const auto low = static_cast<float>(-threshold);
+    const auto high = static_cast<float>(threshold - 1);
+    std::uint64_t atOrBelowLow = 0;
+    std::uint64_t atOrBelowHigh = 0;
     for (const analysis::Sample sample : samples) {
-        const std::int32_t code = analysis::nearestCode(sample);
-        low += code <= -threshold ? 1 : 0;
-        belowHigh += code <= threshold - 1 ? 1 : 0;
+        const float code = (sample + kRounder) - kRounder;
+        atOrBelowLow += code <= low ? 1u : 0u;
+        atOrBelowHigh += code <= high ? 1u : 0u;
     }
     const std::uint64_t n = samples.size();
-    return 2 * low < n && 2 * belowHigh >= n;
+    return 2 * atOrBelowLow < n && 2 * atOrBelowHigh >= n;
 }
 
 }  // namespace
