@@ -28,10 +28,11 @@ std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
     return 0;
 }
 
-// Whether the median sample's code lies strictly within +-threshold: the
-// median is the least code v with 2 count(<= v) >= n, so it lies above
+}  // namespace
+
+// The median is the least code v with 2 count(<= v) >= n, so it lies above
 // -threshold when fewer than half round to -threshold or below, and below
-// threshold when at least half round to threshold - 1 or below. Two counts in
+// threshold when at least half round to threshold - 1 or below: two counts in
 // one pass, without the histogram restingLevel needs for the message.
 bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t threshold) {
     // Each sample rounded as nearestCode rounds it, left a float so that the
@@ -50,8 +51,6 @@ bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t thr
     const std::uint64_t n = samples.size();
     return 2 * atOrBelowLow < n && 2 * atOrBelowHigh >= n;
 }
-
-}  // namespace
 
 bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
                       const std::vector<std::vector<analysis::Sample>>& channels) {
