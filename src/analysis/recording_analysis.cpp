@@ -203,18 +203,18 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
                    const std::vector<BlockPlacement>& places, TimeBaseUncertainty timeBase, bool referenced,
                    double rate, RecordingAnalysis& result) {
     const double trigger = static_cast<double>(sweep.trigger);
-    // A pulse the tones confirmed (or the reference's) stays the origin; the
-    // tones' own start is taken where no pulse could be trusted.
-    const bool byTones = !sweep.timedByPulse && !referenced;
+    // The tones place the start to a small fraction of a sample whether or not
+    // a pulse was found: a pulse's trigger keeps whatever fraction of a sample
+    // the recorder started at, and a device's smearing of it, in every phase.
+    // With a reference the device's phase over the reference's needs no origin.
+    const bool byTones = !referenced;
     const Origin origin =
         byTones ? sweepOrigin(timed, result.sweep.tones, trigger, timeBase, rate) : Origin{0.0, timeBase.originSamples, 0.0};
     // A wrong ratio moves the start too (in a sweep a clock error looks much
-    // like a delay): the start's interval holds both. Each tone then adds the
-    // ratio's own turn over its time; the two are correlated, and taken in
-    // quadrature as if they were not, which can only widen the interval.
+    // like a delay): the start's interval holds both.
     result.delaySamples = trigger + origin.shift;
     result.delayU95Samples = std::hypot(origin.noiseU95, origin.ratioSensitivity * timeBase.ratio);
-    if (byTones) timeBase.originSamples = result.delayU95Samples;
+    if (byTones) timeBase.originSamples = origin.noiseU95;
     result.sync = syncOf(sweep, referenced);
     if (referenced) return;
     for (std::size_t i = 0; i < result.sweep.tones.size() && i < places.size(); ++i) {
@@ -225,8 +225,14 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
         ToneQuality& quality = *tone.quality;
         quality.phase = wrappedRadians(quality.phase + 2.0 * kPi * cyclesPerSample * origin.shift);
         tone.phase = quality.phase;
+        // A ratio wrong by dr turns the tone by 2 pi nu dr centre and moves the
+        // start by ratioSensitivity dr, which turns it back by 2 pi nu
+        // ratioSensitivity dr: one error, whose two effects add before they are
+        // squared (GUM 5.2, fully correlated), largely cancelling along a sweep.
+        // The phase is the device's against the sweep's true start (where a
+        // noise-free recording puts it), so it holds the start's noise too.
         const double centre = place.start - trigger + 0.5 * place.length;
-        addTimeBase(quality, timeBase, cyclesPerSample, centre, place.length);
+        addTimeBase(quality, timeBase, cyclesPerSample, centre + origin.ratioSensitivity, place.length);
     }
 }
 
@@ -340,8 +346,10 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     }
     const TimeBaseUncertainty timeBase = sweepTimeBase(plan, sweep, timing, channels.step);
     applyChecks(checkSteadiness(checked), timeline.timing, analysis.tones);
-    referToOrigin(sweep, timed, places, timeBase, channels.reference != nullptr, rate, result);
+    // Tones rounded without dither carry an error that is no noise: flagged
+    // first, they take no part in placing the start.
     boundCoarseRounding(grid, channels.step, analysis.tones);
+    referToOrigin(sweep, timed, places, timeBase, channels.reference != nullptr, rate, result);
     if (timeline.clockModel && timeline.clockModel->drifting)
         addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);
     unwrapAlongSweep(analysis.tones);

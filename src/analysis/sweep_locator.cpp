@@ -209,6 +209,24 @@ struct Search {
         const auto length = static_cast<std::int64_t>(stretches[k].samples.size());
         return findPeak(correlator(k), recording, -length, recording.size, -length, recording.size, length);
     }
+
+    // The stretch's peak only where it lies when the whole sweep is in the
+    // recording (its start at or after the recording's and its end before the
+    // recording's, at any clock within the prior): for a recording little
+    // longer than the sweep a window of the slack, not of the whole recording.
+    // Empty where the recording is shorter than the sweep.
+    std::optional<Peak> whereTheSweepFits(std::size_t k) {
+        const double prior = kPriorPpm * 1e-6;
+        const double origin = stretches[k].origin;
+        const auto first = static_cast<std::int64_t>(std::floor(origin * (1.0 - prior))) - 2;
+        const auto last = static_cast<std::int64_t>(
+                              std::ceil(static_cast<double>(recording.size) -
+                                        static_cast<double>(sweep.length) * (1.0 - prior) + origin * (1.0 + prior))) +
+                          2;
+        if (last <= first || last - first >= recording.size) return std::nullopt;
+        const auto length = static_cast<std::int64_t>(stretches[k].samples.size());
+        return findPeak(correlator(k), recording, first - 2 * length, last + 2 * length, first, last + 1, length);
+    }
 };
 
 // Order in which to visit the stretches: nearest to `played` first.
@@ -346,6 +364,19 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         seed.add({0.0, *hint, kHintSigma, kNoStretch});
         const SweepLocation near = located(search, followLine(search, seed, 0.0, 0, false), true);
         if (near.found) return near;
+    }
+    // Most recordings hold the whole sweep: the stretches are looked for
+    // where it fits first, and across the whole recording only if that fails.
+    for (const std::size_t k : middleOut(stretches.size())) {
+        const std::optional<Peak> peak = search.whereTheSweepFits(k);
+        if (!peak) break;
+        if (!peak->valid || peak->z < kDetectionMargin) continue;
+        LineFit seed;
+        seed.add({stretches[k].origin, peak->lag, lagSigma(stretches[k], peak->z, kCoherentPpm, sweep.sampleRate), k});
+        LineResult r = followLine(search, seed, stretches[k].origin, k, true);
+        r.margin = std::max(r.margin, peak->z);
+        const SweepLocation anchored = located(search, r, false);
+        if (anchored.found) return anchored;
     }
     LineResult best;
     for (const std::size_t k : middleOut(stretches.size())) {

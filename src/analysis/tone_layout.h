@@ -13,7 +13,7 @@ struct NominalTone {
     std::uint32_t index = 0;
     double frequency = 0.0;        // Hz
     std::int64_t blockOffset = 0;  // first sample of the measured block
-    std::int32_t length = 0;       // measured block, less what a negative tail gives away
+    std::int32_t length = 0;       // measured block, less what a short tail gives away (tone_layout.cpp)
     bool syncBefore = false;       // a sync pulse precedes this tone
     std::int64_t pulseOffset = 0;  // its first sample, when syncBefore
 };

@@ -1,5 +1,7 @@
 #include "independent_recording.h"
 
+#include "analysis/sweep_origin.h"
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -120,12 +122,28 @@ IndependentRecording recordIndependently(const sweep::SweepPlan& plan, const Rec
     // The trigger: the first recorder sample inside the pulse.
     const double trigger = std::ceil((pulse + chain.startFraction) * ratio);
     recording.triggerLag = played(static_cast<std::size_t>(trigger)) - pulse;
+    recording.pulseStart = (pulse + chain.startFraction) * ratio;
+    recording.ratio = ratio;
     return recording;
 }
 
 TrueTone trueTone(double hz, double sampleRate, double triggerLag) {
     const std::complex<double> h = deviceResponse(hz);
     return {kFullScale * std::abs(h), std::remainder(std::arg(h) + 2.0 * kPi * hz * triggerLag / sampleRate, 2.0 * kPi)};
+}
+
+double noiseFreeLag(const analysis::RecordingAnalysis& measured, const IndependentRecording& recording,
+                    double rate) {
+    std::vector<analysis::StartPhase> exact;
+    for (const analysis::ToneMeasurement& tone : measured.sweep.tones) {
+        const bool flagged = tone.steadiness && tone.steadiness->flag != analysis::ToneFlag::None;
+        if (!tone.quality || !tone.quality->fitted || !tone.placed || flagged) continue;
+        const TrueTone truth = trueTone(tone.frequency, rate, 0.0);
+        exact.push_back({tone.frequency / rate, truth.amplitude, truth.phase, 1e-6, 0.0});
+    }
+    const analysis::OriginShift shift = analysis::originShift(exact, analysis::kOriginReach);
+    // Without steady tones the start stays the pulse's trigger, as reported.
+    return shift.valid ? shift.shift : recording.lagAt(measured.delaySamples);
 }
 
 }  // namespace auralyn::test

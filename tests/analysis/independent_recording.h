@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "analysis/recording_analysis.h"
+
 #include "sweep/sweep_plan.h"
 
 namespace auralyn::test {
@@ -39,6 +41,14 @@ struct IndependentRecording {
     // 2 pi f lag / rate, lag the played samples from the pulse's start to the
     // trigger. Where the clocks agree the lag is 0.
     double triggerLag = 0.0;
+    // Where the first pulse's first played sample lies in the recording
+    // (recorder samples, fractional), and the recorder's clock ratio.
+    double pulseStart = 0.0;
+    double ratio = 1.0;
+    // The lag for phases referred to `start`, the sweep's start as a
+    // measurement reports it (recording samples): played samples from the
+    // pulse's true start to it.
+    double lagAt(double start) const { return (start - pulseStart) / ratio; }
 };
 IndependentRecording recordIndependently(const sweep::SweepPlan& plan, const RecordingChain& chain);
 
@@ -49,5 +59,16 @@ struct TrueTone {
     double phase = 0.0;
 };
 TrueTone trueTone(double hz, double sampleRate, double triggerLag);
+
+// The lag (played samples from the first pulse's start) of the start that a
+// noise-free recording of deviceResponse gives: phases refer to the peak of
+// the sweep's matched-filter envelope, which the device's own phase moves by
+// a fixed lag. Found from the exact response at the tones the measurement
+// placed its start with (the steady ones), each weighted by its level as the
+// measurement weights it; without any, the start the measurement reports.
+// The truth's phases refer to it, so that an interval must hold the error of
+// the measured start as well as the tone's own.
+double noiseFreeLag(const analysis::RecordingAnalysis& measured, const IndependentRecording& recording,
+                    double sampleRate);
 
 }  // namespace auralyn::test

@@ -64,7 +64,7 @@ PhaseCoverage phasesFrom(const analysis::RecordingAnalysis& a, const test::Indep
     for (std::size_t i = from; i < a.sweep.tones.size(); ++i) {
         const analysis::ToneMeasurement& t = a.sweep.tones[i];
         if (!t.placed || !t.quality || !t.quality->fitted || (t.steadiness && !t.steadiness->steady)) continue;
-        const test::TrueTone truth = test::trueTone(t.frequency, kRate, r.triggerLag);
+        const test::TrueTone truth = test::trueTone(t.frequency, kRate, test::noiseFreeLag(a, r, kRate));
         const double error = std::remainder(t.quality->phase - truth.phase, 2.0 * kPi) * 180.0 / kPi;
         ++c.tones;
         c.inside += std::fabs(error) <= t.quality->phaseU95Deg ? 1 : 0;

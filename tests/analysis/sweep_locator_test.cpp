@@ -145,6 +145,35 @@ TEST(SweepLocator, FindsTheSweepBetweenJunkAndPastAWrongHint) {
     }
 }
 
+// A blind search looks first only where the whole sweep fits in the
+// recording; a recording that ends before the sweep does, or starts after it
+// began, is searched whole and still found.
+TEST(SweepLocator, FindsASweepThatTheRecordingHoldsOnlyInPart) {
+    const double ratio = 1.0 - 80e-6;
+    const std::vector<double> whole = recordedAt(played(), 0.625, ratio,
+                                                 static_cast<std::size_t>(static_cast<double>(played().size()) * ratio));
+    const double truth = 0.625 + static_cast<double>(playedOrigin(plan())) * ratio;
+    const std::size_t cut = whole.size() / 3;
+    const struct {
+        std::string name;
+        std::vector<double> samples;
+        double start;
+    } cases[] = {
+        {"the whole sweep", whole, truth},
+        {"all but its last tenth",
+         std::vector<double>(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(whole.size() / 10)), truth},
+        {"its last two thirds", std::vector<double>(whole.begin() + static_cast<std::ptrdiff_t>(cut), whole.end()),
+         truth - static_cast<double>(cut)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const SweepLocation found = locate(toPcm16(c.samples, 0.03, 1.0, 31));
+        ASSERT_TRUE(found.found);
+        EXPECT_NEAR(found.start, c.start, 4.0 * found.startSigma + 2.0);
+        EXPECT_NEAR(found.ppm, -80.0, 4.0 * found.ppmSigma + 1.0);
+    }
+}
+
 std::vector<double> reversed(std::vector<double> x) {
     std::reverse(x.begin(), x.end());
     return x;
