@@ -61,15 +61,30 @@ GridTone gridTone(const StartPhase& t, double reach, double step) {
     return {t.weight * std::polar(1.0, t.phase - omega * reach), std::polar(1.0, omega * step)};
 }
 
+// The turn written out as the product of finite complex numbers is (the
+// library's product checks each result for NaN, which a phasor never is).
 template <std::size_t G>
 void addTones(const StartPhase* tones, double reach, double step, std::vector<Complex>& z) {
-    GridTone g[G];
-    for (std::size_t k = 0; k < G; ++k) g[k] = gridTone(tones[k], reach, step);
+    double re[G], im[G], turnRe[G], turnIm[G];
+    for (std::size_t k = 0; k < G; ++k) {
+        const GridTone g = gridTone(tones[k], reach, step);
+        re[k] = g.term.real();
+        im[k] = g.term.imag();
+        turnRe[k] = g.turn.real();
+        turnIm[k] = g.turn.imag();
+    }
     for (Complex& value : z) {
+        double sumRe = value.real();
+        double sumIm = value.imag();
         for (std::size_t k = 0; k < G; ++k) {
-            value += g[k].term;
-            g[k].term *= g[k].turn;
+            sumRe += re[k];
+            sumIm += im[k];
+            const double nextRe = re[k] * turnRe[k] - im[k] * turnIm[k];
+            const double nextIm = re[k] * turnIm[k] + im[k] * turnRe[k];
+            re[k] = nextRe;
+            im[k] = nextIm;
         }
+        value = Complex(sumRe, sumIm);
     }
 }
 
