@@ -33,10 +33,11 @@ public:
     bool setSinkVolume(const std::string& sink, const std::string& volume);
     // The sink's raw volume (0..65536 is 0..100 %) on its first channel; -1 when unknown.
     long sinkVolume(const std::string& sink);
+    // What a shell command against this server printed (its standard output).
+    std::string output(const std::string& command);
 
 private:
     bool run(const std::string& command);
-    std::string output(const std::string& command);
 
     std::string folder_;
     std::string failure_;
