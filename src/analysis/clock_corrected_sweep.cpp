@@ -12,6 +12,7 @@
 #include "analysis/sweep_locator.h"
 #endif
 #include "analysis/recording_analysis.h"
+#include "analysis/split_fit.h"
 #include "analysis/sweep_origin.h"
 #include "analysis/time_base_budget.h"
 #include "analysis/tone_layout.h"
@@ -133,14 +134,19 @@ void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
 
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
 // (harmonic_fit.h), whose fundamental is the three-parameter fit of IEEE Std
-// 1057 freed of the harmonics' leakage. The quality analysis reuses it.
+// 1057 freed of the harmonics' leakage, made with its halves' fits in one
+// pass (split_fit.h). The quality analysis and the steadiness check reuse them.
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate) {
     ClockCorrectedTone result;
     // A block before the recording's first sample (recorded too late) holds nothing: no fit.
-    if (block.first >= 0)
-        result.fit = fitHarmonics(recording.data() + block.first, static_cast<std::size_t>(block.count), block.firstTime,
-                              block.frequency / rate);
+    if (block.first >= 0) {
+        SplitFit split = fitWithHalves(recording.data() + block.first, static_cast<std::size_t>(block.count),
+                                       block.firstTime, block.frequency / rate);
+        result.fit = split.whole;
+        result.halves = split.halves;
+        result.clip = checkClipping(recording.data() + block.first, static_cast<std::size_t>(block.count));
+    }
     result.index = tone.index;
     result.nominalFrequency = tone.frequency;
     if (result.fit.valid) {
@@ -153,22 +159,14 @@ ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& bloc
     return result;
 }
 
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording) {
-    const std::vector<NominalTone> tones = nominalTones(plan);
-    ClockCorrectedSweep sweep;
-    sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
-    sweep.tonesMissing = sweep.tonesExpected;
-    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
-    sweep.pulseFound = pulse.has_value();
-    TimeOrigin origin = findOrigin(plan, recording, pulse);
-    sweep.locatorMargin = origin.margin;
-    if (!origin.found) return sweep;
-    if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
-    sweep.located = true;
-    sweep.timedByPulse = origin.byPulse;
-    sweep.trigger = origin.trigger;
-    const ClockWalk walk =
-        walkClock(plan, tones, recording, sweep.trigger, {origin.byPulse, 0.0, noiseBefore(recording, sweep.trigger)});
+namespace {
+
+// The clock walk from the sweep's trigger, then every tone's fit at its place
+// on the clock found.
+void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                        const std::vector<Sample>& recording, ClockCorrectedSweep& sweep) {
+    const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger,
+                                     {sweep.timedByPulse, 0.0, noiseBefore(recording, sweep.trigger)});
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
@@ -183,6 +181,55 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
         sweep.tones.push_back(tone);
     }
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
+}
+
+// Where the tones measured from the first pulse agree on one clock and line
+// up behind the pulse to within the agreement the locator asks of it, their
+// start is the pulse's and the matched filter could only confirm it: the
+// search of the stretches is skipped. A start searched only this near the
+// pulse, with the tones all in line there (coherence near 1), cannot be a
+// sidelobe of a start far away; anything less is left to the locator.
+constexpr double kConfirmingReach = 16.0;
+constexpr double kConfirmingCoherence = 0.9;
+
+bool tonesConfirmPulse(const ClockCorrectedSweep& sweep, double rate) {
+    if (!sweep.corrected) return false;
+    const OriginShift shift =
+        originShift(tonePhases(sweep.tones, static_cast<double>(sweep.trigger), rate), kConfirmingReach);
+    return shift.valid && shift.coherence >= kConfirmingCoherence && std::fabs(shift.shift) <= kPulseAgreementSamples;
+}
+
+}  // namespace
+
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording) {
+    const std::vector<NominalTone> tones = nominalTones(plan);
+    ClockCorrectedSweep sweep;
+    sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
+    sweep.tonesMissing = sweep.tonesExpected;
+    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
+    sweep.pulseFound = pulse.has_value();
+    std::optional<ClockCorrectedSweep> fromPulse;
+    if (pulse) {
+        fromPulse = sweep;
+        fromPulse->located = true;
+        fromPulse->timedByPulse = true;
+        fromPulse->trigger = *pulse;
+        measureFromTrigger(plan, tones, recording, *fromPulse);
+        if (tonesConfirmPulse(*fromPulse, plan.params().sampleRate)) return *fromPulse;
+    }
+    TimeOrigin origin = findOrigin(plan, recording, pulse);
+    sweep.locatorMargin = origin.margin;
+    if (!origin.found) return sweep;
+    if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
+    // The locator kept the pulse: the sweep was measured from it already.
+    if (fromPulse && origin.byPulse && origin.trigger == fromPulse->trigger) {
+        fromPulse->locatorMargin = origin.margin;
+        return *fromPulse;
+    }
+    sweep.located = true;
+    sweep.timedByPulse = origin.byPulse;
+    sweep.trigger = origin.trigger;
+    measureFromTrigger(plan, tones, recording, sweep);
     return sweep;
 }
 

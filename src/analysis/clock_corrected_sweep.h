@@ -4,8 +4,10 @@
 #include <vector>
 
 #include "analysis/sample.h"
+#include "analysis/clipping.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/tone_layout.h"
+#include "analysis/tone_steadiness.h"
 #include "clock/clock_figure.h"
 #include "sweep/sweep_plan.h"
 
@@ -21,6 +23,8 @@ struct ClockCorrectedTone {
     double amplitude = 0.0;           // sample units, the joint fit's fundamental
     double phase = 0.0;               // radians, -pi..pi, at the block's start, referred to the first pulse
     HarmonicFit fit;                  // the block's joint fit (DC, fundamental, harmonics), made once per tone
+    HalvesFit halves;                 // its halves' fits, from the same pass (empty where too short)
+    ClipCheck clip;                   // the block's clipping check, made while its samples were at hand
     double blockStart = 0.0;          // recording samples from the data's first sample, fractional
     double blockLength = 0.0;         // recording samples, fractional
     // The block covers the whole samples from ceil(blockStart) before

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "platform/fftw_arrays.h"
+
 namespace auralyn::analysis {
 namespace {
 
@@ -16,16 +18,8 @@ std::size_t fftSizeFor(std::size_t patternLength) {
     return n;
 }
 
-struct FftwFree {
-    void operator()(void* p) const { fftwf_free(p); }
-};
-template <typename T>
-using FftwArray = std::unique_ptr<T[], FftwFree>;
-
-template <typename T>
-FftwArray<T> fftwArray(std::size_t count) {
-    return FftwArray<T>(static_cast<T*>(fftwf_malloc(sizeof(T) * count)));
-}
+using platform::FftwfArray;
+using platform::fftwfArray;
 
 template <typename T>
 void copySamples(const RecordingView& view, std::int64_t from, std::span<T> out) {
@@ -43,8 +37,8 @@ void copySamples(const RecordingView& view, std::int64_t from, std::span<T> out)
 class FftWorkspace {
 public:
     explicit FftWorkspace(std::size_t n)
-        : n_(n), real_(fftwArray<float>(n)), half_(fftwArray<fftwf_complex>(n / 2 + 1)),
-          full_(fftwArray<fftwf_complex>(n)) {
+        : n_(n), real_(fftwfArray<float>(n)), half_(fftwfArray<fftwf_complex>(n / 2 + 1)),
+          full_(fftwfArray<fftwf_complex>(n)) {
         const int length = static_cast<int>(n);
         forward_ = fftwf_plan_dft_r2c_1d(length, real_.get(), half_.get(), FFTW_ESTIMATE);
         backward_ = fftwf_plan_dft_1d(length, full_.get(), full_.get(), FFTW_BACKWARD, FFTW_ESTIMATE);
@@ -69,9 +63,9 @@ public:
 
 private:
     std::size_t n_;
-    FftwArray<float> real_;
-    FftwArray<fftwf_complex> half_;  // r2c output
-    FftwArray<fftwf_complex> full_;  // analytic spectrum, then the envelope
+    FftwfArray<float> real_;
+    FftwfArray<fftwf_complex> half_;  // r2c output
+    FftwfArray<fftwf_complex> full_;  // analytic spectrum, then the envelope
     fftwf_plan forward_ = nullptr;
     fftwf_plan backward_ = nullptr;
 };

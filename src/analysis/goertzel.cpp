@@ -78,25 +78,82 @@ struct Chains {
     double difference(int chain) const { return d[chain / 2][chain % 2]; }
 };
 
+// Where the block's first half ends among the segments: in segment
+// `segment`, after `at` of its samples (the last segment runs on to the end).
+struct HalfMark {
+    int segment = 0;
+    std::size_t at = 0;
+};
+
+template <int S>
+HalfMark halfMark(std::size_t count, std::size_t length) {
+    const std::size_t half = count / 2;
+    const int segment = static_cast<int>(std::min<std::size_t>(S - 1, half / length));
+    return {segment, half - static_cast<std::size_t>(segment) * length};
+}
+
+// The first half's correlations from the chains' states: the whole segments
+// before the mark, and the marked one's state as it stood there.
+template <int K, int S>
+void firstHalfCorrelations(const Chains<K, S>& chains, const double* markS, const double* markD, const HalfMark& mark,
+                           std::size_t length, double w, const ChainConstants* constants, GoertzelSums& first) {
+    for (int k = 0; k < K; ++k) {
+        const double theta = (k + 1) * w;
+        std::complex<double> total = 0.0;
+        for (int seg = 0; seg < mark.segment; ++seg)
+            total += std::polar(1.0, theta * static_cast<double>(seg * length)) *
+                     chainCorrelation(chains.state(seg * K + k), chains.difference(seg * K + k), length, theta,
+                                      constants[k].sigma);
+        total += std::polar(1.0, theta * static_cast<double>(static_cast<std::size_t>(mark.segment) * length)) *
+                 chainCorrelation(markS[k], markD[k], mark.at, theta, constants[k].sigma);
+        first.correlations[k] = total;
+    }
+}
+
 // The correlations of harmonics 1..K over the whole block, times from the
-// block's first sample: each segment's sum shifted to its own start.
+// block's first sample: each segment's sum shifted to its own start. With
+// `first`, the chains' states are also read where the block's first half
+// ends, which gives that half's correlations from the same pass.
 template <int K, int S>
 void runSegments(const Sample* samples, std::size_t count, double w, const ChainConstants* constants,
-                 GoertzelSums& out) {
+                 GoertzelSums& out, GoertzelSums* first) {
     const std::size_t length = count / S;
     Chains<K, S> chains(constants);
     double sum = 0.0;
     double squares = 0.0;
-    for (std::size_t n = 0; n < length; ++n) {
-        double y[S];
-        for (int seg = 0; seg < S; ++seg) {
-            const double value = samples[seg * length + n];
-            sum += value;
-            squares += value * value;
-            y[seg] = value;
+    const HalfMark mark = first != nullptr && length > 0 ? halfMark<S>(count, length) : HalfMark{S, 0};
+    double markS[K] = {};
+    double markD[K] = {};
+    const auto readMark = [&](const double* s, const double* d) {
+        for (int k = 0; k < K; ++k) {
+            markS[k] = s[k];
+            markD[k] = d[k];
         }
-        chains.step(y);
+    };
+    const auto runTo = [&](std::size_t from, std::size_t to) {
+        for (std::size_t n = from; n < to; ++n) {
+            double y[S];
+            for (int seg = 0; seg < S; ++seg) {
+                const double value = samples[seg * length + n];
+                sum += value;
+                squares += value * value;
+                y[seg] = value;
+            }
+            chains.step(y);
+        }
+    };
+    const bool markInLoop = mark.segment < S && mark.at < length;
+    const std::size_t split = markInLoop ? mark.at : length;
+    runTo(0, split);
+    if (markInLoop) {
+        double s[K], d[K];
+        for (int k = 0; k < K; ++k) {
+            s[k] = chains.state(mark.segment * K + k);
+            d[k] = chains.difference(mark.segment * K + k);
+        }
+        readMark(s, d);
     }
+    runTo(split, length);
     // The last segment takes the samples that did not divide evenly, one chain per harmonic.
     const std::size_t lastStart = (S - 1) * length;
     double tailS[K];
@@ -105,7 +162,9 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
         tailS[k] = chains.state((S - 1) * K + k);
         tailD[k] = chains.difference((S - 1) * K + k);
     }
+    const std::size_t markInTail = mark.segment == S - 1 && !markInLoop ? lastStart + mark.at : count + 1;
     for (std::size_t n = S * length; n < count; ++n) {
+        if (n == markInTail) readMark(tailS, tailD);
         const double value = samples[n];
         sum += value;
         squares += value * value;
@@ -115,6 +174,7 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
             tailD[k] = next;
         }
     }
+    if (markInTail == count) readMark(tailS, tailD);
     for (int k = 0; k < K; ++k) {
         const double theta = (k + 1) * w;
         std::complex<double> total = 0.0;
@@ -130,9 +190,10 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
     }
     out.sum = sum;
     out.sumSquares = squares;
+    if (first != nullptr && mark.segment < S) firstHalfCorrelations(chains, markS, markD, mark, length, w, constants, *first);
 }
 
-using SegmentRunner = void (*)(const Sample*, std::size_t, double, const ChainConstants*, GoertzelSums&);
+using SegmentRunner = void (*)(const Sample*, std::size_t, double, const ChainConstants*, GoertzelSums&, GoertzelSums*);
 
 template <int K>
 constexpr SegmentRunner kSplit = runSegments<K, segmentsFor(K)>;
@@ -148,15 +209,51 @@ constexpr std::size_t kShortestSplitBlock = 256;
 
 }  // namespace
 
+namespace {
+
+void runSums(const Sample* samples, std::size_t count, double w, int harmonics, GoertzelSums& whole,
+             GoertzelSums* first) {
+    ChainConstants constants[kMaxHarmonic];
+    for (int k = 0; k < harmonics; ++k) constants[k] = chainConstants((k + 1) * w);
+    const SegmentRunner* runners = count >= kShortestSplitBlock ? kSplitRunners : kWholeRunners;
+    runners[harmonics - 1](samples, count, w, constants, whole, first);
+}
+
+}  // namespace
+
 GoertzelSums goertzelSums(const Sample* samples, std::size_t count, double w, int harmonics) {
     GoertzelSums sums;
     sums.count = count;
     if (harmonics < 1 || harmonics > kMaxHarmonic) return sums;
-    ChainConstants constants[kMaxHarmonic];
-    for (int k = 0; k < harmonics; ++k) constants[k] = chainConstants((k + 1) * w);
-    const SegmentRunner* runners = count >= kShortestSplitBlock ? kSplitRunners : kWholeRunners;
-    runners[harmonics - 1](samples, count, w, constants, sums);
+    runSums(samples, count, w, harmonics, sums, nullptr);
     return sums;
+}
+
+SplitSums goertzelSplitSums(const Sample* samples, std::size_t count, double w, int harmonics) {
+    SplitSums split;
+    const std::size_t half = count / 2;
+    split.whole.count = count;
+    split.first.count = half;
+    split.second.count = count - half;
+    if (harmonics < 1 || harmonics > kMaxHarmonic || half == 0) {
+        split.whole = goertzelSums(samples, count, w, harmonics);
+        return split;
+    }
+    runSums(samples, count, w, harmonics, split.whole, &split.first);
+    // The halves' plain sums are exact (integers, or floats' squares, well below 2^53) in any order.
+    for (std::size_t n = 0; n < half; ++n) {
+        const double value = samples[n];
+        split.first.sum += value;
+        split.first.sumSquares += value * value;
+    }
+    split.second.sum = split.whole.sum - split.first.sum;
+    split.second.sumSquares = split.whole.sumSquares - split.first.sumSquares;
+    // The second half's correlations are what the first leaves of the whole,
+    // turned to the second half's own first sample.
+    for (int k = 0; k < harmonics; ++k)
+        split.second.correlations[k] = (split.whole.correlations[k] - split.first.correlations[k]) *
+                                       std::polar(1.0, -(k + 1) * w * static_cast<double>(half));
+    return split;
 }
 
 std::complex<double> sequenceCorrelation(const double* values, std::size_t count, double theta) {

@@ -24,6 +24,16 @@ struct GoertzelSums {
 // form, for harmonics 1..harmonics of w (radians per sample).
 GoertzelSums goertzelSums(const Sample* samples, std::size_t count, double w, int harmonics);
 
+// A block's sums with those of its two halves (the first count / 2 samples
+// and the rest, each from its own first sample), from one pass: the whole
+// block's are exactly goertzelSums', the first half's read off the chains'
+// states where it ends, the second's what the first leaves of the whole.
+struct SplitSums {
+    GoertzelSums whole;
+    GoertzelSums first;
+    GoertzelSums second;
+};
+SplitSums goertzelSplitSums(const Sample* samples, std::size_t count, double w, int harmonics);
 // sum over n < count of values[n] exp(i theta n): the same recurrence over a
 // sequence of doubles (the coefficients of a trigonometric polynomial).
 std::complex<double> sequenceCorrelation(const double* values, std::size_t count, double theta);

@@ -12,12 +12,6 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 
-int fittedHarmonics(double cyclesPerSample, std::size_t count) {
-    int k = 0;
-    while (k < kMaxHarmonic && harmonicFits(k + 1, cyclesPerSample, count)) ++k;
-    return k;
-}
-
 // X^T y: the sum of the samples, then sum y cos(k w t), sum y sin(k w t).
 Vector dataCorrelations(const GoertzelSums& sums, double t0, double w, int harmonics) {
     Vector r{};
@@ -65,6 +59,12 @@ double HarmonicFit::phase() const {
     return std::atan2(terms[1].cosine, terms[1].sine);
 }
 
+int fittedHarmonics(double cyclesPerSample, std::size_t count) {
+    int k = 0;
+    while (k < kMaxHarmonic && harmonicFits(k + 1, cyclesPerSample, count)) ++k;
+    return k;
+}
+
 bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
     const double f = k * cyclesPerSample;
     if (!(f > 0.0 && f < 0.5)) return false;
@@ -73,15 +73,27 @@ bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
 
 HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
                          double cyclesPerSample, FitCovariances covariances) {
-    HarmonicFit fit;
-    fit.count = count;
     const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset)) ? 0
                                                                                      : fittedHarmonics(cyclesPerSample, count);
+    if (harmonics == 0 || count <= static_cast<std::size_t>(1 + 2 * harmonics)) {
+        HarmonicFit fit;
+        fit.count = count;
+        return fit;
+    }
+    const GoertzelSums sums = goertzelSums(samples, count, kTwoPi * cyclesPerSample, harmonics);
+    return fitFromSums(sums, firstSampleOffset, cyclesPerSample, covariances);
+}
+
+HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample,
+                        FitCovariances covariances) {
+    HarmonicFit fit;
+    const std::size_t count = sums.count;
+    fit.count = count;
+    const int harmonics = std::isfinite(firstSampleOffset) ? fittedHarmonics(cyclesPerSample, count) : 0;
     if (harmonics == 0) return fit;
     const int n = 1 + 2 * harmonics;
     if (count <= static_cast<std::size_t>(n)) return fit;
     const double w = kTwoPi * cyclesPerSample;
-    const GoertzelSums sums = goertzelSums(samples, count, w, harmonics);
     const Vector r = dataCorrelations(sums, firstSampleOffset, w, harmonics);
 
     SquareMatrix gram{};

@@ -72,4 +72,14 @@ enum class FitCovariances { Every, FundamentalOnly };
 HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
                          double cyclesPerSample, FitCovariances covariances = FitCovariances::Every);
 
+// How many harmonics (from the fundamental up) fitHarmonics fits for such a block.
+int fittedHarmonics(double cyclesPerSample, std::size_t count);
+
+// The same fit from the block's sums (goertzel.h), taken over its sums.count
+// samples for at least fittedHarmonics(cyclesPerSample, sums.count) harmonics:
+// a block whose sums are had from its parts is fitted without another pass.
+struct GoertzelSums;
+HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample,
+                        FitCovariances covariances = FitCovariances::Every);
+
 }  // namespace auralyn::analysis

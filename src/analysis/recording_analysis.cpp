@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 
 #include "analysis/angles.h"
 #include "analysis/checked_tones.h"
@@ -300,6 +302,12 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     std::vector<double> offsets;
     std::vector<ClockCorrectedTone> timed;  // each tone's fit in the timing channel, where it was measured
     std::vector<BlockPlacement> places;
+    const std::size_t count = sweep.tones.size();
+    checked.reserve(count);
+    offsets.reserve(count);
+    timed.reserve(count);
+    places.reserve(count);
+    analysis.tones.reserve(count);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
         const ToneTiming& when = timeline.timing[i];
         const BlockPlacement place = placeOnTimeline(nominal[i], static_cast<double>(sweep.trigger), when);
@@ -307,9 +315,9 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         const bool samePlace = when.shift == 0.0 && when.ppm == ppm;
         // The clock-corrected sweep fitted this very block already, in the
         // channel that gave the time base, unless a jump or a drifting clock moved it.
-        const ClockCorrectedTone tone = samePlace || blockIn(timing, place).samples == nullptr
-                                            ? sweep.tones[i]
-                                            : fitToneAt(nominal[i], place, timing, rate);
+        std::optional<ClockCorrectedTone> refitted;
+        if (!samePlace && blockIn(timing, place).samples != nullptr) refitted = fitToneAt(nominal[i], place, timing, rate);
+        const ClockCorrectedTone& tone = refitted ? *refitted : sweep.tones[i];
         const double cyclesPerSample = place.frequency / rate;
         const bool timedByReference = channels.reference != nullptr;
         const std::optional<LeadInNoise> deviceNoise =
@@ -320,8 +328,11 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                   ? qualityFromFit(*deviceFit, block.count, cyclesPerSample, deviceLeadIn, deviceNoise)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
         addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
-        // One pass over the block gives both its peak and its clipping.
-        const ClipCheck clipCheck = checkClipping(block.samples, block.count);
+        // One pass over the block gives both its peak and its clipping; the
+        // tone's fit made it already where it fitted this very block.
+        const ClipCheck clipCheck = !timedByReference && block.samples != nullptr && fittedAt(tone, place)
+                                        ? tone.clip
+                                        : checkClipping(block.samples, block.count);
         bool clips = clipped(clipCheck, cyclesPerSample);
         analysis.peak = std::max(analysis.peak, static_cast<std::uint16_t>(clipCheck.peak));
         if (timedByReference) {
@@ -339,11 +350,13 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         places.push_back(place);
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
-        analysis.tones.push_back(measured);
+        analysis.tones.push_back(std::move(measured));
         // The check takes the tone's fit where it was made of this very block.
         const HarmonicFit* checkedFit = deviceFit != nullptr && fittedAt(tone, place) ? deviceFit : nullptr;
+        // The halves the timeline kept, else the sweep's own fit's (either taken only if they are this block's).
+        const HalvesFit* halves = i < timeline.halves.size() ? &timeline.halves[i] : &sweep.tones[i].halves;
         checked.push_back(checkedBlock(nominal[i], place, channels.device, deviceLeadIn, deviceNoise, sweep, rate, grid,
-                                       checkedFit, i < timeline.halves.size() ? &timeline.halves[i] : nullptr));
+                                       checkedFit, halves));
         offsets.push_back(static_cast<double>(nominal[i].blockOffset));
     }
     const TimeBaseUncertainty timeBase = sweepTimeBase(plan, sweep, timing, channels.step);

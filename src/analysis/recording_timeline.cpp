@@ -122,6 +122,8 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     const double trigger = static_cast<double>(sweep.trigger);
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
     found.halves.resize(tones.size());
+    // The sweep's fits came with their halves: taken wherever a trial is the tone's own block.
+    for (std::size_t i = 0; i < tones.size() && i < sweep.tones.size(); ++i) found.halves[i] = sweep.tones[i].halves;
     // Most trials are the tone's own block, fitted by the sweep already; the
     // halves of the last trial of each tone are kept for the steadiness check.
     JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,

@@ -46,20 +46,57 @@ double gridStep(std::span<const StartPhase> tones) {
     return highest > 0.0 ? 1.0 / (kGridPerPeriod * highest) : 1.0;
 }
 
+// Tones turned side by side on the grid: their recurrences are independent
+// chains, so they overlap in the pipeline where one alone would wait on its
+// last product. Each lag still takes the tones' terms in their order.
+constexpr std::size_t kTonesAtOnce = 4;
+
+struct GridTone {
+    Complex term;
+    Complex turn;
+};
+
+GridTone gridTone(const StartPhase& t, double reach, double step) {
+    const double omega = kTwoPi * t.cyclesPerSample;
+    return {t.weight * std::polar(1.0, t.phase - omega * reach), std::polar(1.0, omega * step)};
+}
+
+// The turn written out as the product of finite complex numbers is (the
+// library's product checks each result for NaN, which a phasor never is).
+template <std::size_t G>
+void addTones(const StartPhase* tones, double reach, double step, std::vector<Complex>& z) {
+    double re[G], im[G], turnRe[G], turnIm[G];
+    for (std::size_t k = 0; k < G; ++k) {
+        const GridTone g = gridTone(tones[k], reach, step);
+        re[k] = g.term.real();
+        im[k] = g.term.imag();
+        turnRe[k] = g.turn.real();
+        turnIm[k] = g.turn.imag();
+    }
+    for (Complex& value : z) {
+        double sumRe = value.real();
+        double sumIm = value.imag();
+        for (std::size_t k = 0; k < G; ++k) {
+            sumRe += re[k];
+            sumIm += im[k];
+            const double nextRe = re[k] * turnRe[k] - im[k] * turnIm[k];
+            const double nextIm = re[k] * turnIm[k] + im[k] * turnRe[k];
+            re[k] = nextRe;
+            im[k] = nextIm;
+        }
+        value = Complex(sumRe, sumIm);
+    }
+}
+
 // The envelope's power on the grid, each tone turned step by step (one
 // complex product per tone and lag).
 double bestOnGrid(std::span<const StartPhase> tones, double reach, double step) {
     const auto points = static_cast<std::size_t>(std::floor(2.0 * reach / step)) + 1;
     std::vector<Complex> z(points);
-    for (const StartPhase& t : tones) {
-        const double omega = kTwoPi * t.cyclesPerSample;
-        Complex term = t.weight * std::polar(1.0, t.phase - omega * reach);
-        const Complex turn = std::polar(1.0, omega * step);
-        for (Complex& value : z) {
-            value += term;
-            term *= turn;
-        }
-    }
+    std::size_t next = 0;
+    for (; next + kTonesAtOnce <= tones.size(); next += kTonesAtOnce)
+        addTones<kTonesAtOnce>(tones.data() + next, reach, step, z);
+    for (; next < tones.size(); ++next) addTones<1>(tones.data() + next, reach, step, z);
     std::size_t best = 0;
     for (std::size_t i = 1; i < points; ++i)
         if (std::norm(z[i]) > std::norm(z[best])) best = i;

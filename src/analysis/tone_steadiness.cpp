@@ -168,13 +168,7 @@ bool breaksSteadiness(ToneFlag flag) {
 }
 
 HalvesFit fitHalves(const ToneBlock& block) {
-    HalvesFit h;
-    h.samples = block.samples;
-    h.count = block.count;
-    h.firstTime = block.firstTime;
-    h.cyclesPerSample = block.cyclesPerSample;
-    if (block.samples == nullptr) return h;
-    h.longestRun = longestRepeatedRun(block.samples, block.count);
+    if (block.samples == nullptr) return halvesFrom(block, HarmonicFit{}, HarmonicFit{});
     // Only the fundamental's covariance enters the comparison.
     const std::size_t half = block.count / 2;
     const HarmonicFit first =
@@ -182,6 +176,17 @@ HalvesFit fitHalves(const ToneBlock& block) {
     const HarmonicFit second = fitHarmonics(block.samples + half, block.count - half,
                                             block.firstTime + static_cast<double>(half), block.cyclesPerSample,
                                             FitCovariances::FundamentalOnly);
+    return halvesFrom(block, first, second);
+}
+
+HalvesFit halvesFrom(const ToneBlock& block, const HarmonicFit& first, const HarmonicFit& second) {
+    HalvesFit h;
+    h.samples = block.samples;
+    h.count = block.count;
+    h.firstTime = block.firstTime;
+    h.cyclesPerSample = block.cyclesPerSample;
+    if (block.samples == nullptr) return h;
+    h.longestRun = longestRepeatedRun(block.samples, block.count);
     if (!first.valid || !second.valid) return h;
     h.valid = true;
     h.cosineDifference = first.terms[1].cosine - second.terms[1].cosine;

@@ -72,6 +72,9 @@ struct HalvesFit {
 };
 
 HalvesFit fitHalves(const ToneBlock& block);
+// The same from the halves' fits made already (the first of count / 2
+// samples, both with the block's start as their time origin).
+HalvesFit halvesFrom(const ToneBlock& block, const HarmonicFit& first, const HarmonicFit& second);
 // Whether the halves were fitted from this very block.
 bool halvesOf(const HalvesFit& halves, const ToneBlock& block);
 

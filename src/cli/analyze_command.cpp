@@ -26,6 +26,7 @@
 #include "cli/recording_checks.h"
 #include "cli/recording_input.h"
 #include "cli/recording_samples.h"
+#include "cli/shared_options.h"
 #include "cli/sweep_start.h"
 #include "platform/staged_file.h"
 #include "analysis/recording_analysis.h"
@@ -55,16 +56,10 @@ void addOptions(CLI::App* command, AnalyzeCommandLine& line) {
     command->add_option("SWEEP", a.parameterPath, "the sweep's parameter file, as sweep or tonesmith wrote it")
         ->required()
         ->type_name("SWEEP.swp");
-    command->add_option("-o,--output", a.reportPath, "write the report in echoprobe's format")
-        ->type_name("REPORT.txt")
-        ->default_str("without -o, --csv and --json: the recording's name with .txt, here");
-    command->add_option("--csv", a.csvPath, "write one row per tone: frequency_hz,amplitude,magnitude_db,phase_deg")
-        ->type_name("FILE")
-        ->default_str("none");
-    command->add_option("--json", a.jsonPath,
-                        "write {\"status\": \"ok\" or what failed, \"sample_rate\": R, \"tones\": [...]}")
-        ->type_name("FILE")
-        ->default_str("none");
+    addReportFileOptions(command, a.reportPath, a.csvPath, a.jsonPath,
+                         {"without -o, --csv and --json: the recording's name with .txt, here",
+                          "write one row per tone: frequency_hz,amplitude,magnitude_db,phase_deg",
+                          "write {\"status\": \"ok\" or what failed, \"sample_rate\": R, \"tones\": [...]}"});
     command->add_flag("-q,--quiet", a.quiet, "no progress bar");
     command->add_option_function<std::string>(
                "--clock-correction",

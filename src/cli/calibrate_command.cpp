@@ -46,7 +46,7 @@ std::optional<RecordedTone> recordedCalibrationTone(const std::string& path, int
     return RecordedTone{*result.tone, recorded->format};
 }
 
-bool writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides) {
+int writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides, const std::string& done) {
     std::string existing;
     std::error_code exists;
     if (std::filesystem::exists(path, exists) && !platform::isDevice(path)) {
@@ -60,15 +60,16 @@ bool writeProfileSides(const std::string& path, const calibration::CalibrationPr
         text = calibration::updatedProfileJson(existing, path, sides);
     } catch (const calibration::ProfileError& e) {
         printDiagnostic(e.what());
-        return false;
+        return kExitFailure;
     }
     platform::StagedFile staged(path);
     std::string error;
     if (!platform::writeStagedText(staged, text, error) || !staged.commit(error)) {
         printDiagnostic(error);
-        return false;
+        return kExitFailure;
     }
-    return true;
+    std::printf("%s\n", done.c_str());
+    return kExitSuccess;
 }
 
 void addCalibrateCommand(CLI::App& app, int& exitCode) {

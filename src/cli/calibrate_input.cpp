@@ -128,9 +128,7 @@ int runInput(const CalibrateInput& c) {
     if (c.inputGainDbv) input.dbfsAt1Vrms = *c.inputGainDbv;
     input.date = calibration::utcNow();
     if (!c.inputDevice.empty()) input.inputDevice = c.inputDevice;
-    if (!writeProfileSides(c.profilePath, {input, std::nullopt})) return kExitFailure;
-    std::printf("calibrate: input side written to %s\n", c.profilePath.c_str());
-    return kExitSuccess;
+    return writeProfileSides(c.profilePath, {input, std::nullopt}, "calibrate: input side written to " + c.profilePath);
 }
 
 }  // namespace

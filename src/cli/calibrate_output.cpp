@@ -2,7 +2,6 @@
 // full-scale sine at the output, from a voltmeter's reading of a tone this
 // command plays, or from a loopback recording into an input calibrated in volts.
 #include <cmath>
-#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -11,6 +10,7 @@
 #include "cli/calibration_tone_player.h"
 #include "cli/commands.h"
 #include "cli/diagnostics.h"
+#include "platform/printed.h"
 
 namespace auralyn::cli {
 namespace {
@@ -123,10 +123,10 @@ int runOutput(const CalibrateOutput& c) {
         return kExitFailure;
     }
     output.date = calibration::utcNow();
-    if (!writeProfileSides(c.profilePath, {std::nullopt, output})) return kExitFailure;
-    std::printf("calibrate: full scale is %.6g V RMS (%.3f dBV); output side written to %s\n",
-                output.voltsRmsAtFullScale, 20.0 * std::log10(output.voltsRmsAtFullScale), c.profilePath.c_str());
-    return kExitSuccess;
+    const std::string done = platform::printed("calibrate: full scale is %.6g V RMS (%.3f dBV); output side written to ",
+                                               output.voltsRmsAtFullScale,
+                                               20.0 * std::log10(output.voltsRmsAtFullScale));
+    return writeProfileSides(c.profilePath, {std::nullopt, output}, done + c.profilePath);
 }
 
 }  // namespace

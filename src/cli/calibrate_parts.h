@@ -39,7 +39,8 @@ struct RecordedTone {
 std::optional<RecordedTone> recordedCalibrationTone(const std::string& path, int channel);
 
 // Writes `sides` into the profile at `path`, keeping what it already holds of
-// the other side, complete or not at all. False (reason printed) on failure.
-bool writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides);
+// the other side, complete or not at all, and prints `done` once it is written.
+// The exit status of the calibration: 1 (reason printed) when it is not written.
+int writeProfileSides(const std::string& path, const calibration::CalibrationProfile& sides, const std::string& done);
 
 }  // namespace auralyn::cli

@@ -18,6 +18,7 @@
 #include "cli/measure_display.h"
 #include "cli/measure_files.h"
 #include "cli/playback_level.h"
+#include "cli/shared_options.h"
 #ifdef AURALYN_HAVE_CALIBRATION
 #include "calibration/profile.h"
 #endif
@@ -83,11 +84,9 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
         ->type_name("M")
         ->check(CLI::Range(1, 64))
         ->default_str("none");
-    command->add_option("-o,--output", m.reportPath, "write the report in echoprobe's format")
-        ->type_name("REPORT.txt")
-        ->default_str("without -o, --csv and --json: measurement.txt here, or REC.txt with --keep-recording");
-    command->add_option("--csv", m.csvPath, "write one row per tone")->type_name("FILE")->default_str("none");
-    command->add_option("--json", m.jsonPath, "write the result as JSON")->type_name("FILE")->default_str("none");
+    addReportFileOptions(command, m.reportPath, m.csvPath, m.jsonPath,
+                         {"without -o, --csv and --json: measurement.txt here, or REC.txt with --keep-recording",
+                          "write one row per tone", "write the result as JSON"});
     command->add_option("--plot", m.plotPath, "draw the response as a Bode plot")
         ->type_name("OUT.svg")
         ->default_str("none");

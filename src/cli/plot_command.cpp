@@ -11,6 +11,7 @@
 #include "plot/plausible_values.h"
 #include "cli/plot_impedance.h"
 #include "cli/plot_processing.h"
+#include "cli/shared_options.h"
 #include "plot/plot_job.h"
 #ifdef AURALYN_HAVE_CALIBRATION
 #include "calibration/tone_conversion.h"
@@ -147,16 +148,12 @@ void addPlotCommand(CLI::App& app, int& exitCode) {
                       "auralyn analyze --csv");
     command->footer("Magnitude is 20*log10(amplitude/32767), the gain against the full-scale test tone; phase is\n"
                     "the measurement's, unwrapped along the sweep. Tones with an amplitude of 0 are left out.");
-    command->add_option("--smooth", processing->smooth, "Fractional-octave smoothing of every curve, N from 1 to 96")
-        ->type_name("1/N");
-    command->add_option("--smooth-mode", processing->smoothMode,
-                        "power (default), complex, db, or variable (1/48 octave below 100 Hz to 1/3 above 10 kHz)")
-        ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
-        ->type_name("power|complex|db|variable");
-    command->add_option("--delay", processing->delay,
-                        "auto: find each curve's time of flight and take it out of its phase (printed); reference: "
-                        "take out the delay of the time reference the file names; or SECONDS")
-        ->type_name("auto|reference|SECONDS");
+    addProcessingOptions(
+        command, processing->smooth, processing->smoothMode, processing->delay,
+        {"Fractional-octave smoothing of every curve, N from 1 to 96",
+         "power (default), complex, db, or variable (1/48 octave below 100 Hz to 1/3 above 10 kHz)",
+         "auto: find each curve's time of flight and take it out of its phase (printed); reference: "
+         "take out the delay of the time reference the file names; or SECONDS"});
     command->add_flag("--group-delay", processing->groupDelay, "Add a panel of group delay (ms)");
     command->add_flag("--min-phase", processing->minPhase,
                       "Draw the minimum phase the magnitude implies, dashed in the phase panel");

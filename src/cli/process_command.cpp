@@ -11,6 +11,7 @@
 #ifdef AURALYN_HAVE_PROCESS
 #include "cli/process_options.h"
 #include "cli/process_outputs.h"
+#include "cli/shared_options.h"
 #include "response/averaging.h"
 #include "response/processing.h"
 #include "response/response_reader.h"
@@ -216,16 +217,12 @@ void addProcessCommand(CLI::App& app, int& exitCode) {
     command->require_subcommand(0, 1);
     command->add_option("INPUT", request->input, "The response: CSV or JSON of auralyn analyze or process, or FRD")
         ->type_name("IN.csv|IN.json");
-    command->add_option("--smooth", request->smooth, "Fractional-octave smoothing, N from 1 to 96")->type_name("1/N");
-    command->add_option("--smooth-mode", request->smoothMode,
-                        "power (mean of |H|², default), complex (mean of H), db (mean of dB), or variable "
-                        "(1/48 octave below 100 Hz widening to 1/3 above 10 kHz, power)")
-        ->check(CLI::IsMember({"power", "complex", "db", "variable"}))
-        ->type_name("power|complex|db|variable");
-    command->add_option("--delay", request->delay,
-                        "auto: find the time of flight (the linear phase of the excess phase) and remove it; "
-                        "reference: remove the delay of the time reference the input names; or remove SECONDS")
-        ->type_name("auto|reference|SECONDS");
+    addProcessingOptions(command, request->smooth, request->smoothMode, request->delay,
+                         {"Fractional-octave smoothing, N from 1 to 96",
+                          "power (mean of |H|², default), complex (mean of H), db (mean of dB), or variable "
+                          "(1/48 octave below 100 Hz widening to 1/3 above 10 kHz, power)",
+                          "auto: find the time of flight (the linear phase of the excess phase) and remove it; "
+                          "reference: remove the delay of the time reference the input names; or remove SECONDS"});
     command->add_flag("--min-phase", request->minimumPhase,
                       "Add the minimum phase the magnitude implies, the excess phase and excess group delay");
     command->add_option("--extend-low", request->extendLow,

@@ -30,6 +30,28 @@ std::int32_t restingLevel(const std::vector<analysis::Sample>& samples) {
 
 }  // namespace
 
+// The median is the least code v with 2 count(<= v) >= n, so it lies above
+// -threshold when fewer than half round to -threshold or below, and below
+// threshold when at least half round to threshold - 1 or below: two counts in
+// one pass, without the histogram restingLevel needs for the message.
+bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t threshold) {
+    // Each sample rounded as nearestCode rounds it, left a float so that the
+    // loop vectorizes; no clamp is needed, since one beyond the 16-bit range
+    // falls on the same side of both limits (which lie within it) either way.
+    constexpr float kRounder = 12582912.0f;
+    const auto low = static_cast<float>(-threshold);
+    const auto high = static_cast<float>(threshold - 1);
+    std::uint64_t atOrBelowLow = 0;
+    std::uint64_t atOrBelowHigh = 0;
+    for (const analysis::Sample sample : samples) {
+        const float code = (sample + kRounder) - kRounder;
+        atOrBelowLow += code <= low ? 1u : 0u;
+        atOrBelowHigh += code <= high ? 1u : 0u;
+    }
+    const std::uint64_t n = samples.size();
+    return 2 * atOrBelowLow < n && 2 * atOrBelowHigh >= n;
+}
+
 bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep::SweepPlan& plan,
                       const std::vector<std::vector<analysis::Sample>>& channels) {
     if (referenceChannel == 0) return true;
@@ -45,8 +67,8 @@ bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep
 bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                          int channel) {
     const std::int32_t threshold = sweep::percentToAmplitude(plan.params().syncThreshold);
+    if (threshold <= 0 || medianWithin(samples, threshold)) return true;
     const std::int32_t level = restingLevel(samples);
-    if (threshold <= 0 || std::abs(level) < threshold) return true;
     printDiagnostic(path + ": channel " + std::to_string(channel) + " rests at a DC offset of " +
                     std::to_string(level) + ", beyond the sync threshold (" + std::to_string(threshold) +
                     "): the sync pulses cannot be told from it; remove the offset (AC coupling, a high-pass "

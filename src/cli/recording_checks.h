@@ -21,6 +21,10 @@ bool referenceIsAlive(const std::string& path, int referenceChannel, const sweep
 // The pulse search takes the first sample at the sync threshold for a pulse:
 // a recording that rests (its median) beyond the threshold would put every
 // tone in the wrong place, so it is refused rather than measured there.
+// Whether the median sample's 16-bit code (nearestCode) lies strictly within
+// +-threshold (threshold 1..32767).
+bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t threshold);
+
 bool restsBelowThreshold(const std::string& path, const sweep::SweepPlan& plan, const std::vector<analysis::Sample>& samples,
                          int channel);
 

@@ -1,6 +1,8 @@
 #include "cli/sweep_options.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <utility>
 
 #include "cli/number_text.h"
@@ -92,27 +94,39 @@ bool storeTiming(const SweepOptions& o, sweep::SweepPlan& plan, std::string& err
     return true;
 }
 
-bool anyAdvancedOption(const SweepOptions& o) {
-    return o.syncLevel || o.minCycles || o.maxFractionalCycle || o.maxExtraSamples || o.maxDrift;
-}
+// An advanced question: the option that answers it and the setter that
+// stores the answer (whole-number fields truncated, as the dialogue does).
+struct AdvancedQuestion {
+    Question question;
+    std::optional<std::string> SweepOptions::*answer;
+    void (*store)(sweep::SweepPlan&, double);
+};
 
 // The advanced questions in the order the dialogue asks them.
+const AdvancedQuestion kAdvancedQuestions[] = {
+    {{"--sync-level", 10, 100, 90}, &SweepOptions::syncLevel,
+     [](sweep::SweepPlan& plan, double level) { plan.setSyncPulseLevel(level); }},
+    {{"--min-cycles", 0, 200, 10}, &SweepOptions::minCycles,
+     [](sweep::SweepPlan& plan, double cycles) { plan.setMinCyclesPerTone(truncatedUnsigned(cycles)); }},
+    {{"--max-fractional-cycle", 0, 1, 1}, &SweepOptions::maxFractionalCycle,
+     [](sweep::SweepPlan& plan, double fractional) { plan.setMaxFractionalCycle(fractional); }},
+    {{"--max-extra-samples", 0, 3000, 400}, &SweepOptions::maxExtraSamples,
+     [](sweep::SweepPlan& plan, double extra) { plan.setMaxExtraSamples(truncatedUnsigned(extra)); }},
+    {{"--max-drift", 0, 1, 0.0002}, &SweepOptions::maxDrift,
+     [](sweep::SweepPlan& plan, double drift) { plan.setMaxTimeDrift(drift); }},
+};
+
+bool anyAdvancedOption(const SweepOptions& o) {
+    return std::any_of(std::begin(kAdvancedQuestions), std::end(kAdvancedQuestions),
+                       [&o](const AdvancedQuestion& a) { return (o.*a.answer).has_value(); });
+}
+
 bool storeAdvanced(const SweepOptions& o, sweep::SweepPlan& plan, std::string& error) {
-    double level = 0;
-    if (!take({"--sync-level", 10, 100, 90}, o.syncLevel, level, error)) return false;
-    plan.setSyncPulseLevel(level);
-    double cycles = 0;
-    if (!take({"--min-cycles", 0, 200, 10}, o.minCycles, cycles, error)) return false;
-    plan.setMinCyclesPerTone(truncatedUnsigned(cycles));
-    double fractional = 0;
-    if (!take({"--max-fractional-cycle", 0, 1, 1}, o.maxFractionalCycle, fractional, error)) return false;
-    plan.setMaxFractionalCycle(fractional);
-    double extra = 0;
-    if (!take({"--max-extra-samples", 0, 3000, 400}, o.maxExtraSamples, extra, error)) return false;
-    plan.setMaxExtraSamples(truncatedUnsigned(extra));
-    double drift = 0;
-    if (!take({"--max-drift", 0, 1, 0.0002}, o.maxDrift, drift, error)) return false;
-    plan.setMaxTimeDrift(drift);
+    for (const AdvancedQuestion& a : kAdvancedQuestions) {
+        double value = 0;
+        if (!take(a.question, o.*a.answer, value, error)) return false;
+        a.store(plan, value);
+    }
     return true;
 }
 

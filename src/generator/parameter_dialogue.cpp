@@ -1,8 +1,10 @@
 #include "generator/parameter_dialogue.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <optional>
+#include <span>
 
 namespace auralyn::generator {
 namespace {
@@ -19,13 +21,94 @@ void printLines(const ConsoleInput& input, std::initializer_list<const char*> li
 
 std::uint32_t truncatedUnsigned(double value) { return static_cast<std::uint32_t>(value); }
 
+// One of the dialogue's number questions: its explanation and prompt as they
+// are printed (the prompt states the range and the default in the dialogue's
+// own wording), the answers it takes, and where the answer goes.
+struct NumberQuestion {
+    const char* text;
+    double min;
+    double max;
+    double defaultValue;
+    void (*store)(sweep::SweepPlan&, double);
+};
+
+// Prints the question and stores the answer; nothing when the input ended
+// without an answer it can take.
+std::optional<double> ask(const NumberQuestion& q, sweep::SweepPlan& plan, ConsoleInput& input) {
+    std::fputs(q.text, input.out);
+    const std::optional<double> answer = readNumber(input, q.min, q.max, q.defaultValue);
+    if (answer) q.store(plan, *answer);
+    return answer;
+}
+
+bool askEach(std::span<const NumberQuestion> questions, sweep::SweepPlan& plan, ConsoleInput& input) {
+    for (const NumberQuestion& q : questions) {
+        if (!ask(q, plan, input)) return false;
+    }
+    return true;
+}
+
+const NumberQuestion kSampleRateQuestion = {
+    "\nEnter output sampling rate in Hz (between 8000 and 96000; default=48000): ", 8000, 96000, 48000,
+    [](sweep::SweepPlan& plan, double rate) { plan.setSampleRate(truncatedUnsigned(rate)); }};
+
+const NumberQuestion kSweepTypeQuestion = {
+    "\nSelect sweep type: 1) Octave or 2) Linear (default=Octave): ", 1, 2, 1,
+    [](sweep::SweepPlan& plan, double type) { plan.setOctaveSweep(static_cast<std::int32_t>(type) == 1 ? 1 : 0); }};
+
+const NumberQuestion kLinearStepQuestion = {
+    "\nEnter the frequency step in Hz from one tone to the next (default=10): ", 0.01, 10000000000.0, 10,
+    [](sweep::SweepPlan& plan, double step) { plan.setFrequencyStep(step); }};
+
+const NumberQuestion kOctaveStepQuestion = {"\nEnter the number of tones to play per octave (default=24): ", 0.1,
+                                            5000, 24,
+                                            [](sweep::SweepPlan& plan, double step) { plan.setFrequencyStep(step); }};
+
+const NumberQuestion kTimingQuestions[] = {
+    {"\nEnter the minimum duration for each tone in seconds (default=0.02): ", 0, 1000, 0.02,
+     [](sweep::SweepPlan& plan, double seconds) { plan.setMinToneDuration(seconds); }},
+    {"\nEnter the time between tones (in seconds) needed for each tone to stabilize."
+     "\n Recommended settings:"
+     "\n  Speakers:       at least 0.040 seconds"
+     "\n  High-quality headphones: 0.025 seconds"
+     "\n  Electronic circuits:     0.005 seconds"
+     "\n Enter settling time (between 0 and 1; default=0.04): ",
+     0, 1, 0.04, [](sweep::SweepPlan& plan, double seconds) { plan.setSettlingTime(seconds); }},
+    {"\nEnter the number of tones to be played following each synchronization pulse."
+     "\nThe default, 0, will generate only one synchronization pulse,\nat the beginning. ",
+     0, kMaxTonesPerSyncPulse, 0,
+     [](sweep::SweepPlan& plan, double tones) { plan.setTonesPerSyncPulse(truncatedUnsigned(tones)); }},
+};
+
+const NumberQuestion kPulseLevelQuestion = {
+    "\nEnter the amplitude of the synchronization pulse as a percent of the maximum"
+    "\nvolume (between 10 and 100; default=90): ",
+    10, 100, 90, [](sweep::SweepPlan& plan, double percent) { plan.setSyncPulseLevel(percent); }};
+
+// The advanced questions after the pulse level.
+const NumberQuestion kErrorControlQuestions[] = {
+    {"\nEnter the minimum number of cycles to play of any frequency (this helps ensure"
+     "\nthat enough data is collected for the low frequencies)."
+     "\nMinimum number of cycles (between 0 and 200; default=10): ",
+     0, 200, 10, [](sweep::SweepPlan& plan, double cycles) { plan.setMinCyclesPerTone(truncatedUnsigned(cycles)); }},
+    {"\nEnter the maximum allowable fractional cycle. This is an error-control value."
+     "\nA value of 1 will work in general, but use values of 0.1 or less to reduce"
+     "\nerror. Enter maximum fractional cycle (between 0.00 and 1.0; default=1.0): ",
+     0, 1, 1, [](sweep::SweepPlan& plan, double cycles) { plan.setMaxFractionalCycle(cycles); }},
+    {"\nEnter the maximum number of extra samples to be added to each tone in order"
+     "\nto control error. Larger values will result in larger wave files but possibly"
+     "\nhigher accuracy."
+     "\nEnter the maximum number of samples (between 0 and 3000; default=400): ",
+     0, 3000, 400, [](sweep::SweepPlan& plan, double samples) { plan.setMaxExtraSamples(truncatedUnsigned(samples)); }},
+    {"\nEnter the maximum expected drift (in seconds) due to unequal sampling rates"
+     "\nbetween the tone source and recorder (between 0 and 1; default=0.0002): ",
+     0, 1, 0.0002, [](sweep::SweepPlan& plan, double seconds) { plan.setMaxTimeDrift(seconds); }},
+};
+
 // The advanced options, each asked with its explanation.
 bool askAdvancedOptions(sweep::SweepPlan& plan, ConsoleInput& input) {
-    printLines(input, {"\nEnter the amplitude of the synchronization pulse as a percent of the maximum"});
-    std::fprintf(input.out, "\nvolume (between %.0f and %.0f; default=%.0f): ", 10.0, 100.0, 90.0);
-    std::optional<double> pulseLevel = readNumber(input, 10, 100, 90);
+    const std::optional<double> pulseLevel = ask(kPulseLevelQuestion, plan, input);
     if (!pulseLevel) return false;
-    plan.setSyncPulseLevel(*pulseLevel);
     // Levels down to 10 stay accepted (files of other builds carry them), but the
     // measurer cannot find a pulse that never reaches its threshold.
     if (*pulseLevel < kSyncThresholdPercent) {
@@ -33,63 +116,17 @@ bool askAdvancedOptions(sweep::SweepPlan& plan, ConsoleInput& input) {
                    "sweep will not measure.",
                    input.out);
     }
-
-    printLines(input, {"\nEnter the minimum number of cycles to play of any frequency (this helps ensure",
-                       "\nthat enough data is collected for the low frequencies)."});
-    std::fprintf(input.out, "\nMinimum number of cycles (between %u and %u; default=%u): ", 0u, 200u, 10u);
-    std::optional<double> cycles = readNumber(input, 0, 200, 10);
-    if (!cycles) return false;
-    plan.setMinCyclesPerTone(truncatedUnsigned(*cycles));
-
-    printLines(input, {"\nEnter the maximum allowable fractional cycle. This is an error-control value.",
-                       "\nA value of 1 will work in general, but use values of 0.1 or less to reduce"});
-    std::fprintf(input.out, "\nerror. Enter maximum fractional cycle (between %.2f and %.1f; default=%.1f): ", 0.0,
-                 1.0, 1.0);
-    std::optional<double> fractionalCycle = readNumber(input, 0, 1, 1);
-    if (!fractionalCycle) return false;
-    plan.setMaxFractionalCycle(*fractionalCycle);
-
-    printLines(input, {"\nEnter the maximum number of extra samples to be added to each tone in order",
-                       "\nto control error. Larger values will result in larger wave files but possibly",
-                       "\nhigher accuracy."});
-    std::fprintf(input.out, "\nEnter the maximum number of samples (between %.0f and %.0f; default=%.0f): ", 0.0,
-                 3000.0, 400.0);
-    std::optional<double> extraSamples = readNumber(input, 0, 3000, 400);
-    if (!extraSamples) return false;
-    plan.setMaxExtraSamples(truncatedUnsigned(*extraSamples));
-
-    printLines(input, {"\nEnter the maximum expected drift (in seconds) due to unequal sampling rates"});
-    std::fprintf(input.out, "\nbetween the tone source and recorder (between %.0f and %.0f; default=%.4f): ", 0.0,
-                 1.0, 0.0002);
-    std::optional<double> drift = readNumber(input, 0, 1, 0.0002);
-    if (!drift) return false;
-    plan.setMaxTimeDrift(*drift);
-    return true;
-}
-
-bool askFrequencyStep(sweep::SweepPlan& plan, ConsoleInput& input) {
-    std::optional<double> step;
-    if (plan.params().octaveSweep == 0) {
-        std::fprintf(input.out, "\nEnter the frequency step in Hz from one tone to the next (default=%.0f): ", 10.0);
-        step = readNumber(input, 0.01, 10000000000.0, 10);
-    } else {
-        std::fprintf(input.out, "\nEnter the number of tones to play per octave (default=%.0f): ", 24.0);
-        step = readNumber(input, 0.1, 5000, 24);
-    }
-    if (!step) return false;
-    plan.setFrequencyStep(*step);
-    return true;
+    return askEach(kErrorControlQuestions, plan, input);
 }
 
 bool askFrequencies(sweep::SweepPlan& plan, ConsoleInput& input) {
     const double nyquist = plan.params().sampleRate * 0.5;
     const double endDefault = 20000.0 < nyquist ? 20000.0 : nyquist;
+    const NumberQuestion start = {"\nEnter the starting frequency of the sweep in Hz (default=20): ", 0.1, nyquist, 20,
+                                  [](sweep::SweepPlan& p, double hz) { p.setStartFrequency(hz); }};
+    if (!ask(start, plan, input)) return false;
 
-    std::fprintf(input.out, "\nEnter the starting frequency of the sweep in Hz (default=%.0f): ", 20.0);
-    std::optional<double> start = readNumber(input, 0.1, nyquist, 20);
-    if (!start) return false;
-    plan.setStartFrequency(*start);
-
+    // The end's range is formed from the rate and the start just stored.
     printLines(input, {"\nEnter the end frequency of the sweep in Hz. The maximum frequency must be",
                        "\nat least the starting frequency and less than half the sampling rate."});
     const double startFrequency = plan.params().startFrequency;
@@ -101,46 +138,16 @@ bool askFrequencies(sweep::SweepPlan& plan, ConsoleInput& input) {
     return true;
 }
 
-bool askTiming(sweep::SweepPlan& plan, ConsoleInput& input) {
-    std::fprintf(input.out, "\nEnter the minimum duration for each tone in seconds (default=%.2f): ", 0.02);
-    std::optional<double> duration = readNumber(input, 0, 1000, 0.02);
-    if (!duration) return false;
-    plan.setMinToneDuration(*duration);
-
-    printLines(input, {"\nEnter the time between tones (in seconds) needed for each tone to stabilize.",
-                       "\n Recommended settings:", "\n  Speakers:       at least 0.040 seconds",
-                       "\n  High-quality headphones: 0.025 seconds", "\n  Electronic circuits:     0.005 seconds"});
-    std::fprintf(input.out, "\n Enter settling time (between %.0f and %.0f; default=%.2f): ", 0.0, 1.0, 0.04);
-    std::optional<double> settling = readNumber(input, 0, 1, 0.04);
-    if (!settling) return false;
-    plan.setSettlingTime(*settling);
-
-    printLines(input, {"\nEnter the number of tones to be played following each synchronization pulse."});
-    std::fputs("\nThe default, 0, will generate only one synchronization pulse,\nat the beginning. ", input.out);
-    std::optional<double> tonesPerPulse = readNumber(input, 0, kMaxTonesPerSyncPulse, 0);
-    if (!tonesPerPulse) return false;
-    plan.setTonesPerSyncPulse(truncatedUnsigned(*tonesPerPulse));
-    return true;
-}
-
 }  // namespace
 
 bool askSweepParameters(sweep::SweepPlan& plan, ConsoleInput& input) {
     printLines(input, {"\nEnter the parameters for this frequency sweep. For any values you do not",
                        "\ncare about, just press Enter to accept the default.\n"});
-
-    std::fprintf(input.out, "\nEnter output sampling rate in Hz (between %.0f and %.0f; default=%.0f): ", 8000.0,
-                 96000.0, 48000.0);
-    std::optional<double> rate = readNumber(input, 8000, 96000, 48000);
-    if (!rate) return false;
-    plan.setSampleRate(truncatedUnsigned(*rate));
-
-    std::fputs("\nSelect sweep type: 1) Octave or 2) Linear (default=Octave): ", input.out);
-    std::optional<double> type = readNumber(input, 1, 2, 1);
-    if (!type) return false;
-    plan.setOctaveSweep(static_cast<std::int32_t>(*type) == 1 ? 1 : 0);
-
-    if (!askFrequencies(plan, input) || !askFrequencyStep(plan, input) || !askTiming(plan, input)) return false;
+    if (!ask(kSampleRateQuestion, plan, input) || !ask(kSweepTypeQuestion, plan, input)) return false;
+    if (!askFrequencies(plan, input)) return false;
+    const bool linear = plan.params().octaveSweep == 0;
+    if (!ask(linear ? kLinearStepQuestion : kOctaveStepQuestion, plan, input)) return false;
+    if (!askEach(kTimingQuestions, plan, input)) return false;
 
     std::fputs("\nDo you want to edit the advanced options? (y/n) ", input.out);
     if (readYesNo(input)) {

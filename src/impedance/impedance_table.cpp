@@ -5,6 +5,8 @@
 #include <istream>
 #include <ostream>
 #include <sstream>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "impedance/estimate.h"
@@ -41,32 +43,37 @@ std::string checkPoint(const ImpedanceCurve& curve, double f, double ohms, doubl
     return {};
 }
 
+// Adds a row (its values in the columns' order) to the curve once the checks
+// every reader makes pass; otherwise leaves the curve alone and says why.
+std::string addCheckedPoint(ImpedanceCurve& curve, const double (&v)[5]) {
+    std::string problem = checkPoint(curve, v[0], v[1], v[2], v[3], v[4]);
+    if (problem.empty()) curve.push_back(pointFrom(v[0], v[1], v[2], v[3], v[4]));
+    return problem;
+}
+
+// A reading that failed: no curve, only the reason.
+CurveReading refused(std::string error) {
+    CurveReading r;
+    r.error = std::move(error);
+    return r;
+}
+
 CurveReading readJson(std::istream& in) {
     CurveReading r;
     const nlohmann::json doc = nlohmann::json::parse(in, nullptr, false);
-    if (doc.is_discarded() || !doc.is_object() || !doc.contains("tones") || !doc["tones"].is_array()) {
-        r.error = "not an impedance JSON document (an object with \"tones\")";
-        return r;
-    }
+    if (doc.is_discarded() || !doc.is_object() || !doc.contains("tones") || !doc["tones"].is_array())
+        return refused("not an impedance JSON document (an object with \"tones\")");
     std::size_t index = 0;
     for (const nlohmann::json& tone : doc["tones"]) {
         ++index;
         double v[5] = {0, 0, 0, 0, 0};
         for (std::size_t k = 0; k < 5; ++k) {
-            if (!tone.is_object() || !tone.contains(kColumns[k]) || !tone[kColumns[k]].is_number()) {
-                r.error = "tone " + std::to_string(index) + ": no number " + kColumns[k];
-                r.curve.clear();
-                return r;
-            }
+            if (!tone.is_object() || !tone.contains(kColumns[k]) || !tone[kColumns[k]].is_number())
+                return refused("tone " + std::to_string(index) + ": no number " + kColumns[k]);
             v[k] = tone[kColumns[k]].get<double>();
         }
-        const std::string problem = checkPoint(r.curve, v[0], v[1], v[2], v[3], v[4]);
-        if (!problem.empty()) {
-            r.error = "tone " + std::to_string(index) + ": " + problem;
-            r.curve.clear();
-            return r;
-        }
-        r.curve.push_back(pointFrom(v[0], v[1], v[2], v[3], v[4]));
+        const std::string problem = addCheckedPoint(r.curve, v);
+        if (!problem.empty()) return refused("tone " + std::to_string(index) + ": " + problem);
     }
     if (r.curve.empty()) r.error = "no tones in the document";
     return r;
@@ -98,10 +105,7 @@ CurveReading readCsv(std::istream& in) {
         std::size_t found = header.size();
         for (std::size_t c = 0; c < header.size(); ++c)
             if (header[c] == kColumns[k]) found = c;
-        if (found == header.size()) {
-            r.error = std::string("line 1: no column ") + kColumns[k];
-            return r;
-        }
+        if (found == header.size()) return refused(std::string("line 1: no column ") + kColumns[k]);
         column[k] = found;
     }
     for (std::size_t number = 2; std::getline(in, line) && number <= kMaxZmaLines; ++number) {
@@ -111,13 +115,8 @@ CurveReading readCsv(std::istream& in) {
         std::string problem;
         for (std::size_t k = 0; k < 5 && problem.empty(); ++k)
             if (column[k] >= cells.size() || !parseCell(cells[column[k]], v[k])) problem = "a missing or broken number";
-        if (problem.empty()) problem = checkPoint(r.curve, v[0], v[1], v[2], v[3], v[4]);
-        if (!problem.empty()) {
-            r.error = "line " + std::to_string(number) + ": " + problem;
-            r.curve.clear();
-            return r;
-        }
-        r.curve.push_back(pointFrom(v[0], v[1], v[2], v[3], v[4]));
+        if (problem.empty()) problem = addCheckedPoint(r.curve, v);
+        if (!problem.empty()) return refused("line " + std::to_string(number) + ": " + problem);
     }
     if (r.curve.empty()) r.error = "no tones in the table";
     return r;

@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
-#include <memory>
+
+#include "platform/fftw_arrays.h"
 
 namespace auralyn::response {
 namespace {
@@ -75,16 +76,7 @@ double endSlope(const std::vector<double>& u, const std::vector<double>& a, bool
     return std::clamp(std::round(slope), -limit, limit);
 }
 
-struct FftwFree {
-    void operator()(void* p) const { fftw_free(p); }
-};
-template <typename T>
-using FftwBuffer = std::unique_ptr<T[], FftwFree>;
-
-template <typename T>
-FftwBuffer<T> fftwArray(std::size_t n) {
-    return FftwBuffer<T>(static_cast<T*>(fftw_malloc(sizeof(T) * n)));
-}
+using platform::fftwArray;
 
 // Linear convolution of a and b by FFT (zero-padded past the full length).
 std::vector<double> convolve(const std::vector<double>& a, const std::vector<double>& b) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+#include <optional>
 
 #include "platform/printed.h"
 
@@ -154,18 +155,26 @@ bool parseFilter(const FilterOption& option, ArgumentCursor& cursor, Device& dev
     return true;
 }
 
-// One device part; false with an error, or with an empty error when `option` is not a part.
-bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device, bool& known) {
-    known = true;
+// What a parser of some of the options made of one: nothing when it is not
+// one of its options, else whether it was taken (false with the error set).
+using Parsed = std::optional<bool>;
+
+// A part set by one number, `what` from `low` to `high`.
+template <typename Part>
+bool addNumberPart(const std::string& option, ArgumentCursor& cursor, Device& device, const char* what, double low,
+                   double high, double Part::*number) {
+    Part part;
+    if (!cursor.number(option, what, low, high, part.*number)) return false;
+    device.parts.emplace_back(part);
+    return true;
+}
+
+// One device part.
+Parsed parsePart(const std::string& option, ArgumentCursor& cursor, Device& device) {
     for (const FilterOption& filter : kFilterOptions) {
         if (option == filter.name) return parseFilter(filter, cursor, device);
     }
-    if (option == "--gain") {
-        GainPart gain;
-        if (!cursor.number(option, "gain in dB", -120.0, 120.0, gain.db)) return false;
-        device.parts.emplace_back(gain);
-        return true;
-    }
+    if (option == "--gain") return addNumberPart(option, cursor, device, "gain in dB", -120.0, 120.0, &GainPart::db);
     if (option == "--delay") {
         std::uint64_t samples = 0;
         if (!cursor.whole(option, "delay in samples", kMaxDelaySamples, samples)) return false;
@@ -180,11 +189,8 @@ bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device
         return true;
     }
     if (option == "--clock") {
-        ClockPart clock;
-        if (!cursor.number(option, "clock error in ppm", -kMaxClockErrorPpm, kMaxClockErrorPpm, clock.ppm))
-            return false;
-        device.parts.emplace_back(clock);
-        return true;
+        return addNumberPart(option, cursor, device, "clock error in ppm", -kMaxClockErrorPpm, kMaxClockErrorPpm,
+                             &ClockPart::ppm);
     }
     if (option == "--polynomial") {
         PolynomialPart polynomial;
@@ -201,22 +207,17 @@ bool parsePart(const std::string& option, ArgumentCursor& cursor, Device& device
         return true;
     }
     if (option == "--clip") {
-        ClipPart clip;
-        if (!cursor.number(option, "level in dB below full scale", -120.0, 0.0, clip.levelDb)) return false;
-        device.parts.emplace_back(clip);
-        return true;
+        return addNumberPart(option, cursor, device, "level in dB below full scale", -120.0, 0.0, &ClipPart::levelDb);
     }
     if (option == "--invert") {
         device.parts.emplace_back(InvertPart{});
         return true;
     }
-    known = false;
-    return false;
+    return std::nullopt;
 }
 
-// The driver's options; false with an error, or with an empty error when `option` is not one.
-bool parseDriverOption(const std::string& option, ArgumentCursor& cursor, Options& options, bool& known) {
-    known = true;
+// The driver's options.
+Parsed parseDriverOption(const std::string& option, ArgumentCursor& cursor, Options& options) {
     if (option == "--driver") {
         if (cursor.done()) return cursor.fail("--driver: missing the driver, e.g. \"Re=6.2 Le=0.45mH fs=38 Qms=3.1 Qes=0.42\"");
         if (!options.driver) options.driver.emplace();
@@ -248,12 +249,10 @@ bool parseDriverOption(const std::string& option, ArgumentCursor& cursor, Option
         (*options.driver).*(amount.member) = value;
         return true;
     }
-    known = false;
-    return false;
+    return std::nullopt;
 }
 
-bool parseModeOption(const std::string& option, ArgumentCursor& cursor, Options& options, bool& known) {
-    known = true;
+Parsed parseModeOption(const std::string& option, ArgumentCursor& cursor, Options& options) {
     if (option == "--response") {
         if (options.mode != Mode::Process) return cursor.fail("--response and --response-for go alone");
         options.mode = Mode::Response;
@@ -278,8 +277,7 @@ bool parseModeOption(const std::string& option, ArgumentCursor& cursor, Options&
         options.sampleRate = rate;
         return true;
     }
-    known = false;
-    return false;
+    return std::nullopt;
 }
 
 bool checkCombination(const Options& options, const std::vector<std::string>& positional, std::string& error) {
@@ -328,15 +326,14 @@ bool parseOptions(const std::vector<std::string>& args, Options& options, std::s
             positional.push_back(arg);
             continue;
         }
-        bool known = false;
-        if (parsePart(arg, cursor, options.device, known)) continue;
-        if (known) return false;
-        if (parseModeOption(arg, cursor, options, known)) continue;
-        if (known) return false;
-        if (parseDriverOption(arg, cursor, options, known)) continue;
-        if (known) return false;
-        error = "unknown option '" + arg + "'";
-        return false;
+        Parsed parsed = parsePart(arg, cursor, options.device);
+        if (!parsed) parsed = parseModeOption(arg, cursor, options);
+        if (!parsed) parsed = parseDriverOption(arg, cursor, options);
+        if (!parsed) {
+            error = "unknown option '" + arg + "'";
+            return false;
+        }
+        if (!*parsed) return false;
     }
     if (!checkCombination(options, positional, error)) return false;
     if (options.driver && (error = checkDriver(*options.driver), !error.empty())) return false;

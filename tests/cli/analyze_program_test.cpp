@@ -32,15 +32,15 @@ std::vector<std::string> lines(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> fields(const std::string& line, const char* separator = ",") {
+// The fields of a line between separators ("," in the tables, ", " in the report).
+std::vector<std::string> fields(std::string line, const std::string& separator = ",") {
     std::vector<std::string> out;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = line.find(separator, start);
-        out.push_back(line.substr(start, at - start));
-        if (at == std::string::npos) return out;
-        start = at + std::string(separator).size();
+    for (std::size_t at = line.find(separator); at != std::string::npos; at = line.find(separator)) {
+        out.push_back(line.substr(0, at));
+        line.erase(0, at + separator.size());
     }
+    out.push_back(line);
+    return out;
 }
 
 // A sweep written by auralyn sweep (byte for byte tonesmith's) and used as its

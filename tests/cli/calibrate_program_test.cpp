@@ -58,14 +58,21 @@ TEST_F(CalibrateProgramTest, CalibratorRecordingGivesTheInputsSensitivity) {
 }
 
 TEST_F(CalibrateProgramTest, SidesAreUpdatedApartAndShown) {
-    ASSERT_EQ(auralyn({"calibrate", "input", "--sensitivity", "-40", "--input-gain-dbv", "-10", "-o", "p.json"}).exitCode, 0);
+    const auto input = auralyn({"calibrate", "input", "--sensitivity", "-40", "--input-gain-dbv", "-10", "-o", "p.json"});
+    ASSERT_EQ(input.exitCode, 0);
+    EXPECT_EQ(input.out, "calibrate: input side written to p.json\n");
     // A loopback tone at -20 dBFS, played at -6 dBFS: -10 dBV at the output, full scale at -4 dBV.
     const auto output = auralyn({"calibrate", "output", sine("loop.wav", "16", 0.1), "--level", "-6", "-o", "p.json"});
     ASSERT_EQ(output.exitCode, 0) << output.err;
     auto json = profile("p.json");
     EXPECT_EQ(json["input"]["dbfs_at_94_db_spl"], -40.0);
     EXPECT_NEAR(json["output"]["volts_rms_at_full_scale"].get<double>(), std::pow(10.0, -4.0 / 20.0), 1e-4);
-    ASSERT_EQ(auralyn({"calibrate", "output", "--no-play", "--volts-rms", "0.5", "--level", "-6.0206", "-o", "p.json"}).exitCode, 0);
+    const auto voltmeter =
+        auralyn({"calibrate", "output", "--no-play", "--volts-rms", "0.5", "--level", "-6.0206", "-o", "p.json"});
+    ASSERT_EQ(voltmeter.exitCode, 0);
+    EXPECT_NE(voltmeter.out.find("calibrate: full scale is 1 V RMS (0.000 dBV); output side written to p.json\n"),
+              std::string::npos)
+        << voltmeter.out;
     json = profile("p.json");
     EXPECT_NEAR(json["output"]["volts_rms_at_full_scale"].get<double>(), 1.0, 1e-4);
     EXPECT_EQ(json["input"]["dbfs_at_1_vrms"], -10.0);

@@ -228,4 +228,24 @@ TEST(PlotProgram, DrawsFrdCurvesWithGroupDelayMinimumPhaseAndATarget) {
 }
 
 }  // namespace
+// plot and process take the same smoothing modes and refuse the same words,
+// each on its own command line.
+TEST(ProcessingOptions, PlotAndProcessTakeTheSameSmoothingModes) {
+    TempDir dir;
+    writeText(dir, "in.csv", csvOf(logTones(24), bandPass));
+    ASSERT_EQ(test::auralyn(dir, {"process", "in.csv", "--frd", "in.frd"}).exitCode, 0);
+    const std::vector<std::string> process{"process", "in.csv", "--csv", "out.csv"};
+    const std::vector<std::string> plot{"plot", "in.frd", "-o", "out.svg"};
+    for (const std::vector<std::string>& command : {process, plot}) {
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {"--smooth-mode", "variable"});
+        ProgramRun run = test::auralyn(dir, args);
+        EXPECT_EQ(run.exitCode, 0) << command[0] << ": " << run.err;
+        args.back() = "median";
+        run = test::auralyn(dir, args);
+        EXPECT_EQ(run.exitCode, 2) << command[0];
+        EXPECT_NE(run.err.find("auralyn: " + command[0] + ": --smooth-mode"), std::string::npos) << run.err;
+    }
+}
+
 }  // namespace auralyn

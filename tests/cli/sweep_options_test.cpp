@@ -49,6 +49,13 @@ SweepOptions optionsGiving(std::initializer_list<std::pair<std::optional<std::st
     return options;
 }
 
+// The same for a linear sweep.
+SweepOptions linearGiving(std::initializer_list<std::pair<std::optional<std::string> O::*, const char*>> given) {
+    SweepOptions options = optionsGiving(given);
+    options.linear = true;
+    return options;
+}
+
 struct Case {
     SweepOptions options;
     std::string answers;  // questions 1 to 9, then the advanced ones (from a pipe the rest
@@ -58,10 +65,9 @@ struct Case {
 TEST(SweepOptions, GiveTheDialoguesRecordForTheSameAnswers) {
     std::vector<Case> cases;
     cases.push_back({SweepOptions{}, "\n\n\n\n\n\n\n\nn\n"});
-    SweepOptions linear = optionsGiving(
-        {{&O::rate, "44100.9"}, {&O::start, "1000"}, {&O::end, "1000.3"}, {&O::step, "0.1"}});
-    linear.linear = true;  // the rate is truncated to 44100, as the dialogue does
-    cases.push_back({linear, "44100.9\n2\n1000\n1000.3\n0.1\n\n\n\nn\n"});
+    // The rate is truncated to 44100, as the dialogue does.
+    cases.push_back({linearGiving({{&O::rate, "44100.9"}, {&O::start, "1000"}, {&O::end, "1000.3"}, {&O::step, "0.1"}}),
+                     "44100.9\n2\n1000\n1000.3\n0.1\n\n\n\nn\n"});
     cases.push_back({optionsGiving({{&O::rate, "8000"}, {&O::start, "0.1"}, {&O::step, "3.5"}, {&O::minDuration, "0.1"},
                                     {&O::settling, "0.005"}, {&O::tonesPerSync, "7.9"},
                                     {&O::maxFractionalCycle, "0.01"}, {&O::maxExtraSamples, "3000"}}),
@@ -79,33 +85,24 @@ TEST(SweepOptions, RefuseWhatTheDialogueWouldAskAgainFor) {
         SweepOptions options;
         std::string message;
     };
-    std::vector<Refusal> refusals;
-    auto with = [](auto set) {
-        SweepOptions o;
-        set(o);
-        return o;
+    const Refusal refusals[] = {
+        {optionsGiving({{&O::rate, "7999"}}), "--rate: 7999 is out of range; expected a number from 8000 to 96000"},
+        {optionsGiving({{&O::rate, "48000Hz"}}),
+         "--rate: '48000Hz' is not a number; expected a number from 8000 to 96000"},
+        {optionsGiving({{&O::start, ""}}), "--start: '' is not a number; expected a number from 0.1 to 24000"},
+        {optionsGiving({{&O::rate, "8000"}, {&O::start, "4000.5"}}),
+         "--start: 4000.5 is out of range; expected a number from 0.1 to 4000"},
+        {optionsGiving({{&O::start, "21000"}}),
+         "--end: the default 20000 lies below --start 21000; give --end (expected a number from 21000 to 24000)"},
+        {optionsGiving({{&O::step, "5001"}}), "--step: 5001 is out of range; expected a number from 0.1 to 5000"},
+        {linearGiving({{&O::step, "0.001"}}),
+         "--step: 0.001 is out of range; expected a number from 0.01 to 10000000000"},
+        {optionsGiving({{&O::tonesPerSync, "4294967296"}}),
+         "--tones-per-sync: 4294967296 is out of range; expected a number from 0 to 4294967295"},
+        {optionsGiving({{&O::maxDrift, "nan"}}), "--max-drift: nan is out of range; expected a number from 0 to 1"},
+        {optionsGiving({{&O::syncLevel, " 50"}}),
+         "--sync-level: ' 50' is not a number; expected a number from 10 to 100"},
     };
-    refusals.push_back({with([](SweepOptions& o) { o.rate = "7999"; }),
-                        "--rate: 7999 is out of range; expected a number from 8000 to 96000"});
-    refusals.push_back({with([](SweepOptions& o) { o.rate = "48000Hz"; }),
-                        "--rate: '48000Hz' is not a number; expected a number from 8000 to 96000"});
-    refusals.push_back({with([](SweepOptions& o) { o.start = ""; }),
-                        "--start: '' is not a number; expected a number from 0.1 to 24000"});
-    refusals.push_back({with([](SweepOptions& o) { o.rate = "8000"; o.start = "4000.5"; }),
-                        "--start: 4000.5 is out of range; expected a number from 0.1 to 4000"});
-    refusals.push_back({with([](SweepOptions& o) { o.start = "21000"; }),
-                        "--end: the default 20000 lies below --start 21000; give --end (expected a number from "
-                        "21000 to 24000)"});
-    refusals.push_back({with([](SweepOptions& o) { o.step = "5001"; }),
-                        "--step: 5001 is out of range; expected a number from 0.1 to 5000"});
-    refusals.push_back({with([](SweepOptions& o) { o.linear = true; o.step = "0.001"; }),
-                        "--step: 0.001 is out of range; expected a number from 0.01 to 10000000000"});
-    refusals.push_back({with([](SweepOptions& o) { o.tonesPerSync = "4294967296"; }),
-                        "--tones-per-sync: 4294967296 is out of range; expected a number from 0 to 4294967295"});
-    refusals.push_back({with([](SweepOptions& o) { o.maxDrift = "nan"; }),
-                        "--max-drift: nan is out of range; expected a number from 0 to 1"});
-    refusals.push_back({with([](SweepOptions& o) { o.syncLevel = " 50"; }),
-                        "--sync-level: ' 50' is not a number; expected a number from 10 to 100"});
     for (const Refusal& r : refusals) {
         sweep::SweepPlan plan;
         std::string error;
