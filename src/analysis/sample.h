@@ -15,15 +15,19 @@ namespace auralyn::analysis {
 // uses, whatever the file's resolution.
 using Sample = float;
 
+// The nearest whole number to a value within 2^22 of zero, still a float.
+// Adding and taking away 1.5 x 2^23 rounds it to the nearest integer (ties to
+// even) in the current rounding mode, as nearbyint does, without a call per
+// sample, so that loops over samples vectorize.
+inline float nearestWhole(float value) {
+    constexpr float kRounder = 12582912.0f;
+    return (value + kRounder) - kRounder;
+}
+
 // The 16-bit code a sample rounds to (the nearest, clipped to the range), for
 // what is judged in codes: sync levels, peaks, a 16-bit file's samples.
 inline std::int16_t nearestCode(Sample sample) {
-    // Clamped first, the value is small enough that adding and taking away
-    // 1.5 x 2^23 rounds it to the nearest integer (ties to even) in the
-    // current rounding mode, as nearbyint does, without a call per sample.
-    constexpr float kRounder = 12582912.0f;
-    const float clamped = std::clamp(sample, -32768.0f, 32767.0f);
-    return static_cast<std::int16_t>((clamped + kRounder) - kRounder);
+    return static_cast<std::int16_t>(nearestWhole(std::clamp(sample, -32768.0f, 32767.0f)));
 }
 
 }  // namespace auralyn::analysis

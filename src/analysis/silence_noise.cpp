@@ -21,8 +21,7 @@ std::vector<Silence> silencesBeforePulses(const sweep::SweepPlan& plan, const st
     std::vector<Silence> found;
     for (std::size_t i = 1; i < tones.size() && i < timing.size(); ++i) {
         if (!tones[i].syncBefore || !timing[i].placed) continue;
-        const double pulse =
-            trigger + timing[i].shift + static_cast<double>(tones[i].pulseOffset) * (1.0 + timing[i].ppm * 1e-6);
+        const double pulse = pulseOnTimeline(tones[i], trigger, timing[i]);
         const auto first = static_cast<std::int64_t>(std::ceil(pulse - 0.5 * silence));
         const auto end = static_cast<std::int64_t>(std::floor(pulse - kPulseMargin));
         if (first < 0 || end <= first || end > static_cast<std::int64_t>(recording.size())) continue;

@@ -66,9 +66,7 @@ private:
         // Without a silence before it a pulse cannot be told from the tone before it.
         if (sweep::syncSettlingSamples(s_.plan.params()) < kLeastSilence) return std::nullopt;
         const NominalTone& tone = s_.tones[i];
-        const ToneTiming& t = timeline_[i];
-        const double predicted = static_cast<double>(s_.trigger) + t.shift +
-                                 static_cast<double>(tone.pulseOffset) * (1.0 + t.ppm * 1e-6);
+        const double predicted = pulseOnTimeline(tone, static_cast<double>(s_.trigger), timeline_[i]);
         const double back = 0.5 * sweep::syncSettlingSamples(s_.plan.params());
         double forward = kLongestJumpSeconds * rate();
         for (std::size_t j = i + 1; j < s_.tones.size(); ++j) {

@@ -6,6 +6,10 @@ BlockPlacement placeOnTimeline(const NominalTone& tone, double trigger, const To
     return placeBlock(tone, trigger + timing.shift, timing.ppm);
 }
 
+double pulseOnTimeline(const NominalTone& tone, double trigger, const ToneTiming& timing) {
+    return trigger + timing.shift + static_cast<double>(tone.pulseOffset) * (1.0 + timing.ppm * 1e-6);
+}
+
 std::vector<ToneTiming> constantTimeline(std::size_t tones, double ppm) {
     return std::vector<ToneTiming>(tones, ToneTiming{ppm, 0.0, true});
 }

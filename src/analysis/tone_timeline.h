@@ -20,6 +20,10 @@ struct ToneTiming {
 // The block of a tone on its timing: placeBlock from trigger + shift at its ppm.
 BlockPlacement placeOnTimeline(const NominalTone& tone, double trigger, const ToneTiming& timing);
 
+// Where the sync pulse before a tone (one with syncBefore) lies on its timing,
+// in recording samples.
+double pulseOnTimeline(const NominalTone& tone, double trigger, const ToneTiming& timing);
+
 // One clock ratio for every tone.
 std::vector<ToneTiming> constantTimeline(std::size_t tones, double ppm);
 

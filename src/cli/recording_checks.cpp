@@ -38,13 +38,12 @@ bool medianWithin(const std::vector<analysis::Sample>& samples, std::int32_t thr
     // Each sample rounded as nearestCode rounds it, left a float so that the
     // loop vectorizes; no clamp is needed, since one beyond the 16-bit range
     // falls on the same side of both limits (which lie within it) either way.
-    constexpr float kRounder = 12582912.0f;
     const auto low = static_cast<float>(-threshold);
     const auto high = static_cast<float>(threshold - 1);
     std::uint64_t atOrBelowLow = 0;
     std::uint64_t atOrBelowHigh = 0;
     for (const analysis::Sample sample : samples) {
-        const float code = (sample + kRounder) - kRounder;
+        const float code = analysis::nearestWhole(sample);
         atOrBelowLow += code <= low ? 1u : 0u;
         atOrBelowHigh += code <= high ? 1u : 0u;
     }
