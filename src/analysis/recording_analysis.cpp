@@ -28,8 +28,6 @@
 namespace auralyn::analysis {
 namespace {
 
-
-
 // The longest run of samples that a sine of exactly full scale rounds to
 // full scale at its crest: those within half a step of 32767, i.e. phases
 // within acos(1 - 0.5 / 32767) of the crest. The generator writes such sines
@@ -86,7 +84,6 @@ bool clipped(const ClipCheck& check, double cyclesPerSample) {
 bool clipped(const BlockSamples& block, double cyclesPerSample) {
     return clipped(checkClipping(block.samples, block.count), cyclesPerSample);
 }
-
 
 // The device's tone over the reference's, to first order in their errors: the
 // level in dB and the phase are differences, so their 95 % half-widths add in

@@ -275,11 +275,6 @@ int loadInputsAnyResolution(const AnalyzeRequest& a, sweep::SweepPlan& plan, std
 
 #endif
 
-
-#ifdef AURALYN_HAVE_CALIBRATION
-
-#endif
-
 int loadInputs(const AnalyzeRequest& a, sweep::SweepPlan& plan, std::vector<std::vector<analysis::Sample>>& channels,
                [[maybe_unused]] double& step, [[maybe_unused]] std::vector<SummaryField>& fields) {
 #ifdef AURALYN_HAVE_CALIBRATION
