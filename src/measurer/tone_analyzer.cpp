@@ -10,6 +10,10 @@ namespace auralyn::measurer {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
+// Pieces short enough that the angles and sines of the next piece are worked
+// out while the sums of this one, each a chain of dependent additions, still run.
+constexpr std::size_t kCorrelationPiece = 128;
+static_assert(kCorrelationPiece <= kSineCosineBlock);
 
 // Correlation sums of one block with the sine and cosine of its angles.
 struct CorrelationSums {
@@ -23,10 +27,10 @@ struct CorrelationSums {
 // theta_i = ((2 pi f) / R) * i: product and quotient in extended precision so that
 // every build lands on the same angle, rounded to double before sin and cos.
 void fillAngles(long double step, std::int32_t first, std::size_t count, double* angles) {
-    for (std::size_t j = 0; j < count; ++j) {
-        const long double index = static_cast<long double>(first) + static_cast<long double>(j);
-        angles[j] = static_cast<double>(step * index);
-    }
+    // Each index converted on its own (exact, as the sum of two whole numbers
+    // would be) rather than counted up, which would chain every angle to the last.
+    const std::int64_t count64 = static_cast<std::int64_t>(count);
+    for (std::int64_t j = 0; j < count64; ++j) angles[j] = static_cast<double>(step * static_cast<long double>(first + j));
 }
 
 void addBlock(const double* sines, const double* cosines, const std::int16_t* samples, std::size_t count,
@@ -50,11 +54,11 @@ CorrelationSums correlate(const std::int16_t* samples, std::int32_t count, doubl
     CorrelationSums sums;
     const long double step =
         (static_cast<long double>(kTwoPi) * static_cast<long double>(frequency)) / static_cast<long double>(rate);
-    double angles[kSineCosineBlock];
-    double sines[kSineCosineBlock];
-    double cosines[kSineCosineBlock];
+    double angles[kCorrelationPiece];
+    double sines[kCorrelationPiece];
+    double cosines[kCorrelationPiece];
     for (std::int32_t first = 0; first < count;) {
-        const std::size_t piece = std::min<std::size_t>(kSineCosineBlock, static_cast<std::size_t>(count - first));
+        const std::size_t piece = std::min<std::size_t>(kCorrelationPiece, static_cast<std::size_t>(count - first));
         fillAngles(step, first, piece, angles);
         sineCosine(angles, sines, cosines, piece);
         addBlock(sines, cosines, samples == nullptr ? nullptr : samples + first, piece, sums);
