@@ -67,6 +67,26 @@ struct SampleSum<float> {
     using type = double;
 };
 
+// The normal equations' sums from the data's three sums; the sines' and
+// cosines' own sums in closed form.
+FitSums fitSums(std::int32_t count, double firstTime, double omega, double sampleSum, double squareSum,
+                std::complex<double> correlation) {
+    const std::complex<double> once = progressionSum(static_cast<std::size_t>(count), firstTime, omega);
+    const std::complex<double> twice = progressionSum(static_cast<std::size_t>(count), firstTime, 2.0 * omega);
+    const double n = static_cast<double>(count);
+    FitSums t;
+    t.c = once.real();
+    t.s = once.imag();
+    t.cc = 0.5 * (n + twice.real());
+    t.ss = 0.5 * (n - twice.real());
+    t.sc = 0.5 * twice.imag();
+    t.y = sampleSum;
+    t.yc = correlation.real();
+    t.ys = correlation.imag();
+    t.yy = squareSum;
+    return t;
+}
+
 // sum over n of y_n exp(i omega n), with the samples' sum and sum of squares:
 // chain l correlates its samples at kChains omega, then turns by omega l.
 template <typename T>
@@ -100,20 +120,7 @@ FitSums accumulate(const T* samples, std::int32_t count, double firstTime, doubl
         correlation += std::polar(static_cast<double>(value), omega * static_cast<double>(n));
     }
     correlation *= std::polar(1.0, omega * firstTime);
-    const std::complex<double> once = progressionSum(static_cast<std::size_t>(count), firstTime, omega);
-    const std::complex<double> twice = progressionSum(static_cast<std::size_t>(count), firstTime, 2.0 * omega);
-    const double n = static_cast<double>(count);
-    FitSums t;
-    t.c = once.real();
-    t.s = once.imag();
-    t.cc = 0.5 * (n + twice.real());
-    t.ss = 0.5 * (n - twice.real());
-    t.sc = 0.5 * twice.imag();
-    t.y = static_cast<double>(sum);
-    t.yc = correlation.real();
-    t.ys = correlation.imag();
-    t.yy = static_cast<double>(squares);
-    return t;
+    return fitSums(count, firstTime, omega, static_cast<double>(sum), static_cast<double>(squares), correlation);
 }
 
 // Solves the symmetric 3x3 normal equations by Cramer's rule.
@@ -160,6 +167,15 @@ SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTim
 
 SineFit fitSine(const float* samples, std::int32_t count, double firstTime, double omega) {
     return fitSineTo(samples, count, firstTime, omega);
+}
+
+SineFit fitSine(const BlockSums& sums, std::int32_t count, double firstTime, double omega) {
+    SineFit fit;
+    fit.count = count;
+    if (count < 3) return fit;
+    const FitSums t = fitSums(count, firstTime, omega, sums.sampleSum, sums.squareSum, sums.correlation);
+    fit.solved = solve(t, static_cast<double>(count), fit);
+    return fit;
 }
 
 }  // namespace auralyn::clock

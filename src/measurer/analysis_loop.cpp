@@ -59,8 +59,13 @@ bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::ve
     const WalkOutcome outcome = walkRecording(plan, recording, [&](const ToneBlock& block) {
         // A walk that yields one tone more than the count stops before it.
         if (block.index >= toneCount) return false;
-        results.push_back(measureBlock(analyzer, block, plan.params().sampleRate));
-        watchBlock(clockWatch, block, plan.params().sampleRate);
+        const std::uint32_t rate = plan.params().sampleRate;
+        results.push_back(measureBlock(analyzer, block, rate));
+        if (measuredByCorrelation(block, rate)) {
+            watchBlock(clockWatch, block, rate, analyzer.halvesSums());
+        } else {
+            watchBlock(clockWatch, block, rate);
+        }
         progress.show(plan.percentDone());
         return true;
     });
