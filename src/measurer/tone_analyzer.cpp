@@ -11,8 +11,8 @@ namespace auralyn::measurer {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-// Pieces short enough that the angles and sines of the next piece are worked
-// out while the sums of this one, each a chain of dependent additions, still run.
+// Pieces of a few kilobytes: the angles, sines and cosines of one stay in the
+// first-level cache between the passes over it.
 constexpr std::size_t kCorrelationPiece = 128;
 static_assert(kCorrelationPiece <= kSineCosineBlock);
 
