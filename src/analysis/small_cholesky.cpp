@@ -20,10 +20,12 @@ bool choleskyFactor(SquareMatrix& g, int n, double relativeFloor) {
     return true;
 }
 
-void choleskySolve(const SquareMatrix& l, int n, Vector& b) {
-    for (int i = 0; i < n; ++i) {
+void choleskySolve(const SquareMatrix& l, int n, Vector& b) { choleskySolveFrom(l, n, 0, b); }
+
+void choleskySolveFrom(const SquareMatrix& l, int n, int first, Vector& b) {
+    for (int i = first; i < n; ++i) {
         double sum = b[i];
-        for (int k = 0; k < i; ++k) sum -= l[i][k] * b[k];
+        for (int k = first; k < i; ++k) sum -= l[i][k] * b[k];
         b[i] = sum / l[i][i];
     }
     for (int i = n - 1; i >= 0; --i) {
