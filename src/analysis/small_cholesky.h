@@ -24,4 +24,10 @@ void choleskySolve(const SquareMatrix& l, int n, Vector& b);
 // for bit.
 void choleskySolveFrom(const SquareMatrix& l, int n, int first, Vector& b);
 
+// Only the entries from `first` on of that solution, for a caller that needs
+// no more (the variances and covariance of one harmonic's pair): the backward
+// pass stops there, since no later entry depends on an earlier one. Those
+// entries are choleskySolve's bit for bit; the ones before stay zero.
+void choleskySolveTail(const SquareMatrix& l, int n, int first, Vector& b);
+
 }  // namespace auralyn::analysis

@@ -71,6 +71,13 @@ TEST(SmallCholesky, ForwardPassFromTheFirstNonZeroIsTheFullSolveBitForBit) {
             choleskySolve(factor, n, tailFull);
             choleskySolveFrom(factor, n, first, tail);
             expectSameBits(tail, tailFull, n);
+            // The tail alone: the entries from `first` on, the ones before left at zero.
+            Vector tailOnly{};
+            tailOnly[first] = 1.0;
+            choleskySolveTail(factor, n, first, tailOnly);
+            Vector expected = full;
+            for (int i = 0; i < first; ++i) expected[i] = 0.0;
+            expectSameBits(tailOnly, expected, n);
         }
     }
 }
