@@ -110,10 +110,10 @@ LeadInMoments momentsOfCodes(const Sample* end, std::size_t length, std::size_t 
 }
 
 // How many tones must ask for one block length before its moments pay off:
-// building them costs about one block's length of direct fits per block
-// (the self-convolution and autocorrelation, length^2 multiply-adds,
-// against about 5 operations per sample of a recurrence per tone).
-std::size_t requestsBeforeBuilding(std::size_t length) { return std::max<std::size_t>(2, length / 4); }
+// the block length over the cache's divisor, and at least two.
+std::size_t requestsBeforeBuilding(std::size_t length, std::size_t divisor) {
+    return std::max<std::size_t>(2, length / divisor);
+}
 
 }  // namespace
 
@@ -173,6 +173,8 @@ void blockSpectra(const LeadInMoments& m, const double* w, std::size_t count, Bl
     }
 }
 
+LeadInMomentCache::LeadInMomentCache(std::size_t divisor) : divisor_(std::max<std::size_t>(1, divisor)) {}
+
 const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t length, std::size_t blocks) {
     if (!momentsAreExact(length, blocks)) return nullptr;
     const std::lock_guard<std::mutex> lock(mutex_);
@@ -183,7 +185,7 @@ const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t leng
         entries_.push_back(Entry{end, length, blocks, 0, nullptr});
         entry = entries_.end() - 1;
     }
-    if (!entry->moments && ++entry->requests >= requestsBeforeBuilding(length))
+    if (!entry->moments && ++entry->requests >= requestsBeforeBuilding(length, divisor_))
         entry->moments = std::make_unique<LeadInMoments>(leadInMoments(end, length, blocks));
     return entry->moments.get();
 }

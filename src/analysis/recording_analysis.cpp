@@ -156,7 +156,9 @@ double medianResidualVariance(const ClockCorrectedSweep& sweep) {
 // not used: the tones' own residuals then give their noise.
 LeadInSpan quietLeadIn(const std::vector<Sample>& recording, const ClockCorrectedSweep& sweep,
                        bool fitsAreThisChannel, double rate, double step, std::vector<Sample>& storage) {
-    const LeadInSpan whole = leadInBefore(recording, sweep.trigger, step);
+    LeadInSpan whole = leadInBefore(recording, sweep.trigger, step);
+    // Every tone of the sweep asks for the lead-in's noise: its moments pay off early.
+    whole.moments = std::make_shared<LeadInMomentCache>(LeadInMomentCache::kEagerMomentDivisor);
     if (whole.samples == nullptr) return whole;
     const std::size_t stretch = quietStretch(rate);
     storage = quietStretches(whole.samples, whole.count, stretch);
@@ -170,6 +172,7 @@ LeadInSpan quietLeadIn(const std::vector<Sample>& recording, const ClockCorrecte
     quiet.samples = storage.data();
     quiet.count = storage.size();
     quiet.roundingVariance = whole.roundingVariance;
+    quiet.moments = whole.moments;
     return quiet;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <random>
 #include <utility>
 #include <vector>
@@ -36,6 +37,47 @@ TEST(LeadInMoments, GiveTheBlockByBlockNoiseAtEveryFrequency) {
         EXPECT_NEAR(fromMoments->variance, direct->variance, 1e-9 * direct->variance) << cyclesPerSample;
         EXPECT_EQ(fromMoments->blocks, direct->blocks);
     }
+}
+
+// The request on which a cache first hands out moments for one length.
+std::size_t requestsUntilBuilt(LeadInMomentCache& cache, const std::vector<auralyn::analysis::Sample>& leadIn,
+                               std::size_t length) {
+    const std::size_t blocks = leadIn.size() / length;
+    for (std::size_t request = 1; request <= length; ++request)
+        if (cache.find(leadIn.data() + leadIn.size(), length, blocks) != nullptr) return request;
+    return 0;
+}
+
+TEST(LeadInMomentCache, BuildsAfterTheBlockLengthOverItsDivisor) {
+    const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(24000);
+    LeadInMomentCache plain;
+    EXPECT_EQ(requestsUntilBuilt(plain, leadIn, 4800), 1200u);
+    LeadInMomentCache eager(LeadInMomentCache::kEagerMomentDivisor);
+    EXPECT_EQ(requestsUntilBuilt(eager, leadIn, 4800), 150u);
+    // Short blocks still wait for a second request; a divisor of 0 counts as 1.
+    LeadInMomentCache shortBlocks(LeadInMomentCache::kEagerMomentDivisor);
+    EXPECT_EQ(requestsUntilBuilt(shortBlocks, leadIn, 40), 2u);
+    LeadInMomentCache zero(0);
+    EXPECT_EQ(requestsUntilBuilt(zero, leadIn, 480), 480u);
+}
+
+TEST(LeadInMomentCache, EagerMomentsGiveTheBlockByBlockNoise) {
+    const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(24000);
+    LeadInSpan eager{leadIn.data(), leadIn.size()};
+    eager.moments = std::make_shared<LeadInMomentCache>(LeadInMomentCache::kEagerMomentDivisor);
+    int fromMoments = 0;
+    for (int tone = 1; tone < 200; ++tone) {
+        const double cyclesPerSample = 0.0023 * tone;
+        const LeadInSpan fresh{leadIn.data(), leadIn.size()};
+        const auto direct = measureLeadInNoise(fresh, 480, cyclesPerSample);
+        const auto early = measureLeadInNoise(eager, 480, cyclesPerSample);
+        ASSERT_TRUE(direct && early);
+        EXPECT_NEAR(early->variance, direct->variance, 1e-9 * direct->variance) << cyclesPerSample;
+        EXPECT_DOUBLE_EQ(early->amplitudeRms, std::sqrt(early->variance / direct->variance) * direct->amplitudeRms);
+        if (early->variance != direct->variance) ++fromMoments;
+    }
+    // From the 15th tone on (480 / 32) the moments answer, and they round differently.
+    EXPECT_GT(fromMoments, 0);
 }
 
 TEST(LeadInMoments, SilenceStaysAtTheRoundingFloor) {
