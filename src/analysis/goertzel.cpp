@@ -32,16 +32,30 @@ ChainConstants chainConstants(double theta) {
     return {4.0 * std::cos(half) * std::cos(half), -1.0};
 }
 
-// sum over n < count of y_n exp(i theta n) from the final s and d:
-// exp(i theta (count - 1)) (s_{N-1} - exp(i theta) s_{N-2}), with
-// s_{N-2} = sigma (s_{N-1} - d_{N-1}) and 1 - sigma exp(i theta) formed without cancellation.
-std::complex<double> chainCorrelation(double s, double d, std::size_t count, double theta, double sigma) {
+// What the correlation below needs of theta alone: formed once per harmonic
+// rather than once per segment, as the segments of a block share it.
+struct ChainTurn {
+    std::complex<double> turn;      // exp(i theta)
+    std::complex<double> oneMinus;  // 1 - sigma exp(i theta)
+    double sigma;
+};
+
+ChainTurn chainTurn(double theta, double sigma) {
     const double half = 0.5 * theta;
-    const std::complex<double> turn = std::polar(1.0, theta);
     const std::complex<double> oneMinus = sigma > 0.0
                                               ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
                                               : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
-    const std::complex<double> state = s * oneMinus + sigma * turn * d;
+    return {std::polar(1.0, theta), oneMinus, sigma};
+}
+
+// s_{N-1} - exp(i theta) s_{N-2} from the final s and d, with
+// s_{N-2} = sigma (s_{N-1} - d_{N-1}) and 1 - sigma exp(i theta) formed without cancellation.
+std::complex<double> chainState(double s, double d, const ChainTurn& t) { return s * t.oneMinus + t.sigma * t.turn * d; }
+
+// sum over n < count of y_n exp(i theta n) from the final s and d:
+// exp(i theta (count - 1)) (s_{N-1} - exp(i theta) s_{N-2}).
+std::complex<double> chainCorrelation(double s, double d, std::size_t count, double theta, double sigma) {
+    const std::complex<double> state = chainState(s, d, chainTurn(theta, sigma));
     return std::polar(1.0, theta * (static_cast<double>(count) - 1.0)) * state;
 }
 
@@ -99,13 +113,14 @@ void firstHalfCorrelations(const Chains<K, S>& chains, const double* markS, cons
                            std::size_t length, double w, const ChainConstants* constants, GoertzelSums& first) {
     for (int k = 0; k < K; ++k) {
         const double theta = (k + 1) * w;
+        const ChainTurn turn = chainTurn(theta, constants[k].sigma);
+        const std::complex<double> segmentEnd = std::polar(1.0, theta * (static_cast<double>(length) - 1.0));
         std::complex<double> total = 0.0;
         for (int seg = 0; seg < mark.segment; ++seg)
             total += std::polar(1.0, theta * static_cast<double>(seg * length)) *
-                     chainCorrelation(chains.state(seg * K + k), chains.difference(seg * K + k), length, theta,
-                                      constants[k].sigma);
+                     (segmentEnd * chainState(chains.state(seg * K + k), chains.difference(seg * K + k), turn));
         total += std::polar(1.0, theta * static_cast<double>(static_cast<std::size_t>(mark.segment) * length)) *
-                 chainCorrelation(markS[k], markD[k], mark.at, theta, constants[k].sigma);
+                 (std::polar(1.0, theta * (static_cast<double>(mark.at) - 1.0)) * chainState(markS[k], markD[k], turn));
         first.correlations[k] = total;
     }
 }
@@ -177,14 +192,16 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
     if (markInTail == count) readMark(tailS, tailD);
     for (int k = 0; k < K; ++k) {
         const double theta = (k + 1) * w;
+        const ChainTurn turn = chainTurn(theta, constants[k].sigma);
+        const std::complex<double> segmentEnd = std::polar(1.0, theta * (static_cast<double>(length) - 1.0));
         std::complex<double> total = 0.0;
         for (int seg = 0; seg < S; ++seg) {
             const bool isLast = seg == S - 1;
             const double a = isLast ? tailS[k] : chains.state(seg * K + k);
             const double b = isLast ? tailD[k] : chains.difference(seg * K + k);
-            const std::size_t segmentCount = isLast ? count - lastStart : length;
-            total += std::polar(1.0, theta * static_cast<double>(seg * length)) *
-                     chainCorrelation(a, b, segmentCount, theta, constants[k].sigma);
+            const std::complex<double> end =
+                isLast ? std::polar(1.0, theta * (static_cast<double>(count - lastStart) - 1.0)) : segmentEnd;
+            total += std::polar(1.0, theta * static_cast<double>(seg * length)) * (end * chainState(a, b, turn));
         }
         out.correlations[k] = total;
     }
