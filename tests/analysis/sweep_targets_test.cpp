@@ -179,6 +179,29 @@ TEST(SweepTargets, QuietAndBandLimitedDevicesOnTwoClocks) {
     }
 }
 
+// At a microphone's levels the tones' frequencies give the clock to a ppm or
+// so, enough to turn the high tones by degrees; their phases along the sweep,
+// on a device of flat phase, give it to a hundredth of that. Every tone then
+// within max(0.5 degrees, five of its noise's sigmas) of the truth.
+TEST(SweepTargets, MicrophoneLevelsAreTimedByTheTonesPhases) {
+    const struct {
+        Device device;
+        double ppm;
+        double clockU95;  // ppm: what the frequencies alone gave, 1.2 and 3.8
+    } cases[] = {
+        {{"gain -60 dB", {}, 0.001}, 200.0, 0.05},
+        {{"-20 dB, noise -40 dBFS", {}, 0.1, 328.0}, -200.0, 0.1},
+    };
+    std::uint64_t seed = 41;
+    for (const auto& c : cases) {
+        const Figures f = measure(c.device, c.ppm, 777.625, seed++);
+        printRow(c.device.name, c.ppm, f);
+        expectHonest(f, c.device.name);
+        EXPECT_LE(f.worstOverLimit, 1.0) << c.device.name;
+        EXPECT_LE(f.clockU95, c.clockU95) << c.device.name;
+    }
+}
+
 // The tones that place the start are steady ones clear of the noise: none
 // flagged (below the noise, unsteady, ...) and none that a jump left unplaced.
 // A 40 Hz low-pass buries the top of the sweep and leaves a band of unsteady
