@@ -322,19 +322,22 @@ TEST(SweepTargets, DISABLED_ScatterOverSeeds) {
         {{"-20 dB, noise -20 dBFS", {}, 0.1, 3277.0}, 200.0},
     };
     printHeader();
+    const char* seedsAsked = std::getenv("AURALYN_SCATTER_SEEDS");  // how many seeds, 20 unless given
+    const std::uint64_t seeds = seedsAsked != nullptr ? std::strtoull(seedsAsked, nullptr, 10) : 20;
     for (const auto& r : rows) {
         const char* only = std::getenv("AURALYN_SCATTER_ROW");  // a part of one row's name, to run that row alone
         if (only != nullptr && r.device.name.find(only) == std::string::npos) continue;
         std::size_t rowsBelow90 = 0, clockOutside = 0, startOutside = 0;
-        for (std::uint64_t seed = 100; seed < 120; ++seed) {
+        for (std::uint64_t seed = 100; seed < 100 + seeds; ++seed) {
             const Figures f = measure(r.device, r.ppm, 1234.375, seed);
             printRow(r.device.name, r.ppm, f);
             rowsBelow90 += static_cast<double>(f.phaseCovered) < 0.9 * static_cast<double>(f.compared) ? 1 : 0;
             clockOutside += std::fabs(f.clockError) > f.clockU95 ? 1 : 0;
             startOutside += std::fabs(f.delayError) > f.delayU95 ? 1 : 0;
         }
-        std::printf("%s %+.0f ppm: %zu of 20 rows below 90 %%, clock outside %zu, start outside %zu\n",
-                    r.device.name.c_str(), r.ppm, rowsBelow90, clockOutside, startOutside);
+        std::printf("%s %+.0f ppm: %zu of %llu rows below 90 %%, clock outside %zu, start outside %zu\n",
+                    r.device.name.c_str(), r.ppm, rowsBelow90, static_cast<unsigned long long>(seeds), clockOutside,
+                    startOutside);
     }
 }
 
