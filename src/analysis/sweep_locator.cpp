@@ -317,10 +317,13 @@ void refine(Search& search, LineResult& r) {
     }
 }
 
-SweepLocation located(Search& search, LineResult r, bool fromHint) {
+// `refined`: the stretches found are correlated again at the line's ratio
+// (not for peaks that stand out only against the whole recording, which a
+// window near the line would not show).
+SweepLocation located(Search& search, LineResult r, bool fromHint, bool refined = true) {
     const std::size_t stretches = search.stretches.size();
     dropOutliers(r);
-    refine(search, r);
+    if (refined) refine(search, r);
     SweepLocation location;
     location.stretches = static_cast<std::uint32_t>(stretches);
     location.agreeing = r.agreeing;
@@ -351,6 +354,34 @@ std::vector<std::size_t> middleOut(std::size_t count) {
     return order;
 }
 
+// The stretches' own peaks across the whole recording, each standing out of
+// its correlation by the detection margin, joined on the line that the most
+// of them share. Near a long low tone a stretch's correlation stays high for
+// a tone's length, so the window that following a line searches holds no
+// contrast there; across the whole recording it does. A line needs two peaks
+// within the clock's prior of one ratio, each of which noise alone reaches
+// once in 10^27 lags.
+LineResult joinStrongPeaks(const std::vector<LineFit::Point>& peaks) {
+    LineResult best;
+    for (std::size_t i = 0; i < peaks.size(); ++i) {
+        for (std::size_t j = i + 1; j < peaks.size(); ++j) {
+            LineResult r;
+            r.line.add(peaks[i]);
+            r.line.add(peaks[j]);
+            for (std::size_t k = 0; k < peaks.size(); ++k) {
+                if (k == i || k == j) continue;
+                const double off = std::fabs(peaks[k].recorded - r.line.predict(peaks[k].played));
+                if (off <= kOutlierSigmas * std::hypot(peaks[k].sigma, r.line.predictionSigma(peaks[k].played)))
+                    r.line.points.push_back(peaks[k]);
+            }
+            r.line.fit();
+            r.agreeing = static_cast<std::uint32_t>(r.line.points.size());
+            if (r.agreeing > best.agreeing) best = r;
+        }
+    }
+    return best;
+}
+
 }  // namespace
 
 SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recording, std::optional<double> hint) {
@@ -379,16 +410,23 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         if (anchored.found) return anchored;
     }
     LineResult best;
+    std::vector<LineFit::Point> strong;  // every stretch's own peak that stands out
     for (const std::size_t k : middleOut(stretches.size())) {
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         LineFit seed;
         seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
+        strong.push_back(seed.points.front());
         LineResult r = followLine(search, seed, stretches[k].origin, k, true);
         r.margin = std::max(r.margin, peak.z);
         const SweepLocation anchored = located(search, r, false);
         if (anchored.found) return anchored;
         if (r.margin > best.margin) best = r;
+    }
+    LineResult joined = joinStrongPeaks(strong);
+    if (joined.agreeing >= kMinAgreeingStretches) {
+        const SweepLocation byPeaks = located(search, joined, false, false);
+        if (byPeaks.found) return byPeaks;
     }
     return located(search, best, false);
 }

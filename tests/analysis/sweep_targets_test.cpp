@@ -278,6 +278,27 @@ TEST(SweepTargets, TheSameDeviceRecordedAtAnotherOffsetReadsTheSamePhases) {
     }
 }
 
+// A recording stopped two thirds of the way through the sweep (at a
+// microphone's level, no pulse to find; and at full level, with one): found,
+// the tones it holds measured (the low octaves' long tones: about 70 of 240),
+// the rest reported as not recorded.
+TEST(SweepTargets, ARecordingThatEndsTwoThirdsThroughIsLocatedAndSaysSo) {
+    const Device devices[] = {{"gain -30 dB", {}, 0.0316}, {"gain 0 dB", {}, 1.0}};
+    std::uint64_t seed = 51;
+    for (const Device& d : devices) {
+        SCOPED_TRACE(d.name);
+        const double delay = 1234.375;
+        std::vector<analysis::Sample> samples = recording(d, delay, 100.0, seed++);
+        samples.resize(static_cast<std::size_t>(delay + 2.0 * static_cast<double>(played().size()) / 3.0));
+        const analysis::RecordingAnalysis result = analysis::analyzeRecording(plan(), {samples, nullptr});
+        ASSERT_TRUE(result.located);
+        EXPECT_EQ(result.sweep.end, measurer::WalkEnd::RecordingEnded);
+        EXPECT_GT(result.sweep.tonesMissing, 0u);
+        EXPECT_NEAR(result.clock.ppm, 100.0, result.clock.u95);
+        EXPECT_GT(result.sweep.tones.size(), 50u);
+    }
+}
+
 TEST(SweepTargets, DISABLED_TheWholeTable) {
     const std::vector<Device> devices{
         {"gain 0 dB", {}, 1.0},
