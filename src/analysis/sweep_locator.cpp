@@ -382,6 +382,27 @@ LineResult joinStrongPeaks(const std::vector<LineFit::Point>& peaks) {
     return best;
 }
 
+// The last resort, for a recording that holds only part of the sweep (a
+// recording stopped early, mostly the low octaves' long tones): more
+// stretches, filling the sweep's time, each looked for across the whole
+// recording, their peaks joined.
+SweepLocation locateByStrongPeaks(const SweepTemplate& sweep, const RecordingView& recording, FftWorkspaces& workspaces) {
+    const std::vector<SweepStretch> stretches = chooseStretches(sweep, true);
+    std::vector<std::unique_ptr<EnvelopeCorrelator>> correlators(stretches.size());
+    Search search{sweep, stretches, correlators, recording, workspaces};
+    std::vector<LineFit::Point> strong;
+    std::vector<double> margins(stretches.size(), 0.0);
+    for (std::size_t k = 0; k < stretches.size(); ++k) {
+        const Peak peak = search.anywhere(k);
+        if (!peak.valid || peak.z < kDetectionMargin) continue;
+        strong.push_back({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
+        margins[k] = peak.z;
+    }
+    LineResult joined = joinStrongPeaks(strong);
+    for (const LineFit::Point& p : joined.line.points) joined.margin = std::max(joined.margin, margins[p.stretch]);
+    return located(search, joined, false, false);
+}
+
 }  // namespace
 
 SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recording, std::optional<double> hint) {
@@ -410,25 +431,19 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         if (anchored.found) return anchored;
     }
     LineResult best;
-    std::vector<LineFit::Point> strong;  // every stretch's own peak that stands out
     for (const std::size_t k : middleOut(stretches.size())) {
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         LineFit seed;
         seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
-        strong.push_back(seed.points.front());
         LineResult r = followLine(search, seed, stretches[k].origin, k, true);
         r.margin = std::max(r.margin, peak.z);
         const SweepLocation anchored = located(search, r, false);
         if (anchored.found) return anchored;
         if (r.margin > best.margin) best = r;
     }
-    LineResult joined = joinStrongPeaks(strong);
-    if (joined.agreeing >= kMinAgreeingStretches) {
-        const SweepLocation byPeaks = located(search, joined, false, false);
-        if (byPeaks.found) return byPeaks;
-    }
-    return located(search, best, false);
+    const SweepLocation inPart = locateByStrongPeaks(sweep, recording, workspaces);
+    return inPart.found ? inPart : located(search, best, false);
 }
 
 }  // namespace auralyn::analysis

@@ -133,9 +133,10 @@ double highestNear(const SweepTemplate& sweep, double from, double to) {
 // a stretch within one long tone is flat-topped, one across a change of tone
 // peaks sharply where the change lines up, and the change is what tells
 // this sweep from another that shares some of its tones.
-std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep) {
+std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep, bool fillTime) {
     std::vector<SweepStretch> stretches;
-    for (const std::size_t index : filledInTime(sweep, centreTones(sweep))) {
+    const std::vector<std::size_t> centres = centreTones(sweep);
+    for (const std::size_t index : fillTime ? filledInTime(sweep, centres) : centres) {
         const TemplateTone& tone = sweep.tones[index];
         const double change = static_cast<double>(tone.first + tone.count);
         // The length first from the tone, then from the highest tone it covers.
