@@ -281,19 +281,22 @@ std::vector<std::size_t> middleOut(std::size_t count) {
 }
 
 // The last resort, for a recording that holds only part of the sweep (a
-// recording stopped early, mostly the low octaves' long tones): more
-// stretches, filling the sweep's time, each looked for across the whole
-// recording, their peaks joined.
-SweepLocation locateByStrongPeaks(const SweepTemplate& sweep, const RecordingView& recording, FftWorkspaces& workspaces) {
-    const std::vector<SweepStretch> stretches = chooseStretches(sweep, true);
+// recording stopped early, mostly the low octaves' long tones): the octave
+// stretches' own peaks across the whole recording (`strong`, found already)
+// and those of more stretches that fill the sweep's time, joined.
+SweepLocation locateByStrongPeaks(const SweepTemplate& sweep, const RecordingView& recording, FftWorkspaces& workspaces,
+                                  const std::vector<SweepStretch>& octaves, std::vector<LineFit::Point> strong,
+                                  std::vector<double> margins) {
+    std::vector<SweepStretch> stretches = octaves;
+    for (SweepStretch& filler : chooseStretches(sweep, true)) stretches.push_back(std::move(filler));
     std::vector<std::unique_ptr<EnvelopeCorrelator>> correlators(stretches.size());
     Search search{sweep, stretches, correlators, recording, workspaces};
-    std::vector<LineFit::Point> strong;
-    std::vector<double> margins(stretches.size(), 0.0);
-    for (std::size_t k = 0; k < stretches.size(); ++k) {
+    margins.resize(stretches.size(), 0.0);
+    for (std::size_t k = octaves.size(); k < stretches.size(); ++k) {
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
-        strong.push_back({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
+        const double sigma = lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate);
+        strong.push_back({stretches[k].origin, peak.lag, sigma, k});
         margins[k] = peak.z;
     }
     LineResult joined = joinStrongPeaks(strong);
@@ -329,18 +332,23 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         if (anchored.found) return anchored;
     }
     LineResult best;
+    std::vector<LineFit::Point> strong;  // each stretch's own peak that stands out, for the last resort
+    std::vector<double> margins(stretches.size(), 0.0);
     for (const std::size_t k : middleOut(stretches.size())) {
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         LineFit seed;
         seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
+        strong.push_back(seed.points.front());
+        margins[k] = peak.z;
         LineResult r = followLine(search, seed, stretches[k].origin, k, true);
         r.margin = std::max(r.margin, peak.z);
         const SweepLocation anchored = located(search, r, false);
         if (anchored.found) return anchored;
         if (r.margin > best.margin) best = r;
     }
-    const SweepLocation inPart = locateByStrongPeaks(sweep, recording, workspaces);
+    const SweepLocation inPart =
+        locateByStrongPeaks(sweep, recording, workspaces, stretches, std::move(strong), std::move(margins));
     return inPart.found ? inPart : located(search, best, false);
 }
 

@@ -133,10 +133,16 @@ double highestNear(const SweepTemplate& sweep, double from, double to) {
 // a stretch within one long tone is flat-topped, one across a change of tone
 // peaks sharply where the change lines up, and the change is what tells
 // this sweep from another that shares some of its tones.
-std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep, bool fillTime) {
+std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep, bool fillersOnly) {
     std::vector<SweepStretch> stretches;
-    const std::vector<std::size_t> centres = centreTones(sweep);
-    for (const std::size_t index : fillTime ? filledInTime(sweep, centres) : centres) {
+    std::vector<std::size_t> centres = centreTones(sweep);
+    if (fillersOnly) {
+        const std::vector<std::size_t> octaves = centres;
+        centres = filledInTime(sweep, centres);
+        std::erase_if(centres,
+                      [&](std::size_t i) { return std::find(octaves.begin(), octaves.end(), i) != octaves.end(); });
+    }
+    for (const std::size_t index : centres) {
         const TemplateTone& tone = sweep.tones[index];
         const double change = static_cast<double>(tone.first + tone.count);
         // The length first from the tone, then from the highest tone it covers.
