@@ -25,6 +25,12 @@ constexpr double kRunnerUp = 4.0;
 // No phase is believed closer than this (radians): the arithmetic of the fits.
 constexpr double kPhaseFloor = 1e-5;
 constexpr int kMostSteps = 16;
+// Long steps: usable tones fitted after the boundary, the fewest taken, and
+// what their misfit must come down to.
+constexpr std::size_t kLongAfter = 8;
+constexpr std::size_t kLeastLongAfter = 6;
+constexpr double kNoiseSigmas = 4.0;
+constexpr double kLongExplained = 100.0;
 
 
 // The tones of one boundary's window: positions in the list of usable tones.
@@ -74,51 +80,104 @@ struct Candidate {
     double evidence = 0.0;
 };
 
-std::optional<Candidate> testBoundary(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
-                                      std::size_t p, double rate) {
-    const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kSide)};
-    if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastAfter) return std::nullopt;
-    const double none = misfit(tones, usable, w, 0.0, rate);
-    double best = none, second = none, bestSamples = 0.0;
-    for (int d = -kLongestPhaseStep; d <= kLongestPhaseStep; ++d) {
-        if (d == 0) continue;
-        const double chi2 = misfit(tones, usable, w, d, rate);
-        if (chi2 < best) {
-            second = best;
-            best = chi2;
-            bestSamples = d;
-        } else {
-            second = std::min(second, chi2);
+// The misfits of a window without a step, and with the best and the next best
+// whole number of samples among those tried.
+struct Trial {
+    double none = 0.0, best = 0.0, second = 0.0, samples = 0.0;
+};
+
+Trial tryRange(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable, const Window& w,
+               int least, int most, double rate) {
+    Trial t;
+    t.none = misfit(tones, usable, w, 0.0, rate);
+    t.best = t.second = t.none;
+    for (int magnitude = least; magnitude <= most; ++magnitude) {
+        for (const int d : {-magnitude, magnitude}) {
+            const double chi2 = misfit(tones, usable, w, d, rate);
+            if (chi2 < t.best) {
+                t.second = t.best;
+                t.best = chi2;
+                t.samples = d;
+            } else {
+                t.second = std::min(t.second, chi2);
+            }
         }
     }
-    const double freedom = static_cast<double>(w.to - w.from) - 3.0;
-    const double floor = std::max(best, freedom);
-    if (bestSamples == 0.0 || none - best < kEvidence || none < kExplained * floor || second < kRunnerUp * floor)
-        return std::nullopt;
-    return Candidate{p, bestSamples, none - best};
+    return t;
 }
 
-std::optional<Candidate> strongestStep(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
-                                       double rate) {
-    std::optional<Candidate> strongest;
-    for (std::size_t p = 1; p < usable.size(); ++p) {
-        const std::optional<Candidate> c = testBoundary(tones, usable, p, rate);
-        if (c && (!strongest || c->evidence > strongest->evidence)) strongest = c;
+std::optional<Candidate> shortStep(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
+                                   std::size_t p, double rate) {
+    const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kSide)};
+    if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastAfter) return std::nullopt;
+    const Trial t = tryRange(tones, usable, w, 1, kLongestPhaseStep, rate);
+    const double freedom = static_cast<double>(w.to - w.from) - 3.0;
+    const double floor = std::max(t.best, freedom);
+    if (t.samples == 0.0 || t.none - t.best < kEvidence || t.none < kExplained * floor || t.second < kRunnerUp * floor)
+        return std::nullopt;
+    return Candidate{p, t.samples, t.none - t.best};
+}
+
+// A long step is tried only where the window without one is misfitted as a
+// short step must be, and taken where its misfit is at most what noise
+// leaves (chi-squared within kNoiseSigmas of its degrees of freedom) or a
+// hundredth of the misfit without it, and the next best number is no near rival.
+std::optional<Candidate> longStep(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
+                                  std::size_t p, double rate, int longest) {
+    if (longest <= kLongestPhaseStep) return std::nullopt;
+    const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kLongAfter)};
+    if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastLongAfter) return std::nullopt;
+    const double freedom = static_cast<double>(w.to - w.from) - 3.0;
+    if (misfit(tones, usable, w, 0.0, rate) < kExplained * std::max(freedom, kEvidence / kExplained)) return std::nullopt;
+    const Trial t = tryRange(tones, usable, w, kLongestPhaseStep + 1, longest, rate);
+    const double noise = freedom + kNoiseSigmas * std::sqrt(2.0 * freedom);
+    const bool fits = t.best <= noise || kLongExplained * t.best <= t.none;
+    const double floor = std::max(t.best, freedom);
+    if (t.samples == 0.0 || !fits || t.none - t.best < kEvidence || t.second < kRunnerUp * floor ||
+        t.second - t.best < kEvidence)
+        return std::nullopt;
+    return Candidate{p, t.samples, t.none - t.best};
+}
+
+std::optional<Candidate> stepAt(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable,
+                                std::size_t p, double rate, int longest) {
+    const std::optional<Candidate> near = shortStep(tones, usable, p, rate);
+    const std::optional<Candidate> far = longStep(tones, usable, p, rate, longest);
+    if (near && far) return near->evidence >= far->evidence ? near : far;
+    return near ? near : far;
+}
+
+// The strongest candidate among those whose windows overlap the earliest
+// one's: a step leaves the windows around it all misfitted, its own the
+// most, and spoils the unwrapping of the tones after it, where it must be
+// taken out before they are judged.
+std::optional<Candidate> earliestStep(const std::vector<std::optional<Candidate>>& candidates) {
+    std::optional<Candidate> c;
+    for (const std::optional<Candidate>& candidate : candidates) {
+        if (!candidate) continue;
+        if (c && candidate->position > c->position + kSide + kLongAfter) break;
+        if (!c || candidate->evidence > c->evidence) c = candidate;
     }
-    return strongest;
+    return c;
 }
 
 }  // namespace
 
-std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, double rate) {
+std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, double rate, int longest) {
     std::vector<TonePhase> tones = input;
     std::vector<std::size_t> usable;
     for (std::size_t i = 0; i < tones.size(); ++i) {
         if (tones[i].usable && std::isfinite(tones[i].phase) && std::isfinite(tones[i].sd)) usable.push_back(i);
     }
+    // Each boundary's best step, tried again after a step taken out wherever
+    // that turned its tones: the tones wholly after a step are turned by a line
+    // in frequency, which their fit would take up unchanged but for the
+    // unwrapping of neighbours a long step spoils.
+    std::vector<std::optional<Candidate>> candidates(usable.size());
+    for (std::size_t p = 1; p < usable.size(); ++p) candidates[p] = stepAt(tones, usable, p, rate, longest);
     std::vector<PhaseStep> steps;
     for (int round = 0; round < kMostSteps; ++round) {
-        const std::optional<Candidate> c = strongestStep(tones, usable, rate);
+        const std::optional<Candidate> c = earliestStep(candidates);
         if (!c) break;
         // The later tones turned back, so that the next round sees the recording without this step.
         for (std::size_t k = c->position; k < usable.size(); ++k) {
@@ -126,6 +185,8 @@ std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, doubl
             t.phase = wrappedRadians(t.phase + 2.0 * kPi * t.frequency * c->samples / rate);
         }
         steps.push_back({usable[c->position - 1] + 1, c->samples});
+        const std::size_t from = c->position > kLongAfter + 1 ? c->position - kLongAfter - 1 : 1;
+        for (std::size_t p = from; p < usable.size(); ++p) candidates[p] = stepAt(tones, usable, p, rate, longest);
     }
     std::sort(steps.begin(), steps.end(), [](const PhaseStep& a, const PhaseStep& b) { return a.tone < b.tone; });
     return steps;

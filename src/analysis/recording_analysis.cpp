@@ -377,6 +377,40 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     return result;
 }
 
+RecordingChannels channelsWithoutJumps(const RecordingChannels& channels, const std::vector<TimingJump>& jumps,
+                                       std::vector<Sample>& device, std::vector<Sample>& reference) {
+    device = withoutJumps(channels.device, jumps);
+    if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
+    return {device, channels.reference != nullptr ? &reference : nullptr, channels.step};
+}
+
+// The jumps found to the sample (from a pulse or the phases) taken out first,
+// the recording is searched again: a jump whose size the tones only estimate,
+// found before the exact ones were taken out, may be nothing but the blocks
+// an exact one moved into their neighbours. What the second search finds is
+// carried back to the recording as recorded.
+SweepAnalysis searchedAgain(const sweep::SweepPlan& plan, const RecordingChannels& channels, SweepAnalysis recorded) {
+    std::vector<TimingJump> exact;
+    for (const TimingJump& jump : recorded.jumps) {
+        if (jump.exact) exact.push_back(jump);
+    }
+    if (exact.empty() || exact.size() == recorded.jumps.size()) return recorded;
+    std::vector<Sample> device, reference;
+    SweepAnalysis again =
+        measureRecording(plan, channelsWithoutJumps(channels, exact, device, reference), true).sweep;
+    // Mapped back: past each exact jump the repaired recording lies its size behind the recorded one.
+    for (TimingJump& jump : again.jumps) {
+        double moved = 0.0;
+        for (const TimingJump& taken : exact) moved += taken.sample <= jump.sample ? taken.samples : 0.0;
+        jump.sample += static_cast<std::int64_t>(std::llround(moved));
+        jump.seconds += moved / plan.params().sampleRate;
+    }
+    again.jumps.insert(again.jumps.end(), exact.begin(), exact.end());
+    std::sort(again.jumps.begin(), again.jumps.end(),
+              [](const TimingJump& a, const TimingJump& b) { return a.sample < b.sample; });
+    return again;
+}
+
 }  // namespace
 
 // Where the timing jumped, the recording is measured again with the jumps
@@ -384,14 +418,12 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
 // every tone after a jump is measured on its new time base.
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
     RecordingAnalysis recorded = measureRecording(plan, channels, true);
-    const std::vector<TimingJump>& jumps = recorded.sweep.jumps;
-    if (jumps.empty()) return recorded;
-    const std::vector<Sample> device = withoutJumps(channels.device, jumps);
-    std::vector<Sample> reference;
-    if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
+    if (recorded.sweep.jumps.empty()) return recorded;
+    const SweepAnalysis found = searchedAgain(plan, channels, recorded.sweep);
+    std::vector<Sample> device, reference;
     RecordingAnalysis repaired =
-        measureRecording(plan, {device, channels.reference != nullptr ? &reference : nullptr, channels.step}, false);
-    carryJumps(recorded.sweep, repaired.sweep);
+        measureRecording(plan, channelsWithoutJumps(channels, found.jumps, device, reference), false);
+    carryJumps(found, repaired.sweep);
     return repaired;
 }
 

@@ -47,9 +47,11 @@ TonePhase tonePhaseAt(const ToneBlock& block, double frequency) {
 
 // The jumps of a sample or a few that the tones' phases show (phase_steps.h),
 // placed between the blocks they lie between, and the tones after each moved.
+// Steps as long as the layout's settling time and drift allowance still leave
+// every block inside its tone; longer ones leave unsteady tones (timing_jumps.h).
 void addPhaseSteps(const std::vector<NominalTone>& tones, const std::vector<TonePhase>& phases, double trigger,
-                   double rate, RecordingTimeline& found) {
-    for (const PhaseStep& step : findPhaseSteps(phases, rate)) {
+                   double rate, int longest, RecordingTimeline& found) {
+    for (const PhaseStep& step : findPhaseSteps(phases, rate, longest)) {
         if (step.tone == 0 || step.tone >= found.timing.size()) continue;
         const BlockPlacement before = placeOnTimeline(tones[step.tone - 1], trigger, found.timing[step.tone - 1]);
         const BlockPlacement after = placeOnTimeline(tones[step.tone], trigger, found.timing[step.tone]);
@@ -154,7 +156,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
         if (block.samples != nullptr) takeHalves(found.halves[i], block);
         phases.push_back(tonePhaseAt(block, place.frequency));
     }
-    addPhaseSteps(tones, phases, trigger, rate, found);
+    addPhaseSteps(tones, phases, trigger, rate, plan.settlingSamples() + std::max(0, plan.driftSamples()), found);
     return found;
 }
 
