@@ -271,7 +271,7 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
     const std::vector<Sample>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
-    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
+    ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
