@@ -36,8 +36,13 @@ void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
             if (tone.index == jump.tone && tone.steadiness && !tone.steadiness->steady) tone.steadiness->flag = ToneFlag::Gap;
         }
     }
-    for (std::size_t i = 0; i < repaired.tones.size() && i < recorded.tones.size(); ++i) {
-        if (recorded.tones[i].placed) continue;
+    // Tones the recording as recorded did not reach, past a jump whose size
+    // was only estimated, lie where that estimate put them: not placed either.
+    const bool anyUnplaced = std::any_of(recorded.tones.begin(), recorded.tones.end(),
+                                         [](const ToneMeasurement& t) { return !t.placed; });
+    for (std::size_t i = 0; i < repaired.tones.size(); ++i) {
+        const bool beyond = i >= recorded.tones.size();
+        if (beyond ? !anyUnplaced : recorded.tones[i].placed) continue;
         ToneMeasurement& tone = repaired.tones[i];
         tone.placed = false;
         SteadinessCheck check = tone.steadiness.value_or(SteadinessCheck{});

@@ -12,6 +12,7 @@
 #include <random>
 #include <vector>
 
+#include "analysis/jump_repair.h"
 #include "analysis/phase_steps.h"
 #include "clock_test_recordings.h"
 #include "fault_recordings.h"
@@ -187,6 +188,28 @@ TEST(Jumps, ALossLongerThanATonesIsNamedWithItsSize) {
         EXPECT_EQ(jump.tone, tone);
         for (std::size_t i = 0; i < a.sweep.tones.size(); ++i) EXPECT_EQ(a.sweep.tones[i].placed, i < tone) << i;
     }
+}
+
+// The recording as recorded ended before its last tones (samples were lost);
+// the repaired one, padded to its length, holds them where an estimated size
+// put them: they are not placed either. Without an unplaced tone they are kept.
+TEST(JumpRepair, TonesPastTheRecordedEndAfterAnEstimatedJumpAreNotPlaced) {
+    analysis::SweepAnalysis recorded, repaired;
+    recorded.tones.resize(3);
+    repaired.tones.resize(5);
+    recorded.tones[2].placed = false;
+    analysis::carryJumps(recorded, repaired);
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(repaired.tones[i].placed, i < 2) << i;
+        if (i >= 2) {
+            EXPECT_EQ(repaired.tones[i].steadiness->flag, ToneFlag::Jump) << i;
+        }
+    }
+    recorded.tones[2].placed = true;
+    analysis::SweepAnalysis kept;
+    kept.tones.resize(5);
+    analysis::carryJumps(recorded, kept);
+    for (const auto& t : kept.tones) EXPECT_TRUE(t.placed);
 }
 
 // Clicks, bursts and noise that grows along the recording, on recordings

@@ -143,6 +143,35 @@ TEST(SteadyProgram, AJumpShorterThanTheSettlingTimeIsNamedWithItsSizeAndDirectio
     }
 }
 
+// 200 ms lost from the middle of the sweep (a recorder's dropped buffers,
+// longer than a tone: whole tones are gone) or 200 ms of silence put in,
+// without a sync pulse after it: named with its size to a per cent and its
+// sign, the later tones not measured, exit 1.
+TEST(SteadyProgram, ALossLongerThanATonesIsNamedWithItsSize) {
+    for (const int samples : {-9600, 9600}) {
+        TempDir dir;
+        recordUnderrun(dir, {}, samples);
+        const ProgramRun run = analyze(dir, "u.wav");
+        EXPECT_EQ(run.exitCode, 1) << samples;
+        EXPECT_NE(run.err.find(samples < 0 ? "auralyn: the recording jumps by -19" : "auralyn: the recording jumps by 20"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find(samples < 0 ? " samples early" : " samples late"), std::string::npos) << run.err;
+        const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+        EXPECT_EQ(json["status"], "jump");
+        ASSERT_EQ(json["jumps"].size(), 1u) << samples;
+        EXPECT_NEAR(json["jumps"][0]["size_s"].get<double>(), samples / 48000.0, 0.002) << samples;
+        const unsigned jumpTone = json["jumps"][0]["tone"];
+        // The last tones of the shortened recording lie past its end: not measured either.
+        for (unsigned i = 0; i < json["tones"].size(); ++i) {
+            EXPECT_EQ(json["tones"][i]["amplitude"].is_null(), i >= jumpTone) << i;
+            if (i < jumpTone) {
+                EXPECT_NE(json["tones"][i]["flag"], "jump") << i;
+            }
+        }
+    }
+}
+
 // The sweep through a room whose reverberation (exponentially decaying noise,
 // decay time 0.08 s, every 32nd tap over 0.3 s) outlasts the settling time
 // of 0.04 s, convolved here, with a little noise.
