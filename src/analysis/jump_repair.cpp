@@ -14,8 +14,7 @@ std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std
         const std::int64_t at = std::clamp<std::int64_t>(jump.sample, copied, size);
         repaired.insert(repaired.end(), recording.begin() + copied, recording.begin() + at);
         copied = at;
-        // A jump whose size the tones could not give moves nothing: the tones after it are not measured.
-        const auto samples = std::isfinite(jump.samples) ? static_cast<std::int64_t>(std::llround(jump.samples)) : 0;
+        const auto samples = static_cast<std::int64_t>(std::llround(jump.samples));
         if (samples > 0) copied = std::min(size, copied + samples);
         if (samples < 0) repaired.insert(repaired.end(), static_cast<std::size_t>(-samples), Sample{0});
     }

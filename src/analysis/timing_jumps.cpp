@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <optional>
 
 #include "analysis/phase_steps.h"
@@ -283,17 +282,12 @@ private:
         const std::size_t k = *start;
         const std::optional<Range> home = validShifts(k - 1);
         if (!home) return false;
-        const TailSize size = sizeFromLaterTones(k, *home);
-        if (!size.moved) return false;
-        record(k, size.samples, false);
+        const std::optional<double> samples = sizeFromLaterTones(k, *home);
+        if (!samples) return false;
+        record(k, *samples, false);
         unplaceFrom(k);
         return true;
     }
-
-    struct TailSize {
-        bool moved = false;  // a later tone stands steady at its level away from its place
-        double samples = std::numeric_limits<double>::quiet_NaN();  // NaN where the tones do not agree on it
-    };
 
     // The size of a jump before tone k from the tones after it, each against
     // tone k - 1's `home`: the ends of the ranges, where each block meets the
@@ -303,9 +297,10 @@ private:
     // than a tone takes whole tones away, whose frequency then fits only the
     // leakage of others: a later tone counts where it stands at a quarter of
     // tone k - 1's level or more, and two of them must agree (one where no
-    // other is left).
-    TailSize sizeFromLaterTones(std::size_t k, const Range& home) const {
-        TailSize size;
+    // other is left). A gain that changes along the recording leaves its
+    // tones unsteady too, and some of them steady somewhere else by chance,
+    // but not two in a row at one distance.
+    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home) const {
         std::optional<double> previous;
         std::size_t tried = 0;
         const std::size_t first = std::min(k + 1, usable() - 1);
@@ -316,16 +311,12 @@ private:
             if (!moved || moved->width() < 0.5 * home.width() || moved->loudest < kLevelAfterJump * home.loudest ||
                 (moved->low <= 0.0 && 0.0 <= moved->high))
                 continue;
-            size.moved = true;
             const double samples = std::round(toneEnd(j, moved->high) - toneEnd(k - 1, home.high));
-            if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) {
-                size.samples = *previous;
-                return size;
-            }
+            if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) return previous;
             previous = samples;
         }
-        if (previous && first + 1 >= usable()) size.samples = *previous;
-        return size;
+        if (previous && first + 1 >= usable()) return previous;
+        return std::nullopt;
     }
 
     // Where tone i's tone ends, from the highest shift its block stays steady

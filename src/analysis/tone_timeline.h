@@ -33,7 +33,7 @@ struct TimingJump {
     std::uint32_t tone = 0;      // the first tone it moved
     double seconds = 0.0;        // where, in the recording: the start of that tone's block, before it moved
     std::int64_t sample = 0;     // the same, in recording samples
-    double samples = 0.0;        // its size; NaN where the tones after a long one do not agree on it
+    double samples = 0.0;        // its size
     bool exact = false;          // measured from a sync pulse to the sample (else estimated from the tones)
     bool fromPhases = false;     // exact, measured from the step it left in the tones' phases (phase_steps.h)
 };

@@ -56,14 +56,6 @@ std::string foundBy(const analysis::TimingJump& jump) {
 }
 
 void printJump(const std::string& path, const analysis::TimingJump& jump, double rate) {
-    if (!std::isfinite(jump.samples)) {
-        printDiagnostic("the recording jumps at " + fixed(jump.seconds, 1) + " s (tone " + std::to_string(jump.tone) +
-                        ") by more than a tone's length");
-        printDiagnostic(path + ": the tones after the jump stand steady away from their place, but do not agree "
-                               "on how far (whole tones were lost); they were not measured: record again, or make the "
-                               "sweep with sync pulses (sweep --tones-per-sync)");
-        return;
-    }
     // A jump of a sample or a few is a few hundredths of a millisecond.
     const double ms = 1000.0 * jump.samples / rate;
     printDiagnostic("the recording jumps by " + fixed(ms, std::fabs(ms) < 1.0 ? 3 : 1) + " ms at " +
