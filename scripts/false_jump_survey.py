@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""How often `auralyn analyze` names a jump on recordings that hold none.
+"""How often `auralyn analyze` names a jump on recordings that hold none, and
+what it makes of recordings that hold one.
 
 Sweeps written by `auralyn sweep` are spoilt here with numpy (not by the kit's
 simulator): white and pink noise, clicks, bursts of noise, a DC offset, noise
@@ -9,6 +10,15 @@ samples (a half-sample delay by a windowed-sinc filter). Every run that names a
 jump, or leaves a tone not measured with flag `jump`, is a false alarm.
 
     PATH=/usr/bin:$PATH python3 scripts/false_jump_survey.py build/bin/auralyn [RUNS]
+
+With `--jumps`, stalls (zeros put in) and losses (samples taken out) of 20 to
+9600 samples at random places of each sweep instead, with white noise at -70
+dBFS: each must be named with its sign (to the sample where the later tones are
+measured, within 2 % and 12 samples where they are not), and every tone still
+measured must read the phase the same recording without the jump reads, within
+the two intervals: a tone measured at the old place is a confident wrong number.
+
+    PATH=/usr/bin:$PATH python3 scripts/false_jump_survey.py build/bin/auralyn --jumps [RUNS]
 """
 import json
 import os
@@ -99,8 +109,70 @@ KINDS = ["white -60 dBFS", "pink -50 dBFS", "clicks", "bursts", "dc and rising n
          "low-pass 2 kHz", "high-pass 500 Hz", "half-sample start"]
 
 
+def analyze(auralyn, d, samples):
+    write_wave(os.path.join(d, "r.wav"), samples)
+    run = subprocess.run([auralyn, "analyze", "r.wav", "s.swp", "--json", "r.json", "-o", "r.txt"],
+                         cwd=d, capture_output=True, text=True)
+    doc = {}
+    if os.path.exists(os.path.join(d, "r.json")):
+        with open(os.path.join(d, "r.json")) as f:
+            doc = json.load(f)
+        os.remove(os.path.join(d, "r.json"))
+    return run, doc
+
+
+def wrong_phases(clean, jumped):
+    """Tones measured in both whose phases differ by more than both intervals allow."""
+    wrong = 0
+    for a, b in zip(clean.get("tones", []), jumped.get("tones", [])):
+        if a.get("phase_deg") is None or b.get("phase_deg") is None or not b.get("steady") or not a.get("steady"):
+            continue
+        limit = (a.get("phase_u95_deg") or 0) + (b.get("phase_u95_deg") or 0) + 0.05
+        error = (b["phase_deg"] - a["phase_deg"] + 180.0) % 360.0 - 180.0
+        wrong += abs(error) > limit
+    return wrong
+
+
+def jump_survey(auralyn, seeds):
+    runs = named = sized = confident_wrong = 0
+    with tempfile.TemporaryDirectory() as d:
+        for name, options in SWEEPS.items():
+            subprocess.run([auralyn, "sweep", "-q", "-o", "s.wav"] + options, cwd=d, check=True)
+            played = np.concatenate([read_wave(os.path.join(d, "s.wav")), np.zeros(48000)])
+            for seed in range(seeds):
+                rng = np.random.default_rng(77 + seed)
+                base = 0.8 * played + 32767 * 10 ** (-70 / 20) * rng.standard_normal(len(played))
+                _, clean = analyze(auralyn, d, base)
+                for size in (20, -20, 100, -100, 500, -500, 2400, -2400, 9600, -9600):
+                    at = int(rng.integers(168000 + 20000, len(played) - 96000))
+                    if size > 0:
+                        y = np.concatenate([base[:at], np.zeros(size), base[at:]])
+                    else:
+                        y = np.concatenate([base[:at], base[at - size:], np.zeros(-size)])
+                    run, doc = analyze(auralyn, d, y)
+                    runs += 1
+                    jumps = doc.get("jumps") or []
+                    ok_name = len(jumps) >= 1 and all(j["size_samples"] * size > 0 for j in jumps)
+                    found = sum(j["size_samples"] for j in jumps) if ok_name else 0
+                    exact = ok_name and all(j["exact"] for j in jumps)
+                    ok_size = ok_name and (found == size if exact else abs(found - size) <= 12 + 0.02 * abs(size))
+                    wrong = wrong_phases(clean, doc)
+                    named += ok_name
+                    sized += ok_size
+                    confident_wrong += wrong > 0
+                    if not ok_size or wrong:
+                        print(f"{name}, seed {seed}, {size:+d} samples at {at}: exit {run.returncode}, "
+                              f"jumps {[(j['tone'], j['size_samples'], j['exact']) for j in jumps]}, "
+                              f"{wrong} tones with a wrong phase")
+    print(f"{runs} recordings with a jump: {named} named with their sign, {sized} with their size, "
+          f"{confident_wrong} with a tone measured at a wrong place")
+    return 1 if confident_wrong else 0
+
+
 def main():
     auralyn = os.path.abspath(sys.argv[1])
+    if len(sys.argv) > 2 and sys.argv[2] == "--jumps":
+        return jump_survey(auralyn, int(sys.argv[3]) if len(sys.argv) > 3 else 1)
     seeds = int(sys.argv[2]) if len(sys.argv) > 2 else 2
     runs = alarms = 0
     with tempfile.TemporaryDirectory() as d:

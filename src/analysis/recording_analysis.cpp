@@ -267,7 +267,13 @@ LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigg
 
 namespace {
 
-RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels, bool searchJumps) {
+// `recorded`, where given, is the measurement of the recording before its
+// jumps were taken out: the jump searches are not made again, and the tones
+// it could not place are left unplaced here too, before they could place the
+// sweep's start (those after an estimated jump lie a few samples off).
+RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels,
+                                   const SweepAnalysis* recorded = nullptr) {
+    const bool searchJumps = recorded == nullptr;
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
     const std::vector<Sample>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
@@ -290,8 +296,10 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     const double grid = std::max(sampleGrid(channels.device, channels.step),
                                  channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline =
+    RecordingTimeline timeline =
         findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
+    for (std::size_t i = 0; recorded != nullptr && i < timeline.timing.size(); ++i)
+        timeline.timing[i].placed = timeline.timing[i].placed && placedAfterRepair(*recorded, i);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
@@ -397,7 +405,7 @@ SweepAnalysis searchedAgain(const sweep::SweepPlan& plan, const RecordingChannel
     if (exact.empty() || exact.size() == recorded.jumps.size()) return recorded;
     std::vector<Sample> device, reference;
     SweepAnalysis again =
-        measureRecording(plan, channelsWithoutJumps(channels, exact, device, reference), true).sweep;
+        measureRecording(plan, channelsWithoutJumps(channels, exact, device, reference)).sweep;
     // Mapped back: past each exact jump the repaired recording lies its size behind the recorded one.
     for (TimingJump& jump : again.jumps) {
         double moved = 0.0;
@@ -417,12 +425,12 @@ SweepAnalysis searchedAgain(const sweep::SweepPlan& plan, const RecordingChannel
 // taken out (jump_repair.h): its tones then agree on one clock again, and
 // every tone after a jump is measured on its new time base.
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
-    RecordingAnalysis recorded = measureRecording(plan, channels, true);
+    RecordingAnalysis recorded = measureRecording(plan, channels);
     if (recorded.sweep.jumps.empty()) return recorded;
     const SweepAnalysis found = searchedAgain(plan, channels, recorded.sweep);
     std::vector<Sample> device, reference;
     RecordingAnalysis repaired =
-        measureRecording(plan, channelsWithoutJumps(channels, found.jumps, device, reference), false);
+        measureRecording(plan, channelsWithoutJumps(channels, found.jumps, device, reference), &found);
     carryJumps(found, repaired.sweep);
     return repaired;
 }

@@ -170,6 +170,15 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
     }
 }
 
+// Whether the first jump past `known` (those found before the search) lies
+// within two tones of `estimated`, with its sign.
+bool samePlaceAndSign(const std::vector<TimingJump>& jumps, std::size_t known, const TimingJump& estimated) {
+    if (jumps.size() <= known) return false;
+    const TimingJump& first = jumps[known];
+    const auto apart = std::abs(static_cast<long long>(first.tone) - static_cast<long long>(estimated.tone));
+    return apart <= 2 && first.samples * estimated.samples > 0.0;
+}
+
 }  // namespace
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
@@ -196,22 +205,38 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
     const JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,
                             trialBlocks(plan, tones, sweep, sweep.trigger, timing, roundingVariance, found.halves)};
+    const std::vector<ToneTiming> unmoved = found.timing;
     const std::vector<TimingJump> jumps = findJumps(search, found.timing);
-    found.jumps.insert(found.jumps.end(), jumps.begin(), jumps.end());
-    std::vector<TonePhase> phases;
-    for (std::size_t i = 0; i < tones.size() && i < found.timing.size(); ++i) {
-        if (!found.timing[i].placed) {
-            phases.push_back(TonePhase{});
-            continue;
+    const auto phasesOn = [&](const std::vector<ToneTiming>& timeline) {
+        std::vector<TonePhase> phases;
+        for (std::size_t i = 0; i < tones.size() && i < timeline.size(); ++i) {
+            if (!timeline[i].placed) {
+                phases.push_back(TonePhase{});
+                continue;
+            }
+            const BlockPlacement place = placeOnTimeline(tones[i], trigger, timeline[i]);
+            ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
+            block.clockU95Ppm = clockU95;
+            block.roundingVariance = roundingVariance;
+            if (block.samples != nullptr) takeHalves(found.halves[i], block);
+            phases.push_back(tonePhaseAt(block, place.frequency));
         }
-        const BlockPlacement place = placeOnTimeline(tones[i], trigger, found.timing[i]);
-        ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
-        block.clockU95Ppm = clockU95;
-        block.roundingVariance = roundingVariance;
-        if (block.samples != nullptr) takeHalves(found.halves[i], block);
-        phases.push_back(tonePhaseAt(block, place.frequency));
+        return phases;
+    };
+    const int longest = plan.settlingSamples() + std::max(0, plan.driftSamples());
+    // A jump that the tones' ends only estimate (to a few samples, and
+    // poorly where a loss ran a block into the next tone) may have left the
+    // tones after it steady at the old place: where their phases give it to
+    // the sample, at about the same tone and with the same sign, they are taken instead.
+    const bool estimatedOnly = !jumps.empty() && std::none_of(jumps.begin(), jumps.end(), [](const TimingJump& j) { return j.exact; });
+    if (estimatedOnly) {
+        RecordingTimeline byPhases = found;
+        byPhases.timing = unmoved;
+        addPhaseSteps(tones, phasesOn(unmoved), trigger, rate, longest, byPhases);
+        if (samePlaceAndSign(byPhases.jumps, found.jumps.size(), jumps.front())) return byPhases;
     }
-    addPhaseSteps(tones, phases, trigger, rate, plan.settlingSamples() + std::max(0, plan.driftSamples()), found);
+    found.jumps.insert(found.jumps.end(), jumps.begin(), jumps.end());
+    addPhaseSteps(tones, phasesOn(found.timing), trigger, rate, longest, found);
     return found;
 }
 

@@ -53,12 +53,18 @@ public:
     }
 
     // Low tones, whose blocks a short jump leaves inside their tone, hold
-    // steady at either place: the first tone that tells decides.
-    bool sidesWithPulse(double samples) const {
+    // steady at either place: the first tone that tells decides. One steady
+    // at neither after some steady at both holds the jump, and those before
+    // it lie before the jump, where the pulse puts them. A later pulse found
+    // where the first puts it, among tones steady at both, sides with it too.
+    bool sidesWithPulse(double samples) {
+        bool pulseInPlace = false;
         for (std::size_t j = 0; j < usable(); ++j) {
             const Side side = sideOf(j, samples);
             if (side == Side::Before) return true;
-            if (side == Side::After || side == Side::Holds) return false;
+            if (side == Side::Holds) return j > 0 && j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
+            if (side == Side::After) return pulseInPlace;
+            pulseInPlace = pulseInPlace || (j > 0 && s_.tones[j].syncBefore && pulseMoved(j) == 0.0);
         }
         return false;
     }
