@@ -1,6 +1,7 @@
 #include "analysis/phase_steps.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <optional>
 
@@ -38,38 +39,71 @@ struct Window {
     std::size_t from = 0, step = 0, to = 0;  // [from, to), the later ones from `step`
 };
 
+constexpr std::size_t kMostInWindow = kSide + kLongAfter;
+
+// What a window's fit needs whatever the trial step: each tone's weight and
+// frequency and the inverse of the normal equations of a quadratic in
+// frequency, which depend on the tones alone (weighted least squares).
+struct WindowFit {
+    std::size_t n = 0, later = 0;  // tones, and the first of those after the step
+    std::array<double, kMostInWindow> phase{}, weight{}, u{}, turnPerSample{};
+    std::array<std::array<double, 3>, 3> inverse{};
+    bool valid = false;
+};
+
+WindowFit windowFit(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable, const Window& w,
+                    double rate) {
+    WindowFit f;
+    f.n = std::min(w.to - w.from, kMostInWindow);
+    f.later = w.step - w.from;
+    const double reference = tones[usable[w.step]].frequency;
+    SquareMatrix g{};
+    for (std::size_t k = 0; k < f.n; ++k) {
+        const TonePhase& t = tones[usable[w.from + k]];
+        f.phase[k] = t.phase;
+        f.weight[k] = 1.0 / (t.sd * t.sd + kPhaseFloor * kPhaseFloor);
+        f.u[k] = t.frequency / reference - 1.0;
+        f.turnPerSample[k] = 2.0 * kPi * t.frequency / rate;
+        const double basis[3] = {1.0, f.u[k], f.u[k] * f.u[k]};
+        for (int i = 0; i < 3; ++i) {
+            for (int j = 0; j < 3; ++j) g[i][j] += f.weight[k] * basis[i] * basis[j];
+        }
+    }
+    if (!choleskyFactor(g, 3)) return f;
+    for (int column = 0; column < 3; ++column) {
+        Vector unit{};
+        unit[column] = 1.0;
+        choleskySolve(g, 3, unit);
+        for (int row = 0; row < 3; ++row) f.inverse[row][column] = unit[row];
+    }
+    f.valid = true;
+    return f;
+}
+
 // The weighted misfit of a quadratic in frequency to the window's phases,
 // those from the step on turned back by `samples`. Neighbouring phases are
 // unwrapped against each other, which takes the response to turn by less than
 // half a cycle from tone to tone.
-double misfit(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable, const Window& w,
-              double samples, double rate) {
-    const double reference = tones[usable[w.step]].frequency;
-    const std::size_t n = w.to - w.from;
-    std::vector<double> q(n), weight(n), u(n);
+double misfit(const WindowFit& f, double samples) {
+    if (!f.valid) return 0.0;
+    std::array<double, kMostInWindow> q{};
     double previous = 0.0;
-    SquareMatrix g{};
-    Vector b{};
-    for (std::size_t k = 0; k < n; ++k) {
-        const TonePhase& t = tones[usable[w.from + k]];
-        const double turn = w.from + k >= w.step ? 2.0 * kPi * t.frequency * samples / rate : 0.0;
-        const double p = t.phase + turn;
+    double b[3] = {0.0, 0.0, 0.0};
+    for (std::size_t k = 0; k < f.n; ++k) {
+        const double p = f.phase[k] + (k >= f.later ? f.turnPerSample[k] * samples : 0.0);
         q[k] = k == 0 ? p : q[k - 1] + wrappedRadians(p - previous);
         previous = p;
-        weight[k] = 1.0 / (t.sd * t.sd + kPhaseFloor * kPhaseFloor);
-        u[k] = t.frequency / reference - 1.0;
-        const double basis[3] = {1.0, u[k], u[k] * u[k]};
-        for (int i = 0; i < 3; ++i) {
-            b[i] += weight[k] * basis[i] * q[k];
-            for (int j = 0; j < 3; ++j) g[i][j] += weight[k] * basis[i] * basis[j];
-        }
+        const double wq = f.weight[k] * q[k];
+        b[0] += wq;
+        b[1] += wq * f.u[k];
+        b[2] += wq * f.u[k] * f.u[k];
     }
-    if (!choleskyFactor(g, 3)) return 0.0;
-    choleskySolve(g, 3, b);
+    double c[3];
+    for (int i = 0; i < 3; ++i) c[i] = f.inverse[i][0] * b[0] + f.inverse[i][1] * b[1] + f.inverse[i][2] * b[2];
     double chi2 = 0.0;
-    for (std::size_t k = 0; k < n; ++k) {
-        const double r = q[k] - (b[0] + b[1] * u[k] + b[2] * u[k] * u[k]);
-        chi2 += weight[k] * r * r;
+    for (std::size_t k = 0; k < f.n; ++k) {
+        const double r = q[k] - (c[0] + c[1] * f.u[k] + c[2] * f.u[k] * f.u[k]);
+        chi2 += f.weight[k] * r * r;
     }
     return chi2;
 }
@@ -86,14 +120,13 @@ struct Trial {
     double none = 0.0, best = 0.0, second = 0.0, samples = 0.0;
 };
 
-Trial tryRange(const std::vector<TonePhase>& tones, const std::vector<std::size_t>& usable, const Window& w,
-               int least, int most, double rate) {
+Trial tryRange(const WindowFit& f, int least, int most) {
     Trial t;
-    t.none = misfit(tones, usable, w, 0.0, rate);
+    t.none = misfit(f, 0.0);
     t.best = t.second = t.none;
     for (int magnitude = least; magnitude <= most; ++magnitude) {
         for (const int d : {-magnitude, magnitude}) {
-            const double chi2 = misfit(tones, usable, w, d, rate);
+            const double chi2 = misfit(f, d);
             if (chi2 < t.best) {
                 t.second = t.best;
                 t.best = chi2;
@@ -110,7 +143,7 @@ std::optional<Candidate> shortStep(const std::vector<TonePhase>& tones, const st
                                    std::size_t p, double rate) {
     const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kSide)};
     if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastAfter) return std::nullopt;
-    const Trial t = tryRange(tones, usable, w, 1, kLongestPhaseStep, rate);
+    const Trial t = tryRange(windowFit(tones, usable, w, rate), 1, kLongestPhaseStep);
     const double freedom = static_cast<double>(w.to - w.from) - 3.0;
     const double floor = std::max(t.best, freedom);
     if (t.samples == 0.0 || t.none - t.best < kEvidence || t.none < kExplained * floor || t.second < kRunnerUp * floor)
@@ -128,8 +161,9 @@ std::optional<Candidate> longStep(const std::vector<TonePhase>& tones, const std
     const Window w{p >= kSide ? p - kSide : 0, p, std::min(usable.size(), p + kLongAfter)};
     if (w.step - w.from < kLeastBefore || w.to - w.step < kLeastLongAfter) return std::nullopt;
     const double freedom = static_cast<double>(w.to - w.from) - 3.0;
-    if (misfit(tones, usable, w, 0.0, rate) < kExplained * std::max(freedom, kEvidence / kExplained)) return std::nullopt;
-    const Trial t = tryRange(tones, usable, w, kLongestPhaseStep + 1, longest, rate);
+    const WindowFit f = windowFit(tones, usable, w, rate);
+    if (misfit(f, 0.0) < kExplained * std::max(freedom, kEvidence / kExplained)) return std::nullopt;
+    const Trial t = tryRange(f, kLongestPhaseStep + 1, longest);
     const double noise = freedom + kNoiseSigmas * std::sqrt(2.0 * freedom);
     const bool fits = t.best <= noise || kLongExplained * t.best <= t.none;
     const double floor = std::max(t.best, freedom);
