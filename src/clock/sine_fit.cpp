@@ -25,6 +25,10 @@ struct FitSums {
 struct Reinsch {
     double lambda = 0.0;
     double sigma = 1.0;
+    // Terms of the correlation that depend on theta alone, worked out once
+    // rather than for every chain.
+    std::complex<double> oneMinus;   // 1 - sigma exp(-i theta), in a form exact near theta = 0 or pi
+    std::complex<double> sigmaTurn;  // sigma exp(i theta)
 
     explicit Reinsch(double theta) {
         const double half = 0.5 * theta;
@@ -34,16 +38,21 @@ struct Reinsch {
             lambda = 4.0 * std::cos(half) * std::cos(half);
             sigma = -1.0;
         }
+        oneMinus = sigma > 0.0 ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
+                               : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
+        sigmaTurn = sigma * std::polar(1.0, theta);
+    }
+
+    // exp(i theta (count - 1)) for a chain of `count` steps: the turn to the
+    // chain's last sample, shared by all chains of one length.
+    static std::complex<double> endTurn(std::int64_t count, double theta) {
+        return std::polar(1.0, theta * (static_cast<double>(count) - 1.0));
     }
 
     // sum over m < count of y_m exp(i theta m) from the final s and d.
-    std::complex<double> correlation(double s, double d, std::int64_t count, double theta) const {
-        const double half = 0.5 * theta;
-        const std::complex<double> oneMinus =
-            sigma > 0.0 ? std::complex<double>(2.0 * std::sin(half) * std::sin(half), -std::sin(theta))
-                        : std::complex<double>(2.0 * std::cos(half) * std::cos(half), std::sin(theta));
-        const std::complex<double> state = s * oneMinus + sigma * std::polar(1.0, theta) * d;
-        return std::polar(1.0, theta * (static_cast<double>(count) - 1.0)) * state;
+    std::complex<double> correlation(double s, double d, const std::complex<double>& toEnd) const {
+        const std::complex<double> state = s * oneMinus + sigmaTurn * d;
+        return toEnd * state;
     }
 };
 
@@ -57,6 +66,26 @@ template <>
 struct SampleSum<float> {
     using type = double;
 };
+
+// The normal equations' sums from the data's three sums; the sines' and
+// cosines' own sums in closed form.
+FitSums fitSums(std::int32_t count, double firstTime, double omega, double sampleSum, double squareSum,
+                std::complex<double> correlation) {
+    const std::complex<double> once = progressionSum(static_cast<std::size_t>(count), firstTime, omega);
+    const std::complex<double> twice = progressionSum(static_cast<std::size_t>(count), firstTime, 2.0 * omega);
+    const double n = static_cast<double>(count);
+    FitSums t;
+    t.c = once.real();
+    t.s = once.imag();
+    t.cc = 0.5 * (n + twice.real());
+    t.ss = 0.5 * (n - twice.real());
+    t.sc = 0.5 * twice.imag();
+    t.y = sampleSum;
+    t.yc = correlation.real();
+    t.ys = correlation.imag();
+    t.yy = squareSum;
+    return t;
+}
 
 // sum over n of y_n exp(i omega n), with the samples' sum and sum of squares:
 // chain l correlates its samples at kChains omega, then turns by omega l.
@@ -82,8 +111,8 @@ FitSums accumulate(const T* samples, std::int32_t count, double firstTime, doubl
         }
     }
     std::complex<double> correlation = 0.0;
-    for (int l = 0; l < kChains; ++l)
-        correlation += std::polar(1.0, omega * l) * r.correlation(s[l], d[l], steps, theta);
+    const std::complex<double> toEnd = Reinsch::endTurn(steps, theta);
+    for (int l = 0; l < kChains; ++l) correlation += std::polar(1.0, omega * l) * r.correlation(s[l], d[l], toEnd);
     for (std::int32_t n = steps * kChains; n < count; ++n) {
         const Sum value = samples[n];
         sum += value;
@@ -91,20 +120,7 @@ FitSums accumulate(const T* samples, std::int32_t count, double firstTime, doubl
         correlation += std::polar(static_cast<double>(value), omega * static_cast<double>(n));
     }
     correlation *= std::polar(1.0, omega * firstTime);
-    const std::complex<double> once = progressionSum(static_cast<std::size_t>(count), firstTime, omega);
-    const std::complex<double> twice = progressionSum(static_cast<std::size_t>(count), firstTime, 2.0 * omega);
-    const double n = static_cast<double>(count);
-    FitSums t;
-    t.c = once.real();
-    t.s = once.imag();
-    t.cc = 0.5 * (n + twice.real());
-    t.ss = 0.5 * (n - twice.real());
-    t.sc = 0.5 * twice.imag();
-    t.y = static_cast<double>(sum);
-    t.yc = correlation.real();
-    t.ys = correlation.imag();
-    t.yy = static_cast<double>(squares);
-    return t;
+    return fitSums(count, firstTime, omega, static_cast<double>(sum), static_cast<double>(squares), correlation);
 }
 
 // Solves the symmetric 3x3 normal equations by Cramer's rule.
@@ -151,6 +167,15 @@ SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTim
 
 SineFit fitSine(const float* samples, std::int32_t count, double firstTime, double omega) {
     return fitSineTo(samples, count, firstTime, omega);
+}
+
+SineFit fitSine(const BlockSums& sums, std::int32_t count, double firstTime, double omega) {
+    SineFit fit;
+    fit.count = count;
+    if (count < 3) return fit;
+    const FitSums t = fitSums(count, firstTime, omega, sums.sampleSum, sums.squareSum, sums.correlation);
+    fit.solved = solve(t, static_cast<double>(count), fit);
+    return fit;
 }
 
 }  // namespace auralyn::clock

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <complex>
 #include <cstdint>
 
 namespace auralyn::clock {
@@ -30,5 +31,16 @@ struct SineFit {
 SineFit fitSine(const std::int16_t* samples, std::int32_t count, double firstTime, double omega);
 // The same over samples in 16-bit units with a fraction (24-bit, float recordings).
 SineFit fitSine(const float* samples, std::int32_t count, double firstTime, double omega);
+
+// What the fit needs of a block's samples y_k: their sum, the sum of their
+// squares and their correlation, the sum of y_k exp(i omega (k + firstTime)).
+struct BlockSums {
+    double sampleSum = 0.0;
+    double squareSum = 0.0;
+    std::complex<double> correlation;
+};
+
+// The same fit from sums a caller gathered in a pass of its own.
+SineFit fitSine(const BlockSums& sums, std::int32_t count, double firstTime, double omega);
 
 }  // namespace auralyn::clock

@@ -51,15 +51,26 @@ constexpr double kRoundingVariance = 1.0 / 12.0;
 template <>
 constexpr double kRoundingVariance<float> = 1.0 / 12.0 / 65536.0;
 
+HalvesFit fitHalves(const HalvesSums& sums, std::int32_t count) {
+    const std::int32_t firstCount = count / 2;
+    const std::int32_t secondCount = count - firstCount;
+    HalvesFit halves;
+    halves.first = fitSine(sums.first, firstCount, 0.0, sums.omega);
+    halves.second = fitSine(sums.second, secondCount, static_cast<double>(firstCount), sums.omega);
+    halves.centreDistance = 0.5 * (static_cast<double>(firstCount) + static_cast<double>(secondCount));
+    return halves;
+}
+
 template <typename T>
-FrequencyEstimate estimateFrom(const T* samples, std::int32_t count, double expectedFrequency, double sampleRate) {
+FrequencyEstimate estimateFrom(const T* samples, std::int32_t count, double expectedFrequency, double sampleRate,
+                               const HalvesSums* atStart = nullptr) {
     FrequencyEstimate estimate;
     if (samples == nullptr || count < kMinSamples || !(sampleRate > 0.0)) return estimate;
     if (!(expectedFrequency > 0.0) || !(expectedFrequency < 0.5 * sampleRate)) return estimate;
-    double omega = kTwoPi * expectedFrequency / sampleRate;
+    double omega = atStart != nullptr ? atStart->omega : kTwoPi * expectedFrequency / sampleRate;
     HalvesFit halves;
     for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
-        halves = fitHalves(samples, count, omega);
+        halves = iteration == 0 && atStart != nullptr ? fitHalves(*atStart, count) : fitHalves(samples, count, omega);
         if (!halves.first.solved || !halves.second.solved) return estimate;
         const double turn = wrapped(halves.second.phase() - halves.first.phase());
         const double correction = turn / halves.centreDistance;
@@ -89,6 +100,11 @@ FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t co
 FrequencyEstimate estimateFrequency(const float* samples, std::int32_t count, double expectedFrequency,
                                     double sampleRate) {
     return estimateFrom(samples, count, expectedFrequency, sampleRate);
+}
+
+FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate, const HalvesSums& atStart) {
+    return estimateFrom(samples, count, expectedFrequency, sampleRate, &atStart);
 }
 
 }  // namespace auralyn::clock

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "clock/sine_fit.h"
+
 namespace auralyn::clock {
 
 // The frequency of a steady tone in one block, near an expected frequency.
@@ -35,5 +37,19 @@ FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t co
 // The same over samples in 16-bit units with a fraction (24-bit, float recordings).
 FrequencyEstimate estimateFrequency(const float* samples, std::int32_t count, double expectedFrequency,
                                     double sampleRate);
+
+// A block's sums at one angular frequency near the expected one, over each
+// half (its first count / 2 samples, then the rest), both with the time origin
+// at the block's first sample: the first of the fits above, gathered by a
+// caller that passes over the samples anyway.
+struct HalvesSums {
+    double omega = 0.0;  // radians per sample
+    BlockSums first, second;
+};
+
+// The same estimate with its first fits taken from `atStart`; the samples are
+// read again only when the frequency needs correcting.
+FrequencyEstimate estimateFrequency(const std::int16_t* samples, std::int32_t count, double expectedFrequency,
+                                    double sampleRate, const HalvesSums& atStart);
 
 }  // namespace auralyn::clock

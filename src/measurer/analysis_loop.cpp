@@ -1,6 +1,7 @@
 #include "measurer/analysis_loop.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "measurer/block_measurement.h"
 #include "measurer/clock_warning.h"
@@ -20,6 +21,31 @@ void printFailure(WalkEnd end) {
     if (end == WalkEnd::RecordingEnded) std::printf("\nError: Input wave file ended before expected.");
 }
 
+// The progress line: every tone prints its percentage, but the console is
+// flushed only when the figure changes. A flush is a system call, and a dense
+// sweep has tens of tones per percent.
+class ProgressLine {
+public:
+    void show(double percent) {
+        char text[sizeof shown_];
+        const int length = std::snprintf(text, sizeof text, "\r%.0f%%  ", percent);
+        if (length < 0 || length >= static_cast<int>(sizeof text)) {
+            // A figure too long for the line (a hostile parameter file): as is.
+            std::printf("\r%.0f%%  ", percent);
+            std::fflush(stdout);
+            shown_[0] = '\0';
+            return;
+        }
+        std::fputs(text, stdout);
+        if (std::strcmp(text, shown_) == 0) return;
+        std::memcpy(shown_, text, sizeof text);
+        std::fflush(stdout);
+    }
+
+private:
+    char shown_[32] = {};
+};
+
 }  // namespace
 
 bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::vector<ToneResult>& results,
@@ -27,15 +53,20 @@ bool analyzeRecording(sweep::SweepPlan& plan, wave::WaveFile& recording, std::ve
     ToneAnalyzer analyzer(nullptr);
     analyzer.setSampleRate(plan.params().sampleRate);
     ClockWatch clockWatch;
+    ProgressLine progress;
     std::printf("\nAnalyzing input wave. Percent done:\n");
     std::fflush(stdout);
     const WalkOutcome outcome = walkRecording(plan, recording, [&](const ToneBlock& block) {
         // A walk that yields one tone more than the count stops before it.
         if (block.index >= toneCount) return false;
-        results.push_back(measureBlock(analyzer, block, plan.params().sampleRate));
-        watchBlock(clockWatch, block, plan.params().sampleRate);
-        std::printf("\r%.0f%%  ", plan.percentDone());
-        std::fflush(stdout);
+        const std::uint32_t rate = plan.params().sampleRate;
+        results.push_back(measureBlock(analyzer, block, rate));
+        if (measuredByCorrelation(block, rate)) {
+            watchBlock(clockWatch, block, rate, analyzer.halvesSums());
+        } else {
+            watchBlock(clockWatch, block, rate);
+        }
+        progress.show(plan.percentDone());
         return true;
     });
     if (outcome.end != WalkEnd::Complete) {

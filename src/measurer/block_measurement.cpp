@@ -14,8 +14,10 @@ ToneResult fitShortenedBlock(const ToneBlock& block, std::uint32_t rate) {
 
 }  // namespace
 
+bool measuredByCorrelation(const ToneBlock& block, std::uint32_t rate) { return !(block.shortened && rate != 0); }
+
 ToneResult measureBlock(ToneAnalyzer& analyzer, const ToneBlock& block, std::uint32_t rate) {
-    if (block.shortened && rate != 0) return fitShortenedBlock(block, rate);
+    if (!measuredByCorrelation(block, rate)) return fitShortenedBlock(block, rate);
     analyzer.setSamples(block.samples);
     analyzer.setTone(block.frequency, block.length);
     // Two tones of one frequency and length would otherwise share the results

@@ -15,4 +15,8 @@ namespace auralyn::measurer {
 // at the tone's frequency instead, exact on the samples that are the tone's.
 ToneResult measureBlock(ToneAnalyzer& analyzer, const ToneBlock& block, std::uint32_t rate);
 
+// Whether measureBlock measures the block with the analyzer's correlation
+// (whose sums the analyzer then holds) rather than the fit.
+bool measuredByCorrelation(const ToneBlock& block, std::uint32_t rate);
+
 }  // namespace auralyn::measurer

@@ -40,13 +40,23 @@ Stretch longestStretch(sweep::SweepPlan plan) {
 
 }  // namespace
 
-void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate) {
+namespace {
+
+void observe(ClockWatch& watch, const ToneBlock& block, const clock::FrequencyEstimate& estimate) {
     ++watch.offered;
-    const clock::FrequencyEstimate estimate =
-        clock::estimateFrequency(block.samples, block.length, block.frequency, sampleRate);
     if (!estimate.valid) return;
     watch.observations.push_back(
         clock::observationFromTone(block.frequency, estimate.frequency, estimate.standardError));
+}
+
+}  // namespace
+
+void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate) {
+    observe(watch, block, clock::estimateFrequency(block.samples, block.length, block.frequency, sampleRate));
+}
+
+void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate, const clock::HalvesSums& atStart) {
+    observe(watch, block, clock::estimateFrequency(block.samples, block.length, block.frequency, sampleRate, atStart));
 }
 
 double worstPhaseDrift(const sweep::SweepPlan& plan, double ppm) {

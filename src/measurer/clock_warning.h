@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "clock/clock_figure.h"
+#include "clock/tone_frequency.h"
 #include "measurer/recording_walk.h"
 #include "sweep/sweep_plan.h"
 
@@ -17,6 +18,9 @@ struct ClockWatch {
 
 // Estimates the frequency of the tone in one walked block.
 void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate);
+// The same with the estimate's first fits from sums the walk's own correlation
+// gathered, so that a tone at its expected frequency is not read twice.
+void watchBlock(ClockWatch& watch, const ToneBlock& block, double sampleRate, const clock::HalvesSums& atStart);
 
 // The worst phase error, in degrees, that a clock `ppm` off puts on the plan's
 // sweep: its highest tone at the end of the longest stretch from a sync pulse

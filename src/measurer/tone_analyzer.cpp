@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <cstddef>
 
 #include "measurer/sine_cosine.h"
@@ -10,6 +11,10 @@ namespace auralyn::measurer {
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
+// Pieces of a few kilobytes: the angles, sines and cosines of one stay in the
+// first-level cache between the passes over it.
+constexpr std::size_t kCorrelationPiece = 128;
+static_assert(kCorrelationPiece <= kSineCosineBlock);
 
 // Correlation sums of one block with the sine and cosine of its angles.
 struct CorrelationSums {
@@ -18,15 +23,18 @@ struct CorrelationSums {
     double sineSquares = 0.0;    // sum of sin^2(theta_i)
     double sineCosines = 0.0;    // sum of sin(theta_i) * cos(theta_i)
     double cosineSquares = 0.0;  // sum of cos^2(theta_i)
+    // The samples' own sums for the clock's fits; whole numbers, so exact.
+    std::int64_t sampleSum = 0;
+    std::int64_t squareSum = 0;
 };
 
 // theta_i = ((2 pi f) / R) * i: product and quotient in extended precision so that
 // every build lands on the same angle, rounded to double before sin and cos.
 void fillAngles(long double step, std::int32_t first, std::size_t count, double* angles) {
-    for (std::size_t j = 0; j < count; ++j) {
-        const long double index = static_cast<long double>(first) + static_cast<long double>(j);
-        angles[j] = static_cast<double>(step * index);
-    }
+    // Each index converted on its own (exact, as the sum of two whole numbers
+    // would be) rather than counted up, which would chain every angle to the last.
+    const std::int64_t count64 = static_cast<std::int64_t>(count);
+    for (std::int64_t j = 0; j < count64; ++j) angles[j] = static_cast<double>(step * static_cast<long double>(first + j));
 }
 
 void addBlock(const double* sines, const double* cosines, const std::int16_t* samples, std::size_t count,
@@ -35,6 +43,9 @@ void addBlock(const double* sines, const double* cosines, const std::int16_t* sa
         const double s = sines[j];
         const double c = cosines[j];
         if (samples != nullptr) {
+            const std::int64_t code = samples[j];
+            sums.sampleSum += code;
+            sums.squareSum += code * code;
             const double value = samples[j];
             sums.sine = sums.sine + s * value;
             sums.cosine = sums.cosine + c * value;
@@ -45,22 +56,50 @@ void addBlock(const double* sines, const double* cosines, const std::int16_t* sa
     }
 }
 
-// One pass over the block in pieces small enough for the stack.
-CorrelationSums correlate(const std::int16_t* samples, std::int32_t count, double frequency, std::uint32_t rate) {
-    CorrelationSums sums;
-    const long double step =
-        (static_cast<long double>(kTwoPi) * static_cast<long double>(frequency)) / static_cast<long double>(rate);
-    double angles[kSineCosineBlock];
-    double sines[kSineCosineBlock];
-    double cosines[kSineCosineBlock];
-    for (std::int32_t first = 0; first < count;) {
-        const std::size_t piece = std::min<std::size_t>(kSineCosineBlock, static_cast<std::size_t>(count - first));
+// Samples first to end - 1 added to the sums, in pieces small enough for the stack.
+void correlateRange(const std::int16_t* samples, std::int32_t first, std::int32_t end, long double step,
+                    CorrelationSums& sums) {
+    double angles[kCorrelationPiece];
+    double sines[kCorrelationPiece];
+    double cosines[kCorrelationPiece];
+    while (first < end) {
+        const std::size_t piece = std::min<std::size_t>(kCorrelationPiece, static_cast<std::size_t>(end - first));
         fillAngles(step, first, piece, angles);
         sineCosine(angles, sines, cosines, piece);
         addBlock(sines, cosines, samples == nullptr ? nullptr : samples + first, piece, sums);
         first += static_cast<std::int32_t>(piece);
     }
-    return sums;
+}
+
+// The sums as they stood after the first half of the block, for the clock's
+// fits, and over the whole block. The sums run on through the halves' border
+// in one order, so the whole block's are those of a single pass.
+struct BlockCorrelation {
+    CorrelationSums firstHalf;
+    CorrelationSums whole;
+};
+
+BlockCorrelation correlate(const std::int16_t* samples, std::int32_t count, double frequency, std::uint32_t rate) {
+    const long double step =
+        (static_cast<long double>(kTwoPi) * static_cast<long double>(frequency)) / static_cast<long double>(rate);
+    BlockCorrelation result;
+    const std::int32_t half = count > 0 ? count / 2 : 0;
+    correlateRange(samples, 0, half, step, result.whole);
+    result.firstHalf = result.whole;
+    correlateRange(samples, half, count, step, result.whole);
+    return result;
+}
+
+clock::BlockSums blockSums(const CorrelationSums& sums) {
+    return clock::BlockSums{static_cast<double>(sums.sampleSum), static_cast<double>(sums.squareSum),
+                            std::complex<double>(sums.cosine, sums.sine)};
+}
+
+// The second half's sums as the whole block's less the first half's.
+clock::BlockSums secondHalfSums(const CorrelationSums& whole, const CorrelationSums& first) {
+    return clock::BlockSums{static_cast<double>(whole.sampleSum - first.sampleSum),
+                            static_cast<double>(whole.squareSum - first.squareSum),
+                            std::complex<double>(whole.cosine - first.cosine, whole.sine - first.sine)};
 }
 
 // 2 * sqrt(x^2 + y^2) / N, and 0 for an empty block rather than a division by zero.
@@ -102,7 +141,12 @@ void ToneAnalyzer::samplesChanged() { invalidate(); }
 void ToneAnalyzer::measure() {
     // A rate of 0 would make every angle infinite; no recording has one.
     const std::uint32_t rate = sampleRate_ == 0 ? 1 : sampleRate_;
-    const CorrelationSums sums = correlate(samples_, count_, frequency_, rate);
+    const BlockCorrelation correlation = correlate(samples_, count_, frequency_, rate);
+    const CorrelationSums& sums = correlation.whole;
+    halves_.omega = static_cast<double>((static_cast<long double>(kTwoPi) * static_cast<long double>(frequency_)) /
+                                        static_cast<long double>(rate));
+    halves_.first = blockSums(correlation.firstHalf);
+    halves_.second = secondHalfSums(correlation.whole, correlation.firstHalf);
     sineSquares_ = sums.sineSquares;
     sineCosines_ = sums.sineCosines;
     cosineSquares_ = sums.cosineSquares;
@@ -143,6 +187,11 @@ double ToneAnalyzer::amplitude() {
 double ToneAnalyzer::measuredAmplitude() {
     if (!measurementValid_) measure();
     return measuredAmplitude_;
+}
+
+const clock::HalvesSums& ToneAnalyzer::halvesSums() {
+    if (!measurementValid_) measure();
+    return halves_;
 }
 
 double ToneAnalyzer::phase() {

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "clock/tone_frequency.h"
+
 namespace auralyn::measurer {
 
 // Measures amplitude and phase of one steady sine of known frequency in a block
@@ -24,6 +26,9 @@ public:
     // The correlation amplitude before the division by the reference.
     double measuredAmplitude();
     double phase();      // radians, -pi..pi, of the sine at the block's first sample
+    // The block's sums over each half at the tone's frequency, gathered in the
+    // same pass, for the clock's frequency estimate.
+    const clock::HalvesSums& halvesSums();
 
 private:
     void invalidate();
@@ -46,6 +51,7 @@ private:
     double sineSquares_ = 0.0;
     double sineCosines_ = 0.0;
     double cosineSquares_ = 0.0;
+    clock::HalvesSums halves_;
     bool measurementValid_ = false;
 
     double amplitudeRatio_ = 0.0;

@@ -285,6 +285,29 @@ bool WaveFile::readBytes(void* buffer, std::size_t count) {
     return true;
 }
 
+namespace {
+
+// Short forward skips are read and dropped: the C library answers every seek,
+// even one inside its buffer, with a system call, and a walk skips twice a tone.
+constexpr std::int64_t kReadPastBytes = 64 * 1024;
+
+// Moves `in` forward by `bytes` to `target` by reading; where the reading
+// falls short, seeks there as a skip always did.
+bool readPast(std::FILE* in, std::int64_t bytes, std::int64_t target) {
+    char dropped[8192];
+    while (bytes > 0) {
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::int64_t>(bytes, sizeof dropped));
+        if (std::fread(dropped, 1, piece, in) != piece) {
+            std::clearerr(in);
+            return seekPosition(in, target, SEEK_SET);
+        }
+        bytes -= static_cast<std::int64_t>(piece);
+    }
+    return true;
+}
+
+}  // namespace
+
 // Accepted exactly when at least one whole frame of the samples remains after
 // the skip; the samples end where the data chunk ends, or at the file's end for
 // a header that was never finalised. A skip that goes backwards past the first
@@ -297,7 +320,7 @@ bool WaveFile::skipSamples(std::int32_t frames) {
     const std::int64_t bytes = std::int64_t{frames} * blockAlign;
     const std::int64_t target = position + bytes;
     if (target < static_cast<std::int64_t>(dataStart) || target > dataEnd_ - std::int64_t{blockAlign}) return false;
-    const bool moved = seekPosition(in, bytes, SEEK_CUR);
+    const bool moved = bytes > 0 && bytes <= kReadPastBytes ? readPast(in, bytes, target) : seekPosition(in, bytes, SEEK_CUR);
     readPosition_ = moved ? target : -1;
     return moved;
 }

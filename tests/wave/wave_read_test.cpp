@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdint>
+#include <vector>
 
 #include "wave/wave_file.h"
 #include "test_files.h"
@@ -234,6 +236,49 @@ TEST_F(WaveReadTest, LaterSuccessKeepsTheLastFailureText) {
     ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes({3}, 8000)).c_str()));
     EXPECT_EQ(nextSample(), 3);
     EXPECT_STREQ(wave_.message, "Couldn't find RIFF, WAVE, or fmt");
+}
+
+// Short skips are read past, long ones sought: either way the next sample is
+// the one the skip lands on, across the reader's buffers and its own pieces.
+TEST_F(WaveReadTest, SkipsOfEverySizeLandOnTheirSample) {
+    constexpr std::int32_t kCount = 700000;  // 1.4 MB: more than the read buffer
+    std::vector<std::int16_t> values(kCount);
+    const auto valueAt = [](std::int64_t i) { return static_cast<std::int16_t>((i * 40503) & 0xffff); };
+    for (std::int32_t i = 0; i < kCount; ++i) values[static_cast<std::size_t>(i)] = valueAt(i);
+    ASSERT_TRUE(wave_.openRead(writeFile(test::waveBytes(values, 48000)).c_str()));
+    std::int64_t position = 0;
+    for (std::int32_t skip : {1, 4095, 4096, 4097, 32767, 32768, 32769, 300000, 3, 250000, 16384}) {
+        ASSERT_TRUE(wave_.skipSamples(skip)) << skip;
+        position += skip;
+        EXPECT_EQ(wave_.remainingFrames(), kCount - position) << skip;
+        EXPECT_EQ(nextSample(), valueAt(position)) << skip;
+        ++position;
+    }
+    ASSERT_TRUE(wave_.skipSamples(-5000));
+    EXPECT_EQ(nextSample(), valueAt(position - 5000));
+    position -= 4999;
+    EXPECT_FALSE(wave_.skipSamples(static_cast<std::int32_t>(kCount - position)));  // no frame would remain
+    EXPECT_TRUE(wave_.skipSamples(static_cast<std::int32_t>(kCount - position - 1)));
+    EXPECT_EQ(nextSample(), valueAt(kCount - 1));
+}
+
+// A data chunk that claims more than the file holds ends at the file's end:
+// a skip past it is refused without moving, one to the last sample is read past.
+TEST_F(WaveReadTest, SkipsInAChunkClaimingMoreThanTheFileStopAtItsEnd) {
+    std::vector<std::int16_t> values(1000);
+    for (std::size_t i = 0; i < values.size(); ++i) values[i] = static_cast<std::int16_t>(i);
+    const Bytes bytes = test::riff(test::concat({test::chunk("fmt ", test::pcmFormat(1, 8000, 16)),
+                                                 test::chunkWithSizeField("data", 200000, test::samples(values))}));
+    ASSERT_TRUE(wave_.openRead(writeFile(bytes).c_str()));
+    EXPECT_EQ(nextSample(), 0);
+    EXPECT_FALSE(wave_.skipSamples(1500));
+    EXPECT_FALSE(wave_.skipSamples(999));
+    EXPECT_EQ(nextSample(), 1);
+    EXPECT_TRUE(wave_.skipSamples(997));
+    EXPECT_EQ(nextSample(), 999);
+    std::int16_t value = 0;
+    EXPECT_FALSE(wave_.readSample(&value));
+    EXPECT_STREQ(wave_.message, "Couldn't read samples");
 }
 
 }  // namespace
