@@ -115,7 +115,9 @@ std::function<TrialBlock(std::size_t, const ToneTiming&)> trialBlocks(
     std::int64_t trigger, const std::vector<Sample>& timing, double roundingVariance, std::vector<HalvesFit>& halves) {
     const double rate = plan.params().sampleRate;
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
-    return [&, rate, clockU95, trigger](std::size_t i, const ToneTiming& t) {
+    // The recording, tones, sweep and halves outlive the search; the numbers are copied.
+    return [&tones, &sweep, &timing, &halves, rate, clockU95, trigger, roundingVariance](std::size_t i,
+                                                                                        const ToneTiming& t) {
         const BlockPlacement place = placeOnTimeline(tones[i], static_cast<double>(trigger), t);
         ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
         block.clockU95Ppm = clockU95;
