@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <optional>
+#include <utility>
 
 #include "analysis/clock_walk.h"
 #include "analysis/recording_pulse.h"
@@ -96,6 +97,7 @@ RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<Nominal
     const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     std::vector<ClockCorrectedTone> fitted;
+    fitted.reserve(tones.size());
     for (const NominalTone& tone : tones) {
         const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
@@ -172,13 +174,14 @@ void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalT
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
     const double ppm = sweep.corrected ? walk.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
+    // A tone with its fits is the better part of a kilobyte: grown in place, not copied.
+    sweep.tones.reserve(tones.size());
     for (std::size_t i = 0; i < tones.size(); ++i) {
         const BlockPlacement block = placeBlock(tones[i], static_cast<double>(sweep.trigger), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        ClockCorrectedTone tone = fitToneAt(tones[i], block, recording, rate);
+        ClockCorrectedTone& tone = sweep.tones.emplace_back(fitToneAt(tones[i], block, recording, rate));
         tone.measuredFrequency = measuredFrequency(walk, i);
         if (i < walk.estimates.size()) tone.frequencyStandardError = walk.estimates[i].standardError;
-        sweep.tones.push_back(tone);
     }
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
 }
@@ -215,7 +218,7 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
         fromPulse->timedByPulse = true;
         fromPulse->trigger = *pulse;
         measureFromTrigger(plan, tones, recording, *fromPulse);
-        if (tonesConfirmPulse(*fromPulse, plan.params().sampleRate)) return *fromPulse;
+        if (tonesConfirmPulse(*fromPulse, plan.params().sampleRate)) return std::move(*fromPulse);
     }
     TimeOrigin origin = findOrigin(plan, recording, pulse);
     sweep.locatorMargin = origin.margin;
@@ -224,7 +227,7 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     // The locator kept the pulse: the sweep was measured from it already.
     if (fromPulse && origin.byPulse && origin.trigger == fromPulse->trigger) {
         fromPulse->locatorMargin = origin.margin;
-        return *fromPulse;
+        return std::move(*fromPulse);
     }
     sweep.located = true;
     sweep.timedByPulse = origin.byPulse;

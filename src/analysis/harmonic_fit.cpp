@@ -40,10 +40,10 @@ double remainderWithoutFundamental(const SquareMatrix& gram, const Vector& beta,
 TermCovariance termCovariance(const SquareMatrix& factor, int n, int k) {
     Vector unitCosine{};
     unitCosine[2 * k - 1] = 1.0;
-    choleskySolve(factor, n, unitCosine);
+    choleskySolveTail(factor, n, 2 * k - 1, unitCosine);
     Vector unitSine{};
     unitSine[2 * k] = 1.0;
-    choleskySolve(factor, n, unitSine);
+    choleskySolveTail(factor, n, 2 * k, unitSine);
     return {unitCosine[2 * k - 1], unitSine[2 * k], unitCosine[2 * k]};
 }
 

@@ -65,9 +65,9 @@ std::optional<ThreeParameterSolver> threeParameterSolver(std::size_t blockLength
     sinusoidGram(blockLength, 0.0, w, 1, solver.factor);
     if (!choleskyFactor(solver.factor, 3)) return std::nullopt;
     solver.cosine[1] = 1.0;
-    choleskySolve(solver.factor, 3, solver.cosine);
+    choleskySolveFrom(solver.factor, 3, 1, solver.cosine);
     solver.sine[2] = 1.0;
-    choleskySolve(solver.factor, 3, solver.sine);
+    choleskySolveFrom(solver.factor, 3, 2, solver.sine);
     solver.noiseGain = solver.cosine[1] + solver.sine[2];
     return solver;
 }

@@ -188,15 +188,15 @@ constexpr double kNormal95 = 1.959963984540054;
 // burst in its block has a phase that no delay explains. Those that do are
 // marked, since the start of a device whose delay varies with frequency is
 // that of this very set.
-Origin sweepOrigin(const std::vector<ClockCorrectedTone>& timed, std::vector<ToneMeasurement>& measured,
-                   double trigger, const TimeBaseUncertainty& triggerBase, double rate) {
+Origin sweepOrigin(const std::vector<std::optional<StartPhase>>& starts, std::vector<ToneMeasurement>& measured,
+                   const TimeBaseUncertainty& triggerBase) {
     std::vector<StartPhase> phases;
     std::vector<std::size_t> used;
-    for (std::size_t i = 0; i < timed.size() && i < measured.size(); ++i) {
+    for (std::size_t i = 0; i < starts.size() && i < measured.size(); ++i) {
         const ToneMeasurement& tone = measured[i];
         const bool flagged = tone.steadiness && tone.steadiness->flag != ToneFlag::None;
         if (!tone.placed || flagged) continue;
-        const std::optional<StartPhase> phase = tonePhase(timed[i], trigger, rate);
+        const std::optional<StartPhase>& phase = starts[i];
         if (!phase) continue;
         phases.push_back(*phase);
         used.push_back(i);
@@ -216,7 +216,7 @@ TimeBase syncOf(const ClockCorrectedSweep& sweep, bool referenced) {
 // it where no pulse gave it (with a reference, the device's phase over the
 // reference's needs no origin), and widens each tone's intervals by the time base, whose origin
 // term is now that start's uncertainty.
-void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorrectedTone>& timed,
+void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<std::optional<StartPhase>>& starts,
                    const std::vector<BlockPlacement>& places, TimeBaseUncertainty timeBase, bool referenced,
                    double rate, RecordingAnalysis& result) {
     const double trigger = static_cast<double>(sweep.trigger);
@@ -226,7 +226,7 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<ClockCorr
     // With a reference the device's phase over the reference's needs no origin.
     const bool byTones = !referenced;
     const Origin origin =
-        byTones ? sweepOrigin(timed, result.sweep.tones, trigger, timeBase, rate) : Origin{0.0, timeBase.originSamples, 0.0};
+        byTones ? sweepOrigin(starts, result.sweep.tones, timeBase) : Origin{0.0, timeBase.originSamples, 0.0};
     // A wrong ratio moves the start too (in a sweep a clock error looks much
     // like a delay): the start's interval holds both.
     result.delaySamples = trigger + origin.shift;
@@ -313,12 +313,13 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
         plan, nominal, static_cast<double>(sweep.trigger), timeline.timing, channels.device, channels.step);
     std::vector<ToneBlock> checked;
     std::vector<double> offsets;
-    std::vector<ClockCorrectedTone> timed;  // each tone's fit in the timing channel, where it was measured
+    // Each tone's phase at the start, from its fit in the timing channel where it was measured.
+    std::vector<std::optional<StartPhase>> starts;
     std::vector<BlockPlacement> places;
     const std::size_t count = sweep.tones.size();
     checked.reserve(count);
     offsets.reserve(count);
-    timed.reserve(count);
+    starts.reserve(count);
     places.reserve(count);
     analysis.tones.reserve(count);
     for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
@@ -359,7 +360,7 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
             divideByReference(quality, referenceQuality);
             clips = clips || clipped(reference, cyclesPerSample);
         }
-        timed.push_back(tone);
+        starts.push_back(tonePhase(tone, static_cast<double>(sweep.trigger), rate));
         places.push_back(place);
         ToneMeasurement measured = measuredTone(tone, quality);
         measured.clipped = clips;
@@ -377,7 +378,7 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     // Tones rounded without dither carry an error that is no noise: flagged
     // first, they take no part in placing the start.
     boundCoarseRounding(grid, channels.step, analysis.tones);
-    referToOrigin(sweep, timed, places, timeBase, channels.reference != nullptr, rate, result);
+    referToOrigin(sweep, starts, places, timeBase, channels.reference != nullptr, rate, result);
     if (timeline.clockModel && timeline.clockModel->drifting)
         addDriftUncertainty(*timeline.clockModel, offsets, rate, analysis.tones);
     unwrapAlongSweep(analysis.tones);

@@ -20,17 +20,38 @@ bool choleskyFactor(SquareMatrix& g, int n, double relativeFloor) {
     return true;
 }
 
-void choleskySolve(const SquareMatrix& l, int n, Vector& b) {
-    for (int i = 0; i < n; ++i) {
+void choleskySolve(const SquareMatrix& l, int n, Vector& b) { choleskySolveFrom(l, n, 0, b); }
+
+namespace {
+
+// L y = b for a b that is zero before `first`: so is y, and the terms skipped are exact zeros.
+void forwardFrom(const SquareMatrix& l, int n, int first, Vector& b) {
+    for (int i = first; i < n; ++i) {
         double sum = b[i];
-        for (int k = 0; k < i; ++k) sum -= l[i][k] * b[k];
+        for (int k = first; k < i; ++k) sum -= l[i][k] * b[k];
         b[i] = sum / l[i][i];
     }
-    for (int i = n - 1; i >= 0; --i) {
+}
+
+// L^T x = y for the entries from the last down to `stop`.
+void backwardDownTo(const SquareMatrix& l, int n, int stop, Vector& b) {
+    for (int i = n - 1; i >= stop; --i) {
         double sum = b[i];
         for (int k = i + 1; k < n; ++k) sum -= l[k][i] * b[k];
         b[i] = sum / l[i][i];
     }
+}
+
+}  // namespace
+
+void choleskySolveFrom(const SquareMatrix& l, int n, int first, Vector& b) {
+    forwardFrom(l, n, first, b);
+    backwardDownTo(l, n, 0, b);
+}
+
+void choleskySolveTail(const SquareMatrix& l, int n, int first, Vector& b) {
+    forwardFrom(l, n, first, b);
+    backwardDownTo(l, n, first, b);
 }
 
 }  // namespace auralyn::analysis

@@ -18,4 +18,16 @@ bool choleskyFactor(SquareMatrix& g, int n, double relativeFloor = 1e-10);
 // Solves L L^T x = b for x, in place in b.
 void choleskySolve(const SquareMatrix& l, int n, Vector& b);
 
+// The same for a b whose entries before `first` are zero (a column of the
+// inverse, for one parameter's variance): the forward pass starts there, since
+// the terms it skips are all exact zeros. The result is choleskySolve's, bit
+// for bit.
+void choleskySolveFrom(const SquareMatrix& l, int n, int first, Vector& b);
+
+// Only the entries from `first` on of that solution, for a caller that needs
+// no more (the variances and covariance of one harmonic's pair): the backward
+// pass stops there, since no later entry depends on an earlier one. Those
+// entries are choleskySolve's bit for bit; the ones before stay zero.
+void choleskySolveTail(const SquareMatrix& l, int n, int first, Vector& b);
+
 }  // namespace auralyn::analysis

@@ -5,6 +5,7 @@
 
 #include "cli/audio_commands.h"
 #include "cli/commands.h"
+#include "platform/memory_advice.h"
 #include "platform/product.h"
 
 namespace {
@@ -49,6 +50,7 @@ int reportParseError(CLI::App& app, const CLI::ParseError& error) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    auralyn::platform::keepFreedMemory();
     CLI::App app{"Auralyn measures the frequency response of audio devices with a stepped-sine sweep.", "auralyn"};
     app.set_version_flag("--version", std::string("auralyn (") + auralyn::platform::kProductName + ") " +
                                           auralyn::platform::kProductVersion);

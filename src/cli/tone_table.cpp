@@ -23,6 +23,8 @@ std::string csvField(std::optional<double> value, bool boolean) {
     return text;
 }
 
+}  // namespace
+
 nlohmann::ordered_json jsonValue(const ToneColumn& column, const analysis::ToneMeasurement& tone) {
     if (column.json) return column.json(tone);
     if (column.text) {
@@ -33,8 +35,6 @@ nlohmann::ordered_json jsonValue(const ToneColumn& column, const analysis::ToneM
     if (column.boolean && value) return *value != 0.0;
     return jsonNumber(value);
 }
-
-}  // namespace
 
 std::vector<ToneColumn> standardToneColumns() {
     return {
@@ -110,20 +110,6 @@ std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vect
         text += '\n';
     }
     return text;
-}
-
-std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
-                          const std::vector<analysis::ToneMeasurement>& tones) {
-    nlohmann::ordered_json document = nlohmann::ordered_json::object();
-    for (const SummaryField& field : summary) document[field.first] = field.second;
-    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-    for (const analysis::ToneMeasurement& tone : tones) {
-        nlohmann::ordered_json row = nlohmann::ordered_json::object();
-        for (const ToneColumn& column : columns) row[column.name] = jsonValue(column, tone);
-        rows.push_back(std::move(row));
-    }
-    document["tones"] = std::move(rows);
-    return document.dump(2) + "\n";
 }
 
 }  // namespace auralyn::cli

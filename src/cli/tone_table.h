@@ -48,9 +48,13 @@ nlohmann::ordered_json jsonNumber(std::optional<double> value);
 // significant digits, an empty field where a tone has none. Never NaN or inf.
 std::string toneTableCsv(const std::vector<ToneColumn>& columns, const std::vector<analysis::ToneMeasurement>& tones);
 
+// A tone's value in one column as the JSON writes it: null where it has none.
+nlohmann::ordered_json jsonValue(const ToneColumn& column, const analysis::ToneMeasurement& tone);
+
 // {"<summary fields>"..., "tones": [{"<column>": value, ...}, ...]}, the
 // fields in the given order, doubles written so that they read back exactly,
-// null where a tone has no value. Ends with a line feed.
+// null where a tone has no value, indented by two spaces a level as
+// nlohmann's dump(2) does. Ends with a line feed. (tone_table_json.cpp)
 std::string toneTableJson(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
                           const std::vector<analysis::ToneMeasurement>& tones);
 

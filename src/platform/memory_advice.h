@@ -11,4 +11,12 @@ namespace auralyn::platform {
 // nothing changes where the system declines or has no such pages.
 void adviseLargePages(const void* data, std::size_t bytes);
 
+// Asks the C library to keep memory that is freed for the next request
+// instead of handing it back to the system at once: a program that builds and
+// drops buffers of megabytes one after another (a tone table, the text of a
+// report) then reuses pages it has touched already instead of faulting in
+// fresh, zeroed ones each time. For short-lived programs; a hint only, where
+// the C library offers no such setting nothing changes.
+void keepFreedMemory();
+
 }  // namespace auralyn::platform

@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #include <sys/mman.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace auralyn::platform {
 
@@ -16,6 +19,16 @@ void adviseLargePages([[maybe_unused]] const void* data, [[maybe_unused]] std::s
     const std::uintptr_t end = (start + bytes) & ~(kLargePage - 1);
     if (data == nullptr || end <= first) return;
     madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
+#endif
+}
+
+void keepFreedMemory() {
+#ifdef __GLIBC__
+    // Blocks up to 64 MiB come from the heap, which keeps up to 256 MiB
+    // freed at its top (the defaults, 128 KiB each at first, unmap and trim
+    // at once).
+    mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    mallopt(M_TRIM_THRESHOLD, 256 << 20);
 #endif
 }
 

@@ -88,5 +88,65 @@ TEST(ToneTable, AddedColumnsFollowTheFixedOnes) {
     EXPECT_EQ(toneTableCsv(columns, {}), "frequency_hz,amplitude,magnitude_db,phase_deg,block_samples\n");
 }
 
+
+// The document as a tree, dumped whole: what the writer must match byte for byte.
+std::string treeDump(const std::vector<SummaryField>& summary, const std::vector<ToneColumn>& columns,
+                     const std::vector<analysis::ToneMeasurement>& tones) {
+    nlohmann::ordered_json document = nlohmann::ordered_json::object();
+    for (const SummaryField& field : summary) document[field.first] = field.second;
+    nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+    for (const analysis::ToneMeasurement& t : tones) {
+        nlohmann::ordered_json row = nlohmann::ordered_json::object();
+        for (const ToneColumn& column : columns) row[column.name] = jsonValue(column, t);
+        rows.push_back(std::move(row));
+    }
+    document["tones"] = std::move(rows);
+    return document.dump(2) + "\n";
+}
+
+// Columns that exercise the writer's corners: nested lists and objects,
+// words that need escaping, booleans, a name given twice.
+std::vector<ToneColumn> awkwardColumns() {
+    std::vector<ToneColumn> columns = analysisToneColumns();
+    columns.push_back({"steady", [](const analysis::ToneMeasurement& t) -> std::optional<double> {
+                           return t.amplitude > 100.0 ? 1.0 : 0.0;
+                       }, true});
+    columns.push_back({"flag", {}, false, {}, [](const analysis::ToneMeasurement& t) -> std::optional<std::string> {
+                           if (t.frequency > 30.0) return std::nullopt;
+                           return std::string("tab\there \"quoted\" \xc3\xa9");
+                       }});
+    columns.push_back({"steps", {}, false, [](const analysis::ToneMeasurement& t) {
+                           nlohmann::ordered_json steps = nlohmann::ordered_json::array();
+                           if (t.frequency > 30.0) return steps;
+                           steps.push_back({{"at_s", 0.25}, {"turn_deg", -12.5}, {"parts", {1, 2, nullptr}}});
+                           steps.push_back(nlohmann::ordered_json::object());
+                           return steps;
+                       }});
+    // A later column of an earlier name takes its place with its own value.
+    columns.push_back({"amplitude", [](const analysis::ToneMeasurement& t) -> std::optional<double> { return -t.amplitude; }});
+    return columns;
+}
+
+TEST(ToneTable, JsonIsTheTextOfTheWholeTreeDumped) {
+    std::vector<analysis::ToneMeasurement> tones{tone(20, 100.0, 2 * M_PI), tone(40, 200.0, -1.0),
+                                                 tone(1e-7, 1.0 / 3.0, 1e300)};
+    tones[1].quality = analysis::ToneQuality{};
+    tones[1].quality->noiseFloorDbfs = -123.45678901234567;
+    tones[1].quality->harmonicDbc[3] = std::numeric_limits<double>::quiet_NaN();
+    const nlohmann::ordered_json model = {{"model", "constant"}, {"tones", 3}, {"empty", nlohmann::ordered_json::array()}};
+    const std::vector<SummaryField> summary{{"status", "ok"},          {"clock_ppm", 8.153955688939403e-06},
+                                            {"jumps", nlohmann::ordered_json::array()}, {"clock_model", model},
+                                            {"status", "again"},       {"nothing", nlohmann::ordered_json::object()}};
+    const std::vector<ToneColumn> columns = awkwardColumns();
+    EXPECT_EQ(toneTableJson(summary, columns, tones), treeDump(summary, columns, tones));
+    EXPECT_EQ(toneTableJson(summary, columns, {}), treeDump(summary, columns, {}));
+    EXPECT_EQ(toneTableJson({}, columns, tones), treeDump({}, columns, tones));
+    EXPECT_EQ(toneTableJson({}, {}, tones), treeDump({}, {}, tones));
+    // A summary field of the tables' own name gives its place to the tones.
+    const std::vector<SummaryField> clash{{"first", 1}, {"tones", "overwritten"}, {"last", 2}};
+    EXPECT_EQ(toneTableJson(clash, columns, tones), treeDump(clash, columns, tones));
+    EXPECT_EQ(toneTableJson({{"tones", 0}}, columns, {}), treeDump({{"tones", 0}}, columns, {}));
+}
+
 }  // namespace
 }  // namespace auralyn::cli
