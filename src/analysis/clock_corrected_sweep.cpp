@@ -9,6 +9,7 @@
 #include "analysis/clock_walk.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/harmonic_fit.h"
+#include "analysis/phase_clock.h"
 #ifdef AURALYN_HAVE_SWEEP_LOCATOR
 #include "analysis/sweep_locator.h"
 #endif
@@ -20,6 +21,8 @@
 
 namespace auralyn::analysis {
 namespace {
+
+constexpr double kNormal95 = 1.959963984540054;
 
 double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     if (position < walk.estimates.size() && walk.estimates[position].valid) return walk.estimates[position].frequency;
@@ -163,17 +166,11 @@ ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& bloc
 
 namespace {
 
-// The clock walk from the sweep's trigger, then every tone's fit at its place
-// on the clock found.
-void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                        const std::vector<Sample>& recording, ClockCorrectedSweep& sweep) {
-    const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger,
-                                     {sweep.timedByPulse, 0.0, noiseBefore(recording, sweep.trigger)});
-    sweep.clock = walk.figure;
-    sweep.pulsesFound = walk.pulsesFound;
-    sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
-    const double ppm = sweep.corrected ? walk.figure.ppm : 0.0;
+// Every tone the recording holds fitted at its place on a clock of `ppm`.
+void fitTones(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones, const std::vector<Sample>& recording,
+              const ClockWalk& walk, double ppm, ClockCorrectedSweep& sweep) {
     const double rate = plan.params().sampleRate;
+    sweep.tones.clear();
     // A tone with its fits is the better part of a kilobyte: grown in place, not copied.
     sweep.tones.reserve(tones.size());
     for (std::size_t i = 0; i < tones.size(); ++i) {
@@ -183,6 +180,76 @@ void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalT
         tone.measuredFrequency = measuredFrequency(walk, i);
         if (i < walk.estimates.size()) tone.frequencyStandardError = walk.estimates[i].standardError;
     }
+}
+
+// How far the start may lie from the trigger when the phases are unwrapped
+// (the trigger is rounded, and a pulse's rise spans a sample or two).
+constexpr double kStartPriorSamples = 4.0;
+
+std::vector<ClockPhase> clockPhases(const ClockCorrectedSweep& sweep, double rate) {
+    const double trigger = static_cast<double>(sweep.trigger);
+    std::vector<ClockPhase> phases;
+    for (const ClockCorrectedTone& tone : sweep.tones)
+        if (const std::optional<StartPhase> p = tonePhase(tone, trigger, rate))
+            phases.push_back({p->cyclesPerSample, p->time, p->phase, p->sigma});
+    return phases;
+}
+
+// Blocks placed on a clock far off, or from a start tens of samples off (the
+// tones alone place a quiet sweep's start only that well before their phases
+// are read), hold their tones only in part; placed again where the phases put
+// them, they are read once more, until neither moves by more than its own
+// uncertainty (nor the start by half a sample).
+constexpr int kMaxClockPasses = 4;
+
+bool settled(const PhaseClock& fit) { return std::fabs(fit.ratioShift) <= fit.ratioSd && std::fabs(fit.startShift) < 0.5; }
+
+// The tones' phases along the sweep, where they fit one clock on a device of
+// flat phase (phase_clock.h), time the recording far better than their
+// frequencies: the clock figure then comes from them and every tone is
+// fitted again on it. Where they do not (at any pass), the frequencies'
+// figure and the trigger stay. A pulse's trigger, which the tones confirmed, stays.
+void refineClockByPhases(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                         const std::vector<Sample>& recording, const ClockWalk& walk, ClockCorrectedSweep& sweep) {
+    const double rate = plan.params().sampleRate;
+    const clock::ClockFigure byFrequency = sweep.clock;
+    const std::int64_t trigger = sweep.trigger;
+    const double frequencyRatio = 1.0 + byFrequency.ppm * 1e-6;
+    const double priorSd = byFrequency.u95 / kNormal95 * 1e-6;
+    double ratio = frequencyRatio;
+    for (int pass = 0; pass < kMaxClockPasses; ++pass) {
+        PhaseClock fit =
+            fitPhaseClock(clockPhases(sweep, rate), frequencyRatio / ratio - 1.0, priorSd, kStartPriorSamples);
+        if (!fit.accepted) break;
+        if (sweep.timedByPulse) fit.startShift = 0.0;
+        const bool done = settled(fit);
+        ratio *= 1.0 + fit.ratioShift;
+        sweep.clock.ppm = (ratio - 1.0) * 1e6;
+        sweep.clock.u95 = kNormal95 * fit.ratioSd * ratio * 1e6;
+        sweep.trigger += std::llround(fit.startShift);
+        fitTones(plan, tones, recording, walk, sweep.clock.ppm, sweep);
+        if (done) {
+            sweep.clockFromPhases = true;
+            return;
+        }
+    }
+    if (ratio == frequencyRatio && sweep.trigger == trigger) return;
+    sweep.clock = byFrequency;
+    sweep.trigger = trigger;
+    fitTones(plan, tones, recording, walk, byFrequency.ppm, sweep);
+}
+
+// The clock walk from the sweep's trigger, then every tone's fit at its place
+// on the clock found.
+void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                        const std::vector<Sample>& recording, ClockCorrectedSweep& sweep) {
+    const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger,
+                                     {sweep.timedByPulse, 0.0, noiseBefore(recording, sweep.trigger)});
+    sweep.clock = walk.figure;
+    sweep.pulsesFound = walk.pulsesFound;
+    sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
+    fitTones(plan, tones, recording, walk, sweep.corrected ? walk.figure.ppm : 0.0, sweep);
+    if (sweep.corrected) refineClockByPhases(plan, tones, recording, walk, sweep);
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
 }
 

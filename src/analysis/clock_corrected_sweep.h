@@ -35,6 +35,7 @@ struct ClockCorrectedTone {
 struct ClockCorrectedSweep {
     clock::ClockFigure clock;           // the ratio found; applied only when its verdict is Measured
     bool corrected = false;             // tones were placed with clock.ppm (else at 0 ppm, nominal places)
+    bool clockFromPhases = false;       // clock.ppm and u95 come from the tones' phases (phase_clock.h)
     bool pulseFound = false;            // the first sync pulse was found (a hint for the search only)
     bool located = false;               // the sweep was found in the recording: nothing is measured otherwise
     bool timedByPulse = false;          // `trigger` is the first pulse's, which the tones confirmed

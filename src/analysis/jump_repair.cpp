@@ -35,8 +35,8 @@ void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
             if (tone.index == jump.tone && tone.steadiness && !tone.steadiness->steady) tone.steadiness->flag = ToneFlag::Gap;
         }
     }
-    for (std::size_t i = 0; i < repaired.tones.size() && i < recorded.tones.size(); ++i) {
-        if (recorded.tones[i].placed) continue;
+    for (std::size_t i = 0; i < repaired.tones.size(); ++i) {
+        if (placedAfterRepair(recorded, i)) continue;
         ToneMeasurement& tone = repaired.tones[i];
         tone.placed = false;
         SteadinessCheck check = tone.steadiness.value_or(SteadinessCheck{});
@@ -44,6 +44,11 @@ void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
         check.steady = false;
         tone.steadiness = check;
     }
+}
+
+bool placedAfterRepair(const SweepAnalysis& recorded, std::size_t i) {
+    if (i < recorded.tones.size()) return recorded.tones[i].placed;
+    return std::all_of(recorded.tones.begin(), recorded.tones.end(), [](const ToneMeasurement& t) { return t.placed; });
 }
 
 }  // namespace auralyn::analysis

@@ -24,4 +24,10 @@ std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std
 // unsteady tone a jump lies in, flagged `gap`.
 void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired);
 
+// Whether tone i keeps a place once the recording is repaired: not where the
+// measurement as recorded could not place it, nor past the end that
+// measurement reached when it left any tone unplaced (the repaired recording
+// holds such tones where an estimated size put them).
+bool placedAfterRepair(const SweepAnalysis& recorded, std::size_t i);
+
 }  // namespace auralyn::analysis

@@ -34,7 +34,16 @@ struct PhaseStep {
 // the strongest step is taken first and the search repeated with it
 // removed. A response with a feature sharper than its tones' spacing is
 // left alone (nothing explains it as one step).
-std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& tones, double rate);
+//
+// A longer jump that still leaves every block inside its own tone (a player
+// that stalled, or a recorder that lost a buffer, between two blocks: up to
+// the layout's settling time and drift allowance, `longest` samples) turns
+// the later phases by many cycles. Those steps are searched over every whole
+// number of samples up to `longest` with more tones after the boundary, and
+// taken only where one number leaves a misfit at the level of the noise that
+// no other number comes near: with thousands of numbers to choose from, a
+// rough response must not be mistaken for a step.
+std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& tones, double rate, int longest = 0);
 
 inline constexpr int kLongestPhaseStep = 8;
 

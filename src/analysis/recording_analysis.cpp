@@ -270,11 +270,17 @@ LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigg
 
 namespace {
 
-RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels, bool searchJumps) {
+// `recorded`, where given, is the measurement of the recording before its
+// jumps were taken out: the jump searches are not made again, and the tones
+// it could not place are left unplaced here too, before they could place the
+// sweep's start (those after an estimated jump lie a few samples off).
+RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels,
+                                   const SweepAnalysis* recorded = nullptr) {
+    const bool searchJumps = recorded == nullptr;
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
     const std::vector<Sample>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
-    const ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
+    ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;
@@ -293,8 +299,10 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     const double grid = std::max(sampleGrid(channels.device, channels.step),
                                  channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
     const std::vector<NominalTone> nominal = nominalTones(plan);
-    const RecordingTimeline timeline =
+    RecordingTimeline timeline =
         findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
+    for (std::size_t i = 0; recorded != nullptr && i < timeline.timing.size(); ++i)
+        timeline.timing[i].placed = timeline.timing[i].placed && placedAfterRepair(*recorded, i);
     analysis.jumps = timeline.jumps;
     analysis.clockModel = timeline.clockModel;
     const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
@@ -381,21 +389,53 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     return result;
 }
 
+RecordingChannels channelsWithoutJumps(const RecordingChannels& channels, const std::vector<TimingJump>& jumps,
+                                       std::vector<Sample>& device, std::vector<Sample>& reference) {
+    device = withoutJumps(channels.device, jumps);
+    if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
+    return {device, channels.reference != nullptr ? &reference : nullptr, channels.step};
+}
+
+// The jumps found to the sample (from a pulse or the phases) taken out first,
+// the recording is searched again: a jump whose size the tones only estimate,
+// found before the exact ones were taken out, may be nothing but the blocks
+// an exact one moved into their neighbours. What the second search finds is
+// carried back to the recording as recorded.
+SweepAnalysis searchedAgain(const sweep::SweepPlan& plan, const RecordingChannels& channels, SweepAnalysis recorded) {
+    std::vector<TimingJump> exact;
+    for (const TimingJump& jump : recorded.jumps) {
+        if (jump.exact) exact.push_back(jump);
+    }
+    if (exact.empty() || exact.size() == recorded.jumps.size()) return recorded;
+    std::vector<Sample> device, reference;
+    SweepAnalysis again =
+        measureRecording(plan, channelsWithoutJumps(channels, exact, device, reference)).sweep;
+    // Mapped back: past each exact jump the repaired recording lies its size behind the recorded one.
+    for (TimingJump& jump : again.jumps) {
+        double moved = 0.0;
+        for (const TimingJump& taken : exact) moved += taken.sample <= jump.sample ? taken.samples : 0.0;
+        jump.sample += static_cast<std::int64_t>(std::llround(moved));
+        jump.seconds += moved / plan.params().sampleRate;
+    }
+    again.jumps.insert(again.jumps.end(), exact.begin(), exact.end());
+    std::sort(again.jumps.begin(), again.jumps.end(),
+              [](const TimingJump& a, const TimingJump& b) { return a.sample < b.sample; });
+    return again;
+}
+
 }  // namespace
 
 // Where the timing jumped, the recording is measured again with the jumps
 // taken out (jump_repair.h): its tones then agree on one clock again, and
 // every tone after a jump is measured on its new time base.
 RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const RecordingChannels& channels) {
-    RecordingAnalysis recorded = measureRecording(plan, channels, true);
-    const std::vector<TimingJump>& jumps = recorded.sweep.jumps;
-    if (jumps.empty()) return recorded;
-    const std::vector<Sample> device = withoutJumps(channels.device, jumps);
-    std::vector<Sample> reference;
-    if (channels.reference != nullptr) reference = withoutJumps(*channels.reference, jumps);
+    RecordingAnalysis recorded = measureRecording(plan, channels);
+    if (recorded.sweep.jumps.empty()) return recorded;
+    const SweepAnalysis found = searchedAgain(plan, channels, recorded.sweep);
+    std::vector<Sample> device, reference;
     RecordingAnalysis repaired =
-        measureRecording(plan, {device, channels.reference != nullptr ? &reference : nullptr, channels.step}, false);
-    carryJumps(recorded.sweep, repaired.sweep);
+        measureRecording(plan, channelsWithoutJumps(channels, found.jumps, device, reference), &found);
+    carryJumps(found, repaired.sweep);
     return repaired;
 }
 

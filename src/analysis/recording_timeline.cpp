@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "analysis/clock_drift.h"
 #include "analysis/phase_steps.h"
+#include "analysis/recording_pulse.h"
 #include "analysis/timing_jumps.h"
 #include "clock/clock_figure.h"
 
@@ -47,9 +50,11 @@ TonePhase tonePhaseAt(const ToneBlock& block, double frequency) {
 
 // The jumps of a sample or a few that the tones' phases show (phase_steps.h),
 // placed between the blocks they lie between, and the tones after each moved.
+// Steps as long as the layout's settling time and drift allowance still leave
+// every block inside its tone; longer ones leave unsteady tones (timing_jumps.h).
 void addPhaseSteps(const std::vector<NominalTone>& tones, const std::vector<TonePhase>& phases, double trigger,
-                   double rate, RecordingTimeline& found) {
-    for (const PhaseStep& step : findPhaseSteps(phases, rate)) {
+                   double rate, int longest, RecordingTimeline& found) {
+    for (const PhaseStep& step : findPhaseSteps(phases, rate, longest)) {
         if (step.tone == 0 || step.tone >= found.timing.size()) continue;
         const BlockPlacement before = placeOnTimeline(tones[step.tone - 1], trigger, found.timing[step.tone - 1]);
         const BlockPlacement after = placeOnTimeline(tones[step.tone], trigger, found.timing[step.tone]);
@@ -102,10 +107,84 @@ void takeHalves(HalvesFit& kept, ToneBlock& block) {
     block.halves = &kept;
 }
 
+// Most trials are the tone's own block, fitted by the sweep already; the
+// halves of the last trial of each tone are kept in `halves` for the
+// steadiness check.
+std::function<TrialBlock(std::size_t, const ToneTiming&)> trialBlocks(
+    const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones, const ClockCorrectedSweep& sweep,
+    std::int64_t trigger, const std::vector<Sample>& timing, double roundingVariance, std::vector<HalvesFit>& halves) {
+    const double rate = plan.params().sampleRate;
+    const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    // The recording, tones, sweep and halves outlive the search; the numbers are copied.
+    return [&tones, &sweep, &timing, &halves, rate, clockU95, trigger, roundingVariance](std::size_t i,
+                                                                                        const ToneTiming& t) {
+        const BlockPlacement place = placeOnTimeline(tones[i], static_cast<double>(trigger), t);
+        ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
+        block.clockU95Ppm = clockU95;
+        block.roundingVariance = roundingVariance;
+        TrialBlock trial;
+        trial.inside = block.samples != nullptr;
+        if (!trial.inside || !block.fit.valid) return trial;
+        takeHalves(halves[i], block);
+        trial.steady = checkBlock(block).steady;
+        trial.amplitude = block.fit.amplitude(1);
+        return trial;
+    };
+}
+
+// A jump this short moves no block out of its tone: the tones cannot say
+// which side of it the first pulse lies on (phase_steps.h finds it).
+constexpr double kLeastOutvotingJump = kLongestPhaseStep;
+
+// The tones put the sweep's start away from a first pulse that was found: the
+// timing jumped early in the sweep and the tones after the jump outvoted
+// those before it. Where the first tones side with the pulse, the pulse
+// keeps its time base: the sweep is timed from it again, and the jump
+// searches that follow find the jump as they find any other. The distance
+// between the pulse and the tones' start is no size for it: where the jump
+// moved the later tones by more than their blocks' room, the tones' start
+// is a compromise.
+void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                    const std::vector<Sample>& timing, double roundingVariance, ClockCorrectedSweep& sweep,
+                    RecordingTimeline& found) {
+    if (!sweep.located || !sweep.pulseFound) return;
+    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, timing);
+    if (!pulse) return;
+    const double samples = static_cast<double>(sweep.trigger - *pulse);
+    if (std::fabs(samples) <= kLeastOutvotingJump) return;
+    const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    const JumpSearch search{plan, tones, timing, *pulse, clockU95,
+                            trialBlocks(plan, tones, sweep, *pulse, timing, roundingVariance, found.halves)};
+    if (!firstTonesSideWithPulse(search, samples, found.timing)) return;
+    sweep.trigger = *pulse;
+    sweep.timedByPulse = true;
+    // The tones' fits, made where the later tones put the start, made again
+    // from the pulse; their readings of the clock stay.
+    const double rate = plan.params().sampleRate;
+    for (std::size_t i = 0; i < sweep.tones.size() && i < found.timing.size(); ++i) {
+        const BlockPlacement place = placeOnTimeline(tones[i], static_cast<double>(*pulse), found.timing[i]);
+        if (fittedAt(sweep.tones[i], place)) continue;
+        ClockCorrectedTone refitted = fitToneAt(tones[i], place, timing, rate);
+        refitted.measuredFrequency = sweep.tones[i].measuredFrequency;
+        refitted.frequencyStandardError = sweep.tones[i].frequencyStandardError;
+        sweep.tones[i] = refitted;
+        found.halves[i] = refitted.halves;
+    }
+}
+
+// Whether the first jump past `known` (those found before the search) lies
+// within two tones of `estimated`, with its sign.
+bool samePlaceAndSign(const std::vector<TimingJump>& jumps, std::size_t known, const TimingJump& estimated) {
+    if (jumps.size() <= known) return false;
+    const TimingJump& first = jumps[known];
+    const auto apart = std::abs(static_cast<long long>(first.tone) - static_cast<long long>(estimated.tone));
+    return apart <= 2 && first.samples * estimated.samples > 0.0;
+}
+
 }  // namespace
 
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                               const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
+                               ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
                                double roundingVariance, bool searchJumps) {
     const double rate = plan.params().sampleRate;
     RecordingTimeline found;
@@ -116,45 +195,50 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
         found.clockModel = fitClockModel(ratioReadings(sweep, rate));
         if (found.clockModel->drifting) found.timing = driftingTimeline(tones, *found.clockModel, rate);
     }
-    // The jump searches start from the first pulse's place (and the phase-step
-    // search needs the tones measured from it).
-    if (!searchJumps || !sweep.timedByPulse) return found;
-    const double trigger = static_cast<double>(sweep.trigger);
-    const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    if (!searchJumps) return found;
     found.halves.resize(tones.size());
     // The sweep's fits came with their halves: taken wherever a trial is the tone's own block.
     for (std::size_t i = 0; i < tones.size() && i < sweep.tones.size(); ++i) found.halves[i] = sweep.tones[i].halves;
-    // Most trials are the tone's own block, fitted by the sweep already; the
-    // halves of the last trial of each tone are kept for the steadiness check.
-    JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,
-                      [&](std::size_t i, const ToneTiming& t) {
-                          const BlockPlacement place = placeOnTimeline(tones[i], trigger, t);
-                          ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
-                          block.clockU95Ppm = clockU95;
-                          block.roundingVariance = roundingVariance;
-                          TrialBlock trial;
-                          trial.inside = block.samples != nullptr;
-                          if (!trial.inside || !block.fit.valid) return trial;
-                          takeHalves(found.halves[i], block);
-                          trial.steady = checkBlock(block).steady;
-                          trial.amplitude = block.fit.amplitude(1);
-                          return trial;
-                      }};
-    found.jumps = findJumps(search, found.timing);
-    std::vector<TonePhase> phases;
-    for (std::size_t i = 0; i < tones.size() && i < found.timing.size(); ++i) {
-        if (!found.timing[i].placed) {
-            phases.push_back(TonePhase{});
-            continue;
+    if (!sweep.timedByPulse) keepFirstPulse(plan, tones, timing, roundingVariance, sweep, found);
+    // The jump searches start from the first pulse's place (and the phase-step
+    // search needs the tones measured from it).
+    if (!sweep.timedByPulse) return found;
+    const double trigger = static_cast<double>(sweep.trigger);
+    const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
+    const JumpSearch search{plan, tones, timing, sweep.trigger, clockU95,
+                            trialBlocks(plan, tones, sweep, sweep.trigger, timing, roundingVariance, found.halves)};
+    const std::vector<ToneTiming> unmoved = found.timing;
+    const std::vector<TimingJump> jumps = findJumps(search, found.timing);
+    const auto phasesOn = [&](const std::vector<ToneTiming>& timeline) {
+        std::vector<TonePhase> phases;
+        for (std::size_t i = 0; i < tones.size() && i < timeline.size(); ++i) {
+            if (!timeline[i].placed) {
+                phases.push_back(TonePhase{});
+                continue;
+            }
+            const BlockPlacement place = placeOnTimeline(tones[i], trigger, timeline[i]);
+            ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
+            block.clockU95Ppm = clockU95;
+            block.roundingVariance = roundingVariance;
+            if (block.samples != nullptr) takeHalves(found.halves[i], block);
+            phases.push_back(tonePhaseAt(block, place.frequency));
         }
-        const BlockPlacement place = placeOnTimeline(tones[i], trigger, found.timing[i]);
-        ToneBlock block = toneBlockAt(tones[i], place, timing, rate, sweepFitAt(sweep, i, place));
-        block.clockU95Ppm = clockU95;
-        block.roundingVariance = roundingVariance;
-        if (block.samples != nullptr) takeHalves(found.halves[i], block);
-        phases.push_back(tonePhaseAt(block, place.frequency));
+        return phases;
+    };
+    const int longest = plan.settlingSamples() + std::max(0, plan.driftSamples());
+    // A jump that the tones' ends only estimate (to a few samples, and
+    // poorly where a loss ran a block into the next tone) may have left the
+    // tones after it steady at the old place: where their phases give it to
+    // the sample, at about the same tone and with the same sign, they are taken instead.
+    const bool estimatedOnly = !jumps.empty() && std::none_of(jumps.begin(), jumps.end(), [](const TimingJump& j) { return j.exact; });
+    if (estimatedOnly) {
+        RecordingTimeline byPhases = found;
+        byPhases.timing = unmoved;
+        addPhaseSteps(tones, phasesOn(unmoved), trigger, rate, longest, byPhases);
+        if (samePlaceAndSign(byPhases.jumps, found.jumps.size(), jumps.front())) return byPhases;
     }
-    addPhaseSteps(tones, phases, trigger, rate, found);
+    found.jumps.insert(found.jumps.end(), jumps.begin(), jumps.end());
+    addPhaseSteps(tones, phasesOn(found.timing), trigger, rate, longest, found);
     return found;
 }
 

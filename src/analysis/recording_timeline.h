@@ -26,9 +26,12 @@ struct RecordingTimeline {
 // readings of it along the recording (clock_drift.h) and followed where it
 // drifts, then the jumps of the timing found and the tones after them moved
 // (timing_jumps.h), all in the channel that gave the time base, whose
-// resolution leaves `roundingVariance` per sample.
+// resolution leaves `roundingVariance` per sample. Where the tones outvoted
+// a first sync pulse they disagree with, and the first tones side with the
+// pulse, the timing jumped early in the sweep: `sweep` is timed from the
+// pulse again (its trigger and tone fits), and the jump is the first found.
 RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                               const ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
+                               ClockCorrectedSweep& sweep, const std::vector<Sample>& timing,
                                double roundingVariance, bool searchJumps = true);
 
 // The block of one tone on its timing with its whole fit, ready for the

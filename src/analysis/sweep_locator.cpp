@@ -5,25 +5,17 @@
 #include <limits>
 #include <numeric>
 
+#include "analysis/locator_line.h"
 #include "analysis/sweep_stretches.h"
 
 namespace auralyn::analysis {
 namespace {
 
-// What the clock may be before any stretch has been found: a little beyond
-// the range the clock correction uses. A line steeper than this is no
-// recording of this sweep (another sweep that shares some tones lines up
-// with them only at a ratio far from one).
-constexpr double kPriorPpm = 2000.0;
-// A stretch whose found position lies further than this many of its
-// standard uncertainties from the line through all of them is dropped.
-constexpr double kOutlierSigmas = 4.0;
 // How far a sync pulse's trigger may lie from the sweep's start as its tones
 // place it (a device's delay and smearing of the pulse), samples.
 constexpr double kHintSigma = 200.0;
 constexpr double kWindowSigmas = 5.0;
 constexpr std::int64_t kChunk = 512;
-constexpr std::size_t kNoStretch = static_cast<std::size_t>(-1);
 // Passes that correlate the stretches again, rendered at the ratio found.
 constexpr int kRefinements = 1;
 
@@ -116,46 +108,6 @@ Peak findPeak(EnvelopeCorrelator& correlator, const RecordingView& recording, st
     return peak;
 }
 
-// recording position = start + played x (1 + d), fitted by weighted least
-// squares over the stretches found, with d held near 0 by the clock prior.
-struct LineFit {
-    struct Point {
-        double played, recorded, sigma;
-        std::size_t stretch;  // kNoStretch for a hint
-    };
-    std::vector<Point> points;
-    double start = 0.0, slope = 0.0;  // slope: d = ratio - 1
-    double covSS = 0.0, covSD = 0.0, covDD = 0.0;
-
-    void add(const Point& p) {
-        points.push_back(p);
-        fit();
-    }
-    void fit() {
-        const double prior = kPriorPpm * 1e-6;
-        double a = 0.0, b = 0.0, c = 1.0 / (prior * prior), u = 0.0, v = 0.0;
-        for (const Point& p : points) {
-            const double w = 1.0 / (p.sigma * p.sigma);
-            const double y = p.recorded - p.played;
-            a += w;
-            b += w * p.played;
-            c += w * p.played * p.played;
-            u += w * y;
-            v += w * p.played * y;
-        }
-        const double det = a * c - b * b;
-        start = (c * u - b * v) / det;
-        slope = (a * v - b * u) / det;
-        covSS = c / det;
-        covSD = -b / det;
-        covDD = a / det;
-    }
-    double predict(double played) const { return start + played * (1.0 + slope); }
-    double predictionSigma(double played) const {
-        return std::sqrt(std::max(0.0, covSS + 2.0 * played * covSD + played * played * covDD));
-    }
-};
-
 // A stretch's position is uncertain by its envelope's width over its margin,
 // and biased by a clock the stretch was not rendered at: the two tones
 // either side of its change of tone drift apart in phase over its length,
@@ -239,12 +191,6 @@ std::vector<std::size_t> byDistance(const std::vector<SweepStretch>& stretches, 
     return order;
 }
 
-struct LineResult {
-    LineFit line;
-    std::uint32_t agreeing = 0;
-    double margin = 0.0;
-};
-
 // Follows the line from a first point (a found stretch or a hint) through
 // every other stretch, nearest first, narrowing the windows as it goes.
 LineResult followLine(Search& search, LineFit seed, double seedPlayed, std::size_t skip, bool seedIsStretch) {
@@ -270,26 +216,6 @@ LineResult followLine(Search& search, LineFit seed, double seedPlayed, std::size
     return result;
 }
 
-// Drops the points furthest off the line, one at a time, until all lie within kOutlierSigmas.
-void dropOutliers(LineResult& r) {
-    while (r.line.points.size() > kMinAgreeingStretches) {
-        std::size_t worst = 0;
-        double worstRatio = 0.0;
-        for (std::size_t i = 0; i < r.line.points.size(); ++i) {
-            const LineFit::Point& p = r.line.points[i];
-            const double ratio = std::fabs(p.recorded - r.line.predict(p.played)) / p.sigma;
-            if (ratio > worstRatio) {
-                worstRatio = ratio;
-                worst = i;
-            }
-        }
-        if (worstRatio <= kOutlierSigmas) return;
-        r.line.points.erase(r.line.points.begin() + static_cast<std::ptrdiff_t>(worst));
-        r.line.fit();
-        --r.agreeing;
-    }
-}
-
 // Correlates the stretches found again, rendered at the ratio the line gives,
 // so that the clock no longer biases them, and fits the line anew.
 void refine(Search& search, LineResult& r) {
@@ -313,14 +239,17 @@ void refine(Search& search, LineResult& r) {
         }
         next.line.fit();
         r = next;
-        dropOutliers(r);
+        dropOutliers(r, kMinAgreeingStretches);
     }
 }
 
-SweepLocation located(Search& search, LineResult r, bool fromHint) {
+// `refined`: the stretches found are correlated again at the line's ratio
+// (not for peaks that stand out only against the whole recording, which a
+// window near the line would not show).
+SweepLocation located(Search& search, LineResult r, bool fromHint, bool refined = true) {
     const std::size_t stretches = search.stretches.size();
-    dropOutliers(r);
-    refine(search, r);
+    dropOutliers(r, kMinAgreeingStretches);
+    if (refined) refine(search, r);
     SweepLocation location;
     location.stretches = static_cast<std::uint32_t>(stretches);
     location.agreeing = r.agreeing;
@@ -351,6 +280,30 @@ std::vector<std::size_t> middleOut(std::size_t count) {
     return order;
 }
 
+// The last resort, for a recording that holds only part of the sweep (a
+// recording stopped early, mostly the low octaves' long tones): the octave
+// stretches' own peaks across the whole recording (`strong`, found already)
+// and those of more stretches that fill the sweep's time, joined.
+SweepLocation locateByStrongPeaks(const SweepTemplate& sweep, const RecordingView& recording, FftWorkspaces& workspaces,
+                                  const std::vector<SweepStretch>& octaves, std::vector<LineFit::Point> strong,
+                                  std::vector<double> margins) {
+    std::vector<SweepStretch> stretches = octaves;
+    for (SweepStretch& filler : chooseStretches(sweep, true)) stretches.push_back(std::move(filler));
+    std::vector<std::unique_ptr<EnvelopeCorrelator>> correlators(stretches.size());
+    Search search{sweep, stretches, correlators, recording, workspaces};
+    margins.resize(stretches.size(), 0.0);
+    for (std::size_t k = octaves.size(); k < stretches.size(); ++k) {
+        const Peak peak = search.anywhere(k);
+        if (!peak.valid || peak.z < kDetectionMargin) continue;
+        const double sigma = lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate);
+        strong.push_back({stretches[k].origin, peak.lag, sigma, k});
+        margins[k] = peak.z;
+    }
+    LineResult joined = joinStrongPeaks(strong);
+    for (const LineFit::Point& p : joined.line.points) joined.margin = std::max(joined.margin, margins[p.stretch]);
+    return located(search, joined, false, false);
+}
+
 }  // namespace
 
 SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recording, std::optional<double> hint) {
@@ -379,18 +332,24 @@ SweepLocation locateSweep(const SweepTemplate& sweep, const RecordingView& recor
         if (anchored.found) return anchored;
     }
     LineResult best;
+    std::vector<LineFit::Point> strong;  // each stretch's own peak that stands out, for the last resort
+    std::vector<double> margins(stretches.size(), 0.0);
     for (const std::size_t k : middleOut(stretches.size())) {
         const Peak peak = search.anywhere(k);
         if (!peak.valid || peak.z < kDetectionMargin) continue;
         LineFit seed;
         seed.add({stretches[k].origin, peak.lag, lagSigma(stretches[k], peak.z, kCoherentPpm, sweep.sampleRate), k});
+        strong.push_back(seed.points.front());
+        margins[k] = peak.z;
         LineResult r = followLine(search, seed, stretches[k].origin, k, true);
         r.margin = std::max(r.margin, peak.z);
         const SweepLocation anchored = located(search, r, false);
         if (anchored.found) return anchored;
         if (r.margin > best.margin) best = r;
     }
-    return located(search, best, false);
+    const SweepLocation inPart =
+        locateByStrongPeaks(sweep, recording, workspaces, stretches, std::move(strong), std::move(margins));
+    return inPart.found ? inPart : located(search, best, false);
 }
 
 }  // namespace auralyn::analysis

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "analysis/angles.h"
 
@@ -37,6 +38,51 @@ std::vector<std::size_t> centreTones(const SweepTemplate& sweep) {
     if (centres.size() >= kMinStretches || count < kMinStretches) return centres;
     centres.clear();
     for (std::size_t part = 0; part < kMinStretches; ++part) centres.push_back((2 * part + 1) * count / (2 * kMinStretches));
+    return centres;
+}
+
+// Where the octaves' stretches leave more than this share of the sweep
+// without one (the low octaves, whose long tones take most of its time), a
+// stretch at the tone change nearest the gap's middle is added, until any
+// third of the sweep holds two: a recording cut off early, or begun late,
+// still holds a line's worth of them.
+constexpr double kLongestGapShare = 1.0 / 6.0;
+
+double changeOf(const SweepTemplate& sweep, std::size_t index) {
+    const TemplateTone& tone = sweep.tones[index];
+    return static_cast<double>(tone.first + tone.count);
+}
+
+// The tone, other than those already centres, whose change lies nearest `middle` within (from, to).
+std::optional<std::size_t> changeNear(const SweepTemplate& sweep, const std::vector<std::size_t>& centres,
+                                      double from, double to, double middle) {
+    std::optional<std::size_t> best;
+    for (std::size_t i = 0; i < sweep.tones.size(); ++i) {
+        const double change = changeOf(sweep, i);
+        if (change <= from || change >= to || std::find(centres.begin(), centres.end(), i) != centres.end()) continue;
+        if (!best || std::fabs(change - middle) < std::fabs(changeOf(sweep, *best) - middle)) best = i;
+    }
+    return best;
+}
+
+std::vector<std::size_t> filledInTime(const SweepTemplate& sweep, std::vector<std::size_t> centres) {
+    const double longest = kLongestGapShare * static_cast<double>(sweep.length);
+    for (bool added = true; added && !centres.empty();) {
+        added = false;
+        std::sort(centres.begin(), centres.end());
+        double from = 0.0;
+        for (std::size_t k = 0; k <= centres.size() && !added; ++k) {
+            const double to = k < centres.size() ? changeOf(sweep, centres[k]) : static_cast<double>(sweep.length);
+            if (to - from > longest) {
+                if (const std::optional<std::size_t> i = changeNear(sweep, centres, from, to, 0.5 * (from + to))) {
+                    centres.push_back(*i);
+                    added = true;
+                }
+            }
+            from = to;
+        }
+    }
+    std::sort(centres.begin(), centres.end());
     return centres;
 }
 
@@ -87,9 +133,16 @@ double highestNear(const SweepTemplate& sweep, double from, double to) {
 // a stretch within one long tone is flat-topped, one across a change of tone
 // peaks sharply where the change lines up, and the change is what tells
 // this sweep from another that shares some of its tones.
-std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep) {
+std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep, bool fillersOnly) {
     std::vector<SweepStretch> stretches;
-    for (const std::size_t index : centreTones(sweep)) {
+    std::vector<std::size_t> centres = centreTones(sweep);
+    if (fillersOnly) {
+        const std::vector<std::size_t> octaves = centres;
+        centres = filledInTime(sweep, centres);
+        std::erase_if(centres,
+                      [&](std::size_t i) { return std::find(octaves.begin(), octaves.end(), i) != octaves.end(); });
+    }
+    for (const std::size_t index : centres) {
         const TemplateTone& tone = sweep.tones[index];
         const double change = static_cast<double>(tone.first + tone.count);
         // The length first from the tone, then from the highest tone it covers.

@@ -23,7 +23,10 @@ struct SweepStretch {
 // kMaxStretchSamples, and no longer than keeps its highest
 // tone within a quarter cycle over its length at kCoherentPpm, so that a
 // recorder's clock does not blur it.
-std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep);
+// `fillersOnly`: instead, the stretches that fill where the octaves' leave a
+// long stretch of the sweep without one (sweep_stretches.cpp), for a
+// recording that holds only part of the sweep.
+std::vector<SweepStretch> chooseStretches(const SweepTemplate& sweep, bool fillersOnly = false);
 
 inline constexpr std::size_t kMaxStretchSamples = 32768;
 inline constexpr std::size_t kBaseStretchSamples = 8192;

@@ -25,6 +25,8 @@ constexpr double kPulseLikeness = 0.25;
 constexpr std::int32_t kLeastSilence = 32;
 // How far the tones alone are searched for their new place (seconds).
 constexpr double kLongestJumpSeconds = 1.0;
+// Tones after a long jump tried for its size (a loss may take several whole tones).
+constexpr std::size_t kLaterTonesTried = 8;
 // Unsteady tones tested for a jump that left the tones after them steady.
 constexpr std::size_t kMostHiddenTrials = 16;
 // A steady tone this far below the one before it (12 dB) is taken for a block
@@ -48,6 +50,23 @@ public:
         }
         if (!searchTail(anchor)) searchWithinSettling(anchor);
         return jumps_;
+    }
+
+    // Low tones, whose blocks a short jump leaves inside their tone, hold
+    // steady at either place: the first tone that tells decides. One steady
+    // at neither after some steady at both holds the jump, and those before
+    // it lie before the jump, where the pulse puts them. A later pulse found
+    // where the first puts it, among tones steady at both, sides with it too.
+    bool sidesWithPulse(double samples) {
+        bool pulseInPlace = false;
+        for (std::size_t j = 0; j < usable(); ++j) {
+            const Side side = sideOf(j, samples);
+            if (side == Side::Before) return true;
+            if (side == Side::Holds) return j > 0 && j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
+            if (side == Side::After) return pulseInPlace;
+            pulseInPlace = pulseInPlace || (j > 0 && s_.tones[j].syncBefore && pulseMoved(j) == 0.0);
+        }
+        return false;
     }
 
 private:
@@ -153,8 +172,9 @@ private:
 
     // A pulse before tone `pulse` found `samples` from its place: the jump
     // lies among the tones [from, pulse), which are placed accordingly, and
-    // moves every tone from the pulse on.
-    void resolveSpan(std::size_t from, std::size_t pulse, double samples) {
+    // moves every tone from the pulse on. Gives the first tone after it
+    // (`pulse` where none of them is).
+    std::size_t resolveSpan(std::size_t from, std::size_t pulse, double samples) {
         std::vector<Side> sides;
         for (std::size_t j = from; j < pulse; ++j) sides.push_back(sideOf(j, samples));
         std::size_t first = pulse;
@@ -174,6 +194,7 @@ private:
             seen = seen || side == Side::After || side == Side::Holds;
         }
         for (std::size_t j = pulse; j < timeline_.size(); ++j) timeline_[j].shift += samples;
+        return first;
     }
 
     void record(std::size_t tone, double samples, bool exact) {
@@ -234,6 +255,7 @@ private:
 
     struct Range {
         double low = 0.0, high = 0.0;
+        double loudest = 0.0;  // the tone's amplitude in its steadiest block
         double width() const { return high - low; }
         double middle() const { return 0.5 * (low + high); }
     };
@@ -257,28 +279,50 @@ private:
         double low = best, high = best;
         while (low - step >= -reach && validAt(i, low - step, loudest)) low -= step;
         while (high + step <= reach && validAt(i, high + step, loudest)) high += step;
-        return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest)};
+        return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest), loudest};
     }
 
     bool searchTail(std::size_t anchor) {
         const std::optional<std::size_t> start = unsteadyRun(anchor);
         if (!start || *start == 0) return false;
         const std::size_t k = *start;
-        const std::size_t after = k + 1 < usable() ? k + 1 : k;
-        const std::optional<Range> moved = validShifts(after);
         const std::optional<Range> home = validShifts(k - 1);
-        // A room still ringing leaves its tones no steady place at all, or one
-        // hard by the old; a jump moves the whole range its tones have.
-        if (!moved || !home || moved->width() < 0.5 * home->width()) return false;
-        // The ends of the ranges, where each block meets the next tone, are
-        // what a jump moves: their starts are blurred by what the settling
-        // time leaves of the tone before (and a jump shorter than it leaves
-        // the moved range's start where the old one's was).
-        const double samples = std::round(toneEnd(after, moved->high) - toneEnd(k - 1, home->high));
-        if (moved->low <= 0.0 && 0.0 <= moved->high) return false;
-        record(k, samples, false);
+        if (!home) return false;
+        const std::optional<double> samples = sizeFromLaterTones(k, *home);
+        if (!samples) return false;
+        record(k, *samples, false);
         unplaceFrom(k);
         return true;
+    }
+
+    // The size of a jump before tone k from the tones after it, each against
+    // tone k - 1's `home`: the ends of the ranges, where each block meets the
+    // next tone, are what a jump moves (their starts are blurred by what the
+    // settling time leaves of the tone before, and a jump shorter than it
+    // leaves the moved range's start where the old one's was). A loss longer
+    // than a tone takes whole tones away, whose frequency then fits only the
+    // leakage of others: a later tone counts where it stands at a quarter of
+    // tone k - 1's level or more, and two of them must agree (one where no
+    // other is left). A gain that changes along the recording leaves its
+    // tones unsteady too, and some of them steady somewhere else by chance,
+    // but not two in a row at one distance.
+    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home) const {
+        std::optional<double> previous;
+        std::size_t tried = 0;
+        const std::size_t first = std::min(k + 1, usable() - 1);
+        for (std::size_t j = first; j < usable() && tried < kLaterTonesTried; ++j, ++tried) {
+            const std::optional<Range> moved = validShifts(j);
+            // A room still ringing leaves its tones no steady place at all, or one
+            // hard by the old; a jump moves the whole range its tones have.
+            if (!moved || moved->width() < 0.5 * home.width() || moved->loudest < kLevelAfterJump * home.loudest ||
+                (moved->low <= 0.0 && 0.0 <= moved->high))
+                continue;
+            const double samples = std::round(toneEnd(j, moved->high) - toneEnd(k - 1, home.high));
+            if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) return previous;
+            previous = samples;
+        }
+        if (previous && first + 1 >= usable()) return previous;
+        return std::nullopt;
     }
 
     // Where tone i's tone ends, from the highest shift its block stays steady
@@ -367,6 +411,11 @@ private:
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline) {
     if (search.tones.empty() || timeline.empty() || !search.tryBlock) return {};
     return Search(search, timeline).run();
+}
+
+bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline) {
+    if (search.tones.empty() || timeline.empty() || !search.tryBlock) return false;
+    return Search(search, timeline).sidesWithPulse(samples);
 }
 
 }  // namespace auralyn::analysis

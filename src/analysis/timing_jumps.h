@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "analysis/tone_timeline.h"
@@ -45,5 +46,17 @@ struct JumpSearch {
 // range against the same range of a tone before it), which gives no phase,
 // so the tones after it are left unplaced.
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline);
+
+// A first sync pulse that the tones outvoted: most of them lie `samples`
+// from where it puts them (`search.trigger` is the pulse's), as when the
+// timing jumped early in the sweep. Whether the first tone that holds steady
+// at only one of the two places holds at the pulse's, or the first that tells
+// holds steady at neither (it holds the jump) after tones steady at both and
+// before one steady only at the later place: then the pulse is right for the
+// tones before the jump, and is kept as the time base; so it is where a later
+// pulse among the tones steady at both places lies where the first puts it.
+// A click taken for the pulse, or a pulse the device smeared, has no tone on
+// its side.
+bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline);
 
 }  // namespace auralyn::analysis

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "analysis/phase_steps.h"
 #include "cli/diagnostics.h"
 
 namespace auralyn::cli {
@@ -50,6 +51,11 @@ std::string fixed(double value, int decimals) {
 
 std::string toneCount(std::size_t count) { return std::to_string(count) + (count == 1 ? " tone" : " tones"); }
 
+std::string foundBy(const analysis::TimingJump& jump) {
+    if (jump.fromPhases) return "phases";
+    return jump.exact ? "sync_pulse" : "tones";
+}
+
 void printJump(const std::string& path, const analysis::TimingJump& jump, double rate) {
     // A jump of a sample or a few is a few hundredths of a millisecond.
     const double ms = 1000.0 * jump.samples / rate;
@@ -59,9 +65,12 @@ void printJump(const std::string& path, const analysis::TimingJump& jump, double
     const std::string size =
         fixed(count, 0) + (count == 1.0 ? " sample " : " samples ") + (jump.samples > 0 ? "late" : "early");
     if (jump.fromPhases) {
-        printDiagnostic(path + ": every later tone comes " + size +
-                        " (a recorder that dropped or repeated samples); the step in the tones' phases gave their "
-                        "new place and they were measured there");
+        // Longer steps come from a player's stall or a lost buffer between two blocks.
+        const std::string cause = count <= analysis::kLongestPhaseStep
+                                      ? " (a recorder that dropped or repeated samples)"
+                                      : " (a player that stalled, or a recorder that lost samples, between two blocks)";
+        printDiagnostic(path + ": every later tone comes " + size + cause +
+                        "; the step in the tones' phases gave their new place and they were measured there");
     } else if (jump.exact) {
         printDiagnostic(path + ": every later tone comes " + size +
                         "; the sync pulse after the jump gave their new place and they were measured there");
@@ -137,7 +146,7 @@ std::vector<SummaryField> checkSummaryFields(const analysis::SweepAnalysis& anal
                          {"size_s", jsonNumber(jump.samples / rate)},
                          {"size_samples", jsonNumber(jump.samples)},
                          {"exact", jump.exact},
-                         {"found_by", jump.fromPhases ? "phases" : (jump.exact ? "sync_pulse" : "tones")}});
+                         {"found_by", foundBy(jump)}});
     }
     nlohmann::ordered_json model = nullptr;
     if (analysis.clockModel) {

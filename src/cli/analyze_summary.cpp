@@ -12,6 +12,9 @@ namespace {
 
 // At most this many clipped tones are named; the rest are counted.
 constexpr std::size_t kClippedNamed = 8;
+// A clock interval narrower than this (ppm), which two decimals would print
+// as 0.00, is printed to four.
+constexpr double kFinerBelowPpm = 0.005;
 
 std::string frequencyText(double hz) {
     char text[32];
@@ -24,8 +27,10 @@ std::string frequencyText(double hz) {
 std::string clockLine(const clock::ClockFigure& figure) {
     if (figure.verdict == clock::ClockVerdict::Disagree) return {};
     char text[160];
-    std::snprintf(text, sizeof text, "Clock: the recording runs %+.2f ppm against the sweep (\u00b1%.2f ppm)",
-                  figure.ppm, figure.u95);
+    // The tones' phases give the ratio to thousandths of a ppm.
+    const int decimals = figure.u95 < kFinerBelowPpm ? 4 : 2;
+    std::snprintf(text, sizeof text, "Clock: the recording runs %+.*f ppm against the sweep (\u00b1%.*f ppm)",
+                  decimals, figure.ppm, decimals, figure.u95);
     std::string line = text;
     if (figure.verdict == clock::ClockVerdict::OutOfRange) line += ", beyond \u00b11000 ppm: not used";
     return line;

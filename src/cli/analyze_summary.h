@@ -8,7 +8,8 @@
 namespace auralyn::cli {
 
 // The clock line of the summary, e.g. "Clock: the recording runs +20.31 ppm
-// against the sweep (±0.05 ppm)"; for a figure beyond the range it goes on
+// against the sweep (±0.05 ppm)", to four decimals where the interval is
+// below 0.005 ppm; for a figure beyond the range it goes on
 // to say that it is not used. Empty when the tones disagree.
 std::string clockLine(const clock::ClockFigure& figure);
 

@@ -147,7 +147,8 @@ TEST(SweepLocator, FindsTheSweepBetweenJunkAndPastAWrongHint) {
 
 // A blind search looks first only where the whole sweep fits in the
 // recording; a recording that ends before the sweep does, or starts after it
-// began, is searched whole and still found.
+// began, is searched whole and still found, even where what it holds is
+// mostly the low octaves' long tones.
 TEST(SweepLocator, FindsASweepThatTheRecordingHoldsOnlyInPart) {
     const double ratio = 1.0 - 80e-6;
     const std::vector<double> whole = recordedAt(played(), 0.625, ratio,
@@ -162,6 +163,8 @@ TEST(SweepLocator, FindsASweepThatTheRecordingHoldsOnlyInPart) {
         {"the whole sweep", whole, truth},
         {"all but its last tenth",
          std::vector<double>(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(whole.size() / 10)), truth},
+        {"its first two thirds",
+         std::vector<double>(whole.begin(), whole.end() - static_cast<std::ptrdiff_t>(cut)), truth},
         {"its last two thirds", std::vector<double>(whole.begin() + static_cast<std::ptrdiff_t>(cut), whole.end()),
          truth - static_cast<double>(cut)},
     };

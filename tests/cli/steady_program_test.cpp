@@ -115,9 +115,16 @@ TEST(SteadyProgram, AnUnderrunBeforeAPulseIsMeasuredAfterIt) {
 }
 
 // Jumps of 10 ms, shorter than the settling time of 40 ms, without a sync
-// pulse after them: named with their size and direction, the later tones
-// not measured, exit 1.
+// pulse after them: named with their size and direction. Where the later
+// tones stayed steady at their old place, the step in their phases gives the
+// jump to the sample and they are measured at the new one (exit 0): their
+// phases must then be those of the same sweep recorded without the jump,
+// within both intervals. Otherwise they are not measured (exit 1).
 TEST(SteadyProgram, AJumpShorterThanTheSettlingTimeIsNamedWithItsSizeAndDirection) {
+    TempDir cleanDir;
+    recordUnderrun(cleanDir, {}, 0);
+    ASSERT_EQ(analyze(cleanDir, "u.wav").exitCode, 0);
+    const nlohmann::json clean = nlohmann::json::parse(test::readFileText(cleanDir.file("a.json")));
     struct Case {
         int samples;
         const char* message;
@@ -128,17 +135,59 @@ TEST(SteadyProgram, AJumpShorterThanTheSettlingTimeIsNamedWithItsSizeAndDirectio
         TempDir dir;
         recordUnderrun(dir, {}, c.samples);
         const ProgramRun run = analyze(dir, "u.wav");
-        EXPECT_EQ(run.exitCode, 1) << c.samples;
         EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
         EXPECT_NE(run.err.find(c.direction), std::string::npos) << run.err;
         const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
-        EXPECT_EQ(json["status"], "jump");
         ASSERT_EQ(json["jumps"].size(), 1u) << c.samples;
-        EXPECT_FALSE(json["jumps"][0]["exact"].get<bool>());
-        EXPECT_NEAR(json["jumps"][0]["size_samples"].get<double>(), c.samples, 12.0 + 0.05 * std::abs(c.samples));
         const unsigned jumpTone = json["jumps"][0]["tone"];
+        if (json["jumps"][0]["exact"].get<bool>()) {
+            EXPECT_EQ(run.exitCode, 0) << run.err;
+            EXPECT_EQ(json["status"], "ok");
+            EXPECT_EQ(json["jumps"][0]["found_by"], "phases");
+            EXPECT_EQ(json["jumps"][0]["size_samples"].get<double>(), c.samples);
+            for (unsigned i = jumpTone + 1; i < json["tones"].size(); ++i) {
+                const auto& t = json["tones"][i];
+                const auto& truth = clean["tones"][i];
+                ASSERT_FALSE(t["phase_deg"].is_null()) << i;
+                const double error = std::remainder(t["phase_deg"].get<double>() - truth["phase_deg"].get<double>(), 360.0);
+                EXPECT_LE(std::fabs(error), t["phase_u95_deg"].get<double>() + truth["phase_u95_deg"].get<double>()) << i;
+            }
+            continue;
+        }
+        EXPECT_EQ(run.exitCode, 1) << c.samples;
+        EXPECT_EQ(json["status"], "jump");
+        EXPECT_NEAR(json["jumps"][0]["size_samples"].get<double>(), c.samples, 12.0 + 0.05 * std::abs(c.samples));
         for (unsigned i = jumpTone; i < json["tones"].size(); ++i) {
             EXPECT_TRUE(json["tones"][i]["amplitude"].is_null()) << i;
+        }
+    }
+}
+
+// 200 ms lost from the middle of the sweep (a recorder's dropped buffers,
+// longer than a tone: whole tones are gone) or 200 ms of silence put in,
+// without a sync pulse after it: named with its size to a per cent and its
+// sign, the later tones not measured, exit 1.
+TEST(SteadyProgram, ALossLongerThanATonesIsNamedWithItsSize) {
+    for (const int samples : {-9600, 9600}) {
+        TempDir dir;
+        recordUnderrun(dir, {}, samples);
+        const ProgramRun run = analyze(dir, "u.wav");
+        EXPECT_EQ(run.exitCode, 1) << samples;
+        EXPECT_NE(run.err.find(samples < 0 ? "auralyn: the recording jumps by -19" : "auralyn: the recording jumps by 20"),
+                  std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find(samples < 0 ? " samples early" : " samples late"), std::string::npos) << run.err;
+        const nlohmann::json json = nlohmann::json::parse(test::readFileText(dir.file("a.json")));
+        EXPECT_EQ(json["status"], "jump");
+        ASSERT_EQ(json["jumps"].size(), 1u) << samples;
+        EXPECT_NEAR(json["jumps"][0]["size_s"].get<double>(), samples / 48000.0, 0.002) << samples;
+        const unsigned jumpTone = json["jumps"][0]["tone"];
+        // The last tones of the shortened recording lie past its end: not measured either.
+        for (unsigned i = 0; i < json["tones"].size(); ++i) {
+            EXPECT_EQ(json["tones"][i]["amplitude"].is_null(), i >= jumpTone) << i;
+            if (i < jumpTone) {
+                EXPECT_NE(json["tones"][i]["flag"], "jump") << i;
+            }
         }
     }
 }
