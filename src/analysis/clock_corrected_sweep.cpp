@@ -82,6 +82,35 @@ TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::
 }
 #endif
 
+// The tone's name, its block and its fundamental as read from `fit`, made at that block.
+ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block, const HarmonicFit& fit) {
+    ClockCorrectedTone result;
+    result.fit = fit;
+    result.index = tone.index;
+    result.nominalFrequency = tone.frequency;
+    if (fit.valid) {
+        result.amplitude = fit.amplitude(1);
+        result.phase = fit.phase();
+    }
+    result.blockStart = block.start;
+    result.blockLength = block.length;
+    result.fittedFrequency = block.frequency;
+    return result;
+}
+
+// What a tone's phase is read from while the start and the clock are still
+// being placed: fitToneAt's whole-block fit, bit for bit, without the halves,
+// the harmonics' covariances and the clipping check that only the tones at
+// their final places need (the clock's passes would otherwise fit each tone
+// in full up to five times).
+ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& block,
+                              const std::vector<Sample>& recording, double rate) {
+    if (block.first < 0) return toneFrom(tone, block, HarmonicFit{});
+    return toneFrom(tone, block,
+                    fitWholeAsSplit(recording.data() + block.first, static_cast<std::size_t>(block.count),
+                                    block.firstTime, block.frequency / rate));
+}
+
 // The stretches place the start to tens of samples, too coarsely for blocks
 // that must hold one tone each. A first walk with every block's ends kept
 // clear of that doubt gives the clock; the tones fitted there put the start
@@ -104,7 +133,7 @@ RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<Nominal
     for (const NominalTone& tone : tones) {
         const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        fitted.push_back(fitToneAt(tone, block, recording, rate));
+        fitted.push_back(phaseFitAt(tone, block, recording, rate));
     }
     const double trigger = static_cast<double>(seed);
     const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
@@ -135,22 +164,6 @@ void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
     origin.trigger = origin.byPulse ? *pulse : std::llround(best.start);
 }
 
-// The tone's name, its block and its fundamental as read from `fit`, made at that block.
-ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block, const HarmonicFit& fit) {
-    ClockCorrectedTone result;
-    result.fit = fit;
-    result.index = tone.index;
-    result.nominalFrequency = tone.frequency;
-    if (fit.valid) {
-        result.amplitude = fit.amplitude(1);
-        result.phase = fit.phase();
-    }
-    result.blockStart = block.start;
-    result.blockLength = block.length;
-    result.fittedFrequency = block.frequency;
-    return result;
-}
-
 }  // namespace
 
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
@@ -171,19 +184,6 @@ ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& bloc
 }
 
 namespace {
-
-// What a tone's phase is read from while the clock is still being placed:
-// fitToneAt's whole-block fit, bit for bit, without the halves, the
-// harmonics' covariances and the clipping check that only the tones at
-// their final places need (the clock's passes would otherwise fit each tone
-// in full up to five times).
-ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& block,
-                              const std::vector<Sample>& recording, double rate) {
-    if (block.first < 0) return toneFrom(tone, block, HarmonicFit{});
-    return toneFrom(tone, block,
-                    fitWholeAsSplit(recording.data() + block.first, static_cast<std::size_t>(block.count),
-                                    block.firstTime, block.frequency / rate));
-}
 
 enum class ToneFit { Full, PhaseOnly };
 
