@@ -82,6 +82,35 @@ TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::
 }
 #endif
 
+// The tone's name, its block and its fundamental as read from `fit`, made at that block.
+ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block, const HarmonicFit& fit) {
+    ClockCorrectedTone result;
+    result.fit = fit;
+    result.index = tone.index;
+    result.nominalFrequency = tone.frequency;
+    if (fit.valid) {
+        result.amplitude = fit.amplitude(1);
+        result.phase = fit.phase();
+    }
+    result.blockStart = block.start;
+    result.blockLength = block.length;
+    result.fittedFrequency = block.frequency;
+    return result;
+}
+
+// What a tone's phase is read from while the start and the clock are still
+// being placed: fitToneAt's whole-block fit, bit for bit, without the halves,
+// the harmonics' covariances and the clipping check that only the tones at
+// their final places need (the clock's passes would otherwise fit each tone
+// in full up to five times).
+ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& block,
+                              const std::vector<Sample>& recording, double rate) {
+    if (block.first < 0) return toneFrom(tone, block, HarmonicFit{});
+    return toneFrom(tone, block,
+                    fitWholeAsSplit(recording.data() + block.first, static_cast<std::size_t>(block.count),
+                                    block.firstTime, block.frequency / rate));
+}
+
 // The stretches place the start to tens of samples, too coarsely for blocks
 // that must hold one tone each. A first walk with every block's ends kept
 // clear of that doubt gives the clock; the tones fitted there put the start
@@ -104,7 +133,7 @@ RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<Nominal
     for (const NominalTone& tone : tones) {
         const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        fitted.push_back(fitToneAt(tone, block, recording, rate));
+        fitted.push_back(phaseFitAt(tone, block, recording, rate));
     }
     const double trigger = static_cast<double>(seed);
     const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
@@ -143,32 +172,24 @@ void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
 // pass (split_fit.h). The quality analysis and the steadiness check reuse them.
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate) {
-    ClockCorrectedTone result;
     // A block before the recording's first sample (recorded too late) holds nothing: no fit.
-    if (block.first >= 0) {
-        SplitFit split = fitWithHalves(recording.data() + block.first, static_cast<std::size_t>(block.count),
-                                       block.firstTime, block.frequency / rate);
-        result.fit = split.whole;
-        result.halves = split.halves;
-        result.clip = checkClipping(recording.data() + block.first, static_cast<std::size_t>(block.count));
-    }
-    result.index = tone.index;
-    result.nominalFrequency = tone.frequency;
-    if (result.fit.valid) {
-        result.amplitude = result.fit.amplitude(1);
-        result.phase = result.fit.phase();
-    }
-    result.blockStart = block.start;
-    result.blockLength = block.length;
-    result.fittedFrequency = block.frequency;
+    if (block.first < 0) return toneFrom(tone, block, HarmonicFit{});
+    const Sample* samples = recording.data() + block.first;
+    const auto count = static_cast<std::size_t>(block.count);
+    SplitFit split = fitWithHalves(samples, count, block.firstTime, block.frequency / rate);
+    ClockCorrectedTone result = toneFrom(tone, block, split.whole);
+    result.halves = split.halves;
+    result.clip = checkClipping(samples, count);
     return result;
 }
 
 namespace {
 
+enum class ToneFit { Full, PhaseOnly };
+
 // Every tone the recording holds fitted at its place on a clock of `ppm`.
 void fitTones(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones, const std::vector<Sample>& recording,
-              const ClockWalk& walk, double ppm, ClockCorrectedSweep& sweep) {
+              const ClockWalk& walk, double ppm, ClockCorrectedSweep& sweep, ToneFit how = ToneFit::Full) {
     const double rate = plan.params().sampleRate;
     sweep.tones.clear();
     // A tone with its fits is the better part of a kilobyte: grown in place, not copied.
@@ -176,7 +197,9 @@ void fitTones(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tone
     for (std::size_t i = 0; i < tones.size(); ++i) {
         const BlockPlacement block = placeBlock(tones[i], static_cast<double>(sweep.trigger), ppm);
         if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        ClockCorrectedTone& tone = sweep.tones.emplace_back(fitToneAt(tones[i], block, recording, rate));
+        ClockCorrectedTone& tone = sweep.tones.emplace_back(how == ToneFit::Full
+                                                                ? fitToneAt(tones[i], block, recording, rate)
+                                                                : phaseFitAt(tones[i], block, recording, rate));
         tone.measuredFrequency = measuredFrequency(walk, i);
         if (i < walk.estimates.size()) tone.frequencyStandardError = walk.estimates[i].standardError;
     }
@@ -206,9 +229,10 @@ bool settled(const PhaseClock& fit) { return std::fabs(fit.ratioShift) <= fit.ra
 
 // The tones' phases along the sweep, where they fit one clock on a device of
 // flat phase (phase_clock.h), time the recording far better than their
-// frequencies: the clock figure then comes from them and every tone is
-// fitted again on it. Where they do not (at any pass), the frequencies'
-// figure and the trigger stay. A pulse's trigger, which the tones confirmed, stays.
+// frequencies: the clock figure then comes from them. Where they do not (at
+// any pass), the frequencies' figure and the trigger stay. A pulse's trigger,
+// which the tones confirmed, stays. `sweep.tones` come in and go out as
+// phase fits (phaseFitAt): the caller fits them in full once, where they end.
 void refineClockByPhases(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                          const std::vector<Sample>& recording, const ClockWalk& walk, ClockCorrectedSweep& sweep) {
     const double rate = plan.params().sampleRate;
@@ -227,16 +251,14 @@ void refineClockByPhases(const sweep::SweepPlan& plan, const std::vector<Nominal
         sweep.clock.ppm = (ratio - 1.0) * 1e6;
         sweep.clock.u95 = kNormal95 * fit.ratioSd * ratio * 1e6;
         sweep.trigger += std::llround(fit.startShift);
-        fitTones(plan, tones, recording, walk, sweep.clock.ppm, sweep);
         if (done) {
             sweep.clockFromPhases = true;
             return;
         }
+        fitTones(plan, tones, recording, walk, sweep.clock.ppm, sweep, ToneFit::PhaseOnly);
     }
-    if (ratio == frequencyRatio && sweep.trigger == trigger) return;
     sweep.clock = byFrequency;
     sweep.trigger = trigger;
-    fitTones(plan, tones, recording, walk, byFrequency.ppm, sweep);
 }
 
 // The clock walk from the sweep's trigger, then every tone's fit at its place
@@ -248,8 +270,11 @@ void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalT
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
-    fitTones(plan, tones, recording, walk, sweep.corrected ? walk.figure.ppm : 0.0, sweep);
-    if (sweep.corrected) refineClockByPhases(plan, tones, recording, walk, sweep);
+    if (sweep.corrected) {
+        fitTones(plan, tones, recording, walk, walk.figure.ppm, sweep, ToneFit::PhaseOnly);
+        refineClockByPhases(plan, tones, recording, walk, sweep);
+    }
+    fitTones(plan, tones, recording, walk, sweep.corrected ? sweep.clock.ppm : 0.0, sweep);
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
 }
 

@@ -6,14 +6,35 @@
 
 namespace auralyn::analysis {
 
+namespace {
+
+int harmonicsToFit(const Sample* samples, std::size_t count, double firstSampleOffset, double cyclesPerSample) {
+    if (samples == nullptr || !std::isfinite(firstSampleOffset)) return 0;
+    return fittedHarmonics(cyclesPerSample, count);
+}
+
+// Halves too short for a fit of their own are left to the whole block's single pass.
+bool splittable(int harmonics, std::size_t count) {
+    return harmonics > 0 && count / 2 > static_cast<std::size_t>(1 + 2 * harmonics);
+}
+
+}  // namespace
+
+HarmonicFit fitWholeAsSplit(const Sample* samples, std::size_t count, double firstSampleOffset,
+                            double cyclesPerSample) {
+    const int harmonics = harmonicsToFit(samples, count, firstSampleOffset, cyclesPerSample);
+    if (!splittable(harmonics, count))
+        return fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample, FitCovariances::FundamentalOnly);
+    const double w = 6.283185307179586 * cyclesPerSample;
+    const SplitSums sums = goertzelSplitSums(samples, count, w, harmonics);
+    return fitFromSums(sums.whole, firstSampleOffset, cyclesPerSample, FitCovariances::FundamentalOnly);
+}
+
 SplitFit fitWithHalves(const Sample* samples, std::size_t count, double firstSampleOffset, double cyclesPerSample) {
     SplitFit split;
-    const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset))
-                              ? 0
-                              : fittedHarmonics(cyclesPerSample, count);
+    const int harmonics = harmonicsToFit(samples, count, firstSampleOffset, cyclesPerSample);
     const std::size_t half = count / 2;
-    // Halves too short for a fit of their own are left to the whole block's single pass.
-    if (harmonics == 0 || half <= static_cast<std::size_t>(1 + 2 * harmonics)) {
+    if (!splittable(harmonics, count)) {
         split.whole = fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample);
         return split;
     }
