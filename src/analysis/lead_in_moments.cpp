@@ -71,18 +71,24 @@ double dot(const double* a, const double* b, std::size_t count) {
     return all[0] + all[1];
 }
 
-// The same moments for 16-bit codes, product by product: the blocks' sum of
-// y_b[i] y_b[j] is one dot product over the blocks (each position's samples
-// of every block stored side by side), formed once for the pair (i, j) and
-// added to both the lag j - i and the square's term i + j. Half the products
-// of the block-by-block form, and no sum depends on its order.
-LeadInMoments momentsOfCodes(const Sample* end, std::size_t length, std::size_t blocks) {
+// Moments of `blocks` blocks of `length` samples with every sum still zero.
+LeadInMoments zeroMoments(std::size_t length, std::size_t blocks) {
     LeadInMoments m;
     m.blockLength = length;
     m.blocks = blocks;
     m.lags.assign(length, 0.0);
     m.squares.assign(2 * length - 1, 0.0);
     m.withSum.assign(length, 0.0);
+    return m;
+}
+
+// The same moments for 16-bit codes, product by product: the blocks' sum of
+// y_b[i] y_b[j] is one dot product over the blocks (each position's samples
+// of every block stored side by side), formed once for the pair (i, j) and
+// added to both the lag j - i and the square's term i + j. Half the products
+// of the block-by-block form, and no sum depends on its order.
+LeadInMoments momentsOfCodes(const Sample* end, std::size_t length, std::size_t blocks) {
+    LeadInMoments m = zeroMoments(length, blocks);
     const std::size_t stride = (blocks + kStep - 1) / kStep * kStep;  // zeros pad each row
     std::vector<double> positions(length * stride, 0.0);
     std::vector<double> sums(stride, 0.0);
@@ -123,12 +129,7 @@ bool momentsAreExact(std::size_t length, std::size_t blocks) {
 
 LeadInMoments leadInMoments(const Sample* end, std::size_t length, std::size_t blocks) {
     if (blocks > 0 && allCodes(end - blocks * length, blocks * length)) return momentsOfCodes(end, length, blocks);
-    LeadInMoments m;
-    m.blockLength = length;
-    m.blocks = blocks;
-    m.lags.assign(length, 0.0);
-    m.squares.assign(2 * length - 1, 0.0);
-    m.withSum.assign(length, 0.0);
+    LeadInMoments m = zeroMoments(length, blocks);
     std::vector<double> y(length);
     std::vector<double> diagonal(length, 0.0);
     for (std::size_t b = 0; b < blocks; ++b) {
