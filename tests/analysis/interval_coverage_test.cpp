@@ -39,9 +39,6 @@ void countTones(const analysis::RecordingAnalysis& measured, const test::Indepen
         const test::TrueTone truth = test::trueTone(tone.frequency, rate, lag);
         const double magnitudeError = 20.0 * std::log10(q.amplitude / truth.amplitude);
         const double phaseError = std::remainder(q.phase - truth.phase, 2.0 * kPi) * 180.0 / kPi;
-        if (std::getenv("COVDEBUG") && (std::fabs(phaseError) > q.phaseU95Deg || std::fabs(magnitudeError) > q.magnitudeU95Db || std::getenv("COVALL")))
-            std::printf("  %9.2f Hz  dB %+.5f U %.5f   deg %+.4f U %.4f  snr %.1f clock %+.4f u95 %.4f lag %.3f\n", tone.frequency,
-                        magnitudeError, q.magnitudeU95Db, phaseError, q.phaseU95Deg, q.snrDb.value_or(-1), measured.clock.ppm, measured.clock.u95, recording.triggerLag);
         ++coverage.tones;
         coverage.magnitude += std::fabs(magnitudeError) <= q.magnitudeU95Db;
         coverage.phase += std::fabs(phaseError) <= q.phaseU95Deg;
