@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "analysis/clock_walk.h"
+#include "analysis/fit_uncertainty.h"
 #include "analysis/recording_pulse.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/phase_clock.h"
@@ -21,8 +22,6 @@
 
 namespace auralyn::analysis {
 namespace {
-
-constexpr double kNormal95 = 1.959963984540054;
 
 double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     if (position < walk.estimates.size() && walk.estimates[position].valid) return walk.estimates[position].frequency;

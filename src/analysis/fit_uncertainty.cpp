@@ -19,7 +19,7 @@ constexpr double kSmallDofQuantiles[] = {12.706204736174707, 4.302652729749464, 
 double studentT975(double dof) {
     if (!(dof >= 1.0)) return kSmallDofQuantiles[0];
     if (dof < 10.0) return kSmallDofQuantiles[static_cast<int>(dof) - 1];  // rounded down: the wider interval
-    const double z = 1.959963984540054;
+    const double z = kNormal95;
     const double z3 = z * z * z;
     const double z5 = z3 * z * z;
     const double z7 = z5 * z * z;

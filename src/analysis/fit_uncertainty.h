@@ -4,6 +4,10 @@
 
 namespace auralyn::analysis {
 
+// The 0.975 quantile of the standard normal distribution: the coverage factor
+// of a two-sided 95 % interval where the variance is known (GUM G.3).
+inline constexpr double kNormal95 = 1.959963984540054;
+
 // The 0.975 quantile of Student's t with `dof` degrees of freedom (two-sided
 // 95 %): tabulated for 1 to 9, otherwise the Cornish-Fisher expansion about the
 // normal quantile (Abramowitz and Stegun 26.7.5) from 10 up (within 1e-3),

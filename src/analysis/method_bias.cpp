@@ -11,7 +11,6 @@ namespace {
 
 constexpr double kPi = 3.141592653589793;
 constexpr double kDbPerNeper = 8.685889638065037;  // 20 / ln 10
-constexpr double kNormal95 = 1.959963984540054;
 
 void widen(ToneQuality& quality, double relativeAmplitude, double radians) {
     quality.magnitudeU95Db = std::min(kMaxMagnitudeU95Db, quality.magnitudeU95Db + kDbPerNeper * relativeAmplitude);

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/angles.h"
+#include "analysis/fit_uncertainty.h"
 
 namespace auralyn::analysis {
 namespace {
@@ -16,7 +17,6 @@ struct Origin {
     double ratioSensitivity = 0.0;  // d shift / d ratio (sweep_origin.h)
 };
 
-constexpr double kNormal95 = 1.959963984540054;
 
 // Only tones that measured steadily place the start: a tone with a gap or a
 // burst in its block has a phase that no delay explains. Those that do are
