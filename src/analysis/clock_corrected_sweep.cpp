@@ -18,6 +18,7 @@
 #include "analysis/split_fit.h"
 #include "analysis/sweep_origin.h"
 #include "analysis/time_base_budget.h"
+#include "analysis/tone_arrivals.h"
 #include "analysis/tone_layout.h"
 
 namespace auralyn::analysis {
@@ -93,6 +94,7 @@ ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block
     }
     result.blockStart = block.start;
     result.blockLength = block.length;
+    result.blockLead = block.lead;
     result.fittedFrequency = block.frequency;
     return result;
 }
@@ -260,6 +262,31 @@ void refineClockByPhases(const sweep::SweepPlan& plan, const std::vector<Nominal
     sweep.trigger = trigger;
 }
 
+// A device whose delay varies along the sweep delays some tones by far more
+// than the common placement allows for: those tones' blocks are taken where
+// they themselves arrive (tone_arrivals.h) and fitted again there, their
+// phases still referred to their common places. A block the move would take
+// out of the recording stays.
+void moveToArrivals(const std::vector<NominalTone>& tones, const std::vector<Sample>& recording, double ppm,
+                    double rate, ClockCorrectedSweep& sweep) {
+    const double trigger = static_cast<double>(sweep.trigger);
+    sweep.blockLeads = toneLeads(sweep.tones, tones, trigger, rate);
+    const std::vector<NominalTone> moved = withLeads(tones, sweep.blockLeads);
+    for (std::size_t i = 0; i < sweep.tones.size() && i < sweep.blockLeads.size(); ++i) {
+        if (sweep.blockLeads[i] == 0.0) continue;
+        const BlockPlacement block = placeBlock(moved[i], trigger, ppm);
+        if (block.first < 0 || block.first + block.count > static_cast<std::int64_t>(recording.size())) {
+            sweep.blockLeads[i] = 0.0;
+            continue;
+        }
+        ClockCorrectedTone& tone = sweep.tones[i];
+        ClockCorrectedTone refitted = fitToneAt(moved[i], block, recording, rate);
+        refitted.measuredFrequency = tone.measuredFrequency;
+        refitted.frequencyStandardError = tone.frequencyStandardError;
+        tone = std::move(refitted);
+    }
+}
+
 // The clock walk from the sweep's trigger, then every tone's fit at its place
 // on the clock found.
 void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
@@ -273,7 +300,9 @@ void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalT
         fitTones(plan, tones, recording, walk, walk.figure.ppm, sweep, ToneFit::PhaseOnly);
         refineClockByPhases(plan, tones, recording, walk, sweep);
     }
-    fitTones(plan, tones, recording, walk, sweep.corrected ? sweep.clock.ppm : 0.0, sweep);
+    const double ppm = sweep.corrected ? sweep.clock.ppm : 0.0;
+    fitTones(plan, tones, recording, walk, ppm, sweep);
+    moveToArrivals(tones, recording, ppm, plan.params().sampleRate, sweep);
     sweep.tonesMissing = sweep.tonesExpected - static_cast<std::uint32_t>(sweep.tones.size());
 }
 

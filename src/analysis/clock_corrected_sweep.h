@@ -27,9 +27,10 @@ struct ClockCorrectedTone {
     ClipCheck clip;                   // the block's clipping check, made while its samples were at hand
     double blockStart = 0.0;          // recording samples from the data's first sample, fractional
     double blockLength = 0.0;         // recording samples, fractional
-    // The block covers the whole samples from ceil(blockStart) before
-    // blockStart + blockLength; a fit of its own (placeBlock, tone_layout.h)
-    // takes its time origin at blockStart.
+    double blockLead = 0.0;           // recording samples from blockStart to where its samples begin
+    // The block covers the whole samples from ceil(blockStart + blockLead)
+    // before blockStart + blockLead + blockLength; a fit of its own
+    // (placeBlock, tone_layout.h) takes its time origin at blockStart.
 };
 
 struct ClockCorrectedSweep {
@@ -47,6 +48,9 @@ struct ClockCorrectedSweep {
     std::vector<ClockCorrectedTone> tones;  // in schedule order, the tones the recording holds
     std::uint32_t tonesExpected = 0;    // the schedule's tones (bounded by its tone count)
     std::uint32_t tonesMissing = 0;     // those whose block lies past the recording's end
+    // Per tone of the schedule, the played samples its block was moved by to
+    // where the tone itself arrives (tone_arrivals.h); empty where none moved.
+    std::vector<double> blockLeads;
 };
 
 // One tone's joint fit in its block, placed as given.

@@ -20,6 +20,7 @@
 #include "analysis/silence_noise.h"
 #include "analysis/sweep_origin.h"
 #include "analysis/time_base_budget.h"
+#include "analysis/tone_arrivals.h"
 #include "analysis/walk_time_base.h"
 #include "analysis/tone_layout.h"
 #include "analysis/tone_quality.h"
@@ -219,7 +220,8 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     // file's, since a residual on such a grid already holds the rounding.
     const double grid = std::max(sampleGrid(channels.device, channels.step),
                                  channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
-    const std::vector<NominalTone> nominal = nominalTones(plan);
+    // Each tone's block where the clock-corrected sweep took it (tone_arrivals.h).
+    const std::vector<NominalTone> nominal = withLeads(nominalTones(plan), sweep.blockLeads);
     RecordingTimeline timeline =
         findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
     for (std::size_t i = 0; recorded != nullptr && i < timeline.timing.size(); ++i)

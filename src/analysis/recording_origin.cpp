@@ -84,7 +84,7 @@ void referToOrigin(const ClockCorrectedSweep& sweep, const std::vector<std::opti
         // squared (GUM 5.2, fully correlated), largely cancelling along a sweep.
         // The phase is the device's against the sweep's true start (where a
         // noise-free recording puts it), so it holds the start's noise too.
-        const double centre = place.start - trigger + 0.5 * place.length;
+        const double centre = place.start + place.lead - trigger + 0.5 * place.length;
         addTimeBase(quality, timeBase, cyclesPerSample, centre + origin.ratioSensitivity, place.length);
     }
 }

@@ -90,7 +90,8 @@ ToneBlock toneBlockAt(const NominalTone& tone, const BlockPlacement& place, cons
 }
 
 bool fittedAt(const ClockCorrectedTone& tone, const BlockPlacement& place) {
-    return tone.blockStart == place.start && tone.blockLength == place.length && tone.fittedFrequency == place.frequency;
+    return tone.blockStart == place.start && tone.blockLength == place.length && tone.blockLead == place.lead &&
+           tone.fittedFrequency == place.frequency;
 }
 
 const HarmonicFit* sweepFitAt(const ClockCorrectedSweep& sweep, std::size_t i, const BlockPlacement& place) {

@@ -175,7 +175,7 @@ std::optional<StartPhase> tonePhase(const ClockCorrectedTone& tone, double trial
     const double residualVariance = fit.residualSquares / dof;
     const double sigma = std::sqrt(2.0 * residualVariance / static_cast<double>(fit.count)) / tone.amplitude;
     if (!(sigma <= kMaxOriginPhaseSigma)) return std::nullopt;
-    const double time = tone.blockStart + 0.5 * tone.blockLength - trialOrigin;
+    const double time = tone.blockStart + tone.blockLead + 0.5 * tone.blockLength - trialOrigin;
     return StartPhase{tone.fittedFrequency / sampleRate, tone.amplitude, tone.phase, sigma, time};
 }
 

@@ -48,11 +48,13 @@ std::vector<NominalTone> nominalTones(const sweep::SweepPlan& schedule) {
             tone.pulseOffset = offset;
             offset += sweep::syncPulseSamples(p);
         }
+        tone.toneOffset = offset;
         offset += plan.settlingSamples();
         tone.blockOffset = offset;
         tone.length = p.toneLength > 0 ? p.toneLength : 0;
         const std::int32_t tail = plan.driftSamples();
         offset += tone.length + tail;
+        tone.toneEnd = offset;
         // With no drift allowance nothing of the tone follows its block, and a
         // tail of -1 even gives the block's last sample to what follows (the
         // next tone, or a pulse). A block placed a hair later than a whole
@@ -72,8 +74,9 @@ BlockPlacement placeBlock(const NominalTone& tone, double trigger, double ppm) {
     block.start = trigger + static_cast<double>(tone.blockOffset) * ratio;
     block.length = static_cast<double>(tone.length) * ratio;
     block.frequency = tone.frequency / ratio;
-    const double first = std::ceil(block.start);
-    const double end = std::ceil(block.start + block.length);
+    block.lead = tone.blockLead * ratio;
+    const double first = std::ceil(block.start + block.lead);
+    const double end = std::ceil(block.start + block.lead + block.length);
     block.first = static_cast<std::int64_t>(first);
     block.count = static_cast<std::int32_t>(end - first);
     block.firstTime = first - block.start;
