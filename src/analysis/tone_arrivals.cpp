@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 #include <optional>
 
 #include "analysis/angles.h"
@@ -79,7 +80,7 @@ std::vector<std::optional<double>> arrivals(const std::vector<PlacedPhase>& phas
 // jumping (a stall or a loss between two blocks), which the jump search
 // names and repairs: no block is moved to follow it.
 constexpr double kSteepestDelaySlope = 4.0;
-constexpr double kArrivalNoiseFloor = 3.0 * 1.4142135623730951 * kMaxArrivalSigma;
+constexpr double kArrivalNoiseFloor = 3.0 * std::numbers::sqrt2 * kMaxArrivalSigma;
 
 bool gradual(const PlacedPhase& a, double arrivalA, const PlacedPhase& b, double arrivalB) {
     const double lower = std::min(a.omega, b.omega);

@@ -17,7 +17,10 @@ namespace auralyn::analysis {
 // `trigger` (schedule order, as many as the recording holds). A tone keeps
 // its place (0) where its arrival is not told clearly, or lies within
 // kToleratedSlip samples of the common one; beyond that, its block is moved
-// by the excess only. Empty where no block moves.
+// by the excess only. Empty where no block moves. The arrivals are read in
+// recording samples and taken as played ones: a clock within a thousandth of
+// the sweep's changes them by a fraction of a sample, and a block's phase
+// stays referred to its common place whatever samples it holds.
 std::vector<double> toneLeads(const std::vector<ClockCorrectedTone>& fitted, const std::vector<NominalTone>& nominal,
                               double trigger, double rate);
 
