@@ -21,6 +21,7 @@
 #include "clock_test_recordings.h"
 #include "filtered_recordings.h"
 #include "sample_vectors.h"
+#include "sanitizer_build.h"
 
 #ifdef AURALYN_HAVE_SWEEP_LOCATOR
 namespace auralyn::test {
@@ -191,6 +192,8 @@ TEST(SweepTargets, AWoofersLowPassHasEachBlockTakenWhereItsToneArrives) {
     const Device device{"low-pass 40 Hz", {lowPass(40)}};
     std::uint64_t seed = 62;
     for (const double ppm : {0.0, -200.0}) {
+        // One clock is every code path for the sanitizer pass.
+        if (kUnderSanitizer && ppm != 0.0) break;
         const Figures f = measure(device, ppm, 1234.375, seed++);
         printRow(device.name, ppm, f);
         expectHonest(f, device.name);
