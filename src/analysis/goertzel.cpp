@@ -125,17 +125,40 @@ void firstHalfCorrelations(const Chains<K, S>& chains, const double* markS, cons
     }
 }
 
+// A segment's sum of samples and of their squares. Of 16-bit codes both are
+// whole numbers well below 2^53, so they come out exact in any order.
+struct PlainSums {
+    double sum = 0.0;
+    double squares = 0.0;
+    void add(double value) {
+        sum += value;
+        squares += value * value;
+    }
+};
+
+// The first `segments` segments' plain sums, added in their order.
+void storePlainSums(const PlainSums* plain, int segments, GoertzelSums& out) {
+    out.sum = 0.0;
+    out.sumSquares = 0.0;
+    for (int seg = 0; seg < segments; ++seg) {
+        out.sum += plain[seg].sum;
+        out.sumSquares += plain[seg].squares;
+    }
+}
+
 // The correlations of harmonics 1..K over the whole block, times from the
 // block's first sample: each segment's sum shifted to its own start. With
 // `first`, the chains' states are also read where the block's first half
-// ends, which gives that half's correlations from the same pass.
+// ends, which gives that half's correlations (and plain sums) from the same pass.
 template <int K, int S>
 void runSegments(const Sample* samples, std::size_t count, double w, const ChainConstants* constants,
                  GoertzelSums& out, GoertzelSums* first) {
     const std::size_t length = count / S;
     Chains<K, S> chains(constants);
-    double sum = 0.0;
-    double squares = 0.0;
+    // One pair of plain sums per segment: a single pair would make each step
+    // wait on S additions in a row, longer than the chains' own step.
+    PlainSums plain[S] = {};
+    PlainSums markPlain;
     const HalfMark mark = first != nullptr && length > 0 ? halfMark<S>(count, length) : HalfMark{S, 0};
     double markS[K] = {};
     double markD[K] = {};
@@ -144,15 +167,14 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
             markS[k] = s[k];
             markD[k] = d[k];
         }
+        markPlain = plain[mark.segment];
     };
     const auto runTo = [&](std::size_t from, std::size_t to) {
         for (std::size_t n = from; n < to; ++n) {
             double y[S];
             for (int seg = 0; seg < S; ++seg) {
-                const double value = samples[seg * length + n];
-                sum += value;
-                squares += value * value;
-                y[seg] = value;
+                y[seg] = samples[seg * length + n];
+                plain[seg].add(y[seg]);
             }
             chains.step(y);
         }
@@ -181,8 +203,7 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
     for (std::size_t n = S * length; n < count; ++n) {
         if (n == markInTail) readMark(tailS, tailD);
         const double value = samples[n];
-        sum += value;
-        squares += value * value;
+        plain[S - 1].add(value);
         for (int k = 0; k < K; ++k) {
             const double next = (constants[k].sigma * tailD[k] + value) + constants[k].lambda * tailS[k];
             tailS[k] = next + constants[k].sigma * tailS[k];
@@ -205,9 +226,12 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
         }
         out.correlations[k] = total;
     }
-    out.sum = sum;
-    out.sumSquares = squares;
-    if (first != nullptr && mark.segment < S) firstHalfCorrelations(chains, markS, markD, mark, length, w, constants, *first);
+    storePlainSums(plain, S, out);
+    if (first == nullptr || mark.segment >= S) return;
+    firstHalfCorrelations(chains, markS, markD, mark, length, w, constants, *first);
+    storePlainSums(plain, mark.segment, *first);
+    first->sum += markPlain.sum;
+    first->sumSquares += markPlain.squares;
 }
 
 using SegmentRunner = void (*)(const Sample*, std::size_t, double, const ChainConstants*, GoertzelSums&, GoertzelSums*);
@@ -257,12 +281,6 @@ SplitSums goertzelSplitSums(const Sample* samples, std::size_t count, double w, 
         return split;
     }
     runSums(samples, count, w, harmonics, split.whole, &split.first);
-    // The halves' plain sums are exact (integers, or floats' squares, well below 2^53) in any order.
-    for (std::size_t n = 0; n < half; ++n) {
-        const double value = samples[n];
-        split.first.sum += value;
-        split.first.sumSquares += value * value;
-    }
     split.second.sum = split.whole.sum - split.first.sum;
     split.second.sumSquares = split.whole.sumSquares - split.first.sumSquares;
     // The second half's correlations are what the first leaves of the whole,
