@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace auralyn::analysis {
@@ -10,6 +11,11 @@ namespace {
 // Two doubles side by side (GCC and Clang vector extension): the recurrences
 // are independent chains, so two of them advance per instruction.
 using Pair = double __attribute__((vector_size(16)));
+using Bits = std::uint64_t __attribute__((vector_size(16)));
+constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63;
+
+// x times +-1: x with its sign bit flipped where `sign` holds it.
+Pair withSign(Pair x, Bits sign) { return reinterpret_cast<Pair>(reinterpret_cast<Bits>(x) ^ sign); }
 
 // Enough independent chains to fill the pipeline: a few harmonics are each run
 // over several segments of the block at once, and the segments joined at the end.
@@ -68,12 +74,14 @@ struct Chains {
     Pair s[kPairs] = {};
     Pair d[kPairs] = {};
     Pair lambda[kPairs] = {};
-    Pair sigma[kPairs] = {};
+    // sigma is +-1, and a product by it is exact: the sign bit flipped where
+    // it is -1 gives the same bits at a fraction of a multiplication's cost.
+    Bits sigmaSign[kPairs] = {};
 
     explicit Chains(const ChainConstants* constants) {
         for (int i = 0; i < kChains; ++i) {
             lambda[i / 2][i % 2] = constants[i % K].lambda;
-            sigma[i / 2][i % 2] = constants[i % K].sigma;
+            sigmaSign[i / 2][i % 2] = constants[i % K].sigma < 0.0 ? kSignBit : 0;
         }
     }
 
@@ -82,8 +90,8 @@ struct Chains {
             const int first = 2 * p;
             const int second = first + 1 < kChains ? first + 1 : first;
             const Pair input = {y[first / K], y[second / K]};
-            const Pair next = (sigma[p] * d[p] + input) + lambda[p] * s[p];
-            s[p] = next + sigma[p] * s[p];
+            const Pair next = (withSign(d[p], sigmaSign[p]) + input) + lambda[p] * s[p];
+            s[p] = next + withSign(s[p], sigmaSign[p]);
             d[p] = next;
         }
     }
