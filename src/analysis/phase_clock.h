@@ -11,6 +11,9 @@ struct ClockPhase {
     double time = 0.0;             // recording samples from the trigger to the block's centre
     double phase = 0.0;            // radians, at the block's start
     double sigma = 0.0;            // radians, standard uncertainty from the fit's residual
+    // Radians, a standard uncertainty the residual does not show (GUM Type B):
+    // what rounding may have lined up with the tone (clockPhaseBias).
+    double unmodelled = 0.0;
 };
 
 // What the tones' phases say of the clock ratio that placed their blocks.
@@ -60,8 +63,16 @@ inline constexpr double kMaxPredictionSd = 0.3;
 inline constexpr double kPriorAgreementSigmas = 4.0;
 // Too few tones say nothing of the curvature a device's phase may have.
 inline constexpr std::size_t kMinClockPhaseTones = 20;
-// Rounding to 16 bits when the sweep was made, and a recorder's resampling,
-// leave each phase errors that no residual shows: a floor on every tone's.
-inline constexpr double kPhaseFloorRadians = 2e-4;
+// What the residual of a tone of `amplitude` (sample units) does not show of
+// its phase, as a standard uncertainty in radians (GUM 4.3.7, a rectangular
+// distribution): the recording's rounding to `step`, where no noise dithers
+// it (residualRms below kDitheringNoiseSteps, method_bias.h), may line up with
+// the tone by up to kRoundingBoundSteps; dithered, it is noise that the
+// residual holds, and the phase's own sigma covers it. The sweep's own 16-bit
+// rounding passes through the device with the tone and shows in the residual
+// alike. A recorder's resampling, or any other bend of the chain's phase,
+// either shows in the fit's chi-square (refused, or widened by the Birge
+// ratio) or is absorbed into the ratio, which no per-tone term can reveal.
+double clockPhaseBias(double amplitude, double residualRms, double step = 1.0);
 
 }  // namespace auralyn::analysis
