@@ -219,7 +219,8 @@ std::vector<ClockPhase> clockPhases(const ClockCorrectedSweep& sweep, double rat
     for (const ClockCorrectedTone& tone : sweep.tones)
         if (const std::optional<StartPhase> p = tonePhase(tone, trigger, rate))
             phases.push_back({p->cyclesPerSample, p->time, p->phase, p->sigma,
-                              clockPhaseBias(tone.amplitude, fitResidualRms(tone.fit))});
+                              clockPhaseBias(tone.amplitude, fitResidualRms(tone.fit), p->cyclesPerSample,
+                                             tone.nominalFrequency / rate, tone.blockLength)});
     return phases;
 }
 

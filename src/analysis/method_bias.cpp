@@ -36,12 +36,17 @@ std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest) {
     return 0;
 }
 
+double repeatingRoundingVariance(double cyclesPerSample, double blockLength) {
+    if (!(blockLength >= 1.0)) return 0.0;
+    const std::size_t period = repeatingPeriod(cyclesPerSample, static_cast<std::size_t>(blockLength));
+    if (period == 0) return 0.0;
+    return std::max(0.0, 2.0 * kQuantizationVariance * (1.0 / static_cast<double>(period) - 1.0 / blockLength));
+}
+
 void addPlayedRounding(ToneQuality& quality, double playedAmplitude, double playedCyclesPerSample,
                        double blockLength) {
-    if (!quality.fitted || !(playedAmplitude > 0.0) || !(blockLength >= 1.0)) return;
-    const std::size_t period = repeatingPeriod(playedCyclesPerSample, static_cast<std::size_t>(blockLength));
-    if (period == 0) return;
-    const double excess = 2.0 * kQuantizationVariance * (1.0 / static_cast<double>(period) - 1.0 / blockLength);
+    if (!quality.fitted || !(playedAmplitude > 0.0)) return;
+    const double excess = repeatingRoundingVariance(playedCyclesPerSample, blockLength);
     if (!(excess > 0.0)) return;
     const double relativeSd = std::sqrt(excess) / playedAmplitude;
     quality.magnitudeU95Db =

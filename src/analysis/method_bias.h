@@ -41,6 +41,12 @@ void addPlayedRounding(ToneQuality& quality, double playedAmplitude, double play
 // phase (q of p / q in lowest terms), or 0 where that takes more than `longest`.
 std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest);
 
+// Rounding that repeats with a tone every q samples projects onto each of its
+// fit's coefficients as white rounding over one period would, 2 / (12 q)
+// steps squared; a residual over the block's N samples holds 2 / (12 N) of
+// it. The difference, 0 where the tone does not repeat within the block.
+double repeatingRoundingVariance(double cyclesPerSample, double blockLength);
+
 // Noise of this many steps (standard deviation) dithers rounding to a grid of
 // that step, and a residual of that noise and the rounding's own twelfth of a
 // step squared shows it.

@@ -168,9 +168,17 @@ double ratioUncertainty(double fitSd, double chiSquare, double dof) {
 
 }  // namespace
 
-double clockPhaseBias(double amplitude, double residualRms, double step) {
-    if (!(amplitude > 0.0) || dithered(residualRms, step)) return 0.0;
-    return kRoundingBoundSteps * step / amplitude / std::sqrt(3.0);
+double clockPhaseBias(double amplitude, double residualRms, double cyclesPerSample, double playedCyclesPerSample,
+                      double blockLength) {
+    // 16-bit steps: a finer recording only rounds less.
+    constexpr double kStep = 1.0;
+    constexpr double kPlayedFullScale = 32767.0;
+    const double played = repeatingRoundingVariance(playedCyclesPerSample, blockLength) /
+                          (kPlayedFullScale * kPlayedFullScale);
+    const bool recordedRepeats = amplitude > 0.0 && !dithered(residualRms, kStep);
+    const double recorded =
+        recordedRepeats ? repeatingRoundingVariance(cyclesPerSample, blockLength) / (amplitude * amplitude) : 0.0;
+    return std::sqrt(played + recorded);
 }
 
 PhaseClock fitPhaseClock(std::span<const ClockPhase> tones, double ratioPriorMean, double ratioPriorSd,

@@ -63,16 +63,18 @@ inline constexpr double kMaxPredictionSd = 0.3;
 inline constexpr double kPriorAgreementSigmas = 4.0;
 // Too few tones say nothing of the curvature a device's phase may have.
 inline constexpr std::size_t kMinClockPhaseTones = 20;
-// What the residual of a tone of `amplitude` (sample units) does not show of
-// its phase, as a standard uncertainty in radians (GUM 4.3.7, a rectangular
-// distribution): the recording's rounding to `step`, where no noise dithers
-// it (residualRms below kDitheringNoiseSteps, method_bias.h), may line up with
-// the tone by up to kRoundingBoundSteps; dithered, it is noise that the
-// residual holds, and the phase's own sigma covers it. The sweep's own 16-bit
-// rounding passes through the device with the tone and shows in the residual
-// alike. A recorder's resampling, or any other bend of the chain's phase,
-// either shows in the fit's chi-square (refused, or widened by the Birge
-// ratio) or is absorbed into the ratio, which no per-tone term can reveal.
-double clockPhaseBias(double amplitude, double residualRms, double step = 1.0);
+// What the residual of a tone does not show of its phase, as a standard
+// uncertainty in radians (GUM Type B): rounding that repeats with the tone
+// (repeatingRoundingVariance, method_bias.h), the same in every recording. The
+// sweep's own, where the played tone of `playedCyclesPerSample` repeats,
+// against the played full scale; the recorder's, where the recorded tone of
+// `cyclesPerSample` and `amplitude` (sample units) repeats and no noise dithers
+// the rounding (a residual below kDitheringNoiseSteps, method_bias.h).
+// Rounding of a tone that does not repeat within its block is noise the
+// residual holds. A recorder's resampling, or any other bend of the chain's
+// phase, shows in the fit's chi-square (refused, or widened by the Birge
+// ratio) or is absorbed into the ratio, which no per-tone term could reveal.
+double clockPhaseBias(double amplitude, double residualRms, double cyclesPerSample, double playedCyclesPerSample,
+                      double blockLength);
 
 }  // namespace auralyn::analysis

@@ -1,6 +1,6 @@
-// The terms that bound what a noise-free residual cannot show: the sweep's
-// own rounding where a tone repeats after a few samples, the recorder's
-// rounding in a clock fit of undithered phases, and the test that tells a
+// The terms that bound what a residual cannot show: the sweep's own rounding
+// where a tone repeats after a few samples, in its intervals and in the clock
+// fit (with the recorder's, where undithered), and the test that tells a
 // steady tone's halves apart from noise. Worked values computed by hand (and
 // with Python's fractions module for the periods).
 #include <gtest/gtest.h>
@@ -61,12 +61,19 @@ TEST(PlayedRounding, ARepeatingTonesIntervalsGrowByItsRoundingOverOnePeriod) {
     EXPECT_EQ(unfitted.magnitudeU95Db, ToneQuality{}.magnitudeU95Db);
 }
 
-TEST(ClockPhaseBias, OnlyUnditheredRoundingLeavesAPhaseErrorTheResidualHides) {
-    // 2/pi steps at most against an amplitude of 1000, uniform: over sqrt 3.
-    EXPECT_NEAR(clockPhaseBias(1000.0, 0.3), 3.6755259695e-04, 1e-13);
-    EXPECT_NEAR(clockPhaseBias(1000.0, 0.3 / 256.0, 1.0 / 256.0), 3.6755259695e-04 / 256.0, 1e-15);
-    EXPECT_EQ(clockPhaseBias(1000.0, 0.7), 0.0);  // noise of over half a step dithers it
-    EXPECT_EQ(clockPhaseBias(0.0, 0.3), 0.0);
+TEST(ClockPhaseBias, OnlyRoundingThatRepeatsWithTheToneIsHiddenFromTheResidual) {
+    const double kilohertz = 1000.0 / 48000.0;  // repeats every 48 samples
+    // Undithered (a residual of 0.3 steps): the recorder's rounding of a tone
+    // of amplitude 1000 and the sweep's of full scale, both over 48 samples
+    // less what 4800 hold: sqrt(2/12 (1/48 - 1/4800) (1/32767^2 + 1/1000^2)).
+    EXPECT_NEAR(clockPhaseBias(1000.0, 0.3, kilohertz, kilohertz, 4800.0), 5.8657494123e-05, 1e-14);
+    // Dithered by noise of over half a step: the sweep's own only.
+    EXPECT_NEAR(clockPhaseBias(1000.0, 0.7, kilohertz, kilohertz, 4800.0), 1.7893062227e-06, 1e-15);
+    // A recorder 150 ppm off holds a tone that never repeats: the sweep's own only.
+    EXPECT_NEAR(clockPhaseBias(1000.0, 0.3, kilohertz / 1.00015, kilohertz, 4800.0), 1.7893062227e-06, 1e-15);
+    // A tone of no short period rounds as noise that the residual holds.
+    const double third = 20.0 * std::cbrt(2.0) / 48000.0;
+    EXPECT_EQ(clockPhaseBias(1000.0, 0.3, third, third, 4800.0), 0.0);
 }
 
 TEST(HalvesDisagree, AtTheNinetyFifthPercentileOfChiSquaredWithTwoDegrees) {
@@ -100,7 +107,8 @@ TEST(PhaseClock, PhasesOfAVeryHighSnrSetTheirOwnUncertainty) {
             offset += block;
             const double sigma = 1e-6;
             const double phase = 0.4 - 2.0 * kPiHere * nu * (start + ratio * centre) + sigma * normal(random);
-            tones.push_back({nu, centre, std::remainder(phase, 2.0 * kPiHere), sigma, clockPhaseBias(29000.0, 0.84)});
+            tones.push_back({nu, centre, std::remainder(phase, 2.0 * kPiHere), sigma,
+                             clockPhaseBias(29000.0, 0.84, nu, nu, block)});
         }
         // The frequencies' prior, as wide as they know the ratio.
         const PhaseClock fit = fitPhaseClock(tones, ratio + 2e-9 * normal(random), 2e-9, 4.0);
