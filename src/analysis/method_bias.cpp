@@ -37,8 +37,11 @@ std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest) {
 }
 
 double repeatingRoundingVariance(double cyclesPerSample, double blockLength) {
-    if (!(blockLength >= 1.0)) return 0.0;
-    const std::size_t period = repeatingPeriod(cyclesPerSample, static_cast<std::size_t>(blockLength));
+    if (!(blockLength >= 1.0) || !std::isfinite(blockLength)) return 0.0;
+    // A period longer than this adds under 2.6e-6 steps squared: not looked for.
+    constexpr double kLongestPeriod = 65536.0;
+    const std::size_t period =
+        repeatingPeriod(cyclesPerSample, static_cast<std::size_t>(std::min(blockLength, kLongestPeriod)));
     if (period == 0) return 0.0;
     return std::max(0.0, 2.0 * kQuantizationVariance * (1.0 / static_cast<double>(period) - 1.0 / blockLength));
 }

@@ -56,6 +56,12 @@ TEST(PlayedRounding, ARepeatingTonesIntervalsGrowByItsRoundingOverOnePeriod) {
     addPlayedRounding(plain, 32767.0, 20.0 * std::cbrt(2.0) / 48000.0, 4800.0);
     EXPECT_EQ(plain.magnitudeU95Db, 1e-5);
     EXPECT_EQ(plain.phaseU95Deg, 1e-4);
+    // A block of no length, or of no end, adds nothing.
+    EXPECT_EQ(repeatingRoundingVariance(1000.0 / 48000.0, 0.0), 0.0);
+    EXPECT_EQ(repeatingRoundingVariance(1000.0 / 48000.0, INFINITY), 0.0);
+    EXPECT_EQ(repeatingRoundingVariance(1000.0 / 48000.0, std::nan("")), 0.0);
+    // A very long block looks no further than 65536 samples for a period.
+    EXPECT_NEAR(repeatingRoundingVariance(1000.0 / 48000.0, 1e12), 2.0 / 12.0 / 48.0, 1e-12);
     ToneQuality unfitted;
     addPlayedRounding(unfitted, 32767.0, 1000.0 / 48000.0, 4800.0);
     EXPECT_EQ(unfitted.magnitudeU95Db, ToneQuality{}.magnitudeU95Db);
