@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <vector>
 
 namespace auralyn::analysis {
@@ -10,6 +11,11 @@ namespace {
 // Two doubles side by side (GCC and Clang vector extension): the recurrences
 // are independent chains, so two of them advance per instruction.
 using Pair = double __attribute__((vector_size(16)));
+using Bits = std::uint64_t __attribute__((vector_size(16)));
+constexpr std::uint64_t kSignBit = std::uint64_t{1} << 63;
+
+// x times +-1: x with its sign bit flipped where `sign` holds it.
+Pair withSign(Pair x, Bits sign) { return reinterpret_cast<Pair>(reinterpret_cast<Bits>(x) ^ sign); }
 
 // Enough independent chains to fill the pipeline: a few harmonics are each run
 // over several segments of the block at once, and the segments joined at the end.
@@ -68,12 +74,14 @@ struct Chains {
     Pair s[kPairs] = {};
     Pair d[kPairs] = {};
     Pair lambda[kPairs] = {};
-    Pair sigma[kPairs] = {};
+    // sigma is +-1, and a product by it is exact: the sign bit flipped where
+    // it is -1 gives the same bits at a fraction of a multiplication's cost.
+    Bits sigmaSign[kPairs] = {};
 
     explicit Chains(const ChainConstants* constants) {
         for (int i = 0; i < kChains; ++i) {
             lambda[i / 2][i % 2] = constants[i % K].lambda;
-            sigma[i / 2][i % 2] = constants[i % K].sigma;
+            sigmaSign[i / 2][i % 2] = constants[i % K].sigma < 0.0 ? kSignBit : 0;
         }
     }
 
@@ -82,8 +90,8 @@ struct Chains {
             const int first = 2 * p;
             const int second = first + 1 < kChains ? first + 1 : first;
             const Pair input = {y[first / K], y[second / K]};
-            const Pair next = (sigma[p] * d[p] + input) + lambda[p] * s[p];
-            s[p] = next + sigma[p] * s[p];
+            const Pair next = (withSign(d[p], sigmaSign[p]) + input) + lambda[p] * s[p];
+            s[p] = next + withSign(s[p], sigmaSign[p]);
             d[p] = next;
         }
     }
@@ -125,17 +133,40 @@ void firstHalfCorrelations(const Chains<K, S>& chains, const double* markS, cons
     }
 }
 
+// A segment's sum of samples and of their squares. Of 16-bit codes both are
+// whole numbers well below 2^53, so they come out exact in any order.
+struct PlainSums {
+    double sum = 0.0;
+    double squares = 0.0;
+    void add(double value) {
+        sum += value;
+        squares += value * value;
+    }
+};
+
+// The first `segments` segments' plain sums, added in their order.
+void storePlainSums(const PlainSums* plain, int segments, GoertzelSums& out) {
+    out.sum = 0.0;
+    out.sumSquares = 0.0;
+    for (int seg = 0; seg < segments; ++seg) {
+        out.sum += plain[seg].sum;
+        out.sumSquares += plain[seg].squares;
+    }
+}
+
 // The correlations of harmonics 1..K over the whole block, times from the
 // block's first sample: each segment's sum shifted to its own start. With
 // `first`, the chains' states are also read where the block's first half
-// ends, which gives that half's correlations from the same pass.
+// ends, which gives that half's correlations (and plain sums) from the same pass.
 template <int K, int S>
 void runSegments(const Sample* samples, std::size_t count, double w, const ChainConstants* constants,
                  GoertzelSums& out, GoertzelSums* first) {
     const std::size_t length = count / S;
     Chains<K, S> chains(constants);
-    double sum = 0.0;
-    double squares = 0.0;
+    // One pair of plain sums per segment: a single pair would make each step
+    // wait on S additions in a row, longer than the chains' own step.
+    PlainSums plain[S] = {};
+    PlainSums markPlain;
     const HalfMark mark = first != nullptr && length > 0 ? halfMark<S>(count, length) : HalfMark{S, 0};
     double markS[K] = {};
     double markD[K] = {};
@@ -144,15 +175,14 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
             markS[k] = s[k];
             markD[k] = d[k];
         }
+        markPlain = plain[mark.segment];
     };
     const auto runTo = [&](std::size_t from, std::size_t to) {
         for (std::size_t n = from; n < to; ++n) {
             double y[S];
             for (int seg = 0; seg < S; ++seg) {
-                const double value = samples[seg * length + n];
-                sum += value;
-                squares += value * value;
-                y[seg] = value;
+                y[seg] = samples[seg * length + n];
+                plain[seg].add(y[seg]);
             }
             chains.step(y);
         }
@@ -181,8 +211,7 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
     for (std::size_t n = S * length; n < count; ++n) {
         if (n == markInTail) readMark(tailS, tailD);
         const double value = samples[n];
-        sum += value;
-        squares += value * value;
+        plain[S - 1].add(value);
         for (int k = 0; k < K; ++k) {
             const double next = (constants[k].sigma * tailD[k] + value) + constants[k].lambda * tailS[k];
             tailS[k] = next + constants[k].sigma * tailS[k];
@@ -205,9 +234,12 @@ void runSegments(const Sample* samples, std::size_t count, double w, const Chain
         }
         out.correlations[k] = total;
     }
-    out.sum = sum;
-    out.sumSquares = squares;
-    if (first != nullptr && mark.segment < S) firstHalfCorrelations(chains, markS, markD, mark, length, w, constants, *first);
+    storePlainSums(plain, S, out);
+    if (first == nullptr || mark.segment >= S) return;
+    firstHalfCorrelations(chains, markS, markD, mark, length, w, constants, *first);
+    storePlainSums(plain, mark.segment, *first);
+    first->sum += markPlain.sum;
+    first->sumSquares += markPlain.squares;
 }
 
 using SegmentRunner = void (*)(const Sample*, std::size_t, double, const ChainConstants*, GoertzelSums&, GoertzelSums*);
@@ -257,12 +289,6 @@ SplitSums goertzelSplitSums(const Sample* samples, std::size_t count, double w, 
         return split;
     }
     runSums(samples, count, w, harmonics, split.whole, &split.first);
-    // The halves' plain sums are exact (integers, or floats' squares, well below 2^53) in any order.
-    for (std::size_t n = 0; n < half; ++n) {
-        const double value = samples[n];
-        split.first.sum += value;
-        split.first.sumSquares += value * value;
-    }
     split.second.sum = split.whole.sum - split.first.sum;
     split.second.sumSquares = split.whole.sumSquares - split.first.sumSquares;
     // The second half's correlations are what the first leaves of the whole,

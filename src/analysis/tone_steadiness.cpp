@@ -207,16 +207,39 @@ bool halvesOf(const HalvesFit& halves, const ToneBlock& block) {
            halves.firstTime == block.firstTime && halves.cyclesPerSample == block.cyclesPerSample;
 }
 
+namespace {
+
+// Samples compared with their predecessors together before the walk goes
+// sample by sample: a tone changes at nearly every sample, so most stretches
+// hold no repeat, and a test of a whole stretch vectorizes without a branch.
+constexpr std::size_t kRunStretch = 32;
+
+bool holdsRepeat(const Sample* samples, std::size_t from, std::size_t to) {
+    int repeats = 0;
+    for (std::size_t n = from; n < to; ++n) repeats |= samples[n] == samples[n - 1] ? 1 : 0;
+    return repeats != 0;
+}
+
+}  // namespace
+
 std::size_t longestRepeatedRun(const Sample* samples, std::size_t count) {
     if (count == 0) return 0;
-    // A run is measured only where it ends: a tone changes at nearly every
-    // sample, and the test that it did is all the loop then does.
+    // A run is measured only where it ends. In a stretch without a repeat
+    // every sample ends a run; all but the first end runs of one sample.
     std::size_t longest = 1;
     std::size_t start = 0;
-    for (std::size_t n = 1; n < count; ++n) {
-        if (samples[n] == samples[n - 1]) continue;
-        longest = std::max(longest, n - start);
-        start = n;
+    for (std::size_t from = 1; from < count; from += kRunStretch) {
+        const std::size_t to = std::min(count, from + kRunStretch);
+        if (!holdsRepeat(samples, from, to)) {
+            longest = std::max(longest, from - start);
+            start = to - 1;
+            continue;
+        }
+        for (std::size_t n = from; n < to; ++n) {
+            if (samples[n] == samples[n - 1]) continue;
+            longest = std::max(longest, n - start);
+            start = n;
+        }
     }
     return std::max(longest, count - start);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "platform/memory_advice.h"
 
@@ -30,6 +31,33 @@ void appendFrames(const std::int16_t* chunk, std::size_t size, std::vector<std::
         for (std::size_t n = c; n < size; n += count) channels[c].push_back(static_cast<analysis::Sample>(chunk[n]));
 }
 
+// The chunk the file is read into, on large pages of its own where it fills
+// one: read straight into by the system, it would otherwise be faulted in
+// page by page (hundreds of faults, dear on a virtual machine).
+constexpr std::size_t kLargePage = std::size_t{1} << 21;
+
+struct ChunkFree {
+    bool large = false;
+    void operator()(std::int16_t* data) const {
+        if (large) {
+            ::operator delete(data, std::align_val_t{kLargePage});
+        } else {
+            ::operator delete(data);
+        }
+    }
+};
+using Chunk = std::unique_ptr<std::int16_t, ChunkFree>;
+
+// Left unset: the reader fills what is used of it.
+Chunk chunkFor(std::size_t samples) {
+    const std::size_t bytes = samples * sizeof(std::int16_t);
+    if (bytes < kLargePage) return Chunk(static_cast<std::int16_t*>(::operator new(bytes)), ChunkFree{false});
+    const std::size_t whole = (bytes + kLargePage - 1) / kLargePage * kLargePage;
+    Chunk chunk(static_cast<std::int16_t*>(::operator new(whole, std::align_val_t{kLargePage})), ChunkFree{true});
+    platform::adviseLargePages(chunk.get(), whole);
+    return chunk;
+}
+
 }  // namespace
 
 bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis::Sample>>& channels,
@@ -45,9 +73,7 @@ bool readAllChannels(wave::WaveFile& recording, std::vector<std::vector<analysis
         channel.reserve(frames);
         platform::adviseLargePages(channel.data(), channel.capacity() * sizeof(analysis::Sample));
     }
-    // Left unset: the reader fills what is used of it.
-    const auto chunkSize = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, frames)) * count;
-    const std::unique_ptr<std::int16_t[]> chunk(new std::int16_t[chunkSize]);
+    const Chunk chunk = chunkFor(static_cast<std::size_t>(std::min<std::uint64_t>(kChunkFrames, frames)) * count);
     for (std::uint64_t done = 0; done < frames;) {
         const auto take = static_cast<std::int32_t>(std::min<std::uint64_t>(kChunkFrames, frames - done));
         if (!recording.readSamples(chunk.get(), take)) {

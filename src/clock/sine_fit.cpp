@@ -96,19 +96,27 @@ FitSums accumulate(const T* samples, std::int32_t count, double firstTime, doubl
     const Reinsch r(theta);
     double s[kChains] = {};
     double d[kChains] = {};
-    Sum sum = 0;
-    Sum squares = 0;
+    // Plain sums per chain too: one running sum would put kChains additions
+    // in a row into each step.
+    Sum chainSums[kChains] = {};
+    Sum chainSquares[kChains] = {};
     const std::int32_t steps = count / kChains;
     for (std::int32_t m = 0; m < steps; ++m) {
         const T* y = samples + m * kChains;
         for (int l = 0; l < kChains; ++l) {
             const Sum value = y[l];
-            sum += value;
-            squares += value * value;
+            chainSums[l] += value;
+            chainSquares[l] += value * value;
             const double next = (r.sigma * d[l] + value) + r.lambda * s[l];
             s[l] = next + r.sigma * s[l];
             d[l] = next;
         }
+    }
+    Sum sum = 0;
+    Sum squares = 0;
+    for (int l = 0; l < kChains; ++l) {
+        sum += chainSums[l];
+        squares += chainSquares[l];
     }
     std::complex<double> correlation = 0.0;
     const std::complex<double> toEnd = Reinsch::endTurn(steps, theta);

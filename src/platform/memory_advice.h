@@ -15,8 +15,10 @@ void adviseLargePages(const void* data, std::size_t bytes);
 // instead of handing it back to the system at once: a program that builds and
 // drops buffers of megabytes one after another (a tone table, the text of a
 // report) then reuses pages it has touched already instead of faulting in
-// fresh, zeroed ones each time. For short-lived programs; a hint only, where
-// the C library offers no such setting nothing changes.
+// fresh, zeroed ones each time. The first tens of megabytes it hands out lie
+// on large pages where the system has them (see adviseLargePages). For
+// short-lived programs; a hint only, where the C library offers no such
+// setting nothing changes.
 void keepFreedMemory();
 
 }  // namespace auralyn::platform

@@ -33,7 +33,9 @@ RiffFile::RiffFile(const char* fileName) {
     // between them: a large buffer turns thousands of small reads into a few
     // (each a system call), and most skips land inside it.
     if (file_ != nullptr) {
-        buffer_ = std::make_unique<char[]>(kReadBufferBytes);
+        // Left unset: the C library fills what it uses, and a reader whose
+        // requests bypass the buffer never touches (so never faults in) the rest.
+        buffer_ = std::make_unique_for_overwrite<char[]>(kReadBufferBytes);
         std::setvbuf(file_, buffer_.get(), _IOFBF, kReadBufferBytes);
     }
     if (file_ != nullptr && !rewind()) {
