@@ -30,15 +30,21 @@ void widen(ToneQuality& q, const SteadinessCheck& check) {
 // whole block with it by about half their distance. Left uncorrected, that
 // effect is bounded in the manner of the GUM for a known systematic effect:
 // the magnitude interval is held at least as wide as twice the halves'
-// distance, the bound widen() takes for a tone still settling. Noise alone
-// seldom spreads the halves that far, so most steady tones keep their interval.
+// distance, the bound widen() takes for a tone still settling. Only where
+// noise does not explain the distance (halvesDisagree): otherwise the
+// interval's own noise term covers the halves' spread already, and holding it
+// wider claims more than 95 %. The whole distance then counts, noise and all:
+// a ringing tone's block lies further from the truth than its halves apart.
 // The phase is left as it is: its intervals hold already, and held wider they
 // would claim far more than 95 %.
 void holdHalvesSpread(ToneQuality& q, const SteadinessCheck& check) {
+    if (!halvesDisagree(check.halvesStatistic)) return;
     q.magnitudeU95Db = std::min(kMaxMagnitudeU95Db, std::max(q.magnitudeU95Db, 2.0 * check.magnitudeSpreadDb));
 }
 
 }  // namespace
+
+bool halvesDisagree(double halvesStatistic) { return halvesStatistic > kNoiseHalvesStatistic; }
 
 void applyChecks(const std::vector<SteadinessCheck>& checks, const std::vector<ToneTiming>& timing,
                  std::vector<ToneMeasurement>& tones) {

@@ -22,6 +22,12 @@ inline constexpr double kBelowNoiseSnrDb = 6.0;
 void applyChecks(const std::vector<SteadinessCheck>& checks, const std::vector<ToneTiming>& timing,
                  std::vector<ToneMeasurement>& tones);
 
+// Whether a steady tone's halves lie further apart than noise explains at
+// 95 %: their squared distance over its noise (halvesStatistic) is
+// chi-squared with 2 degrees of freedom for a steady tone, and beyond
+// kNoiseHalvesStatistic in one in twenty.
+bool halvesDisagree(double halvesStatistic);
+
 // Adds the drifting clock's fitted line's uncertainty to every tone's phase
 // interval (clock_drift.h: driftPhaseSd), in quadrature, at 95 %.
 void addDriftUncertainty(const ClockModel& model, const std::vector<double>& blockOffsets, double rate,

@@ -210,12 +210,19 @@ void fitTones(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tone
 // (the trigger is rounded, and a pulse's rise spans a sample or two).
 constexpr double kStartPriorSamples = 4.0;
 
+// As the tone's quality reports it (tone_quality.cpp): over every sample.
+double fitResidualRms(const HarmonicFit& fit) {
+    return fit.count > 0 ? std::sqrt(fit.residualSquares / static_cast<double>(fit.count)) : 0.0;
+}
+
 std::vector<ClockPhase> clockPhases(const ClockCorrectedSweep& sweep, double rate) {
     const double trigger = static_cast<double>(sweep.trigger);
     std::vector<ClockPhase> phases;
     for (const ClockCorrectedTone& tone : sweep.tones)
         if (const std::optional<StartPhase> p = tonePhase(tone, trigger, rate))
-            phases.push_back({p->cyclesPerSample, p->time, p->phase, p->sigma});
+            phases.push_back({p->cyclesPerSample, p->time, p->phase, p->sigma,
+                              clockPhaseBias(tone.amplitude, fitResidualRms(tone.fit), p->cyclesPerSample,
+                                             tone.nominalFrequency / rate, tone.blockLength)});
     return phases;
 }
 

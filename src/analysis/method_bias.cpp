@@ -24,6 +24,39 @@ void floorAt(ToneQuality& quality, double relativeAmplitude, double radians) {
 
 }  // namespace
 
+std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest) {
+    if (!(cyclesPerSample > 0.0) || !(cyclesPerSample < 1.0)) return 0;
+    // A period found only to this many cycles would let the pattern slide by
+    // far less than a step of a full-scale tone over the longest block.
+    constexpr double kCycleTolerance = 1e-9;
+    for (std::size_t q = 1; q <= longest; ++q) {
+        const double cycles = static_cast<double>(q) * cyclesPerSample;
+        if (std::fabs(cycles - std::nearbyint(cycles)) <= kCycleTolerance) return q;
+    }
+    return 0;
+}
+
+double repeatingRoundingVariance(double cyclesPerSample, double blockLength) {
+    if (!(blockLength >= 1.0) || !std::isfinite(blockLength)) return 0.0;
+    // A period longer than this adds under 2.6e-6 steps squared: not looked for.
+    constexpr double kLongestPeriod = 65536.0;
+    const std::size_t period =
+        repeatingPeriod(cyclesPerSample, static_cast<std::size_t>(std::min(blockLength, kLongestPeriod)));
+    if (period == 0) return 0.0;
+    return std::max(0.0, 2.0 * kQuantizationVariance * (1.0 / static_cast<double>(period) - 1.0 / blockLength));
+}
+
+void addPlayedRounding(ToneQuality& quality, double playedAmplitude, double playedCyclesPerSample,
+                       double blockLength) {
+    if (!quality.fitted || !(playedAmplitude > 0.0)) return;
+    const double excess = repeatingRoundingVariance(playedCyclesPerSample, blockLength);
+    if (!(excess > 0.0)) return;
+    const double relativeSd = std::sqrt(excess) / playedAmplitude;
+    quality.magnitudeU95Db =
+        std::min(kMaxMagnitudeU95Db, std::hypot(quality.magnitudeU95Db, kNormal95 * kDbPerNeper * relativeSd));
+    quality.phaseU95Deg = std::min(kMaxPhaseU95Deg, std::hypot(quality.phaseU95Deg, kNormal95 * relativeSd * 180.0 / kPi));
+}
+
 bool dithered(double residualRms, double step) {
     return residualRms * residualRms >= (kDitheringNoiseSteps * kDitheringNoiseSteps + kQuantizationVariance) * step * step;
 }

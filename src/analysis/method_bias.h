@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+
 #include "analysis/sweep_analysis.h"
 #include "analysis/tone_quality.h"
 
@@ -21,6 +23,29 @@ inline constexpr double kRoundingBoundSteps = 0.6366197723675814;
 // whose 95 % effect on a block of `blockLength` samples is the floor's second part.
 // A floor, not a term: noise larger than the rounding shows in the residual.
 void addRoundingFloor(ToneQuality& quality, double playedAmplitude, double blockLength, double step = 1.0);
+
+// The sweep's own rounding to 16 bits, where a tone repeats itself after a
+// few whole samples: the played samples of a tone of `playedCyclesPerSample`
+// = p / q (in lowest terms) repeat every q samples, and so does their
+// rounding error, which then projects onto the tone as white noise over q
+// samples would, not over the block's `blockLength`: a variance of
+// 2 / (12 q) steps squared on each of the fit's coefficients instead of
+// 2 / (12 N). The same in every recording of that sweep, so no residual tells
+// it from the tone: the excess over what the residual holds already is added
+// to both half-widths in quadrature (GUM 5.1.2), relative to the sweep's
+// `playedAmplitude`. A tone of no such period (q beyond the block) gets nothing.
+void addPlayedRounding(ToneQuality& quality, double playedAmplitude, double playedCyclesPerSample,
+                       double blockLength);
+
+// The samples after which a tone of `cyclesPerSample` comes back to the same
+// phase (q of p / q in lowest terms), or 0 where that takes more than `longest`.
+std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest);
+
+// Rounding that repeats with a tone every q samples projects onto each of its
+// fit's coefficients as white rounding over one period would, 2 / (12 q)
+// steps squared; a residual over the block's N samples holds 2 / (12 N) of
+// it. The difference, 0 where the tone does not repeat within the block.
+double repeatingRoundingVariance(double cyclesPerSample, double blockLength);
 
 // Noise of this many steps (standard deviation) dithers rounding to a grid of
 // that step, and a residual of that noise and the rounding's own twelfth of a

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/angles.h"
+#include "analysis/method_bias.h"
 #include "analysis/small_cholesky.h"
 
 namespace auralyn::analysis {
@@ -69,7 +70,7 @@ Row rowOf(const ClockPhase& t) {
     return {1.0, -omega, -omega * t.time};
 }
 
-double sigmaOf(const ClockPhase& t) { return std::hypot(t.sigma, kPhaseFloorRadians); }
+double sigmaOf(const ClockPhase& t) { return std::hypot(t.sigma, t.unmodelled); }
 
 bool usable(const ClockPhase& t) {
     return std::isfinite(t.phase) && std::isfinite(t.time) && t.sigma > 0.0 && std::isfinite(t.sigma) &&
@@ -166,6 +167,19 @@ double ratioUncertainty(double fitSd, double chiSquare, double dof) {
 }
 
 }  // namespace
+
+double clockPhaseBias(double amplitude, double residualRms, double cyclesPerSample, double playedCyclesPerSample,
+                      double blockLength) {
+    // 16-bit steps: a finer recording only rounds less.
+    constexpr double kStep = 1.0;
+    constexpr double kPlayedFullScale = 32767.0;
+    const double played = repeatingRoundingVariance(playedCyclesPerSample, blockLength) /
+                          (kPlayedFullScale * kPlayedFullScale);
+    const bool recordedRepeats = amplitude > 0.0 && !dithered(residualRms, kStep);
+    const double recorded =
+        recordedRepeats ? repeatingRoundingVariance(cyclesPerSample, blockLength) / (amplitude * amplitude) : 0.0;
+    return std::sqrt(played + recorded);
+}
 
 PhaseClock fitPhaseClock(std::span<const ClockPhase> tones, double ratioPriorMean, double ratioPriorSd,
                          double startPriorSd) {

@@ -11,6 +11,9 @@ struct ClockPhase {
     double time = 0.0;             // recording samples from the trigger to the block's centre
     double phase = 0.0;            // radians, at the block's start
     double sigma = 0.0;            // radians, standard uncertainty from the fit's residual
+    // Radians, a standard uncertainty the residual does not show (GUM Type B):
+    // what rounding may have lined up with the tone (clockPhaseBias).
+    double unmodelled = 0.0;
 };
 
 // What the tones' phases say of the clock ratio that placed their blocks.
@@ -60,8 +63,18 @@ inline constexpr double kMaxPredictionSd = 0.3;
 inline constexpr double kPriorAgreementSigmas = 4.0;
 // Too few tones say nothing of the curvature a device's phase may have.
 inline constexpr std::size_t kMinClockPhaseTones = 20;
-// Rounding to 16 bits when the sweep was made, and a recorder's resampling,
-// leave each phase errors that no residual shows: a floor on every tone's.
-inline constexpr double kPhaseFloorRadians = 2e-4;
+// What the residual of a tone does not show of its phase, as a standard
+// uncertainty in radians (GUM Type B): rounding that repeats with the tone
+// (repeatingRoundingVariance, method_bias.h), the same in every recording. The
+// sweep's own, where the played tone of `playedCyclesPerSample` repeats,
+// against the played full scale; the recorder's, where the recorded tone of
+// `cyclesPerSample` and `amplitude` (sample units) repeats and no noise dithers
+// the rounding (a residual below kDitheringNoiseSteps, method_bias.h).
+// Rounding of a tone that does not repeat within its block is noise the
+// residual holds. A recorder's resampling, or any other bend of the chain's
+// phase, shows in the fit's chi-square (refused, or widened by the Birge
+// ratio) or is absorbed into the ratio, which no per-tone term could reveal.
+double clockPhaseBias(double amplitude, double residualRms, double cyclesPerSample, double playedCyclesPerSample,
+                      double blockLength);
 
 }  // namespace auralyn::analysis

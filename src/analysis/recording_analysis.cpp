@@ -268,6 +268,9 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
                                   ? qualityFromFit(*deviceFit, block.count, cyclesPerSample, deviceLeadIn, deviceNoise)
                                   : qualityOf(block, cyclesPerSample, deviceLeadIn);
         addRoundingFloor(quality, kFullScale, static_cast<double>(block.count), channels.step);
+        // Over a reference the sweep's own rounding is in both channels and cancels.
+        if (!timedByReference)
+            addPlayedRounding(quality, kFullScale, nominal[i].frequency / rate, static_cast<double>(block.count));
         // One pass over the block gives both its peak and its clipping; the
         // tone's fit made it already where it fitted this very block.
         const ClipCheck clipCheck = !timedByReference && block.samples != nullptr && fittedAt(tone, place)
@@ -376,6 +379,8 @@ void addToneQuality(const sweep::SweepPlan& plan, const std::vector<Sample>& rec
         tone.quality = qualityOf(block, place.frequency / rate, leadIn);
         tone.clipped = clipped(block, place.frequency / rate);
         addRoundingFloor(*tone.quality, kFullScale, static_cast<double>(block.count), 1.0);
+        addPlayedRounding(*tone.quality, kFullScale, nominal[tone.index].frequency / rate,
+                          static_cast<double>(block.count));
         addWalkBias(tone);
     }
     addWalkTimeBase(plan, nominal, recording, *trigger, analysis);

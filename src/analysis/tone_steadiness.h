@@ -91,6 +91,9 @@ struct SteadinessCheck {
 // The halves' squared Mahalanobis distance beyond which a tone is not steady:
 // chi-squared with 2 degrees of freedom exceeds it once in 100 000 steady tones.
 inline constexpr double kHalvesLimit = 23.0;
+// The 95 % point of chi-squared with 2 degrees of freedom (-2 ln 0.05): noise
+// alone keeps the halves' statistic of a steady tone below it 19 times in 20.
+inline constexpr double kNoiseHalvesStatistic = 5.991464547107979;
 // A residual this many times its neighbours' (6 dB) is a burst.
 inline constexpr double kBurstRatio = 4.0;
 

@@ -106,7 +106,8 @@ std::vector<Case> recordingKinds() {
                                {"recorder 80 ppm, pink -50 dBFS", white(-400.0, 80.0)},
                                {"one clock, offset 300, white -60", white(-60.0)},
                                {"recorder -120 ppm, clicks, white -60", white(-60.0, -120.0)},
-                               {"recorder 60 ppm, 8 bits dithered", white(-400.0, 60.0)}};
+                               {"recorder 60 ppm, 8 bits dithered", white(-400.0, 60.0)},
+                               {"recorder 70 ppm, white -90 dBFS", white(-90.0, 70.0)}};
     kinds[4].chain.pinkDbfs = -50.0;
     kinds[5].chain.dcOffset = 300.0;
     kinds[6].chain.clicksPerSecond = 2.0;

@@ -272,7 +272,11 @@ TEST(SweepTargets, CleanRecordingsThroughALinearPhaseRecorderClaimNoJump) {
 // The same device recorded twice, started a whole number and a fraction of a
 // sample apart: the same phases within their intervals, whether the tones
 // alone or a pulse found the sweep (a band-pass smears the pulse, and its
-// trigger keeps the recorder's fraction of a sample).
+// trigger keeps the recorder's fraction of a sample). The two recordings'
+// noise is independent, so the difference of a tone's phases has the 95 %
+// half-width of the two intervals in quadrature; where the intervals are
+// honest one tone in twenty lies outside, so at least 90 % must agree, as
+// for every interval's coverage.
 TEST(SweepTargets, TheSameDeviceRecordedAtAnotherOffsetReadsTheSamePhases) {
     const struct {
         Device device;
@@ -297,7 +301,7 @@ TEST(SweepTargets, TheSameDeviceRecordedAtAnotherOffsetReadsTheSamePhases) {
             const double difference = std::remainder(qa.phase - qb.phase, 2.0 * kPi) * 180.0 / kPi;
             agreeing += std::fabs(difference) <= std::hypot(qa.phaseU95Deg, qb.phaseU95Deg) ? 1 : 0;
         }
-        EXPECT_GE(static_cast<double>(agreeing), 0.95 * static_cast<double>(a.sweep.tones.size()));
+        EXPECT_GE(static_cast<double>(agreeing), 0.90 * static_cast<double>(a.sweep.tones.size()));
     }
 }
 
