@@ -290,9 +290,36 @@ private:
         if (!home) return false;
         const std::optional<double> samples = sizeFromLaterTones(k, *home);
         if (!samples) return false;
-        record(k, *samples, false);
-        unplaceFrom(k);
+        const double homeEnd = toneEnd(k - 1, home->high);
+        const std::size_t first = firstAfterJump(anchor, k, homeEnd + *samples);
+        const double before = first == k ? homeEnd : toneEnd(first - 1, validShifts(first - 1)->high);
+        record(first, std::round(homeEnd + *samples - before), false);
+        unplaceFrom(first);
         return true;
+    }
+
+    // A low tone's block holds its tone steadily through a jump shorter than
+    // its period and the settling time: the steady tones before the run may
+    // lie after the jump as well, their phases turned by it. Each, from the
+    // run back, is put on the side whose tones' ends (toneEnd) it shares:
+    // that of the tones after the run (`laterEnd`), or that of the tone after
+    // the anchor, timed by the pulse; the first that shares the anchor's, or
+    // whose end cannot be told, lies before the jump.
+    std::size_t firstAfterJump(std::size_t anchor, std::size_t k, double laterEnd) const {
+        const std::optional<Range> base = validShifts(anchor);
+        if (!base) return k;
+        const double baseEnd = toneEnd(anchor, base->high);
+        std::size_t first = k;
+        for (std::size_t h = k - 1; h > anchor; --h) {
+            const std::optional<Range> range = validShifts(h);
+            if (!range) break;
+            const double end = toneEnd(h, range->high);
+            const bool later = std::fabs(end - laterEnd) < std::fabs(end - baseEnd) &&
+                               std::fabs(end - baseEnd) > endTolerance(h);
+            if (!later) break;
+            first = h;
+        }
+        return first;
     }
 
     // The size of a jump before tone k from the tones after it, each against

@@ -1,0 +1,107 @@
+// auralyn analyze on recordings whose timing jumped where the tones alone
+// must tell which side of the jump each tone lies on: the recording is cut
+// here, sample by sample, and the same sweep recorded without the cut is the
+// reference every measured phase and the sweep's start are held to.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "program_runs.h"
+#include "wave_samples.h"
+
+namespace auralyn {
+namespace {
+
+using test::ProgramRun;
+using test::TempDir;
+
+constexpr std::uint32_t kRate = 48000;
+
+// The sweep as played, at 80 % of its level with white noise of about
+// -70 dBFS (a fixed seed), and a second of silence after it.
+std::vector<std::int16_t> noisySweep(const TempDir& dir, const std::vector<std::string>& sweepOptions) {
+    std::vector<std::string> args{"sweep", "-q", "-o", "s.wav"};
+    args.insert(args.end(), sweepOptions.begin(), sweepOptions.end());
+    EXPECT_EQ(test::auralyn(dir, args).exitCode, 0);
+    std::vector<std::int16_t> sweep = test::readWaveSamples(dir.file("s.wav"));
+    sweep.insert(sweep.end(), kRate, std::int16_t{0});
+    std::mt19937 random(77);
+    std::normal_distribution<double> noise(0.0, 10.4);
+    for (std::int16_t& s : sweep) s = static_cast<std::int16_t>(std::lround(0.8 * s + noise(random)));
+    return sweep;
+}
+
+// `samples` zeros put in at `at` (a stall), or as many taken out there (a loss).
+std::vector<std::int16_t> cut(std::vector<std::int16_t> recording, std::size_t at, int samples) {
+    const auto where = recording.begin() + static_cast<std::ptrdiff_t>(at);
+    if (samples > 0) recording.insert(where, static_cast<std::size_t>(samples), std::int16_t{0});
+    if (samples < 0) recording.erase(where, where - samples);
+    return recording;
+}
+
+struct Analysis {
+    ProgramRun run;
+    nlohmann::json json;
+};
+
+Analysis analyze(const TempDir& dir, const std::vector<std::int16_t>& recording, const std::string& name) {
+    test::writeWave(dir.file(name + ".wav"), recording, kRate);
+    Analysis a;
+    a.run = test::auralyn(dir, {"analyze", name + ".wav", "s.swp", "--json", name + ".json", "-o", name + ".txt"});
+    a.json = nlohmann::json::parse(test::readFileText(dir.file(name + ".json")));
+    return a;
+}
+
+// Tones measured in both whose phases differ by more than both intervals.
+int phasesOffTheReference(const nlohmann::json& reference, const nlohmann::json& jumped) {
+    int off = 0;
+    for (std::size_t i = 0; i < jumped["tones"].size() && i < reference["tones"].size(); ++i) {
+        const auto& t = jumped["tones"][i];
+        const auto& truth = reference["tones"][i];
+        if (t["phase_deg"].is_null() || truth["phase_deg"].is_null()) continue;
+        const double error = std::remainder(t["phase_deg"].get<double>() - truth["phase_deg"].get<double>(), 360.0);
+        const double limit = t["phase_u95_deg"].get<double>() + truth["phase_u95_deg"].get<double>() + 0.05;
+        if (std::fabs(error) > limit) ADD_FAILURE() << "tone " << i << ": " << error << " deg off, limit " << limit;
+        off += std::fabs(error) > limit;
+    }
+    return off;
+}
+
+// 100 samples lost inside one of the low tones of a third-octave sweep: their
+// long blocks hold their tones through the loss, so the tones after it up to
+// the first one it moves out of its block stay steady at their old place,
+// turned by 100 samples' worth. The sweep's start must stay where the first
+// pulse and the tones before the loss put it, and no tone be measured at its
+// old place after the loss.
+TEST(SteadyProgram, ALossInsideALowToneLeavesTheStartWithTheTonesBeforeIt) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const double start = reference.json["delay_s"].get<double>();
+    // 188000 to 200000 lie inside the tones from 159 Hz to 400 Hz.
+    for (const std::size_t at : {188000u, 190552u, 194806u, 199912u}) {
+        const Analysis jumped = analyze(dir, cut(played, at, -100), "cut");
+        EXPECT_EQ(jumped.run.exitCode, 1) << at << jumped.run.err;
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << at;
+        const auto& jump = jumped.json["jumps"][0];
+        EXPECT_NEAR(jump["size_samples"].get<double>(), -100.0, 12.0) << at;
+        const unsigned jumpTone = jump["tone"];
+        EXPECT_NEAR(jumped.json["delay_s"].get<double>(), start, 0.5 / kRate) << at;
+        EXPECT_LE(jumped.json["delay_u95_s"].get<double>(), 0.5 / kRate) << at;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << at;
+        for (unsigned i = jumpTone; i < jumped.json["tones"].size(); ++i) {
+            EXPECT_TRUE(jumped.json["tones"][i]["phase_deg"].is_null()) << at << " tone " << i;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace auralyn
