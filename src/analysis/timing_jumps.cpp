@@ -43,6 +43,7 @@ public:
         std::size_t anchor = 0;
         for (std::size_t i = 1; i < usable(); ++i) {
             if (!s_.tones[i].syncBefore) continue;
+            anchor_ = anchor;
             const std::optional<double> moved = pulseMoved(i);
             if (!moved) continue;
             if (*moved != 0.0) resolveSpan(anchor, i, *moved);
@@ -106,7 +107,31 @@ private:
         if (!likeTheFirstPulse(*found)) return std::nullopt;
         const TrialBlock after = s_.tryBlock(i, movedBy(i, std::round(off)));
         if (!holdsTone(after, std::max(after.amplitude, s_.tryBlock(i, timeline_[i]).amplitude))) return std::nullopt;
+        // A loss of more than half the distance between two pulses brings the
+        // next pulse within reach, late by what is left of that distance: the
+        // tone's block there lies in another tone, whose frequency fits it
+        // as a tiny, steady nothing, as it does at the old place.
+        if (after.amplitude < kLevelAfterJump * levelHeldBefore(i)) return std::nullopt;
         return std::round(off);
+    }
+
+    // The level of the last tone held at its place, from the last steady
+    // tone before the last pulse found in place (which lies before any jump
+    // after that pulse) on, each taken as held only near the level of the
+    // one held before it (as unsteadyRun takes them): 0 where none was.
+    double levelHeldBefore(std::size_t i) const {
+        std::size_t from = std::min(anchor_, i);
+        double level = 0.0;
+        while (level == 0.0 && from > 0) {
+            --from;
+            const TrialBlock b = s_.tryBlock(from, timeline_[from]);
+            if (b.inside && b.steady) level = b.amplitude;
+        }
+        for (std::size_t j = from; j < i; ++j) {
+            const TrialBlock b = s_.tryBlock(j, timeline_[j]);
+            if (b.inside && b.steady && b.amplitude >= kLevelAfterJump * level) level = b.amplitude;
+        }
+        return level;
     }
 
     // A pulse follows the silence the layout puts before it: a trigger with
@@ -290,10 +315,9 @@ private:
         if (!home) return false;
         const std::optional<double> samples = sizeFromLaterTones(k, *home);
         if (!samples) return false;
-        const double homeEnd = toneEnd(k - 1, home->high);
-        const std::size_t first = firstAfterJump(anchor, k, homeEnd + *samples);
-        const double before = first == k ? homeEnd : toneEnd(first - 1, validShifts(first - 1)->high);
-        record(first, std::round(homeEnd + *samples - before), false);
+        const double laterEnd = toneEnd(k - 1, home->high) + *samples;
+        const std::size_t first = firstAfterJump(anchor, k, laterEnd);
+        record(first, first == k ? *samples : std::round(laterEnd), false);
         unplaceFrom(first);
         return true;
     }
@@ -301,21 +325,19 @@ private:
     // A low tone's block holds its tone steadily through a jump shorter than
     // its period and the settling time: the steady tones before the run may
     // lie after the jump as well, their phases turned by it. Each, from the
-    // run back, is put on the side whose tones' ends (toneEnd) it shares:
-    // that of the tones after the run (`laterEnd`), or that of the tone after
-    // the anchor, timed by the pulse; the first that shares the anchor's, or
-    // whose end cannot be told, lies before the jump.
+    // run back to the anchor, is put on the side whose tones' ends (toneEnd)
+    // it shares: that of the tones after the run (`laterEnd`), or its own
+    // place on the timeline (an end near 0); the first that keeps its place,
+    // or whose end cannot be told, lies before the jump. (The anchor's tone
+    // itself may hold the jump and end where the loss began: it is no
+    // measure of where the tones before the jump end.)
     std::size_t firstAfterJump(std::size_t anchor, std::size_t k, double laterEnd) const {
-        const std::optional<Range> base = validShifts(anchor);
-        if (!base) return k;
-        const double baseEnd = toneEnd(anchor, base->high);
         std::size_t first = k;
-        for (std::size_t h = k - 1; h > anchor; --h) {
+        for (std::size_t h = k; h-- > anchor;) {
             const std::optional<Range> range = validShifts(h);
             if (!range) break;
             const double end = toneEnd(h, range->high);
-            const bool later = std::fabs(end - laterEnd) < std::fabs(end - baseEnd) &&
-                               std::fabs(end - baseEnd) > endTolerance(h);
+            const bool later = std::fabs(end - laterEnd) < std::fabs(end) && std::fabs(end) > endTolerance(h);
             if (!later) break;
             first = h;
         }
@@ -431,6 +453,7 @@ private:
     const JumpSearch& s_;
     std::vector<ToneTiming>& timeline_;
     std::vector<TimingJump> jumps_;
+    std::size_t anchor_ = 0;  // the tone after the last pulse found in place
 };
 
 }  // namespace

@@ -103,5 +103,31 @@ TEST(SteadyProgram, ALossInsideALowToneLeavesTheStartWithTheTonesBeforeIt) {
     }
 }
 
+// 200 ms lost from a sweep with a pulse every 4 tones: more than half the
+// distance between two pulses, so the next pulse turns up within reach of
+// where the lost one was due, late by what is left of that distance. No jump
+// may be named exact unless it is the loss itself, and no tone measured at a
+// place the loss moved.
+TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const std::size_t at : {200000u, 259555u}) {
+        const Analysis jumped = analyze(dir, cut(played, at, -9600), "cut");
+        ASSERT_FALSE(jumped.json["jumps"].empty()) << at;
+        double total = 0.0;
+        for (const auto& jump : jumped.json["jumps"]) {
+            total += jump["size_samples"].get<double>();
+            if (jump["exact"].get<bool>()) {
+                EXPECT_EQ(jump["size_samples"].get<double>(), -9600.0) << at << " tone " << jump["tone"];
+            }
+        }
+        EXPECT_NEAR(total, -9600.0, 12.0 + 0.02 * 9600.0) << at;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << at;
+    }
+}
+
 }  // namespace
 }  // namespace auralyn
