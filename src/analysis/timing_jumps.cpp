@@ -115,18 +115,23 @@ private:
         return std::round(off);
     }
 
-    // The level of the last tone held at its place, from the last steady
-    // tone before the last pulse found in place (which lies before any jump
-    // after that pulse) on, each taken as held only near the level of the
-    // one held before it (as unsteadyRun takes them): 0 where none was.
-    double levelHeldBefore(std::size_t i) const {
-        std::size_t from = std::min(anchor_, i);
-        double level = 0.0;
-        while (level == 0.0 && from > 0) {
-            --from;
-            const TrialBlock b = s_.tryBlock(from, timeline_[from]);
-            if (b.inside && b.steady) level = b.amplitude;
+    // The level of the nearest steady tone before tone i: one that lies
+    // before any jump after the pulse before tone i. 0 where none is.
+    double levelBefore(std::size_t i) const {
+        for (std::size_t j = i; j > 0; --j) {
+            const TrialBlock b = s_.tryBlock(j - 1, timeline_[j - 1]);
+            if (b.inside && b.steady) return b.amplitude;
         }
+        return 0.0;
+    }
+
+    // The level of the last tone held at its place since the last pulse
+    // found in place, from the level before it (levelBefore) on, each taken
+    // as held only near the level of the one held before it (as unsteadyRun
+    // takes them): 0 where none was.
+    double levelHeldBefore(std::size_t i) const {
+        const std::size_t from = std::min(anchor_, i);
+        double level = levelBefore(from);
         for (std::size_t j = from; j < i; ++j) {
             const TrialBlock b = s_.tryBlock(j, timeline_[j]);
             if (b.inside && b.steady && b.amplitude >= kLevelAfterJump * level) level = b.amplitude;
@@ -238,7 +243,7 @@ private:
     // steady ones: where the tones alone say the timing jumped.
     std::optional<std::size_t> unsteadyRun(std::size_t anchor) const {
         std::vector<bool> steady;
-        double level = 0.0;  // of the last tone held
+        double level = levelBefore(anchor);  // of the last tone held
         for (std::size_t j = anchor; j < usable(); ++j) {
             const TrialBlock b = s_.tryBlock(j, timeline_[j]);
             if (!b.inside) break;

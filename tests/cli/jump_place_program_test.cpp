@@ -129,5 +129,24 @@ TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize
     }
 }
 
+// 50 ms lost inside the tone right after a pulse (a pulse every 4 tones):
+// the pulse lies before the loss, the tone after it holds it, and every later
+// block lies in another tone, fitting its frequency as a tiny nothing that
+// may be steady. Those are no tones held: the jump is named, and no tone is
+// measured at its old place after it.
+TEST(SteadyProgram, ALossInTheToneAfterAPulseIsNamedAndNoLaterToneMeasuredAtItsOldPlace) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const Analysis jumped = analyze(dir, cut(played, 221692, -2400), "cut");
+    ASSERT_FALSE(jumped.json["jumps"].empty()) << jumped.run.err;
+    double total = 0.0;
+    for (const auto& jump : jumped.json["jumps"]) total += jump["size_samples"].get<double>();
+    EXPECT_NEAR(total, -2400.0, 12.0 + 0.02 * 2400.0);
+    EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
+}
+
 }  // namespace
 }  // namespace auralyn
