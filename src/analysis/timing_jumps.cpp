@@ -55,15 +55,17 @@ public:
 
     // Low tones, whose blocks a short jump leaves inside their tone, hold
     // steady at either place: the first tone that tells decides. One steady
-    // at neither after some steady at both holds the jump, and those before
-    // it lie before the jump, where the pulse puts them. A later pulse found
+    // at neither, followed by one steady only at the later place, holds the
+    // jump, and those before it lie before the jump, where the pulse puts
+    // them; the first tone may hold it (the pulse then lies before it and
+    // the tail search finds it from the pulse on). A later pulse found
     // where the first puts it, among tones steady at both, sides with it too.
     bool sidesWithPulse(double samples) {
         bool pulseInPlace = false;
         for (std::size_t j = 0; j < usable(); ++j) {
             const Side side = sideOf(j, samples);
             if (side == Side::Before) return true;
-            if (side == Side::Holds) return j > 0 && j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
+            if (side == Side::Holds) return j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
             if (side == Side::After) return pulseInPlace;
             pulseInPlace = pulseInPlace || (j > 0 && s_.tones[j].syncBefore && pulseMoved(j) == 0.0);
         }
@@ -253,7 +255,8 @@ private:
             if (held) level = b.amplitude;
             steady.push_back(held);
         }
-        std::size_t steadySeen = anchor > 0 ? kSteadyBefore : 0;
+        // The pulse the search starts from is in place: a run may begin right after it.
+        std::size_t steadySeen = kSteadyBefore;
         for (std::size_t k = 0; k < steady.size(); ++k) {
             if (steady[k]) {
                 ++steadySeen;
@@ -314,13 +317,16 @@ private:
 
     bool searchTail(std::size_t anchor) {
         const std::optional<std::size_t> start = unsteadyRun(anchor);
-        if (!start || *start == 0) return false;
+        if (!start) return false;
         const std::size_t k = *start;
-        const std::optional<Range> home = validShifts(k - 1);
+        // A run from the first tone on: its block, at its place after the
+        // first pulse, ends where the layout puts it (toneEnd near 0).
+        const std::optional<Range> home = k > 0 ? validShifts(k - 1) : Range{};
         if (!home) return false;
-        const std::optional<double> samples = sizeFromLaterTones(k, *home);
+        const double homeEnd = k > 0 ? toneEnd(k - 1, home->high) : 0.0;
+        const std::optional<double> samples = sizeFromLaterTones(k, *home, homeEnd);
         if (!samples) return false;
-        const double laterEnd = toneEnd(k - 1, home->high) + *samples;
+        const double laterEnd = homeEnd + *samples;
         const std::size_t first = firstAfterJump(anchor, k, laterEnd);
         record(first, first == k ? *samples : std::round(laterEnd), false);
         unplaceFrom(first);
@@ -360,7 +366,7 @@ private:
     // other is left). A gain that changes along the recording leaves its
     // tones unsteady too, and some of them steady somewhere else by chance,
     // but not two in a row at one distance.
-    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home) const {
+    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home, double homeEnd) const {
         std::optional<double> previous;
         std::size_t tried = 0;
         const std::size_t first = std::min(k + 1, usable() - 1);
@@ -371,7 +377,7 @@ private:
             if (!moved || moved->width() < 0.5 * home.width() || moved->loudest < kLevelAfterJump * home.loudest ||
                 (moved->low <= 0.0 && 0.0 <= moved->high))
                 continue;
-            const double samples = std::round(toneEnd(j, moved->high) - toneEnd(k - 1, home.high));
+            const double samples = std::round(toneEnd(j, moved->high) - homeEnd);
             if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) return previous;
             previous = samples;
         }

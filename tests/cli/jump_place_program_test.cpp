@@ -148,5 +148,25 @@ TEST(SteadyProgram, ALossInTheToneAfterAPulseIsNamedAndNoLaterToneMeasuredAtItsO
     EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
 }
 
+// 50 ms of silence put in inside the very first tone (at 10 % of a 22-tone
+// sweep): every later tone comes 2400 samples after where the first pulse
+// puts it. The jump must be named with its size and sign, and no tone
+// measured at a place it moved.
+TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlace) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const std::size_t leadIn = 168000;
+    const std::size_t sweepLength = played.size() - kRate;
+    const Analysis jumped = analyze(dir, cut(played, leadIn + (sweepLength - leadIn) / 10, 2400), "cut");
+    ASSERT_EQ(jumped.json["jumps"].size(), 1u) << jumped.run.err;
+    EXPECT_EQ(jumped.json["jumps"][0]["tone"], 0);
+    EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), 2400.0, 12.0 + 0.02 * 2400.0);
+    EXPECT_NE(jumped.run.err.find("auralyn: the recording jumps by 50.0 ms"), std::string::npos) << jumped.run.err;
+    EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
+}
+
 }  // namespace
 }  // namespace auralyn
