@@ -72,6 +72,17 @@ public:
         return false;
     }
 
+    // The first tone steady only at the later place, where every tone before
+    // it holds steady at both: empty where another tone tells first.
+    std::optional<std::size_t> firstOnlyAtLaterPlace(double samples) const {
+        for (std::size_t j = 0; j < usable(); ++j) {
+            const Side side = sideOf(j, samples);
+            if (side == Side::After) return j;
+            if (side != Side::Either) return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
 private:
     std::size_t usable() const { return std::min(s_.tones.size(), timeline_.size()); }
     double rate() const { return s_.plan.params().sampleRate; }
@@ -472,6 +483,12 @@ private:
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline) {
     if (search.tones.empty() || timeline.empty() || !search.tryBlock) return {};
     return Search(search, timeline).run();
+}
+
+std::optional<std::size_t> firstToneOnlyAfter(const JumpSearch& search, double samples,
+                                              std::vector<ToneTiming> timeline) {
+    if (search.tones.empty() || timeline.empty() || !search.tryBlock) return std::nullopt;
+    return Search(search, timeline).firstOnlyAtLaterPlace(samples);
 }
 
 bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline) {

@@ -59,4 +59,11 @@ std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTimi
 // its side.
 bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline);
 
+// Where the tones outvoted the first pulse by `samples`: the first tone that
+// holds steady only at their place, when every tone before it holds steady
+// at both (and so cannot tell which side of a jump it lies on); empty
+// where another tone tells first.
+std::optional<std::size_t> firstToneOnlyAfter(const JumpSearch& search, double samples,
+                                              std::vector<ToneTiming> timeline);
+
 }  // namespace auralyn::analysis

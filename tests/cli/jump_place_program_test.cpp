@@ -168,5 +168,44 @@ TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlac
     EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
 }
 
+// 500 samples lost, or 500 zeros put in, between two blocks early in a
+// third-octave sweep without later pulses: the low tones before the jump
+// hold steady both where the first pulse puts them and 500 samples away, no
+// tone is unsteady, and the tones after the jump outvote the pulse. The jump
+// must be named with its size and sign, and no tone measured on the wrong
+// side of it.
+TEST(SteadyProgram, AnEarlyJumpBetweenBlocksWithoutLaterPulsesIsNamedAndNoToneMeasuredOnItsWrongSide) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const int samples : {-500, 500}) {
+        const Analysis jumped = analyze(dir, cut(played, 194108, samples), "cut");
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << samples << jumped.run.err;
+        EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), samples, 12.0) << samples;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << samples;
+    }
+}
+
+// A click shortly before the first pulse is found as the pulse; the tones
+// outvote it as they outvote a pulse before an early jump, but the true pulse
+// lies where they put the start: no jump.
+TEST(SteadyProgram, AClickJustBeforeTheFirstPulseIsNoJump) {
+    TempDir dir;
+    std::vector<std::int16_t> played = noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const auto pulse = static_cast<std::size_t>(std::lround(reference.json["delay_s"].get<double>() * kRate));
+    for (const std::size_t before : {60u, 300u}) {
+        std::vector<std::int16_t> clicked = played;
+        clicked[pulse - before] = 20000;
+        const Analysis run = analyze(dir, clicked, "click");
+        EXPECT_EQ(run.run.exitCode, 0) << before << run.run.err;
+        EXPECT_TRUE(run.json["jumps"].empty()) << before;
+        EXPECT_EQ(phasesOffTheReference(reference.json, run.json), 0) << before;
+    }
+}
+
 }  // namespace
 }  // namespace auralyn
