@@ -9,29 +9,29 @@
 
 namespace auralyn::analysis {
 
-// The harmonics reported are those whose intervals hold jointly over the
-// harmonics of a sweep of up to this many (a thousand tones' worth): each is
-// tested at 5 % / kHarmonicFamily (Bonferroni), so that a linear device shows
-// no harmonic in all but about one sweep in twenty.
-inline constexpr double kHarmonicFamily = 10000.0;
-
-// The noise behind one harmonic's coefficients: the variance per sample and
-// the degrees of freedom it was estimated with.
-struct HarmonicNoise {
-    double variance = 0.0;
-    double dof = 0.0;
-};
-
 // The squared Mahalanobis distance from zero beyond which a pair of
 // coefficients estimated with noise of `dof` degrees of freedom stands clear
 // of it at false-alarm chance `alpha`: 2 F(2, dof) quantile, dof (alpha^(-2/dof) - 1),
 // exact for the F distribution with 2 numerator degrees of freedom.
 double clearanceThreshold(double dof, double alpha);
 
+// The noise behind one harmonic's coefficients: the variance per sample and
+// the degrees of freedom it was estimated with.
+struct HarmonicNoise {
+    double variance = 0.0;  // sample units squared
+    double dof = 0.0;
+};
+
 // Harmonic k's noise: the block's residual, or the lead-in's at k f where that
 // is larger (hum or coloured noise at the harmonic's own frequency).
 HarmonicNoise harmonicNoise(const HarmonicFit& fit, std::size_t count, double cyclesPerSample, int k,
                             const LeadInSpan& leadIn);
+
+// The harmonics reported are those whose intervals hold jointly over the
+// harmonics of a sweep of up to this many (a thousand tones' worth): each is
+// tested at 5 % / kHarmonicFamily (Bonferroni), so that a linear device shows
+// no harmonic in all but about one sweep in twenty.
+inline constexpr double kHarmonicFamily = 10000.0;
 
 // Fills h2..h10 (dBc) with the harmonics that stand clear of their noise (their
 // joint interval excludes zero) and of what 16-bit rounding alone could put

@@ -16,8 +16,8 @@ namespace auralyn::cli {
 // reach in the recording for the analysis to find it.
 struct PulseWatch {
     double seconds = 0.0;
-    double thresholdDbfs = 0.0;
-    double thresholdPercent = 0.0;
+    double thresholdDbfs = 0.0;     // the threshold as the input meter reads it
+    double thresholdPercent = 0.0;  // the same as the sweep's parameters give it, of full scale
 };
 
 class SessionDisplay {

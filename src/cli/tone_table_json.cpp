@@ -52,40 +52,41 @@ public:
     void value(const Json& value, unsigned indent) { serializer_.dump(value, true, false, kIndentStep, indent); }
 
     void row(const std::vector<RowField>& fields, const analysis::ToneMeasurement& tone, unsigned indent) {
-        if (fields.empty()) {
-            out_ += "{}";
-            return;
-        }
-        out_ += "{\n";
-        const unsigned inner = indent + kIndentStep;
-        for (std::size_t f = 0; f < fields.size(); ++f) {
-            if (f != 0) out_ += ",\n";
+        bracketed('{', '}', fields.size(), indent, [&](std::size_t f, unsigned inner) {
             key(fields[f].name, inner);
             value(jsonValue(*fields[f].column, tone), inner);
-        }
-        out_ += '\n';
-        out_.append(indent, ' ');
-        out_ += '}';
+        });
     }
 
     void tones(const std::vector<RowField>& fields, const std::vector<analysis::ToneMeasurement>& tones, unsigned indent) {
-        if (tones.empty()) {
-            out_ += "[]";
-            return;
-        }
-        out_ += "[\n";
-        const unsigned inner = indent + kIndentStep;
-        for (std::size_t t = 0; t < tones.size(); ++t) {
-            if (t != 0) out_ += ",\n";
+        bracketed('[', ']', tones.size(), indent, [&](std::size_t t, unsigned inner) {
             out_.append(inner, ' ');
             row(fields, tones[t], inner);
-        }
-        out_ += '\n';
-        out_.append(indent, ' ');
-        out_ += ']';
+        });
     }
 
 private:
+    // An object or an array laid out as dump(2) lays it out: "{}" or "[]" when
+    // empty, otherwise one item a line, one step deeper, separated by commas,
+    // and the closing bracket back at `indent`.
+    template <typename WriteItem>
+    void bracketed(char open, char close, std::size_t count, unsigned indent, WriteItem writeItem) {
+        out_ += open;
+        if (count == 0) {
+            out_ += close;
+            return;
+        }
+        out_ += '\n';
+        const unsigned inner = indent + kIndentStep;
+        for (std::size_t i = 0; i < count; ++i) {
+            if (i != 0) out_ += ",\n";
+            writeItem(i, inner);
+        }
+        out_ += '\n';
+        out_.append(indent, ' ');
+        out_ += close;
+    }
+
     std::string& out_;
     Serializer serializer_;
 };

@@ -1,18 +1,18 @@
 #include "clock/progression_sum.h"
 
 #include <cmath>
+#include <numbers>
 
 namespace auralyn::clock {
 
 std::complex<double> progressionSum(std::size_t count, double t0, double theta) {
-    constexpr double kPi = 3.141592653589793;
     const double n = static_cast<double>(count);
     const double half = 0.5 * theta;
     const double denominator = std::sin(half);
     double kernel = 0.0;
     if (std::fabs(denominator) < 1e-12) {
         // theta/2 at a multiple of pi: every term has the same sign pattern.
-        const double turns = std::round(half / kPi);
+        const double turns = std::round(half / std::numbers::pi);
         const bool odd = std::fmod(std::fabs(turns), 2.0) == 1.0;
         kernel = (odd && count % 2 == 0) ? -n : n;
     } else {

@@ -1,14 +1,15 @@
 #include "clock/tone_frequency.h"
 
 #include <cmath>
+#include <numbers>
 
 #include "clock/sine_fit.h"
 
 namespace auralyn::clock {
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
+constexpr double kPi = std::numbers::pi;
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr std::int32_t kMinSamples = 16;
 constexpr int kMaxIterations = 4;
 // A correction that turns the phase over the whole block by less than this

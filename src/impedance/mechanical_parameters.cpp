@@ -7,6 +7,10 @@
 namespace auralyn::impedance {
 namespace {
 
+// Air at 20 degrees C and sea level: density (kg/m^3) and speed of sound (m/s).
+constexpr double kAirDensity = 1.2041;
+constexpr double kSpeedOfSound = 343.21;
+
 // The two fits' (ln Re, ln fs, ln Qms, ln Qes): free air first, then loaded.
 using Inputs = std::array<double, 8>;
 using Outputs = std::array<double, 7>;

@@ -5,18 +5,16 @@
 
 namespace auralyn::impedance {
 
-// Air at 20 degrees C and sea level: density (kg/m^3) and speed of sound (m/s).
-inline constexpr double kAirDensity = 1.2041;
-inline constexpr double kSpeedOfSound = 343.21;
-
+// A driver's mechanical figures, each with its 95 % interval. Air is taken at
+// 20 degrees C and sea level (density 1.2041 kg/m^3, sound at 343.21 m/s).
 struct MechanicalParameters {
-    Estimate vasLitres;
-    Estimate mmsGrams;
-    Estimate cmsMmPerNewton;
-    Estimate blTeslaMetres;
-    Estimate rmsKgPerSecond;
-    Estimate eta0Percent;        // reference efficiency, half-space
-    Estimate spl1w1mDb;          // SPL at 1 m for 1 W into Re, half-space
+    Estimate vasLitres;       // Vas: the volume of air as compliant as the suspension
+    Estimate mmsGrams;        // Mms: the moving mass, air load included
+    Estimate cmsMmPerNewton;  // Cms: the suspension's compliance
+    Estimate blTeslaMetres;   // Bl: the force factor (N/A)
+    Estimate rmsKgPerSecond;  // Rms: the suspension's mechanical resistance (N s/m)
+    Estimate eta0Percent;     // reference efficiency, half-space
+    Estimate spl1w1mDb;       // SPL at 1 m for 1 W into Re, half-space, dB re 20 uPa
 
     // False where the loaded resonance did not move the way the load makes
     // it move (a mass lowers it, a box raises it): no parameter can be had.

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "plot/report_reader.h"
-#include "plot/response_point.h"
+#include "plot/measurement.h"
 #include "plot/quality_columns.h"
+#include "plot/report_reader.h"
 
 namespace auralyn::plot {
 

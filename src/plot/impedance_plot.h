@@ -6,14 +6,14 @@
 
 namespace auralyn::plot {
 
-// One tone of an impedance curve: magnitude in ohms, phase in degrees, and
-// the half-widths of their 95 % intervals (0: none).
+// One tone of an impedance curve, with the half-widths of its 95 % intervals
+// (0: none).
 struct ImpedanceSample {
-    double frequency = 0.0;
-    double ohms = 0.0;
-    double degrees = 0.0;
-    double ohmsU95 = 0.0;
-    double degreesU95 = 0.0;
+    double frequency = 0.0;   // Hz
+    double ohms = 0.0;        // |Z|; not above 0: the tone is not drawn
+    double degrees = 0.0;     // the phase of Z
+    double ohmsU95 = 0.0;     // ohms
+    double degreesU95 = 0.0;  // degrees
 };
 
 struct ImpedanceTrace {

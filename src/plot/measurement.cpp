@@ -12,6 +12,9 @@
 namespace auralyn::plot {
 namespace {
 
+// The full-scale test tone's amplitude: 0 dB of every plotted magnitude.
+constexpr double kFullScaleTone = 32767.0;
+
 std::vector<std::string_view> split(std::string_view text, char separator) {
     std::vector<std::string_view> parts;
     while (true) {

@@ -7,10 +7,23 @@
 #include <vector>
 
 #include "plot/report_reader.h"
-#include "plot/response_point.h"
 #include "plot/quality_columns.h"
 
 namespace auralyn::plot {
+
+// One tone as plotted.
+struct ResponsePoint {
+    double frequency = 0.0;     // Hz
+    double magnitudeDb = 0.0;   // 20 log10(amplitude / 32767): 0 dB is the full-scale test tone
+    double phaseDegrees = 0.0;  // the response's phase at the tone
+};
+
+// How the minimum phase took the magnitude on beyond the first and the last
+// tone: straight lines on the log-frequency axis, in dB per octave.
+struct MagnitudeExtension {
+    double lowDbPerOctave = 0.0;
+    double highDbPerOctave = 0.0;
+};
 
 // One measured response, from an echoprobe report or from the CSV file of
 // `auralyn analyze --csv`, in the order the sweep played the tones.

@@ -10,9 +10,9 @@ namespace auralyn::response {
 // One row of a three-column frequency table: frequency (Hz), a value (dB,
 // ohms, ...) and a phase in degrees.
 struct TableRow {
-    double frequency = 0.0;
-    double value = 0.0;
-    double degrees = 0.0;
+    double frequency = 0.0;  // Hz
+    double value = 0.0;      // in the table's own unit
+    double degrees = 0.0;    // phase
 };
 
 // The plain text table that crossover and simulation tools import (FRD for

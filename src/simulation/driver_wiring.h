@@ -9,11 +9,11 @@ namespace auralyn::simulation {
 // A loudspeaker driver as the simulator plays it: the usual small-signal
 // figures, and optionally an eddy-current loss of the coil (L2 shunted by R2).
 struct DriverSpec {
-    double re = 0.0;   // ohms
-    double le = 0.0;   // henries
-    double fs = 0.0;   // Hz
-    double qms = 0.0;
-    double qes = 0.0;
+    double re = 0.0;   // ohms: the voice coil's DC resistance
+    double le = 0.0;   // henries: the voice coil's inductance
+    double fs = 0.0;   // Hz: the resonance in free air
+    double qms = 0.0;  // Q at fs from the suspension's losses alone
+    double qes = 0.0;  // Q at fs from the electrical damping alone
     double l2 = 0.0;   // henries; 0: none
     double r2 = 0.0;   // ohms
 };

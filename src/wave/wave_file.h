@@ -43,16 +43,16 @@ public:
     bool isReading() const { return reader_ != nullptr; }
     bool isWriting() const { return file_ != nullptr; }
 
-    std::uint16_t formatTag = 0;
+    std::uint16_t formatTag = 0;     // 1: PCM
     std::uint16_t channels = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
+    std::uint32_t sampleRate = 0;    // frames per second
+    std::uint32_t byteRate = 0;      // bytes per second, as the header states it
+    std::uint16_t blockAlign = 0;    // bytes per frame
     std::int16_t bitsPerSample = 0;
-    std::uint32_t dataSize = 0;
-    std::uint32_t dataStart = 0;
-    const char* message = nullptr;
-    bool dirty = true;
+    std::uint32_t dataSize = 0;      // bytes of samples, as the header states it (0: never finalised)
+    std::uint32_t dataStart = 0;     // where the first sample lies in the file
+    const char* message = nullptr;   // the last failure's text
+    bool dirty = true;               // writing: the header does not yet tell the samples written
 
 private:
     void openReader(const char* name);

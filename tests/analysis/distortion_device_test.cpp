@@ -127,10 +127,10 @@ constexpr double kHeadroomDb = -1.0;
 
 struct Coverage {
     int tones = 0;
-    int magnitudeInside = 0;
-    int phaseInside = 0;
-    double worstFloorError = 0.0;
-    double meanFloorError = 0.0;
+    int magnitudeInside = 0;        // tones whose magnitude interval holds the truth
+    int phaseInside = 0;            // tones whose phase interval holds it
+    double worstFloorError = 0.0;   // dB: the noise floor against its theory, the largest miss
+    double meanFloorError = 0.0;    // dB, signed
 };
 
 Coverage noiseCoverage(double dbfs, const std::vector<std::uint64_t>& seeds) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "analysis/recording_pulse.h"
 #include "analysis/tone_layout.h"
@@ -50,6 +51,29 @@ std::int32_t blockLengthOf(const sweep::SweepPlan& plan, std::size_t tone) {
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording) {
     const std::vector<analysis::Sample> samples = asSamples(recording);
     return analysis::analyzeRecording(plan, {samples, nullptr});
+}
+
+std::vector<std::int16_t> withJump(std::vector<std::int16_t> recording, std::int64_t at, int samples) {
+    if (samples > 0) recording.insert(recording.begin() + at, static_cast<std::size_t>(samples), std::int16_t{0});
+    if (samples < 0) recording.erase(recording.begin() + at, recording.begin() + at - samples);
+    return recording;
+}
+
+TruthCoverage truthCoverage(const analysis::RecordingAnalysis& a, std::size_t from, double gain, double sampleRate) {
+    constexpr double kClockSlackSamples = 0.01;
+    const double truthDb = 20.0 * std::log10(gain);
+    TruthCoverage c;
+    for (std::size_t i = from; i < a.sweep.tones.size(); ++i) {
+        const analysis::ToneMeasurement& t = a.sweep.tones[i];
+        if (!t.placed) ++c.unplaced;
+        if (!t.placed || !t.steadiness->steady || !t.quality->levelDbfs) continue;
+        ++c.measured;
+        c.magnitudeInside += std::fabs(*t.quality->levelDbfs - truthDb) <= t.quality->magnitudeU95Db ? 1 : 0;
+        const double phaseDegrees = std::remainder(t.phase * 180.0 / std::numbers::pi, 360.0);
+        const double slack = 360.0 * t.frequency * kClockSlackSamples / sampleRate;
+        c.phaseInside += std::fabs(phaseDegrees) <= t.quality->phaseU95Deg + slack ? 1 : 0;
+    }
+    return c;
 }
 
 std::size_t countFlag(const analysis::RecordingAnalysis& a, analysis::ToneFlag flag) {

@@ -31,6 +31,25 @@ void addDuringTone(const sweep::SweepPlan& plan, std::vector<std::int16_t>& reco
 
 analysis::RecordingAnalysis analyzed(const sweep::SweepPlan& plan, const std::vector<std::int16_t>& recording);
 
+// samples > 0: that many zeros put in at `at` (a player's stall or underrun);
+// < 0: that many samples taken out there (a recorder's lost buffer).
+std::vector<std::int16_t> withJump(std::vector<std::int16_t> recording, std::int64_t at, int samples);
+
+// How the tones from `from` on hold the truth of a sweep synthesised at
+// `gain` of full scale: 20 log10(gain) dB and phase 0 at every tone's block
+// start. Counts the tones placed, steady and measured, how many of them hold
+// the magnitude and the phase inside their 95 % intervals, and the tones not
+// placed at all. The phases get a hundredth of a sample (360 f n / R degrees)
+// more: the clock figure's and the time origin's own uncertainties are not in
+// their intervals, and a tone measured at a wrong place is off by whole samples.
+struct TruthCoverage {
+    std::size_t measured = 0;
+    std::size_t magnitudeInside = 0;
+    std::size_t phaseInside = 0;
+    std::size_t unplaced = 0;
+};
+TruthCoverage truthCoverage(const analysis::RecordingAnalysis& a, std::size_t from, double gain, double sampleRate);
+
 // Tones of the analysis with the given steadiness flag.
 std::size_t countFlag(const analysis::RecordingAnalysis& a, analysis::ToneFlag flag);
 std::size_t countUnsteady(const analysis::RecordingAnalysis& a);

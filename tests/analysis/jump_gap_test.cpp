@@ -26,38 +26,6 @@ using analysis::ToneFlag;
 constexpr double kPi = 3.14159265358979323846;
 constexpr double kRate = 48000.0;
 constexpr double kGain = 0.5;
-// What the clock figure's own uncertainty does to a phase here (a hundredth
-// of a sample); a tone measured at the old place is off by 360 f n / R.
-constexpr double kClockSlackSamples = 0.01;
-
-// samples > 0: that many zeros put in at `at` (a player's stall); < 0: that
-// many samples taken out there (a recorder's lost buffer).
-std::vector<std::int16_t> cut(std::vector<std::int16_t> recording, std::int64_t at, int samples) {
-    if (samples > 0) recording.insert(recording.begin() + at, static_cast<std::size_t>(samples), std::int16_t{0});
-    if (samples < 0) recording.erase(recording.begin() + at, recording.begin() + at - samples);
-    return recording;
-}
-
-struct Later {
-    std::size_t measured = 0, phaseInside = 0, unplaced = 0;
-};
-
-// The tones from `from` on: those measured and steady, and how many of their
-// phases hold 0 within their intervals.
-Later laterTones(const analysis::RecordingAnalysis& a, std::size_t from) {
-    Later l;
-    for (std::size_t i = from; i < a.sweep.tones.size(); ++i) {
-        const analysis::ToneMeasurement& t = a.sweep.tones[i];
-        if (!t.placed) ++l.unplaced;
-        if (!t.placed || !t.steadiness->steady || !t.quality->levelDbfs) continue;
-        ++l.measured;
-        const double error = std::remainder(t.phase * 180.0 / kPi, 360.0);
-        const double slack = 360.0 * t.frequency * kClockSlackSamples / kRate;
-        l.phaseInside += std::fabs(error) <= t.quality->phaseU95Deg + slack ? 1 : 0;
-    }
-    return l;
-}
-
 // The 6-tones-per-octave default sweep without later pulses (60 tones), a
 // second of silence after it.
 struct Sweep6 {
@@ -111,14 +79,15 @@ TEST(Jumps, AJumpBetweenTwoBlocksIsFoundFromThePhasesAndTheLaterTonesMeasuredThe
     const std::size_t tone = 20;
     for (const int samples : {20, -20, 100, -100, 500, 1000}) {
         SCOPED_TRACE(samples);
-        const analysis::RecordingAnalysis a = test::analyzed(s.plan, cut(s.clean, s.afterBlock(tone), samples));
+        const analysis::RecordingAnalysis a =
+            test::analyzed(s.plan, test::withJump(s.clean, s.afterBlock(tone), samples));
         ASSERT_EQ(a.sweep.jumps.size(), 1u);
         const analysis::TimingJump& jump = a.sweep.jumps[0];
         EXPECT_EQ(jump.samples, samples);
         EXPECT_TRUE(jump.exact);
         EXPECT_EQ(jump.tone, tone);
         EXPECT_EQ(a.sync, analysis::TimeBase::Pulse);
-        const Later later = laterTones(a, tone);
+        const test::TruthCoverage later = test::truthCoverage(a, tone, kGain, kRate);
         std::printf("%+5d samples between blocks: %zu of %zu later phases inside\n", samples, later.phaseInside,
                     later.measured);
         EXPECT_EQ(later.unplaced, 0u);
@@ -139,12 +108,13 @@ TEST(Jumps, AJumpThatOutvotesTheFirstPulseIsNamedAndThePulseKeepsItsTimeBase) {
     };
     for (const Case c : {Case{3, 2400}, Case{20, 500}, Case{20, 1000}}) {
         SCOPED_TRACE(c.samples);
-        const analysis::RecordingAnalysis a = test::analyzed(s.plan, cut(s.clean, s.afterBlock(c.tone), c.samples));
+        const analysis::RecordingAnalysis a =
+            test::analyzed(s.plan, test::withJump(s.clean, s.afterBlock(c.tone), c.samples));
         EXPECT_EQ(a.sync, analysis::TimeBase::Pulse);
         ASSERT_EQ(a.sweep.jumps.size(), 1u);
         EXPECT_EQ(a.sweep.jumps[0].samples, c.samples);
         EXPECT_EQ(a.sweep.jumps[0].tone, c.tone);
-        const Later before = laterTones(a, 0);
+        const test::TruthCoverage before = test::truthCoverage(a, 0, kGain, kRate);
         EXPECT_EQ(before.unplaced, 0u);
         EXPECT_GE(static_cast<double>(before.phaseInside), 0.9 * static_cast<double>(before.measured));
         // The tones before the jump hold steady on the pulse's place.
@@ -153,11 +123,11 @@ TEST(Jumps, AJumpThatOutvotesTheFirstPulseIsNamedAndThePulseKeepsItsTimeBase) {
     // Samples lost inside tone 3 instead: named with its size and sign; the
     // tones after it are not measured where their place is only estimated.
     const std::int64_t inside = test::blockStartOf(s.plan, s.clean, 3) + 300;
-    const analysis::RecordingAnalysis lost = test::analyzed(s.plan, cut(s.clean, inside, -2400));
+    const analysis::RecordingAnalysis lost = test::analyzed(s.plan, test::withJump(s.clean, inside, -2400));
     EXPECT_EQ(lost.sync, analysis::TimeBase::Pulse);
     ASSERT_EQ(lost.sweep.jumps.size(), 1u);
     EXPECT_NEAR(lost.sweep.jumps[0].samples, -2400.0, 0.02 * 2400.0);
-    const Later after = laterTones(lost, 4);
+    const test::TruthCoverage after = test::truthCoverage(lost, 4, kGain, kRate);
     EXPECT_EQ(after.phaseInside, after.measured);
 }
 
@@ -180,7 +150,7 @@ TEST(Jumps, ALossLongerThanATonesIsNamedWithItsSize) {
     const std::int64_t at = test::blockStartOf(plan, clean, tone) + 300;
     for (const int samples : {-4800, -9600, -14400, 9600}) {
         SCOPED_TRACE(samples);
-        const analysis::RecordingAnalysis a = test::analyzed(plan, cut(clean, at, samples));
+        const analysis::RecordingAnalysis a = test::analyzed(plan, test::withJump(clean, at, samples));
         ASSERT_EQ(a.sweep.jumps.size(), 1u);
         const analysis::TimingJump& jump = a.sweep.jumps[0];
         EXPECT_NEAR(jump.samples, samples, 0.01 * std::abs(samples));

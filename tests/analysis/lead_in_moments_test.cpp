@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <utility>
 #include <vector>
@@ -24,18 +25,32 @@ std::vector<auralyn::analysis::Sample> humAndNoise(std::size_t count) {
     return samples;
 }
 
+// `span`'s noise at one frequency beside the block-by-block fit of a fresh
+// span over the same samples (a fresh span has no moments yet); none where
+// either found no noise.
+struct NoiseBeside {
+    LeadInNoise fromSpan;
+    LeadInNoise blockByBlock;
+};
+
+std::optional<NoiseBeside> besideBlockByBlock(const LeadInSpan& span, std::size_t blockLength, double cyclesPerSample) {
+    const LeadInSpan fresh{span.samples, span.count, span.roundingVariance};
+    const auto direct = measureLeadInNoise(fresh, blockLength, cyclesPerSample);
+    const auto fromSpan = measureLeadInNoise(span, blockLength, cyclesPerSample);
+    if (!direct || !fromSpan) return std::nullopt;
+    return NoiseBeside{*fromSpan, *direct};
+}
+
 TEST(LeadInMoments, GiveTheBlockByBlockNoiseAtEveryFrequency) {
     const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(24000);
     const LeadInSpan shared{leadIn.data(), leadIn.size()};
     for (int tone = 1; tone < 400; ++tone) {
         const double cyclesPerSample = 0.0011 * tone;
-        // A fresh span has no moments yet: its fit is made block by block.
-        const LeadInSpan fresh{leadIn.data(), leadIn.size()};
-        const auto direct = measureLeadInNoise(fresh, 4800, cyclesPerSample);
-        const auto fromMoments = measureLeadInNoise(shared, 4800, cyclesPerSample);
-        ASSERT_TRUE(direct && fromMoments);
-        EXPECT_NEAR(fromMoments->variance, direct->variance, 1e-9 * direct->variance) << cyclesPerSample;
-        EXPECT_EQ(fromMoments->blocks, direct->blocks);
+        const std::optional<NoiseBeside> noise = besideBlockByBlock(shared, 4800, cyclesPerSample);
+        ASSERT_TRUE(noise);
+        EXPECT_NEAR(noise->fromSpan.variance, noise->blockByBlock.variance, 1e-9 * noise->blockByBlock.variance)
+            << cyclesPerSample;
+        EXPECT_EQ(noise->fromSpan.blocks, noise->blockByBlock.blocks);
     }
 }
 
@@ -68,13 +83,13 @@ TEST(LeadInMomentCache, EagerMomentsGiveTheBlockByBlockNoise) {
     int fromMoments = 0;
     for (int tone = 1; tone < 200; ++tone) {
         const double cyclesPerSample = 0.0023 * tone;
-        const LeadInSpan fresh{leadIn.data(), leadIn.size()};
-        const auto direct = measureLeadInNoise(fresh, 480, cyclesPerSample);
-        const auto early = measureLeadInNoise(eager, 480, cyclesPerSample);
-        ASSERT_TRUE(direct && early);
-        EXPECT_NEAR(early->variance, direct->variance, 1e-9 * direct->variance) << cyclesPerSample;
-        EXPECT_DOUBLE_EQ(early->amplitudeRms, std::sqrt(early->variance / direct->variance) * direct->amplitudeRms);
-        if (early->variance != direct->variance) ++fromMoments;
+        const std::optional<NoiseBeside> noise = besideBlockByBlock(eager, 480, cyclesPerSample);
+        ASSERT_TRUE(noise);
+        const LeadInNoise& early = noise->fromSpan;
+        const LeadInNoise& direct = noise->blockByBlock;
+        EXPECT_NEAR(early.variance, direct.variance, 1e-9 * direct.variance) << cyclesPerSample;
+        EXPECT_DOUBLE_EQ(early.amplitudeRms, std::sqrt(early.variance / direct.variance) * direct.amplitudeRms);
+        if (early.variance != direct.variance) ++fromMoments;
     }
     // From the 15th tone on (480 / 32) the moments answer, and they round differently.
     EXPECT_GT(fromMoments, 0);

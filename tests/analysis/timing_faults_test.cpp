@@ -22,38 +22,6 @@ using analysis::ToneFlag;
 using test::countFlag;
 
 constexpr double kGain = 0.5;
-const double kTruthDb = 20.0 * std::log10(kGain);
-// What the clock figure's and the time origin's own uncertainties do to the
-// phases (below a hundredth of a sample on these recordings) is not in the
-// phase intervals measured here; a tone measured at the wrong place is off by
-// whole samples, 360 f n / R degrees.
-constexpr double kClockSlackSamples = 0.01;
-
-double wrappedDegrees(double radians) { return std::remainder(radians * 180.0 / 3.14159265358979323846, 360.0); }
-
-struct Coverage {
-    std::size_t measured = 0, magnitudeInside = 0, phaseInside = 0;
-};
-
-// The synthesised sweep reads kTruthDb and phase 0 at every tone's block start.
-Coverage coverage(const analysis::RecordingAnalysis& a, std::size_t from) {
-    Coverage c;
-    for (std::size_t i = from; i < a.sweep.tones.size(); ++i) {
-        const analysis::ToneMeasurement& t = a.sweep.tones[i];
-        if (!t.placed || !t.steadiness->steady || !t.quality->levelDbfs) continue;
-        ++c.measured;
-        c.magnitudeInside += std::fabs(*t.quality->levelDbfs - kTruthDb) <= t.quality->magnitudeU95Db ? 1 : 0;
-        const double slack = 360.0 * t.frequency * kClockSlackSamples / 48000.0;
-        c.phaseInside += std::fabs(wrappedDegrees(t.phase)) <= t.quality->phaseU95Deg + slack ? 1 : 0;
-    }
-    return c;
-}
-
-std::vector<std::int16_t> withUnderrun(std::vector<std::int16_t> recording, std::int64_t at, std::size_t samples) {
-    recording.insert(recording.begin() + at, samples, std::int16_t{0});
-    return recording;
-}
-
 TEST(JumpRepair, TakesOutWhatAJumpAddedAndPutsBackWhatItLost) {
     const std::vector<analysis::Sample> original{1, 2, 3, 4, 5, 6, 7, 8};
     std::vector<analysis::Sample> late = original;
@@ -88,7 +56,7 @@ TEST(Jumps, AnUnderrunBeforeAPulseIsMeasuredOnTheNewTimeBase) {
     const std::vector<std::int16_t> clean = test::noisySweep(plan, kGain, 3.0, random);
     const std::size_t tone = 13;
     const std::int64_t at = test::blockStartOf(plan, clean, tone) + test::blockLengthOf(plan, tone) / 3;
-    const analysis::RecordingAnalysis a = test::analyzed(plan, withUnderrun(clean, at, 2400));
+    const analysis::RecordingAnalysis a = test::analyzed(plan, test::withJump(clean, at, 2400));
     ASSERT_EQ(a.sweep.jumps.size(), 1u);
     const analysis::TimingJump& jump = a.sweep.jumps[0];
     EXPECT_TRUE(jump.exact);
@@ -96,7 +64,7 @@ TEST(Jumps, AnUnderrunBeforeAPulseIsMeasuredOnTheNewTimeBase) {
     EXPECT_EQ(jump.tone, tone);
     EXPECT_TRUE(a.corrected);
     EXPECT_EQ(a.sweep.tones.at(tone).steadiness->flag, ToneFlag::Gap);
-    const Coverage c = coverage(a, tone + 1);
+    const test::TruthCoverage c = test::truthCoverage(a, tone + 1, kGain, 48000.0);
     EXPECT_EQ(c.measured, a.sweep.tones.size() - tone - 1);
     EXPECT_GE(static_cast<double>(c.magnitudeInside), 0.8 * static_cast<double>(c.measured));
     EXPECT_EQ(c.phaseInside, c.measured);
@@ -111,7 +79,7 @@ TEST(Jumps, AnUnderrunWithoutPulsesLeavesTheLaterTonesUnmeasured) {
     clean.insert(clean.end(), 48000, std::int16_t{0});
     const std::size_t tone = 13;
     const std::int64_t at = test::blockStartOf(plan, clean, tone) + test::blockLengthOf(plan, tone) / 3;
-    const analysis::RecordingAnalysis a = test::analyzed(plan, withUnderrun(clean, at, 2400));
+    const analysis::RecordingAnalysis a = test::analyzed(plan, test::withJump(clean, at, 2400));
     ASSERT_EQ(a.sweep.jumps.size(), 1u);
     EXPECT_FALSE(a.sweep.jumps[0].exact);
     EXPECT_NEAR(a.sweep.jumps[0].samples, 2400.0, 96.0);  // 2 ms
@@ -135,13 +103,12 @@ TEST(Jumps, LostSamplesAreFoundByThePulseAfterThem) {
     for (const int lost : {5, 50}) {
         const std::size_t tone = 17;
         const std::int64_t at = test::blockStartOf(plan, clean, tone) - 100;
-        std::vector<std::int16_t> recording = clean;
-        recording.erase(recording.begin() + at, recording.begin() + at + lost);
+        const std::vector<std::int16_t> recording = test::withJump(clean, at, -lost);
         const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
         ASSERT_EQ(a.sweep.jumps.size(), 1u) << lost;
         EXPECT_EQ(a.sweep.jumps[0].samples, -lost);
         EXPECT_TRUE(a.sweep.jumps[0].exact);
-        const Coverage c = coverage(a, tone);
+        const test::TruthCoverage c = test::truthCoverage(a, tone, kGain, 48000.0);
         std::size_t unplaced = 0;
         for (const auto& t : a.sweep.tones) unplaced += t.placed ? 0 : 1;
         EXPECT_GE(c.measured + unplaced + 1, a.sweep.tones.size() - tone) << lost;  // the tone at the loss may be flagged
@@ -167,9 +134,7 @@ TEST(Jumps, JumpsShorterThanTheSettlingTimeAreFoundWithTheirSizeAndSign) {
     };
     for (const Case c : {Case{13, 480}, Case{13, -480}, Case{14, 960}}) {
         const std::int64_t at = test::blockStartOf(plan, clean, c.tone) + test::blockLengthOf(plan, c.tone) / 3;
-        std::vector<std::int16_t> recording = clean;
-        if (c.samples > 0) recording = withUnderrun(clean, at, static_cast<std::size_t>(c.samples));
-        if (c.samples < 0) recording.erase(recording.begin() + at, recording.begin() + at - c.samples);
+        const std::vector<std::int16_t> recording = test::withJump(clean, at, c.samples);
         const analysis::RecordingAnalysis a = test::analyzed(plan, recording);
         ASSERT_EQ(a.sweep.jumps.size(), 1u) << c.samples;
         const analysis::TimingJump& jump = a.sweep.jumps[0];
@@ -178,7 +143,7 @@ TEST(Jumps, JumpsShorterThanTheSettlingTimeAreFoundWithTheirSizeAndSign) {
             EXPECT_EQ(jump.samples, c.samples);
             EXPECT_LE(jump.tone, c.tone + 1);
             EXPECT_GE(jump.tone, c.tone);
-            const Coverage later = coverage(a, c.tone + 1);
+            const test::TruthCoverage later = test::truthCoverage(a, c.tone + 1, kGain, 48000.0);
             EXPECT_EQ(later.measured, a.sweep.tones.size() - c.tone - 1) << c.samples;
             EXPECT_EQ(later.phaseInside, later.measured) << c.samples;
             continue;
@@ -266,7 +231,7 @@ TEST(ClockModel, AClockDriftingAlongTheRecordingIsFollowed) {
     ASSERT_TRUE(a.sweep.clockModel.has_value());
     EXPECT_TRUE(a.sweep.clockModel->drifting);
     EXPECT_NEAR(a.sweep.clockModel->slopePpmPerSecond, 48000.0 / length, a.sweep.clockModel->slopeU95);
-    const Coverage c = coverage(a, 0);
+    const test::TruthCoverage c = test::truthCoverage(a, 0, kGain, 48000.0);
     std::printf("drifting clock: %.3f ppm/s (truth %.3f), phases inside %zu of %zu, magnitudes %zu\n",
                 a.sweep.clockModel->slopePpmPerSecond, 48000.0 / length, c.phaseInside, c.measured, c.magnitudeInside);
     EXPECT_GE(c.measured, a.sweep.tones.size() - 1);
@@ -282,7 +247,7 @@ TEST(ClockModel, ADriftingClockIsFollowedWhereTheTonesAloneTimeTheRecording) {
     EXPECT_EQ(a.sync, analysis::TimeBase::Sweep);
     ASSERT_TRUE(a.sweep.clockModel.has_value());
     EXPECT_TRUE(a.sweep.clockModel->drifting);
-    const Coverage c = coverage(a, 0);
+    const test::TruthCoverage c = test::truthCoverage(a, 0, kGain, 48000.0);
     std::printf("drifting clock timed by its tones: phases inside %zu of %zu, magnitudes %zu\n", c.phaseInside,
                 c.measured, c.magnitudeInside);
     EXPECT_GE(c.measured, a.sweep.tones.size() - 1);
