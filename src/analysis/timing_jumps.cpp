@@ -6,6 +6,7 @@
 
 #include "analysis/phase_steps.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/tone_ends.h"
 #include "sweep/sweep_layout.h"
 
 namespace auralyn::analysis {
@@ -23,15 +24,8 @@ constexpr double kUnsteadyShare = 0.8;
 constexpr double kPulseLikeness = 0.25;
 // Pulses are searched away from their place only after this much silence (samples).
 constexpr std::int32_t kLeastSilence = 32;
-// How far the tones alone are searched for their new place (seconds).
-constexpr double kLongestJumpSeconds = 1.0;
-// Tones after a long jump tried for its size (a loss may take several whole tones).
-constexpr std::size_t kLaterTonesTried = 8;
 // Unsteady tones tested for a jump that left the tones after them steady.
 constexpr std::size_t kMostHiddenTrials = 16;
-// A steady tone this far below the one before it (12 dB) is taken for a block
-// that lies in another tone, not for the response falling.
-constexpr double kLevelAfterJump = 0.25;
 
 enum class Side { Before, After, Holds, Either };
 
@@ -87,11 +81,7 @@ private:
     std::size_t usable() const { return std::min(s_.tones.size(), timeline_.size()); }
     double rate() const { return s_.plan.params().sampleRate; }
 
-    ToneTiming movedBy(std::size_t i, double samples) const {
-        ToneTiming t = timeline_[i];
-        t.shift += samples;
-        return t;
-    }
+    ToneTiming movedBy(std::size_t i, double samples) const { return shiftedBy(timeline_[i], samples); }
 
     // How far (whole samples) the pulse before tone i lies from where the
     // timeline puts it: 0 when in place, empty when it was not found.
@@ -203,10 +193,6 @@ private:
         return sideFrom(old, now);
     }
 
-    static bool holdsTone(const TrialBlock& b, double loudest) {
-        return b.inside && b.steady && b.amplitude >= 0.5 * loudest;
-    }
-
     static Side sideFrom(bool old, bool moved) {
         if (old && !moved) return Side::Before;
         if (!old && moved) return Side::After;
@@ -283,165 +269,27 @@ private:
         return std::nullopt;
     }
 
-    bool validAt(std::size_t i, double samples, double loudest) const {
-        return holdsTone(s_.tryBlock(i, movedBy(i, samples)), loudest);
-    }
-
-    // The edge of the valid shifts between a valid `inner` and an invalid `outer`, to a sample.
-    double edge(std::size_t i, double inner, double outer, double loudest) const {
-        while (std::fabs(outer - inner) > 1.0) {
-            const double middle = std::round(0.5 * (inner + outer));
-            if (middle == inner || middle == outer) break;
-            (validAt(i, middle, loudest) ? inner : outer) = middle;
-        }
-        return inner;
-    }
-
-    struct Range {
-        double low = 0.0, high = 0.0;
-        double loudest = 0.0;  // the tone's amplitude in its steadiest block
-        double width() const { return high - low; }
-        double middle() const { return 0.5 * (low + high); }
-    };
-
-    // The shifts that leave tone i steady at its own level: the run of them
-    // around the one with the loudest steady block.
-    std::optional<Range> validShifts(std::size_t i) const {
-        const double step = std::max(1.0, 0.25 * (s_.plan.settlingSamples() + std::max(0, s_.plan.driftSamples())));
-        const double reach = kLongestJumpSeconds * rate();
-        double loudest = 0.0, best = 0.0;
-        bool any = false;
-        for (double s = -reach; s <= reach; s += step) {
-            const TrialBlock b = s_.tryBlock(i, movedBy(i, s));
-            if (b.inside && b.steady && b.amplitude > loudest) {
-                loudest = b.amplitude;
-                best = s;
-                any = true;
-            }
-        }
-        if (!any) return std::nullopt;
-        double low = best, high = best;
-        while (low - step >= -reach && validAt(i, low - step, loudest)) low -= step;
-        while (high + step <= reach && validAt(i, high + step, loudest)) high += step;
-        return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest), loudest};
-    }
-
     bool searchTail(std::size_t anchor) {
         const std::optional<std::size_t> start = unsteadyRun(anchor);
         if (!start) return false;
         const std::size_t k = *start;
         // A run from the first tone on: its block, at its place after the
         // first pulse, ends where the layout puts it (toneEnd near 0).
-        const std::optional<Range> home = k > 0 ? validShifts(k - 1) : Range{};
+        const std::optional<ToneEnds::Range> home = k > 0 ? ends_.validShifts(k - 1) : ToneEnds::Range{};
         if (!home) return false;
-        const double homeEnd = k > 0 ? toneEnd(k - 1, home->high) : 0.0;
-        const std::optional<double> samples = sizeFromLaterTones(k, *home, homeEnd);
+        const double homeEnd = k > 0 ? ends_.toneEnd(k - 1, home->high) : 0.0;
+        const std::optional<double> samples = ends_.sizeFromLaterTones(k, *home, homeEnd);
         if (!samples) return false;
         const double laterEnd = homeEnd + *samples;
-        const std::size_t first = firstAfterJump(anchor, k, laterEnd);
+        const std::size_t first = ends_.firstAfterJump(anchor, k, laterEnd);
         record(first, first == k ? *samples : std::round(laterEnd), false);
         unplaceFrom(first);
         return true;
     }
 
-    // A low tone's block holds its tone steadily through a jump shorter than
-    // its period and the settling time: the steady tones before the run may
-    // lie after the jump as well, their phases turned by it. Each, from the
-    // run back to the anchor, is put on the side whose tones' ends (toneEnd)
-    // it shares: that of the tones after the run (`laterEnd`), or its own
-    // place on the timeline (an end near 0); the first that keeps its place,
-    // or whose end cannot be told, lies before the jump. (The anchor's tone
-    // itself may hold the jump and end where the loss began: it is no
-    // measure of where the tones before the jump end.)
-    std::size_t firstAfterJump(std::size_t anchor, std::size_t k, double laterEnd) const {
-        std::size_t first = k;
-        for (std::size_t h = k; h-- > anchor;) {
-            const std::optional<Range> range = validShifts(h);
-            if (!range) break;
-            const double end = toneEnd(h, range->high);
-            const bool later = std::fabs(end - laterEnd) < std::fabs(end) && std::fabs(end) > endTolerance(h);
-            if (!later) break;
-            first = h;
-        }
-        return first;
-    }
-
-    // The size of a jump before tone k from the tones after it, each against
-    // tone k - 1's `home`: the ends of the ranges, where each block meets the
-    // next tone, are what a jump moves (their starts are blurred by what the
-    // settling time leaves of the tone before, and a jump shorter than it
-    // leaves the moved range's start where the old one's was). A loss longer
-    // than a tone takes whole tones away, whose frequency then fits only the
-    // leakage of others: a later tone counts where it stands at a quarter of
-    // tone k - 1's level or more, and two of them must agree (one where no
-    // other is left). A gain that changes along the recording leaves its
-    // tones unsteady too, and some of them steady somewhere else by chance,
-    // but not two in a row at one distance.
-    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home, double homeEnd) const {
-        std::optional<double> previous;
-        std::size_t tried = 0;
-        const std::size_t first = std::min(k + 1, usable() - 1);
-        for (std::size_t j = first; j < usable() && tried < kLaterTonesTried; ++j, ++tried) {
-            const std::optional<Range> moved = validShifts(j);
-            // A room still ringing leaves its tones no steady place at all, or one
-            // hard by the old; a jump moves the whole range its tones have.
-            if (!moved || moved->width() < 0.5 * home.width() || moved->loudest < kLevelAfterJump * home.loudest ||
-                (moved->low <= 0.0 && 0.0 <= moved->high))
-                continue;
-            const double samples = std::round(toneEnd(j, moved->high) - homeEnd);
-            if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) return previous;
-            previous = samples;
-        }
-        if (previous && first + 1 >= usable()) return previous;
-        return std::nullopt;
-    }
-
-    // Where tone i's tone ends, from the highest shift its block stays steady
-    // at. A low tone's block stays steady for about one period of shift (480
-    // samples at 100 Hz and 48 kHz), a high one's up to the room the layout
-    // leaves after its block (its drift allowance and the margin before the
-    // next tone, tens of samples); the period is taken off, and what is left
-    // differs between neighbouring tones by up to that room: sizes come out
-    // within a few per cent and a dozen samples, their sign right.
-    double toneEnd(std::size_t i, double highestShift) const {
-        return highestShift - rate() / s_.tones[i].frequency;
-    }
-
     void unplaceFrom(std::size_t k) {
         for (std::size_t j = k; j < timeline_.size(); ++j) timeline_[j].placed = false;
     }
-
-    // The largest shift from a valid `from` at which tone i's block still
-    // holds it steadily, to a sample: where the block meets the next tone.
-    // Searched in doubling steps up to `reach`; empty where it goes on beyond.
-    std::optional<double> highEdge(std::size_t i, double from, double reach, double loudest) const {
-        double inner = from;
-        for (double step = 1.0; step <= 2.0 * reach; step *= 2.0) {
-            const double outer = from + step;
-            if (!validAt(i, outer, loudest)) return edge(i, inner, outer, loudest);
-            inner = outer;
-        }
-        return std::nullopt;
-    }
-
-    // How far the ends of tones `later` lie from those of tones `earlier`
-    // (tone_end), each pair within `reach` of its place and holding the tone
-    // at the louder one's level; empty where a pair cannot tell.
-    std::optional<double> endsMoved(std::size_t earlier, std::size_t later, double reach) const {
-        const TrialBlock before = s_.tryBlock(earlier, timeline_[earlier]);
-        const TrialBlock after = s_.tryBlock(later, timeline_[later]);
-        const double loudest = std::max(before.amplitude, after.amplitude);
-        if (!holdsTone(before, loudest) || !holdsTone(after, loudest)) return std::nullopt;
-        const std::optional<double> home = highEdge(earlier, 0.0, reach, loudest);
-        const std::optional<double> moved = highEdge(later, 0.0, reach, loudest);
-        if (!home || !moved) return std::nullopt;
-        return std::round(toneEnd(later, *moved) - toneEnd(earlier, *home));
-    }
-
-    // What toneEnd may be wrong by at tone i: a sample or two at high
-    // frequencies, a good part of a period at low ones, more where noise or a
-    // burst near its end hides where the next tone begins.
-    double endTolerance(std::size_t i) const { return kLongestPhaseStep + 0.25 * rate() / s_.tones[i].frequency; }
 
     // A jump shorter than the settling time, late, or early by less than the
     // drift allowance, leaves every later block inside its own tone: only the
@@ -460,11 +308,11 @@ private:
             const TrialBlock at = s_.tryBlock(k, timeline_[k]);
             if (!at.inside || at.steady) continue;
             ++tried;
-            const std::optional<double> near = endsMoved(k - 1, k + 1, reach);
+            const std::optional<double> near = ends_.endsMoved(k - 1, k + 1, reach);
             if (!near) continue;
-            const double tolerance = std::max(endTolerance(k - 2), endTolerance(k - 1));
+            const double tolerance = std::max(ends_.endTolerance(k - 2), ends_.endTolerance(k - 1));
             if (std::fabs(*near) <= tolerance) continue;
-            const std::optional<double> far = endsMoved(k - 2, k + 2, reach);
+            const std::optional<double> far = ends_.endsMoved(k - 2, k + 2, reach);
             if (!far || std::fabs(*far - *near) > tolerance) continue;
             record(k, *near, false);
             unplaceFrom(k);
@@ -474,6 +322,7 @@ private:
 
     const JumpSearch& s_;
     std::vector<ToneTiming>& timeline_;
+    ToneEnds ends_{s_, timeline_};
     std::vector<TimingJump> jumps_;
     std::size_t anchor_ = 0;  // the tone after the last pulse found in place
 };
