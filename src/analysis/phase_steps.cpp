@@ -195,6 +195,23 @@ std::optional<Candidate> earliestStep(const std::vector<std::optional<Candidate>
     return c;
 }
 
+// A later round may take back what an earlier one took at the same
+// boundary (a step of +5 samples, then -5 where the first was the misfit of
+// a rough response) or add to it: one boundary holds one step, their sum,
+// and none where they cancel. `steps` come sorted by tone.
+std::vector<PhaseStep> oneStepPerBoundary(const std::vector<PhaseStep>& steps) {
+    std::vector<PhaseStep> merged;
+    for (const PhaseStep& step : steps) {
+        if (!merged.empty() && merged.back().tone == step.tone) {
+            merged.back().samples += step.samples;
+        } else {
+            merged.push_back(step);
+        }
+    }
+    std::erase_if(merged, [](const PhaseStep& step) { return step.samples == 0.0; });
+    return merged;
+}
+
 }  // namespace
 
 std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, double rate, int longest) {
@@ -223,7 +240,7 @@ std::vector<PhaseStep> findPhaseSteps(const std::vector<TonePhase>& input, doubl
         for (std::size_t p = from; p < usable.size(); ++p) candidates[p] = stepAt(tones, usable, p, rate, longest);
     }
     std::sort(steps.begin(), steps.end(), [](const PhaseStep& a, const PhaseStep& b) { return a.tone < b.tone; });
-    return steps;
+    return oneStepPerBoundary(steps);
 }
 
 }  // namespace auralyn::analysis

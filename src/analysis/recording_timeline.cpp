@@ -137,6 +137,33 @@ std::function<TrialBlock(std::size_t, const ToneTiming&)> trialBlocks(
 // which side of it the first pulse lies on (phase_steps.h finds it).
 constexpr double kLeastOutvotingJump = kLongestPhaseStep;
 
+// The tones outvoted a first pulse that no tone sides against either: the
+// tones before the first one steady only at their place hold steady at both,
+// as a jump between two of their blocks early in the sweep (a stall or a
+// loss longer than the settling time) leaves them. Where no pulse lies at the
+// tones' start (a click taken for the first pulse leaves the true pulse
+// there), the timing jumped between the first pulse and that tone, by about
+// as much as the tones' start lies from the pulse; which of those tones lie
+// after it none of them tells, and their phases on either side would differ
+// by many cycles. The jump is named from the first tone on and, its place
+// and size being only estimated, no tone is placed.
+void nameEarlyJump(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                   const std::vector<Sample>& timing, const JumpSearch& search, double samples,
+                   const ClockCorrectedSweep& sweep, RecordingTimeline& found) {
+    const std::optional<std::size_t> after = firstToneOnlyAfter(search, samples, found.timing);
+    if (!after || *after == 0) return;
+    const auto reach = static_cast<std::int64_t>(kLeastOutvotingJump);
+    if (findTrigger(plan, timing, sweep.trigger - reach, sweep.trigger + reach + 1)) return;
+    const BlockPlacement place = placeOnTimeline(tones[0], static_cast<double>(search.trigger), found.timing[0]);
+    TimingJump jump;
+    jump.tone = tones[0].index;
+    jump.seconds = place.start / plan.params().sampleRate;
+    jump.sample = place.first;
+    jump.samples = samples;
+    found.jumps.push_back(jump);
+    for (ToneTiming& t : found.timing) t.placed = false;
+}
+
 // The tones put the sweep's start away from a first pulse that was found: the
 // timing jumped early in the sweep and the tones after the jump outvoted
 // those before it. Where the first tones side with the pulse, the pulse
@@ -156,7 +183,10 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
     const double clockU95 = sweep.corrected ? sweep.clock.u95 : 0.0;
     const JumpSearch search{plan, tones, timing, *pulse, clockU95,
                             trialBlocks(plan, tones, sweep, *pulse, timing, roundingVariance, found.halves)};
-    if (!firstTonesSideWithPulse(search, samples, found.timing)) return;
+    if (!firstTonesSideWithPulse(search, samples, found.timing)) {
+        nameEarlyJump(plan, tones, timing, search, samples, sweep, found);
+        return;
+    }
     sweep.trigger = *pulse;
     sweep.timedByPulse = true;
     // The tones' fits, made where the later tones put the start, made again

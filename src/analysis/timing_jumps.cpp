@@ -6,6 +6,7 @@
 
 #include "analysis/phase_steps.h"
 #include "analysis/recording_pulse.h"
+#include "analysis/tone_ends.h"
 #include "sweep/sweep_layout.h"
 
 namespace auralyn::analysis {
@@ -23,15 +24,8 @@ constexpr double kUnsteadyShare = 0.8;
 constexpr double kPulseLikeness = 0.25;
 // Pulses are searched away from their place only after this much silence (samples).
 constexpr std::int32_t kLeastSilence = 32;
-// How far the tones alone are searched for their new place (seconds).
-constexpr double kLongestJumpSeconds = 1.0;
-// Tones after a long jump tried for its size (a loss may take several whole tones).
-constexpr std::size_t kLaterTonesTried = 8;
 // Unsteady tones tested for a jump that left the tones after them steady.
 constexpr std::size_t kMostHiddenTrials = 16;
-// A steady tone this far below the one before it (12 dB) is taken for a block
-// that lies in another tone, not for the response falling.
-constexpr double kLevelAfterJump = 0.25;
 
 enum class Side { Before, After, Holds, Either };
 
@@ -43,6 +37,7 @@ public:
         std::size_t anchor = 0;
         for (std::size_t i = 1; i < usable(); ++i) {
             if (!s_.tones[i].syncBefore) continue;
+            anchor_ = anchor;
             const std::optional<double> moved = pulseMoved(i);
             if (!moved) continue;
             if (*moved != 0.0) resolveSpan(anchor, i, *moved);
@@ -54,30 +49,39 @@ public:
 
     // Low tones, whose blocks a short jump leaves inside their tone, hold
     // steady at either place: the first tone that tells decides. One steady
-    // at neither after some steady at both holds the jump, and those before
-    // it lie before the jump, where the pulse puts them. A later pulse found
+    // at neither, followed by one steady only at the later place, holds the
+    // jump, and those before it lie before the jump, where the pulse puts
+    // them; the first tone may hold it (the pulse then lies before it and
+    // the tail search finds it from the pulse on). A later pulse found
     // where the first puts it, among tones steady at both, sides with it too.
     bool sidesWithPulse(double samples) {
         bool pulseInPlace = false;
         for (std::size_t j = 0; j < usable(); ++j) {
             const Side side = sideOf(j, samples);
             if (side == Side::Before) return true;
-            if (side == Side::Holds) return j > 0 && j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
+            if (side == Side::Holds) return j + 1 < usable() && sideOf(j + 1, samples) == Side::After;
             if (side == Side::After) return pulseInPlace;
             pulseInPlace = pulseInPlace || (j > 0 && s_.tones[j].syncBefore && pulseMoved(j) == 0.0);
         }
         return false;
     }
 
+    // The first tone steady only at the later place, where every tone before
+    // it holds steady at both: empty where another tone tells first.
+    std::optional<std::size_t> firstOnlyAtLaterPlace(double samples) const {
+        for (std::size_t j = 0; j < usable(); ++j) {
+            const Side side = sideOf(j, samples);
+            if (side == Side::After) return j;
+            if (side != Side::Either) return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
 private:
     std::size_t usable() const { return std::min(s_.tones.size(), timeline_.size()); }
     double rate() const { return s_.plan.params().sampleRate; }
 
-    ToneTiming movedBy(std::size_t i, double samples) const {
-        ToneTiming t = timeline_[i];
-        t.shift += samples;
-        return t;
-    }
+    ToneTiming movedBy(std::size_t i, double samples) const { return shiftedBy(timeline_[i], samples); }
 
     // How far (whole samples) the pulse before tone i lies from where the
     // timeline puts it: 0 when in place, empty when it was not found.
@@ -106,7 +110,36 @@ private:
         if (!likeTheFirstPulse(*found)) return std::nullopt;
         const TrialBlock after = s_.tryBlock(i, movedBy(i, std::round(off)));
         if (!holdsTone(after, std::max(after.amplitude, s_.tryBlock(i, timeline_[i]).amplitude))) return std::nullopt;
+        // A loss of more than half the distance between two pulses brings the
+        // next pulse within reach, late by what is left of that distance: the
+        // tone's block there lies in another tone, whose frequency fits it
+        // as a tiny, steady nothing, as it does at the old place.
+        if (after.amplitude < kLevelAfterJump * levelHeldBefore(i)) return std::nullopt;
         return std::round(off);
+    }
+
+    // The level of the nearest steady tone before tone i: one that lies
+    // before any jump after the pulse before tone i. 0 where none is.
+    double levelBefore(std::size_t i) const {
+        for (std::size_t j = i; j > 0; --j) {
+            const TrialBlock b = s_.tryBlock(j - 1, timeline_[j - 1]);
+            if (b.inside && b.steady) return b.amplitude;
+        }
+        return 0.0;
+    }
+
+    // The level of the last tone held at its place since the last pulse
+    // found in place, from the level before it (levelBefore) on, each taken
+    // as held only near the level of the one held before it (as unsteadyRun
+    // takes them): 0 where none was.
+    double levelHeldBefore(std::size_t i) const {
+        const std::size_t from = std::min(anchor_, i);
+        double level = levelBefore(from);
+        for (std::size_t j = from; j < i; ++j) {
+            const TrialBlock b = s_.tryBlock(j, timeline_[j]);
+            if (b.inside && b.steady && b.amplitude >= kLevelAfterJump * level) level = b.amplitude;
+        }
+        return level;
     }
 
     // A pulse follows the silence the layout puts before it: a trigger with
@@ -160,10 +193,6 @@ private:
         return sideFrom(old, now);
     }
 
-    static bool holdsTone(const TrialBlock& b, double loudest) {
-        return b.inside && b.steady && b.amplitude >= 0.5 * loudest;
-    }
-
     static Side sideFrom(bool old, bool moved) {
         if (old && !moved) return Side::Before;
         if (!old && moved) return Side::After;
@@ -213,7 +242,7 @@ private:
     // steady ones: where the tones alone say the timing jumped.
     std::optional<std::size_t> unsteadyRun(std::size_t anchor) const {
         std::vector<bool> steady;
-        double level = 0.0;  // of the last tone held
+        double level = levelBefore(anchor);  // of the last tone held
         for (std::size_t j = anchor; j < usable(); ++j) {
             const TrialBlock b = s_.tryBlock(j, timeline_[j]);
             if (!b.inside) break;
@@ -223,7 +252,8 @@ private:
             if (held) level = b.amplitude;
             steady.push_back(held);
         }
-        std::size_t steadySeen = anchor > 0 ? kSteadyBefore : 0;
+        // The pulse the search starts from is in place: a run may begin right after it.
+        std::size_t steadySeen = kSteadyBefore;
         for (std::size_t k = 0; k < steady.size(); ++k) {
             if (steady[k]) {
                 ++steadySeen;
@@ -239,138 +269,27 @@ private:
         return std::nullopt;
     }
 
-    bool validAt(std::size_t i, double samples, double loudest) const {
-        return holdsTone(s_.tryBlock(i, movedBy(i, samples)), loudest);
-    }
-
-    // The edge of the valid shifts between a valid `inner` and an invalid `outer`, to a sample.
-    double edge(std::size_t i, double inner, double outer, double loudest) const {
-        while (std::fabs(outer - inner) > 1.0) {
-            const double middle = std::round(0.5 * (inner + outer));
-            if (middle == inner || middle == outer) break;
-            (validAt(i, middle, loudest) ? inner : outer) = middle;
-        }
-        return inner;
-    }
-
-    struct Range {
-        double low = 0.0, high = 0.0;
-        double loudest = 0.0;  // the tone's amplitude in its steadiest block
-        double width() const { return high - low; }
-        double middle() const { return 0.5 * (low + high); }
-    };
-
-    // The shifts that leave tone i steady at its own level: the run of them
-    // around the one with the loudest steady block.
-    std::optional<Range> validShifts(std::size_t i) const {
-        const double step = std::max(1.0, 0.25 * (s_.plan.settlingSamples() + std::max(0, s_.plan.driftSamples())));
-        const double reach = kLongestJumpSeconds * rate();
-        double loudest = 0.0, best = 0.0;
-        bool any = false;
-        for (double s = -reach; s <= reach; s += step) {
-            const TrialBlock b = s_.tryBlock(i, movedBy(i, s));
-            if (b.inside && b.steady && b.amplitude > loudest) {
-                loudest = b.amplitude;
-                best = s;
-                any = true;
-            }
-        }
-        if (!any) return std::nullopt;
-        double low = best, high = best;
-        while (low - step >= -reach && validAt(i, low - step, loudest)) low -= step;
-        while (high + step <= reach && validAt(i, high + step, loudest)) high += step;
-        return Range{edge(i, low, low - step, loudest), edge(i, high, high + step, loudest), loudest};
-    }
-
     bool searchTail(std::size_t anchor) {
         const std::optional<std::size_t> start = unsteadyRun(anchor);
-        if (!start || *start == 0) return false;
+        if (!start) return false;
         const std::size_t k = *start;
-        const std::optional<Range> home = validShifts(k - 1);
+        // A run from the first tone on: its block, at its place after the
+        // first pulse, ends where the layout puts it (toneEnd near 0).
+        const std::optional<ToneEnds::Range> home = k > 0 ? ends_.validShifts(k - 1) : ToneEnds::Range{};
         if (!home) return false;
-        const std::optional<double> samples = sizeFromLaterTones(k, *home);
+        const double homeEnd = k > 0 ? ends_.toneEnd(k - 1, home->high) : 0.0;
+        const std::optional<double> samples = ends_.sizeFromLaterTones(k, *home, homeEnd);
         if (!samples) return false;
-        record(k, *samples, false);
-        unplaceFrom(k);
+        const double laterEnd = homeEnd + *samples;
+        const std::size_t first = ends_.firstAfterJump(anchor, k, laterEnd);
+        record(first, first == k ? *samples : std::round(laterEnd), false);
+        unplaceFrom(first);
         return true;
-    }
-
-    // The size of a jump before tone k from the tones after it, each against
-    // tone k - 1's `home`: the ends of the ranges, where each block meets the
-    // next tone, are what a jump moves (their starts are blurred by what the
-    // settling time leaves of the tone before, and a jump shorter than it
-    // leaves the moved range's start where the old one's was). A loss longer
-    // than a tone takes whole tones away, whose frequency then fits only the
-    // leakage of others: a later tone counts where it stands at a quarter of
-    // tone k - 1's level or more, and two of them must agree (one where no
-    // other is left). A gain that changes along the recording leaves its
-    // tones unsteady too, and some of them steady somewhere else by chance,
-    // but not two in a row at one distance.
-    std::optional<double> sizeFromLaterTones(std::size_t k, const Range& home) const {
-        std::optional<double> previous;
-        std::size_t tried = 0;
-        const std::size_t first = std::min(k + 1, usable() - 1);
-        for (std::size_t j = first; j < usable() && tried < kLaterTonesTried; ++j, ++tried) {
-            const std::optional<Range> moved = validShifts(j);
-            // A room still ringing leaves its tones no steady place at all, or one
-            // hard by the old; a jump moves the whole range its tones have.
-            if (!moved || moved->width() < 0.5 * home.width() || moved->loudest < kLevelAfterJump * home.loudest ||
-                (moved->low <= 0.0 && 0.0 <= moved->high))
-                continue;
-            const double samples = std::round(toneEnd(j, moved->high) - toneEnd(k - 1, home.high));
-            if (previous && std::fabs(samples - *previous) <= endTolerance(j) + endTolerance(j - 1)) return previous;
-            previous = samples;
-        }
-        if (previous && first + 1 >= usable()) return previous;
-        return std::nullopt;
-    }
-
-    // Where tone i's tone ends, from the highest shift its block stays steady
-    // at. A low tone's block stays steady for about one period of shift (480
-    // samples at 100 Hz and 48 kHz), a high one's up to the room the layout
-    // leaves after its block (its drift allowance and the margin before the
-    // next tone, tens of samples); the period is taken off, and what is left
-    // differs between neighbouring tones by up to that room: sizes come out
-    // within a few per cent and a dozen samples, their sign right.
-    double toneEnd(std::size_t i, double highestShift) const {
-        return highestShift - rate() / s_.tones[i].frequency;
     }
 
     void unplaceFrom(std::size_t k) {
         for (std::size_t j = k; j < timeline_.size(); ++j) timeline_[j].placed = false;
     }
-
-    // The largest shift from a valid `from` at which tone i's block still
-    // holds it steadily, to a sample: where the block meets the next tone.
-    // Searched in doubling steps up to `reach`; empty where it goes on beyond.
-    std::optional<double> highEdge(std::size_t i, double from, double reach, double loudest) const {
-        double inner = from;
-        for (double step = 1.0; step <= 2.0 * reach; step *= 2.0) {
-            const double outer = from + step;
-            if (!validAt(i, outer, loudest)) return edge(i, inner, outer, loudest);
-            inner = outer;
-        }
-        return std::nullopt;
-    }
-
-    // How far the ends of tones `later` lie from those of tones `earlier`
-    // (tone_end), each pair within `reach` of its place and holding the tone
-    // at the louder one's level; empty where a pair cannot tell.
-    std::optional<double> endsMoved(std::size_t earlier, std::size_t later, double reach) const {
-        const TrialBlock before = s_.tryBlock(earlier, timeline_[earlier]);
-        const TrialBlock after = s_.tryBlock(later, timeline_[later]);
-        const double loudest = std::max(before.amplitude, after.amplitude);
-        if (!holdsTone(before, loudest) || !holdsTone(after, loudest)) return std::nullopt;
-        const std::optional<double> home = highEdge(earlier, 0.0, reach, loudest);
-        const std::optional<double> moved = highEdge(later, 0.0, reach, loudest);
-        if (!home || !moved) return std::nullopt;
-        return std::round(toneEnd(later, *moved) - toneEnd(earlier, *home));
-    }
-
-    // What toneEnd may be wrong by at tone i: a sample or two at high
-    // frequencies, a good part of a period at low ones, more where noise or a
-    // burst near its end hides where the next tone begins.
-    double endTolerance(std::size_t i) const { return kLongestPhaseStep + 0.25 * rate() / s_.tones[i].frequency; }
 
     // A jump shorter than the settling time, late, or early by less than the
     // drift allowance, leaves every later block inside its own tone: only the
@@ -389,11 +308,11 @@ private:
             const TrialBlock at = s_.tryBlock(k, timeline_[k]);
             if (!at.inside || at.steady) continue;
             ++tried;
-            const std::optional<double> near = endsMoved(k - 1, k + 1, reach);
+            const std::optional<double> near = ends_.endsMoved(k - 1, k + 1, reach);
             if (!near) continue;
-            const double tolerance = std::max(endTolerance(k - 2), endTolerance(k - 1));
+            const double tolerance = std::max(ends_.endTolerance(k - 2), ends_.endTolerance(k - 1));
             if (std::fabs(*near) <= tolerance) continue;
-            const std::optional<double> far = endsMoved(k - 2, k + 2, reach);
+            const std::optional<double> far = ends_.endsMoved(k - 2, k + 2, reach);
             if (!far || std::fabs(*far - *near) > tolerance) continue;
             record(k, *near, false);
             unplaceFrom(k);
@@ -403,7 +322,9 @@ private:
 
     const JumpSearch& s_;
     std::vector<ToneTiming>& timeline_;
+    ToneEnds ends_{s_, timeline_};
     std::vector<TimingJump> jumps_;
+    std::size_t anchor_ = 0;  // the tone after the last pulse found in place
 };
 
 }  // namespace
@@ -411,6 +332,12 @@ private:
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline) {
     if (search.tones.empty() || timeline.empty() || !search.tryBlock) return {};
     return Search(search, timeline).run();
+}
+
+std::optional<std::size_t> firstToneOnlyAfter(const JumpSearch& search, double samples,
+                                              std::vector<ToneTiming> timeline) {
+    if (search.tones.empty() || timeline.empty() || !search.tryBlock) return std::nullopt;
+    return Search(search, timeline).firstOnlyAtLaterPlace(samples);
 }
 
 bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline) {

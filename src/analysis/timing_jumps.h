@@ -51,12 +51,19 @@ std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTimi
 // from where it puts them (`search.trigger` is the pulse's), as when the
 // timing jumped early in the sweep. Whether the first tone that holds steady
 // at only one of the two places holds at the pulse's, or the first that tells
-// holds steady at neither (it holds the jump) after tones steady at both and
+// holds steady at neither (it holds the jump; it may be the very first tone)
 // before one steady only at the later place: then the pulse is right for the
 // tones before the jump, and is kept as the time base; so it is where a later
 // pulse among the tones steady at both places lies where the first puts it.
 // A click taken for the pulse, or a pulse the device smeared, has no tone on
 // its side.
 bool firstTonesSideWithPulse(const JumpSearch& search, double samples, std::vector<ToneTiming> timeline);
+
+// Where the tones outvoted the first pulse by `samples`: the first tone that
+// holds steady only at their place, when every tone before it holds steady
+// at both (and so cannot tell which side of a jump it lies on); empty
+// where another tone tells first.
+std::optional<std::size_t> firstToneOnlyAfter(const JumpSearch& search, double samples,
+                                              std::vector<ToneTiming> timeline);
 
 }  // namespace auralyn::analysis

@@ -22,6 +22,13 @@ std::string frequencyText(double hz) {
     return text;
 }
 
+// A tone that could not be placed after a jump holds no measurement, though
+// the walk kept a row for it.
+std::size_t tonesPlaced(const analysis::SweepAnalysis& analysis) {
+    return static_cast<std::size_t>(std::count_if(analysis.tones.begin(), analysis.tones.end(),
+                                                  [](const analysis::ToneMeasurement& t) { return t.placed; }));
+}
+
 }  // namespace
 
 std::string clockLine(const clock::ClockFigure& figure) {
@@ -39,7 +46,7 @@ std::string clockLine(const clock::ClockFigure& figure) {
 std::string snrLine(const analysis::SweepAnalysis& analysis) {
     std::vector<double> snrs;
     for (const analysis::ToneMeasurement& tone : analysis.tones) {
-        if (tone.quality && tone.quality->snrDb) snrs.push_back(*tone.quality->snrDb);
+        if (tone.placed && tone.quality && tone.quality->snrDb) snrs.push_back(*tone.quality->snrDb);
     }
     if (snrs.empty()) return {};
     const auto [low, high] = std::minmax_element(snrs.begin(), snrs.end());
@@ -50,13 +57,12 @@ std::string snrLine(const analysis::SweepAnalysis& analysis) {
 
 void printSummary(const analysis::SweepAnalysis& analysis, const std::string& clock) {
     if (!clock.empty()) std::printf("%s\n", clock.c_str());
-    std::printf("Tones measured: %zu of %u\n", analysis.tones.size(), static_cast<unsigned>(analysis.tonesExpected));
+    std::printf("Tones measured: %zu of %u\n", tonesPlaced(analysis), static_cast<unsigned>(analysis.tonesExpected));
     if (!analysis.tones.empty()) std::printf("Peak recording level: %.0f%%\n", peakPercent(analysis.peak));
     const std::string snr = snrLine(analysis);
     if (!snr.empty()) std::printf("%s\n", snr.c_str());
-    if (analysis.tonesMissing != 0) {
-        std::printf("Tones not measured: %u\n", static_cast<unsigned>(analysis.tonesMissing));
-    }
+    const std::size_t notMeasured = analysis.tonesMissing + (analysis.tones.size() - tonesPlaced(analysis));
+    if (notMeasured != 0) std::printf("Tones not measured: %zu\n", notMeasured);
     std::fflush(stdout);
 }
 

@@ -96,6 +96,30 @@ TEST(SteadyProgram, AnUnderrunWithoutPulsesIsNamedAndItsLaterTonesAreNotMeasured
     EXPECT_EQ(lastField(csv.back(), 3), "48000");
 }
 
+// The number after "Tones measured:" in the summary, or -1.
+long summaryCount(const std::string& out, const std::string& label) {
+    const std::size_t at = out.find(label);
+    if (at == std::string::npos) return -1;
+    return std::stol(out.substr(at + label.size()));
+}
+
+// The stall lies at 60 % of the tones: the summary must count only the tones
+// before it, and the rest as not measured, so that both add up to the sweep.
+TEST(SteadyProgram, TheSummaryCountsOnlyTheTonesMeasuredBeforeAnUnplacedJump) {
+    TempDir dir;
+    recordUnderrun(dir, {});
+    const ProgramRun run = analyze(dir, "u.wav");
+    ASSERT_EQ(run.exitCode, 1) << run.err;
+    const long measured = summaryCount(run.out, "Tones measured: ");
+    const long notMeasured = summaryCount(run.out, "Tones not measured: ");
+    const std::size_t of = run.out.find(" of ", run.out.find("Tones measured: "));
+    ASSERT_NE(of, std::string::npos) << run.out;
+    const long total = std::stol(run.out.substr(of + 4));
+    EXPECT_GT(measured, 0) << run.out;
+    EXPECT_LE(measured, total * 6 / 10 + 1) << run.out;
+    EXPECT_EQ(measured + notMeasured, total) << run.out;
+}
+
 TEST(SteadyProgram, AnUnderrunBeforeAPulseIsMeasuredAfterIt) {
     TempDir dir;
     recordUnderrun(dir, {"--tones-per-sync", "4"});

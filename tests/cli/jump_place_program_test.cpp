@@ -1,0 +1,234 @@
+// auralyn analyze on recordings whose timing jumped where the tones alone
+// must tell which side of the jump each tone lies on: the recording is cut
+// here, sample by sample, and the same sweep recorded without the cut is the
+// reference every measured phase and the sweep's start are held to.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+#include "program_runs.h"
+#include "run_program.h"
+#include "wave_samples.h"
+
+namespace auralyn {
+namespace {
+
+using test::ProgramRun;
+using test::TempDir;
+
+constexpr std::uint32_t kRate = 48000;
+
+// The sweep as played, at 80 % of its level with white noise of about
+// -70 dBFS (a fixed seed), and a second of silence after it.
+std::vector<std::int16_t> noisySweep(const TempDir& dir, const std::vector<std::string>& sweepOptions) {
+    std::vector<std::string> args{"sweep", "-q", "-o", "s.wav"};
+    args.insert(args.end(), sweepOptions.begin(), sweepOptions.end());
+    EXPECT_EQ(test::auralyn(dir, args).exitCode, 0);
+    std::vector<std::int16_t> sweep = test::readWaveSamples(dir.file("s.wav"));
+    sweep.insert(sweep.end(), kRate, std::int16_t{0});
+    std::mt19937 random(77);
+    std::normal_distribution<double> noise(0.0, 10.4);
+    for (std::int16_t& s : sweep) s = static_cast<std::int16_t>(std::lround(0.8 * s + noise(random)));
+    return sweep;
+}
+
+// `samples` zeros put in at `at` (a stall), or as many taken out there (a loss).
+std::vector<std::int16_t> cut(std::vector<std::int16_t> recording, std::size_t at, int samples) {
+    const auto where = recording.begin() + static_cast<std::ptrdiff_t>(at);
+    if (samples > 0) recording.insert(where, static_cast<std::size_t>(samples), std::int16_t{0});
+    if (samples < 0) recording.erase(where, where - samples);
+    return recording;
+}
+
+struct Analysis {
+    ProgramRun run;
+    nlohmann::json json;
+};
+
+Analysis analyze(const TempDir& dir, const std::vector<std::int16_t>& recording, const std::string& name) {
+    test::writeWave(dir.file(name + ".wav"), recording, kRate);
+    Analysis a;
+    a.run = test::auralyn(dir, {"analyze", name + ".wav", "s.swp", "--json", name + ".json", "-o", name + ".txt"});
+    a.json = nlohmann::json::parse(test::readFileText(dir.file(name + ".json")));
+    return a;
+}
+
+// Tones measured in both whose phases differ by more than both intervals.
+int phasesOffTheReference(const nlohmann::json& reference, const nlohmann::json& jumped) {
+    int off = 0;
+    for (std::size_t i = 0; i < jumped["tones"].size() && i < reference["tones"].size(); ++i) {
+        const auto& t = jumped["tones"][i];
+        const auto& truth = reference["tones"][i];
+        if (t["phase_deg"].is_null() || truth["phase_deg"].is_null()) continue;
+        const double error = std::remainder(t["phase_deg"].get<double>() - truth["phase_deg"].get<double>(), 360.0);
+        const double limit = t["phase_u95_deg"].get<double>() + truth["phase_u95_deg"].get<double>() + 0.05;
+        if (std::fabs(error) > limit) ADD_FAILURE() << "tone " << i << ": " << error << " deg off, limit " << limit;
+        off += std::fabs(error) > limit;
+    }
+    return off;
+}
+
+// 100 samples lost inside one of the low tones of a third-octave sweep: their
+// long blocks hold their tones through the loss, so the tones after it up to
+// the first one it moves out of its block stay steady at their old place,
+// turned by 100 samples' worth. The sweep's start must stay where the first
+// pulse and the tones before the loss put it, and no tone be measured at its
+// old place after the loss.
+TEST(SteadyProgram, ALossInsideALowToneLeavesTheStartWithTheTonesBeforeIt) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const double start = reference.json["delay_s"].get<double>();
+    // 188000 to 200000 lie inside the tones from 159 Hz to 400 Hz.
+    for (const std::size_t at : {188000u, 190552u, 194806u, 199912u}) {
+        const Analysis jumped = analyze(dir, cut(played, at, -100), "cut");
+        EXPECT_EQ(jumped.run.exitCode, 1) << at << jumped.run.err;
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << at;
+        const auto& jump = jumped.json["jumps"][0];
+        EXPECT_NEAR(jump["size_samples"].get<double>(), -100.0, 12.0) << at;
+        const unsigned jumpTone = jump["tone"];
+        EXPECT_NEAR(jumped.json["delay_s"].get<double>(), start, 0.5 / kRate) << at;
+        EXPECT_LE(jumped.json["delay_u95_s"].get<double>(), 0.5 / kRate) << at;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << at;
+        for (unsigned i = jumpTone; i < jumped.json["tones"].size(); ++i) {
+            EXPECT_TRUE(jumped.json["tones"][i]["phase_deg"].is_null()) << at << " tone " << i;
+        }
+    }
+}
+
+// 200 ms lost from a sweep with a pulse every 4 tones: more than half the
+// distance between two pulses, so the next pulse turns up within reach of
+// where the lost one was due, late by what is left of that distance. No jump
+// may be named exact unless it is the loss itself, and no tone measured at a
+// place the loss moved.
+TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const std::size_t at : {200000u, 259555u}) {
+        const Analysis jumped = analyze(dir, cut(played, at, -9600), "cut");
+        ASSERT_FALSE(jumped.json["jumps"].empty()) << at;
+        double total = 0.0;
+        for (const auto& jump : jumped.json["jumps"]) {
+            total += jump["size_samples"].get<double>();
+            if (jump["exact"].get<bool>()) {
+                EXPECT_EQ(jump["size_samples"].get<double>(), -9600.0) << at << " tone " << jump["tone"];
+            }
+        }
+        EXPECT_NEAR(total, -9600.0, 12.0 + 0.02 * 9600.0) << at;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << at;
+    }
+}
+
+// 50 ms lost inside the tone right after a pulse (a pulse every 4 tones):
+// the pulse lies before the loss, the tone after it holds it, and every later
+// block lies in another tone, fitting its frequency as a tiny nothing that
+// may be steady. Those are no tones held: the jump is named, and no tone is
+// measured at its old place after it.
+TEST(SteadyProgram, ALossInTheToneAfterAPulseIsNamedAndNoLaterToneMeasuredAtItsOldPlace) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const Analysis jumped = analyze(dir, cut(played, 221692, -2400), "cut");
+    ASSERT_FALSE(jumped.json["jumps"].empty()) << jumped.run.err;
+    double total = 0.0;
+    for (const auto& jump : jumped.json["jumps"]) total += jump["size_samples"].get<double>();
+    EXPECT_NEAR(total, -2400.0, 12.0 + 0.02 * 2400.0);
+    EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
+}
+
+// 50 ms of silence put in inside the very first tone (at 10 % of a 22-tone
+// sweep): every later tone comes 2400 samples after where the first pulse
+// puts it. The jump must be named with its size and sign, and no tone
+// measured at a place it moved.
+TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlace) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const std::size_t leadIn = 168000;
+    const std::size_t sweepLength = played.size() - kRate;
+    const Analysis jumped = analyze(dir, cut(played, leadIn + (sweepLength - leadIn) / 10, 2400), "cut");
+    ASSERT_EQ(jumped.json["jumps"].size(), 1u) << jumped.run.err;
+    EXPECT_EQ(jumped.json["jumps"][0]["tone"], 0);
+    EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), 2400.0, 12.0 + 0.02 * 2400.0);
+    EXPECT_NE(jumped.run.err.find("auralyn: the recording jumps by 50.0 ms"), std::string::npos) << jumped.run.err;
+    EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
+}
+
+// 500 samples lost, or 500 zeros put in, between two blocks early in a
+// third-octave sweep without later pulses: the low tones before the jump
+// hold steady both where the first pulse puts them and 500 samples away, no
+// tone is unsteady, and the tones after the jump outvote the pulse. The jump
+// must be named with its size and sign, and no tone measured on the wrong
+// side of it.
+TEST(SteadyProgram, AnEarlyJumpBetweenBlocksWithoutLaterPulsesIsNamedAndNoToneMeasuredOnItsWrongSide) {
+    TempDir dir;
+    const std::vector<std::int16_t> played =
+        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const int samples : {-500, 500}) {
+        const Analysis jumped = analyze(dir, cut(played, 194108, samples), "cut");
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << samples << jumped.run.err;
+        EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), samples, 12.0) << samples;
+        EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << samples;
+    }
+}
+
+// A click shortly before the first pulse is found as the pulse; the tones
+// outvote it as they outvote a pulse before an early jump, but the true pulse
+// lies where they put the start: no jump.
+TEST(SteadyProgram, AClickJustBeforeTheFirstPulseIsNoJump) {
+    TempDir dir;
+    std::vector<std::int16_t> played = noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
+    const Analysis reference = analyze(dir, played, "clean");
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const auto pulse = static_cast<std::size_t>(std::lround(reference.json["delay_s"].get<double>() * kRate));
+    for (const std::size_t before : {60u, 300u}) {
+        std::vector<std::int16_t> clicked = played;
+        clicked[pulse - before] = 20000;
+        const Analysis run = analyze(dir, clicked, "click");
+        EXPECT_EQ(run.run.exitCode, 0) << before << run.run.err;
+        EXPECT_TRUE(run.json["jumps"].empty()) << before;
+        EXPECT_EQ(phasesOffTheReference(reference.json, run.json), 0) << before;
+    }
+}
+
+// 20 samples lost from a sixth-octave sweep with noise made by numpy, where
+// the search of the phases once took a step of +5 samples at a later
+// boundary and then took it back (-5 at the same one): one loss, named once,
+// with its sign.
+TEST(SteadyProgram, ALossFoundFromThePhasesIsNamedOnceWithItsSign) {
+    const std::string python = "/usr/bin/python3";
+    if (!std::filesystem::exists(python)) GTEST_SKIP() << "python3 with numpy is needed";
+    TempDir dir;
+    ASSERT_EQ(test::auralyn(dir, {"sweep", "-q", "-o", "s.wav", "--start", "50", "--end", "18000", "--step", "6"}).exitCode, 0);
+    const ProgramRun made = test::runProgram(
+        python, {JUMP_RECORDING_SCRIPT, "s.wav", "79", "-20", "335750", "clean.wav", "cut.wav"}, "", dir.path().string());
+    if (made.exitCode != 0) GTEST_SKIP() << "the numpy script failed (is python3-numpy installed?): " << made.err;
+    ASSERT_EQ(test::auralyn(dir, {"analyze", "clean.wav", "s.swp", "--json", "clean.json", "-o", "clean.txt"}).exitCode, 0);
+    const ProgramRun run = test::auralyn(dir, {"analyze", "cut.wav", "s.swp", "--json", "cut.json", "-o", "cut.txt"});
+    const nlohmann::json clean = nlohmann::json::parse(test::readFileText(dir.file("clean.json")));
+    const nlohmann::json cut = nlohmann::json::parse(test::readFileText(dir.file("cut.json")));
+    ASSERT_EQ(cut["jumps"].size(), 1u) << run.err;
+    EXPECT_EQ(cut["jumps"][0]["size_samples"].get<double>(), -20.0);
+    EXPECT_EQ(phasesOffTheReference(clean, cut), 0);
+}
+
+}  // namespace
+}  // namespace auralyn
