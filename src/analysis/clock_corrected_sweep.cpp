@@ -278,6 +278,8 @@ void moveToArrivals(const std::vector<NominalTone>& tones, const std::vector<Sam
                     double rate, ClockCorrectedSweep& sweep) {
     const double trigger = static_cast<double>(sweep.trigger);
     sweep.blockLeads = toneLeads(sweep.tones, tones, trigger, rate);
+    if (sweep.blockLeads.empty()) return;
+    sweep.tonesAtCommonPlace = sweep.tones;
     const std::vector<NominalTone> moved = withLeads(tones, sweep.blockLeads);
     for (std::size_t i = 0; i < sweep.tones.size() && i < sweep.blockLeads.size(); ++i) {
         if (sweep.blockLeads[i] == 0.0) continue;

@@ -51,6 +51,10 @@ struct ClockCorrectedSweep {
     // Per tone of the schedule, the played samples its block was moved by to
     // where the tone itself arrives (tone_arrivals.h); empty where none moved.
     std::vector<double> blockLeads;
+    // The tones as fitted at the common placement, kept where blocks moved:
+    // a timing jump can pass for a delay that changes along the sweep, so
+    // the jump search judges these first (recording_analysis.cpp).
+    std::vector<ClockCorrectedTone> tonesAtCommonPlace;
 };
 
 // One tone's joint fit in its block, placed as given.

@@ -192,6 +192,27 @@ LeadInSpan leadInBefore(const std::vector<Sample>& recording, std::int64_t trigg
 
 namespace {
 
+// Blocks moved to where their tones arrive (tone_arrivals.h) follow a timing
+// jump as if it were a device's delay changing along the sweep, and then hold
+// steady tones that hide the jump. Where blocks moved, the jump search judges
+// the common placement first; a jump found there keeps every block at it.
+RecordingTimeline placedTimeline(const sweep::SweepPlan& plan, ClockCorrectedSweep& sweep,
+                                 const std::vector<Sample>& timing, double roundingVariance, bool searchJumps) {
+    if (searchJumps && !sweep.tonesAtCommonPlace.empty()) {
+        ClockCorrectedSweep common = sweep;
+        common.tones = std::move(common.tonesAtCommonPlace);
+        common.tonesAtCommonPlace.clear();
+        common.blockLeads.clear();
+        RecordingTimeline timeline = findTimeline(plan, nominalTones(plan), common, timing, roundingVariance);
+        if (!timeline.jumps.empty()) {
+            sweep = std::move(common);
+            return timeline;
+        }
+    }
+    const std::vector<NominalTone> nominal = withLeads(nominalTones(plan), sweep.blockLeads);
+    return findTimeline(plan, nominal, sweep, timing, roundingVariance, searchJumps);
+}
+
 // `recorded`, where given, is the measurement of the recording before its
 // jumps were taken out: the jump searches are not made again, and the tones
 // it could not place are left unplaced here too, before they could place the
@@ -220,10 +241,9 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     // file's, since a residual on such a grid already holds the rounding.
     const double grid = std::max(sampleGrid(channels.device, channels.step),
                                  channels.reference != nullptr ? sampleGrid(*channels.reference, channels.step) : 0.0);
+    RecordingTimeline timeline = placedTimeline(plan, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
     // Each tone's block where the clock-corrected sweep took it (tone_arrivals.h).
     const std::vector<NominalTone> nominal = withLeads(nominalTones(plan), sweep.blockLeads);
-    RecordingTimeline timeline =
-        findTimeline(plan, nominal, sweep, timing, kQuantizationVariance * grid * grid, searchJumps);
     for (std::size_t i = 0; recorded != nullptr && i < timeline.timing.size(); ++i)
         timeline.timing[i].placed = timeline.timing[i].placed && placedAfterRepair(*recorded, i);
     analysis.jumps = timeline.jumps;
