@@ -16,31 +16,21 @@ import os
 import subprocess
 import sys
 import tempfile
-import wave
 
 import numpy as np
+
+from mono16 import read_mono16, write_mono16
 
 GAIN_DB = -1.0
 
 
-def read_wav(path):
-    with wave.open(path, 'rb') as w:
-        return w.getframerate(), np.frombuffer(w.readframes(w.getnframes()), dtype='<i2').astype(np.float64)
-
-
-def write_wav(path, rate, samples):
-    with wave.open(path, 'wb') as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(rate)
-        w.writeframes(np.clip(np.round(samples), -32768, 32767).astype('<i2').tobytes())
 
 
 def record_with_numpy(sweep, recording, dbfs, seed):
-    rate, played = read_wav(sweep)
+    rate, played = read_mono16(sweep)
     noise_sd = 32767.0 / np.sqrt(2.0) * 10.0 ** (dbfs / 20.0)  # RMS against a full-scale sine
     noise = np.random.default_rng(seed).normal(0.0, noise_sd, played.size)
-    write_wav(recording, rate, played * 10.0 ** (GAIN_DB / 20.0) + noise)
+    write_mono16(recording, rate, played * 10.0 ** (GAIN_DB / 20.0) + noise)
 
 
 def record_with_simulator(auralyn, sweep, recording, dbfs, seed):

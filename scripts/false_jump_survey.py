@@ -25,9 +25,10 @@ import os
 import subprocess
 import sys
 import tempfile
-import wave
 
 import numpy as np
+
+from mono16 import read_mono16, write_mono16
 
 SWEEPS = {
     "third-octave": ["--start", "100", "--end", "15000", "--step", "3"],
@@ -37,16 +38,11 @@ SWEEPS = {
 
 
 def read_wave(path):
-    with wave.open(path) as w:
-        return np.frombuffer(w.readframes(w.getnframes()), dtype="<i2").astype(float)
+    return read_mono16(path)[1]
 
 
 def write_wave(path, x):
-    with wave.open(path, "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(48000)
-        w.writeframes(np.clip(np.round(x), -32768, 32767).astype("<i2").tobytes())
+    write_mono16(path, 48000, x)
 
 
 def pink(n, rng):
