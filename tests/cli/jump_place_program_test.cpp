@@ -60,6 +60,22 @@ Analysis analyze(const TempDir& dir, const std::vector<std::int16_t>& recording,
     return a;
 }
 
+// A sweep made with `sweepOptions`, recorded as noisySweep records it, and
+// its analysis uncut: the reference every cut recording is held to.
+struct CleanRecording {
+    std::vector<std::int16_t> played;
+    Analysis reference;
+};
+
+const std::vector<std::string> kThirdOctave{"--start", "100", "--end", "15000", "--step", "3"};
+const std::vector<std::string> kPulseEveryFourTones{"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"};
+
+CleanRecording recordClean(const TempDir& dir, const std::vector<std::string>& sweepOptions) {
+    CleanRecording clean{noisySweep(dir, sweepOptions), {}};
+    clean.reference = analyze(dir, clean.played, "clean");
+    return clean;
+}
+
 // Tones measured in both whose phases differ by more than both intervals.
 int phasesOffTheReference(const nlohmann::json& reference, const nlohmann::json& jumped) {
     int off = 0;
@@ -83,9 +99,7 @@ int phasesOffTheReference(const nlohmann::json& reference, const nlohmann::json&
 // old place after the loss.
 TEST(SteadyProgram, ALossInsideALowToneLeavesTheStartWithTheTonesBeforeIt) {
     TempDir dir;
-    const std::vector<std::int16_t> played =
-        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
-    const Analysis reference = analyze(dir, played, "clean");
+    const auto [played, reference] = recordClean(dir, kThirdOctave);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     const double start = reference.json["delay_s"].get<double>();
     // 188000 to 200000 lie inside the tones from 159 Hz to 400 Hz.
@@ -112,9 +126,7 @@ TEST(SteadyProgram, ALossInsideALowToneLeavesTheStartWithTheTonesBeforeIt) {
 // place the loss moved.
 TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize) {
     TempDir dir;
-    const std::vector<std::int16_t> played =
-        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
-    const Analysis reference = analyze(dir, played, "clean");
+    const auto [played, reference] = recordClean(dir, kPulseEveryFourTones);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     for (const std::size_t at : {200000u, 259555u}) {
         const Analysis jumped = analyze(dir, cut(played, at, -9600), "cut");
@@ -138,9 +150,7 @@ TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize
 // measured at its old place after it.
 TEST(SteadyProgram, ALossInTheToneAfterAPulseIsNamedAndNoLaterToneMeasuredAtItsOldPlace) {
     TempDir dir;
-    const std::vector<std::int16_t> played =
-        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "6", "--tones-per-sync", "4"});
-    const Analysis reference = analyze(dir, played, "clean");
+    const auto [played, reference] = recordClean(dir, kPulseEveryFourTones);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     const Analysis jumped = analyze(dir, cut(played, 221692, -2400), "cut");
     ASSERT_FALSE(jumped.json["jumps"].empty()) << jumped.run.err;
@@ -156,9 +166,7 @@ TEST(SteadyProgram, ALossInTheToneAfterAPulseIsNamedAndNoLaterToneMeasuredAtItsO
 // measured at a place it moved.
 TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlace) {
     TempDir dir;
-    const std::vector<std::int16_t> played =
-        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
-    const Analysis reference = analyze(dir, played, "clean");
+    const auto [played, reference] = recordClean(dir, kThirdOctave);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     const std::size_t leadIn = 168000;
     const std::size_t sweepLength = played.size() - kRate;
@@ -178,9 +186,7 @@ TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlac
 // side of it.
 TEST(SteadyProgram, AnEarlyJumpBetweenBlocksWithoutLaterPulsesIsNamedAndNoToneMeasuredOnItsWrongSide) {
     TempDir dir;
-    const std::vector<std::int16_t> played =
-        noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
-    const Analysis reference = analyze(dir, played, "clean");
+    const auto [played, reference] = recordClean(dir, kThirdOctave);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     for (const int samples : {-500, 500}) {
         const Analysis jumped = analyze(dir, cut(played, 194108, samples), "cut");
@@ -195,8 +201,7 @@ TEST(SteadyProgram, AnEarlyJumpBetweenBlocksWithoutLaterPulsesIsNamedAndNoToneMe
 // lies where they put the start: no jump.
 TEST(SteadyProgram, AClickJustBeforeTheFirstPulseIsNoJump) {
     TempDir dir;
-    std::vector<std::int16_t> played = noisySweep(dir, {"--start", "100", "--end", "15000", "--step", "3"});
-    const Analysis reference = analyze(dir, played, "clean");
+    auto [played, reference] = recordClean(dir, kThirdOctave);
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     const auto pulse = static_cast<std::size_t>(std::lround(reference.json["delay_s"].get<double>() * kRate));
     for (const std::size_t before : {60u, 300u}) {
