@@ -29,9 +29,27 @@ std::size_t repeatingPeriod(double cyclesPerSample, std::size_t longest) {
     // A period found only to this many cycles would let the pattern slide by
     // far less than a step of a full-scale tone over the longest block.
     constexpr double kCycleTolerance = 1e-9;
-    for (std::size_t q = 1; q <= longest; ++q) {
-        const double cycles = static_cast<double>(q) * cyclesPerSample;
-        if (std::fabs(cycles - std::nearbyint(cycles)) <= kCycleTolerance) return q;
+    const auto repeats = [cyclesPerSample](double q) {
+        const double cycles = q * cyclesPerSample;
+        return std::fabs(cycles - std::nearbyint(cycles)) <= kCycleTolerance;
+    };
+    // The shortest period q brings q times the frequency nearer a whole number
+    // than any shorter one does: a best approximation of the second kind,
+    // hence the denominator of one of the frequency's continued-fraction
+    // convergents (Khinchin, Continued Fractions, ch. II). Trying those alone
+    // takes a few dozen steps where every length up to the block took tens
+    // of thousands, once per tone.
+    double before = 0.0, denominator = 1.0, rest = cyclesPerSample;
+    for (int term = 0; term < 64; ++term) {
+        if (denominator > static_cast<double>(longest)) return 0;
+        if (repeats(denominator)) return static_cast<std::size_t>(denominator);
+        if (!(rest > 0.0)) return 0;
+        const double inverse = 1.0 / rest;
+        const double quotient = std::floor(inverse);
+        rest = inverse - quotient;
+        const double next = quotient * denominator + before;
+        before = denominator;
+        denominator = next;
     }
     return 0;
 }

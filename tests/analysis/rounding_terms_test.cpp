@@ -33,6 +33,40 @@ TEST(PlayedRounding, ATonesPeriodIsTheDenominatorOfItsCyclesPerSample) {
     EXPECT_EQ(repeatingPeriod(std::nan(""), 100), 0u);
 }
 
+// The period looked for by trying every length, as the definition reads.
+std::size_t periodByEveryLength(double cyclesPerSample, std::size_t longest) {
+    for (std::size_t q = 1; q <= longest; ++q) {
+        const double cycles = static_cast<double>(q) * cyclesPerSample;
+        if (std::fabs(cycles - std::nearbyint(cycles)) <= 1e-9) return q;
+    }
+    return 0;
+}
+
+TEST(PlayedRounding, TheConvergentsFindThePeriodEveryLengthFinds) {
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> denominators(2, 5000);
+    std::uniform_real_distribution<double> reals(1e-5, 0.5);
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int q = denominators(random);
+        const int p = std::uniform_int_distribution<int>(1, q - 1)(random);
+        const double cycles = static_cast<double>(p) / q;
+        ASSERT_EQ(repeatingPeriod(cycles, 6000), periodByEveryLength(cycles, 6000)) << p << " / " << q;
+        ASSERT_EQ(repeatingPeriod(cycles, 600), periodByEveryLength(cycles, 600)) << p << " / " << q;
+    }
+    for (int trial = 0; trial < 300; ++trial) {
+        const double cycles = reals(random);
+        ASSERT_EQ(repeatingPeriod(cycles, 20000), periodByEveryLength(cycles, 20000)) << cycles;
+    }
+    // The tones of a sweep: frequencies in hertz over common rates.
+    for (double rate : {44100.0, 48000.0, 96000.0}) {
+        for (double f = 20.0; f < 20000.0; f *= 1.0 + 1.0 / 96.0) {
+            for (double hz : {f, std::round(f), std::round(f * 10.0) / 10.0}) {
+                ASSERT_EQ(repeatingPeriod(hz / rate, 65536), periodByEveryLength(hz / rate, 65536)) << hz << " at " << rate;
+            }
+        }
+    }
+}
+
 TEST(PlayedRounding, ARepeatingTonesIntervalsGrowByItsRoundingOverOnePeriod) {
     ToneQuality q;
     q.fitted = true;
