@@ -294,6 +294,12 @@ void moveToArrivals(const std::vector<NominalTone>& tones, const std::vector<Sam
         refitted.frequencyStandardError = tone.frequencyStandardError;
         tone = std::move(refitted);
     }
+    // Every move left the recording: nothing moved, and the jump search
+    // need not judge the common placement twice.
+    if (std::all_of(sweep.blockLeads.begin(), sweep.blockLeads.end(), [](double lead) { return lead == 0.0; })) {
+        sweep.blockLeads.clear();
+        sweep.tonesAtCommonPlace.clear();
+    }
 }
 
 // The clock walk from the sweep's trigger, then every tone's fit at its place
