@@ -75,7 +75,7 @@ enum class SessionStatus {
     LostSamples,    // input overflow, output underflow during the sweep, or a frame count that fell short
     DeviceStopped,  // no callbacks for `stallSeconds`: unplugged, or the server went away
     DeviceError,    // anything else the audio system reports
-    BadRequest,     // no sweep, no channels, a rate of zero
+    BadRequest,     // no sweep, no channels, a rate of zero; stays the last (describe names them in order)
 };
 
 struct SessionResult {

@@ -1,6 +1,7 @@
 #include "audio/session_parts.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 
@@ -150,19 +151,18 @@ void finishRecording(SessionResult& result, std::uint64_t targetFrames, const Se
     judgeRecording(result, counters);
 }
 
+// The statuses' names in the order of their enumerators: the assertion below
+// fails to compile when an enumerator is added without its name.
+constexpr std::array<const char*, 9> kStatusNames = {
+    "complete",     "cancelled",      "no such device", "rate refused", "silent input",
+    "lost samples", "device stopped", "device error",   "bad request",
+};
+static_assert(kStatusNames.size() == static_cast<std::size_t>(SessionStatus::BadRequest) + 1,
+              "every session status needs a name, and BadRequest stays the last");
+
 std::string describe(SessionStatus status) {
-    switch (status) {
-        case SessionStatus::Complete: return "complete";
-        case SessionStatus::Cancelled: return "cancelled";
-        case SessionStatus::NoSuchDevice: return "no such device";
-        case SessionStatus::RateRefused: return "rate refused";
-        case SessionStatus::SilentInput: return "silent input";
-        case SessionStatus::LostSamples: return "lost samples";
-        case SessionStatus::DeviceStopped: return "device stopped";
-        case SessionStatus::DeviceError: return "device error";
-        case SessionStatus::BadRequest: return "bad request";
-    }
-    return "unknown";
+    const auto index = static_cast<std::size_t>(status);
+    return index < kStatusNames.size() ? kStatusNames[index] : "unknown";
 }
 
 }  // namespace auralyn::audio

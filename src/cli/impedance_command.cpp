@@ -21,6 +21,7 @@
 #include "cli/impedance_request.h"
 #include "cli/recording_input.h"
 #include "cli/recording_samples.h"
+#include "cli/shared_options.h"
 #include "impedance/impedance_measurement.h"
 #include "impedance/impedance_table.h"
 #include "impedance/recording_ratio.h"
@@ -40,27 +41,23 @@ void addOptions(CLI::App* c, ImpedanceRequest& r) {
         ->type_name("RECORDING.wav");
     c->add_option("SWEEP", r.parameterPath, "the sweep's parameter file")->required()->type_name("SWEEP.swp");
     c->add_option("--sense-resistor", r.senseOhms, "the sense resistor Rs in ohms")->required()->type_name("OHMS");
-    c->add_option("--channel", r.channel, "the channel across the driver, counted from 1")->type_name("N")->default_str("1");
-    c->add_option("--reference-channel", r.referenceChannel,
-                  "series: the drive (the output side of Rs); across-resistor: the channel across Rs")
-        ->type_name("M")
-        ->default_str("2");
-    c->add_option("--wiring", r.wiring, "series: Z = Rs H / (1 - H); across-resistor: Z = Rs H (H: channel over reference)")
-        ->check(CLI::IsMember({"series", "across-resistor"}))
-        ->type_name("series|across-resistor")
-        ->default_str("series");
-    c->add_option("--input-impedance", r.inputImpedance, "the recording inputs' resistance, taken out of the result")
-        ->type_name("OHMS")
-        ->default_str("none");
+    addShownOption(c, "--channel", r.channel, "the channel across the driver, counted from 1", "N", "1");
+    addShownOption(c, "--reference-channel", r.referenceChannel,
+                   "series: the drive (the output side of Rs); across-resistor: the channel across Rs", "M", "2");
+    addShownOption(c, "--wiring", r.wiring,
+                   "series: Z = Rs H / (1 - H); across-resistor: Z = Rs H (H: channel over reference)",
+                   "series|across-resistor", "series")
+        ->check(CLI::IsMember({"series", "across-resistor"}));
+    addShownOption(c, "--input-impedance", r.inputImpedance,
+                   "the recording inputs' resistance, taken out of the result", "OHMS", "none");
     c->add_option("--short", r.shortPath, "a recording of the leads shorted: their impedance is subtracted")
         ->type_name("REC.wav");
     c->add_option("--reference-resistor", r.referenceResistor,
                   "a recording of a precision resistor in the driver's place: corrects the channels' mismatch")
         ->expected(2)
         ->type_name("REC.wav OHMS");
-    c->add_option("--sense-tolerance", r.senseTolerance, "Rs's tolerance in percent, added to the intervals")
-        ->type_name("PCT")
-        ->default_str("0");
+    addShownOption(c, "--sense-tolerance", r.senseTolerance, "Rs's tolerance in percent, added to the intervals",
+                   "PCT", "0");
     auto* profile = c->add_option("--calibration", r.calibrationPath,
                                   "a calibration profile: its input's volts calibration gives the drive in volts")
                         ->type_name("PROFILE.json");

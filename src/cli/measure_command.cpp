@@ -63,48 +63,39 @@ void addOptions(CLI::App* command, MeasureCommand& m) {
                              ->expected(2)
                              ->type_name("S.wav S.swp");
     for (CLI::Option* option : sweepOptions) given->excludes(option);
-    command->add_option("--output-device", m.outputDevice, "the device that plays the sweep (see 'auralyn devices'); "
-                                                           "an exact name or a unique part of one")
-        ->type_name("NAME")
-        ->default_str("the system's default output");
-    command->add_option("--input-device", m.inputDevice, "the device that records")
-        ->type_name("NAME")
-        ->default_str("the system's default input");
-    command->add_option("--output-channels", m.outputChannels, "the output channels that play the sweep")
-        ->type_name("L|R|LR")
-        ->check(CLI::IsMember({"L", "R", "LR"}))
-        ->default_str("LR");
-    command->add_option("--input-channel", m.inputChannel, "the input channel of the device under test, from 1")
-        ->type_name("N")
-        ->check(CLI::Range(1, 64))
-        ->default_str("1");
-    command->add_option("--reference-channel", m.referenceChannel,
-                        "an input channel wired straight from the output (loopback): the response is then the "
-                        "device channel divided by it, tone by tone")
-        ->type_name("M")
-        ->check(CLI::Range(1, 64))
-        ->default_str("none");
+    addShownOption(command, "--output-device", m.outputDevice,
+                   "the device that plays the sweep (see 'auralyn devices'); an exact name or a unique part of one",
+                   "NAME", "the system's default output");
+    addShownOption(command, "--input-device", m.inputDevice, "the device that records", "NAME",
+                   "the system's default input");
+    addShownOption(command, "--output-channels", m.outputChannels, "the output channels that play the sweep", "L|R|LR",
+                   "LR")
+        ->check(CLI::IsMember({"L", "R", "LR"}));
+    addShownOption(command, "--input-channel", m.inputChannel, "the input channel of the device under test, from 1",
+                   "N", "1")
+        ->check(CLI::Range(1, 64));
+    addShownOption(command, "--reference-channel", m.referenceChannel,
+                   "an input channel wired straight from the output (loopback): the response is then the device "
+                   "channel divided by it, tone by tone",
+                   "M", "none")
+        ->check(CLI::Range(1, 64));
     addReportFileOptions(command, m.reportPath, m.csvPath, m.jsonPath,
                          {"without -o, --csv and --json: measurement.txt here, or REC.txt with --keep-recording",
                           "write one row per tone", "write the result as JSON"});
-    command->add_option("--plot", m.plotPath, "draw the response as a Bode plot")
-        ->type_name("OUT.svg")
-        ->default_str("none");
-    command->add_option("--keep-recording", m.keepRecording,
-                        "keep the recording as a 16-bit WAV file (after Ctrl-C too, up to that point)")
-        ->type_name("REC.wav")
-        ->default_str("the recording is removed after the analysis");
+    addShownOption(command, "--plot", m.plotPath, "draw the response as a Bode plot", "OUT.svg", "none");
+    addShownOption(command, "--keep-recording", m.keepRecording,
+                   "keep the recording as a 16-bit WAV file (after Ctrl-C too, up to that point)", "REC.wav",
+                   "the recording is removed after the analysis");
     command->add_flag("-q,--quiet", m.quiet, "no progress bar, level meter or analysis progress");
     command->add_flag("--impedance", m.impedance,
                       "measure an impedance as 'auralyn impedance' does: -o writes ZMA, the reference channel "
                       "(default 2) is the drive at the output side of the sense resistor");
     command->add_option("--sense-resistor", m.senseOhms, "the sense resistor in ohms, with --impedance")
         ->type_name("OHMS");
-    command->add_option("--level", m.levelDbfs,
-                        "play the sweep and its sync pulse at this level; magnitudes stay the device's gain")
-        ->type_name("DBFS")
-        ->check(CLI::Range(-60.0, 0.0))
-        ->default_str("0 (full scale)");
+    addShownOption(command, "--level", m.levelDbfs,
+                   "play the sweep and its sync pulse at this level; magnitudes stay the device's gain", "DBFS",
+                   "0 (full scale)")
+        ->check(CLI::Range(-60.0, 0.0));
     command->add_option("--bits", m.bits,
                         "the recording's samples: 16 (what echoprobe also reads), 24 or 32f (float); deeper "
                         "recordings keep the floor of a quiet microphone")

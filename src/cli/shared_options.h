@@ -32,4 +32,12 @@ struct ReportFileHelp {
 void addReportFileOptions(CLI::App* command, std::string& reportPath, std::string& csvPath, std::string& jsonPath,
                           const ReportFileHelp& help);
 
+// An option whose --help names its value and says what holds when it is not
+// given (a default, or "none").
+template <typename Value>
+CLI::Option* addShownOption(CLI::App* command, const std::string& name, Value& value, const std::string& help,
+                            const std::string& valueName, const std::string& whenNotGiven) {
+    return command->add_option(name, value, help)->type_name(valueName)->default_str(whenNotGiven);
+}
+
 }  // namespace auralyn::cli

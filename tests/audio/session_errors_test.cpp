@@ -109,5 +109,12 @@ TEST(SessionParts, FinishingCutsTheRecordingAtTheTailAndJudgesIt) {
     EXPECT_EQ(result.status, SessionStatus::SilentInput);
 }
 
+TEST(SessionParts, NamesEveryStatusApart) {
+    EXPECT_EQ(describe(SessionStatus::Complete), "complete");
+    EXPECT_EQ(describe(SessionStatus::LostSamples), "lost samples");
+    EXPECT_EQ(describe(SessionStatus::BadRequest), "bad request");
+    EXPECT_EQ(describe(static_cast<SessionStatus>(99)), "unknown");  // a value from outside, never indexed
+}
+
 }  // namespace
 }  // namespace auralyn::audio
