@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/method_bias.h"
 #include "analysis/recording_pulse.h"
 #include "sweep/sweep_layout.h"
 
@@ -92,6 +93,23 @@ bool belowNoise(const FrequencyEstimate& estimate, double noiseVariance) {
     return residual <= kBelowNoiseFactor * noiseVariance;
 }
 
+// A tone's reading of the ratio. Its error comes from the block's residual
+// (tone_frequency.h), which holds the recording's noise and both roundings:
+// where noise of half a step or more dithers them, they scatter the frequency
+// as noise of the residual's level does, and a floor on every tone would be
+// counted as if independent from tone to tone while the tones show no such
+// scatter (on a 40-second sweep it made the clock's interval five times the
+// error it has). Only where the residual is too small to dither the rounding,
+// which may then line up with the tone, is the floor kept.
+ClockObservation toneObservation(const NominalTone& tone, const FrequencyEstimate& estimate) {
+    ClockObservation o = clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError);
+    const double residualRms =
+        estimate.signalToNoise > 0.0 ? estimate.amplitude / std::sqrt(2.0 * estimate.signalToNoise) : 0.0;
+    // 16-bit steps: a finer recording only keeps the floor where it need not.
+    if (!dithered(residualRms, 1.0)) o.standardError = std::hypot(o.standardError, clock::kToneFloorPpm);
+    return o;
+}
+
 bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
@@ -116,9 +134,9 @@ ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>
         walk.estimates.push_back(estimate);
         if (!estimate.valid && belowNoise(estimate, options.noiseVariance)) continue;
         ++progress.offered;
-        if (estimate.valid) progress.take(clock::observationFromTone(tone.frequency, estimate.frequency, estimate.standardError));
+        if (estimate.valid) progress.take(toneObservation(tone, estimate));
     }
-    walk.figure = clock::combineObservations(progress.observations, progress.offered);
+    walk.figure = clock::combineObservations(progress.observations, progress.offered, 0.0);
     return walk;
 }
 

@@ -17,10 +17,6 @@ constexpr double kNormal95 = 1.959963984540054;
 // Tones that scatter this many times more than their errors allow do not
 // share one ratio, whatever their median.
 constexpr double kMaxScatter = 10.0;
-// What one steady tone can tell of a clock ratio even without noise: the
-// 16-bit rounding of the sweep and a recorder's resampling leave errors of a
-// few thousandths of a ppm that no residual shows. Added to every tone's error.
-constexpr double kToneFloorPpm = 0.005;
 
 struct Weighted {
     double value, weight;
@@ -113,12 +109,13 @@ double studentT95(std::uint32_t dof) {
 // say (Birge ratio above 1) the external uncertainty, estimated from that
 // scatter on n - 1 degrees of freedom, is expanded with Student's t instead
 // (GUM, annex G), so that the interval covers with few tones as with many.
-ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered) {
+ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered,
+                                double floorPpm) {
     ClockFigure figure;
     figure.offered = offered;
     std::vector<ClockObservation> valid;
     for (const ClockObservation& o : observations)
-        if (usable(o)) valid.push_back({o.ppm, std::hypot(o.standardError, kToneFloorPpm)});
+        if (usable(o)) valid.push_back({o.ppm, std::hypot(o.standardError, floorPpm)});
     if (valid.empty()) return figure;
     const double centre = weightedMedian(valid);
     const double scale = std::max(1.0, deviationScale(valid, centre));

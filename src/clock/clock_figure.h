@@ -27,6 +27,11 @@ enum class ClockVerdict {
 
 inline constexpr double kMaxClockPpm = 1000.0;
 
+// What one steady tone can tell of a clock ratio even without noise: the
+// 16-bit rounding of the sweep and a recorder's resampling leave errors of a
+// few thousandths of a ppm that no residual shows where nothing dithers them.
+inline constexpr double kToneFloorPpm = 0.005;
+
 struct ClockFigure {
     ClockVerdict verdict = ClockVerdict::Disagree;
     double ppm = 0.0;           // positive: the recording runs long, its tones come out lower
@@ -38,8 +43,11 @@ struct ClockFigure {
 
 // Combines the valid observations into one figure. `offered` counts every
 // tone looked at, valid or not, so that a few agreeing tones among many that
-// hold no tone are not taken for a measurement.
-ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered);
+// hold no tone are not taken for a measurement. Every observation's error is
+// taken no smaller than `floorPpm` (kToneFloorPpm unless the caller has
+// already floored the observations it could not trust to their residuals).
+ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered,
+                                double floorPpm = kToneFloorPpm);
 
 // The running estimate of a progressive walk: precision-weighted mean with its
 // standard uncertainty inflated by the Birge ratio.

@@ -130,6 +130,19 @@ TEST(ClockFigure, ScatterBeyondTheErrorsWidensTheInterval) {
     EXPECT_EQ(combineObservations(scattered, 10).verdict, ClockVerdict::Disagree);
 }
 
+TEST(ClockFigure, TheFloorCountsOnlyWhereTheCallerLeavesItToTheFigure) {
+    // Forty long tones of 0.001 ppm each that agree to their errors: the
+    // floor of 0.005 ppm per tone would set the interval at five times what
+    // the tones support, 1.96 x 0.005 / sqrt(40) against 1.96 x 0.001 / sqrt(40).
+    std::vector<ClockObservation> precise;
+    for (int i = 0; i < 40; ++i) precise.push_back({150.0 + (i % 2 == 0 ? 0.0009 : -0.0009), 0.001});
+    const ClockFigure floored = combineObservations(precise, 40);
+    EXPECT_NEAR(floored.u95, 1.96 * std::hypot(0.001, kToneFloorPpm) / std::sqrt(40.0), 1e-5);
+    const ClockFigure plain = combineObservations(precise, 40, 0.0);
+    EXPECT_NEAR(plain.ppm, 150.0, 1e-9);
+    EXPECT_NEAR(plain.u95, 1.96 * 0.001 / std::sqrt(40.0), 1e-5);
+}
+
 TEST(ClockFigure, OutliersAreLeftOutButTooFewAgreeingIsNoFigure) {
     std::vector<ClockObservation> mostly = {{10, 0.1}, {10.05, 0.1}, {9.95, 0.1}, {10, 0.1}, {400, 1}, {-700, 5}};
     const ClockFigure f = combineObservations(mostly, 6);
