@@ -117,15 +117,22 @@ void compareTones(const Device& d, const analysis::RecordingAnalysis& result, do
     }
 }
 
-Figures measure(const Device& d, double ppm, double delay, std::uint64_t seed) {
-    const std::vector<analysis::Sample> samples = recording(d, delay, ppm, seed);
-    const analysis::RecordingAnalysis result = analysis::analyzeRecording(plan(), {samples, nullptr});
+// Whether and by what the sweep was found, and its clock against the true `ppm`.
+Figures foundBy(const analysis::RecordingAnalysis& result, double ppm) {
     Figures f;
     f.located = result.located;
     if (!result.located) return f;
     f.sync = syncName(result.sync);
     f.clockError = result.clock.ppm - ppm;
     f.clockU95 = result.clock.u95;
+    return f;
+}
+
+Figures measure(const Device& d, double ppm, double delay, std::uint64_t seed) {
+    const std::vector<analysis::Sample> samples = recording(d, delay, ppm, seed);
+    const analysis::RecordingAnalysis result = analysis::analyzeRecording(plan(), {samples, nullptr});
+    Figures f = foundBy(result, ppm);
+    if (!f.located) return f;
     f.delayU95 = result.delayU95Samples;
     const double lag = noiseFreeLag(d, result);  // played samples
     const double ratio = 1.0 + ppm * 1e-6;
@@ -143,12 +150,8 @@ Figures measureOverReference(const Device& d, double ppm, double delay, std::uin
     const std::vector<analysis::Sample> device = recording(d, delay, ppm, seed);
     const std::vector<analysis::Sample> wire = recording(Device{"wire", {}, kWireGain}, delay, ppm, seed + 1);
     const analysis::RecordingAnalysis result = analysis::analyzeRecording(plan(), {device, &wire});
-    Figures f;
-    f.located = result.located;
-    if (!result.located) return f;
-    f.sync = syncName(result.sync);
-    f.clockError = result.clock.ppm - ppm;
-    f.clockU95 = result.clock.u95;
+    Figures f = foundBy(result, ppm);
+    if (!f.located) return f;
     Device overWire = d;
     overWire.gain /= kWireGain;
     compareTones(overWire, result, 0.0, f);
