@@ -9,8 +9,18 @@
 
 namespace auralyn::analysis {
 
-// Below this SNR (dB) the first-order interval of a tone no longer holds.
-inline constexpr double kBelowNoiseSnrDb = 6.0;
+// A tone is told from its noise by its fitted amplitude against the noise
+// floor (the RMS amplitude the same fit gives on noise alone). On noise alone
+// the amplitude of a fit of unknown phase is Rayleigh distributed, and
+// exceeds k times that RMS with probability exp(-k^2) (Kay, Fundamentals of
+// Statistical Signal Processing II, 7.6: a sinusoid of unknown phase). A
+// stop band holds tens of such tones per sweep: at an SNR of 6 dB one in a
+// hundred passed for measured. The threshold keeps that to one tone in
+// kNoiseToneFalseAlarm, and lies above the 6 dB below which the first-order
+// interval of a tone no longer holds anyway.
+inline constexpr double kNoiseToneFalseAlarm = 1e-5;
+// 10 log10(ln(1 / kNoiseToneFalseAlarm)): 10.61 dB.
+inline constexpr double kBelowNoiseSnrDb = 10.612;
 
 // Takes each tone's steadiness check into its measurement: the flag (a broken
 // steadiness first, then clipping, then a tone below its noise), and for a
