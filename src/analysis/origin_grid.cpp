@@ -6,8 +6,10 @@ namespace auralyn::analysis {
 namespace {
 
 // Four lags side by side (GCC and Clang vector extension): one AVX
-// instruction, or two SSE2 ones where AVX is not enabled.
-using Lanes = double __attribute__((vector_size(32)));
+// instruction, or two SSE2 ones where AVX is not enabled. Aligned to 16
+// bytes only, which every x86-64 stack keeps (64-bit Windows does not keep
+// 32 for AVX's spills).
+using Lanes = double __attribute__((vector_size(32), aligned(16)));
 
 // Every function below is inlined into the kernel that calls it, so that
 // each kernel is compiled whole for its own instruction set (and no vector
@@ -60,7 +62,7 @@ void sumPlain(const GridTone* tones, std::size_t count, std::size_t chunks, doub
     addAllTones<2>(tones, count, chunks, re, im);
 }
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
 __attribute__((target("avx2"))) void sumAvx2(const GridTone* tones, std::size_t count, std::size_t chunks, double* re,
                                              double* im) {
     addAllTones<3>(tones, count, chunks, re, im);
@@ -77,7 +79,7 @@ GridSum chooseGridSum() {
 }  // namespace
 
 void sumGridTones(const GridTone* tones, std::size_t count, std::size_t chunks, double* re, double* im) {
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && !defined(_WIN32) && (defined(__GNUC__) || defined(__clang__))
     static const GridSum sum = chooseGridSum();
     sum(tones, count, chunks, re, im);
 #else
