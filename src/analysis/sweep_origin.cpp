@@ -4,8 +4,10 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <vector>
 
 #include "analysis/angles.h"
+#include "analysis/origin_grid.h"
 
 namespace auralyn::analysis {
 namespace {
@@ -46,60 +48,43 @@ double gridStep(std::span<const StartPhase> tones) {
     return highest > 0.0 ? 1.0 / (kGridPerPeriod * highest) : 1.0;
 }
 
-// Tones turned side by side on the grid: their recurrences are independent
-// chains, so they overlap in the pipeline where one alone would wait on its
-// last product. Each lag still takes the tones' terms in their order.
-constexpr std::size_t kTonesAtOnce = 4;
-
-struct GridTone {
-    Complex term;
-    Complex turn;
-};
-
+// A tone as the grid search takes it: its terms at the grid's first lags,
+// each the one before turned by one step, and its turn over kGridLanes steps.
 GridTone gridTone(const StartPhase& t, double reach, double step) {
     const double omega = kTwoPi * t.cyclesPerSample;
-    return {t.weight * std::polar(1.0, t.phase - omega * reach), std::polar(1.0, omega * step)};
+    const Complex turn = std::polar(1.0, omega * step);
+    Complex term = t.weight * std::polar(1.0, t.phase - omega * reach);
+    GridTone g;
+    for (std::size_t lane = 0; lane < kGridLanes; ++lane) {
+        g.re[lane] = term.real();
+        g.im[lane] = term.imag();
+        term *= turn;
+    }
+    const Complex lanesTurn = std::polar(1.0, omega * step * static_cast<double>(kGridLanes));
+    g.turnRe = lanesTurn.real();
+    g.turnIm = lanesTurn.imag();
+    return g;
 }
 
-// The turn written out as the product of finite complex numbers is (the
-// library's product checks each result for NaN, which a phasor never is).
-template <std::size_t G>
-void addTones(const StartPhase* tones, double reach, double step, std::vector<Complex>& z) {
-    double re[G], im[G], turnRe[G], turnIm[G];
-    for (std::size_t k = 0; k < G; ++k) {
-        const GridTone g = gridTone(tones[k], reach, step);
-        re[k] = g.term.real();
-        im[k] = g.term.imag();
-        turnRe[k] = g.turn.real();
-        turnIm[k] = g.turn.imag();
-    }
-    for (Complex& value : z) {
-        double sumRe = value.real();
-        double sumIm = value.imag();
-        for (std::size_t k = 0; k < G; ++k) {
-            sumRe += re[k];
-            sumIm += im[k];
-            const double nextRe = re[k] * turnRe[k] - im[k] * turnIm[k];
-            const double nextIm = re[k] * turnIm[k] + im[k] * turnRe[k];
-            re[k] = nextRe;
-            im[k] = nextIm;
-        }
-        value = Complex(sumRe, sumIm);
-    }
-}
-
-// The envelope's power on the grid, each tone turned step by step (one
-// complex product per tone and lag).
+// The envelope's power on the grid (origin_grid.h); the first lag of the
+// greatest wins.
 double bestOnGrid(std::span<const StartPhase> tones, double reach, double step) {
     const auto points = static_cast<std::size_t>(std::floor(2.0 * reach / step)) + 1;
-    std::vector<Complex> z(points);
-    std::size_t next = 0;
-    for (; next + kTonesAtOnce <= tones.size(); next += kTonesAtOnce)
-        addTones<kTonesAtOnce>(tones.data() + next, reach, step, z);
-    for (; next < tones.size(); ++next) addTones<1>(tones.data() + next, reach, step, z);
+    std::vector<GridTone> grid;
+    grid.reserve(tones.size());
+    for (const StartPhase& t : tones) grid.push_back(gridTone(t, reach, step));
+    const std::size_t chunks = (points + kGridLanes - 1) / kGridLanes;
+    std::vector<double> re(chunks * kGridLanes, 0.0), im(chunks * kGridLanes, 0.0);
+    sumGridTones(grid.data(), grid.size(), chunks, re.data(), im.data());
     std::size_t best = 0;
-    for (std::size_t i = 1; i < points; ++i)
-        if (std::norm(z[i]) > std::norm(z[best])) best = i;
+    double bestPower = -1.0;
+    for (std::size_t i = 0; i < points; ++i) {
+        const double power = re[i] * re[i] + im[i] * im[i];
+        if (power > bestPower) {
+            best = i;
+            bestPower = power;
+        }
+    }
     return -reach + static_cast<double>(best) * step;
 }
 
