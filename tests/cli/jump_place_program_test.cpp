@@ -219,10 +219,11 @@ TEST(SteadyProgram, AJumpInTheFirstToneIsNamedAndTheLaterTonesMeasuredOnTheirOwn
 // the sample, and every later tone is measured there.
 TEST(SteadyProgram, ALossBringsTheNextPulseEarlyAndIsMeasuredFromIt) {
     TempDir dir;
-    const auto [played, reference] = recordClean(dir, kPulseEveryFourTones);
+    const CleanRecording clean = recordClean(dir, kPulseEveryFourTones);
+    const Analysis& reference = clean.reference;
     ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
     for (const std::size_t at : {172000u, 200000u}) {
-        const Analysis jumped = analyze(dir, cut(played, at, -2400), "cut");
+        const Analysis jumped = analyze(dir, cut(clean.played, at, -2400), "cut");
         EXPECT_EQ(jumped.run.exitCode, 0) << at << jumped.run.err;
         EXPECT_EQ(jumped.run.err.find("agree on one clock"), std::string::npos) << jumped.run.err;
         ASSERT_EQ(jumped.json["jumps"].size(), 1u) << at << jumped.run.err;
