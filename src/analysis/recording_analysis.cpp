@@ -382,6 +382,11 @@ RecordingAnalysis analyzeRecording(const sweep::SweepPlan& plan, const Recording
     RecordingAnalysis repaired =
         measureRecording(plan, channelsWithoutJumps(channels, found.jumps, device, reference), &found);
     carryJumps(found, repaired.sweep);
+    // Where every tone lies after the jump, the sweep's start is where they
+    // lie in the recording as recorded: the repaired recording's start moved
+    // back by the size taken out, whose error moved the tones alike.
+    if (!found.jumps.empty() && found.jumps.front().beforeOtherTones)
+        repaired.delaySamples += found.jumps.front().samples;
     return repaired;
 }
 

@@ -164,6 +164,26 @@ void nameEarlyJump(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
     for (ToneTiming& t : found.timing) t.placed = false;
 }
 
+// The sweep timed from the first pulse again: the tones' fits, made where
+// the later tones put the start, made again from the pulse; their readings
+// of the clock stay.
+void timeFromPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                   const std::vector<Sample>& timing, std::int64_t pulse, ClockCorrectedSweep& sweep,
+                   RecordingTimeline& found) {
+    sweep.trigger = pulse;
+    sweep.timedByPulse = true;
+    const double rate = plan.params().sampleRate;
+    for (std::size_t i = 0; i < sweep.tones.size() && i < found.timing.size(); ++i) {
+        const BlockPlacement place = placeOnTimeline(tones[i], static_cast<double>(pulse), found.timing[i]);
+        if (fittedAt(sweep.tones[i], place)) continue;
+        ClockCorrectedTone refitted = fitToneAt(tones[i], place, timing, rate);
+        refitted.measuredFrequency = sweep.tones[i].measuredFrequency;
+        refitted.frequencyStandardError = sweep.tones[i].frequencyStandardError;
+        sweep.tones[i] = refitted;
+        found.halves[i] = refitted.halves;
+    }
+}
+
 // The tones put the sweep's start away from a first pulse that was found: the
 // timing jumped early in the sweep and the tones after the jump outvoted
 // those before it. Where the first tones side with the pulse, the pulse
@@ -187,20 +207,31 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
         nameEarlyJump(plan, tones, timing, search, samples, sweep, found);
         return;
     }
-    sweep.trigger = *pulse;
-    sweep.timedByPulse = true;
-    // The tones' fits, made where the later tones put the start, made again
-    // from the pulse; their readings of the clock stay.
-    const double rate = plan.params().sampleRate;
-    for (std::size_t i = 0; i < sweep.tones.size() && i < found.timing.size(); ++i) {
-        const BlockPlacement place = placeOnTimeline(tones[i], static_cast<double>(*pulse), found.timing[i]);
-        if (fittedAt(sweep.tones[i], place)) continue;
-        ClockCorrectedTone refitted = fitToneAt(tones[i], place, timing, rate);
-        refitted.measuredFrequency = sweep.tones[i].measuredFrequency;
-        refitted.frequencyStandardError = sweep.tones[i].frequencyStandardError;
-        sweep.tones[i] = refitted;
-        found.halves[i] = refitted.halves;
-    }
+    timeFromPulse(plan, tones, timing, *pulse, sweep, found);
+}
+
+// A loss or a stall inside the first tone leaves no tone but that one on the
+// first pulse's side. Where the tones' start lies further from the pulse than
+// the start search reaches, the blocks placed from a start between the two
+// hold their tones only in part, and the tones agree on no clock at all. From
+// the pulse the tones alone find such a jump (a run of unsteady tones from
+// the first on, and its size from where the later tones end); it is taken
+// only where it lies at the first tone and is longer than the phases resolve:
+// a recording of another sweep leaves no later tones steady at one distance.
+void keepPulseBeforeFirstTone(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                              const std::vector<Sample>& timing, double roundingVariance, ClockCorrectedSweep& sweep,
+                              RecordingTimeline& found) {
+    if (sweep.timedByPulse || !sweep.located || !sweep.pulseFound || !found.jumps.empty() || tones.empty()) return;
+    if (sweep.clock.verdict != clock::ClockVerdict::Disagree) return;
+    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, timing);
+    if (!pulse) return;
+    std::vector<ToneTiming> timeline = constantTimeline(tones.size(), 0.0);
+    const JumpSearch search{plan, tones, timing, *pulse, 0.0,
+                            trialBlocks(plan, tones, sweep, *pulse, timing, roundingVariance, found.halves)};
+    const std::vector<TimingJump> jumps = findJumps(search, timeline);
+    if (jumps.size() != 1 || jumps.front().tone != tones.front().index) return;
+    if (std::fabs(jumps.front().samples) <= kLeastOutvotingJump) return;
+    timeFromPulse(plan, tones, timing, *pulse, sweep, found);
 }
 
 // Whether the first jump past `known` (those found before the search) lies
@@ -231,6 +262,7 @@ RecordingTimeline findTimeline(const sweep::SweepPlan& plan, const std::vector<N
     // The sweep's fits came with their halves: taken wherever a trial is the tone's own block.
     for (std::size_t i = 0; i < tones.size() && i < sweep.tones.size(); ++i) found.halves[i] = sweep.tones[i].halves;
     if (!sweep.timedByPulse) keepFirstPulse(plan, tones, timing, roundingVariance, sweep, found);
+    keepPulseBeforeFirstTone(plan, tones, timing, roundingVariance, sweep, found);
     // The jump searches start from the first pulse's place (and the phase-step
     // search needs the tones measured from it).
     if (!sweep.timedByPulse) return found;

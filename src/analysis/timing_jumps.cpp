@@ -90,7 +90,15 @@ private:
         if (sweep::syncSettlingSamples(s_.plan.params()) < kLeastSilence) return std::nullopt;
         const NominalTone& tone = s_.tones[i];
         const double predicted = pulseOnTimeline(tone, static_cast<double>(s_.trigger), timeline_[i]);
-        const double back = 0.5 * sweep::syncSettlingSamples(s_.plan.params());
+        // A loss brings the pulse early by as much: it is searched back as far
+        // as forward, up to half the distance from the pulse before.
+        double back = kLongestJumpSeconds * rate();
+        for (std::size_t j = i; j-- > 0;) {
+            if (!s_.tones[j].syncBefore) continue;
+            back = std::min(back, 0.5 * static_cast<double>(tone.pulseOffset - s_.tones[j].pulseOffset));
+            break;
+        }
+        back = std::max(back, 0.5 * sweep::syncSettlingSamples(s_.plan.params()));
         double forward = kLongestJumpSeconds * rate();
         for (std::size_t j = i + 1; j < s_.tones.size(); ++j) {
             if (!s_.tones[j].syncBefore) continue;
@@ -250,6 +258,9 @@ private:
             // steady nothing: that is no tone held.
             const bool held = b.steady && b.amplitude >= kLevelAfterJump * level;
             if (held) level = b.amplitude;
+            // With no tone held before, the first tone's block, steady or
+            // not, holds its tone at about its level: the first measure of it.
+            if (level == 0.0) level = b.amplitude;
             steady.push_back(held);
         }
         // The pulse the search starts from is in place: a run may begin right after it.
@@ -283,8 +294,22 @@ private:
         const double laterEnd = homeEnd + *samples;
         const std::size_t first = ends_.firstAfterJump(anchor, k, laterEnd);
         record(first, first == k ? *samples : std::round(laterEnd), false);
+        // A jump in the first tone (or before its block) leaves every tone
+        // after it on one time base, which they give themselves: their phases
+        // are referred to the start they put (recording_origin.h), and a size
+        // a few samples off moves that start with them. Only later jumps part
+        // tones whose time bases the size alone would join, and so do later
+        // pulses, which the size left a few samples off would misplace.
+        if (first == 0 && !laterPulses()) {
+            jumps_.back().beforeOtherTones = true;
+            return true;
+        }
         unplaceFrom(first);
         return true;
+    }
+
+    bool laterPulses() const {
+        return std::any_of(s_.tones.begin() + 1, s_.tones.end(), [](const NominalTone& t) { return t.syncBefore; });
     }
 
     void unplaceFrom(std::size_t k) {

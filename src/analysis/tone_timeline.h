@@ -36,6 +36,7 @@ struct TimingJump {
     double samples = 0.0;        // its size
     bool exact = false;          // measured from a sync pulse to the sample (else estimated from the tones)
     bool fromPhases = false;     // exact, measured from the step it left in the tones' phases (phase_steps.h)
+    bool beforeOtherTones = false;  // estimated, in or before the first tone: the later tones time themselves
 };
 
 // The recorder's clock against the sweep's along the recording: one ratio,

@@ -74,6 +74,11 @@ void printJump(const std::string& path, const analysis::TimingJump& jump, double
     } else if (jump.exact) {
         printDiagnostic(path + ": every later tone comes " + size +
                         "; the sync pulse after the jump gave their new place and they were measured there");
+    } else if (jump.beforeOtherTones) {
+        printDiagnostic(path + ": every later tone comes about " + size +
+                        "; the jump lies in the first tone or just before it, so the tones after it were measured "
+                        "where they now lie, their phases referred to the start they give (the first tone, where "
+                        "it holds the jump, is flagged gap)");
     } else {
         printDiagnostic(path + ": every later tone comes about " + size +
                         "; without a sync pulse after the jump their place is not known to a sample and they "

@@ -178,6 +178,62 @@ TEST(SteadyProgram, AStallInsideTheFirstToneIsNamedAndNoToneMeasuredAtItsOldPlac
     EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
 }
 
+// Every tone from `from` on measured, at the phase the reference reads.
+void expectMeasuredFrom(const Analysis& jumped, const Analysis& reference, std::size_t from) {
+    ASSERT_EQ(jumped.json["tones"].size(), reference.json["tones"].size());
+    for (std::size_t i = from; i < jumped.json["tones"].size(); ++i)
+        EXPECT_FALSE(jumped.json["tones"][i]["phase_deg"].is_null()) << "tone " << i;
+    EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0);
+}
+
+// 50 ms lost, or 50 ms of silence put in, inside the first tone or just
+// before its block (the 100 Hz tone lies from about 170400 to 177100): the
+// pulse lies before the jump and every other tone after it, so far from where
+// the pulse puts them that the tones agreed on no clock. The jump must be
+// named with its sign and size (no word of another recording), and the tones
+// after it measured on the time base they give themselves, at the phases the
+// recording without the jump reads; the sweep's start is where they lie.
+TEST(SteadyProgram, AJumpInTheFirstToneIsNamedAndTheLaterTonesMeasuredOnTheirOwnTimeBase) {
+    TempDir dir;
+    const auto [played, reference] = recordClean(dir, kThirdOctave);
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    const double start = reference.json["delay_s"].get<double>();
+    for (const int samples : {-2400, 2400}) {
+        for (const std::size_t at : {170400u, 174000u}) {
+            const Analysis jumped = analyze(dir, cut(played, at, samples), "cut");
+            EXPECT_EQ(jumped.run.exitCode, 0) << samples << " at " << at << jumped.run.err;
+            EXPECT_EQ(jumped.run.err.find("agree on one clock"), std::string::npos) << jumped.run.err;
+            ASSERT_EQ(jumped.json["jumps"].size(), 1u) << samples << " at " << at << jumped.run.err;
+            EXPECT_EQ(jumped.json["jumps"][0]["tone"], 0);
+            EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), samples, 12.0 + 0.02 * 2400.0);
+            EXPECT_NE(jumped.run.err.find("the jump lies in the first tone"), std::string::npos) << jumped.run.err;
+            EXPECT_NEAR(jumped.json["delay_s"].get<double>(), start + samples / double(kRate), 0.5 / kRate) << at;
+            expectMeasuredFrom(jumped, reference, 1);
+        }
+    }
+}
+
+// The same loss in a sweep with a pulse every 4 tones, in the first tone or
+// the fifth: the next pulse comes 2400 samples early, further back than the
+// half of its silence where a pulse in place may lie. It gives the jump to
+// the sample, and every later tone is measured there.
+TEST(SteadyProgram, ALossBringsTheNextPulseEarlyAndIsMeasuredFromIt) {
+    TempDir dir;
+    const CleanRecording clean = recordClean(dir, kPulseEveryFourTones);
+    const Analysis& reference = clean.reference;
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const std::size_t at : {172000u, 200000u}) {
+        const Analysis jumped = analyze(dir, cut(clean.played, at, -2400), "cut");
+        EXPECT_EQ(jumped.run.exitCode, 0) << at << jumped.run.err;
+        EXPECT_EQ(jumped.run.err.find("agree on one clock"), std::string::npos) << jumped.run.err;
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << at << jumped.run.err;
+        EXPECT_EQ(jumped.json["jumps"][0]["size_samples"].get<double>(), -2400.0) << at;
+        EXPECT_TRUE(jumped.json["jumps"][0]["exact"].get<bool>()) << at;
+        EXPECT_NEAR(jumped.json["delay_s"].get<double>(), reference.json["delay_s"].get<double>(), 0.5 / kRate) << at;
+        expectMeasuredFrom(jumped, reference, jumped.json["jumps"][0]["tone"].get<std::size_t>() + 1);
+    }
+}
+
 // 500 samples lost, or 500 zeros put in, between two blocks early in a
 // third-octave sweep without later pulses: the low tones before the jump
 // hold steady both where the first pulse puts them and 500 samples away, no
