@@ -183,12 +183,43 @@ const LeadInMoments* LeadInMomentCache::find(const Sample* end, std::size_t leng
         return e.end == end && e.length == length && e.blocks == blocks;
     });
     if (entry == entries_.end()) {
-        entries_.push_back(Entry{end, length, blocks, 0, nullptr});
+        entries_.push_back(Entry{end, length, blocks, 0, nullptr, {}});
         entry = entries_.end() - 1;
     }
     if (!entry->moments && ++entry->requests >= requestsBeforeBuilding(length, divisor_))
         entry->moments = std::make_unique<LeadInMoments>(leadInMoments(end, length, blocks));
     return entry->moments.get();
+}
+
+LeadInMomentCache::Entry* LeadInMomentCache::entryOf(const LeadInMoments& moments) {
+    const auto entry =
+        std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.moments.get() == &moments; });
+    return entry == entries_.end() ? nullptr : &*entry;
+}
+
+void LeadInMomentCache::spectra(const LeadInMoments& moments, const double* w, std::size_t count,
+                                BlockSpectrum* out) {
+    std::vector<double> missing;
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const Entry* entry = entryOf(moments);
+        for (std::size_t f = 0; f < count; ++f) {
+            const bool known = entry != nullptr && entry->spectra.contains(w[f]);
+            if (!known && std::find(missing.begin(), missing.end(), w[f]) == missing.end()) missing.push_back(w[f]);
+        }
+    }
+    // Evaluated without the lock: other threads may go on meanwhile.
+    std::vector<BlockSpectrum> evaluated(missing.size());
+    if (!missing.empty()) blockSpectra(moments, missing.data(), missing.size(), evaluated.data());
+    const std::lock_guard<std::mutex> lock(mutex_);
+    Entry* entry = entryOf(moments);
+    for (std::size_t f = 0; f < count; ++f) {
+        const auto fresh = std::find(missing.begin(), missing.end(), w[f]);
+        out[f] = fresh != missing.end() ? evaluated[static_cast<std::size_t>(fresh - missing.begin())]
+                                        : entry->spectra.at(w[f]);
+    }
+    if (entry == nullptr) return;
+    for (std::size_t f = 0; f < missing.size(); ++f) entry->spectra.emplace(missing[f], evaluated[f]);
 }
 
 }  // namespace auralyn::analysis

@@ -7,6 +7,7 @@
 #include "analysis/sample.h"
 #include <memory>
 #include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace auralyn::analysis {
@@ -72,6 +73,12 @@ public:
     // The moments for this length, or nullptr while direct fits are cheaper.
     const LeadInMoments* find(const Sample* end, std::size_t length, std::size_t blocks);
 
+    // blockSpectra of moments that find gave, each frequency evaluated once
+    // however often it is asked for: a tone's harmonic is often another
+    // tone's fundamental or harmonic, to the bit. The sums are the same
+    // whichever frequencies they are evaluated with.
+    void spectra(const LeadInMoments& moments, const double* w, std::size_t count, BlockSpectrum* out);
+
 private:
     struct Entry {
         const Sample* end = nullptr;
@@ -79,7 +86,11 @@ private:
         std::size_t blocks = 0;
         std::size_t requests = 0;
         std::unique_ptr<LeadInMoments> moments;
+        std::unordered_map<double, BlockSpectrum> spectra;  // by w, radians per sample
     };
+    // The entry holding these moments, or nullptr; the mutex held.
+    Entry* entryOf(const LeadInMoments& moments);
+
     std::size_t divisor_;
     std::mutex mutex_;
     std::vector<Entry> entries_;

@@ -140,10 +140,16 @@ std::optional<NoiseAtFrequency> planNoise(const LeadInSpan& leadIn, std::size_t 
     if (plan.blocks == 0) return std::nullopt;
     plan.w = kTwoPi * cyclesPerSample;
     const auto solver = threeParameterSolver(plan.length, plan.w);
-    const auto tone = threeParameterSolver(blockLength, plan.w);
-    if (!solver || !tone) return std::nullopt;
+    if (!solver) return std::nullopt;
     plan.solver = *solver;
-    plan.toneGain = tone->noiseGain;
+    // Blocks of the tone's own length (the usual case) share its solver.
+    if (plan.length == blockLength) {
+        plan.toneGain = solver->noiseGain;
+    } else {
+        const auto tone = threeParameterSolver(blockLength, plan.w);
+        if (!tone) return std::nullopt;
+        plan.toneGain = tone->noiseGain;
+    }
     const Sample* const end = leadIn.samples + leadIn.count;
     plan.moments = leadIn.moments ? leadIn.moments->find(end, plan.length, plan.blocks) : nullptr;
     return plan;
@@ -171,7 +177,7 @@ void sumPowers(const LeadInSpan& leadIn, std::vector<NoiseAtFrequency*>& plans) 
         w.clear();
         for (const NoiseAtFrequency* p : sharing) w.push_back(p->w);
         spectra.assign(w.size(), BlockSpectrum{});
-        blockSpectra(*plan.moments, w.data(), w.size(), spectra.data());
+        leadIn.moments->spectra(*plan.moments, w.data(), w.size(), spectra.data());
         for (std::size_t k = 0; k < sharing.size(); ++k) sharing[k]->power = summedPowerFromSpectrum(sharing[k]->solver, spectra[k]);
     }
 }

@@ -95,6 +95,32 @@ TEST(LeadInMomentCache, EagerMomentsGiveTheBlockByBlockNoise) {
     EXPECT_GT(fromMoments, 0);
 }
 
+// Frequencies asked for again, in other groups and orders, come from the
+// cache's first evaluation, bit for bit what blockSpectra gives; moments the
+// cache did not build are evaluated directly.
+TEST(LeadInMomentCache, SpectraEvaluateEachFrequencyOnceAndExactly) {
+    const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(24000);
+    LeadInMomentCache cache(1);
+    const LeadInMoments* moments = nullptr;
+    while (moments == nullptr) moments = cache.find(leadIn.data() + leadIn.size(), 480, 50);
+    const std::vector<double> first = {0.31, 0.07, 0.31, 1.9};
+    const std::vector<double> second = {1.9, 2.5, 0.07};
+    std::vector<BlockSpectrum> a(first.size()), b(second.size());
+    cache.spectra(*moments, first.data(), first.size(), a.data());
+    cache.spectra(*moments, second.data(), second.size(), b.data());
+    const auto same = [&](const BlockSpectrum& s, double w) {
+        const BlockSpectrum direct = blockSpectrum(*moments, w);
+        return s.power == direct.power && s.square == direct.square && s.withSum == direct.withSum &&
+               s.sumSquared == direct.sumSquared;
+    };
+    for (std::size_t f = 0; f < first.size(); ++f) EXPECT_TRUE(same(a[f], first[f])) << first[f];
+    for (std::size_t f = 0; f < second.size(); ++f) EXPECT_TRUE(same(b[f], second[f])) << second[f];
+    const LeadInMoments foreign = leadInMoments(leadIn.data() + leadIn.size(), 240, 10);
+    BlockSpectrum c;
+    cache.spectra(foreign, &second[1], 1, &c);
+    EXPECT_EQ(c.power, blockSpectrum(foreign, second[1]).power);
+}
+
 TEST(LeadInMoments, SilenceStaysAtTheRoundingFloor) {
     const std::vector<auralyn::analysis::Sample> silence(24000, 0);
     const LeadInSpan span{silence.data(), silence.size()};
