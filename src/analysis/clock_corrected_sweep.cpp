@@ -100,16 +100,17 @@ ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block
 }
 
 // What a tone's phase is read from while the start and the clock are still
-// being placed: fitToneAt's whole-block fit, bit for bit, without the halves,
-// the harmonics' covariances and the clipping check that only the tones at
+// being placed: the three-parameter fit of DC and the fundamental alone
+// (IEEE Std 1057), a fraction of the joint fit's cost, which only the tones at
 // their final places need (the clock's passes would otherwise fit each tone
-// in full up to five times).
+// in full up to five times). A distorted tone's harmonics stay in the
+// residual: its phase then counts for less in the clock's fit, never more.
 ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& block,
                               const std::vector<Sample>& recording, double rate) {
     if (block.first < 0) return toneFrom(tone, block, HarmonicFit{});
     return toneFrom(tone, block,
-                    fitWholeAsSplit(recording.data() + block.first, static_cast<std::size_t>(block.count),
-                                    block.firstTime, block.frequency / rate));
+                    fitFundamental(recording.data() + block.first, static_cast<std::size_t>(block.count),
+                                   block.firstTime, block.frequency / rate));
 }
 
 // The stretches place the start to tens of samples, too coarsely for blocks

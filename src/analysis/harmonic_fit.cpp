@@ -1,5 +1,6 @@
 #include "analysis/harmonic_fit.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 
@@ -47,6 +48,10 @@ TermCovariance termCovariance(const SquareMatrix& factor, int n, int k) {
     return {unitCosine[2 * k - 1], unitSine[2 * k], unitCosine[2 * k]};
 }
 
+// The joint fit from the block's sums with at most `maxHarmonics` harmonics.
+HarmonicFit fitUpTo(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample, int maxHarmonics,
+                    FitCovariances covariances);
+
 }  // namespace
 
 double HarmonicFit::amplitude(int k) const {
@@ -86,10 +91,30 @@ HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstS
 
 HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample,
                         FitCovariances covariances) {
+    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, kMaxHarmonic, covariances);
+}
+
+HarmonicFit fitFundamental(const Sample* samples, std::size_t count, double firstSampleOffset,
+                           double cyclesPerSample) {
+    const bool fits = samples != nullptr && std::isfinite(firstSampleOffset) && harmonicFits(1, cyclesPerSample, count);
+    if (!fits || count <= 3) {
+        HarmonicFit fit;
+        fit.count = count;
+        return fit;
+    }
+    const GoertzelSums sums = goertzelSums(samples, count, kTwoPi * cyclesPerSample, 1);
+    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, 1, FitCovariances::FundamentalOnly);
+}
+
+namespace {
+
+HarmonicFit fitUpTo(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample, int maxHarmonics,
+                    FitCovariances covariances) {
     HarmonicFit fit;
     const std::size_t count = sums.count;
     fit.count = count;
-    const int harmonics = std::isfinite(firstSampleOffset) ? fittedHarmonics(cyclesPerSample, count) : 0;
+    const int harmonics =
+        std::isfinite(firstSampleOffset) ? std::min(maxHarmonics, fittedHarmonics(cyclesPerSample, count)) : 0;
     if (harmonics == 0) return fit;
     const int n = 1 + 2 * harmonics;
     if (count <= static_cast<std::size_t>(n)) return fit;
@@ -120,5 +145,7 @@ HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, doub
     fit.cosineSineCovariance = fit.covariance[1].cross;
     return fit;
 }
+
+}  // namespace
 
 }  // namespace auralyn::analysis

@@ -72,6 +72,14 @@ enum class FitCovariances { Every, FundamentalOnly };
 HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
                          double cyclesPerSample, FitCovariances covariances = FitCovariances::Every);
 
+// DC and the fundamental alone: the three-parameter sine fit of IEEE Std 1057
+// at the known frequency, with the fundamental's covariance (harmonics = 1).
+// Whatever harmonics the block holds stay in its residual, which therefore
+// overstates the noise of a distorted tone: a cheap reading of a tone's phase
+// where the full fit's figures are not reported (the clock's passes).
+HarmonicFit fitFundamental(const Sample* samples, std::size_t count, double firstSampleOffset,
+                           double cyclesPerSample);
+
 // How many harmonics (from the fundamental up) fitHarmonics fits for such a block.
 int fittedHarmonics(double cyclesPerSample, std::size_t count);
 

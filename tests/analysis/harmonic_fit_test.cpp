@@ -3,12 +3,14 @@
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <optional>
 #include <random>
 #include <vector>
 
 #include "analysis/clipping.h"
 #include "analysis/fit_uncertainty.h"
 #include "analysis/harmonic_fit.h"
+#include "analysis/lead_in_noise.h"
 #include "analysis/sinusoid_gram.h"
 #include "analysis/tone_quality.h"
 
@@ -64,6 +66,78 @@ TEST(HarmonicFit, PhaseRefersToTheFractionalBlockStart) {
     const analysis::HarmonicFit atFirstSample = analysis::fitHarmonics(samples.data(), samples.size(), 0.0, cps);
     EXPECT_NEAR(atFirstSample.phase(), -0.3 * kTwoPi * cps, 2e-5);
     EXPECT_NEAR(atFirstSample.amplitude(1), atStart.amplitude(1), 1e-6);
+}
+
+// Standard uncertainties of a fit's fundamental, from its own residual.
+struct FundamentalSd {
+    double amplitude;
+    double phase;  // radians
+};
+
+FundamentalSd fundamentalSd(const analysis::HarmonicFit& fit) {
+    const double variance = fit.residualSquares / static_cast<double>(fit.count - fit.parameters());
+    const double amplitude = std::sqrt(variance * 0.5 * (fit.cosineVariance + fit.sineVariance));
+    return {amplitude, amplitude / fit.amplitude(1)};
+}
+
+// The three-parameter fit reads the joint fit's fundamental within its own
+// uncertainty, which counts the harmonics it leaves in its residual: they
+// leak into its fundamental (by about that uncertainty where a block holds a
+// fractional number of cycles), as they do not into the joint fit's.
+TEST(FundamentalFit, AgreesWithTheJointFitsFundamentalWithinItsUncertainty) {
+    std::mt19937 random(5);
+    std::normal_distribution<double> noise(0.0, 4.0);
+    int trials = 0;
+    for (const double cps : {0.0004321, 0.00731, 0.02131, 0.1377, 0.3101}) {
+        for (int trial = 0; trial < 20; ++trial, ++trials) {
+            const std::size_t count = 2400 + 7 * static_cast<std::size_t>(trial);
+            std::vector<analysis::Sample> samples = block(count, -0.37, cps, {{1, 12000, 0.4}, {2, 120, -1.0}, {3, 40, 2.0}});
+            for (analysis::Sample& s : samples) s = static_cast<analysis::Sample>(std::lround(s + noise(random)));
+            const analysis::HarmonicFit full = analysis::fitHarmonics(samples.data(), count, -0.37, cps);
+            const analysis::HarmonicFit three = analysis::fitFundamental(samples.data(), count, -0.37, cps);
+            ASSERT_TRUE(full.valid && three.valid);
+            EXPECT_EQ(three.harmonics, 1);
+            EXPECT_EQ(three.parameters(), 3);
+            const bool manyCycles = cps * static_cast<double>(count) >= 10.0;
+            const FundamentalSd sd = fundamentalSd(three);
+            EXPECT_NEAR(three.amplitude(1), full.amplitude(1), 4.0 * sd.amplitude) << cps;
+            EXPECT_NEAR(std::remainder(three.phase() - full.phase(), kTwoPi), 0.0, 4.0 * sd.phase) << cps;
+            // What the joint fit takes out as harmonics stays in the residual: (120^2 + 40^2) / 2 per sample.
+            const double harmonicPower = (three.residualSquares - full.residualSquares) / static_cast<double>(count);
+            if (manyCycles && 3.0 * cps < 0.5) {
+                EXPECT_NEAR(harmonicPower, 8000.0, 400.0) << cps;
+            }
+        }
+    }
+    EXPECT_EQ(trials, 100);
+}
+
+TEST(FundamentalFit, CleanToneAndItsCovarianceMatchTheThreeParameterFit) {
+    const double cps = 997.0 / 48000.0;
+    const auto samples = block(2400, 0.25, cps, {{1, 30000, -2.1}}, 7.0);
+    const analysis::HarmonicFit three = analysis::fitFundamental(samples.data(), samples.size(), 0.25, cps);
+    const analysis::HarmonicFit full = analysis::fitHarmonics(samples.data(), samples.size(), 0.25, cps);
+    ASSERT_TRUE(three.valid);
+    EXPECT_NEAR(three.amplitude(1), full.amplitude(1), 1e-3);
+    EXPECT_NEAR(three.phase(), full.phase(), 1e-7);
+    EXPECT_NEAR(three.dc, 7.0, 0.02);
+    EXPECT_NEAR(std::sqrt(three.residualSquares / 2400.0), std::sqrt(1.0 / 12.0), 0.03);
+    // The fundamental's noise gain, as the lead-in's noise fits compute it.
+    const std::optional<double> gain = threeParameterNoiseGain(2400, cps);
+    ASSERT_TRUE(gain);
+    EXPECT_NEAR(three.cosineVariance + three.sineVariance, *gain, 1e-12 * *gain);
+    EXPECT_EQ(three.covariance[2].cosine, 0.0);
+}
+
+TEST(FundamentalFit, RefusesWhatItCannotFit) {
+    const auto samples = block(400, 0.0, 0.02, {{1, 1000, 0.0}});
+    EXPECT_FALSE(analysis::fitFundamental(nullptr, 400, 0.0, 0.02).valid);
+    EXPECT_FALSE(analysis::fitFundamental(samples.data(), 400, std::nan(""), 0.02).valid);
+    EXPECT_FALSE(analysis::fitFundamental(samples.data(), 400, 0.0, 0.5).valid);
+    EXPECT_FALSE(analysis::fitFundamental(samples.data(), 400, 0.0, 0.0).valid);
+    EXPECT_FALSE(analysis::fitFundamental(samples.data(), 3, 0.0, 0.02).valid);
+    EXPECT_EQ(analysis::fitFundamental(samples.data(), 3, 0.0, 0.02).count, 3u);
+    EXPECT_TRUE(analysis::fitFundamental(samples.data(), 4, 0.0, 0.02).valid);
 }
 
 // The residual is the small difference of two large sums: the recurrences must
