@@ -20,16 +20,6 @@ bool splittable(int harmonics, std::size_t count) {
 
 }  // namespace
 
-HarmonicFit fitWholeAsSplit(const Sample* samples, std::size_t count, double firstSampleOffset,
-                            double cyclesPerSample) {
-    const int harmonics = harmonicsToFit(samples, count, firstSampleOffset, cyclesPerSample);
-    if (!splittable(harmonics, count))
-        return fitHarmonics(samples, count, firstSampleOffset, cyclesPerSample, FitCovariances::FundamentalOnly);
-    const double w = 6.283185307179586 * cyclesPerSample;
-    const SplitSums sums = goertzelSplitSums(samples, count, w, harmonics);
-    return fitFromSums(sums.whole, firstSampleOffset, cyclesPerSample, FitCovariances::FundamentalOnly);
-}
-
 SplitFit fitWithHalves(const Sample* samples, std::size_t count, double firstSampleOffset, double cyclesPerSample) {
     SplitFit split;
     const int harmonics = harmonicsToFit(samples, count, firstSampleOffset, cyclesPerSample);

@@ -20,10 +20,4 @@ struct SplitFit {
 
 SplitFit fitWithHalves(const Sample* samples, std::size_t count, double firstSampleOffset, double cyclesPerSample);
 
-// fitWithHalves' whole-block fit, bit for bit (the same sums, summed the same
-// way), without the halves' fits and with the fundamental's covariance alone:
-// what reading a tone's phase needs, at a fraction of the solves.
-HarmonicFit fitWholeAsSplit(const Sample* samples, std::size_t count, double firstSampleOffset,
-                            double cyclesPerSample);
-
 }  // namespace auralyn::analysis

@@ -99,32 +99,6 @@ TEST(OnePassFit, WholeFitIsTheSeparateFitAndTheHalvesAgree) {
     EXPECT_EQ(split.whole.valid, fitHarmonics(tiny.data(), tiny.size(), 0.0, 0.01).valid);
 }
 
-// The clock's passes read each tone's phase from the lighter fit; the clock
-// figure they give is the full fit's only if every number the phase and its
-// uncertainty come from is the same, to the last bit, for every block shape:
-// splittable or not, even or odd, one harmonic or ten, and no fit at all.
-TEST(OnePassFit, PhaseOnlyFitIsTheWholeFitToTheBit) {
-    for (const double hz : {37.0, 997.3, 9000.0, 21000.0})
-        for (const std::size_t count : {12u, 25u, 400u, 4801u, 4802u}) {
-            const double cycles = hz / 48000.0;
-            const std::vector<Sample> samples = noisyTone(count, cycles, 5);
-            const HarmonicFit whole = fitWithHalves(samples.data(), count, 0.45, cycles).whole;
-            const HarmonicFit light = fitWholeAsSplit(samples.data(), count, 0.45, cycles);
-            ASSERT_EQ(light.valid, whole.valid) << hz << " " << count;
-            EXPECT_EQ(light.count, whole.count);
-            EXPECT_EQ(light.harmonics, whole.harmonics);
-            EXPECT_EQ(light.phase(), whole.phase()) << hz << " " << count;
-            EXPECT_EQ(light.amplitude(1), whole.amplitude(1));
-            EXPECT_EQ(light.residualSquares, whole.residualSquares);
-            EXPECT_EQ(light.cosineVariance, whole.cosineVariance);
-            EXPECT_EQ(light.cosineSineCovariance, whole.cosineSineCovariance);
-        }
-    const std::vector<Sample> samples = noisyTone(400, 0.02, 6);
-    EXPECT_FALSE(fitWholeAsSplit(nullptr, 400, 0.0, 0.02).valid);
-    EXPECT_FALSE(fitWholeAsSplit(samples.data(), 400, std::numeric_limits<double>::quiet_NaN(), 0.02).valid);
-    EXPECT_FALSE(fitWholeAsSplit(samples.data(), 400, 0.0, 0.6).valid);  // above half the rate
-}
-
 ClipCheck walkedClipCheck(const std::vector<Sample>& samples) {
     ClipCheck check;
     std::size_t run = 0;
