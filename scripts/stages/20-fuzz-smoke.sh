@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Smoke run of the libFuzzer targets: builds them with clang under ASan+UBSan,
 # generates their seed corpora with the project's own code and runs each for
-# about 15 seconds. Any crash, leak, timeout or sanitizer report fails the stage.
+# about 15 seconds, both at once. Any crash, leak, timeout or sanitizer report
+# fails the stage.
 set -euo pipefail
 root=${1:-$(cd "$(dirname "$0")/../.." && pwd)}
 build=${AURALYN_FUZZ_BUILD:-$root/build/fuzz}
@@ -28,10 +29,25 @@ run_fuzzer() {
     return 1
 }
 
-status=0
-run_fuzzer wave_open_fuzzer wave || status=1
+# libFuzzer runs one process on one core: the two targets run side by side,
+# each for its full time. What each prints is kept apart and shown in order.
+run_in_background() {
+    local target=$1
+    run_fuzzer "$@" >"$build/$target.summary" 2>&1 &
+    pids+=($!)
+    targets+=("$target")
+}
+pids=()
+targets=()
+run_in_background wave_open_fuzzer wave
 # Inputs that once found a fault run again on every smoke test.
-run_fuzzer sweep_parameters_fuzzer sweep "$root/fuzz/findings" || status=1
+run_in_background sweep_parameters_fuzzer sweep "$root/fuzz/findings"
+
+status=0
+for i in "${!pids[@]}"; do
+    wait "${pids[$i]}" || status=1
+    cat "$build/${targets[$i]}.summary"
+done
 if [[ $status -ne 0 ]]; then
     echo "A fuzz target found a fault; the input is in $build/artifacts" >&2
 fi
