@@ -160,6 +160,7 @@ void nameEarlyJump(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
     jump.seconds = place.start / plan.params().sampleRate;
     jump.sample = place.first;
     jump.samples = samples;
+    notePulsesAfter(tones, 0, jump);
     found.jumps.push_back(jump);
     for (ToneTiming& t : found.timing) t.placed = false;
 }
@@ -218,13 +219,24 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
 // the first on, and its size from where the later tones end); it is taken
 // only where it lies at the first tone and is longer than the phases resolve:
 // a recording of another sweep leaves no later tones steady at one distance.
+// A low first tone (20 Hz: one period is 50 ms) lets the start search reach
+// the tones' start, and they agree on a clock there: the pulse is then
+// outvoted, and searched from likewise unless another pulse lies at the
+// tones' start (a click taken for the first pulse).
+bool pulseOutvotedByTones(const sweep::SweepPlan& plan, const std::vector<Sample>& timing,
+                          const ClockCorrectedSweep& sweep, std::int64_t pulse) {
+    if (std::fabs(static_cast<double>(sweep.trigger - pulse)) <= kLeastOutvotingJump) return false;
+    const auto reach = static_cast<std::int64_t>(kLeastOutvotingJump);
+    return !findTrigger(plan, timing, sweep.trigger - reach, sweep.trigger + reach + 1);
+}
+
 void keepPulseBeforeFirstTone(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                               const std::vector<Sample>& timing, double roundingVariance, ClockCorrectedSweep& sweep,
                               RecordingTimeline& found) {
     if (sweep.timedByPulse || !sweep.located || !sweep.pulseFound || !found.jumps.empty() || tones.empty()) return;
-    if (sweep.clock.verdict != clock::ClockVerdict::Disagree) return;
     const std::optional<std::int64_t> pulse = findFirstTrigger(plan, timing);
     if (!pulse) return;
+    if (sweep.clock.verdict != clock::ClockVerdict::Disagree && !pulseOutvotedByTones(plan, timing, sweep, *pulse)) return;
     std::vector<ToneTiming> timeline = constantTimeline(tones.size(), 0.0);
     const JumpSearch search{plan, tones, timing, *pulse, 0.0,
                             trialBlocks(plan, tones, sweep, *pulse, timing, roundingVariance, found.halves)};

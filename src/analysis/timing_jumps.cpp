@@ -243,6 +243,7 @@ private:
         jump.sample = place.first;
         jump.samples = samples;
         jump.exact = exact;
+        notePulsesAfter(s_.tones, at, jump);
         jumps_.push_back(jump);
     }
 
@@ -251,6 +252,7 @@ private:
     std::optional<std::size_t> unsteadyRun(std::size_t anchor) const {
         std::vector<bool> steady;
         double level = levelBefore(anchor);  // of the last tone held
+        bool noneHeld = level == 0.0;
         for (std::size_t j = anchor; j < usable(); ++j) {
             const TrialBlock b = s_.tryBlock(j, timeline_[j]);
             if (!b.inside) break;
@@ -258,9 +260,11 @@ private:
             // steady nothing: that is no tone held.
             const bool held = b.steady && b.amplitude >= kLevelAfterJump * level;
             if (held) level = b.amplitude;
-            // With no tone held before, the first tone's block, steady or
-            // not, holds its tone at about its level: the first measure of it.
-            if (level == 0.0) level = b.amplitude;
+            // With no tone held before, the blocks up to the first held hold
+            // their tones at up to about their level (one a jump cut holds
+            // less of it, never more): the loudest is the first measure of it.
+            if (noneHeld && !held) level = std::max(level, b.amplitude);
+            noneHeld = noneHeld && !held;
             steady.push_back(held);
         }
         // The pulse the search starts from is in place: a run may begin right after it.
@@ -357,6 +361,12 @@ private:
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline) {
     if (search.tones.empty() || timeline.empty() || !search.tryBlock) return {};
     return Search(search, timeline).run();
+}
+
+void notePulsesAfter(const std::vector<NominalTone>& tones, std::size_t at, TimingJump& jump) {
+    const auto pulse = [](const NominalTone& t) { return t.syncBefore; };
+    jump.sweepHasPulses = tones.size() > 1 && std::any_of(tones.begin() + 1, tones.end(), pulse);
+    jump.pulseAfter = at + 1 < tones.size() && std::any_of(tones.begin() + static_cast<std::ptrdiff_t>(at + 1), tones.end(), pulse);
 }
 
 std::optional<std::size_t> firstToneOnlyAfter(const JumpSearch& search, double samples,

@@ -47,6 +47,11 @@ struct JumpSearch {
 // so the tones after it are left unplaced.
 std::vector<TimingJump> findJumps(const JumpSearch& search, std::vector<ToneTiming>& timeline);
 
+// Marks whether the sweep has later sync pulses, and whether one is due
+// after a jump that moved tone `at` (index into `tones`): what can be said of
+// a jump whose size the tones only estimate.
+void notePulsesAfter(const std::vector<NominalTone>& tones, std::size_t at, TimingJump& jump);
+
 // A first sync pulse that the tones outvoted: most of them lie `samples`
 // from where it puts them (`search.trigger` is the pulse's), as when the
 // timing jumped early in the sweep. Whether the first tone that holds steady

@@ -37,6 +37,8 @@ struct TimingJump {
     bool exact = false;          // measured from a sync pulse to the sample (else estimated from the tones)
     bool fromPhases = false;     // exact, measured from the step it left in the tones' phases (phase_steps.h)
     bool beforeOtherTones = false;  // estimated, in or before the first tone: the later tones time themselves
+    bool sweepHasPulses = false;    // the sweep has sync pulses after its first
+    bool pulseAfter = false;        // one of them is due after this jump (it did not give the place where estimated)
 };
 
 // The recorder's clock against the sweep's along the recording: one ratio,

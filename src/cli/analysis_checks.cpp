@@ -56,6 +56,21 @@ std::string foundBy(const analysis::TimingJump& jump) {
     return jump.exact ? "sync_pulse" : "tones";
 }
 
+// A jump the tones only estimate leaves the later tones unplaced; what a
+// sync pulse could have done there depends on whether the sweep has one after it.
+std::string whyNotPlaced(const analysis::TimingJump& jump) {
+    const std::string unplaced = "their place is not known to a sample and they were not measured";
+    if (jump.pulseAfter)
+        return "the sync pulses after the jump did not give their new place (one was not found where the tones "
+               "put it, or the loss took it away), so " +
+               unplaced + ": record again";
+    if (jump.sweepHasPulses)
+        return "no sync pulse follows the jump (it lies after the sweep's last), so " + unplaced +
+               ": record again, or make the sweep with sync pulses closer together (a smaller sweep --tones-per-sync)";
+    return "without a sync pulse after the jump " + unplaced +
+           ": record again, or make the sweep with sync pulses (sweep --tones-per-sync)";
+}
+
 void printJump(const std::string& path, const analysis::TimingJump& jump, double rate) {
     // A jump of a sample or a few is a few hundredths of a millisecond.
     const double ms = 1000.0 * jump.samples / rate;
@@ -80,9 +95,7 @@ void printJump(const std::string& path, const analysis::TimingJump& jump, double
                         "where they now lie, their phases referred to the start they give (the first tone, where "
                         "it holds the jump, is flagged gap)");
     } else {
-        printDiagnostic(path + ": every later tone comes about " + size +
-                        "; without a sync pulse after the jump their place is not known to a sample and they "
-                        "were not measured: record again, or make the sweep with sync pulses (sweep --tones-per-sync)");
+        printDiagnostic(path + ": every later tone comes about " + size + "; " + whyNotPlaced(jump));
     }
 }
 

@@ -140,6 +140,9 @@ TEST(SteadyProgram, ALossLongerThanHalfThePulseSpacingIsNoExactJumpOfAnotherSize
         }
         EXPECT_NEAR(total, -9600.0, 12.0 + 0.02 * 9600.0) << at;
         EXPECT_EQ(phasesOffTheReference(reference.json, jumped.json), 0) << at;
+        // The sweep has pulses after the loss: no advice to make it with some.
+        EXPECT_EQ(jumped.run.err.find("without a sync pulse after"), std::string::npos) << at << jumped.run.err;
+        EXPECT_EQ(jumped.run.err.find("make the sweep with sync pulses (sweep"), std::string::npos) << at;
     }
 }
 
@@ -210,6 +213,39 @@ TEST(SteadyProgram, AJumpInTheFirstToneIsNamedAndTheLaterTonesMeasuredOnTheirOwn
             EXPECT_NEAR(jumped.json["delay_s"].get<double>(), start + samples / double(kRate), 0.5 / kRate) << at;
             expectMeasuredFrom(jumped, reference, 1);
         }
+    }
+}
+
+// The first tone of a sweep starting at 50 Hz holds 50 ms lost well into its
+// block, or (starting at 20 Hz, whose period is itself 50 ms) 50 ms of
+// silence put in: the later tones either agree on no clock from any start
+// the search reaches, or agree on one 2400 samples after the pulse. Either
+// way the jump lies in the first tone and must be named there with its sign,
+// never taken for another recording, and the sweep's start is where the
+// later tones lie.
+TEST(SteadyProgram, AJumpInsideALowFirstToneIsNamedAndNotTakenForAnotherRecording) {
+    // The size comes from where the later tones end, to a few per cent of
+    // the first tone's period: 960 samples at 50 Hz, 2400 at 20 Hz.
+    const struct {
+        std::vector<std::string> sweep;
+        int samples;
+        double sizeTolerance;
+    } cases[] = {{{"--start", "50", "--end", "18000", "--step", "6"}, -2400, 12.0 + 0.02 * 2400.0},
+                 {{"--start", "20"}, 2400, 120.0}};
+    for (const auto& c : cases) {
+        TempDir dir;
+        const auto [played, reference] = recordClean(dir, c.sweep);
+        ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+        const double start = reference.json["delay_s"].get<double>();
+        const Analysis jumped = analyze(dir, cut(played, 174000, c.samples), "cut");
+        EXPECT_EQ(jumped.run.exitCode, 0) << c.samples << jumped.run.err;
+        EXPECT_EQ(jumped.run.err.find("agree on one clock"), std::string::npos) << jumped.run.err;
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << c.samples << jumped.run.err;
+        EXPECT_EQ(jumped.json["jumps"][0]["tone"], 0);
+        EXPECT_NEAR(jumped.json["jumps"][0]["size_samples"].get<double>(), c.samples, c.sizeTolerance);
+        EXPECT_NE(jumped.run.err.find("the jump lies in the first tone"), std::string::npos) << jumped.run.err;
+        EXPECT_NEAR(jumped.json["delay_s"].get<double>(), start + c.samples / double(kRate), 0.5 / kRate);
+        expectMeasuredFrom(jumped, reference, 1);
     }
 }
 
