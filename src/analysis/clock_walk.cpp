@@ -136,8 +136,7 @@ ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>
         ++progress.offered;
         if (estimate.valid) progress.take(toneObservation(tone, estimate));
     }
-    walk.figure =
-        clock::combineObservations(progress.observations, progress.offered, 0.0, clock::FigureSpread::Deviations);
+    walk.figure = clock::combineObservations(progress.observations, progress.offered, 0.0);
     return walk;
 }
 
