@@ -50,65 +50,6 @@ TermCovariance termCovariance(const SquareMatrix& factor, int n, int k) {
 
 // The joint fit from the block's sums with at most `maxHarmonics` harmonics.
 HarmonicFit fitUpTo(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample, int maxHarmonics,
-                    FitCovariances covariances);
-
-}  // namespace
-
-double HarmonicFit::amplitude(int k) const {
-    if (k < 1 || k > harmonics) return 0.0;
-    return std::hypot(terms[k].cosine, terms[k].sine);
-}
-
-double HarmonicFit::phase() const {
-    if (terms[1].cosine == 0.0 && terms[1].sine == 0.0) return 0.0;
-    return std::atan2(terms[1].cosine, terms[1].sine);
-}
-
-int fittedHarmonics(double cyclesPerSample, std::size_t count) {
-    int k = 0;
-    while (k < kMaxHarmonic && harmonicFits(k + 1, cyclesPerSample, count)) ++k;
-    return k;
-}
-
-bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
-    const double f = k * cyclesPerSample;
-    if (!(f > 0.0 && f < 0.5)) return false;
-    return (1.0 - 2.0 * f) * static_cast<double>(count) >= 1.0;
-}
-
-HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
-                         double cyclesPerSample, FitCovariances covariances) {
-    const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset)) ? 0
-                                                                                     : fittedHarmonics(cyclesPerSample, count);
-    if (harmonics == 0 || count <= static_cast<std::size_t>(1 + 2 * harmonics)) {
-        HarmonicFit fit;
-        fit.count = count;
-        return fit;
-    }
-    const GoertzelSums sums = goertzelSums(samples, count, kTwoPi * cyclesPerSample, harmonics);
-    return fitFromSums(sums, firstSampleOffset, cyclesPerSample, covariances);
-}
-
-HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample,
-                        FitCovariances covariances) {
-    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, kMaxHarmonic, covariances);
-}
-
-HarmonicFit fitFundamental(const Sample* samples, std::size_t count, double firstSampleOffset,
-                           double cyclesPerSample) {
-    const bool fits = samples != nullptr && std::isfinite(firstSampleOffset) && harmonicFits(1, cyclesPerSample, count);
-    if (!fits || count <= 3) {
-        HarmonicFit fit;
-        fit.count = count;
-        return fit;
-    }
-    const GoertzelSums sums = goertzelSums(samples, count, kTwoPi * cyclesPerSample, 1);
-    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, 1, FitCovariances::FundamentalOnly);
-}
-
-namespace {
-
-HarmonicFit fitUpTo(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample, int maxHarmonics,
                     FitCovariances covariances) {
     HarmonicFit fit;
     const std::size_t count = sums.count;
@@ -146,6 +87,60 @@ HarmonicFit fitUpTo(const GoertzelSums& sums, double firstSampleOffset, double c
     return fit;
 }
 
+
+// The joint fit of a block's samples with at most `maxHarmonics` harmonics;
+// no fit (only the count) where none fits or the samples are too few.
+HarmonicFit fitSamplesUpTo(const Sample* samples, std::size_t count, double firstSampleOffset,
+                           double cyclesPerSample, int maxHarmonics, FitCovariances covariances) {
+    const int harmonics = (samples == nullptr || !std::isfinite(firstSampleOffset))
+                              ? 0
+                              : std::min(maxHarmonics, fittedHarmonics(cyclesPerSample, count));
+    if (harmonics == 0 || count <= static_cast<std::size_t>(1 + 2 * harmonics)) {
+        HarmonicFit fit;
+        fit.count = count;
+        return fit;
+    }
+    const GoertzelSums sums = goertzelSums(samples, count, kTwoPi * cyclesPerSample, harmonics);
+    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, maxHarmonics, covariances);
+}
+
 }  // namespace
+
+double HarmonicFit::amplitude(int k) const {
+    if (k < 1 || k > harmonics) return 0.0;
+    return std::hypot(terms[k].cosine, terms[k].sine);
+}
+
+double HarmonicFit::phase() const {
+    if (terms[1].cosine == 0.0 && terms[1].sine == 0.0) return 0.0;
+    return std::atan2(terms[1].cosine, terms[1].sine);
+}
+
+int fittedHarmonics(double cyclesPerSample, std::size_t count) {
+    int k = 0;
+    while (k < kMaxHarmonic && harmonicFits(k + 1, cyclesPerSample, count)) ++k;
+    return k;
+}
+
+bool harmonicFits(int k, double cyclesPerSample, std::size_t count) {
+    const double f = k * cyclesPerSample;
+    if (!(f > 0.0 && f < 0.5)) return false;
+    return (1.0 - 2.0 * f) * static_cast<double>(count) >= 1.0;
+}
+
+HarmonicFit fitHarmonics(const Sample* samples, std::size_t count, double firstSampleOffset,
+                         double cyclesPerSample, FitCovariances covariances) {
+    return fitSamplesUpTo(samples, count, firstSampleOffset, cyclesPerSample, kMaxHarmonic, covariances);
+}
+
+HarmonicFit fitFromSums(const GoertzelSums& sums, double firstSampleOffset, double cyclesPerSample,
+                        FitCovariances covariances) {
+    return fitUpTo(sums, firstSampleOffset, cyclesPerSample, kMaxHarmonic, covariances);
+}
+
+HarmonicFit fitFundamental(const Sample* samples, std::size_t count, double firstSampleOffset,
+                           double cyclesPerSample) {
+    return fitSamplesUpTo(samples, count, firstSampleOffset, cyclesPerSample, 1, FitCovariances::FundamentalOnly);
+}
 
 }  // namespace auralyn::analysis

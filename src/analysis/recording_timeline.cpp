@@ -211,6 +211,16 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
     timeFromPulse(plan, tones, timing, *pulse, sweep, found);
 }
 
+// The tones' start lies beyond the first pulse's reach and no other pulse
+// lies there (a click taken for the first pulse would leave the true one at
+// the tones' start).
+bool pulseOutvotedByTones(const sweep::SweepPlan& plan, const std::vector<Sample>& timing,
+                          const ClockCorrectedSweep& sweep, std::int64_t pulse) {
+    if (std::fabs(static_cast<double>(sweep.trigger - pulse)) <= kLeastOutvotingJump) return false;
+    const auto reach = static_cast<std::int64_t>(kLeastOutvotingJump);
+    return !findTrigger(plan, timing, sweep.trigger - reach, sweep.trigger + reach + 1);
+}
+
 // A loss or a stall inside the first tone leaves no tone but that one on the
 // first pulse's side. Where the tones' start lies further from the pulse than
 // the start search reaches, the blocks placed from a start between the two
@@ -221,15 +231,7 @@ void keepFirstPulse(const sweep::SweepPlan& plan, const std::vector<NominalTone>
 // a recording of another sweep leaves no later tones steady at one distance.
 // A low first tone (20 Hz: one period is 50 ms) lets the start search reach
 // the tones' start, and they agree on a clock there: the pulse is then
-// outvoted, and searched from likewise unless another pulse lies at the
-// tones' start (a click taken for the first pulse).
-bool pulseOutvotedByTones(const sweep::SweepPlan& plan, const std::vector<Sample>& timing,
-                          const ClockCorrectedSweep& sweep, std::int64_t pulse) {
-    if (std::fabs(static_cast<double>(sweep.trigger - pulse)) <= kLeastOutvotingJump) return false;
-    const auto reach = static_cast<std::int64_t>(kLeastOutvotingJump);
-    return !findTrigger(plan, timing, sweep.trigger - reach, sweep.trigger + reach + 1);
-}
-
+// outvoted (pulseOutvotedByTones), and searched from likewise.
 void keepPulseBeforeFirstTone(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                               const std::vector<Sample>& timing, double roundingVariance, ClockCorrectedSweep& sweep,
                               RecordingTimeline& found) {
