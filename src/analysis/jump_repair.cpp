@@ -27,12 +27,31 @@ std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std
     return repaired;
 }
 
+namespace {
+
+// The first tone of a jump that only the later tones placed: the jump lies
+// somewhere in or before its block, so its block, placed on the later tones'
+// time base, may lie on either side of it, up to the whole jump away from the
+// tone (180 degrees off at 50 Hz with 50 ms, its halves agreeing). Neither its
+// level nor its phase is known; it keeps its gap flag and no values.
+void leaveUnmeasured(ToneMeasurement& tone) {
+    tone.placed = false;
+    SteadinessCheck check = tone.steadiness.value_or(SteadinessCheck{});
+    check.flag = ToneFlag::Gap;
+    check.steady = false;
+    tone.steadiness = check;
+}
+
+}  // namespace
+
 void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired) {
     repaired.jumps = recorded.jumps;
     // The tone a jump lies in lost or gained samples: whatever its check saw, it is a gap.
     for (const TimingJump& jump : recorded.jumps) {
         for (ToneMeasurement& tone : repaired.tones) {
-            if (tone.index == jump.tone && tone.steadiness && !tone.steadiness->steady) tone.steadiness->flag = ToneFlag::Gap;
+            if (tone.index != jump.tone) continue;
+            if (jump.beforeOtherTones) leaveUnmeasured(tone);
+            if (tone.steadiness && !tone.steadiness->steady) tone.steadiness->flag = ToneFlag::Gap;
         }
     }
     for (std::size_t i = 0; i < repaired.tones.size(); ++i) {

@@ -21,7 +21,9 @@ std::vector<Sample> withoutJumps(const std::vector<Sample>& recording, const std
 // Carries what the measurement of the recording as recorded found onto that
 // of the repaired one: the jumps (where they are in the recording as
 // recorded), the tones that could not be placed, flagged `jump`, and the
-// unsteady tone a jump lies in, flagged `gap`.
+// unsteady tone a jump lies in, flagged `gap`. The first tone of a jump that
+// only the later tones placed (`beforeOtherTones`) is flagged `gap` and left
+// unplaced: which side of the jump its block lies on is not known.
 void carryJumps(const SweepAnalysis& recorded, SweepAnalysis& repaired);
 
 // Whether tone i keeps a place once the recording is repaired: not where the

@@ -92,8 +92,8 @@ void printJump(const std::string& path, const analysis::TimingJump& jump, double
     } else if (jump.beforeOtherTones) {
         printDiagnostic(path + ": every later tone comes about " + size +
                         "; the jump lies in the first tone or just before it, so the tones after it were measured "
-                        "where they now lie, their phases referred to the start they give (the first tone, where "
-                        "it holds the jump, is flagged gap)");
+                        "where they now lie, their phases referred to the start they give (the first tone, which "
+                        "may lie on either side of the jump, is flagged gap and not measured)");
     } else {
         printDiagnostic(path + ": every later tone comes about " + size + "; " + whyNotPlaced(jump));
     }
@@ -123,6 +123,14 @@ bool loudRoom(const analysis::SweepAnalysis& analysis) {
 // hold for a tone that could not be placed as for any other.
 bool knownWithoutPlace(const std::string& name) {
     return name == "frequency_hz" || name == "steady" || name == "sample_rate_hz" || name == "reference_channel";
+}
+
+// The first tone, where it holds a jump that the later tones placed: it
+// alone is left unmeasured, and every other tone was measured where it lies.
+bool holdsFirstToneJump(const analysis::SweepAnalysis& analysis, const ToneMeasurement& tone) {
+    return std::any_of(analysis.jumps.begin(), analysis.jumps.end(), [&](const analysis::TimingJump& jump) {
+        return jump.beforeOtherTones && jump.tone == tone.index;
+    });
 }
 
 }  // namespace
@@ -188,7 +196,7 @@ bool checksExplainClock(const analysis::SweepAnalysis& analysis) {
 
 std::string checkStatus(const analysis::SweepAnalysis& analysis, const std::optional<clock::ClockFigure>& clock) {
     for (const ToneMeasurement& tone : analysis.tones) {
-        if (!tone.placed) return "jump";
+        if (!tone.placed && !holdsFirstToneJump(analysis, tone)) return "jump";
     }
     if (clock && clock->verdict == clock::ClockVerdict::Disagree && checksExplainClock(analysis))
         return analysis.jumps.empty() ? "unsettled" : "jump";

@@ -249,6 +249,31 @@ TEST(SteadyProgram, AJumpInsideALowFirstToneIsNamedAndNotTakenForAnotherRecordin
     }
 }
 
+// 50 ms lost or put in late in the first tone of a sweep starting at 50 Hz:
+// the later tones place the jump at tone 0 but not where in it, and the first
+// tone's block, put on their time base, lies up to the whole jump from its
+// tone: half a period at 50 Hz, with halves that agree (it read 180 degrees
+// off with an interval of 6, and 27 dB low). It is flagged gap and left
+// without a value; the run still measures every other tone (exit status 0).
+TEST(SteadyProgram, TheFirstToneOfAJumpOnlyTheLaterTonesPlaceHasNoValue) {
+    TempDir dir;
+    const auto [played, reference] = recordClean(dir, {"--start", "50", "--end", "18000", "--step", "6"});
+    ASSERT_EQ(reference.run.exitCode, 0) << reference.run.err;
+    for (const int samples : {-2400, 2400}) {
+        const Analysis jumped = analyze(dir, cut(played, 178000, samples), "cut");
+        EXPECT_EQ(jumped.run.exitCode, 0) << samples << jumped.run.err;
+        ASSERT_EQ(jumped.json["jumps"].size(), 1u) << samples << jumped.run.err;
+        EXPECT_EQ(jumped.json["jumps"][0]["tone"], 0);
+        EXPECT_EQ(jumped.json["status"], "ok");
+        const nlohmann::json& first = jumped.json["tones"][0];
+        EXPECT_EQ(first["flag"], "gap") << samples;
+        EXPECT_TRUE(first["magnitude_db"].is_null()) << samples << ": " << first["magnitude_db"];
+        EXPECT_TRUE(first["phase_deg"].is_null()) << samples << ": " << first["phase_deg"];
+        EXPECT_NE(jumped.run.err.find("is flagged gap and not measured"), std::string::npos) << jumped.run.err;
+        expectMeasuredFrom(jumped, reference, 1);
+    }
+}
+
 // The same loss in a sweep with a pulse every 4 tones, in the first tone or
 // the fifth: the next pulse comes 2400 samples early, further back than the
 // half of its silence where a pulse in place may lie. It gives the jump to
