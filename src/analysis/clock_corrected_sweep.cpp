@@ -47,6 +47,7 @@ struct TimeOrigin {
     double margin = 0.0;
     double start = 0.0;       // where the stretches put the sweep's start, fractional
     double startSigma = 0.0;  // and its standard uncertainty; 0: not located by them
+    std::optional<ClockPrior> clock;  // the ratio the stretches lie on, where they placed the start
 };
 
 // A pulse's trigger is the sweep's origin when it lies where the tones put
@@ -67,10 +68,11 @@ TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& r
     // The stretches may all miss where the sweep's tones are long and the
     // clock far off; a pulse found is then the origin, as for echoprobe, and
     // the tones' clock figure still refuses a recording of something else.
-    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin, 0.0, 0.0} : origin;
+    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin, 0.0, 0.0, {}} : origin;
     origin.found = true;
     origin.start = location.start;
     origin.startSigma = location.startSigma;
+    origin.clock = ClockPrior{location.ppm, location.ppmSigma};
     origin.trigger = std::llround(location.start);
     return origin;
 }
@@ -78,7 +80,7 @@ TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& r
 // Without the correlator (a build without FFTW) the first pulse alone places the sweep.
 TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::optional<std::int64_t> pulse) {
     if (!pulse) return {};
-    return {true, *pulse, true, 0.0, 0.0, 0.0};
+    return {true, *pulse, true, 0.0, 0.0, 0.0, {}};
 }
 #endif
 
@@ -127,7 +129,8 @@ struct RefinedStart {
 RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                          const std::vector<Sample>& recording, const TimeOrigin& origin, std::int64_t seed) {
     const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
-    const ClockWalk rough = walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed)});
+    const ClockWalk rough =
+        walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed), origin.clock});
     const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
     const double rate = plan.params().sampleRate;
     std::vector<ClockCorrectedTone> fitted;
@@ -306,9 +309,10 @@ void moveToArrivals(const std::vector<NominalTone>& tones, const std::vector<Sam
 // The clock walk from the sweep's trigger, then every tone's fit at its place
 // on the clock found.
 void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                        const std::vector<Sample>& recording, ClockCorrectedSweep& sweep) {
+                        const std::vector<Sample>& recording, ClockCorrectedSweep& sweep,
+                        std::optional<ClockPrior> prior = std::nullopt) {
     const ClockWalk walk = walkClock(plan, tones, recording, sweep.trigger,
-                                     {sweep.timedByPulse, 0.0, noiseBefore(recording, sweep.trigger)});
+                                     {sweep.timedByPulse, 0.0, noiseBefore(recording, sweep.trigger), prior});
     sweep.clock = walk.figure;
     sweep.pulsesFound = walk.pulsesFound;
     sweep.corrected = walk.figure.verdict == clock::ClockVerdict::Measured;
@@ -360,15 +364,17 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     sweep.locatorMargin = origin.margin;
     if (!origin.found) return sweep;
     if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
-    // The locator kept the pulse: the sweep was measured from it already.
-    if (fromPulse && origin.byPulse && origin.trigger == fromPulse->trigger) {
+    // The locator kept the pulse: the sweep was measured from it already,
+    // unless no clock was found there from the ratio's whole range.
+    const bool pulseMeasured = fromPulse && fromPulse->clock.verdict != clock::ClockVerdict::Disagree;
+    if (pulseMeasured && origin.byPulse && origin.trigger == fromPulse->trigger) {
         fromPulse->locatorMargin = origin.margin;
         return std::move(*fromPulse);
     }
     sweep.located = true;
     sweep.timedByPulse = origin.byPulse;
     sweep.trigger = origin.trigger;
-    measureFromTrigger(plan, tones, recording, sweep);
+    measureFromTrigger(plan, tones, recording, sweep, origin.clock);
     return sweep;
 }
 

@@ -34,18 +34,30 @@ struct Progress {
     RunningClock running;
     std::vector<ClockObservation> observations;
     std::uint32_t offered = 0;
+    // Before the first tone: anything within kPriorPpm of 0, or a prior's
+    // ratio to what it may be wrong by.
+    std::optional<ClockPrior> prior;
 
-    double ppm() const { return running.ppm(); }
-    double doubt() const {
-        if (running.count == 0) return kPriorPpm;
-        return std::min(kPriorPpm, kTrustSigmas * running.standardUncertainty() + kTrustFloorPpm);
+    double ppm() const {
+        if (running.count == 0) return prior ? prior->ppm : 0.0;
+        return running.ppm();
     }
+    double doubt() const {
+        if (running.count == 0) return prior ? trusted(prior->sigma) : kPriorPpm;
+        return trusted(running.standardUncertainty());
+    }
+    static double trusted(double sigma) { return std::min(kPriorPpm, kTrustSigmas * sigma + kTrustFloorPpm); }
     // Every valid observation counts in the end; only those that agree with
     // the ratio so far steer the walk.
     void take(const ClockObservation& o) {
         observations.push_back(o);
-        const double window = running.count == 0 ? kPriorPpm
-                                                 : kTrustSigmas * std::hypot(o.standardError, doubt());
+        // The first tone to steer must know the ratio better than the range
+        // it is sought in: a tone barely clear of the noise (on a high-pass's
+        // slope) reads it to thousands of ppm, and would move every later
+        // block by as much and keep their margins at the widest.
+        if (running.count == 0 && kTrustSigmas * o.standardError > doubt()) return;
+        const double window = running.count == 0 && !prior ? kPriorPpm
+                                                            : kTrustSigmas * std::hypot(o.standardError, doubt());
         if (std::fabs(o.ppm - ppm()) <= window) running.add(o);
     }
 };
@@ -114,13 +126,11 @@ bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
 
-}  // namespace
-
-ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                    const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options) {
+ClockWalk walkFrom(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                   const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options,
+                   Progress progress) {
     const double rate = plan.params().sampleRate;
     ClockWalk walk;
-    Progress progress;
     for (const NominalTone& tone : tones) {
         if (options.usePulses && tone.syncBefore && tone.index != 0) measurePulse(plan, tone, recording, trigger, progress, walk.pulsesFound);
         const BlockPlacement block = placeBlock(tone, static_cast<double>(trigger), progress.ppm());
@@ -138,6 +148,18 @@ ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>
     }
     walk.figure = clock::combineObservations(progress.observations, progress.offered, 0.0);
     return walk;
+}
+
+}  // namespace
+
+ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                    const std::vector<Sample>& recording, std::int64_t trigger, const WalkOptions& options) {
+    ClockWalk walk = walkFrom(plan, tones, recording, trigger, options, Progress{});
+    if (walk.figure.verdict != clock::ClockVerdict::Disagree || !options.prior) return walk;
+    Progress fromPrior;
+    fromPrior.prior = options.prior;
+    ClockWalk again = walkFrom(plan, tones, recording, trigger, options, fromPrior);
+    return again.figure.verdict == clock::ClockVerdict::Disagree ? walk : again;
 }
 
 }  // namespace auralyn::analysis

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "analysis/sample.h"
@@ -25,6 +26,13 @@ struct ClockWalk {
 // thousands of samples from their nominal places, is still read where its
 // tones are. Later sync pulses, searched where the ratio puts them, add the
 // spans between them, when the options allow.
+// The clock ratio as the sweep's stretches put it before any tone was read
+// (sweep_locator.h): ppm and its standard uncertainty.
+struct ClockPrior {
+    double ppm = 0.0;
+    double sigma = 0.0;
+};
+
 struct WalkOptions {
     // `trigger` is the first pulse's trigger (not where the sweep's tones put
     // its start: a smeared pulse's trigger lies elsewhere).
@@ -39,6 +47,11 @@ struct WalkOptions {
     // ratio. A block that holds something else (another sweep's tone) counts
     // against the ratio.
     double noiseVariance = 0.0;
+    // Where the walk finds no clock from the ratio's whole range, it walks
+    // again from this one: a high-pass's stop band leaves the first tones in
+    // the noise, and by the first tone that stands clear of it, blocks kept
+    // clear of +-2000 ppm hold too few samples to read.
+    std::optional<ClockPrior> prior;
 };
 
 ClockWalk walkClock(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,

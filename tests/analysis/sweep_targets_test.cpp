@@ -276,6 +276,28 @@ TEST(SweepTargets, AWoofersLowPassOverAReferenceWireKeepsItsBlocksAndItsLimits) 
     }
 }
 
+// A tweeter's high-pass at a microphone's level: the first 170 tones lie on
+// its slope, most of them in the noise or barely above it. The first that
+// stood clear read the clock to thousands of ppm and steered the walk there,
+// and by the first tone that reads it well, blocks kept clear of the whole
+// +-2000 ppm range held too few samples to read: "the tones do not agree on
+// one clock". The stretches' ratio now starts the walk, and only a tone that
+// knows the ratio better than the range it is sought in steers it first.
+// The clock then comes from the tones' frequencies, to a tenth of a ppm,
+// which turns the high tones by up to a degree: held to their intervals.
+TEST(SweepTargets, AHighPassAtAMicrophonesLevelIsMeasuredAboveItsStopBand) {
+    const Device device{"high-pass 3 kHz, -20 dB, noise -70 dBFS", {highPass(3000)}, 0.1, 10.4};
+    std::uint64_t seed = 81;
+    for (const double ppm : {0.0, 200.0}) {
+        if (kUnderSanitizer && ppm != 0.0) break;
+        const Figures f = measure(device, ppm, 1234.375, seed++);
+        printRow(device.name, ppm, f);
+        expectHonest(f, device.name);
+        EXPECT_GT(f.compared, 100u) << ppm;
+        EXPECT_GT(f.belowNoise, 5u) << ppm;
+    }
+}
+
 // At a microphone's levels the tones' frequencies give the clock to a ppm or
 // so, enough to turn the high tones by degrees; their phases along the sweep,
 // on a device of flat phase, give it to a hundredth of that. Every tone then
