@@ -48,6 +48,7 @@ struct TimeOrigin {
     double start = 0.0;       // where the stretches put the sweep's start, fractional
     double startSigma = 0.0;  // and its standard uncertainty; 0: not located by them
     std::optional<ClockPrior> clock;  // the ratio the stretches lie on, where they placed the start
+    bool stretchesStart = false;      // the trigger is the stretches' start, which the tones could not refine
 };
 
 // A pulse's trigger is the sweep's origin when it lies where the tones put
@@ -124,7 +125,21 @@ struct RefinedStart {
     double start = 0.0;
     double sigma = 0.0;
     double coherence = 0.0;  // how well the tones line up there (sweep_origin.h)
+    bool coarse = false;     // the stretches' start, kept: the rough ratio could not place the tones
 };
+
+// A ratio read only from short late blocks with wide margins (a tweeter's
+// high-pass at a microphone's level leaves no early tone clear of the noise)
+// may place the last tones further off than the stretches doubt the start:
+// their phases would pull the start by as much, and the fit shows no sign of
+// it (its own sigma assumes the ratio right). The stretches' start is kept
+// then, and the walk from it reads the ratio from those blocks in full.
+bool roughRatioMisplacesLastTones(const clock::ClockFigure& rough, const std::vector<NominalTone>& tones,
+                                  const TimeOrigin& origin) {
+    if (rough.verdict != clock::ClockVerdict::Measured || tones.empty()) return false;
+    const double lastOffset = static_cast<double>(tones.back().blockOffset);
+    return rough.u95 * 1e-6 * lastOffset > kNormal95 * origin.startSigma;
+}
 
 RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
                          const std::vector<Sample>& recording, const TimeOrigin& origin, std::int64_t seed) {
@@ -132,6 +147,7 @@ RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<Nominal
     const ClockWalk rough =
         walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed), origin.clock});
     const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
+    if (roughRatioMisplacesLastTones(rough.figure, tones, origin)) return {origin.start, origin.startSigma, 0.0, true};
     const double rate = plan.params().sampleRate;
     std::vector<ClockCorrectedTone> fitted;
     fitted.reserve(tones.size());
@@ -142,8 +158,8 @@ RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<Nominal
     }
     const double trigger = static_cast<double>(seed);
     const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
-    if (!shift.valid) return {origin.start, origin.startSigma, 0.0};
-    return {trigger + shift.shift, shift.sigma, shift.coherence};
+    if (!shift.valid) return {origin.start, origin.startSigma, 0.0, false};
+    return {trigger + shift.shift, shift.sigma, shift.coherence, false};
 }
 
 // The pulse times the tones where it lies where the stretches put the start
@@ -167,6 +183,7 @@ void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
         origin.byPulse = std::fabs(static_cast<double>(*pulse) - best.start) <= agreement;
     }
     origin.trigger = origin.byPulse ? *pulse : std::llround(best.start);
+    origin.stretchesStart = !origin.byPulse && best.coarse;
 }
 
 }  // namespace
@@ -335,6 +352,25 @@ void measureFromTrigger(const sweep::SweepPlan& plan, const std::vector<NominalT
 constexpr double kConfirmingReach = 16.0;
 constexpr double kConfirmingCoherence = 0.9;
 
+// The stretches place the start to tens of samples: blocks that far from
+// their tones reach into their neighbours' and pull their frequencies towards
+// them (a few ppm). Once the walk has read the ratio from the tones where the
+// stretches put them, their phases put the start to a fraction of a sample;
+// where it lies further off than a pulse's trigger may, they are measured
+// again from there.
+void measureFromTonesStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
+                           const std::vector<Sample>& recording, const ClockCorrectedSweep& unmeasured,
+                           const TimeOrigin& origin, ClockCorrectedSweep& sweep) {
+    if (!sweep.corrected) return;
+    const double trigger = static_cast<double>(sweep.trigger);
+    const OriginShift shift = originShift(tonePhases(sweep.tones, trigger, plan.params().sampleRate), kOriginReach);
+    if (!shift.valid || std::fabs(shift.shift) <= kPulseAgreementSamples) return;
+    ClockCorrectedSweep again = unmeasured;
+    again.trigger = std::llround(trigger + shift.shift);
+    measureFromTrigger(plan, tones, recording, again, origin.clock);
+    if (again.corrected) sweep = std::move(again);
+}
+
 bool tonesConfirmPulse(const ClockCorrectedSweep& sweep, double rate) {
     if (!sweep.corrected) return false;
     const OriginShift shift =
@@ -374,7 +410,9 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
     sweep.located = true;
     sweep.timedByPulse = origin.byPulse;
     sweep.trigger = origin.trigger;
+    const ClockCorrectedSweep unmeasured = sweep;
     measureFromTrigger(plan, tones, recording, sweep, origin.clock);
+    if (origin.stretchesStart) measureFromTonesStart(plan, tones, recording, unmeasured, origin, sweep);
     return sweep;
 }
 
