@@ -146,7 +146,8 @@ ClockWalk walkFrom(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
         ++progress.offered;
         if (estimate.valid) progress.take(toneObservation(tone, estimate));
     }
-    walk.figure = clock::combineObservations(progress.observations, progress.offered, 0.0);
+    walk.figure =
+        clock::combineObservations(progress.observations, progress.offered, 0.0, clock::FigureSpread::Deviations);
     return walk;
 }
 

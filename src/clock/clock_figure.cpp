@@ -101,16 +101,58 @@ double studentT95(std::uint32_t dof) {
     return z + (z * z * z + z) / (4.0 * n) + (5 * std::pow(z, 5) + 16 * z * z * z + 3 * z) / (96.0 * n * n);
 }
 
+namespace {
+
+// The interval from the stated errors: each tone's error comes from the
+// residual of hundreds of samples and is well known, so the internal
+// uncertainty is expanded with the normal 1.96; when the tones scatter more
+// than their errors say (Birge ratio above 1) the external uncertainty,
+// estimated from that scatter on n - 1 degrees of freedom, is expanded with
+// Student's t instead (GUM, annex G), so that the interval covers with few
+// tones as with many.
+double statedErrorsU95(const RunningClock& agreeing, double birgeRatio) {
+    const double internal = 1.0 / std::sqrt(agreeing.sumWeights);
+    return birgeRatio > 1.0 ? studentT95(agreeing.count - 1) * birgeRatio * internal : kNormal95 * internal;
+}
+
+// The interval from the deviations. The figure is the weighted mean
+// sum(c_i x_i), c_i = w_i / W: by the law of propagation (GUM 5.1.2) its
+// variance is sum(c_i^2 u_i^2), each u_i^2 evaluated (Type A, GUM 4.2) from
+// the tone's own squared deviation from the figure, and divided by
+// 1 - sum(c_i^2), what taking the deviations from the figure itself removes
+// on average (exact where the weights are the inverse variances). So the
+// stated errors only weigh the tones; a tone whose error is understated
+// counts by the error it shows, however its neighbours' are stated, whereas
+// the Birge ratio would widen every tone's share by its scatter. Expanded
+// with Student's t on the Welch-Satterthwaite degrees of freedom (GUM G.4.1,
+// each term on one), at most n - 1. Returns 0 where the deviations cannot
+// tell: fewer than kMinDeviationDof effective degrees of freedom.
+constexpr double kMinDeviationDof = 5.0;
+
+double deviationsU95(const std::vector<ClockObservation>& agreeing, double mean) {
+    double totalWeight = 0.0;
+    for (const ClockObservation& o : agreeing) totalWeight += 1.0 / (o.standardError * o.standardError);
+    double variance = 0.0, squaredTerms = 0.0, leverage = 0.0;
+    for (const ClockObservation& o : agreeing) {
+        const double share = 1.0 / (o.standardError * o.standardError) / totalWeight;
+        const double term = share * share * (o.ppm - mean) * (o.ppm - mean);
+        variance += term;
+        squaredTerms += term * term;
+        leverage += share * share;
+    }
+    if (!(variance > 0.0) || !(leverage < 1.0)) return 0.0;
+    const double dof = std::min(variance * variance / squaredTerms, static_cast<double>(agreeing.size() - 1));
+    if (dof < kMinDeviationDof) return 0.0;
+    return studentT95(static_cast<std::uint32_t>(dof)) * std::sqrt(variance / (1.0 - leverage));
+}
+
+}  // namespace
+
 // Robust combination: the weighted median picks the ratio most observations
 // share; those within kAgreementSigmas scaled errors of it form the figure as
-// their precision-weighted mean. Each tone's error comes from the residual of
-// hundreds of samples and is well known, so the internal uncertainty is
-// expanded with the normal 1.96; when the tones scatter more than their errors
-// say (Birge ratio above 1) the external uncertainty, estimated from that
-// scatter on n - 1 degrees of freedom, is expanded with Student's t instead
-// (GUM, annex G), so that the interval covers with few tones as with many.
+// their precision-weighted mean, its interval as `spread` says.
 ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered,
-                                double floorPpm) {
+                                double floorPpm, FigureSpread spread) {
     ClockFigure figure;
     figure.offered = offered;
     std::vector<ClockObservation> valid;
@@ -120,18 +162,26 @@ ClockFigure combineObservations(const std::vector<ClockObservation>& observation
     const double centre = weightedMedian(valid);
     const double scale = std::max(1.0, deviationScale(valid, centre));
     if (scale > kMaxScatter) return figure;
-    RunningClock agreeing;
-    for (const ClockObservation& o : valid)
-        if (std::fabs(o.ppm - centre) <= kAgreementSigmas * scale * o.standardError) agreeing.add(o);
-    figure.agreeing = agreeing.count;
-    if (agreeing.count < kMinAgreeing || agreeing.count < kMinAgreeingShare * offered) return figure;
-    const double mean = agreeing.ppm();
-    const double chiSquare = std::max(0.0, agreeing.sumWeightedSquares - agreeing.sumWeights * mean * mean);
-    figure.birgeRatio = std::sqrt(chiSquare / (agreeing.count - 1));
+    RunningClock running;
+    std::vector<ClockObservation> agreeing;
+    for (const ClockObservation& o : valid) {
+        if (std::fabs(o.ppm - centre) > kAgreementSigmas * scale * o.standardError) continue;
+        running.add(o);
+        agreeing.push_back(o);
+    }
+    figure.agreeing = running.count;
+    if (running.count < kMinAgreeing || running.count < kMinAgreeingShare * offered) return figure;
+    const double mean = running.ppm();
+    const double chiSquare = std::max(0.0, running.sumWeightedSquares - running.sumWeights * mean * mean);
+    figure.birgeRatio = std::sqrt(chiSquare / (running.count - 1));
     figure.ppm = mean;
-    const double internal = 1.0 / std::sqrt(agreeing.sumWeights);
-    figure.u95 = figure.birgeRatio > 1.0 ? studentT95(agreeing.count - 1) * figure.birgeRatio * internal
-                                         : kNormal95 * internal;
+    const double fromDeviations = spread == FigureSpread::Deviations ? deviationsU95(agreeing, mean) : 0.0;
+    // Too few tones carry the figure for their deviations to tell: their
+    // stated errors do. Where they tell, the interval is still no narrower
+    // than the stated errors make it (the internal uncertainty), as with the
+    // Birge ratio: a handful of deviations may come out small by chance.
+    figure.u95 = fromDeviations > 0.0 ? std::max(fromDeviations, kNormal95 / std::sqrt(running.sumWeights))
+                                      : statedErrorsU95(running, figure.birgeRatio);
     // Beyond the range only when the whole 95 % interval lies beyond it.
     figure.verdict = std::fabs(mean) - figure.u95 > kMaxClockPpm ? ClockVerdict::OutOfRange : ClockVerdict::Measured;
     return figure;

@@ -41,13 +41,24 @@ struct ClockFigure {
     std::uint32_t offered = 0;  // tones (and pulse spans) that could have taken part
 };
 
+// How the figure's interval is evaluated from the agreeing observations.
+enum class FigureSpread {
+    // From their stated errors, scaled up by the Birge ratio where they
+    // scatter more than those errors say.
+    StatedErrors,
+    // From their deviations from the figure, each weighed by its share of
+    // it: honest where the stated errors are off unevenly (coloured noise,
+    // a few biased tones of little weight), which no common scale can mend.
+    Deviations,
+};
+
 // Combines the valid observations into one figure. `offered` counts every
 // tone looked at, valid or not, so that a few agreeing tones among many that
 // hold no tone are not taken for a measurement. Every observation's error is
 // taken no smaller than `floorPpm` (kToneFloorPpm unless the caller has
 // already floored the observations it could not trust to their residuals).
 ClockFigure combineObservations(const std::vector<ClockObservation>& observations, std::uint32_t offered,
-                                double floorPpm = kToneFloorPpm);
+                                double floorPpm = kToneFloorPpm, FigureSpread spread = FigureSpread::StatedErrors);
 
 // The running estimate of a progressive walk: precision-weighted mean with its
 // standard uncertainty inflated by the Birge ratio.
