@@ -380,13 +380,15 @@ bool tonesConfirmPulse(const ClockCorrectedSweep& sweep, double rate) {
 
 }  // namespace
 
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording) {
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
+                                               FirstPulse firstPulse) {
     const std::vector<NominalTone> tones = nominalTones(plan);
     ClockCorrectedSweep sweep;
     sweep.tonesExpected = static_cast<std::uint32_t>(tones.size());
     sweep.tonesMissing = sweep.tonesExpected;
-    const std::optional<std::int64_t> pulse = findFirstTrigger(plan, recording);
-    sweep.pulseFound = pulse.has_value();
+    const std::optional<std::int64_t> found = findFirstTrigger(plan, recording);
+    sweep.pulseFound = found.has_value();
+    const std::optional<std::int64_t> pulse = firstPulse == FirstPulse::MayTime ? found : std::nullopt;
     std::optional<ClockCorrectedSweep> fromPulse;
     if (pulse) {
         fromPulse = sweep;
@@ -396,9 +398,10 @@ ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, con
         measureFromTrigger(plan, tones, recording, *fromPulse);
         if (tonesConfirmPulse(*fromPulse, plan.params().sampleRate)) return std::move(*fromPulse);
     }
-    TimeOrigin origin = findOrigin(plan, recording, pulse);
+    // An ignored pulse is still the search's hint, never its origin.
+    TimeOrigin origin = findOrigin(plan, recording, found);
     sweep.locatorMargin = origin.margin;
-    if (!origin.found) return sweep;
+    if (!origin.found || (origin.byPulse && !pulse)) return sweep;
     if (origin.startSigma > 0.0) chooseTrigger(plan, tones, recording, pulse, origin);
     // The locator kept the pulse: the sweep was measured from it already,
     // unless no clock was found there from the ratio's whole range.

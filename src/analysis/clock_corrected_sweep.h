@@ -69,6 +69,15 @@ ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& bloc
 // corrected place and frequency. Tones are placed at their nominal places
 // when the clock figure is not Measured (the tones disagree, or the ratio
 // lies beyond +-1000 ppm). Nothing is measured where the sweep is not found.
-ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording);
+//
+// `firstPulse` Ignored: the pulse is no hint and no time origin, the tones
+// alone place the sweep (it is still reported found). So a recording repaired
+// of a jump in or before its first tone, by a size the tones only estimated:
+// its pulse lies on the other side of the jump, off the later tones by the
+// estimate's error (tens of samples at a low first tone), and blocks placed
+// from it would reach that far into their neighbours.
+enum class FirstPulse { MayTime, Ignored };
+ClockCorrectedSweep measureWithClockCorrection(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
+                                               FirstPulse firstPulse = FirstPulse::MayTime);
 
 }  // namespace auralyn::analysis

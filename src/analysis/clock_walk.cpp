@@ -47,10 +47,10 @@ struct Progress {
         return trusted(running.standardUncertainty());
     }
     static double trusted(double sigma) { return std::min(kPriorPpm, kTrustSigmas * sigma + kTrustFloorPpm); }
-    // Every valid observation counts in the end; only those that agree with
-    // the ratio so far steer the walk.
-    void take(const ClockObservation& o) {
-        observations.push_back(o);
+    // Every valid observation counts in the end, unless `inFigure` says
+    // otherwise; only those that agree with the ratio so far steer the walk.
+    void take(const ClockObservation& o, bool inFigure = true) {
+        if (inFigure) observations.push_back(o);
         // The first tone to steer must know the ratio better than the range
         // it is sought in: a tone barely clear of the noise (on a high-pass's
         // slope) reads it to thousands of ppm, and would move every later
@@ -122,6 +122,22 @@ ClockObservation toneObservation(const NominalTone& tone, const FrequencyEstimat
     return o;
 }
 
+// A block whose one half holds ten times the other's residual per sample
+// holds something besides its tone and steady noise, nine times the noise's
+// power at least: the end of a neighbouring tone where it is placed off its
+// own (from a start or clock that is off), a gap, a transient. Such a tone's
+// frequency is biased by about as much as the error its residual states, and
+// the tones a misplacement moves are biased the same way: a common error
+// that their scatter does not show and that no interval made from it covers.
+// They still steer the walk and their frequencies are reported, but they take
+// no part in the figure. Noise whose level changes along the recording (a
+// rumble rising, a room's tail) moves the halves' residuals far less.
+constexpr double kMaxHalvesResidualRatio = 10.0;
+
+bool holdsOneSteadyTone(const FrequencyEstimate& estimate) {
+    return estimate.halvesResidualRatio <= kMaxHalvesResidualRatio;
+}
+
 bool holds(const BlockPlacement& block, const std::vector<Sample>& recording) {
     return block.first + block.count <= static_cast<std::int64_t>(recording.size());
 }
@@ -144,7 +160,7 @@ ClockWalk walkFrom(const sweep::SweepPlan& plan, const std::vector<NominalTone>&
         walk.estimates.push_back(estimate);
         if (!estimate.valid && belowNoise(estimate, options.noiseVariance)) continue;
         ++progress.offered;
-        if (estimate.valid) progress.take(toneObservation(tone, estimate));
+        if (estimate.valid) progress.take(toneObservation(tone, estimate), holdsOneSteadyTone(estimate));
     }
     walk.figure =
         clock::combineObservations(progress.observations, progress.offered, 0.0, clock::FigureSpread::Deviations);

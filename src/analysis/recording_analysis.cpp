@@ -223,7 +223,12 @@ RecordingAnalysis measureRecording(const sweep::SweepPlan& plan, const Recording
     // A loopback reference carries the sweep at full level whatever the device
     // does to it: its pulses are the surer time base for both channels.
     const std::vector<Sample>& timing = channels.reference != nullptr ? *channels.reference : channels.device;
-    ClockCorrectedSweep sweep = measureWithClockCorrection(plan, timing);
+    // Repaired of an estimated jump before the other tones, the recording's
+    // first pulse lies across that jump from them: they time themselves.
+    const bool pulseAcrossAJump =
+        recorded != nullptr && !recorded->jumps.empty() && recorded->jumps.front().beforeOtherTones;
+    ClockCorrectedSweep sweep = measureWithClockCorrection(
+        plan, timing, pulseAcrossAJump ? FirstPulse::Ignored : FirstPulse::MayTime);
     RecordingAnalysis result;
     result.clock = sweep.clock;
     result.pulseFound = sweep.pulseFound;

@@ -127,6 +127,12 @@ double statedErrorsU95(const RunningClock& agreeing, double birgeRatio) {
 // with Student's t on the Welch-Satterthwaite degrees of freedom (GUM G.4.1,
 // each term on one), at most n - 1. Returns 0 where the deviations cannot
 // tell: fewer than kMinDeviationDof effective degrees of freedom.
+// The estimate is the GUM's law of propagation for uncorrelated input
+// quantities, each input's variance a Type A evaluation from one reading.
+// Uncorrelated is the assumption it rests on: tones that share a cause of
+// error (blocks placed off their tones alike) add their errors, not their
+// squares, while each one's share and deviation stay small. The walk keeps
+// such tones out of the observations (clock_walk.cpp).
 constexpr double kMinDeviationDof = 5.0;
 
 double deviationsU95(const std::vector<ClockObservation>& agreeing, double mean) {
@@ -179,7 +185,8 @@ ClockFigure combineObservations(const std::vector<ClockObservation>& observation
     // Too few tones carry the figure for their deviations to tell: their
     // stated errors do. Where they tell, the interval is still no narrower
     // than the stated errors make it (the internal uncertainty), as with the
-    // Birge ratio: a handful of deviations may come out small by chance.
+    // Birge ratio: a handful of deviations may come out small by chance, and
+    // tones whose rounding lines up with them all show none.
     figure.u95 = fromDeviations > 0.0 ? std::max(fromDeviations, kNormal95 / std::sqrt(running.sumWeights))
                                       : statedErrorsU95(running, figure.birgeRatio);
     // Beyond the range only when the whole 95 % interval lies beyond it.

@@ -1,5 +1,6 @@
 #include "clock/tone_frequency.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -62,6 +63,13 @@ HalvesFit fitHalves(const HalvesSums& sums, std::int32_t count) {
     return halves;
 }
 
+// Each half's residual per sample, floored at the rounding: the larger over the smaller.
+double halvesRatio(const HalvesFit& h, double floor) {
+    const double first = std::max(floor, h.first.residualSquares / std::max(1, h.first.count - 3));
+    const double second = std::max(floor, h.second.residualSquares / std::max(1, h.second.count - 3));
+    return std::max(first, second) / std::min(first, second);
+}
+
 template <typename T>
 FrequencyEstimate estimateFrom(const T* samples, std::int32_t count, double expectedFrequency, double sampleRate,
                                const HalvesSums* atStart = nullptr) {
@@ -85,6 +93,7 @@ FrequencyEstimate estimateFrom(const T* samples, std::int32_t count, double expe
     const double noiseFloor = residualVariance > kRoundingVariance<T> ? residualVariance : kRoundingVariance<T>;
     estimate.amplitude = amplitude;
     estimate.signalToNoise = 0.5 * amplitude * amplitude / noiseFloor;
+    estimate.halvesResidualRatio = halvesRatio(halves, kRoundingVariance<T>);
     estimate.frequency = omega * sampleRate / kTwoPi;
     estimate.standardError = omegaStandardError(halves, amplitude, noiseFloor) * sampleRate / kTwoPi;
     estimate.valid = estimate.signalToNoise >= kMinSignalToNoise && std::isfinite(estimate.standardError);

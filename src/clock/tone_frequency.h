@@ -13,6 +13,10 @@ struct FrequencyEstimate {
     double standardError = 0.0;  // Hz, from the residual of the fits
     double amplitude = 0.0;      // sample units
     double signalToNoise = 0.0;  // tone power over residual power (linear)
+    // The larger half's residual per sample over the smaller's (1 where both
+    // are at the rounding's floor): near 1 where the block holds one steady
+    // tone in steady noise.
+    double halvesResidualRatio = 1.0;
 };
 
 // A tone counts only when its power stands this far above the residual (10 dB):
