@@ -24,5 +24,9 @@ set(CPACK_PACKAGE_INSTALL_DIRECTORY auralyn)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# auralyn opens PortAudio, libsndfile, libsoxr and FFTW when a command first
+# needs them, so dpkg-shlibdeps cannot see them among its libraries; they are
+# named here and joined to what it computes.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libportaudio2, libsndfile1, libsoxr0, libfftw3-double3, libfftw3-single3")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

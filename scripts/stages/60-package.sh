@@ -29,6 +29,8 @@ depends=$(dpkg-deb -f "$deb" Depends)
 echo "package stage: $(basename "$deb"), Depends: $depends"
 [[ $depends == *libc6* ]] || fail "Depends was not computed: '$depends'"
 [[ $depends == *libsoxr* ]] || fail "Depends lacks libsoxr (auralyn simulate): '$depends'"
+[[ $depends == *libportaudio2* ]] || fail "Depends lacks libportaudio2 (auralyn measure, opened when used): '$depends'"
+[[ $depends == *libsndfile1* ]] || fail "Depends lacks libsndfile1 (WAV files beyond 16-bit, opened when used): '$depends'"
 
 for program in tonesmith echoprobe auralyn; do
     binary=$unpacked/usr/bin/$program

@@ -1,7 +1,5 @@
 #include "analysis/envelope_correlation.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 
 #include "platform/fftw_arrays.h"
@@ -40,12 +38,12 @@ public:
         : n_(n), real_(fftwfArray<float>(n)), half_(fftwfArray<fftwf_complex>(n / 2 + 1)),
           full_(fftwfArray<fftwf_complex>(n)) {
         const int length = static_cast<int>(n);
-        forward_ = fftwf_plan_dft_r2c_1d(length, real_.get(), half_.get(), FFTW_ESTIMATE);
-        backward_ = fftwf_plan_dft_1d(length, full_.get(), full_.get(), FFTW_BACKWARD, FFTW_ESTIMATE);
+        forward_ = platform::fftwf().planDftR2c1d(length, real_.get(), half_.get(), FFTW_ESTIMATE);
+        backward_ = platform::fftwf().planDft1d(length, full_.get(), full_.get(), FFTW_BACKWARD, FFTW_ESTIMATE);
     }
     ~FftWorkspace() {
-        fftwf_destroy_plan(forward_);
-        fftwf_destroy_plan(backward_);
+        platform::fftwf().destroyPlan(forward_);
+        platform::fftwf().destroyPlan(backward_);
     }
     FftWorkspace(const FftWorkspace&) = delete;
     FftWorkspace& operator=(const FftWorkspace&) = delete;
@@ -58,8 +56,8 @@ public:
         full_[k][1] = v.imag();
     }
     std::complex<float> full(std::size_t k) const { return {full_[k][0], full_[k][1]}; }
-    void forward() { fftwf_execute(forward_); }
-    void backward() { fftwf_execute(backward_); }
+    void forward() { platform::fftwf().execute(forward_); }
+    void backward() { platform::fftwf().execute(backward_); }
 
 private:
     std::size_t n_;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
 
 #include "analysis/goertzel.h"
 #include "analysis/sinusoid_gram.h"
@@ -53,34 +56,91 @@ using BlockRunner = void (*)(const Sample* const*, std::size_t, double, BlockSta
 constexpr BlockRunner kBlockRunners[kBlocksAtOnce] = {runBlocks<1>, runBlocks<2>, runBlocks<3>, runBlocks<4>,
                                                      runBlocks<5>, runBlocks<6>, runBlocks<7>, runBlocks<8>};
 
+// A block's three-parameter fit (DC, cosine, sine at w): the Cholesky factor of
+// its Gram matrix and the rows of the inverse that give the fundamental's
+// coefficients, kept to their 3 x 3 size so that many can be remembered.
 struct ThreeParameterSolver {
-    SquareMatrix factor{};
-    Vector cosine{};  // (X^T X)^-1 e_cos and e_sin: the rows giving the fundamental's coefficients
-    Vector sine{};
+    double factor[3][3] = {};  // lower triangle
+    double cosine[3] = {};     // (X^T X)^-1 e_cos and e_sin
+    double sine[3] = {};
     double noiseGain = 0.0;
 };
 
 std::optional<ThreeParameterSolver> threeParameterSolver(std::size_t blockLength, double w) {
+    SquareMatrix gram{};
+    sinusoidGram(blockLength, 0.0, w, 1, gram);
+    if (!choleskyFactor(gram, 3)) return std::nullopt;
+    Vector cosine{};
+    cosine[1] = 1.0;
+    choleskySolveFrom(gram, 3, 1, cosine);
+    Vector sine{};
+    sine[2] = 1.0;
+    choleskySolveFrom(gram, 3, 2, sine);
     ThreeParameterSolver solver;
-    sinusoidGram(blockLength, 0.0, w, 1, solver.factor);
-    if (!choleskyFactor(solver.factor, 3)) return std::nullopt;
-    solver.cosine[1] = 1.0;
-    choleskySolveFrom(solver.factor, 3, 1, solver.cosine);
-    solver.sine[2] = 1.0;
-    choleskySolveFrom(solver.factor, 3, 2, solver.sine);
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) solver.factor[i][j] = gram[i][j];
+        solver.cosine[i] = cosine[i];
+        solver.sine[i] = sine[i];
+    }
     solver.noiseGain = solver.cosine[1] + solver.sine[2];
     return solver;
 }
 
+// choleskySolve (small_cholesky.h) of the 3 x 3 factor: the same operations in
+// the same order, so the same result to the bit.
+void solveThree(const double (&l)[3][3], double (&b)[3]) {
+    for (int i = 0; i < 3; ++i) {
+        double sum = b[i];
+        for (int k = 0; k < i; ++k) sum -= l[i][k] * b[k];
+        b[i] = sum / l[i][i];
+    }
+    for (int i = 2; i >= 0; --i) {
+        double sum = b[i];
+        for (int k = i + 1; k < 3; ++k) sum -= l[k][i] * b[k];
+        b[i] = sum / l[i][i];
+    }
+}
+
 double fundamentalPower(const ThreeParameterSolver& solver, const BlockState& state, std::size_t count, double w) {
     const std::complex<double> p = toneCorrelation(state.last, state.previous, count, 0.0, w);
-    Vector r{};
-    r[0] = state.sum;
-    r[1] = p.real();
-    r[2] = p.imag();
-    choleskySolve(solver.factor, 3, r);
+    double r[3] = {state.sum, p.real(), p.imag()};
+    solveThree(solver.factor, r);
     return r[1] * r[1] + r[2] * r[2];
 }
+
+}  // namespace
+
+class NoiseSolverCache {
+public:
+    // The solver of blocks of `length` samples at w, or null where the fit is
+    // singular; valid as long as the cache.
+    const ThreeParameterSolver* find(std::size_t length, double w) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        const auto [entry, added] = solvers_.try_emplace(Key{length, w});
+        if (added) entry->second = threeParameterSolver(length, w);
+        return entry->second ? &*entry->second : nullptr;
+    }
+
+private:
+    struct Key {
+        std::size_t length = 0;
+        double w = 0.0;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& key) const {
+            std::uint64_t bits = 0;
+            std::memcpy(&bits, &key.w, sizeof bits);
+            return std::hash<std::uint64_t>{}(bits ^ (key.length * 0x9E3779B97F4A7C15ull));
+        }
+    };
+    std::mutex mutex_;
+    std::unordered_map<Key, std::optional<ThreeParameterSolver>, KeyHash> solvers_;
+};
+
+std::shared_ptr<NoiseSolverCache> makeNoiseSolverCache() { return std::make_shared<NoiseSolverCache>(); }
+
+namespace {
 
 // The fundamental's power summed over the blocks, one fit per block.
 double summedPowerByBlocks(const ThreeParameterSolver& solver, const Sample* end, std::size_t length,
@@ -111,9 +171,9 @@ double summedPowerFromSpectrum(const ThreeParameterSolver& solver, const BlockSp
     m[2][2] = 0.5 * (s.power - s.square.real());
     m[1][2] = m[2][1] = 0.5 * s.square.imag();
     double power = 0.0;
-    for (const Vector* row : {&solver.cosine, &solver.sine}) {
+    for (const double* row : {solver.cosine, solver.sine}) {
         for (int i = 0; i < 3; ++i) {
-            for (int j = 0; j < 3; ++j) power += (*row)[i] * m[i][j] * (*row)[j];
+            for (int j = 0; j < 3; ++j) power += row[i] * m[i][j] * row[j];
         }
     }
     return std::fmax(0.0, power);
@@ -125,13 +185,14 @@ struct NoiseAtFrequency {
     double w = 0.0;
     std::size_t length = 0;
     std::size_t blocks = 0;
-    ThreeParameterSolver solver;
+    const ThreeParameterSolver* solver = nullptr;  // the lead-in's, see NoiseSolverCache
     double toneGain = 0.0;  // the tone's own block's noise gain
     const LeadInMoments* moments = nullptr;
     double power = 0.0;     // the fundamental's power summed over the blocks
 };
 
-std::optional<NoiseAtFrequency> planNoise(const LeadInSpan& leadIn, std::size_t blockLength, double cyclesPerSample) {
+std::optional<NoiseAtFrequency> planNoise(const LeadInSpan& leadIn, NoiseSolverCache& solvers, std::size_t blockLength,
+                                          double cyclesPerSample) {
     if (leadIn.samples == nullptr || blockLength < 4 || !(cyclesPerSample > 0.0 && cyclesPerSample < 0.5))
         return std::nullopt;
     NoiseAtFrequency plan;
@@ -139,15 +200,14 @@ std::optional<NoiseAtFrequency> planNoise(const LeadInSpan& leadIn, std::size_t 
     plan.blocks = std::min(leadIn.count / plan.length, kMaxNoiseBlocks);
     if (plan.blocks == 0) return std::nullopt;
     plan.w = kTwoPi * cyclesPerSample;
-    const auto solver = threeParameterSolver(plan.length, plan.w);
-    if (!solver) return std::nullopt;
-    plan.solver = *solver;
+    plan.solver = solvers.find(plan.length, plan.w);
+    if (plan.solver == nullptr) return std::nullopt;
     // Blocks of the tone's own length (the usual case) share its solver.
     if (plan.length == blockLength) {
-        plan.toneGain = solver->noiseGain;
+        plan.toneGain = plan.solver->noiseGain;
     } else {
-        const auto tone = threeParameterSolver(blockLength, plan.w);
-        if (!tone) return std::nullopt;
+        const ThreeParameterSolver* tone = solvers.find(blockLength, plan.w);
+        if (tone == nullptr) return std::nullopt;
         plan.toneGain = tone->noiseGain;
     }
     const Sample* const end = leadIn.samples + leadIn.count;
@@ -164,7 +224,7 @@ void sumPowers(const LeadInSpan& leadIn, std::vector<NoiseAtFrequency*>& plans) 
     for (std::size_t i = 0; i < plans.size(); ++i) {
         NoiseAtFrequency& plan = *plans[i];
         if (plan.moments == nullptr) {
-            plan.power = summedPowerByBlocks(plan.solver, end, plan.length, plan.blocks, plan.w);
+            plan.power = summedPowerByBlocks(*plan.solver, end, plan.length, plan.blocks, plan.w);
             continue;
         }
         // The first of its moments gathers the rest of them.
@@ -178,7 +238,7 @@ void sumPowers(const LeadInSpan& leadIn, std::vector<NoiseAtFrequency*>& plans) 
         for (const NoiseAtFrequency* p : sharing) w.push_back(p->w);
         spectra.assign(w.size(), BlockSpectrum{});
         leadIn.moments->spectra(*plan.moments, w.data(), w.size(), spectra.data());
-        for (std::size_t k = 0; k < sharing.size(); ++k) sharing[k]->power = summedPowerFromSpectrum(sharing[k]->solver, spectra[k]);
+        for (std::size_t k = 0; k < sharing.size(); ++k) sharing[k]->power = summedPowerFromSpectrum(*sharing[k]->solver, spectra[k]);
     }
 }
 
@@ -187,7 +247,7 @@ LeadInNoise noiseFrom(const NoiseAtFrequency& plan, double roundingVariance) {
     noise.blocks = plan.blocks;
     noise.blockLength = plan.length;
     const double meanPower = plan.power / static_cast<double>(plan.blocks);
-    noise.variance = meanPower / plan.solver.noiseGain;
+    noise.variance = meanPower / plan.solver->noiseGain;
     if (noise.variance < roundingVariance) {
         noise.variance = roundingVariance;
         noise.quantizationLimited = true;
@@ -219,11 +279,13 @@ std::optional<LeadInNoise> measureLeadInNoise(const LeadInSpan& leadIn, std::siz
 
 void measureLeadInNoise(const LeadInSpan& leadIn, std::size_t blockLength, const double* cyclesPerSample,
                         std::size_t count, std::optional<LeadInNoise>* out) {
+    // A span made without the shared cache gets one for this call.
+    const std::shared_ptr<NoiseSolverCache> solvers = leadIn.solvers ? leadIn.solvers : makeNoiseSolverCache();
     std::vector<std::optional<NoiseAtFrequency>> plans;
     plans.reserve(count);
     std::vector<NoiseAtFrequency*> planned;
     for (std::size_t f = 0; f < count; ++f) {
-        plans.push_back(planNoise(leadIn, blockLength, cyclesPerSample[f]));
+        plans.push_back(planNoise(leadIn, *solvers, blockLength, cyclesPerSample[f]));
         if (plans.back()) planned.push_back(&*plans.back());
     }
     sumPowers(leadIn, planned);

@@ -14,6 +14,11 @@ namespace auralyn::analysis {
 // one step): no block of such samples resolves a smaller noise.
 inline constexpr double kQuantizationVariance = 1.0 / 12.0;
 
+// The lead-in blocks' fit solvers, by block length and frequency, each made
+// once: a tone's harmonic is often another tone's fundamental, to the bit.
+class NoiseSolverCache;
+std::shared_ptr<NoiseSolverCache> makeNoiseSolverCache();
+
 // A stretch of the recording where nothing but the noise of the chain is
 // present (the silent lead-in before the first sync pulse). Borrowed. Its
 // copies share what the tones' noise fits over it have in common.
@@ -22,6 +27,7 @@ struct LeadInSpan {
     std::size_t count = 0;
     double roundingVariance = kQuantizationVariance;  // of the recording's own resolution
     std::shared_ptr<LeadInMomentCache> moments = std::make_shared<LeadInMomentCache>();
+    std::shared_ptr<NoiseSolverCache> solvers = makeNoiseSolverCache();
 };
 
 // At most this many blocks of the lead-in are measured per tone: 128 blocks

@@ -17,7 +17,9 @@
 
 #include "audio/audio_session.h"
 #include "audio/device_names.h"
+#include "audio/portaudio_api.h"
 #include "audio/portaudio_parts.h"
+#include "platform/loaded_library.h"
 
 namespace auralyn::audio {
 
@@ -26,6 +28,16 @@ namespace {
 // ALSA prints every device it fails to probe on standard error (missing cards,
 // unknown surround PCMs); the command line reports problems itself.
 void quietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
+// ALSA is the library PortAudio itself loads; the handler is set through the
+// same loaded copy, and skipped where there is none.
+void quietAlsaMessages() {
+    using SetHandler = int (*)(snd_lib_error_handler_t);
+    const platform::LoadedLibrary alsa = platform::loadLibrary("libasound.so.2");
+    if (const auto setHandler = reinterpret_cast<SetHandler>(alsa.symbol("snd_lib_error_set_handler"))) {
+        setHandler(quietAlsa);
+    }
+}
 
 int channelsIn(const PaDeviceInfo& info, bool input) {
     return input ? info.maxInputChannels : info.maxOutputChannels;
@@ -40,7 +52,7 @@ std::vector<int> supportedRates(PaDeviceIndex index, const PaDeviceInfo& info) {
                               info.defaultLowOutputLatency, nullptr};
     std::vector<int> rates;
     for (const int rate : kCommonRates) {
-        const PaError answer = Pa_IsFormatSupported(input.channelCount > 0 ? &input : nullptr,
+        const PaError answer = pa().isFormatSupported(input.channelCount > 0 ? &input : nullptr,
                                                     output.channelCount > 0 ? &output : nullptr, rate);
         if (answer == paFormatIsSupported) {
             rates.push_back(rate);
@@ -79,7 +91,11 @@ private:
 }  // namespace
 
 PortAudioLibrary::PortAudioLibrary() {
-    snd_lib_error_set_handler(quietAlsa);
+    if (!portAudio().ok()) {
+        error_ = paNotInitialized;
+        return;
+    }
+    quietAlsaMessages();
     // A JACK client would otherwise try to start a JACK server of its own.
     setenv("JACK_NO_START_SERVER", "1", 0);
     // Through ALSA's plugin the sound server otherwise gives a stream a buffer
@@ -87,28 +103,29 @@ PortAudioLibrary::PortAudioLibrary() {
     // dropping samples; 200 ms holds. A value the user set is kept.
     setenv("PULSE_LATENCY_MSEC", "200", 0);
     const QuietStandardError quiet;
-    error_ = Pa_Initialize();
+    error_ = pa().initialize();
 }
 
 PortAudioLibrary::~PortAudioLibrary() {
     if (error_ == paNoError) {
-        Pa_Terminate();
+        pa().terminate();
     }
 }
 
 std::string PortAudioLibrary::errorText() const {
-    return std::string("the audio system did not start: ") + Pa_GetErrorText(error_);
+    if (!portAudio().ok()) return portAudio().error;
+    return std::string("the audio system did not start: ") + pa().getErrorText(error_);
 }
 
 std::string deviceName(PaDeviceIndex index) {
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+    const PaDeviceInfo* info = pa().getDeviceInfo(index);
     return info != nullptr && info->name != nullptr ? info->name : "";
 }
 
 DeviceLookup findDevice(const std::string& name, bool input) {
     const char* direction = input ? "input" : "output";
     if (name.empty()) {
-        const PaDeviceIndex index = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+        const PaDeviceIndex index = input ? pa().getDefaultInputDevice() : pa().getDefaultOutputDevice();
         if (index == paNoDevice) {
             return {paNoDevice, std::string("this computer has no default ") + direction + " device"};
         }
@@ -116,8 +133,8 @@ DeviceLookup findDevice(const std::string& name, bool input) {
     }
     std::vector<PaDeviceIndex> indices;
     std::vector<std::string> names;
-    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+    for (PaDeviceIndex index = 0; index < pa().getDeviceCount(); ++index) {
+        const PaDeviceInfo* info = pa().getDeviceInfo(index);
         if (info != nullptr && channelsIn(*info, input) >= 1) {
             indices.push_back(index);
             names.push_back(deviceName(index));
@@ -137,14 +154,14 @@ DeviceList listDevices() {
         list.error = library.errorText();
         return list;
     }
-    const PaDeviceIndex defaultInput = Pa_GetDefaultInputDevice();
-    const PaDeviceIndex defaultOutput = Pa_GetDefaultOutputDevice();
-    for (PaDeviceIndex index = 0; index < Pa_GetDeviceCount(); ++index) {
-        const PaDeviceInfo* info = Pa_GetDeviceInfo(index);
+    const PaDeviceIndex defaultInput = pa().getDefaultInputDevice();
+    const PaDeviceIndex defaultOutput = pa().getDefaultOutputDevice();
+    for (PaDeviceIndex index = 0; index < pa().getDeviceCount(); ++index) {
+        const PaDeviceInfo* info = pa().getDeviceInfo(index);
         if (info == nullptr) {
             continue;
         }
-        const PaHostApiInfo* host = Pa_GetHostApiInfo(info->hostApi);
+        const PaHostApiInfo* host = pa().getHostApiInfo(info->hostApi);
         DeviceInfo device;
         device.name = info->name != nullptr ? info->name : "";
         device.api = host != nullptr && host->name != nullptr ? host->name : "";

@@ -1,7 +1,7 @@
 #pragma once
 
 // PortAudio behind the session: the library's lifetime and finding a device by name.
-#include <portaudio.h>
+#include "audio/portaudio_api.h"
 
 #include <string>
 

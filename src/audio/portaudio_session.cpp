@@ -51,7 +51,7 @@ public:
             if (request_.cancel != nullptr && request_.cancel->load()) {
                 return std::nullopt;
             }
-            if (secondsSince(start) > request_.stallSeconds + kStartupSeconds || Pa_IsStreamActive(input.stream) != 1) {
+            if (secondsSince(start) > request_.stallSeconds + kStartupSeconds || pa().isStreamActive(input.stream) != 1) {
                 return "the input device delivered nothing after it started";
             }
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -158,12 +158,12 @@ private:
 
     std::optional<std::string> deviceFailure(StreamHandle& input, StreamHandle& output, bool overdue) {
         if (inputWatch_.stalled(shared_.inputCallbacks.load(std::memory_order_acquire), request_.stallSeconds) ||
-            Pa_IsStreamActive(input.stream) != 1) {
+            pa().isStreamActive(input.stream) != 1) {
             return "the input device stopped delivering samples (unplugged?)";
         }
         const bool outputStalled =
             outputWatch_.stalled(shared_.outputCallbacks.load(std::memory_order_acquire), request_.stallSeconds);
-        if (!endKnown_ && (outputStalled || Pa_IsStreamActive(output.stream) != 1)) {
+        if (!endKnown_ && (outputStalled || pa().isStreamActive(output.stream) != 1)) {
             return "the output device stopped taking samples (unplugged?)";
         }
         if (overdue) {
@@ -226,8 +226,8 @@ private:
 };
 
 double streamLatency(const StreamHandle& input, const StreamHandle& output) {
-    const PaStreamInfo* in = Pa_GetStreamInfo(input.stream);
-    const PaStreamInfo* out = Pa_GetStreamInfo(output.stream);
+    const PaStreamInfo* in = pa().getStreamInfo(input.stream);
+    const PaStreamInfo* out = pa().getStreamInfo(output.stream);
     return (in != nullptr ? in->inputLatency : 0.0) + (out != nullptr ? out->outputLatency : 0.0);
 }
 
@@ -249,7 +249,7 @@ SessionResult playAndRecord(const SessionRequest& request, const ProgressObserve
     if (inputDevice.index == paNoDevice) {
         return failure(SessionStatus::NoSuchDevice, inputDevice.error);
     }
-    const int deviceOutputs = Pa_GetDeviceInfo(outputDevice.index)->maxOutputChannels;
+    const int deviceOutputs = pa().getDeviceInfo(outputDevice.index)->maxOutputChannels;
     const int outputChannels = outputChannelsFor(request.outputChannels, deviceOutputs);
     if (outputChannels == 0) {
         return failure(SessionStatus::RateRefused, "the output device \"" + deviceName(outputDevice.index) +

@@ -98,18 +98,18 @@ int onInput(const void* input, void*, unsigned long frames, const PaStreamCallba
 
 std::string hostErrorText(PaError error) {
     if (error == paUnanticipatedHostError) {
-        const PaHostErrorInfo* info = Pa_GetLastHostErrorInfo();
+        const PaHostErrorInfo* info = pa().getLastHostErrorInfo();
         if (info != nullptr && info->errorText != nullptr && info->errorText[0] != '\0') {
             return info->errorText;
         }
     }
-    return Pa_GetErrorText(error);
+    return pa().getErrorText(error);
 }
 
 }  // namespace
 
 std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared, StreamHandle& handle) {
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(open.device);
+    const PaDeviceInfo* info = pa().getDeviceInfo(open.device);
     const std::string role = open.input ? "input" : "output";
     const std::string device = "the " + role + " device \"" + deviceName(open.device) + "\"";
     const PaSampleFormat format = open.floatSamples ? paFloat32 : paInt16;
@@ -119,7 +119,7 @@ std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared,
                                   nullptr};
     const PaStreamParameters* in = open.input ? &parameters : nullptr;
     const PaStreamParameters* out = open.input ? nullptr : &parameters;
-    const PaError supported = Pa_IsFormatSupported(in, out, open.rate);
+    const PaError supported = pa().isFormatSupported(in, out, open.rate);
     if (supported == paInvalidSampleRate) {
         return failure(SessionStatus::RateRefused,
                        device + " does not take " + std::to_string(open.rate) + " Hz as " + formatName);
@@ -131,7 +131,7 @@ std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared,
     if (supported != paFormatIsSupported) {
         return failure(SessionStatus::DeviceError, device + " cannot be used: " + hostErrorText(supported));
     }
-    const PaError opened = Pa_OpenStream(&handle.stream, in, out, open.rate, paFramesPerBufferUnspecified,
+    const PaError opened = pa().openStream(&handle.stream, in, out, open.rate, paFramesPerBufferUnspecified,
                                          paClipOff | paDitherOff, open.input ? onInput : onOutput, &shared);
     if (opened != paNoError) {
         handle.stream = nullptr;
@@ -141,7 +141,7 @@ std::optional<SessionResult> openStream(const OpenRequest& open, Shared& shared,
 }
 
 std::optional<SessionResult> startStream(StreamHandle& handle, const char* role) {
-    const PaError started = Pa_StartStream(handle.stream);
+    const PaError started = pa().startStream(handle.stream);
     if (started != paNoError) {
         return failure(SessionStatus::DeviceError,
                        std::string("the ") + role + " device did not start: " + hostErrorText(started));

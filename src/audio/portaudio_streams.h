@@ -2,7 +2,7 @@
 
 // PortAudio's two streams of a session: what their callbacks share with the
 // caller's thread, and opening and starting them.
-#include <portaudio.h>
+#include "audio/portaudio_api.h"
 
 #include <atomic>
 #include <cstdint>
@@ -57,8 +57,8 @@ struct StreamHandle {
     ~StreamHandle() { close(); }
     void close() {
         if (stream != nullptr) {
-            Pa_AbortStream(stream);
-            Pa_CloseStream(stream);
+            pa().abortStream(stream);
+            pa().closeStream(stream);
             stream = nullptr;
         }
     }

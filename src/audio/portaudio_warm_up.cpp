@@ -1,8 +1,7 @@
 #include <thread>
 
-#include <portaudio.h>
-
 #include "audio/audio_warm_up.h"
+#include "audio/portaudio_api.h"
 
 namespace auralyn::audio {
 
@@ -15,12 +14,12 @@ struct AudioWarmUp::Start {
 
 AudioWarmUp::AudioWarmUp() : start_(std::make_unique<Start>()) {
     Start* start = start_.get();
-    start->thread = std::thread([start] { start->initialised = Pa_Initialize() == paNoError; });
+    start->thread = std::thread([start] { start->initialised = portAudio().ok() && pa().initialize() == paNoError; });
 }
 
 AudioWarmUp::~AudioWarmUp() {
     wait();
-    if (start_->initialised) Pa_Terminate();
+    if (start_->initialised) pa().terminate();
 }
 
 void AudioWarmUp::wait() {

@@ -1,13 +1,13 @@
 #include "calibration/spectrum_peaks.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <memory>
 #include <numbers>
 #include <vector>
+
+#include "platform/fftw_arrays.h"
 
 namespace auralyn::calibration {
 namespace {
@@ -17,7 +17,7 @@ constexpr std::size_t kMaxLength = 65536;
 constexpr std::size_t kLobeBins = 6;
 
 struct PlanDeleter {
-    void operator()(fftw_plan_s* plan) const { fftw_destroy_plan(plan); }
+    void operator()(fftw_plan_s* plan) const { platform::fftw().destroyPlan(plan); }
 };
 
 // |X(k)|^2 of the windowed, offset-free samples.
@@ -32,9 +32,9 @@ std::vector<double> powerSpectrum(std::span<const double> samples) {
         windowed[i] = (samples[i] - mean) * hann;
     }
     std::vector<std::complex<double>> spectrum(n / 2 + 1);
-    const std::unique_ptr<fftw_plan_s, PlanDeleter> plan(fftw_plan_dft_r2c_1d(
+    const std::unique_ptr<fftw_plan_s, PlanDeleter> plan(platform::fftw().planDftR2c1d(
         static_cast<int>(n), windowed.data(), reinterpret_cast<fftw_complex*>(spectrum.data()), FFTW_ESTIMATE));
-    fftw_execute(plan.get());
+    platform::fftw().execute(plan.get());
     std::vector<double> power(spectrum.size());
     for (std::size_t k = 0; k < spectrum.size(); ++k) power[k] = std::norm(spectrum[k]);
     return power;

@@ -7,6 +7,7 @@
 #include "cli/calibration_columns.h"
 #include "cli/diagnostics.h"
 #include "recording/recording_file.h"
+#include "wave/wave_file.h"
 
 namespace auralyn::cli {
 
@@ -57,7 +58,15 @@ std::optional<std::vector<std::vector<double>>> readRecordingChannels(const std:
     }
 }
 
+// A WAV whose format chunk says 16-bit PCM, by the kit's own reader: the
+// general reader (and the shared library behind it) is not loaded for those.
+bool saysPlain16BitPcm(const std::string& path) {
+    wave::WaveFile file;
+    return file.openRead(path.c_str()) && file.formatTag == 1 && file.bitsPerSample == 16;
+}
+
 bool readsAsDeeperThan16Bits(const std::string& path) {
+    if (saysPlain16BitPcm(path)) return false;
     try {
         return recording::probeRecording(path).encoding != recording::SampleEncoding::pcm16;
     } catch (const recording::RecordingError&) {

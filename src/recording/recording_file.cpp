@@ -1,6 +1,6 @@
 #include "recording/recording_file.h"
+#include "recording/sndfile_api.h"
 
-#include <sndfile.h>
 
 #include <cmath>
 #include <memory>
@@ -13,7 +13,7 @@ constexpr int kMaxChannels = 1024;
 constexpr sf_count_t kChunkFrames = 16384;
 
 struct FileCloser {
-    void operator()(SNDFILE* file) const { sf_close(file); }
+    void operator()(SNDFILE* file) const { sndFile().api.close(file); }
 };
 using SoundFile = std::unique_ptr<SNDFILE, FileCloser>;
 
@@ -37,9 +37,10 @@ std::optional<SampleEncoding> encodingOf(int subtype) {
 bool isWaveContainer(int major) { return major == SF_FORMAT_WAV || major == SF_FORMAT_WAVEX || major == SF_FORMAT_RF64; }
 
 SoundFile openChecked(const std::string& path, RecordingFormat& format) {
+    if (!sndFile().ok()) fail(path, sndFile().error);
     SF_INFO info{};
-    SoundFile file(sf_open(path.c_str(), SFM_READ, &info));
-    if (!file) fail(path, std::string("not a readable recording (") + sf_strerror(nullptr) + ")");
+    SoundFile file(sndFile().api.open(path.c_str(), SFM_READ, &info));
+    if (!file) fail(path, std::string("not a readable recording (") + sndFile().api.strerror(nullptr) + ")");
     if (!isWaveContainer(info.format & SF_FORMAT_TYPEMASK)) fail(path, "not a WAV file");
     const auto encoding = encodingOf(info.format & SF_FORMAT_SUBMASK);
     if (!encoding) fail(path, "compressed or unusual samples (only 8/16/24/32-bit PCM and 32/64-bit float are read)");
@@ -56,8 +57,8 @@ SoundFile openChecked(const std::string& path, RecordingFormat& format) {
     return file;
 }
 
-sf_count_t readFrames(SNDFILE* file, double* out, sf_count_t frames) { return sf_readf_double(file, out, frames); }
-sf_count_t readFrames(SNDFILE* file, float* out, sf_count_t frames) { return sf_readf_float(file, out, frames); }
+sf_count_t readFrames(SNDFILE* file, double* out, sf_count_t frames) { return sndFile().api.readfDouble(file, out, frames); }
+sf_count_t readFrames(SNDFILE* file, float* out, sf_count_t frames) { return sndFile().api.readfFloat(file, out, frames); }
 
 template <typename Sample>
 Recording<Sample> readAll(const std::string& path) {
@@ -67,8 +68,8 @@ Recording<Sample> readAll(const std::string& path) {
     const auto frames = static_cast<std::size_t>(recording.format.frames);
     // Integer samples scaled by 2^(bits-1), so that codes map exactly;
     // float samples as they are, not clipped.
-    sf_command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
-    sf_command(file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
+    sndFile().api.command(file.get(), SFC_SET_NORM_DOUBLE, nullptr, SF_TRUE);
+    sndFile().api.command(file.get(), SFC_SET_NORM_FLOAT, nullptr, SF_TRUE);
     recording.channels.assign(channels, std::vector<Sample>(frames));
     std::vector<Sample> interleaved(static_cast<std::size_t>(kChunkFrames) * channels);
     std::size_t done = 0;

@@ -1,16 +1,15 @@
 #include "recording/recording_writer.h"
+#include "recording/sndfile_api.h"
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
 
-#include <sndfile.h>
-
 namespace auralyn::recording {
 namespace {
 
 struct Closer {
-    void operator()(SNDFILE* file) const { sf_close(file); }
+    void operator()(SNDFILE* file) const { sndFile().api.close(file); }
 };
 
 // 24-bit codes as 32-bit integers (the code in the top 24 bits), which
@@ -33,23 +32,27 @@ bool writeRecordingFile(const std::string& path, const std::vector<float>& frame
         error = "no whole frames to write";
         return false;
     }
+    if (!sndFile().ok()) {
+        error = sndFile().error;
+        return false;
+    }
     SF_INFO info{};
     info.samplerate = rate;
     info.channels = channels;
     info.format = SF_FORMAT_WAV | (encoding == WrittenEncoding::pcm24 ? SF_FORMAT_PCM_24 : SF_FORMAT_FLOAT);
-    const std::unique_ptr<SNDFILE, Closer> file(sf_open(path.c_str(), SFM_WRITE, &info));
+    const std::unique_ptr<SNDFILE, Closer> file(sndFile().api.open(path.c_str(), SFM_WRITE, &info));
     if (!file) {
-        error = std::string("cannot be opened for writing: ") + sf_strerror(nullptr);
+        error = std::string("cannot be opened for writing: ") + sndFile().api.strerror(nullptr);
         return false;
     }
     const auto count = static_cast<sf_count_t>(frames.size());
     sf_count_t written = 0;
     if (encoding == WrittenEncoding::pcm24) {
-        written = sf_write_int(file.get(), pcm24Codes(frames, fullScale).data(), count);
+        written = sndFile().api.writeInt(file.get(), pcm24Codes(frames, fullScale).data(), count);
     } else {
         std::vector<float> scaled(frames.size());
         for (std::size_t i = 0; i < frames.size(); ++i) scaled[i] = static_cast<float>(frames[i] / fullScale);
-        written = sf_write_float(file.get(), scaled.data(), count);
+        written = sndFile().api.writeFloat(file.get(), scaled.data(), count);
     }
     if (written != count) {
         error = "could not be written completely (is the disk full?)";

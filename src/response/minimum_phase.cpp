@@ -1,7 +1,5 @@
 #include "response/minimum_phase.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
 #include <complex>
@@ -87,25 +85,25 @@ std::vector<double> convolve(const std::vector<double>& a, const std::vector<dou
     auto x = fftwArray<double>(size);
     auto spectrumA = fftwArray<fftw_complex>(bins);
     auto spectrumB = fftwArray<fftw_complex>(bins);
-    fftw_plan forwardA = fftw_plan_dft_r2c_1d(static_cast<int>(size), x.get(), spectrumA.get(), FFTW_ESTIMATE);
-    fftw_plan forwardB = fftw_plan_dft_r2c_1d(static_cast<int>(size), x.get(), spectrumB.get(), FFTW_ESTIMATE);
-    fftw_plan backward = fftw_plan_dft_c2r_1d(static_cast<int>(size), spectrumA.get(), x.get(), FFTW_ESTIMATE);
+    fftw_plan forwardA = platform::fftw().planDftR2c1d(static_cast<int>(size), x.get(), spectrumA.get(), FFTW_ESTIMATE);
+    fftw_plan forwardB = platform::fftw().planDftR2c1d(static_cast<int>(size), x.get(), spectrumB.get(), FFTW_ESTIMATE);
+    fftw_plan backward = platform::fftw().planDftC2r1d(static_cast<int>(size), spectrumA.get(), x.get(), FFTW_ESTIMATE);
     std::fill(x.get(), x.get() + size, 0.0);
     std::copy(a.begin(), a.end(), x.get());
-    fftw_execute(forwardA);
+    platform::fftw().execute(forwardA);
     std::fill(x.get(), x.get() + size, 0.0);
     std::copy(b.begin(), b.end(), x.get());
-    fftw_execute(forwardB);
+    platform::fftw().execute(forwardB);
     for (std::size_t k = 0; k < bins; ++k) {
         const std::complex<double> p = std::complex<double>(spectrumA[k][0], spectrumA[k][1]) *
                                        std::complex<double>(spectrumB[k][0], spectrumB[k][1]);
         spectrumA[k][0] = p.real() / static_cast<double>(size);
         spectrumA[k][1] = p.imag() / static_cast<double>(size);
     }
-    fftw_execute(backward);
-    fftw_destroy_plan(forwardA);
-    fftw_destroy_plan(forwardB);
-    fftw_destroy_plan(backward);
+    platform::fftw().execute(backward);
+    platform::fftw().destroyPlan(forwardA);
+    platform::fftw().destroyPlan(forwardB);
+    platform::fftw().destroyPlan(backward);
     return std::vector<double>(x.get(), x.get() + full);
 }
 

@@ -1,24 +1,29 @@
 #include "simulation/clock_resampler.h"
 
-#include <soxr.h>
-
 #include <cmath>
+
+#include "simulation/soxr_api.h"
 
 namespace auralyn::simulation {
 
-void ClockResampler::Deleter::operator()(soxr* resampler) const { soxr_delete(resampler); }
+void ClockResampler::Deleter::operator()(soxr* resampler) const { soxrLibrary().api.destroy(resampler); }
 
 std::optional<ClockResampler> ClockResampler::create(double ppm, std::string& error) {
+    const SoxrLoad& soxr = soxrLibrary();
+    if (!soxr.ok()) {
+        error = soxr.error;
+        return std::nullopt;
+    }
     const double ratio = 1.0 + ppm * 1e-6;
-    const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
+    const soxr_io_spec_t io = soxr.api.ioSpec(SOXR_FLOAT64_I, SOXR_FLOAT64_I);
     // High quality, linear phase; the precise clock keeps a ratio this close to
     // 1 from being rounded to a nearby rational one.
-    const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, SOXR_HI_PREC_CLOCK);
+    const soxr_quality_spec_t quality = soxr.api.qualitySpec(SOXR_HQ, SOXR_HI_PREC_CLOCK);
     soxr_error_t failure = nullptr;
-    soxr_t resampler = soxr_create(1.0, ratio, 1, &failure, &io, &quality, nullptr);
+    soxr_t resampler = soxr.api.create(1.0, ratio, 1, &failure, &io, &quality, nullptr);
     if (resampler == nullptr || failure != nullptr) {
         error = std::string("the resampler could not be set up: ") + soxr_strerror(failure);
-        if (resampler != nullptr) soxr_delete(resampler);
+        if (resampler != nullptr) soxr.api.destroy(resampler);
         return std::nullopt;
     }
     return ClockResampler(resampler, ratio);
@@ -28,13 +33,14 @@ std::optional<ClockResampler> ClockResampler::create(double ppm, std::string& er
 // collects all the output the resampler gives for them.
 bool ClockResampler::run(const double* input, std::size_t count, std::vector<double>& output, std::string& error) {
     std::vector<double> chunk(static_cast<std::size_t>(static_cast<double>(count) * ratio_) + 4096);
+    const SoxrApi& soxr = soxrLibrary().api;  // loaded when the resampler was created
     std::size_t offered = 0;
     for (;;) {
         std::size_t used = 0;
         std::size_t made = 0;
         const double* next = input == nullptr ? nullptr : input + offered;
         const soxr_error_t failure =
-            soxr_process(resampler_.get(), next, input == nullptr ? 0 : count - offered, &used, chunk.data(),
+            soxr.process(resampler_.get(), next, input == nullptr ? 0 : count - offered, &used, chunk.data(),
                          chunk.size(), &made);
         if (failure != nullptr) {
             error = std::string("the resampler failed: ") + failure;

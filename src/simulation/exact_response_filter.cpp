@@ -1,9 +1,9 @@
 #include "simulation/exact_response_filter.h"
 
-#include <fftw3.h>
-
 #include <algorithm>
 #include <cmath>
+
+#include "platform/fftw_arrays.h"
 
 namespace auralyn::simulation {
 
@@ -12,15 +12,15 @@ namespace auralyn::simulation {
 struct ExactResponseFilter::Transforms {
     explicit Transforms(std::size_t size)
         : n(size),
-          real(fftw_alloc_real(size)),
-          complex(fftw_alloc_complex(size / 2 + 1)),
-          forward(fftw_plan_dft_r2c_1d(static_cast<int>(size), real, complex, FFTW_ESTIMATE)),
-          backward(fftw_plan_dft_c2r_1d(static_cast<int>(size), complex, real, FFTW_ESTIMATE)) {}
+          real(platform::fftw().allocReal(size)),
+          complex(platform::fftw().allocComplex(size / 2 + 1)),
+          forward(platform::fftw().planDftR2c1d(static_cast<int>(size), real, complex, FFTW_ESTIMATE)),
+          backward(platform::fftw().planDftC2r1d(static_cast<int>(size), complex, real, FFTW_ESTIMATE)) {}
     ~Transforms() {
-        fftw_destroy_plan(forward);
-        fftw_destroy_plan(backward);
-        fftw_free(real);
-        fftw_free(complex);
+        platform::fftw().destroyPlan(forward);
+        platform::fftw().destroyPlan(backward);
+        platform::fftw().free(real);
+        platform::fftw().free(complex);
     }
     Transforms(const Transforms&) = delete;
     Transforms& operator=(const Transforms&) = delete;
@@ -54,7 +54,7 @@ ExactResponseFilter::ExactResponseFilter(const FrequencyResponse& response, doub
         if (k == taps_) value = value.real();
         fft_->setBin(k, value);
     }
-    fftw_execute(fft_->backward);
+    platform::fftw().execute(fft_->backward);
     // The impulse response on the grid is circular and reaches before time 0:
     // a response that stays finite at high frequencies (a coil's) jumps at
     // t = 0, and that jump, band-limited, rings on both sides. The N taps
@@ -64,7 +64,7 @@ ExactResponseFilter::ExactResponseFilter(const FrequencyResponse& response, doub
     const double scale = 1.0 / (static_cast<double>(size) * static_cast<double>(size));
     for (std::size_t i = 0; i < size; ++i)
         fft_->real[i] = i < taps_ ? circular[(i + size - taps_ / 2) % size] * scale : 0.0;
-    fftw_execute(fft_->forward);
+    platform::fftw().execute(fft_->forward);
     spectrum_.resize(taps_ + 1);
     for (std::size_t k = 0; k <= taps_; ++k) spectrum_[k] = fft_->bin(k);
     window_.assign(size, 0.0);
@@ -76,9 +76,9 @@ ExactResponseFilter::~ExactResponseFilter() = default;
 // gives, in its second half, the N outputs of the newest inputs exactly.
 void ExactResponseFilter::runBlock(std::size_t count, std::vector<double>& output) {
     std::copy(window_.begin(), window_.end(), fft_->real);
-    fftw_execute(fft_->forward);
+    platform::fftw().execute(fft_->forward);
     for (std::size_t k = 0; k <= taps_; ++k) fft_->setBin(k, fft_->bin(k) * spectrum_[k]);
-    fftw_execute(fft_->backward);
+    platform::fftw().execute(fft_->backward);
     output.insert(output.end(), fft_->real + taps_, fft_->real + taps_ + count);
     std::copy(window_.begin() + static_cast<std::ptrdiff_t>(taps_), window_.end(), window_.begin());
     std::fill(window_.begin() + static_cast<std::ptrdiff_t>(taps_), window_.end(), 0.0);

@@ -190,3 +190,33 @@ TEST(LeadInMoments, OfFinerSamplesAgreeWithTheCodesToRounding) {
 }
 
 }  // namespace
+
+namespace {
+
+// The solvers a span remembers give what solvers made afresh give, to the bit:
+// the same fits in any order, with the span's cache, without one, and again.
+TEST(LeadInNoiseSolvers, RememberedSolversGiveTheSameNoiseToTheBit) {
+    const std::vector<auralyn::analysis::Sample> leadIn = humAndNoise(6000);
+    LeadInSpan withoutCache{leadIn.data(), leadIn.size()};
+    withoutCache.solvers = nullptr;
+    withoutCache.moments = nullptr;
+    LeadInSpan shared{leadIn.data(), leadIn.size()};
+    shared.moments = nullptr;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int tone = 1; tone < 60; ++tone) {
+            const double harmonics[3] = {0.003 * tone, 0.006 * tone, 0.009 * tone};
+            std::optional<LeadInNoise> remembered[3];
+            std::optional<LeadInNoise> afresh[3];
+            measureLeadInNoise(shared, 200, harmonics, 3, remembered);
+            measureLeadInNoise(withoutCache, 200, harmonics, 3, afresh);
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_EQ(remembered[k].has_value(), afresh[k].has_value()) << tone << " " << k;
+                if (!afresh[k]) continue;
+                EXPECT_EQ(remembered[k]->variance, afresh[k]->variance) << tone << " " << k;
+                EXPECT_EQ(remembered[k]->amplitudeRms, afresh[k]->amplitudeRms) << tone << " " << k;
+            }
+        }
+    }
+}
+
+}  // namespace
