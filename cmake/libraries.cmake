@@ -41,3 +41,14 @@ function(auralyn_link_if_built target library)
     target_compile_definitions(${target} PUBLIC ${ARGV2}=1)
   endif()
 endfunction()
+
+# auralyn_unoptimised_under_sanitizers(FILE...)
+# Files of the calling folder that only parse or write text (JSON documents,
+# command-line options) are compiled at -O0 in the sanitizer build: their
+# template-heavy code takes twice as long to compile optimised, the sanitizers
+# check it as well either way, and no test spends long in it.
+function(auralyn_unoptimised_under_sanitizers)
+  if(AURALYN_SANITIZE AND AURALYN_SANITIZE_UNOPTIMISED_TESTS AND NOT MSVC)
+    set_property(SOURCE ${ARGN} APPEND PROPERTY COMPILE_OPTIONS -O0)
+  endif()
+endfunction()
