@@ -71,11 +71,12 @@ inline LoadedFunctions<FftwfFunctions> loadFftwf(const char* fileName) {
 
 // The transforms are parts of computations that have no way to go on without
 // them: a missing FFTW ends the program with the loader's reason, as it would
-// have at start had the program been linked to it.
+// have at start had the program been linked to it. Only auralyn's libraries
+// make transforms, so the message carries its name as its others do.
 template <typename Functions>
 const Functions& loadedOrExit(const LoadedFunctions<Functions>& load) {
     if (!load.ok()) {
-        std::fprintf(stderr, "%s\n", load.error.c_str());
+        std::fprintf(stderr, "auralyn: %s\n", load.error.c_str());
         std::exit(EXIT_FAILURE);
     }
     return load.api;

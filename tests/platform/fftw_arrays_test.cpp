@@ -38,7 +38,7 @@ TEST(FftwFunctions, LoadedLibrariesTransformInBothPrecisions) {
 
 TEST(FftwFunctionsDeathTest, AMissingLibraryEndsTheProgramWithItsReason) {
     EXPECT_EXIT(loadedOrExit(loadFftw("libfftw3-absent-for-tests.so.3")), testing::ExitedWithCode(1),
-                "transforms need FFTW \\(libfftw3-double3\\)");
+                "auralyn: transforms need FFTW \\(libfftw3-double3\\)");
 }
 
 }  // namespace
