@@ -115,6 +115,10 @@ double statedErrorsU95(const RunningClock& agreeing, double birgeRatio) {
     return birgeRatio > 1.0 ? studentT95(agreeing.count - 1) * birgeRatio * internal : kNormal95 * internal;
 }
 
+// Fewer effective degrees of freedom than this, and the deviations cannot
+// tell the figure's spread: the stated errors do.
+constexpr double kMinDeviationDof = 5.0;
+
 // The interval from the deviations. The figure is the weighted mean
 // sum(c_i x_i), c_i = w_i / W: by the law of propagation (GUM 5.1.2) its
 // variance is sum(c_i^2 u_i^2), each u_i^2 evaluated (Type A, GUM 4.2) from
@@ -133,8 +137,6 @@ double statedErrorsU95(const RunningClock& agreeing, double birgeRatio) {
 // error (blocks placed off their tones alike) add their errors, not their
 // squares, while each one's share and deviation stay small. The walk keeps
 // such tones out of the observations (clock_walk.cpp).
-constexpr double kMinDeviationDof = 5.0;
-
 double deviationsU95(const std::vector<ClockObservation>& agreeing, double mean) {
     double totalWeight = 0.0;
     for (const ClockObservation& o : agreeing) totalWeight += 1.0 / (o.standardError * o.standardError);
