@@ -11,23 +11,26 @@
 
 namespace auralyn::audio {
 
+#define AURALYN_PORTAUDIO_FUNCTIONS(F) \
+    F(initialize, Pa_Initialize) \
+    F(terminate, Pa_Terminate) \
+    F(getErrorText, Pa_GetErrorText) \
+    F(getLastHostErrorInfo, Pa_GetLastHostErrorInfo) \
+    F(getDeviceCount, Pa_GetDeviceCount) \
+    F(getDeviceInfo, Pa_GetDeviceInfo) \
+    F(getDefaultInputDevice, Pa_GetDefaultInputDevice) \
+    F(getDefaultOutputDevice, Pa_GetDefaultOutputDevice) \
+    F(getHostApiInfo, Pa_GetHostApiInfo) \
+    F(isFormatSupported, Pa_IsFormatSupported) \
+    F(openStream, Pa_OpenStream) \
+    F(startStream, Pa_StartStream) \
+    F(isStreamActive, Pa_IsStreamActive) \
+    F(getStreamInfo, Pa_GetStreamInfo) \
+    F(abortStream, Pa_AbortStream) \
+    F(closeStream, Pa_CloseStream)
+
 struct PortAudioApi {
-    decltype(&Pa_Initialize) initialize = nullptr;
-    decltype(&Pa_Terminate) terminate = nullptr;
-    decltype(&Pa_GetErrorText) getErrorText = nullptr;
-    decltype(&Pa_GetLastHostErrorInfo) getLastHostErrorInfo = nullptr;
-    decltype(&Pa_GetDeviceCount) getDeviceCount = nullptr;
-    decltype(&Pa_GetDeviceInfo) getDeviceInfo = nullptr;
-    decltype(&Pa_GetDefaultInputDevice) getDefaultInputDevice = nullptr;
-    decltype(&Pa_GetDefaultOutputDevice) getDefaultOutputDevice = nullptr;
-    decltype(&Pa_GetHostApiInfo) getHostApiInfo = nullptr;
-    decltype(&Pa_IsFormatSupported) isFormatSupported = nullptr;
-    decltype(&Pa_OpenStream) openStream = nullptr;
-    decltype(&Pa_StartStream) startStream = nullptr;
-    decltype(&Pa_IsStreamActive) isStreamActive = nullptr;
-    decltype(&Pa_GetStreamInfo) getStreamInfo = nullptr;
-    decltype(&Pa_AbortStream) abortStream = nullptr;
-    decltype(&Pa_CloseStream) closeStream = nullptr;
+    AURALYN_PORTAUDIO_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
 };
 
 using PortAudioLoad = platform::LoadedFunctions<PortAudioApi>;

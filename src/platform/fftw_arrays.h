@@ -18,55 +18,52 @@
 
 namespace auralyn::platform {
 
+#define AURALYN_FFTW_FUNCTIONS(F) \
+    F(malloc, fftw_malloc) \
+    F(free, fftw_free) \
+    F(allocReal, fftw_alloc_real) \
+    F(allocComplex, fftw_alloc_complex) \
+    F(planDftR2c1d, fftw_plan_dft_r2c_1d) \
+    F(planDftC2r1d, fftw_plan_dft_c2r_1d) \
+    F(execute, fftw_execute) \
+    F(destroyPlan, fftw_destroy_plan)
+
 struct FftwFunctions {
-    decltype(&fftw_malloc) malloc = nullptr;
-    decltype(&fftw_free) free = nullptr;
-    decltype(&fftw_alloc_real) allocReal = nullptr;
-    decltype(&fftw_alloc_complex) allocComplex = nullptr;
-    decltype(&fftw_plan_dft_r2c_1d) planDftR2c1d = nullptr;
-    decltype(&fftw_plan_dft_c2r_1d) planDftC2r1d = nullptr;
-    decltype(&fftw_execute) execute = nullptr;
-    decltype(&fftw_destroy_plan) destroyPlan = nullptr;
+    AURALYN_FFTW_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
 };
 
+#define AURALYN_FFTWF_FUNCTIONS(F) \
+    F(malloc, fftwf_malloc) \
+    F(free, fftwf_free) \
+    F(planDft1d, fftwf_plan_dft_1d) \
+    F(planDftR2c1d, fftwf_plan_dft_r2c_1d) \
+    F(execute, fftwf_execute) \
+    F(destroyPlan, fftwf_destroy_plan)
+
 struct FftwfFunctions {
-    decltype(&fftwf_malloc) malloc = nullptr;
-    decltype(&fftwf_free) free = nullptr;
-    decltype(&fftwf_plan_dft_1d) planDft1d = nullptr;
-    decltype(&fftwf_plan_dft_r2c_1d) planDftR2c1d = nullptr;
-    decltype(&fftwf_execute) execute = nullptr;
-    decltype(&fftwf_destroy_plan) destroyPlan = nullptr;
+    AURALYN_FFTWF_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
 };
 
 // The first function the library lacks, or null when it has them all.
-inline const char* firstMissingFftw(const LoadedLibrary& library, FftwFunctions& f) {
-    if (!library.resolve("fftw_malloc", f.malloc)) return "fftw_malloc";
-    if (!library.resolve("fftw_free", f.free)) return "fftw_free";
-    if (!library.resolve("fftw_alloc_real", f.allocReal)) return "fftw_alloc_real";
-    if (!library.resolve("fftw_alloc_complex", f.allocComplex)) return "fftw_alloc_complex";
-    if (!library.resolve("fftw_plan_dft_r2c_1d", f.planDftR2c1d)) return "fftw_plan_dft_r2c_1d";
-    if (!library.resolve("fftw_plan_dft_c2r_1d", f.planDftC2r1d)) return "fftw_plan_dft_c2r_1d";
-    if (!library.resolve("fftw_execute", f.execute)) return "fftw_execute";
-    if (!library.resolve("fftw_destroy_plan", f.destroyPlan)) return "fftw_destroy_plan";
+inline const char* firstMissingFftw(const LoadedLibrary& library, FftwFunctions& api) {
+    AURALYN_FFTW_FUNCTIONS(AURALYN_LIBRARY_RESOLVE)
     return nullptr;
 }
 
-inline const char* firstMissingFftwf(const LoadedLibrary& library, FftwfFunctions& f) {
-    if (!library.resolve("fftwf_malloc", f.malloc)) return "fftwf_malloc";
-    if (!library.resolve("fftwf_free", f.free)) return "fftwf_free";
-    if (!library.resolve("fftwf_plan_dft_1d", f.planDft1d)) return "fftwf_plan_dft_1d";
-    if (!library.resolve("fftwf_plan_dft_r2c_1d", f.planDftR2c1d)) return "fftwf_plan_dft_r2c_1d";
-    if (!library.resolve("fftwf_execute", f.execute)) return "fftwf_execute";
-    if (!library.resolve("fftwf_destroy_plan", f.destroyPlan)) return "fftwf_destroy_plan";
+inline const char* firstMissingFftwf(const LoadedLibrary& library, FftwfFunctions& api) {
+    AURALYN_FFTWF_FUNCTIONS(AURALYN_LIBRARY_RESOLVE)
     return nullptr;
 }
+
+inline constexpr const char* kFftwAdvice = "transforms need FFTW (libfftw3-double3): ";
+inline constexpr const char* kFftwfAdvice = "transforms need FFTW (libfftw3-single3): ";
 
 inline LoadedFunctions<FftwFunctions> loadFftw(const char* fileName) {
-    return loadFunctions(fileName, "transforms need FFTW (libfftw3-double3): ", firstMissingFftw);
+    return loadFunctions(fileName, kFftwAdvice, firstMissingFftw);
 }
 
 inline LoadedFunctions<FftwfFunctions> loadFftwf(const char* fileName) {
-    return loadFunctions(fileName, "transforms need FFTW (libfftw3-single3): ", firstMissingFftwf);
+    return loadFunctions(fileName, kFftwfAdvice, firstMissingFftwf);
 }
 
 // The transforms are parts of computations that have no way to go on without
@@ -84,13 +81,11 @@ const Functions& loadedOrExit(const LoadedFunctions<Functions>& load) {
 
 // The process's FFTW of each precision, loaded on the first call.
 inline const FftwFunctions& fftw() {
-    static const LoadedFunctions<FftwFunctions> load = loadFftw("libfftw3.so.3");
-    return loadedOrExit(load);
+    return loadedOrExit(loadedOnce("libfftw3.so.3", kFftwAdvice, firstMissingFftw));
 }
 
 inline const FftwfFunctions& fftwf() {
-    static const LoadedFunctions<FftwfFunctions> load = loadFftwf("libfftw3f.so.3");
-    return loadedOrExit(load);
+    return loadedOrExit(loadedOnce("libfftw3f.so.3", kFftwfAdvice, firstMissingFftwf));
 }
 
 struct FftwFree {

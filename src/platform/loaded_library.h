@@ -36,6 +36,13 @@ struct LoadedFunctions {
     bool ok() const { return error.empty(); }
 };
 
+// A library's functions are written once, as a list of F(member, symbol):
+// the table's members and the resolver's steps are both made from it, so a
+// function named in one is never missing from the other.
+#define AURALYN_LIBRARY_MEMBER(member, symbol) decltype(&symbol) member = nullptr;
+#define AURALYN_LIBRARY_RESOLVE(member, symbol) \
+    if (!library.resolve(#symbol, api.member)) return #symbol;
+
 // Opens the library and fills the table with `firstMissing`, which resolves
 // every function and names the first one the library lacks (null: none). On
 // failure the table stays empty and the error is `advice` and the cause.
@@ -52,6 +59,14 @@ LoadedFunctions<Api> loadFunctions(const char* fileName, const std::string& advi
         load.api = Api{};
         load.error = advice + fileName + " has no " + missing;
     }
+    return load;
+}
+
+// The process's one copy of a library's functions, loaded on the first call.
+template <typename Api>
+const LoadedFunctions<Api>& loadedOnce(const char* fileName, const std::string& advice,
+                                       const char* (*firstMissing)(const LoadedLibrary&, Api&)) {
+    static const LoadedFunctions<Api> load = loadFunctions(fileName, advice, firstMissing);
     return load;
 }
 

@@ -11,15 +11,18 @@
 
 namespace auralyn::recording {
 
+#define AURALYN_SNDFILE_FUNCTIONS(F) \
+    F(open, sf_open) \
+    F(close, sf_close) \
+    F(strerror, sf_strerror) \
+    F(command, sf_command) \
+    F(readfDouble, sf_readf_double) \
+    F(readfFloat, sf_readf_float) \
+    F(writeInt, sf_write_int) \
+    F(writeFloat, sf_write_float)
+
 struct SndFileApi {
-    decltype(&sf_open) open = nullptr;
-    decltype(&sf_close) close = nullptr;
-    decltype(&sf_strerror) strerror = nullptr;
-    decltype(&sf_command) command = nullptr;
-    decltype(&sf_readf_double) readfDouble = nullptr;
-    decltype(&sf_readf_float) readfFloat = nullptr;
-    decltype(&sf_write_int) writeInt = nullptr;
-    decltype(&sf_write_float) writeFloat = nullptr;
+    AURALYN_SNDFILE_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
 };
 
 using SndFileLoad = platform::LoadedFunctions<SndFileApi>;

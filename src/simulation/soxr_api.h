@@ -9,12 +9,15 @@
 
 namespace auralyn::simulation {
 
+#define AURALYN_SOXR_FUNCTIONS(F) \
+    F(ioSpec, soxr_io_spec) \
+    F(qualitySpec, soxr_quality_spec) \
+    F(create, soxr_create) \
+    F(process, soxr_process) \
+    F(destroy, soxr_delete)
+
 struct SoxrApi {
-    decltype(&soxr_io_spec) ioSpec = nullptr;
-    decltype(&soxr_quality_spec) qualitySpec = nullptr;
-    decltype(&soxr_create) create = nullptr;
-    decltype(&soxr_process) process = nullptr;
-    decltype(&soxr_delete) destroy = nullptr;
+    AURALYN_SOXR_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
 };
 
 using SoxrLoad = platform::LoadedFunctions<SoxrApi>;
