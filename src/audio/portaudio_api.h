@@ -11,36 +11,22 @@
 
 namespace auralyn::audio {
 
+// The functions used, a line a role: the library, its errors, the devices,
+// the streams.
 #define AURALYN_PORTAUDIO_FUNCTIONS(F) \
-    F(initialize, Pa_Initialize) \
-    F(terminate, Pa_Terminate) \
-    F(getErrorText, Pa_GetErrorText) \
-    F(getLastHostErrorInfo, Pa_GetLastHostErrorInfo) \
-    F(getDeviceCount, Pa_GetDeviceCount) \
-    F(getDeviceInfo, Pa_GetDeviceInfo) \
-    F(getDefaultInputDevice, Pa_GetDefaultInputDevice) \
-    F(getDefaultOutputDevice, Pa_GetDefaultOutputDevice) \
-    F(getHostApiInfo, Pa_GetHostApiInfo) \
-    F(isFormatSupported, Pa_IsFormatSupported) \
-    F(openStream, Pa_OpenStream) \
-    F(startStream, Pa_StartStream) \
-    F(isStreamActive, Pa_IsStreamActive) \
-    F(getStreamInfo, Pa_GetStreamInfo) \
-    F(abortStream, Pa_AbortStream) \
-    F(closeStream, Pa_CloseStream)
+    F(initialize, Pa_Initialize) F(terminate, Pa_Terminate) \
+    F(getErrorText, Pa_GetErrorText) F(getLastHostErrorInfo, Pa_GetLastHostErrorInfo) \
+    F(getDeviceCount, Pa_GetDeviceCount) F(getDeviceInfo, Pa_GetDeviceInfo) F(getHostApiInfo, Pa_GetHostApiInfo) \
+    F(getDefaultInputDevice, Pa_GetDefaultInputDevice) F(getDefaultOutputDevice, Pa_GetDefaultOutputDevice) \
+    F(isFormatSupported, Pa_IsFormatSupported) F(openStream, Pa_OpenStream) F(startStream, Pa_StartStream) \
+    F(isStreamActive, Pa_IsStreamActive) F(getStreamInfo, Pa_GetStreamInfo) \
+    F(abortStream, Pa_AbortStream) F(closeStream, Pa_CloseStream)
 
-struct PortAudioApi {
-    AURALYN_PORTAUDIO_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
-};
+AURALYN_LOADED_LIBRARY(PortAudioApi, AURALYN_PORTAUDIO_FUNCTIONS, "libportaudio.so.2",
+                       "audio devices need PortAudio (libportaudio2): ");
 
-using PortAudioLoad = platform::LoadedFunctions<PortAudioApi>;
-
-// Resolves the functions from the library of that file name; a missing library
-// or function leaves a message that names the package to install.
-PortAudioLoad loadPortAudio(const char* fileName);
-
-// The process's PortAudio (libportaudio.so.2), loaded on the first call.
-const PortAudioLoad& portAudio();
+// The process's PortAudio, loaded on the first call.
+inline const platform::LoadedFunctions<PortAudioApi>& portAudio() { return platform::loadedOnce<PortAudioApi>(); }
 
 // The functions of the loaded library; only for code that runs once a
 // PortAudioLibrary (portaudio_parts.h) has started, which implies it loaded.

@@ -18,53 +18,23 @@
 
 namespace auralyn::platform {
 
+// The functions used, a line a role: memory, transforms, the end of a plan.
 #define AURALYN_FFTW_FUNCTIONS(F) \
-    F(malloc, fftw_malloc) \
-    F(free, fftw_free) \
-    F(allocReal, fftw_alloc_real) \
-    F(allocComplex, fftw_alloc_complex) \
-    F(planDftR2c1d, fftw_plan_dft_r2c_1d) \
-    F(planDftC2r1d, fftw_plan_dft_c2r_1d) \
-    F(execute, fftw_execute) \
+    F(malloc, fftw_malloc) F(free, fftw_free) F(allocReal, fftw_alloc_real) F(allocComplex, fftw_alloc_complex) \
+    F(planDftR2c1d, fftw_plan_dft_r2c_1d) F(planDftC2r1d, fftw_plan_dft_c2r_1d) F(execute, fftw_execute) \
     F(destroyPlan, fftw_destroy_plan)
 
-struct FftwFunctions {
-    AURALYN_FFTW_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
-};
+AURALYN_LOADED_LIBRARY(FftwFunctions, AURALYN_FFTW_FUNCTIONS, "libfftw3.so.3",
+                       "transforms need FFTW (libfftw3-double3): ");
 
+// In single precision, the same roles.
 #define AURALYN_FFTWF_FUNCTIONS(F) \
-    F(malloc, fftwf_malloc) \
-    F(free, fftwf_free) \
-    F(planDft1d, fftwf_plan_dft_1d) \
-    F(planDftR2c1d, fftwf_plan_dft_r2c_1d) \
-    F(execute, fftwf_execute) \
+    F(malloc, fftwf_malloc) F(free, fftwf_free) \
+    F(planDft1d, fftwf_plan_dft_1d) F(planDftR2c1d, fftwf_plan_dft_r2c_1d) F(execute, fftwf_execute) \
     F(destroyPlan, fftwf_destroy_plan)
 
-struct FftwfFunctions {
-    AURALYN_FFTWF_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
-};
-
-// The first function the library lacks, or null when it has them all.
-inline const char* firstMissingFftw(const LoadedLibrary& library, FftwFunctions& api) {
-    AURALYN_FFTW_FUNCTIONS(AURALYN_LIBRARY_RESOLVE)
-    return nullptr;
-}
-
-inline const char* firstMissingFftwf(const LoadedLibrary& library, FftwfFunctions& api) {
-    AURALYN_FFTWF_FUNCTIONS(AURALYN_LIBRARY_RESOLVE)
-    return nullptr;
-}
-
-inline constexpr const char* kFftwAdvice = "transforms need FFTW (libfftw3-double3): ";
-inline constexpr const char* kFftwfAdvice = "transforms need FFTW (libfftw3-single3): ";
-
-inline LoadedFunctions<FftwFunctions> loadFftw(const char* fileName) {
-    return loadFunctions(fileName, kFftwAdvice, firstMissingFftw);
-}
-
-inline LoadedFunctions<FftwfFunctions> loadFftwf(const char* fileName) {
-    return loadFunctions(fileName, kFftwfAdvice, firstMissingFftwf);
-}
+AURALYN_LOADED_LIBRARY(FftwfFunctions, AURALYN_FFTWF_FUNCTIONS, "libfftw3f.so.3",
+                       "transforms need FFTW (libfftw3-single3): ");
 
 // The transforms are parts of computations that have no way to go on without
 // them: a missing FFTW ends the program with the loader's reason, as it would
@@ -81,11 +51,11 @@ const Functions& loadedOrExit(const LoadedFunctions<Functions>& load) {
 
 // The process's FFTW of each precision, loaded on the first call.
 inline const FftwFunctions& fftw() {
-    return loadedOrExit(loadedOnce("libfftw3.so.3", kFftwAdvice, firstMissingFftw));
+    return loadedOrExit(loadedOnce<FftwFunctions>());
 }
 
 inline const FftwfFunctions& fftwf() {
-    return loadedOrExit(loadedOnce("libfftw3f.so.3", kFftwfAdvice, firstMissingFftwf));
+    return loadedOrExit(loadedOnce<FftwfFunctions>());
 }
 
 struct FftwFree {

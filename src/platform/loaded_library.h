@@ -36,37 +36,47 @@ struct LoadedFunctions {
     bool ok() const { return error.empty(); }
 };
 
-// A library's functions are written once, as a list of F(member, symbol):
-// the table's members and the resolver's steps are both made from it, so a
-// function named in one is never missing from the other.
+// A library's functions are written once, as a list of F(member, symbol), and
+// AURALYN_LOADED_LIBRARY makes its table from it: a member per function, the
+// soname it is opened by, the advice that begins every message about it (the
+// package to install), and `resolveFrom`, which fills every member and names
+// the first function the library lacks (null: none). Made from the one list, a
+// function named in the table is never missing from the resolver.
 #define AURALYN_LIBRARY_MEMBER(member, symbol) decltype(&symbol) member = nullptr;
 #define AURALYN_LIBRARY_RESOLVE(member, symbol) \
-    if (!library.resolve(#symbol, api.member)) return #symbol;
+    if (!library.resolve(#symbol, member)) return #symbol;
+#define AURALYN_LOADED_LIBRARY(Api, FUNCTIONS, soname, packageAdvice)          \
+    struct Api {                                                               \
+        FUNCTIONS(AURALYN_LIBRARY_MEMBER)                                      \
+        static constexpr const char* fileName = soname;                        \
+        static constexpr const char* advice = packageAdvice;                   \
+        const char* resolveFrom(const ::auralyn::platform::LoadedLibrary& library) { \
+            FUNCTIONS(AURALYN_LIBRARY_RESOLVE)                                 \
+            return nullptr;                                                    \
+        }                                                                      \
+    }
 
-// Opens the library and fills the table with `firstMissing`, which resolves
-// every function and names the first one the library lacks (null: none). On
-// failure the table stays empty and the error is `advice` and the cause.
+// Opens the library (by default the Api's own soname) and fills its table. On
+// failure the table stays empty and the error is the advice and the cause.
 template <typename Api>
-LoadedFunctions<Api> loadFunctions(const char* fileName, const std::string& advice,
-                                   const char* (*firstMissing)(const LoadedLibrary&, Api&)) {
+LoadedFunctions<Api> loadFunctions(const char* fileName = Api::fileName) {
     LoadedFunctions<Api> load;
     const LoadedLibrary library = loadLibrary(fileName);
     if (!library.loaded()) {
-        load.error = advice + library.error;
+        load.error = std::string(Api::advice) + library.error;
         return load;
     }
-    if (const char* missing = firstMissing(library, load.api)) {
+    if (const char* missing = load.api.resolveFrom(library)) {
         load.api = Api{};
-        load.error = advice + fileName + " has no " + missing;
+        load.error = std::string(Api::advice) + fileName + " has no " + missing;
     }
     return load;
 }
 
 // The process's one copy of a library's functions, loaded on the first call.
 template <typename Api>
-const LoadedFunctions<Api>& loadedOnce(const char* fileName, const std::string& advice,
-                                       const char* (*firstMissing)(const LoadedLibrary&, Api&)) {
-    static const LoadedFunctions<Api> load = loadFunctions(fileName, advice, firstMissing);
+const LoadedFunctions<Api>& loadedOnce() {
+    static const LoadedFunctions<Api> load = loadFunctions<Api>();
     return load;
 }
 

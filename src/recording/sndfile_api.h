@@ -11,27 +11,16 @@
 
 namespace auralyn::recording {
 
+// The functions used, a line a role: the file, reading, writing.
 #define AURALYN_SNDFILE_FUNCTIONS(F) \
-    F(open, sf_open) \
-    F(close, sf_close) \
-    F(strerror, sf_strerror) \
-    F(command, sf_command) \
-    F(readfDouble, sf_readf_double) \
-    F(readfFloat, sf_readf_float) \
-    F(writeInt, sf_write_int) \
-    F(writeFloat, sf_write_float)
+    F(open, sf_open) F(close, sf_close) F(strerror, sf_strerror) F(command, sf_command) \
+    F(readfDouble, sf_readf_double) F(readfFloat, sf_readf_float) \
+    F(writeInt, sf_write_int) F(writeFloat, sf_write_float)
 
-struct SndFileApi {
-    AURALYN_SNDFILE_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
-};
+AURALYN_LOADED_LIBRARY(SndFileApi, AURALYN_SNDFILE_FUNCTIONS, "libsndfile.so.1",
+                       "WAV files other than 16-bit PCM need libsndfile (libsndfile1): ");
 
-using SndFileLoad = platform::LoadedFunctions<SndFileApi>;
-
-// Resolves the functions from the library of that file name; a missing library
-// or function leaves a message that names the package to install.
-SndFileLoad loadSndFile(const char* fileName);
-
-// The process's libsndfile (libsndfile.so.1), loaded on the first call.
-const SndFileLoad& sndFile();
+// The process's libsndfile, loaded on the first call.
+inline const platform::LoadedFunctions<SndFileApi>& sndFile() { return platform::loadedOnce<SndFileApi>(); }
 
 }  // namespace auralyn::recording

@@ -9,7 +9,7 @@ namespace auralyn::simulation {
 void ClockResampler::Deleter::operator()(soxr* resampler) const { soxrLibrary().api.destroy(resampler); }
 
 std::optional<ClockResampler> ClockResampler::create(double ppm, std::string& error) {
-    const SoxrLoad& soxr = soxrLibrary();
+    const auto& soxr = soxrLibrary();
     if (!soxr.ok()) {
         error = soxr.error;
         return std::nullopt;

@@ -9,24 +9,15 @@
 
 namespace auralyn::simulation {
 
+// The functions used, a line a role: the specifications, the resampler.
 #define AURALYN_SOXR_FUNCTIONS(F) \
-    F(ioSpec, soxr_io_spec) \
-    F(qualitySpec, soxr_quality_spec) \
-    F(create, soxr_create) \
-    F(process, soxr_process) \
-    F(destroy, soxr_delete)
+    F(ioSpec, soxr_io_spec) F(qualitySpec, soxr_quality_spec) \
+    F(create, soxr_create) F(process, soxr_process) F(destroy, soxr_delete)
 
-struct SoxrApi {
-    AURALYN_SOXR_FUNCTIONS(AURALYN_LIBRARY_MEMBER)
-};
+AURALYN_LOADED_LIBRARY(SoxrApi, AURALYN_SOXR_FUNCTIONS, "libsoxr.so.0",
+                       "simulating a clock error needs libsoxr (libsoxr0): ");
 
-using SoxrLoad = platform::LoadedFunctions<SoxrApi>;
-
-// Resolves the functions from the library of that file name; a missing library
-// or function leaves a message that names the package to install.
-SoxrLoad loadSoxr(const char* fileName);
-
-// The process's libsoxr (libsoxr.so.0), loaded on the first call.
-const SoxrLoad& soxrLibrary();
+// The process's libsoxr, loaded on the first call.
+inline const platform::LoadedFunctions<SoxrApi>& soxrLibrary() { return platform::loadedOnce<SoxrApi>(); }
 
 }  // namespace auralyn::simulation

@@ -8,9 +8,9 @@ namespace auralyn::platform {
 namespace {
 
 TEST(FftwFunctions, MissingLibraryNamesThePackage) {
-    const LoadedFunctions<FftwFunctions> load = loadFftw("libfftw3-absent-for-tests.so.3");
+    const LoadedFunctions<FftwFunctions> load = loadFunctions<FftwFunctions>("libfftw3-absent-for-tests.so.3");
     EXPECT_EQ(load.error.rfind("transforms need FFTW (libfftw3-double3): ", 0), 0u) << load.error;
-    const LoadedFunctions<FftwfFunctions> single = loadFftwf("libm.so.6");
+    const LoadedFunctions<FftwfFunctions> single = loadFunctions<FftwfFunctions>("libm.so.6");
     EXPECT_EQ(single.error, "transforms need FFTW (libfftw3-single3): libm.so.6 has no fftwf_malloc");
 }
 
@@ -37,7 +37,7 @@ TEST(FftwFunctions, LoadedLibrariesTransformInBothPrecisions) {
 }
 
 TEST(FftwFunctionsDeathTest, AMissingLibraryEndsTheProgramWithItsReason) {
-    EXPECT_EXIT(loadedOrExit(loadFftw("libfftw3-absent-for-tests.so.3")), testing::ExitedWithCode(1),
+    EXPECT_EXIT(loadedOrExit(loadFunctions<FftwFunctions>("libfftw3-absent-for-tests.so.3")), testing::ExitedWithCode(1),
                 "auralyn: transforms need FFTW \\(libfftw3-double3\\)");
 }
 

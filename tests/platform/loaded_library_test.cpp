@@ -5,6 +5,11 @@
 #include <cmath>
 #include <string>
 
+#include <math.h>
+
+// Declared only: no library defines it.
+extern "C" double auralyn_absent_for_tests(double);
+
 namespace auralyn::platform {
 namespace {
 
@@ -28,39 +33,33 @@ TEST(LoadedLibrary, ResolvesFunctionsOfAPresentLibrary) {
     EXPECT_EQ(missing, nullptr);
 }
 
-struct MathsApi {
-    double (*cosine)(double) = nullptr;
-    double (*sine)(double) = nullptr;
-};
+// Tables made as the libraries' own are: one that libm fills, and one it
+// cannot, since its second function is declared here but defined nowhere.
+#define AURALYN_BESSEL_FUNCTIONS(F) F(besselJ0, j0)
+AURALYN_LOADED_LIBRARY(BesselApi, AURALYN_BESSEL_FUNCTIONS, "libm.so.6", "maths: ");
 
-const char* resolveBoth(const LoadedLibrary& library, MathsApi& api) {
-    if (!library.resolve("cos", api.cosine)) return "cos";
-    if (!library.resolve("auralyn_sine", api.sine)) return "auralyn_sine";
-    return nullptr;
-}
-
-const char* resolveCosineOnly(const LoadedLibrary& library, MathsApi& api) {
-    return library.resolve("cos", api.cosine) ? nullptr : "cos";
-}
+#define AURALYN_HALF_MISSING_FUNCTIONS(F) F(besselJ0, j0) F(absent, auralyn_absent_for_tests)
+AURALYN_LOADED_LIBRARY(HalfMissingApi, AURALYN_HALF_MISSING_FUNCTIONS, "libm.so.6", "maths: ");
 
 TEST(LoadedFunctions, FillsTheTableWhenEveryFunctionIsThere) {
-    const LoadedFunctions<MathsApi> load = loadFunctions("libm.so.6", "maths: ", resolveCosineOnly);
+    const LoadedFunctions<BesselApi> load = loadFunctions<BesselApi>();
     ASSERT_TRUE(load.ok()) << load.error;
-    EXPECT_DOUBLE_EQ(load.api.cosine(0.0), 1.0);
+    EXPECT_DOUBLE_EQ(load.api.besselJ0(0.0), 1.0);
+    EXPECT_EQ(&loadedOnce<BesselApi>(), &loadedOnce<BesselApi>());
 }
 
 // A library lacking one function leaves no half-filled table to call into.
 TEST(LoadedFunctions, MissingFunctionEmptiesTheTableAndNamesIt) {
-    const LoadedFunctions<MathsApi> load = loadFunctions("libm.so.6", "maths: ", resolveBoth);
+    const LoadedFunctions<HalfMissingApi> load = loadFunctions<HalfMissingApi>();
     EXPECT_FALSE(load.ok());
-    EXPECT_EQ(load.error, "maths: libm.so.6 has no auralyn_sine");
-    EXPECT_EQ(load.api.cosine, nullptr);
+    EXPECT_EQ(load.error, "maths: libm.so.6 has no auralyn_absent_for_tests");
+    EXPECT_EQ(load.api.besselJ0, nullptr);
 }
 
 TEST(LoadedFunctions, MissingLibraryBeginsWithTheAdvice) {
-    const LoadedFunctions<MathsApi> load = loadFunctions(kAbsent, "install it: ", resolveBoth);
+    const LoadedFunctions<BesselApi> load = loadFunctions<BesselApi>(kAbsent);
     EXPECT_FALSE(load.ok());
-    EXPECT_EQ(load.error.rfind("install it: ", 0), 0u) << load.error;
+    EXPECT_EQ(load.error.rfind("maths: ", 0), 0u) << load.error;
     EXPECT_NE(load.error.find(kAbsent), std::string::npos) << load.error;
 }
 
