@@ -11,13 +11,9 @@
 #include "analysis/recording_pulse.h"
 #include "analysis/harmonic_fit.h"
 #include "analysis/phase_clock.h"
-#ifdef AURALYN_HAVE_SWEEP_LOCATOR
-#include "analysis/sweep_locator.h"
-#endif
-#include "analysis/recording_analysis.h"
 #include "analysis/split_fit.h"
 #include "analysis/sweep_origin.h"
-#include "analysis/time_base_budget.h"
+#include "analysis/time_origin.h"
 #include "analysis/tone_arrivals.h"
 #include "analysis/tone_layout.h"
 
@@ -28,62 +24,6 @@ double measuredFrequency(const ClockWalk& walk, std::size_t position) {
     if (position < walk.estimates.size() && walk.estimates[position].valid) return walk.estimates[position].frequency;
     return std::numeric_limits<double>::quiet_NaN();
 }
-
-// The noise per sample before the sweep (its lead-in, clear of the first
-// pulse), 0 where the recording holds too little of it to tell.
-double noiseBefore(const std::vector<Sample>& recording, std::int64_t trigger) {
-    constexpr std::int64_t kMinSamples = 1024;
-    const std::int64_t end = std::min<std::int64_t>(trigger - kLeadInMargin, static_cast<std::int64_t>(recording.size()));
-    if (end < kMinSamples) return 0.0;
-    const double sd = robustNoiseSd(recording.data(), static_cast<std::size_t>(end));
-    return sd * sd;
-}
-
-// Where the tones are placed from, and whether later pulses may time them.
-struct TimeOrigin {
-    bool found = false;
-    std::int64_t trigger = -1;
-    bool byPulse = false;
-    double margin = 0.0;
-    double start = 0.0;       // where the stretches put the sweep's start, fractional
-    double startSigma = 0.0;  // and its standard uncertainty; 0: not located by them
-    std::optional<ClockPrior> clock;  // the ratio the stretches lie on, where they placed the start
-    bool stretchesStart = false;      // the trigger is the stretches' start, which the tones could not refine
-};
-
-// A pulse's trigger is the sweep's origin when it lies where the tones put
-// the start, within their uncertainty and two samples (the pulse's rise
-// through the threshold); a device that smears or delays the pulse puts it
-// elsewhere, and then the tones' start is used.
-constexpr double kPulseAgreementSigmas = 4.0;
-constexpr double kPulseAgreementSamples = 2.0;
-
-#ifdef AURALYN_HAVE_SWEEP_LOCATOR
-TimeOrigin findOrigin(const sweep::SweepPlan& plan, const std::vector<Sample>& recording,
-                      std::optional<std::int64_t> pulse) {
-    const std::optional<double> hint =
-        pulse ? std::optional<double>(static_cast<double>(*pulse)) : std::nullopt;
-    const SweepLocation location = locateSweep(sweepTemplate(plan), RecordingView::of(recording), hint);
-    TimeOrigin origin;
-    origin.margin = location.margin;
-    // The stretches may all miss where the sweep's tones are long and the
-    // clock far off; a pulse found is then the origin, as for echoprobe, and
-    // the tones' clock figure still refuses a recording of something else.
-    if (!location.found) return pulse ? TimeOrigin{true, *pulse, true, location.margin, 0.0, 0.0, {}} : origin;
-    origin.found = true;
-    origin.start = location.start;
-    origin.startSigma = location.startSigma;
-    origin.clock = ClockPrior{location.ppm, location.ppmSigma};
-    origin.trigger = std::llround(location.start);
-    return origin;
-}
-#else
-// Without the correlator (a build without FFTW) the first pulse alone places the sweep.
-TimeOrigin findOrigin(const sweep::SweepPlan&, const std::vector<Sample>&, std::optional<std::int64_t> pulse) {
-    if (!pulse) return {};
-    return {true, *pulse, true, 0.0, 0.0, 0.0, {}};
-}
-#endif
 
 // The tone's name, its block and its fundamental as read from `fit`, made at that block.
 ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block, const HarmonicFit& fit) {
@@ -102,6 +42,8 @@ ClockCorrectedTone toneFrom(const NominalTone& tone, const BlockPlacement& block
     return result;
 }
 
+}  // namespace
+
 // What a tone's phase is read from while the start and the clock are still
 // being placed: the three-parameter fit of DC and the fundamental alone
 // (IEEE Std 1057), a fraction of the joint fit's cost, which only the tones at
@@ -115,78 +57,6 @@ ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& blo
                     fitFundamental(recording.data() + block.first, static_cast<std::size_t>(block.count),
                                    block.firstTime, block.frequency / rate));
 }
-
-// The stretches place the start to tens of samples, too coarsely for blocks
-// that must hold one tone each. A first walk with every block's ends kept
-// clear of that doubt gives the clock; the tones fitted there put the start
-// to a fraction of a sample (sweep_origin.h). Returns the start and its
-// standard uncertainty, or the stretches' where the tones cannot tell.
-struct RefinedStart {
-    double start = 0.0;
-    double sigma = 0.0;
-    double coherence = 0.0;  // how well the tones line up there (sweep_origin.h)
-    bool coarse = false;     // the stretches' start, kept: the rough ratio could not place the tones
-};
-
-// A ratio read only from short late blocks with wide margins (a tweeter's
-// high-pass at a microphone's level leaves no early tone clear of the noise)
-// may place the last tones further off than the stretches doubt the start:
-// their phases would pull the start by as much, and the fit shows no sign of
-// it (its own sigma assumes the ratio right). The stretches' start is kept
-// then, and the walk from it reads the ratio from those blocks in full.
-bool roughRatioMisplacesLastTones(const clock::ClockFigure& rough, const std::vector<NominalTone>& tones,
-                                  const TimeOrigin& origin) {
-    if (rough.verdict != clock::ClockVerdict::Measured || tones.empty()) return false;
-    const double lastOffset = static_cast<double>(tones.back().blockOffset);
-    return rough.u95 * 1e-6 * lastOffset > kNormal95 * origin.startSigma;
-}
-
-RefinedStart refineStart(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                         const std::vector<Sample>& recording, const TimeOrigin& origin, std::int64_t seed) {
-    const double doubt = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
-    const ClockWalk rough =
-        walkClock(plan, tones, recording, seed, {false, doubt, noiseBefore(recording, seed), origin.clock});
-    const double ppm = rough.figure.verdict == clock::ClockVerdict::Measured ? rough.figure.ppm : 0.0;
-    if (roughRatioMisplacesLastTones(rough.figure, tones, origin)) return {origin.start, origin.startSigma, 0.0, true};
-    const double rate = plan.params().sampleRate;
-    std::vector<ClockCorrectedTone> fitted;
-    fitted.reserve(tones.size());
-    for (const NominalTone& tone : tones) {
-        const BlockPlacement block = placeBlock(tone, static_cast<double>(seed), ppm);
-        if (block.first + block.count > static_cast<std::int64_t>(recording.size())) break;
-        fitted.push_back(phaseFitAt(tone, block, recording, rate));
-    }
-    const double trigger = static_cast<double>(seed);
-    const OriginShift shift = originShift(tonePhases(fitted, trigger, rate), std::max(kOriginReach, doubt));
-    if (!shift.valid) return {origin.start, origin.startSigma, 0.0, false};
-    return {trigger + shift.shift, shift.sigma, shift.coherence, false};
-}
-
-// The pulse times the tones where it lies where the stretches put the start
-// (a device that smears or delays it puts its trigger elsewhere). Where the
-// two disagree, the start is refined from each, and the one at which the
-// tones line up better wins (the stretches may be misled where the
-// recording's tones differ from the sweep's between their blocks); the pulse
-// is kept where it lies near that start.
-void chooseTrigger(const sweep::SweepPlan& plan, const std::vector<NominalTone>& tones,
-                   const std::vector<Sample>& recording, std::optional<std::int64_t> pulse, TimeOrigin& origin) {
-    const double agreement = kPulseAgreementSigmas * origin.startSigma + kPulseAgreementSamples;
-    origin.byPulse = pulse && std::fabs(static_cast<double>(*pulse) - origin.start) <= agreement;
-    if (origin.byPulse) {
-        origin.trigger = *pulse;
-        return;
-    }
-    RefinedStart best = refineStart(plan, tones, recording, origin, std::llround(origin.start));
-    if (pulse) {
-        const RefinedStart fromPulse = refineStart(plan, tones, recording, origin, *pulse);
-        if (fromPulse.coherence > best.coherence) best = fromPulse;
-        origin.byPulse = std::fabs(static_cast<double>(*pulse) - best.start) <= agreement;
-    }
-    origin.trigger = origin.byPulse ? *pulse : std::llround(best.start);
-    origin.stretchesStart = !origin.byPulse && best.coarse;
-}
-
-}  // namespace
 
 // The tone's one fit: the joint fit of DC, the fundamental and its harmonics
 // (harmonic_fit.h), whose fundamental is the three-parameter fit of IEEE Std

@@ -57,6 +57,12 @@ struct ClockCorrectedSweep {
     std::vector<ClockCorrectedTone> tonesAtCommonPlace;
 };
 
+// What a tone's phase is read from while the start and the clock are still
+// being placed: the fit of DC and the fundamental alone (IEEE Std 1057), a
+// fraction of the joint fit's cost (clock_corrected_sweep.cpp says why).
+ClockCorrectedTone phaseFitAt(const NominalTone& tone, const BlockPlacement& block,
+                              const std::vector<Sample>& recording, double rate);
+
 // One tone's joint fit in its block, placed as given.
 ClockCorrectedTone fitToneAt(const NominalTone& tone, const BlockPlacement& block,
                              const std::vector<Sample>& recording, double rate);
