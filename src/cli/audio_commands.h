@@ -1,6 +1,11 @@
 #pragma once
 
-#include <CLI/CLI.hpp>
+// Only pointers and references to CLI11's types here: the files that add
+// options include CLI11 itself, the others are spared compiling it.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace auralyn::cli {
 

@@ -1,5 +1,7 @@
 #include "cli/calibration_request.h"
 
+#include <CLI/CLI.hpp>
+
 namespace auralyn::cli {
 
 void addCalibrationOptions(CLI::App* command, CalibrationRequest& r) {

@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include "cli/exit_codes.h"
+
 namespace auralyn::cli {
 
 // Each subcommand adds itself to the application. Its options are bound to
@@ -21,10 +23,6 @@ void addTsCommand(CLI::App& app, int& exitCode);
 // `auralyn calibrate input|output|show` (builds with the calibration library).
 void addCalibrateCommand(CLI::App& app, int& exitCode);
 void addProcessCommand(CLI::App& app, int& exitCode);
-
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitFailure = 1;
-inline constexpr int kExitUsage = 2;
 
 // The usual shape of a subcommand: `bindOptions` binds its options to a request
 // the command owns (shared with the callback, which outlives this call), and once

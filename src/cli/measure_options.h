@@ -2,7 +2,6 @@
 
 // What `auralyn measure` is asked: its options, and the checks of them made
 // before any device opens.
-#include <CLI/CLI.hpp>
 
 #include <optional>
 #include <string>
@@ -10,6 +9,13 @@
 
 #include "cli/calibration_request.h"
 #include "cli/sweep_making.h"
+
+// Only pointers and references to CLI11's types here: the files that add
+// options include CLI11 itself, the others are spared compiling it.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace auralyn::cli {
 

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "cli/commands.h"
+#include "cli/exit_codes.h"
 #include "cli/diagnostics.h"
 #include "cli/impedance_files.h"
 

@@ -12,6 +12,11 @@
 #include "wave/wave_file.h"
 
 namespace auralyn::cli {
+
+std::optional<std::string> NumberOption::given() const {
+    if (option == nullptr || option->count() == 0) return std::nullopt;
+    return text;
+}
 namespace {
 
 CLI::Option* addNumber(CLI::App* command, NumberOption& number, const char* name, const char* unit, const char* what,

@@ -8,9 +8,14 @@
 #include <string>
 #include <vector>
 
-#include <CLI/CLI.hpp>
-
 #include "sweep/sweep_plan.h"
+
+// Only pointers and references to CLI11's types here: the files that add
+// options include CLI11 itself, the others are spared compiling it.
+namespace CLI {
+class App;
+class Option;
+}  // namespace CLI
 
 namespace auralyn::cli {
 
@@ -18,10 +23,7 @@ namespace auralyn::cli {
 struct NumberOption {
     std::string text;
     CLI::Option* option = nullptr;
-    std::optional<std::string> given() const {
-        if (option == nullptr || option->count() == 0) return std::nullopt;
-        return text;
-    }
+    std::optional<std::string> given() const;  // the text, where the option was given
 };
 
 struct SweepOptionValues {
