@@ -1,97 +1,26 @@
 // auralyn analyze on recordings made through `auralyn simulate`: a recorder on
-// another clock, a nonlinear device, noise, clipping and a two-channel
-// recording with a loopback reference, each against what is known exactly.
+// another clock, another sweep or noise, a pulse below the threshold, noise
+// and clipping, each against what is known exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "program_runs.h"
+#include "simulated_analyses.h"
 #include "sweep_recording.h"
-#include "wave/wave_file.h"
 
-namespace auralyn {
+namespace auralyn::test::simulated {
 namespace {
-
-using test::ProgramRun;
-using test::TempDir;
-
-constexpr double kPi = 3.14159265358979323846;
-// 100 Hz to 15 kHz at a third of an octave: 22 tones, a few seconds.
-const std::vector<std::string> kSweep{"--start", "100", "--end", "15000", "--step", "3"};
-// A device with its own filtering and delay, as a loudspeaker and room give it.
-const std::vector<std::string> kDevice{"--lowpass", "9000", "0.8", "--highpass", "150", "0.7", "--delay", "301"};
-
-void makeSweep(const TempDir& dir, std::vector<std::string> options = kSweep) {
-    std::vector<std::string> args{"sweep", "-q", "-o", "s.wav"};
-    args.insert(args.end(), options.begin(), options.end());
-    const ProgramRun run = test::auralyn(dir, args);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-}
-
-void simulate(const TempDir& dir, const std::string& out, std::vector<std::string> device,
-              const std::string& in = "s.wav") {
-    std::vector<std::string> args{"simulate", in, out};
-    args.insert(args.end(), device.begin(), device.end());
-    const ProgramRun run = test::auralyn(dir, args);
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-}
-
-std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
-struct Tone {
-    double frequency = 0.0, magnitudeDb = 0.0, phaseDeg = 0.0;
-    nlohmann::json row;
-};
-
-struct Analysis {
-    ProgramRun run;
-    nlohmann::json json;
-    std::string csv;
-    std::vector<Tone> tones;
-};
-
-void expectNoNonFinite(const std::string& text, const std::string& what) {
-    std::string lower = text;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    EXPECT_EQ(lower.find("nan"), std::string::npos) << what;
-    EXPECT_EQ(lower.find("inf"), std::string::npos) << what;
-}
-
-Analysis analyze(const TempDir& dir, const std::string& recording, std::vector<std::string> options = {}) {
-    std::vector<std::string> args{"analyze", recording, "s.swp", "--csv", "a.csv", "--json", "a.json", "-o", "a.txt"};
-    args.insert(args.end(), options.begin(), options.end());
-    Analysis a;
-    a.run = test::auralyn(dir, args);
-    if (!test::exists(dir, "a.json")) return a;
-    a.csv = test::readFileText(dir.file("a.csv"));
-    const std::string json = test::readFileText(dir.file("a.json"));
-    expectNoNonFinite(a.csv, recording + " csv");
-    expectNoNonFinite(json, recording + " json");
-    a.json = nlohmann::json::parse(json);
-    for (const nlohmann::json& row : a.json["tones"]) {
-        Tone tone;
-        tone.frequency = row["frequency_hz"].get<double>();
-        tone.magnitudeDb = row["magnitude_db"].is_number() ? row["magnitude_db"].get<double>() : -999.0;
-        tone.phaseDeg = row["phase_deg"].get<double>();
-        tone.row = row;
-        a.tones.push_back(tone);
-    }
-    return a;
-}
-
-double wrappedDegrees(double degrees) { return std::remainder(degrees, 360.0); }
 
 // The delay, in samples, that best explains the phase differences of two
 // measurements of one device (least squares through the origin): a whole
@@ -193,65 +122,6 @@ TEST(AnalyzeClock, NoiseOrAnotherSweepIsNoRecordingOfThisSweep) {
     }
 }
 
-TEST(AnalyzeClock, APolynomialDeviceShowsItsHarmonics) {
-    TempDir dir;
-    makeSweep(dir);
-    // x = A sin: a2 x^2 gives H2 of a2 A^2 / 2, a3 x^3 H3 of a3 A^3 / 4 and 3 a3 A^3 / 4 more fundamental.
-    const double gainDb = -6.0, a2 = 0.02, a3 = 0.03;
-    simulate(dir, "poly.wav", {"--gain", "-6", "--polynomial", "0.02", "0.03"});
-    const Analysis a = analyze(dir, "poly.wav");
-    ASSERT_EQ(a.run.exitCode, 0) << a.run.err;
-    const double amplitude = std::pow(10.0, gainDb / 20.0);
-    const double fundamental = amplitude + 0.75 * a3 * amplitude * amplitude * amplitude;
-    const double h2 = 20.0 * std::log10(a2 * amplitude * amplitude / 2.0 / fundamental);
-    const double h3 = 20.0 * std::log10(a3 * amplitude * amplitude * amplitude / 4.0 / fundamental);
-    const double thd = 10.0 * std::log10(std::pow(10.0, h2 / 10.0) + std::pow(10.0, h3 / 10.0));
-    std::size_t checked = 0;
-    for (const Tone& tone : a.tones) {
-        EXPECT_NEAR(tone.magnitudeDb, 20.0 * std::log10(fundamental), 0.01) << tone.frequency;
-        if (3.0 * tone.frequency >= 24000.0) continue;
-        EXPECT_NEAR(tone.row["h2_dbc"].get<double>(), h2, 0.1) << tone.frequency;
-        EXPECT_NEAR(tone.row["h3_dbc"].get<double>(), h3, 0.1) << tone.frequency;
-        EXPECT_NEAR(tone.row["thd_db"].get<double>(), thd, 0.1) << tone.frequency;
-        EXPECT_NEAR(tone.row["thd_percent"].get<double>(), 100.0 * std::pow(10.0, thd / 20.0), 0.01);
-        EXPECT_GE(tone.row["thdn_db"].get<double>(), thd - 0.1);
-        // No fifth harmonic is made: none stands clear of the noise, none is reported.
-        EXPECT_TRUE(tone.row["h5_dbc"].is_null()) << tone.frequency;
-        EXPECT_TRUE(tone.row["thd_db_upper"].is_null()) << tone.frequency;
-        ++checked;
-    }
-    EXPECT_GT(checked, 15u);
-    // A harmonic at or above half the rate has no value.
-    EXPECT_TRUE(a.tones.back().row["h2_dbc"].is_null());
-}
-
-TEST(AnalyzeClock, ALinearDeviceInNoiseShowsNoHarmonicsAndBoundsTheDistortion) {
-    TempDir dir;
-    makeSweep(dir);
-    // 6 dB down, so that the filters' rise near 5 kHz does not clip (clipping makes harmonics).
-    simulate(dir, "linear.wav", with(kDevice, {"--gain", "-6", "--noise", "-60", "3"}));
-    const Analysis a = analyze(dir, "linear.wav");
-    ASSERT_EQ(a.run.exitCode, 0) << a.run.err;
-    ASSERT_FALSE(a.tones.empty());
-    std::size_t bounded = 0;
-    for (const Tone& tone : a.tones) {
-        for (const char* column : {"h2_dbc", "h3_dbc", "h4_dbc", "h5_dbc", "h6_dbc", "h7_dbc", "h8_dbc", "h9_dbc", "h10_dbc"})
-            EXPECT_TRUE(tone.row[column].is_null()) << tone.frequency << " " << column;
-        EXPECT_TRUE(tone.row["thd_db"].is_null()) << tone.frequency;
-        EXPECT_TRUE(tone.row["thd_percent"].is_null()) << tone.frequency;
-        bounded += tone.row["thd_db_upper"].is_number() ? 1 : 0;
-    }
-    EXPECT_GT(bounded, a.tones.size() / 2);
-    // In the CSV the same fields are empty: h2..h10, thd_db (and its percent) hold nothing.
-    std::istringstream lines(a.csv);
-    std::string header;
-    std::getline(lines, header);
-    EXPECT_NE(header.find(",thd_db,thd_db_upper,thd_percent,"), std::string::npos) << header;
-    std::string row;
-    std::getline(lines, row);
-    EXPECT_NE(row.find(",,,,,,,,,,"), std::string::npos) << row;
-}
-
 TEST(AnalyzeClock, TheWalksIntervalsHoldWhatAnotherClockDoesToItsPhases) {
     // echoprobe's walk takes the recorder's clock for the sweep's: 100 ppm off,
     // its phases drift away from the corrected ones, and its intervals must say so.
@@ -335,82 +205,5 @@ TEST(AnalyzeClock, WarnsOfTheTonesThatClipAndOnlyThose) {
     EXPECT_EQ(loud.run.err.find("12699"), std::string::npos) << loud.run.err;  // far down the low-pass
 }
 
-std::vector<std::int16_t> samplesOf(const std::string& path) {
-    wave::WaveFile wave;
-    std::vector<std::int16_t> samples;
-    if (!wave.openRead(path.c_str())) return samples;
-    samples.resize(wave.dataSize / 2);
-    if (!wave.readSamples(samples.data(), static_cast<std::int32_t>(samples.size()))) samples.clear();
-    return samples;
-}
-
-// The device's exact response at each tone, from the simulator.
-std::vector<std::pair<double, double>> exactResponse(const TempDir& dir, const std::vector<Tone>& tones,
-                                                     const std::vector<std::string>& device) {
-    std::vector<std::string> args{"simulate", "--response"};
-    for (const Tone& tone : tones) {
-        char text[40];
-        std::snprintf(text, sizeof text, "%.17g", tone.frequency);
-        args.push_back(text);
-    }
-    args.insert(args.end(), device.begin(), device.end());
-    const ProgramRun run = test::auralyn(dir, args);
-    std::vector<std::pair<double, double>> response;
-    std::istringstream in(run.out);
-    for (std::string line; std::getline(in, line);) {
-        double f = 0.0, db = 0.0, deg = 0.0;
-        if (std::sscanf(line.c_str(), "%lf, %lf, %lf", &f, &db, &deg) == 3) response.push_back({db, deg});
-    }
-    return response;
-}
-
-TEST(AnalyzeClock, TwoChannelsMeasureTheDeviceAgainstItsReference) {
-    TempDir dir;
-    makeSweep(dir);
-    const std::vector<std::string> device{"--lowpass", "3000", "0.7", "--gain", "-3"};
-    simulate(dir, "device.wav", with(device, {"--delay", "40", "--clock", "30"}));
-    simulate(dir, "wire.wav", {"--gain", "-1", "--delay", "40", "--clock", "30"});
-    const std::vector<std::int16_t> left = samplesOf(dir.file("device.wav"));
-    const std::vector<std::int16_t> right = samplesOf(dir.file("wire.wav"));
-    ASSERT_EQ(left.size(), right.size());
-    std::vector<std::int16_t> stereo;
-    for (std::size_t n = 0; n < left.size(); ++n) stereo.insert(stereo.end(), {right[n], left[n]});
-    test::writeWave(dir.file("stereo.wav"), 48000, stereo, 2);
-
-    const Analysis a = analyze(dir, "stereo.wav", {"--channel", "2", "--reference-channel", "1"});
-    ASSERT_EQ(a.run.exitCode, 0) << a.run.err;
-    const std::vector<std::pair<double, double>> exact = exactResponse(dir, a.tones, device);
-    ASSERT_EQ(exact.size(), a.tones.size());
-    for (std::size_t i = 0; i < a.tones.size(); ++i) {
-        // The wire's own -1 dB is the reference's: the ratio holds it as +1 dB.
-        EXPECT_NEAR(a.tones[i].magnitudeDb, exact[i].first + 1.0, 0.02) << a.tones[i].frequency;
-        EXPECT_NEAR(wrappedDegrees(a.tones[i].phaseDeg - exact[i].second), 0.0, 0.5) << a.tones[i].frequency;
-        EXPECT_GT(a.tones[i].row["magnitude_u95_db"].get<double>(), 0.0);
-    }
-
-    struct Bad {
-        std::vector<std::string> options;
-        std::string message;
-    };
-    for (const Bad& bad : std::vector<Bad>{
-             {{}, "auralyn: stereo.wav: has 2 channels; name the device's channel with --channel N"},
-             {{"--channel", "3"}, "auralyn: stereo.wav: has 2 channels; --channel 3 is not one of them (1..2)"},
-             {{"--channel", "1", "--reference-channel", "0"}, ""},
-             {{"--channel", "1", "--reference-channel", "5"}, "--reference-channel 5 is not one of them"},
-             {{"--channel", "1", "--reference-channel", "1"}, "--reference-channel must name another channel"},
-             {{"--channel", "1", "--reference-channel", "2", "--clock-correction", "off"}, "only mono"}}) {
-        const Analysis run = analyze(dir, "stereo.wav", bad.options);
-        if (bad.message.empty()) {
-            EXPECT_EQ(run.run.exitCode, 0) << run.run.err;
-            continue;
-        }
-        EXPECT_EQ(run.run.exitCode, 2) << bad.message;
-        EXPECT_NE(run.run.err.find(bad.message), std::string::npos) << run.run.err;
-    }
-    const ProgramRun mono = test::auralyn(dir, {"analyze", "s.wav", "s.swp", "--channel", "2", "--csv", "m.csv"});
-    EXPECT_EQ(mono.exitCode, 2);
-    EXPECT_FALSE(test::exists(dir, "m.csv"));
-}
-
 }  // namespace
-}  // namespace auralyn
+}  // namespace auralyn::test::simulated

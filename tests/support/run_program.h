@@ -21,6 +21,12 @@ struct ProgramRun {
 ProgramRun runProgram(const std::string& program, const std::vector<std::string>& args, const std::string& input,
                       const std::string& workingDirectory);
 
+// `a` followed by `b`: a command's arguments put together from parts.
+inline std::vector<std::string> joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 // A command line that auralyn must refuse, and words its message holds.
 struct Refusal {
     std::vector<std::string> args;
