@@ -1,11 +1,6 @@
 #pragma once
 
-// Only pointers and references to CLI11's types here: the files that add
-// options include CLI11 itself, the others are spared compiling it.
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
+#include "cli/cli11_forward.h"
 
 namespace auralyn::cli {
 

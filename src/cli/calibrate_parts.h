@@ -5,14 +5,8 @@
 
 #include "calibration/calibrator_tone.h"
 #include "calibration/profile.h"
+#include "cli/cli11_forward.h"
 #include "recording/recording_format.h"
-
-// Only pointers and references to CLI11's types here: the files that add
-// options include CLI11 itself, the others are spared compiling it.
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
 
 namespace auralyn::cli {
 

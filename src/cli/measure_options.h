@@ -8,14 +8,8 @@
 #include <vector>
 
 #include "cli/calibration_request.h"
+#include "cli/cli11_forward.h"
 #include "cli/sweep_making.h"
-
-// Only pointers and references to CLI11's types here: the files that add
-// options include CLI11 itself, the others are spared compiling it.
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
 
 namespace auralyn::cli {
 

@@ -8,14 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli11_forward.h"
 #include "sweep/sweep_plan.h"
-
-// Only pointers and references to CLI11's types here: the files that add
-// options include CLI11 itself, the others are spared compiling it.
-namespace CLI {
-class App;
-class Option;
-}  // namespace CLI
 
 namespace auralyn::cli {
 
