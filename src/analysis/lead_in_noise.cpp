@@ -1,9 +1,9 @@
 #include "analysis/lead_in_noise.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <complex>
-#include <cstring>
 #include <mutex>
 #include <unordered_map>
 
@@ -129,8 +129,7 @@ private:
     };
     struct KeyHash {
         std::size_t operator()(const Key& key) const {
-            std::uint64_t bits = 0;
-            std::memcpy(&bits, &key.w, sizeof bits);
+            const auto bits = std::bit_cast<std::uint64_t>(key.w);
             return std::hash<std::uint64_t>{}(bits ^ (key.length * 0x9E3779B97F4A7C15ull));
         }
     };

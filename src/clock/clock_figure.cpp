@@ -131,12 +131,11 @@ constexpr double kMinDeviationDof = 5.0;
 // with Student's t on the Welch-Satterthwaite degrees of freedom (GUM G.4.1,
 // each term on one), at most n - 1. Returns 0 where the deviations cannot
 // tell: fewer than kMinDeviationDof effective degrees of freedom.
-// The estimate is the GUM's law of propagation for uncorrelated input
-// quantities, each input's variance a Type A evaluation from one reading.
-// Uncorrelated is the assumption it rests on: tones that share a cause of
-// error (blocks placed off their tones alike) add their errors, not their
-// squares, while each one's share and deviation stay small. The walk keeps
-// such tones out of the observations (clock_walk.cpp).
+// The propagation takes the tones as uncorrelated, the assumption the
+// estimate rests on: tones that share a cause of error (blocks placed off
+// their tones alike) add their errors, not their squares, while each one's
+// share and deviation stay small. The walk keeps such tones out of the
+// observations (clock_walk.cpp).
 double deviationsU95(const std::vector<ClockObservation>& agreeing, double mean) {
     double totalWeight = 0.0;
     for (const ClockObservation& o : agreeing) totalWeight += 1.0 / (o.standardError * o.standardError);

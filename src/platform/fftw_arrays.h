@@ -18,20 +18,19 @@
 
 namespace auralyn::platform {
 
-// The functions used, a line a role: memory, transforms, the end of a plan.
+// The functions used, a line a role: memory, plans, their use.
 #define AURALYN_FFTW_FUNCTIONS(F) \
-    F(malloc, fftw_malloc) F(free, fftw_free) F(allocReal, fftw_alloc_real) F(allocComplex, fftw_alloc_complex) \
-    F(planDftR2c1d, fftw_plan_dft_r2c_1d) F(planDftC2r1d, fftw_plan_dft_c2r_1d) F(execute, fftw_execute) \
-    F(destroyPlan, fftw_destroy_plan)
+    F(malloc, fftw_malloc) F(free, fftw_free) \
+    F(planDftR2c1d, fftw_plan_dft_r2c_1d) F(planDftC2r1d, fftw_plan_dft_c2r_1d) \
+    F(execute, fftw_execute) F(destroyPlan, fftw_destroy_plan)
 
 AURALYN_LOADED_LIBRARY(FftwFunctions, AURALYN_FFTW_FUNCTIONS, "libfftw3.so.3",
                        "transforms need FFTW (libfftw3-double3): ");
 
-// In single precision, the same roles.
+// In single precision, what the correlator uses.
 #define AURALYN_FFTWF_FUNCTIONS(F) \
-    F(malloc, fftwf_malloc) F(free, fftwf_free) \
-    F(planDft1d, fftwf_plan_dft_1d) F(planDftR2c1d, fftwf_plan_dft_r2c_1d) F(execute, fftwf_execute) \
-    F(destroyPlan, fftwf_destroy_plan)
+    F(malloc, fftwf_malloc) F(free, fftwf_free) F(planDft1d, fftwf_plan_dft_1d) \
+    F(planDftR2c1d, fftwf_plan_dft_r2c_1d) F(execute, fftwf_execute) F(destroyPlan, fftwf_destroy_plan)
 
 AURALYN_LOADED_LIBRARY(FftwfFunctions, AURALYN_FFTWF_FUNCTIONS, "libfftw3f.so.3",
                        "transforms need FFTW (libfftw3-single3): ");

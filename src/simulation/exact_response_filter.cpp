@@ -12,15 +12,13 @@ namespace auralyn::simulation {
 struct ExactResponseFilter::Transforms {
     explicit Transforms(std::size_t size)
         : n(size),
-          real(platform::fftw().allocReal(size)),
-          complex(platform::fftw().allocComplex(size / 2 + 1)),
-          forward(platform::fftw().planDftR2c1d(static_cast<int>(size), real, complex, FFTW_ESTIMATE)),
-          backward(platform::fftw().planDftC2r1d(static_cast<int>(size), complex, real, FFTW_ESTIMATE)) {}
+          real(platform::fftwArray<double>(size)),
+          complex(platform::fftwArray<fftw_complex>(size / 2 + 1)),
+          forward(platform::fftw().planDftR2c1d(static_cast<int>(size), real.get(), complex.get(), FFTW_ESTIMATE)),
+          backward(platform::fftw().planDftC2r1d(static_cast<int>(size), complex.get(), real.get(), FFTW_ESTIMATE)) {}
     ~Transforms() {
         platform::fftw().destroyPlan(forward);
         platform::fftw().destroyPlan(backward);
-        platform::fftw().free(real);
-        platform::fftw().free(complex);
     }
     Transforms(const Transforms&) = delete;
     Transforms& operator=(const Transforms&) = delete;
@@ -32,8 +30,8 @@ struct ExactResponseFilter::Transforms {
     }
 
     std::size_t n;
-    double* real;
-    fftw_complex* complex;
+    platform::FftwArray<double> real;
+    platform::FftwArray<fftw_complex> complex;
     fftw_plan forward;
     fftw_plan backward;
 };
@@ -60,7 +58,7 @@ ExactResponseFilter::ExactResponseFilter(const FrequencyResponse& response, doub
     // t = 0, and that jump, band-limited, rings on both sides. The N taps
     // are therefore the N/2 before and after 0, delayed by N/2; scaled for the
     // unnormalised transforms and padded with zeros.
-    const std::vector<double> circular(fft_->real, fft_->real + size);
+    const std::vector<double> circular(fft_->real.get(), fft_->real.get() + size);
     const double scale = 1.0 / (static_cast<double>(size) * static_cast<double>(size));
     for (std::size_t i = 0; i < size; ++i)
         fft_->real[i] = i < taps_ ? circular[(i + size - taps_ / 2) % size] * scale : 0.0;
@@ -75,11 +73,11 @@ ExactResponseFilter::~ExactResponseFilter() = default;
 // Overlap-save: the transform of the last 2N inputs times the taps' spectrum
 // gives, in its second half, the N outputs of the newest inputs exactly.
 void ExactResponseFilter::runBlock(std::size_t count, std::vector<double>& output) {
-    std::copy(window_.begin(), window_.end(), fft_->real);
+    std::copy(window_.begin(), window_.end(), fft_->real.get());
     platform::fftw().execute(fft_->forward);
     for (std::size_t k = 0; k <= taps_; ++k) fft_->setBin(k, fft_->bin(k) * spectrum_[k]);
     platform::fftw().execute(fft_->backward);
-    output.insert(output.end(), fft_->real + taps_, fft_->real + taps_ + count);
+    output.insert(output.end(), fft_->real.get() + taps_, fft_->real.get() + taps_ + count);
     std::copy(window_.begin() + static_cast<std::ptrdiff_t>(taps_), window_.end(), window_.begin());
     std::fill(window_.begin() + static_cast<std::ptrdiff_t>(taps_), window_.end(), 0.0);
     pending_ = 0;

@@ -48,7 +48,7 @@ void expectSingleClockResult(double ppm) {
     TempDir dir;
     makeSweep(dir);
     simulate(dir, "one.wav", kDevice);
-    simulate(dir, "drift.wav", with(kDevice, {"--clock", std::to_string(ppm)}));
+    simulate(dir, "drift.wav", joined(kDevice, {"--clock", std::to_string(ppm)}));
     const Analysis one = analyze(dir, "one.wav");
     ASSERT_EQ(one.run.exitCode, 0) << one.run.err;
     const Analysis drift = analyze(dir, "drift.wav");
@@ -83,7 +83,7 @@ TEST(AnalyzeClock, ARecorder200PpmSlowMeasuresAsOnOneClock) { expectSingleClockR
 TEST(AnalyzeClock, CorrectionOffIsEchoprobesReportByteForByte) {
     TempDir dir;
     makeSweep(dir);
-    simulate(dir, "drift.wav", with(kDevice, {"--clock", "20"}));
+    simulate(dir, "drift.wav", joined(kDevice, {"--clock", "20"}));
     const Analysis off = analyze(dir, "drift.wav", {"--clock-correction", "off"});
     ASSERT_EQ(off.run.exitCode, 0) << off.run.err;
     EXPECT_EQ(off.run.out.find("Clock:"), std::string::npos);

@@ -51,7 +51,7 @@ TEST(AnalyzeClock, ALinearDeviceInNoiseShowsNoHarmonicsAndBoundsTheDistortion) {
     TempDir dir;
     makeSweep(dir);
     // 6 dB down, so that the filters' rise near 5 kHz does not clip (clipping makes harmonics).
-    simulate(dir, "linear.wav", with(kDevice, {"--gain", "-6", "--noise", "-60", "3"}));
+    simulate(dir, "linear.wav", joined(kDevice, {"--gain", "-6", "--noise", "-60", "3"}));
     const Analysis a = analyze(dir, "linear.wav");
     ASSERT_EQ(a.run.exitCode, 0) << a.run.err;
     ASSERT_FALSE(a.tones.empty());

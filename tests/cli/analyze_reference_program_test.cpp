@@ -53,7 +53,7 @@ TEST(AnalyzeClock, TwoChannelsMeasureTheDeviceAgainstItsReference) {
     TempDir dir;
     makeSweep(dir);
     const std::vector<std::string> device{"--lowpass", "3000", "0.7", "--gain", "-3"};
-    simulate(dir, "device.wav", with(device, {"--delay", "40", "--clock", "30"}));
+    simulate(dir, "device.wav", joined(device, {"--delay", "40", "--clock", "30"}));
     simulate(dir, "wire.wav", {"--gain", "-1", "--delay", "40", "--clock", "30"});
     const std::vector<std::int16_t> left = samplesOf(dir.file("device.wav"));
     const std::vector<std::int16_t> right = samplesOf(dir.file("wire.wav"));

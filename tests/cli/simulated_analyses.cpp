@@ -36,11 +36,6 @@ void simulate(const TempDir& dir, const std::string& out, std::vector<std::strin
     ASSERT_EQ(run.exitCode, 0) << run.err;
 }
 
-std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
-}
-
 Analysis analyze(const TempDir& dir, const std::string& recording, std::vector<std::string> options) {
     std::vector<std::string> args{"analyze", recording, "s.swp", "--csv", "a.csv", "--json", "a.json", "-o", "a.txt"};
     args.insert(args.end(), options.begin(), options.end());

@@ -24,8 +24,6 @@ void makeSweep(const TempDir& dir, std::vector<std::string> options = kSweep);
 void simulate(const TempDir& dir, const std::string& out, std::vector<std::string> device,
               const std::string& in = "s.wav");
 
-std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b);
-
 struct Tone {
     double frequency = 0.0, magnitudeDb = 0.0, phaseDeg = 0.0;
     nlohmann::json row;
